@@ -1,0 +1,34 @@
+# Shared by scripts/run, scripts/test and scripts/bench: install what is missing, configure, build.
+# shellcheck shell=bash
+
+QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages the build, the tests and the window need.
+QM_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libglm-dev libsdl2-dev libsdl2-ttf-dev libassimp-dev libgl-dev
+    fontconfig fonts-dejavu-core
+    xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
+)
+
+qm_install_packages() {
+    local missing=()
+    for p in "${QM_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}" >&2
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+
+# qm_build BUILD_DIR [cmake options...]
+qm_build() {
+    local dir=$1
+    shift
+    cmake -S "$QM_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}

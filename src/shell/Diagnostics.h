@@ -1,0 +1,28 @@
+#pragma once
+// Debug text, formatted strings and the error log.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// printf-style formatting, cut at 9999 characters like every debug text.
+std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Formats like FormatString and hands the text to the debug sink (stderr by default).
+void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Where DebugPrint sends its text; an empty function restores stderr.
+using DebugSink = std::function<void(std::string_view)>;
+void SetDebugSink(DebugSink sink);
+
+// The file the top-level handlers write ("error.lot.txt" in the working directory by default).
+void SetErrorLogPath(std::string path);
+const std::string& ErrorLogPath();
+
+// Replaces the error log with text, exactly, then writes text once more to the
+// debug output. A log that cannot be opened loses the text silently.
+void WriteErrorLog(const std::string& text);
+
+}  // namespace qm
