@@ -1,0 +1,30 @@
+// The driver's drawing and picking.
+
+#include "experiment/SourceTester.h"
+#include "platform/D3dxMath.h"
+#include "platform/Device.h"
+#include "shell/Errors.h"
+#include "world/NodeManager.h"
+
+namespace qm {
+
+void PTester::Render(Device& device) {
+    Signed("PTester::Render()\n", [&] {
+        for (NodeManager* world : worlds) world->Render(device);
+    });
+}
+
+// The ray under a screen point: unproject it at the near and the far plane.
+void SourceTester::Click(Device& device, int x, int y, int key) {
+    Viewport viewport = device.GetViewport();
+    Matrix projection = device.GetTransform(TransformType::Projection);
+    Matrix view = device.GetTransform(TransformType::View);
+    Matrix world = MatrixIdentity();
+    Vector3 nearPoint = Vec3Unproject({static_cast<float>(x), static_cast<float>(y), 0.0f}, viewport, projection,
+                                      view, world);
+    Vector3 farPoint = Vec3Unproject({static_cast<float>(x), static_cast<float>(y), 1.0f}, viewport, projection,
+                                     view, world);
+    worlds.at(0)->PickNode(nearPoint, farPoint - nearPoint, key);
+}
+
+}  // namespace qm

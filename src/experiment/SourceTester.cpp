@@ -1,0 +1,35 @@
+#include "experiment/SourceTester.h"
+
+#include "gp/GPmanager.h"
+#include "shell/Diagnostics.h"
+#include "world/NodeManager.h"
+
+namespace qm {
+
+SourceTester::SourceTester(std::string geneFile)
+    : gene(std::make_unique<Unit>()), fileName(std::move(geneFile)) {
+    gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str()));
+    worldCount = 1;
+}
+
+SourceTester::~SourceTester() = default;
+
+void SourceTester::Load() {
+    if (!resetName.empty()) fileName = resetName;
+    gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str()));
+    for (NodeManager* world : worlds) {
+        if (goalOverride) world->SetGoalPos(*goalOverride);
+        world->InitWorld(gene.get());
+    }
+    DebugPrint("%s\n", gene->ToString().c_str());
+}
+
+void SourceTester::DoAction() {
+    for (NodeManager* world : worlds) world->Action();
+}
+
+void SourceTester::KeyDown(int key) {
+    if (key == kPauseKey && !worlds.empty()) worlds[0]->ToggleRunning();
+}
+
+}  // namespace qm

@@ -1,0 +1,47 @@
+#pragma once
+// The process-wide registry of the primitives, and the compiler of gene source text.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gp/GPfunction.h"
+
+namespace qm {
+
+// Genes beyond these sizes are refused at compile time: deeper nesting could
+// exhaust the evaluation stack, and longer genes make every node step slow.
+// Both lie far above anything written by hand or grown by mutation (at most 50).
+inline constexpr int kMaxGeneElements = 10000;
+inline constexpr int kMaxGeneDepth = 2500;
+
+class GPmanager {
+public:
+    static GPmanager* GetInstance();
+
+    GPfunction* FindByCode(int kind, int index) const;
+    GPfunction* FindByName(std::string name) const;
+
+    // Compiles a gene source file into its code string; throws ErrorText.
+    std::string GetCode(const char* fileName) const;
+
+    const std::vector<std::unique_ptr<GPfunction>>& Functions() const { return functions; }
+
+private:
+    GPmanager();
+
+    std::map<std::pair<int, int>, GPfunction*> byCode;
+    std::map<std::string, GPfunction*> byName;
+    std::vector<std::unique_ptr<GPfunction>> functions;
+};
+
+// The 42 primitives in registration order (defined in Primitives.cpp).
+std::vector<std::unique_ptr<GPfunction>> CreatePrimitives();
+
+// A number as the code string writes it: the stream's default formatting,
+// without the "+" of a positive exponent (which would split the item).
+std::string FormatCodeNumber(double value);
+
+}  // namespace qm

@@ -1,0 +1,224 @@
+#include "gp/Unit.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "gp/GPmanager.h"
+#include "gp/SubUnit.h"
+#include "node/Random.h"
+#include "shell/Diagnostics.h"
+#include "shell/Errors.h"
+
+namespace qm {
+namespace {
+
+// Highest index of each arity class, and the draw that picks one.
+int RandomIndex(int kind) {
+    switch (kind) {
+        case 0: return RandRoundScaled(kRandScale5);
+        case 1: return RandRoundScaled(kRandScale13);
+        case 2: return RandRoundScaled(kRandScale18);
+        default: return RandRound(2);
+    }
+}
+
+// Reads a whole field as T; false when the field is not exactly one number.
+template <class T>
+bool ReadField(const std::string& field, T& out) {
+    std::istringstream in(field);
+    T value{};
+    if (!(in >> value)) return false;
+    if (in.peek() != std::char_traits<char>::eof()) return false;
+    out = value;
+    return true;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::istringstream in(text);
+    std::string piece;
+    while (std::getline(in, piece, separator)) pieces.push_back(piece);
+    return pieces;
+}
+
+}  // namespace
+
+int WalkSubtreeLength(const std::vector<GeneElement>& code, int from) {
+    int count = 0;
+    int balance = 0;
+    for (std::size_t i = static_cast<std::size_t>(from); i < code.size(); ++i) {
+        ++count;
+        balance += 1 - code[i].kind;
+        if (balance == 1) break;
+    }
+    return count;
+}
+
+Unit::Unit() : Unit(nullptr) {}
+
+Unit::Unit(TNode* node) : gp(GPmanager::GetInstance()), node(node) {}
+
+void Unit::Clear() {
+    code.clear();
+    code.shrink_to_fit();
+    Invalidate();
+}
+
+void Unit::Append(const GeneElement& element) {
+    code.push_back(element);
+    Invalidate();
+}
+
+// Items are separated by "+"; empty items are skipped. Items that are not of
+// the form the compiler writes ("kind,index" or "0,0,number") are refused
+// rather than read as garbage.
+void Unit::Parse(const std::string& codeString) {
+    Clear();
+    for (const std::string& piece : Split(codeString, '+')) {
+        if (piece.empty()) continue;
+        std::vector<std::string> fields = Split(piece, ',');
+        GeneElement e;
+        bool ok = fields.size() >= 2 && ReadField(fields[0], e.kind) && ReadField(fields[1], e.index);
+        if (ok && (e.kind < 0 || e.kind > 3)) {
+            throw ErrorText{FormatString("Unit::Parse; element kind %d out of range 0..3 in code item \"%s\"\n",
+                                         e.kind, piece.c_str())};
+        }
+        if (ok) {
+            std::size_t expected = e.IsConstant() ? 3 : 2;
+            ok = fields.size() == expected && (!e.IsConstant() || ReadField(fields[2], e.value));
+        }
+        if (!ok) throw ErrorText{"Unit::Parse; malformed code item: \"" + piece + "\"\n"};
+        code.push_back(e);
+    }
+    Invalidate();
+}
+
+void Unit::CopyFrom(const Unit& other) {
+    Clear();
+    code.reserve(other.code.size());
+    for (const GeneElement& e : other.code) {
+        GeneElement copy;
+        copy.kind = e.kind;
+        copy.index = e.index;
+        if (e.IsConstant()) copy.value = e.value;
+        code.push_back(copy);
+    }
+    // A copy has the same structure, so it can share the other's caches.
+    if (other.cacheValid) {
+        subtreeLengths = other.subtreeLengths;
+        functions = other.functions;
+        cacheValid = true;
+    }
+}
+
+double Unit::Evaluate() {
+    SubUnit root(this, 0, static_cast<int>(code.size()));
+    return root.Operate();
+}
+
+std::string Unit::ToString() {
+    SubUnit root(this, 0, static_cast<int>(code.size()));
+    return root.ToString();
+}
+
+// Computes every subtree length in one backward pass: `complete` holds the
+// lengths of the consecutive complete subtrees that start right after the
+// current position, nearest last. An element that finds fewer complete
+// subtrees than its arity never completes, and neither does any walk through it.
+void Unit::BuildCache() const {
+    const int n = static_cast<int>(code.size());
+    subtreeLengths.assign(static_cast<std::size_t>(n) + 1, 0);
+    functions.assign(static_cast<std::size_t>(n), nullptr);
+    bool negativeKind = false;
+    std::vector<int> complete;
+    complete.reserve(static_cast<std::size_t>(n));
+    for (int i = n - 1; i >= 0; --i) {
+        const GeneElement& e = code[static_cast<std::size_t>(i)];
+        functions[static_cast<std::size_t>(i)] = gp->FindByCode(e.kind, e.index);
+        negativeKind = negativeKind || e.kind < 0;
+        int length = 1;
+        if (static_cast<int>(complete.size()) >= e.kind) {
+            for (int k = 0; k < e.kind; ++k) {
+                length += complete.back();
+                complete.pop_back();
+            }
+            complete.push_back(length);
+        } else {
+            length = n - i;
+            complete.clear();
+        }
+        subtreeLengths[static_cast<std::size_t>(i)] = length;
+    }
+    // A negative kind (only ever appended by hand) breaks the stack argument: walk instead.
+    if (negativeKind) {
+        for (int i = 0; i < n; ++i) subtreeLengths[static_cast<std::size_t>(i)] = WalkSubtreeLength(code, i);
+    }
+    cacheValid = true;
+}
+
+int Unit::SubtreeLengthAt(int from) const {
+    if (!cacheValid) BuildCache();
+    return subtreeLengths[static_cast<std::size_t>(from)];
+}
+
+GPfunction* Unit::FunctionAt(int position) const {
+    if (!cacheValid) BuildCache();
+    return functions[static_cast<std::size_t>(position)];
+}
+
+GeneElement Unit::RandomElement(int maxKind) const {
+    GeneElement e;
+    e.kind = RandRound(maxKind);
+    e.index = RandomIndex(e.kind);
+    if (e.IsConstant()) e.value = RandSymmetric1();
+    return e;
+}
+
+void Unit::RandomTree(int budget, std::vector<GeneElement>& out) const {
+    for (;;) {
+        out.clear();
+        int balance = 0;
+        for (int i = 0; i < budget; ++i) {
+            int need = 1 - balance;
+            int remaining = budget - i;
+            int maxKind = remaining <= need ? 0 : (remaining == need + 1 ? 1 : 3);
+            GeneElement e = RandomElement(maxKind);
+            out.push_back(e);
+            balance += 1 - e.kind;
+            if (balance == 1) return;
+        }
+    }
+}
+
+// One random change. An empty code has nothing to change and is left alone
+// without a draw; a code longer than maxLength gets a replacement subtree of
+// at least one element, so the tree can only shrink back towards the limit.
+void Unit::Mutate() {
+    if (code.empty()) return;
+    const int n = static_cast<int>(code.size());
+    double r = RandUniform1p8();
+    int op = r <= 1.0 ? 0 : (r <= 1.7 ? 1 : 2);
+    if (op < 2) {
+        int t = RandRound(maxLength);
+        GeneElement& e = code[static_cast<std::size_t>(t == 0 ? 0 : (t - 1) % n)];
+        if (op == 0) {
+            if (e.IsConstant()) e.value = RandSymmetric1();
+        } else {
+            e.index = RandomIndex(e.kind);
+            if (e.IsConstant()) e.value = RandSymmetric1();
+            Invalidate();
+        }
+        return;
+    }
+    int p = RandRound(n - 1);
+    int length = WalkSubtreeLength(code, p);
+    int budget = std::max(1, length + maxLength - n);
+    std::vector<GeneElement> fresh;
+    RandomTree(budget, fresh);
+    auto at = code.begin() + p;
+    at = code.erase(at, at + length);
+    code.insert(at, fresh.begin(), fresh.end());
+    Invalidate();
+}
+
+}  // namespace qm

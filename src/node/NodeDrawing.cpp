@@ -1,0 +1,81 @@
+#include "node/NodeDrawing.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "node/TNode.h"
+#include "platform/D3dxMath.h"
+#include "platform/Device.h"
+#include "platform/Mesh.h"
+
+namespace qm {
+namespace {
+
+struct NodeResources {
+    std::optional<Mesh> mesh;
+    Matrix shadow = MatrixIdentity();
+    Material shadowMaterial = [] {
+        Material m;
+        m.Diffuse.a = 0.25f;  // black, three quarters transparent
+        return m;
+    }();
+    std::array<ColorVertex, 2> line{};
+    Matrix lineWorld = MatrixIdentity();
+};
+
+NodeResources& Resources() {
+    static NodeResources resources;
+    return resources;
+}
+
+}  // namespace
+
+void InitNodeResources(Device&) {
+    NodeResources& r = Resources();
+    if (!r.mesh) r.mesh = MakeBox(nodeSize, nodeSize, nodeSize);
+    r.lineWorld = MatrixIdentity();
+}
+
+void InitShadow(const Vector3& lightDirection) {
+    Plane plane = PlaneFromPointNormal({0.0f, kShadowPlaneY, 0.0f}, {0.0f, 1.0f, 0.0f});
+    Vector4 light{-lightDirection.x, -lightDirection.y, -lightDirection.z, 0.0f};
+    Resources().shadow = MatrixShadow(light, plane);
+}
+
+void ReleaseNodeResources() { Resources().mesh.reset(); }
+
+const Mesh* NodeMesh() {
+    const auto& mesh = Resources().mesh;
+    return mesh ? &*mesh : nullptr;
+}
+
+const Matrix& ShadowMatrix() { return Resources().shadow; }
+
+void DrawLine(Device& device, const Vector3& from, const Vector3& to, std::uint32_t color) {
+    NodeResources& r = Resources();
+    r.line[0] = {from.x, from.y, from.z, color};
+    r.line[1] = {to.x, to.y, to.z, color};
+    device.SetTransform(TransformType::World, r.lineWorld);
+    device.DrawLineList(r.line);
+}
+
+void TNode::Render(Device& device) {
+    Matrix m = MatrixMultiply(MatrixRotationY(rot.y), MatrixRotationX(rot.x));
+    m = MatrixMultiply(m, MatrixRotationZ(rot.z));
+    world = MatrixMultiply(m, MatrixTranslation(pos.x, pos.y, pos.z));
+    device.SetTransform(TransformType::World, world);
+    device.SetMaterial(material);
+    if (const Mesh* mesh = NodeMesh()) device.DrawMeshSubset(*mesh, 0);
+}
+
+// Relies on Render having just stored this node's world transform.
+void TNode::RenderShadow(Device& device) {
+    NodeResources& r = Resources();
+    world = MatrixMultiply(world, r.shadow);
+    device.SetTransform(TransformType::World, world);
+    device.SetMaterial(r.shadowMaterial);
+    if (r.mesh) device.DrawMeshSubset(*r.mesh, 0);
+}
+
+}  // namespace qm

@@ -1,0 +1,33 @@
+// Motion and the goal test of a node: unit mass, one step per time unit, so a
+// force is an instantaneous change of velocity.
+
+#include <cmath>
+
+#include "node/TNode.h"
+#include "shell/Errors.h"
+
+namespace qm {
+
+void TNode::LimitForce() {
+    if (Vec3Length(force) > maxForce) force = Vec3Normalize(force) * maxForce;
+}
+
+void TNode::LimitVel() {
+    if (Vec3Length(vel) > maxVelocity) vel = Vec3Normalize(vel) * maxVelocity;
+}
+
+void TNode::Integrate() {
+    LimitForce();
+    vel += force;
+    LimitVel();
+    force = {0.0f, 0.0f, 0.0f};
+    pos += vel;
+}
+
+double TNode::GoalProximity() const { return 1.0 / static_cast<double>(Vec3Length(goal - pos)); }
+
+void TNode::CheckGoal() {
+    if (Vec3Length(goal - pos) < goalRadius) throw ErrorText{"GOAL!\n"};
+}
+
+}  // namespace qm

@@ -1,0 +1,154 @@
+#include "node/TNode.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "shell/Diagnostics.h"
+#include "shell/Errors.h"
+#include "shell/TextLines.h"
+#include "world/NodeManager.h"
+
+namespace qm {
+namespace {
+
+std::int32_t nodeIdCounter = 0;
+
+double Clamp01(double t) {
+    if (t > 1.0) return 1.0;
+    if (t < 0.0) return 0.0;
+    return t;
+}
+
+// Appends "P%d=%lf, " entries, three to a line, and always emits the last line.
+void DumpSlots(const TNode::Params& values, const char* format) {
+    std::string line;
+    int entries = 0;
+    for (int i = 0; i < paramCount; ++i) {
+        if (values[i] == 0.0) continue;
+        if (entries == 3) {
+            AddTextLine(line);
+            line.clear();
+            entries = 0;
+        }
+        line += FormatString(format, i, values[i]);
+        ++entries;
+    }
+    AddTextLine(line);
+}
+
+}  // namespace
+
+int SlotIndex(double x) {
+    double t = std::tanh(x);
+    if (!(t > 0.0)) return 0;  // negative, zero and NaN all name slot 0
+    if (t > 1.0) t = 1.0;
+    return static_cast<int>(t * (paramCount - 1));
+}
+
+std::int32_t NextNodeId() { return nodeIdCounter; }
+
+TNode::TNode(NodeManager* manager)
+    : manager(manager), id(nodeIdCounter++), unit(std::make_unique<Unit>(this)) {
+    material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
+    material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
+}
+
+void TNode::NewNode(Unit* gene) {
+    Signed("TNode::NewNode(Unit*)\n", [&] { unit->CopyFrom(*gene); });
+    ResetParams();
+}
+
+void TNode::Inherit(TNode* parent) {
+    unit->CopyFrom(*parent->unit);
+    parent->request = kNoRequest;
+    param.fill(0.0);
+    paramInput.fill(0.0);
+    paramFlux.fill(0.0);
+    diffRate = parent->diffRate;
+}
+
+void TNode::ResetParams() {
+    param.fill(0.0);
+    paramInput.fill(0.0);
+    paramFlux.fill(0.0);
+    diffRate.fill(0.0);
+}
+
+void TNode::SetP(double a, double b) { param[SlotIndex(a)] = b < 0.0 ? 0.0 : b; }
+
+void TNode::AddP(double a, double b) {
+    double& p = param[SlotIndex(a)];
+    p += std::tanh(b) * 0.01;
+    if (p < 0.0) p = 0.0;
+}
+
+void TNode::SetD(double a, double b) { diffRate[SlotIndex(a)] = Clamp01(b); }
+
+void TNode::AddD(double a, double b) {
+    double& d = diffRate[SlotIndex(a)];
+    d = Clamp01(d + std::tanh(b) * 0.01);
+}
+
+void TNode::AddInputTanh(double a, double b) { paramInput[SlotIndex(a)] += std::tanh(b) * 0.01; }
+
+void TNode::ApplyInput() {
+    for (int i = 0; i < paramCount; ++i) {
+        param[i] += paramInput[i];
+        if (param[i] < 0.0) param[i] = 0.0;
+        paramInput[i] = 0.0;
+    }
+}
+
+void TNode::ApplyFlux() {
+    for (int i = 0; i < paramCount; ++i) {
+        param[i] += paramFlux[i];
+        if (param[i] < 0.0) param[i] = 0.0;
+        paramFlux[i] = 0.0;
+    }
+}
+
+void TNode::Diffuse(TNode* other) {
+    for (int i = 0; i < paramCount; ++i) {
+        double d = std::sqrt(diffRate[i] * other->diffRate[i]) * (param[i] - other->param[i]) * 0.01;
+        paramFlux[i] -= d;
+        other->paramFlux[i] += d;
+    }
+}
+
+void TNode::SetEdgeLength(double x) {
+    edgeLength = edgeLengthMin + Clamp01(std::tanh(x)) * (edgeLengthMax - edgeLengthMin);
+}
+
+void TNode::SetDynFriction(double x) {
+    dynFriction = static_cast<float>(dynFrictionMin + std::tanh(GetP(x)) * (dynFrictionMax - dynFrictionMin));
+}
+
+void TNode::SetFrictionDiff(double x) {
+    frictionDiff = static_cast<float>(frictionDiffMin + std::tanh(GetP(x)) * (frictionDiffMax - frictionDiffMin));
+}
+
+float TNode::GetStaticFriction() const {
+    float sum = dynFriction + frictionDiff;
+    return sum > staticFrictionMax ? staticFrictionMax : sum;
+}
+
+void TNode::SetColor(double x, double y, double z) {
+    material.Diffuse.r = static_cast<float>(GetP(x));
+    material.Diffuse.g = static_cast<float>(GetP(y));
+    material.Diffuse.b = static_cast<float>(GetP(z));
+    material.Ambient = material.Diffuse;
+}
+
+void TNode::Pulse(double x) { manager->PulseLinked(this, SlotIndex(x), GetP(x)); }
+
+void TNode::Impulse(double a, double b) { manager->ImpulseLinked(this, a, b); }
+
+void TNode::CutEdges() { manager->UnLinkNode(this); }
+
+void TNode::Dump() const {
+    AddTextLine(FormatString("Node ID:%d", id));
+    DumpSlots(param, "P%d=%lf, ");
+    DumpSlots(diffRate, "PD%d=%lf, ");
+}
+
+}  // namespace qm

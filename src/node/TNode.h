@@ -1,0 +1,141 @@
+#pragma once
+// One node of a creature: a point body with a position, a velocity and a
+// pending force; ten parameters that its gene reads and writes and that
+// diffuse along links; its body properties; a pending request; its own gene.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "gp/Unit.h"
+#include "platform/D3dxTypes.h"
+
+namespace qm {
+
+class Device;
+class NodeManager;
+
+inline constexpr int paramCount = 10;
+inline constexpr double edgeLengthMin = 3.0;
+inline constexpr double edgeLengthMax = 8.0;
+inline constexpr float staticFrictionMin = 0.5f;
+inline constexpr float staticFrictionMax = 2.0f;
+inline constexpr float dynFrictionMin = 0.1f;
+inline constexpr float dynFrictionMax = 1.0f;
+inline constexpr float frictionDiffMin = 0.1f;
+inline constexpr float frictionDiffMax = 1.0f;
+inline constexpr float maxForce = 10.0f;
+inline constexpr float maxVelocity = 20.0f;
+inline constexpr float goalRadius = 2.0f;
+
+// The parameter slot a program value names: trunc(clamp(tanh x, 0, 1) * 9).
+// NaN selects slot 0.
+int SlotIndex(double x);
+
+// The request values a gene writes.
+enum Request : std::int32_t { kNoRequest = 0, kDivideG = 1, kDivideT = 2, kDie = 3 };
+
+class TNode {
+public:
+    using Params = std::array<double, paramCount>;
+
+    explicit TNode(NodeManager* manager);
+    virtual ~TNode() = default;  // the goal test is the one virtual operation
+    TNode(const TNode&) = delete;
+    TNode& operator=(const TNode&) = delete;
+
+    // Creation.
+    void NewNode(Unit* gene);
+    void Inherit(TNode* parent);
+    void ResetParams();
+
+    // Parameters, as the gene names them.
+    double GetP(double x) const { return param[SlotIndex(x)]; }
+    void SetP(double a, double b);
+    void AddP(double a, double b);
+    double GetD(double x) const { return diffRate[SlotIndex(x)]; }
+    void SetD(double a, double b);
+    void AddD(double a, double b);
+    void AddInput(int i, double v) { paramInput[i] += v; }
+    void AddInputTanh(double a, double b);
+    void ApplyInput();
+    void ApplyFlux();
+    void Diffuse(TNode* other);
+
+    // Body properties.
+    void SetEdgeLength(double x);
+    double GetEdgeLength() const { return edgeLength; }
+    void SetDynFriction(double x);
+    void SetFrictionDiff(double x);
+    float GetDynFriction() const { return dynFriction; }
+    float GetStaticFriction() const;
+    void SetColor(double x, double y, double z);
+
+    // Requests and identity.
+    void RequestDivideG() { request = kDivideG; }
+    void RequestDivideT() { request = kDivideT; }
+    void RequestDie() { request = kDie; }
+    std::int32_t GetRequest() const { return request; }
+    std::int32_t GetId() const { return id; }
+    std::int32_t GetEdgeCount() const { return edgeCount; }
+    bool IsOnGround() const { return onGround; }
+
+    // What the node passes on to its gene and its world.
+    void Run() { unit->Evaluate(); }
+    void Mutate() { unit->Mutate(); }
+    void Pulse(double x);
+    void Impulse(double a, double b);
+    void CutEdges();
+    void Dump() const;
+
+    // Motion.
+    Vector3& GetPos() { return pos; }
+    void SetPos(float x, float y, float z) { pos = {x, y, z}; }
+    void Move(float dx, float dy, float dz) { pos += Vector3{dx, dy, dz}; }
+    Vector3& GetVel() { return vel; }
+    void SetVel(float x, float y, float z) { vel = {x, y, z}; }
+    Vector3& GetForce() { return force; }
+    void SetForce(float x, float y, float z) { force = {x, y, z}; }
+    void AddForce(float x, float y, float z) { force += Vector3{x, y, z}; }
+    void AddForce(const Vector3& v) { force += v; }
+    void LimitForce();
+    void LimitVel();
+    void Integrate();
+    double GoalProximity() const;
+    virtual void CheckGoal();
+
+    // Drawing (NodeDrawing.cpp).
+    void Render(Device& device);
+    void RenderShadow(Device& device);
+
+    NodeManager* manager;
+    std::int32_t id;
+    std::int32_t request = kNoRequest;
+    std::unique_ptr<Unit> unit;
+    Params param;
+    Params paramInput;
+    Params paramFlux;
+    Params diffRate;
+    double edgeLength = edgeLengthMin;
+    float staticFriction0 = (staticFrictionMax + staticFrictionMin) * 0.5f;
+    float dynFriction = (dynFrictionMax + dynFrictionMin) * 0.5f;
+    float frictionDiff = staticFriction0 - dynFriction;
+    Vector3 pos;
+    Vector3 vel;
+    Vector3 force;
+    Vector3 rot;
+    Material material;
+    Matrix world;
+    Vector3 goal;
+    bool onGround = false;
+    std::int32_t edgeCount = 0;
+
+    // Set when the world takes the node out (it waits in deadNodes until the
+    // end of the node loop); such a node no longer acts, moves or is picked.
+    bool dying = false;
+};
+
+// The process-wide node id counter: the id the next node will take.
+std::int32_t NextNodeId();
+
+}  // namespace qm

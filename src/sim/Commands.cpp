@@ -1,0 +1,165 @@
+#include "sim/Commands.h"
+
+#include <ctime>
+#include <memory>
+#include <string_view>
+#include <unistd.h>
+
+#include "experiment/SourceTester.h"
+#include "gp/GPmanager.h"
+#include "gp/Unit.h"
+#include "node/Random.h"
+#include "shell/Diagnostics.h"
+#include "shell/Errors.h"
+#include "sim/Progress.h"
+#include "sim/Trace.h"
+#include "world/NodeManager.h"
+
+namespace qm::sim {
+namespace {
+
+void PrintError(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// An output file of the run; "-" is standard output.
+struct OutputFile {
+    std::FILE* file = nullptr;
+    bool owned = false;
+    ~OutputFile() {
+        if (owned && file) std::fclose(file);
+    }
+    bool Open(const std::string& name, std::FILE* standardOut) {
+        if (name.empty()) return true;
+        if (name == "-") {
+            file = standardOut;
+            return true;
+        }
+        file = std::fopen(name.c_str(), "w");
+        owned = file != nullptr;
+        return owned;
+    }
+    void Write(const std::string& text) {
+        if (file) std::fwrite(text.data(), 1, text.size(), file);
+    }
+};
+
+void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager& world,
+                  const char* outcome) {
+    JsonOut json;
+    json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps).Raw(",\"nodes\":").Int(world.GetNodeCount());
+    json.Raw(",\"links\":").Int(static_cast<long long>(world.Links().Size()));
+    json.Raw(",\"centroid\":").Vec(world.GetCentroid()).Raw(",\"outcome\":\"").Raw(outcome).Raw("\"}\n");
+    std::fwrite(json.Text().data(), 1, json.Text().size(), out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+int Compile(const Options& options, std::FILE* out) {
+    try {
+        std::string code = GPmanager::GetInstance()->GetCode(options.geneFile.c_str());
+        std::fprintf(out, "%s\n", code.c_str());
+        return kExitCompleted;
+    } catch (const ErrorText& e) {
+        PrintError(e.text);
+        return kExitError;
+    }
+}
+
+int Dump(const Options& options, std::FILE* out) {
+    try {
+        Unit gene;
+        gene.Parse(GPmanager::GetInstance()->GetCode(options.geneFile.c_str()));
+        std::string text = gene.ToString();
+        std::fwrite(text.data(), 1, text.size(), out);
+        return kExitCompleted;
+    } catch (const ErrorText& e) {
+        PrintError(e.text);
+        return kExitError;
+    } catch (const std::exception& e) {
+        PrintError(std::string(e.what()) + "\n");
+        return kExitError;
+    }
+}
+
+int Run(const Options& options, std::FILE* out) {
+    SetErrorLogPath(options.logFile);
+    std::uint32_t seed = options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr));
+    DebugPrint("rand seed = %d\n", static_cast<int>(seed));
+    Seed(seed);
+
+    OutputFile trace, stats;
+    if (!trace.Open(options.traceFile, out)) {
+        PrintError("quillmoth-sim: cannot write the trace file '" + options.traceFile + "'\n");
+        return kExitUsage;
+    }
+    if (!stats.Open(options.statsFile, out)) {
+        PrintError("quillmoth-sim: cannot write the stats file '" + options.statsFile + "'\n");
+        return kExitUsage;
+    }
+
+    // Start-up, as the window does it: an error is logged and ends the run.
+    std::unique_ptr<SourceTester> tester;
+    try {
+        tester = std::make_unique<SourceTester>(options.geneFile);
+        if (options.goal) tester->SetGoal(*options.goal);
+        tester->Init();
+    } catch (const ErrorText& e) {
+        WriteErrorLog(e.text);
+        return kExitError;
+    }
+    const NodeManager& world = *tester->Worlds().at(0);
+
+    JsonOut line;
+    auto record = [&](long long step) {
+        if (trace.file) {
+            line.Clear();
+            AppendTraceLine(line, step, world);
+            trace.Write(line.Text());
+        }
+        if (stats.file) stats.Write(StatsRow(step, world));
+    };
+    stats.Write(stats.file ? kStatsHeader : "");
+    record(0);
+
+    Progress progress(stderr, options.steps, !options.quiet && isatty(STDERR_FILENO));
+    long long done = 0;
+    const char* outcome = "completed";
+    int status = kExitCompleted;
+    for (long long step = 1; step <= options.steps; ++step) {
+        try {
+            tester->Action();
+            tester->Test();
+        } catch (const ErrorText& e) {
+            progress.Finish();
+            WriteErrorLog(e.text);
+            DebugPrint("Restore\n");
+            bool goal = EndsWith(e.text, "GOAL!\n");
+            outcome = goal ? "goal" : "error";
+            status = goal ? kExitGoal : kExitError;
+            break;
+        } catch (...) {
+            progress.Finish();
+            DebugPrint("Action Exception\n");
+            outcome = "error";
+            status = kExitError;
+            break;
+        }
+        done = step;
+        record(step);
+        progress.Update(done, world.GetNodeCount());
+    }
+    progress.Finish();
+    if (trace.file) std::fflush(trace.file);
+    if (stats.file) std::fflush(stats.file);
+    WriteSummary(out, seed, done, world, outcome);
+    return status;
+}
+
+}  // namespace qm::sim

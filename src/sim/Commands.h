@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdio>
+
+#include "sim/Options.h"
+
+namespace qm::sim {
+
+// Exit codes of the headless runner.
+inline constexpr int kExitCompleted = 0;
+inline constexpr int kExitError = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitGoal = 3;
+
+int Compile(const Options& options, std::FILE* out);
+int Dump(const Options& options, std::FILE* out);
+int Run(const Options& options, std::FILE* out);
+
+}  // namespace qm::sim

@@ -1,0 +1,35 @@
+#pragma once
+// The command line of the headless runner.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/D3dxTypes.h"
+
+namespace qm::sim {
+
+enum class Command { Help, Version, Compile, Dump, Run };
+
+struct Options {
+    Command command = Command::Help;
+    std::string geneFile;
+    std::optional<std::uint32_t> seed;
+    long long steps = 1000;
+    std::string traceFile;  // "" none, "-" stdout
+    std::string statsFile;
+    std::string logFile = "error.lot.txt";
+    std::optional<Vector3> goal;
+    bool quiet = false;
+};
+
+// Parses argv (without the program name); throws UsageError on a bad command line.
+struct UsageError {
+    std::string message;
+};
+Options ParseOptions(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+}  // namespace qm::sim

@@ -1,0 +1,36 @@
+// quillmoth-sim: the headless runner. Compiles and prints genes, and grows
+// creatures without a window for reproducible, scriptable batch runs.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim/Commands.h"
+#include "sim/Options.h"
+
+int main(int argc, char** argv) {
+    using namespace qm::sim;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Options options;
+    try {
+        options = ParseOptions(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "quillmoth-sim: %s\n\n%s", e.message.c_str(), kUsage);
+        return kExitUsage;
+    }
+    switch (options.command) {
+        case Command::Help:
+            std::fputs(kUsage, stdout);
+            return kExitCompleted;
+        case Command::Version:
+            std::puts("quillmoth-sim " QM_VERSION);
+            return kExitCompleted;
+        case Command::Compile:
+            return Compile(options, stdout);
+        case Command::Dump:
+            return Dump(options, stdout);
+        case Command::Run:
+            return Run(options, stdout);
+    }
+    return kExitUsage;
+}

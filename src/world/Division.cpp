@@ -1,0 +1,124 @@
+// Division and death: a child is made next to a node that asked to divide and
+// wired into its links; a node that asked to die leaves the world.
+
+#include <algorithm>
+#include <memory>
+
+#include "node/Random.h"
+#include "shell/Diagnostics.h"
+#include "shell/Errors.h"
+#include "world/NodeManager.h"
+
+namespace qm {
+namespace {
+
+// Three draws, in the order z, y, x, each from `draw`.
+template <class Draw>
+void OffsetBy(Vector3& p, Draw draw) {
+    double z = draw();
+    double y = draw();
+    double x = draw();
+    p = {static_cast<float>(p.x + x), static_cast<float>(p.y + y), static_cast<float>(p.z + z)};
+}
+
+}  // namespace
+
+void NodeManager::divide(TNode* parent) {
+    Signed("NodeManager::divide; \n", [&] {
+        // The child belongs to the world from here on (it is destroyed with it
+        // should the step end in an error); it joins nodeMap after the node loop.
+        newNodes.push_back(new TNode(this));
+        TNode* child = newNodes.back();
+        child->goal = goalPos;
+        std::int32_t q = parent->request;
+        child->Inherit(parent);
+
+        double m = RandUniform();
+        if (m >= kMutationThreshold) {
+            DebugPrint("m\n");
+            child->Mutate();
+            DebugPrint("me\n");
+        }
+
+        if (parent->edgeCount > 0) {
+            if (q == kDivideG) DivideAmongNeighbours(parent, child);
+            if (q == kDivideT) DivideAlongLinks(parent, child);
+        } else {
+            child->pos = parent->pos;
+            OffsetBy(child->pos, RandSymmetric2);
+            LinkNode(parent, child);
+            child->Diffuse(parent);
+        }
+        child->pos.y += kLift;
+        // The child is not in the grid yet, so only the walls act here; it is
+        // filed in its cell once they have put it inside the box.
+        Replaced("React(*)\n", [&] { ReactToWalls(child); });
+        addToGrid(child, CellIndex(child));
+        child->ApplyFlux();
+    });
+}
+
+// Halfway towards `partner`, with a jitter of up to one unit per axis.
+void NodeManager::PlaceBetween(TNode* parent, TNode* child, const TNode* partner) {
+    Vector3 h = (partner->pos - parent->pos) * 0.5f;
+    child->pos = parent->pos + h;
+    OffsetBy(child->pos, RandSymmetric1);
+}
+
+void NodeManager::DivideAmongNeighbours(TNode* parent, TNode* child) {
+    TNode* m = nullptr;
+    auto [first, last] = links.Partners(parent);
+    for (auto it = first; it != last; ++it) {
+        if (!m || it->second->edgeCount > m->edgeCount) m = it->second;
+    }
+    LinkNode(parent, child);
+    child->Diffuse(parent);
+    LinkNode(child, m);
+    child->Diffuse(m);
+    PlaceBetween(parent, child, m);
+
+    // The partners that close a triangle with parent and M.
+    candidateScratch.clear();
+    auto [from, to] = links.Partners(parent);
+    for (auto it = from; it != to; ++it) {
+        TNode* v = it->second;
+        if (isLink(v, m) && !isLink(v, child) && v->id != child->id) candidateScratch.push_back(v);
+    }
+    std::stable_sort(candidateScratch.begin(), candidateScratch.end(),
+                     [](const TNode* a, const TNode* b) { return a->edgeCount < b->edgeCount; });
+    std::size_t linked = std::min<std::size_t>(candidateScratch.size(), kMaxCommonPartnerLinks);
+    for (std::size_t i = 0; i < linked; ++i) {
+        LinkNode(child, candidateScratch[i]);
+        child->Diffuse(candidateScratch[i]);
+    }
+    // With two common partners the child now stands between parent and M.
+    if (candidateScratch.size() >= 2) UnLinkNode(parent, m);
+}
+
+void NodeManager::DivideAlongLinks(TNode* parent, TNode* child) {
+    partnerScratch.clear();
+    auto [first, last] = links.Partners(parent);
+    for (auto it = first; it != last; ++it) partnerScratch.push_back(it->second);
+    LinkNode(parent, child);
+    TNode* lastLinked = nullptr;
+    std::size_t count = std::min<std::size_t>(partnerScratch.size(), 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        LinkNode(child, partnerScratch[i]);
+        child->Diffuse(partnerScratch[i]);
+        lastLinked = partnerScratch[i];
+    }
+    PlaceBetween(parent, child, lastLinked);
+    child->Diffuse(parent);
+}
+
+void NodeManager::dead(TNode* node) {
+    Signed("NodeManager::dead; \n", [&] {
+        if (selectedNode == node) selectedNode = nullptr;
+        deadNodes.push_back(node);
+        node->dying = true;
+        UnLinkNode(node);
+        delFromGrid(node);
+    });
+}
+
+}  // namespace qm
