@@ -1,0 +1,109 @@
+// ".x" meshes come in with the numbers the file holds: positions, texture
+// coordinates, the order of each face's corners, materials and frames.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/XMeshLoader.h"
+
+namespace qm {
+namespace {
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path) << text;
+    return path.string();
+}
+
+const char* kTriangle = R"(xof 0302txt 0064
+Mesh Tri {
+ 3;
+ 1.0;2.0;3.0;,
+ 4.0;5.0;6.0;,
+ 7.0;8.0;10.0;;
+ 1;
+ 3;0,1,2;;
+ MeshNormals {
+  1;
+  0.0;0.0;-1.0;;
+  1;
+  3;0,0,0;;
+ }
+ MeshTextureCoords {
+  3;
+  0.0;0.25;,
+  0.5;0.75;,
+  1.0;0.125;;
+ }
+ MeshMaterialList {
+  1;
+  1;
+  0;;
+  Material {
+   1.0;0.5;0.25;1.0;;
+   8.0;
+   0.1;0.2;0.3;;
+   0.0;0.0;0.0;;
+  }
+ }
+}
+)";
+
+TEST(XMeshLoader, KeepsPositionsTextureCoordinatesAndCornerOrder) {
+    const auto loaded = LoadMeshFromX(WriteTemp("qm_triangle.x", kTriangle));
+    ASSERT_TRUE(loaded);
+    const Mesh& mesh = loaded->mesh;
+    ASSERT_EQ(mesh.FaceCount(), 1u);
+    ASSERT_EQ(mesh.subsets.size(), 1u);
+    EXPECT_EQ(mesh.subsets[0].faceCount, 1u);
+    EXPECT_TRUE(mesh.hasTexCoords);
+    EXPECT_TRUE(mesh.hasNormals);
+    const MeshVertex& a = mesh.vertices[mesh.indices[0]];
+    const MeshVertex& b = mesh.vertices[mesh.indices[1]];
+    const MeshVertex& c = mesh.vertices[mesh.indices[2]];
+    EXPECT_EQ(a.position, Vector3(1, 2, 3));
+    EXPECT_EQ(b.position, Vector3(4, 5, 6));
+    EXPECT_EQ(c.position, Vector3(7, 8, 10));
+    EXPECT_FLOAT_EQ(a.u, 0.0f);
+    EXPECT_FLOAT_EQ(a.v, 0.25f);
+    EXPECT_FLOAT_EQ(b.u, 0.5f);
+    EXPECT_FLOAT_EQ(b.v, 0.75f);
+    EXPECT_FLOAT_EQ(c.v, 0.125f);
+    EXPECT_NEAR(a.normal.z, -1.0f, 1e-6f);
+}
+
+TEST(XMeshLoader, ReadsTheMaterial) {
+    const auto loaded = LoadMeshFromX(WriteTemp("qm_triangle.x", kTriangle));
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->materials.size(), 1u);
+    const Material& m = loaded->materials[0];
+    EXPECT_FLOAT_EQ(m.Diffuse.r, 1.0f);
+    EXPECT_FLOAT_EQ(m.Diffuse.g, 0.5f);
+    EXPECT_FLOAT_EQ(m.Diffuse.b, 0.25f);
+    EXPECT_FLOAT_EQ(m.Specular.g, 0.2f);
+}
+
+TEST(XMeshLoader, MissingFileGivesNothing) {
+    EXPECT_FALSE(LoadMeshFromX("/nonexistent/goal.x"));
+}
+
+TEST(XMeshLoader, FramesPlaceTheirMeshes) {
+    const std::string framed = std::string(R"(xof 0302txt 0064
+Frame Root {
+ FrameTransformMatrix {
+  1.0,0.0,0.0,0.0,
+  0.0,1.0,0.0,0.0,
+  0.0,0.0,1.0,0.0,
+  10.0,20.0,30.0,1.0;;
+ }
+)") + std::string(kTriangle).substr(std::string(kTriangle).find("Mesh Tri")) + "}\n";
+    const auto loaded = LoadMeshFromX(WriteTemp("qm_framed.x", framed));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->mesh.vertices[loaded->mesh.indices[0]].position, Vector3(11, 22, 33));
+}
+
+}  // namespace
+}  // namespace qm
