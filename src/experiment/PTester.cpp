@@ -29,11 +29,17 @@ void PTester::Reset(std::string name) {
     });
 }
 
-void PTester::Action() { Signed("PTester::Action()\n", [&] { DoAction(); }); }
+void PTester::Action() {
+    Signed("PTester::Action()\n", [&] { DoAction(); });
+}
 
-void PTester::Test() { Signed("PTester::Test()\n", [&] { DoTest(); }); }
+void PTester::Test() {
+    Signed("PTester::Test()\n", [&] { DoTest(); });
+}
 
-void PTester::Halt() { Signed("PTester::Halt()\n", [&] { DoHalt(); }); }
+void PTester::Halt() {
+    Signed("PTester::Halt()\n", [&] { DoHalt(); });
+}
 
 const Vector3& PTester::GetCentroid() const { return worlds.at(0)->GetCentroid(); }
 

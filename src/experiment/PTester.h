@@ -14,7 +14,7 @@ class Device;
 class NodeManager;
 
 class PTester {
-public:
+  public:
     PTester() = default;
     virtual ~PTester();
     PTester(const PTester&) = delete;
@@ -39,7 +39,7 @@ public:
 
     const std::vector<NodeManager*>& Worlds() const { return worlds; }
 
-protected:
+  protected:
     virtual void Load() = 0;
     virtual void DoReset() = 0;
     virtual void DoAction() = 0;

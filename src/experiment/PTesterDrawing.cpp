@@ -20,10 +20,10 @@ void SourceTester::Click(Device& device, int x, int y, int key) {
     Matrix projection = device.GetTransform(TransformType::Projection);
     Matrix view = device.GetTransform(TransformType::View);
     Matrix world = MatrixIdentity();
-    Vector3 nearPoint = Vec3Unproject({static_cast<float>(x), static_cast<float>(y), 0.0f}, viewport, projection,
-                                      view, world);
-    Vector3 farPoint = Vec3Unproject({static_cast<float>(x), static_cast<float>(y), 1.0f}, viewport, projection,
-                                     view, world);
+    Vector3 nearPoint = Vec3Unproject({static_cast<float>(x), static_cast<float>(y), 0.0f}, viewport,
+                                      projection, view, world);
+    Vector3 farPoint = Vec3Unproject({static_cast<float>(x), static_cast<float>(y), 1.0f}, viewport,
+                                     projection, view, world);
     worlds.at(0)->PickNode(nearPoint, farPoint - nearPoint, key);
 }
 

@@ -15,7 +15,7 @@ namespace qm {
 inline constexpr int kPauseKey = 104;
 
 class SourceTester : public PTester {
-public:
+  public:
     explicit SourceTester(std::string geneFile = "source.txt");
     ~SourceTester() override;
 
@@ -29,14 +29,14 @@ public:
     // the default, for experiments and tests.
     void SetGoal(const Vector3& goal) { goalOverride = goal; }
 
-protected:
+  protected:
     void Load() override;
     void DoReset() override { Load(); }
     void DoAction() override;
     void DoTest() override {}
     void DoHalt() override {}
 
-private:
+  private:
     std::unique_ptr<Unit> gene;
     std::string fileName;
     std::optional<Vector3> goalOverride;

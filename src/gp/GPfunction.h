@@ -11,7 +11,7 @@ namespace qm {
 class SubUnit;
 
 class GPfunction {
-public:
+  public:
     GPfunction(std::int32_t kind, std::int32_t index, std::string name)
         : kind(kind), index(index), name(std::move(name)) {}
     virtual ~GPfunction() = default;
@@ -29,7 +29,7 @@ public:
     const std::int32_t kind;
     const std::int32_t index;
 
-private:
+  private:
     const std::string name;
 };
 

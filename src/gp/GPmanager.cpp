@@ -102,8 +102,8 @@ std::string GPmanager::GetCode(const char* fileName) const {
     }
     int depth = NestingDepth(kinds);
     if (depth > kMaxGeneDepth) {
-        throw ErrorText{FormatString("GPmanager::GetCode; the gene nests %d calls deep; the limit is %d\n", depth,
-                                     kMaxGeneDepth)};
+        throw ErrorText{FormatString("GPmanager::GetCode; the gene nests %d calls deep; the limit is %d\n",
+                                     depth, kMaxGeneDepth)};
     }
     return output;
 }

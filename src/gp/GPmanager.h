@@ -18,7 +18,7 @@ inline constexpr int kMaxGeneElements = 10000;
 inline constexpr int kMaxGeneDepth = 2500;
 
 class GPmanager {
-public:
+  public:
     static GPmanager* GetInstance();
 
     GPfunction* FindByCode(int kind, int index) const;
@@ -29,7 +29,7 @@ public:
 
     const std::vector<std::unique_ptr<GPfunction>>& Functions() const { return functions; }
 
-private:
+  private:
     GPmanager();
 
     std::map<std::pair<int, int>, GPfunction*> byCode;

@@ -16,53 +16,53 @@ namespace {
 
 template <class Body>
 class Terminal final : public GPfunction {
-public:
+  public:
     Terminal(int index, const char* name, Body body) : GPfunction(0, index, name), body(body) {}
     double Eval0(SubUnit& self) override { return body(self.unit->node); }
     double Eval1(SubUnit&) override { return -1.0; }
     double Eval2(SubUnit&, SubUnit&) override { return -1.0; }
     double Eval3(SubUnit&, SubUnit&, SubUnit&) override { return -1.0; }
 
-private:
+  private:
     Body body;
 };
 
 template <class Body>
 class Unary final : public GPfunction {
-public:
+  public:
     Unary(int index, const char* name, Body body) : GPfunction(1, index, name), body(body) {}
     double Eval0(SubUnit&) override { return -1.0; }
     double Eval1(SubUnit& a) override { return body(a.unit->node, a); }
     double Eval2(SubUnit&, SubUnit&) override { return -1.0; }
     double Eval3(SubUnit&, SubUnit&, SubUnit&) override { return -1.0; }
 
-private:
+  private:
     Body body;
 };
 
 template <class Body>
 class Binary final : public GPfunction {
-public:
+  public:
     Binary(int index, const char* name, Body body) : GPfunction(2, index, name), body(body) {}
     double Eval0(SubUnit&) override { return -1.0; }
     double Eval1(SubUnit&) override { return -1.0; }
     double Eval2(SubUnit& a, SubUnit& b) override { return body(a.unit->node, a, b); }
     double Eval3(SubUnit&, SubUnit&, SubUnit&) override { return -1.0; }
 
-private:
+  private:
     Body body;
 };
 
 template <class Body>
 class Ternary final : public GPfunction {
-public:
+  public:
     Ternary(int index, const char* name, Body body) : GPfunction(3, index, name), body(body) {}
     double Eval0(SubUnit&) override { return -1.0; }
     double Eval1(SubUnit&) override { return -1.0; }
     double Eval2(SubUnit&, SubUnit&) override { return -1.0; }
     double Eval3(SubUnit& a, SubUnit& b, SubUnit& c) override { return body(a.unit->node, a, b, c); }
 
-private:
+  private:
     Body body;
 };
 

@@ -62,7 +62,8 @@ double SubUnit::Operate() {
         }
         default:
             // Only a hand-made code string can carry such an element.
-            throw ErrorText{FormatString("SubUnit::Operate(); invalid element kind %d (kinds are 0 to 3)\n", e.kind)};
+            throw ErrorText{
+                FormatString("SubUnit::Operate(); invalid element kind %d (kinds are 0 to 3)\n", e.kind)};
     }
 }
 

@@ -14,7 +14,7 @@ class TNode;
 class Unit;
 
 class SubUnit {
-public:
+  public:
     SubUnit(Unit* unit, int start, int size);
 
     double Operate();
@@ -31,7 +31,7 @@ public:
     static constexpr const char* indent = "  ";
     std::int32_t depth = 0;
 
-private:
+  private:
     void AppendTo(std::string& out);
     void zeroArgFunc(std::string& out, int element, int depth) const;
     void oneArgFunc(std::string& out, int element, SubUnit& a) const;

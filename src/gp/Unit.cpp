@@ -15,10 +15,14 @@ namespace {
 // Highest index of each arity class, and the draw that picks one.
 int RandomIndex(int kind) {
     switch (kind) {
-        case 0: return RandRoundScaled(kRandScale5);
-        case 1: return RandRoundScaled(kRandScale13);
-        case 2: return RandRoundScaled(kRandScale18);
-        default: return RandRound(2);
+        case 0:
+            return RandRoundScaled(kRandScale5);
+        case 1:
+            return RandRoundScaled(kRandScale13);
+        case 2:
+            return RandRoundScaled(kRandScale18);
+        default:
+            return RandRound(2);
     }
 }
 
@@ -80,8 +84,9 @@ void Unit::Parse(const std::string& codeString) {
         GeneElement e;
         bool ok = fields.size() >= 2 && ReadField(fields[0], e.kind) && ReadField(fields[1], e.index);
         if (ok && (e.kind < 0 || e.kind > 3)) {
-            throw ErrorText{FormatString("Unit::Parse; element kind %d out of range 0..3 in code item \"%s\"\n",
-                                         e.kind, piece.c_str())};
+            throw ErrorText{
+                FormatString("Unit::Parse; element kind %d out of range 0..3 in code item \"%s\"\n", e.kind,
+                             piece.c_str())};
         }
         if (ok) {
             std::size_t expected = e.IsConstant() ? 3 : 2;

@@ -15,9 +15,9 @@ class GPmanager;
 class TNode;
 
 class Unit {
-public:
-    Unit();                     // a template gene, without a node
-    explicit Unit(TNode* node); // the gene of a node
+  public:
+    Unit();                      // a template gene, without a node
+    explicit Unit(TNode* node);  // the gene of a node
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
 
@@ -46,7 +46,7 @@ public:
     TNode* node;
     std::int32_t maxLength = 50;
 
-private:
+  private:
     void Invalidate() { cacheValid = false; }
     void BuildCache() const;
 

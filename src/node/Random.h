@@ -7,13 +7,13 @@ namespace qm {
 inline constexpr int kRandMax = 32767;
 
 // Scale constants, single precision, multiplied in double precision.
-inline constexpr float kRandScale1 = 3.0518509447574615e-05f;       // 1 / 32767
-inline constexpr float kRandScale2 = 6.103701889514923e-05f;        // 2 / 32767
-inline constexpr float kRandScale4 = 0.00012207403779029846f;       // 4 / 32767
-inline constexpr float kRandScale5 = 0.00015259254723787308f;       // 5 / 32767
-inline constexpr float kRandScale13 = 0.00039674062281847f;         // 13 / 32767
-inline constexpr float kRandScale18 = 0.0005493331700563431f;       // 18 / 32767
-inline constexpr float kRandScale1p8 = 5.4933316278038546e-05f;     // 1.8 / 32767
+inline constexpr float kRandScale1 = 3.0518509447574615e-05f;    // 1 / 32767
+inline constexpr float kRandScale2 = 6.103701889514923e-05f;     // 2 / 32767
+inline constexpr float kRandScale4 = 0.00012207403779029846f;    // 4 / 32767
+inline constexpr float kRandScale5 = 0.00015259254723787308f;    // 5 / 32767
+inline constexpr float kRandScale13 = 0.00039674062281847f;      // 13 / 32767
+inline constexpr float kRandScale18 = 0.0005493331700563431f;    // 18 / 32767
+inline constexpr float kRandScale1p8 = 5.4933316278038546e-05f;  // 1.8 / 32767
 
 void Seed(unsigned seed);
 

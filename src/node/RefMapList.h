@@ -27,7 +27,7 @@ struct NodePairById {
 };
 
 class RefMapList {
-public:
+  public:
     using PairMap = std::map<NodePair, std::int32_t, NodePairById>;
     using PartnerMap = std::multimap<TNode*, TNode*, NodeById>;
     using PartnerRange = std::pair<PartnerMap::const_iterator, PartnerMap::const_iterator>;
@@ -47,7 +47,7 @@ public:
     std::size_t Size() const { return refMap.size(); }
     std::size_t PartnerEntries() const { return RefList.size(); }
 
-private:
+  private:
     static NodePair Normalise(TNode* a, TNode* b);
     void DeletePair(TNode* a, TNode* b);
 

@@ -124,7 +124,8 @@ void TNode::SetDynFriction(double x) {
 }
 
 void TNode::SetFrictionDiff(double x) {
-    frictionDiff = static_cast<float>(frictionDiffMin + std::tanh(GetP(x)) * (frictionDiffMax - frictionDiffMin));
+    frictionDiff =
+        static_cast<float>(frictionDiffMin + std::tanh(GetP(x)) * (frictionDiffMax - frictionDiffMin));
 }
 
 float TNode::GetStaticFriction() const {

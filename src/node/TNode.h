@@ -36,7 +36,7 @@ int SlotIndex(double x);
 enum Request : std::int32_t { kNoRequest = 0, kDivideG = 1, kDivideT = 2, kDie = 3 };
 
 class TNode {
-public:
+  public:
     using Params = std::array<double, paramCount>;
 
     explicit TNode(NodeManager* manager);

@@ -57,7 +57,9 @@ inline Vector3 Vec3Normalize(const Vector3& v) {
     return {v.x / length, v.y / length, v.z / length};
 }
 
-inline bool IsFinite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+inline bool IsFinite(const Vector3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 // D3DCOLORVALUE.
 struct ColorValue {

@@ -1,9 +1,9 @@
 #include "sim/Commands.h"
 
+#include <unistd.h>
 #include <ctime>
 #include <memory>
 #include <string_view>
-#include <unistd.h>
 
 #include "experiment/SourceTester.h"
 #include "gp/GPmanager.h"
@@ -52,7 +52,12 @@ struct OutputFile {
 void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager& world,
                   const char* outcome) {
     JsonOut json;
-    json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps).Raw(",\"nodes\":").Int(world.GetNodeCount());
+    json.Raw("{\"seed\":")
+        .Int(seed)
+        .Raw(",\"steps\":")
+        .Int(steps)
+        .Raw(",\"nodes\":")
+        .Int(world.GetNodeCount());
     json.Raw(",\"links\":").Int(static_cast<long long>(world.Links().Size()));
     json.Raw(",\"centroid\":").Vec(world.GetCentroid()).Raw(",\"outcome\":\"").Raw(outcome).Raw("\"}\n");
     std::fwrite(json.Text().data(), 1, json.Text().size(), out);

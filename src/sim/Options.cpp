@@ -38,8 +38,8 @@ long long ParseInteger(const std::string& option, const std::string& text, long 
     char* end = nullptr;
     long long value = std::strtoll(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno == ERANGE || value < low || value > high) {
-        Bad(option + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
-            text + "'");
+        Bad(option + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+            ", not '" + text + "'");
     }
     return value;
 }

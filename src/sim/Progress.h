@@ -7,12 +7,12 @@
 namespace qm::sim {
 
 class Progress {
-public:
+  public:
     Progress(std::FILE* out, long long total, bool enabled);
     void Update(long long done, int nodes);
     void Finish();
 
-private:
+  private:
     std::FILE* out;
     long long total;
     bool enabled;

@@ -92,8 +92,8 @@ float GoalDistance(const NodeManager& world) {
 std::string StatsRow(long long step, const NodeManager& world) {
     const Vector3& c = world.GetCentroid();
     return std::to_string(step) + "," + std::to_string(world.GetNodeCount()) + "," +
-           std::to_string(world.Links().Size()) + "," + CsvFloat(c.x) + "," + CsvFloat(c.y) + "," + CsvFloat(c.z) +
-           "," + CsvFloat(GoalDistance(world)) + "\n";
+           std::to_string(world.Links().Size()) + "," + CsvFloat(c.x) + "," + CsvFloat(c.y) + "," +
+           CsvFloat(c.z) + "," + CsvFloat(GoalDistance(world)) + "\n";
 }
 
 }  // namespace qm::sim

@@ -17,7 +17,7 @@ namespace qm::sim {
 
 // Appends number formats to a reusable buffer.
 class JsonOut {
-public:
+  public:
     void Clear() { text.clear(); }
     JsonOut& Raw(const char* s) {
         text += s;
@@ -29,7 +29,7 @@ public:
     JsonOut& Vec(const Vector3& v);
     const std::string& Text() const { return text; }
 
-private:
+  private:
     std::string text;
 };
 

@@ -12,10 +12,10 @@ class TNode;
 // the entries in 2n slots with a Fenwick tree of occupied slots, so a move is
 // O(log n) and the result is the same list. Scratch storage is kept between steps.
 class ActionOrderShuffler {
-public:
+  public:
     void Shuffle(std::vector<TNode*>& order);
 
-private:
+  private:
     int FindOccupied(int k) const;  // slot (1-based) of the k-th occupied slot
     void Add(int slot, int delta);
 

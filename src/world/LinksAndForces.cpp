@@ -97,14 +97,15 @@ void NodeManager::IntNodeRepForce(TNode* a, TNode* b) {
 }
 
 void NodeManager::nodeInteraction(TNode* node) {
-    Signed([&] { return FormatString("NodeManager::nodeInteraction Node ID: %d\n", node->id); }, [&] {
-        int count = NeighbourCells(node);
-        for (int i = 0; i < count; ++i) {
-            for (TNode* q : *neighbourCells[static_cast<std::size_t>(i)]) {
-                if (q->id != node->id && !isLink(node, q)) IntNodeRepForce(node, q);
-            }
-        }
-    });
+    Signed([&] { return FormatString("NodeManager::nodeInteraction Node ID: %d\n", node->id); },
+           [&] {
+               int count = NeighbourCells(node);
+               for (int i = 0; i < count; ++i) {
+                   for (TNode* q : *neighbourCells[static_cast<std::size_t>(i)]) {
+                       if (q->id != node->id && !isLink(node, q)) IntNodeRepForce(node, q);
+                   }
+               }
+           });
 }
 
 void NodeManager::spaceAffection(TNode* node) {

@@ -46,7 +46,7 @@ struct GridCell {
 };
 
 class NodeManager {
-public:
+  public:
     using Cell = std::vector<TNode*>;
 
     NodeManager();
@@ -109,7 +109,7 @@ public:
     const std::vector<TNode*>& DeadNodes() const { return deadNodes; }
     const std::vector<TNode*>& NewNodes() const { return newNodes; }
 
-private:
+  private:
     static std::size_t Flat(const GridCell& c) {
         return (static_cast<std::size_t>(c.ix) * kGridY + static_cast<std::size_t>(c.iy)) * kGridZ +
                static_cast<std::size_t>(c.iz);

@@ -27,9 +27,9 @@ int AxisIndex(float p, int origin, int half) {
 GridCell NodeManager::CellIndex(const TNode* node) const {
     const Vector3& p = node->pos;
     if (!IsFinite(p)) {
-        throw ErrorText{FormatString("Node ID: %d has left the world: its position ( %lf, %lf, %lf ) is not finite\n",
-                                     node->id, static_cast<double>(p.x), static_cast<double>(p.y),
-                                     static_cast<double>(p.z))};
+        throw ErrorText{FormatString(
+            "Node ID: %d has left the world: its position ( %lf, %lf, %lf ) is not finite\n", node->id,
+            static_cast<double>(p.x), static_cast<double>(p.y), static_cast<double>(p.z))};
     }
     GridCell c;
     c.ix = AxisIndex(p.x, gridOrigin[0], kBoxHalfX);
@@ -42,9 +42,9 @@ void NodeManager::addToGrid(TNode* node, const GridCell& c) {
     Signed("addToGrid(TNode*,int,int,int)\n", [&] {
         if (!InRange(c)) {
             throw ErrorText{FormatString(
-                "グリッドのインデックス範囲を超えています Node ID: %d [ %d, %d, %d ] ( %lf, %lf, %lf )\n", node->id, c.ix,
-                c.iy, c.iz, static_cast<double>(node->pos.x), static_cast<double>(node->pos.y),
-                static_cast<double>(node->pos.z))};
+                "グリッドのインデックス範囲を超えています Node ID: %d [ %d, %d, %d ] ( %lf, %lf, %lf )\n",
+                node->id, c.ix, c.iy, c.iz, static_cast<double>(node->pos.x),
+                static_cast<double>(node->pos.y), static_cast<double>(node->pos.z))};
         }
         grid[Flat(c)].push_back(node);
     });
@@ -53,14 +53,15 @@ void NodeManager::addToGrid(TNode* node, const GridCell& c) {
 void NodeManager::delFromGrid(TNode* node, const GridCell& c) {
     Signed("delFromGrid(TNode*,int,int,int)\n", [&] {
         if (!InRange(c)) {
-            throw ErrorText{FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
-                                         node->id, c.ix, c.iy, c.iz)};
+            throw ErrorText{
+                FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
+                             node->id, c.ix, c.iy, c.iz)};
         }
         Cell& cell = grid[Flat(c)];
         auto it = std::find(cell.begin(), cell.end(), node);
         if (it == cell.end()) {
-            throw ErrorText{FormatString("ノードグリッド %d %d %dに Node ID: %d は見つかりません\n", c.ix, c.iy, c.iz,
-                                         node->id)};
+            throw ErrorText{FormatString("ノードグリッド %d %d %dに Node ID: %d は見つかりません\n", c.ix,
+                                         c.iy, c.iz, node->id)};
         }
         cell.erase(it);
     });
@@ -70,8 +71,9 @@ void NodeManager::delFromGrid(TNode* node) {
     Signed("delFromGrid(TNode*)\n", [&] {
         GridCell c = CellIndex(node);
         if (!InRange(c)) {
-            throw ErrorText{FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
-                                         node->id, c.ix, c.iy, c.iz)};
+            throw ErrorText{
+                FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
+                             node->id, c.ix, c.iy, c.iz)};
         }
         delFromGrid(node, c);
     });

@@ -18,7 +18,8 @@ void NodeManager::Render(Device& device) {
     });
     Replaced("line Render;\n", [&] {
         for (const auto& [pair, one] : links.Pairs()) {
-            if (isLink(pair.first, pair.second)) DrawLine(device, pair.first->pos, pair.second->pos, kLinkColor);
+            if (isLink(pair.first, pair.second))
+                DrawLine(device, pair.first->pos, pair.second->pos, kLinkColor);
         }
     });
 }
