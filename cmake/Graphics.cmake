@@ -28,3 +28,8 @@ if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/shell/main.cpp)
   target_link_libraries(quillmoth PRIVATE quillmoth_graphics SDL2::SDL2)
   set_target_properties(quillmoth PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
+
+# The generator of the art files in data/ (run by hand; its output is committed).
+add_executable(quillmoth-artgen tools/artgen/ArtGen.cpp)
+target_link_libraries(quillmoth-artgen PRIVATE qm_flags)
+set_target_properties(quillmoth-artgen PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -16,6 +16,13 @@
 
 namespace qm {
 
+// What devices are made from (the loaded graphics library): kept until every
+// device made from it is gone.
+class GraphicsObject {
+public:
+    virtual ~GraphicsObject() = default;
+};
+
 class Device {
 public:
     virtual ~Device() = default;

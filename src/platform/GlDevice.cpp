@@ -74,6 +74,13 @@ void ToRgbaBytes(std::uint32_t argb, GLubyte* out) {
 
 }  // namespace
 
+std::unique_ptr<GlLibrary> GlLibrary::Load(SDL_Window* window) {
+    if (!window || SDL_GL_LoadLibrary(nullptr) != 0) return nullptr;
+    return std::unique_ptr<GlLibrary>(new GlLibrary());
+}
+
+GlLibrary::~GlLibrary() { SDL_GL_UnloadLibrary(); }
+
 std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, DeviceKind kind, std::string* why) {
     switch (kind) {
         case DeviceKind::HardwareMixed: SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1); break;

@@ -25,6 +25,17 @@ struct SDL_Window;
 
 namespace qm {
 
+// The OpenGL library of the window, loaded once for every context made on it.
+class GlLibrary : public GraphicsObject {
+public:
+    // Null without a window or when no OpenGL library can be loaded.
+    static std::unique_ptr<GlLibrary> Load(SDL_Window* window);
+    ~GlLibrary() override;
+
+private:
+    GlLibrary() = default;
+};
+
 // The three ways of making a device, tried in this order at start-up.
 enum class DeviceKind {
     HardwareMixed,     // an accelerated context as the window was made

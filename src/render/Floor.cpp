@@ -1,0 +1,34 @@
+#include "render/Floor.h"
+
+#include "platform/Device.h"
+#include "platform/TextureLoader.h"
+
+namespace qm {
+
+Floor::Floor(Device& device)
+    : device_(device),
+      // A strip of two triangles; u and v run to 5 so the texture repeats five times.
+      vertexBuffer_{{
+          {kHalfSize, kHeight, kHalfSize, 0xFFFFFFFF, 0.0f, 0.0f},
+          {-kHalfSize, kHeight, kHalfSize, 0xFFFFFFFF, 5.0f, 0.0f},
+          {kHalfSize, kHeight, -kHalfSize, 0xFFFFFFFF, 0.0f, 5.0f},
+          {-kHalfSize, kHeight, -kHalfSize, 0xFFFFFFFF, 5.0f, 5.0f},
+      }} {
+    texture_ = LoadTextureFromFile(device, "floor.bmp");
+}
+
+Floor::~Floor() {
+    if (texture_) device_.ReleaseTexture(texture_);
+}
+
+void Floor::Draw(Device& device) {
+    device.SetTextureStageColorOp(0, TextureOp::SelectArg1, TextureArg::Texture);
+    device.SetSamplerState(0, SamplerState::AddressU, kAddressMirror);
+    device.SetSamplerState(0, SamplerState::AddressV, kAddressMirror);
+    device.SetTransform(TransformType::World, MatrixIdentity());
+    device.SetTexture(0, texture_);
+    device.DrawTriangleStrip(vertexBuffer_);
+    device.SetTexture(0, 0);
+}
+
+}  // namespace qm

@@ -1,0 +1,38 @@
+#pragma once
+// The ground: a 1000 x 1000 square at y = -25.5 under the whole world, its
+// texture repeated five times along each side with every other copy mirrored.
+
+#include <array>
+
+#include "platform/DeviceTypes.h"
+
+namespace qm {
+
+class Device;
+
+class Floor {
+public:
+    static constexpr float kHeight = -25.5f;
+    static constexpr float kHalfSize = 500.0f;
+
+    // Fills the vertex buffer and loads "floor.bmp" from the working
+    // directory; without the file the floor is drawn untextured.
+    explicit Floor(Device& device);
+    ~Floor();
+    Floor(const Floor&) = delete;
+    Floor& operator=(const Floor&) = delete;
+
+    // Draws the floor unlit in its texture's colours. Leaves stage 0 selecting
+    // the texture and sampler 0 mirroring, for the draws that follow.
+    void Draw(Device& device);
+
+    const std::array<ColorTexVertex, 4>& Vertices() const { return vertexBuffer_; }
+    TextureHandle Texture() const { return texture_; }
+
+private:
+    Device& device_;
+    std::array<ColorTexVertex, 4> vertexBuffer_;
+    TextureHandle texture_ = 0;
+};
+
+}  // namespace qm

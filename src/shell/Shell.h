@@ -1,0 +1,75 @@
+#pragma once
+// The shell's one process-wide record: the state the window messages and the
+// frames share, and every object the shell owns for the whole run (the
+// graphics object, device, font and light, the camera and scene objects, the
+// experiment driver and the input devices).
+//
+// Everything the frame needs from the desktop comes through ShellServices and
+// InputDevices, so the frame and the window procedure run in tests against
+// recording and scripted stand-ins.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "experiment/PTester.h"
+#include "platform/Device.h"
+#include "platform/Font.h"
+#include "platform/InputDevices.h"
+#include "render/Camera.h"
+#include "render/Floor.h"
+#include "render/Goal.h"
+#include "render/Sky.h"
+
+namespace qm {
+
+struct ShellState {
+    std::int32_t windowWidth = 640;   // outer size, frame included
+    std::int32_t windowHeight = 480;
+    std::int32_t stepsPerFrame = 1;   // never below 1
+    std::int32_t pointerX = 0;        // client pixels; a pick stores its converted position here
+    std::int32_t pointerY = 0;
+    bool pickArmed = false;           // left button down and no pick made yet
+    bool resetRequested = false;      // a file was dropped
+    std::string droppedFileName;
+    std::uint32_t lastFrameTime = 0;  // milliseconds
+    float frameRate = 0.0f;           // 1 / last frame interval in seconds
+    std::uint32_t framesSinceDraw = 0;
+    float turnX = 0.0f;               // this frame's camera turn, radians
+    float turnY = 0.0f;
+    float dollyStep = 0.0f;
+    bool firstFrame = true;
+};
+
+// The desktop as the shell uses it.
+class ShellServices {
+public:
+    virtual ~ShellServices() = default;
+    // The millisecond clock; wraps around after 2^32 ms.
+    virtual std::uint32_t Milliseconds() = 0;
+    // Asks the message pump to end with this exit code once it gets there.
+    virtual void PostQuit(int exitCode) = 0;
+    // Keeps the mouse reporting to the window while a button is held outside it.
+    virtual void SetCapture(bool capture) = 0;
+    // The window's outer rectangle, frame included.
+    virtual Rect WindowRect() = 0;
+};
+
+struct Shell {
+    ShellState state;
+    ShellServices* services = nullptr;
+    std::string geneFile = "source.txt";  // the driver's gene file at start-up
+
+    std::unique_ptr<GraphicsObject> graphics;
+    std::unique_ptr<Device> device;
+    std::unique_ptr<Font> font;
+    Light light;
+    std::unique_ptr<PTester> tester;
+    std::unique_ptr<Camera> camera;
+    std::unique_ptr<Floor> floor;
+    std::unique_ptr<Goal> goal;
+    std::unique_ptr<Sky> sky;
+    std::unique_ptr<InputDevices> input;
+};
+
+}  // namespace qm
