@@ -100,6 +100,8 @@ public:
     std::function<void()> actionFails;
     std::function<void()> renderFails;
 
+    void SetDrawEnabled(bool enabled) { drawEnabled = enabled; }
+
     void MouseMove(Device& device, int x, int y) override {
         mouseMoves.emplace_back(x, y);
         SourceTester::MouseMove(device, x, y);

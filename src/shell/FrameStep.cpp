@@ -1,0 +1,172 @@
+#include "shell/FrameStep.h"
+
+#include "shell/Diagnostics.h"
+#include "shell/Errors.h"
+#include "shell/Shell.h"
+#include "shell/TextLines.h"
+
+namespace qm {
+
+namespace {
+
+void Quit(Shell& shell) { shell.services->PostQuit(0); }
+
+// A text error is logged and ends the application; so does anything else,
+// without a log. The frame carries on to its drawing decision either way.
+template <class Body>
+void GuardedSteps(Shell& shell, Body&& body) {
+    try {
+        body();
+    } catch (const ErrorText& e) {
+        WriteErrorLog(e.text);
+        DebugPrint("Restore\n");
+        Quit(shell);
+    } catch (...) {
+        DebugPrint("Action Exception\n");
+        Quit(shell);
+    }
+}
+
+// Steps 6 to 13: the camera and the user's commands, from this frame's input.
+void HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& keys) {
+    ShellState& s = shell.state;
+    Camera& camera = *shell.camera;
+    PTester& tester = *shell.tester;
+    Device& device = *shell.device;
+
+    if (mouse.rgbButtons[0] & kKeyDown) {
+        s.turnX = static_cast<float>(mouse.lX) * kTurnPerMouseUnit;
+        s.turnY = static_cast<float>(mouse.lY) * kTurnPerMouseUnit;
+    }
+    if (IsHeld(keys, kDikLShift)) {
+        camera.PanRight(s.turnX * 3.0f);
+        camera.PanUp(s.turnY * 3.0f);
+    } else if (IsHeld(keys, kDikRShift)) {
+        camera.Orbit(s.turnY, s.turnX);
+    } else {
+        camera.Turn(s.turnY, s.turnX);
+    }
+
+    if (IsHeld(keys, kDikF)) s.dollyStep = kDollyPerFrame;
+    if (IsHeld(keys, kDikB)) s.dollyStep = -kDollyPerFrame;
+
+    if (IsHeld(keys, kDikSpace) || s.resetRequested) {
+        s.resetRequested = false;
+        tester.Reset(s.droppedFileName);
+    }
+    if (IsHeld(keys, kDikEscape)) {
+        tester.Halt();
+        Quit(shell);
+    }
+    if (IsHeld(keys, kDikC)) camera.CenterOn(tester.GetCentroid());
+
+    tester.MouseMove(device, s.pointerX, s.pointerY);
+
+    if (s.pickArmed) {
+        const int key = IsHeld(keys, kDikK) ? kKillKey : IsHeld(keys, kDikS) ? kSelectKey : 0;
+        if (key != 0) {
+            // The driver picks in a 640 x 480 frame whatever the window's size.
+            s.pointerX = static_cast<std::int32_t>(s.pointerX / static_cast<double>(s.windowWidth) * kPickWidth);
+            s.pointerY = static_cast<std::int32_t>(s.pointerY / static_cast<double>(s.windowHeight) * kPickHeight);
+            tester.Click(device, s.pointerX, s.pointerY, key);
+            s.pickArmed = false;
+        }
+    }
+    camera.Dolly(s.dollyStep);
+}
+
+void RunWorldSteps(Shell& shell) {
+    ClearTextLines();
+    GuardedSteps(shell, [&] {
+        // Only the lines added by the last step of the frame stay.
+        for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
+            if (i == shell.state.stepsPerFrame - 1) ClearTextLines();
+            shell.tester->Action();
+            shell.tester->Test();
+        }
+    });
+}
+
+void Draw(Shell& shell) {
+    Device& device = *shell.device;
+    try {
+        device.Clear(kClearColor, 1.0f, 0);
+        if (device.BeginScene()) {
+            shell.sky->Draw(device);
+            shell.floor->Draw(device);
+            shell.tester->Render(device);
+            shell.goal->Draw(device);
+            if (shell.state.stepsPerFrame >= 2) AddTextLine(FormatString("X %d", shell.state.stepsPerFrame));
+            DrawTextLines(*shell.font, TextLines());
+            device.EndScene();
+        }
+        if (!device.Present()) {
+            DebugPrint("Reset!\n");
+            device.Reset();
+        }
+    } catch (const ErrorCode&) {
+        Quit(shell);
+    } catch (const ErrorText& e) {
+        // A world that cannot be drawn ends the program like one that cannot step.
+        WriteErrorLog(e.text);
+        Quit(shell);
+    }
+}
+
+}  // namespace
+
+void DrawTextLines(Font& font, const std::vector<std::string>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        Rect rect{10, 20 * static_cast<std::int32_t>(i), 0, 0};
+        font.DrawText(lines[i], rect, kDtCalcRect, 0);
+        font.DrawText(lines[i], rect, kDtBottom, kTextColor);
+    }
+}
+
+void FrameStep(Shell& shell) {
+    ShellState& s = shell.state;
+    if (!shell.tester) return;  // the driver failed to start; the quit request is on its way
+
+    s.turnX = 0.0f;
+    s.turnY = 0.0f;
+    s.dollyStep = 0.0f;
+
+    const std::uint32_t now = shell.services->Milliseconds();
+    if (s.firstFrame) {
+        s.firstFrame = false;
+        s.lastFrameTime = now - 1;
+        s.framesSinceDraw = 0;
+    }
+    ++s.framesSinceDraw;
+    const std::uint32_t interval = now - s.lastFrameTime;
+    s.lastFrameTime = now;
+    s.frameRate = static_cast<float>(1.0 / (interval * 0.001));
+
+    MouseState mouse;
+    KeyboardState keys{};
+    const bool mouseRead = shell.input->ReadMouse(mouse);
+    const bool keysRead = shell.input->ReadKeyboard(keys);
+    if (mouseRead && keysRead) {
+        // The commands raise what the driver raises (a dropped file that is
+        // no gene); that ends the application like an error of a step.
+        GuardedSteps(shell, [&] { HandleInput(shell, mouse, keys); });
+    } else {
+        shell.input->Acquire();
+    }
+
+    shell.camera->Apply(*shell.device);
+    shell.device->SetLight(0, shell.light);
+    shell.device->LightEnable(0, true);
+    shell.device->SetRenderState(RenderState::Lighting, 1);
+
+    RunWorldSteps(shell);
+
+    // Draw when the frames since the last drawing cover the last interval in
+    // 33 1/3 ms units: slow frames spend their time on simulation steps.
+    if (static_cast<float>(s.framesSinceDraw) < 30.0 / s.frameRate) return;
+    s.framesSinceDraw = 1;
+    if (!shell.tester->IsDrawEnabled()) return;
+    Draw(shell);
+}
+
+}  // namespace qm

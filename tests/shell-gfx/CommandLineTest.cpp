@@ -1,0 +1,46 @@
+// The window program's command line.
+
+#include <gtest/gtest.h>
+
+#include "shell/CommandLine.h"
+
+namespace qm {
+namespace {
+
+TEST(CommandLine, NoArgumentsMeansTheClockSeedAndSourceTxt) {
+    const CommandLine c = ParseCommandLine({});
+    EXPECT_FALSE(c.help);
+    EXPECT_FALSE(c.seed);
+    EXPECT_EQ(c.geneFile, "source.txt");
+    EXPECT_TRUE(c.error.empty());
+}
+
+TEST(CommandLine, SeedAndGeneFileInEitherOrder) {
+    CommandLine c = ParseCommandLine({"--seed", "42", "genes/chain.txt"});
+    ASSERT_TRUE(c.seed);
+    EXPECT_EQ(*c.seed, 42u);
+    EXPECT_EQ(c.geneFile, "genes/chain.txt");
+    c = ParseCommandLine({"mine.txt", "--seed", "7"});
+    EXPECT_EQ(*c.seed, 7u);
+    EXPECT_EQ(c.geneFile, "mine.txt");
+}
+
+TEST(CommandLine, Help) {
+    EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+    EXPECT_TRUE(ParseCommandLine({"-h"}).help);
+    const std::string text = HelpText();
+    EXPECT_NE(text.find("usage: quillmoth [--seed N] [GENE_FILE]"), std::string::npos);
+    EXPECT_NE(text.find("Escape"), std::string::npos);
+    EXPECT_NE(text.find("error.lot.txt"), std::string::npos);
+}
+
+TEST(CommandLine, Mistakes) {
+    EXPECT_FALSE(ParseCommandLine({"--seed"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"--seed", "-3"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"--seed", "12x"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"--speed"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"a.txt", "b.txt"}).error.empty());
+}
+
+}  // namespace
+}  // namespace qm
