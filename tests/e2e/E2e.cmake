@@ -1,0 +1,12 @@
+# The window program end to end, under Xvfb with Mesa's software OpenGL.
+# The script reports "skipped" (exit 77) when xvfb-run, xdotool or ImageMagick is missing.
+
+if(TARGET quillmoth)
+  set(QM_E2E_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/window_e2e.sh)
+  add_test(NAME e2e.WindowShowsTheSceneAndQuitsOnEscape
+           COMMAND bash ${QM_E2E_SCRIPT} scene $<TARGET_FILE:quillmoth> ${PROJECT_SOURCE_DIR}/data)
+  add_test(NAME e2e.WindowWithoutAGeneLogsTheCompileErrorAndQuits
+           COMMAND bash ${QM_E2E_SCRIPT} no-gene $<TARGET_FILE:quillmoth> ${PROJECT_SOURCE_DIR}/data)
+  set_tests_properties(e2e.WindowShowsTheSceneAndQuitsOnEscape e2e.WindowWithoutAGeneLogsTheCompileErrorAndQuits
+                       PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77 LABELS e2e)
+endif()

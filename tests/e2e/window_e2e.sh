@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# End-to-end tests of the window program under Xvfb with Mesa's software OpenGL.
+#
+#   window_e2e.sh scene      QUILLMOTH DATA_DIR   the scene is drawn and Escape quits with 0
+#   window_e2e.sh no-gene    QUILLMOTH DATA_DIR   without source.txt the compile error is logged and it quits
+#   window_e2e.sh screenshot QUILLMOTH DATA_DIR OUT.png   a picture of a grown creature, for the README
+#
+# Each run works in a fresh temporary folder holding copies of the art files.
+# Exits 77 (skipped) when a tool it needs is missing.
+set -uo pipefail
+
+mode=$1
+quillmoth=$(realpath "$2")
+data=$(realpath "$3")
+out=${4:+$(realpath -m "$4")}
+
+for tool in xvfb-run xdotool import convert; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIPPED: $tool is not installed (scripts/test installs it)"
+        exit 77
+    fi
+done
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- program output ---"
+    tail -n 20 "$work/out.txt" 2>/dev/null
+    exit 1
+}
+
+# The outer run makes the scratch folder and the virtual display, then runs
+# the checks inside it.
+if [ -z "${QM_E2E_WORK:-}" ]; then
+    work=$(mktemp -d /tmp/quillmoth-e2e-XXXXXX)
+    cp "$data"/floor.bmp "$data"/sky.bmp "$data"/goal.bmp "$data"/goal.x "$work"/
+    # Mesa's software rasteriser; the sanitizer runtime must not count the
+    # one-time allocations of the X, GL and font libraries as leaks.
+    export LIBGL_ALWAYS_SOFTWARE=1
+    export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+    QM_E2E_WORK=$work xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
+    status=$?
+    rm -rf "$work"
+    exit $status
+fi
+work=$QM_E2E_WORK
+
+cd "$work" || exit 1
+
+# Average colour of a rectangle of an image, as "R G B" in 0..255.
+mean_colour() {  # image x y w h
+    convert "$1" -crop "$4x$5+$2+$3" +repage -resize '1x1!' -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:
+}
+
+# Pixels of the image in the node colour of the test gene (magenta: red and blue, no green).
+magenta_pixels() {
+    convert "$1" -fx '(r>0.3 && b>0.3 && g<0.15 && abs(r-b)<0.15) ? 1 : 0' -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+start() {  # quillmoth arguments...
+    "$quillmoth" "$@" >out.txt 2>&1 &
+    pid=$!
+}
+
+# Waits up to $1 seconds for the process to end; its exit code in $status.
+wait_exit() {
+    local limit=$(($1 * 10))
+    for ((i = 0; i < limit; i++)); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            status=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+find_window() {
+    for ((i = 0; i < 300; i++)); do
+        wid=$(xdotool search --name '^Quillmoth$' 2>/dev/null | head -n 1)
+        [ -n "$wid" ] && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Holds a key long enough for a frame to see it held.
+hold() {  # key seconds
+    xdotool keydown --window "$wid" "$1" 2>/dev/null || xdotool keydown "$1"
+    sleep "$2"
+    xdotool keyup --window "$wid" "$1" 2>/dev/null || xdotool keyup "$1"
+}
+
+case "$mode" in
+no-gene)
+    start --seed 1
+    wait_exit 60 || { kill "$pid"; fail "the program did not quit without source.txt"; }
+    [ "$status" -eq 0 ] || fail "exit code $status, expected 0"
+    [ -f error.lot.txt ] || fail "no error.lot.txt"
+    expected=$(printf 'GPmanager::GetCode; \xe4\xb8\x8d\xe6\xad\xa3\xe3\x81\xaa\xe3\x82\xb3\xe3\x83\xbc\xe3\x83\x89\xe3\x81\xa7\xe3\x81\x99\n' | od -An -tx1)
+    actual=$(od -An -tx1 error.lot.txt)
+    [ "$expected" = "$actual" ] || fail "error.lot.txt holds: $(cat error.lot.txt)"
+    echo "PASS: the compile error was logged and the program quit with 0"
+    ;;
+
+scene | screenshot)
+    # A gene that colours its one node magenta (red = blue = P0 = 1, green =
+    # P1 = 0), a colour found nowhere else in the scene.
+    if [ "$mode" = scene ]; then
+        echo 'PROG2 ( SETP ( 0 1 ) SETCOLP ( 0 0.15 0 ) )' >source.txt
+    else
+        cp "$data/source.txt" source.txt
+    fi
+    start --seed 7
+    find_window || fail "no window titled Quillmoth appeared"
+    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    sleep 4
+    kill -0 "$pid" 2>/dev/null || fail "the program ended early"
+
+    if [ "$mode" = scene ]; then
+        import -window "$wid" start.png || fail "no screenshot"
+        read -r w h < <(identify -format '%w %h' start.png)
+        [ "$w" -eq 640 ] && [ "$h" -eq 480 ] || fail "the window is ${w}x${h}, expected 640x480"
+        # From the start camera: sky across the top, floor across the bottom.
+        read -r r g b < <(mean_colour start.png 0 0 640 60)
+        [ "$b" -gt 150 ] && [ "$b" -gt $((r + 30)) ] || fail "the top of the picture is not sky blue ($r $g $b)"
+        read -r r g b < <(mean_colour start.png 0 420 640 60)
+        [ "$g" -gt "$r" ] && [ "$g" -gt "$b" ] && [ "$g" -gt 80 ] || fail "the bottom of the picture is not the green floor ($r $g $b)"
+        # The goal is straight ahead, drawn in gold just below the horizon.
+        read -r r g b < <(mean_colour start.png 310 240 20 40)
+        echo "start: goal region $r $g $b"
+    fi
+
+    # C centres the camera on the creature.
+    hold c 0.6
+    sleep 1
+    if [ "$mode" = screenshot ]; then
+        # Step back and orbit up to look down on the creature, then let it grow.
+        hold b 0.25
+        xdotool mousemove --window "$wid" 320 240 2>/dev/null
+        xdotool keydown Shift_R mousedown 1
+        for ((i = 0; i < 12; i++)); do xdotool mousemove_relative -- 0 4; sleep 0.05; done
+        xdotool mouseup 1 keyup Shift_R
+        sleep 6
+        hold c 0.3
+        sleep 1
+        import -window "$wid" "$out" || fail "no screenshot"
+    else
+        import -window "$wid" centred.png || fail "no screenshot"
+        nodes=$(magenta_pixels centred.png)
+        echo "centred: $nodes pixels in the node colour"
+        [ "$nodes" -ge 40 ] || fail "no node drawn in the middle of the picture ($nodes magenta pixels)"
+        read -r r g b < <(mean_colour centred.png 0 0 640 40)
+        [ "$b" -gt 150 ] && [ "$b" -gt $((r + 30)) ] || fail "the top of the centred picture is not sky blue ($r $g $b)"
+    fi
+
+    hold Escape 0.5
+    wait_exit 30 || { kill "$pid"; fail "Escape did not end the program"; }
+    [ "$status" -eq 0 ] || fail "exit code $status after Escape, expected 0"
+    echo "PASS: the scene was drawn and Escape ended the program with 0"
+    ;;
+*)
+    echo "unknown mode $mode"
+    exit 2
+    ;;
+esac
