@@ -1,0 +1,178 @@
+// quillmoth-sim compile and dump as a user runs them: what reaches stdout and
+// stderr, and the exit status. The expected texts are worked out by hand from
+// the gene language's rules.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/TestFiles.h"
+
+namespace qm {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class SimToolTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* path = std::getenv("QM_SIM");
+        if (!path) GTEST_SKIP() << "QM_SIM names the quillmoth-sim binary; ctest sets it";
+        sim = path;
+    }
+
+    // Runs quillmoth-sim with the arguments (already quoted as needed).
+    Outcome Sim(const std::string& arguments) {
+        TempFile out(""), err("");
+        const std::string command =
+            "'" + sim + "' " + arguments + " >'" + out.PathString() + "' 2>'" + err.PathString() + "'";
+        const int raw = std::system(command.c_str());
+        Outcome o;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.out = ReadFile(out.PathString());
+        o.err = ReadFile(err.PathString());
+        return o;
+    }
+    Outcome OnGene(const std::string& command, const std::string& source) {
+        TempFile gene(source);
+        return Sim(command + " '" + gene.PathString() + "'");
+    }
+
+    std::string sim;
+};
+
+TEST_F(SimToolTest, CompilePrintsTheCodeStringAndOneNewline) {
+    const std::string code = "2,16+1,6+0,0,0+2,3+0,0,0+0,0,1+";
+    Outcome o = OnGene("compile",
+                       "PROG2 ( GDIVIDE ( 0 )        < divide when parameter 0 is full >\n"
+                       "        ADDPAR ( 0 1.0 ) )   < and keep filling it >\n");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, code + "\n");
+    EXPECT_EQ(o.err, code + "\n");  // the compiler's own debug text
+}
+
+TEST_F(SimToolTest, CompileOfLargeConstantsGivesItemsWithoutPlus) {
+    Outcome o = OnGene("compile", "ADD 2500000 -1e-9");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "2,7+0,0,2.5e06+0,0,-1e-09+\n");
+}
+
+TEST_F(SimToolTest, DumpPrintsTheIndentedProgramExactly) {
+    Outcome o = OnGene("dump", "MUL 1.5 POW2 GROUND");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out,
+              "MUL ( \n"
+              "  1.500000\n"
+              "  POW2 ( \n"
+              "    GROUND\n"
+              "  ) \n"
+              ") \n");
+}
+
+TEST_F(SimToolTest, DumpOfASequenceThatIsNotOneTreeShowsItsFirstTree) {
+    Outcome o = OnGene("dump", "1.0 2.0 MUL");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "1.000000\n");
+}
+
+TEST_F(SimToolTest, DumpCompilesBackToTheSameCode) {
+    const std::string source =
+        "IFTE ( LT ( SMELL 0.25 ) PROG3 ( ELENGTH ( 3 ) SETCOLP ( 0 1 2 ) CUTEDGE ) "
+        "IMPULSE ( 1 -0.125 ) )";
+    Outcome compiled = OnGene("compile", source);
+    Outcome dumped = OnGene("dump", source);
+    ASSERT_EQ(dumped.status, 0);
+    Outcome again = OnGene("compile", dumped.out);
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out, compiled.out);
+    EXPECT_EQ(compiled.out,
+              "3,0+2,11+0,1+0,0,0.25+3,1+1,8+0,0,3+3,2+0,0,0+0,0,1+0,0,2+0,5+2,2+0,0,1+0,0,-0.125+\n");
+}
+
+TEST_F(SimToolTest, UnknownNameIsAnErrorOnStderr) {
+    for (const char* command : {"compile", "dump"}) {
+        Outcome o = OnGene(command, "mul 1 2");
+        EXPECT_EQ(o.status, 1) << command;
+        EXPECT_EQ(o.out, "") << command;
+        EXPECT_EQ(o.err, "GPmanager::GetCode; 不正な関数名が検出されました: mul\n") << command;
+    }
+}
+
+TEST_F(SimToolTest, UnbalancedGenePrintsItsCodeStringThenTheError) {
+    for (const char* command : {"compile", "dump"}) {
+        Outcome o = OnGene(command, "ADD 1 (NEG 2)");
+        EXPECT_EQ(o.status, 1) << command;
+        EXPECT_EQ(o.out, "") << command;
+        EXPECT_EQ(o.err, "2,7+0,0,1+0,0,1+0,0,2+\nGPmanager::GetCode; 不正なコードです\n") << command;
+    }
+}
+
+TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
+    Outcome missing = Sim("compile /nonexistent/quillmoth/gene.txt");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "\nGPmanager::GetCode; 不正なコードです\n");
+    Outcome comment = OnGene("dump", "< only a comment >");
+    EXPECT_EQ(comment.status, 1);
+    EXPECT_EQ(comment.err, "\nGPmanager::GetCode; 不正なコードです\n");
+}
+
+TEST_F(SimToolTest, StructuralErrorWhilePrintingFailsTheDump) {
+    Outcome o = OnGene("dump", "MUL 1 2 3 MUL");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "2,9+0,0,1+0,0,2+0,0,3+2,9+\n不正な遺伝要素：TwoArg\n");
+    // The same gene compiles: the balance check alone does not see it.
+    EXPECT_EQ(OnGene("compile", "MUL 1 2 3 MUL").status, 0);
+}
+
+TEST_F(SimToolTest, ConstvByNameCompilesButDoesNotLoad) {
+    Outcome compiled = OnGene("compile", "CONSTV");
+    EXPECT_EQ(compiled.status, 0);
+    EXPECT_EQ(compiled.out, "0,0+\n");
+    Outcome dumped = OnGene("dump", "CONSTV");
+    EXPECT_EQ(dumped.status, 1);
+    EXPECT_EQ(dumped.out, "");
+    EXPECT_EQ(dumped.err, "0,0+\nUnit::Parse; malformed code item: \"0,0\"\n");
+}
+
+TEST_F(SimToolTest, HelpAndUsage) {
+    Outcome help = Sim("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("quillmoth-sim compile GENE_FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("quillmoth-sim dump GENE_FILE"), std::string::npos);
+    Outcome bare = Sim("compile");
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.out, "");
+    EXPECT_NE(bare.err.find("usage:"), std::string::npos);
+}
+
+TEST_F(SimToolTest, ShippedGenesCompileAndDump) {
+    const char* data = std::getenv("QM_DATA");
+    if (!data) GTEST_SKIP() << "QM_DATA names the data folder; ctest sets it";
+    std::vector<std::filesystem::path> genes = {std::filesystem::path(data) / "source.txt"};
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(data) / "genes")) {
+        if (entry.path().extension() == ".txt") genes.push_back(entry.path());
+    }
+    for (const auto& gene : genes) {
+        const std::string path = "'" + gene.string() + "'";
+        Outcome compiled = Sim("compile " + path);
+        EXPECT_EQ(compiled.status, 0) << gene << ": " << compiled.err;
+        Outcome dumped = Sim("dump " + path);
+        EXPECT_EQ(dumped.status, 0) << gene << ": " << dumped.err;
+        Outcome again = OnGene("compile", dumped.out);
+        EXPECT_EQ(again.out, compiled.out) << gene;
+    }
+}
+
+}  // namespace
+}  // namespace qm
