@@ -1,0 +1,224 @@
+// The link registry: one link per pair, both views always telling the same
+// story, partners in the order their links were made, and the failure texts.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "node/RefMapList.h"
+#include "shell/Errors.h"
+#include "support/ExpectedDraws.h"
+
+namespace qm {
+namespace {
+
+class RefMapListTest : public ::testing::Test {
+  protected:
+    RefMapListTest() {
+        for (int i = 0; i < 6; ++i) nodes.push_back(std::make_unique<TNode>(nullptr));
+    }
+    TNode* N(int i) { return nodes[static_cast<std::size_t>(i)].get(); }
+
+    std::vector<TNode*> PartnersOf(TNode* a) const {
+        std::vector<TNode*> out;
+        auto [first, last] = links.Partners(a);
+        for (auto it = first; it != last; ++it) out.push_back(it->second);
+        return out;
+    }
+
+    // The text of the error `action` raises, or "" when it raises none.
+    template <class Action>
+    static std::string ErrorOf(Action action) {
+        try {
+            action();
+        } catch (const ErrorText& e) {
+            return e.text;
+        }
+        return "";
+    }
+
+    std::vector<std::unique_ptr<TNode>> nodes;
+    RefMapList links;
+};
+
+TEST_F(RefMapListTest, ALinkIsFoundWhicheverWayThePairIsNamed) {
+    links.Insert(N(0), N(1));
+    EXPECT_TRUE(links.IsRef(N(0), N(1)));
+    EXPECT_TRUE(links.IsRef(N(1), N(0)));
+    EXPECT_FALSE(links.IsRef(N(0), N(2)));
+    EXPECT_FALSE(links.IsRef(N(0), N(0)));
+    EXPECT_EQ(links.Size(), 1u);
+    EXPECT_EQ(links.PartnerEntries(), 2u);
+}
+
+TEST_F(RefMapListTest, LinkingAPairTwiceFailsEitherWayAndChangesNothing) {
+    links.Insert(N(0), N(1));
+    EXPECT_EQ(ErrorOf([&] { links.Insert(N(0), N(1)); }), "RefMapList::Insert; \nもう有る\n");
+    EXPECT_EQ(ErrorOf([&] { links.Insert(N(1), N(0)); }), "RefMapList::Insert; \nもう有る\n");
+    EXPECT_EQ(links.Size(), 1u);
+    EXPECT_EQ(links.PartnerEntries(), 2u);
+    EXPECT_EQ(PartnersOf(N(0)), std::vector<TNode*>{N(1)});
+    EXPECT_EQ(PartnersOf(N(1)), std::vector<TNode*>{N(0)});
+}
+
+TEST_F(RefMapListTest, RemovingWithThePairReversedEmptiesBothViews) {
+    links.Insert(N(0), N(1));
+    links.Delete(N(1), N(0));
+    EXPECT_FALSE(links.IsRef(N(0), N(1)));
+    EXPECT_EQ(links.Size(), 0u);
+    EXPECT_EQ(links.PartnerEntries(), 0u);
+    EXPECT_EQ(links.PartnerCount(N(0)), 0);
+    EXPECT_EQ(links.PartnerCount(N(1)), 0);
+}
+
+TEST_F(RefMapListTest, RemovingAPairThatIsNotLinkedFailsAndChangesNothing) {
+    links.Insert(N(0), N(1));
+    links.Insert(N(2), N(0));
+    EXPECT_EQ(ErrorOf([&] { links.Delete(N(1), N(2)); }),
+              "s::RefMapList::Delete(TNode*,TNode*); \nRefListから消えてない\n");
+    EXPECT_EQ(links.Size(), 2u);
+    EXPECT_EQ(links.PartnerEntries(), 4u);
+    EXPECT_EQ(PartnersOf(N(0)), (std::vector<TNode*>{N(1), N(2)}));
+}
+
+TEST_F(RefMapListTest, RemovingTheSameLinkTwiceFailsTheSecondTime) {
+    links.Insert(N(3), N(4));
+    links.Delete(N(3), N(4));
+    EXPECT_EQ(ErrorOf([&] { links.Delete(N(4), N(3)); }),
+              "s::RefMapList::Delete(TNode*,TNode*); \nRefListから消えてない\n");
+}
+
+TEST_F(RefMapListTest, AMissingNodeIsReportedAsASortError) {
+    EXPECT_EQ(ErrorOf([&] { links.IsRef(N(0), nullptr); }), "RefMapList::IsRef; \nsort err\n");
+    EXPECT_EQ(ErrorOf([&] { links.Insert(nullptr, N(0)); }), "RefMapList::Insert; \nsort err\n");
+    EXPECT_EQ(ErrorOf([&] { links.Delete(N(0), nullptr); }),
+              "s::RefMapList::Delete(TNode*,TNode*); \nsort err\n");
+    EXPECT_EQ(links.Size(), 0u);
+}
+
+TEST_F(RefMapListTest, RemovingEveryLinkOfANodeLeavesEachPartnerOneEntryShort) {
+    links.Insert(N(0), N(1));
+    links.Insert(N(2), N(0));
+    links.Insert(N(0), N(3));
+    links.Insert(N(1), N(2));
+    links.Delete(N(0));
+    EXPECT_EQ(links.PartnerCount(N(0)), 0);
+    EXPECT_EQ(PartnersOf(N(1)), std::vector<TNode*>{N(2)});
+    EXPECT_EQ(PartnersOf(N(2)), std::vector<TNode*>{N(1)});
+    EXPECT_EQ(links.PartnerCount(N(3)), 0);
+    EXPECT_EQ(links.Size(), 1u);
+    EXPECT_TRUE(links.IsRef(N(2), N(1)));
+}
+
+TEST_F(RefMapListTest, RemovingTheLinksOfANodeWithoutLinksDoesNothing) {
+    links.Insert(N(1), N(2));
+    EXPECT_NO_THROW(links.Delete(N(0)));
+    EXPECT_EQ(links.Size(), 1u);
+    EXPECT_EQ(links.PartnerEntries(), 2u);
+}
+
+TEST_F(RefMapListTest, PartnersAreListedOldestLinkFirstNotByIdOrAddress) {
+    links.Insert(N(0), N(4));
+    links.Insert(N(2), N(0));  // the pair is stored as (0, 2); the entry of 0 still comes second
+    links.Insert(N(0), N(1));
+    EXPECT_EQ(PartnersOf(N(0)), (std::vector<TNode*>{N(4), N(2), N(1)}));
+    links.Delete(N(2), N(0));  // taking one out leaves the others in their order
+    EXPECT_EQ(PartnersOf(N(0)), (std::vector<TNode*>{N(4), N(1)}));
+    links.Insert(N(3), N(0));
+    EXPECT_EQ(PartnersOf(N(0)), (std::vector<TNode*>{N(4), N(1), N(3)}));
+}
+
+TEST_F(RefMapListTest, EveryLinkIsListedOnceSmallerIdFirstInIdOrder) {
+    links.Insert(N(5), N(1));
+    links.Insert(N(3), N(0));
+    links.Insert(N(1), N(2));
+    links.Insert(N(4), N(0));
+    std::vector<std::pair<int, int>> seen;
+    for (const auto& [pair, one] : links.Pairs()) {
+        EXPECT_EQ(one, 1);
+        seen.emplace_back(pair.first->id, pair.second->id);
+    }
+    const int base = N(0)->id;
+    std::vector<std::pair<int, int>> expected{
+        {base + 0, base + 3}, {base + 0, base + 4}, {base + 1, base + 2}, {base + 1, base + 5}};
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(RefMapListTest, ClearForgetsEveryLink) {
+    links.Insert(N(0), N(1));
+    links.Insert(N(1), N(2));
+    links.Clear();
+    EXPECT_EQ(links.Size(), 0u);
+    EXPECT_EQ(links.PartnerEntries(), 0u);
+    EXPECT_FALSE(links.IsRef(N(1), N(0)));
+}
+
+// A long run of random links and removals against a plain model: after every
+// change both views hold exactly the model's links, and each node's partners
+// come in the order in which its surviving links were made.
+TEST(RefMapListModelTest, BothViewsAgreeWithTheModelAfterEveryChange) {
+    constexpr int kNodes = 12;
+    std::vector<std::unique_ptr<TNode>> owned;
+    std::vector<TNode*> nodes;
+    for (int i = 0; i < kNodes; ++i) {
+        owned.push_back(std::make_unique<TNode>(nullptr));
+        nodes.push_back(owned.back().get());
+    }
+    RefMapList links;
+    std::set<std::pair<int, int>> pairs;             // by index, smaller first
+    std::vector<std::vector<int>> partners(kNodes);  // by index, oldest first
+    auto unlinkModel = [&](int a, int b) {
+        pairs.erase({std::min(a, b), std::max(a, b)});
+        auto& pa = partners[static_cast<std::size_t>(a)];
+        pa.erase(std::find(pa.begin(), pa.end(), b));
+        auto& pb = partners[static_cast<std::size_t>(b)];
+        pb.erase(std::find(pb.begin(), pb.end(), a));
+    };
+
+    test::ExpectedDraws pick(2024);
+    for (int round = 0; round < 3000; ++round) {
+        int a = pick.Next() % kNodes;
+        int b = pick.Next() % kNodes;
+        if (pick.Next() % 20 == 0) {
+            links.Delete(nodes[static_cast<std::size_t>(a)]);
+            std::vector<int> gone = partners[static_cast<std::size_t>(a)];
+            for (int p : gone) unlinkModel(a, p);
+        } else if (a != b) {
+            bool linked = pairs.count({std::min(a, b), std::max(a, b)}) > 0;
+            if (linked) {
+                links.Delete(nodes[static_cast<std::size_t>(b)], nodes[static_cast<std::size_t>(a)]);
+                unlinkModel(a, b);
+            } else {
+                links.Insert(nodes[static_cast<std::size_t>(a)], nodes[static_cast<std::size_t>(b)]);
+                pairs.insert({std::min(a, b), std::max(a, b)});
+                partners[static_cast<std::size_t>(a)].push_back(b);
+                partners[static_cast<std::size_t>(b)].push_back(a);
+            }
+        }
+
+        ASSERT_EQ(links.Size(), pairs.size()) << "round " << round;
+        ASSERT_EQ(links.PartnerEntries(), 2 * pairs.size()) << "round " << round;
+        std::set<std::pair<int, int>> listed;
+        for (const auto& [pair, one] : links.Pairs()) {
+            ASSERT_LT(pair.first->id, pair.second->id);
+            listed.insert({pair.first->id - nodes[0]->id, pair.second->id - nodes[0]->id});
+        }
+        ASSERT_EQ(listed, pairs) << "round " << round;
+        for (int i = 0; i < kNodes; ++i) {
+            std::vector<int> got;
+            auto [first, last] = links.Partners(nodes[static_cast<std::size_t>(i)]);
+            for (auto it = first; it != last; ++it) {
+                got.push_back(it->second->id - nodes[0]->id);
+                ASSERT_TRUE(links.IsRef(it->second, nodes[static_cast<std::size_t>(i)]));
+            }
+            ASSERT_EQ(got, partners[static_cast<std::size_t>(i)]) << "node " << i << ", round " << round;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qm
