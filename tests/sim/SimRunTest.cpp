@@ -1,0 +1,325 @@
+// quillmoth-sim run as a user runs it: the trace, stats and summary formats,
+// the exit codes, the error log, and byte-identical output from the same
+// gene, seed and step count.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/TestFiles.h"
+
+namespace qm {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+std::string G9(double v) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.9g", v);
+    return buffer;
+}
+
+// 64-bit FNV-1a.
+std::uint64_t Fnv1a(const std::string& bytes) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+// From rest under gravity 0.01 and drag 0.03: the height after n steps.
+double FallAfter(int n) { return -(n - 0.97 * (1.0 - std::pow(0.97, n)) / 0.03) / 3.0; }
+
+class SimRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* path = std::getenv("QM_SIM");
+        if (!path) GTEST_SKIP() << "QM_SIM names the quillmoth-sim binary; ctest sets it";
+        sim = path;
+        char name[] = "/tmp/quillmoth-sim-run-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+    }
+    void TearDown() override {
+        if (!dir.empty()) std::filesystem::remove_all(dir);
+    }
+
+    std::string In(const std::string& file) const { return dir + "/" + file; }
+
+    std::string Gene(const std::string& name, const std::string& source) {
+        std::string path = In(name);
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(source.data(), 1, source.size(), f);
+        std::fclose(f);
+        return path;
+    }
+
+    // Runs quillmoth-sim in the test's own folder with the arguments (quoted as needed).
+    Outcome Sim(const std::string& arguments) {
+        const std::string out = In("stdout.txt"), err = In("stderr.txt");
+        const std::string command =
+            "cd '" + dir + "' && '" + sim + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+        const int raw = std::system(command.c_str());
+        Outcome o;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.out = ReadFile(out);
+        o.err = ReadFile(err);
+        return o;
+    }
+
+    std::string sim;
+    std::string dir;
+};
+
+constexpr const char* kIdle = "0";
+// Grows slowly along its links and, once high up (far from a goal placed deep
+// below), divides at every turn: the creature crowds against the ceiling.
+constexpr const char* kCeilingCrowd =
+    "IFTE ( LT ( SMELL 0.000982 )\n"
+    "       PROG2 ( SETP ( 0 1 ) GDIVIDE ( 0 ) )\n"
+    "       IFT ( GT ( ECOUNT 0.2 ) PROG2 ( SETP ( 0 1 ) TDIVIDE ( 0 ) ) ) )\n";
+
+TEST_F(SimRunTest, ACompletedRunEndsWithItsSummaryLineAndStatusZero) {
+    std::string gene = Gene("idle.txt", kIdle);
+    Outcome o = Sim("run --seed 1 --steps 5 --quiet --log log.txt '" + gene + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(o.out, m,
+                                 std::regex(R"(\{"seed":1,"steps":5,"nodes":1,"links":0,"centroid":\[0,)"
+                                            R"(([-0-9.e]+),0\],"outcome":"completed"\}\n)")))
+        << o.out;
+    EXPECT_NEAR(std::stod(m[1]), FallAfter(5), 1e-6);
+    EXPECT_NE(o.err.find("rand seed = 1\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(In("log.txt")));
+}
+
+TEST_F(SimRunTest, TheTraceHasOneLinePerStepWithEveryFieldOfEveryNode) {
+    std::string gene = Gene("idle.txt", kIdle);
+    Outcome o = Sim("run --seed 3 --steps 2 --quiet --log log.txt --trace trace.jsonl '" + gene + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::vector<std::string> lines = Lines(ReadFile(In("trace.jsonl")));
+    ASSERT_EQ(lines.size(), 3u);
+    const std::string zeros = "[0,0,0,0,0,0,0,0,0,0]";
+    EXPECT_EQ(lines[0],
+              "{\"step\":0,\"nodes\":[{\"id\":0,\"pos\":[0,0,0],\"vel\":[0,0,0],\"param\":" + zeros +
+                  ",\"diff\":" + zeros +
+                  ",\"edges\":0,\"request\":0,\"ground\":false,\"edgeLength\":3,\"color\":[0,0,0]}],"
+                  "\"links\":[]}");
+    // One step of gravity from rest: velocity and position -0.01 in single precision.
+    const std::string down = G9(-0.01f);
+    EXPECT_EQ(down, "-0.00999999978");
+    EXPECT_EQ(lines[1],
+              "{\"step\":1,\"nodes\":[{\"id\":0,\"pos\":[0," + down + ",0],\"vel\":[0," + down +
+                  ",0],\"param\":" + zeros + ",\"diff\":" + zeros +
+                  ",\"edges\":0,\"request\":0,\"ground\":false,\"edgeLength\":3,\"color\":[0,0,0]}],"
+                  "\"links\":[]}");
+    EXPECT_EQ(lines[2].rfind("{\"step\":2,", 0), 0u);
+}
+
+TEST_F(SimRunTest, TraceToStandardOutputComesBeforeTheSummary) {
+    std::string gene = Gene("idle.txt", kIdle);
+    Outcome o = Sim("run --seed 3 --steps 1 --quiet --log log.txt --trace - '" + gene + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::vector<std::string> lines = Lines(o.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind("{\"step\":0,", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("{\"step\":1,", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("{\"seed\":3,", 0), 0u);
+}
+
+TEST_F(SimRunTest, TheTraceListsNodesByIdAndLinksAsSortedPairsThatMatchTheEdgeCounts) {
+    std::string gene = Gene("grow.txt", "IFT ( GT ( ECOUNT 0.2 ) PROG2 ( SETP ( 0 1 ) TDIVIDE ( 0 ) ) )");
+    Outcome o = Sim("run --seed 8 --steps 30 --quiet --log log.txt --trace trace.jsonl '" + gene + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::vector<std::string> lines = Lines(ReadFile(In("trace.jsonl")));
+    ASSERT_EQ(lines.size(), 31u);
+    const std::regex nodeId(R"(\{"id":(\d+),"pos")");
+    const std::regex edges(R"("edges":(\d+))");
+    const std::regex link(R"(\[(\d+),(\d+)\])");
+    for (const std::string& line : {lines[10], lines[30]}) {
+        std::vector<int> ids, counts;
+        for (std::sregex_iterator it(line.begin(), line.end(), nodeId), end; it != end; ++it) {
+            ids.push_back(std::stoi((*it)[1]));
+        }
+        for (std::sregex_iterator it(line.begin(), line.end(), edges), end; it != end; ++it) {
+            counts.push_back(std::stoi((*it)[1]));
+        }
+        ASSERT_EQ(ids.size(), counts.size());
+        ASSERT_GT(ids.size(), 5u);
+        EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+        std::string links = line.substr(line.find("\"links\":"));
+        std::vector<std::pair<int, int>> pairs;
+        for (std::sregex_iterator it(links.begin(), links.end(), link), end; it != end; ++it) {
+            pairs.emplace_back(std::stoi((*it)[1]), std::stoi((*it)[2]));
+        }
+        ASSERT_FALSE(pairs.empty());
+        EXPECT_TRUE(std::is_sorted(pairs.begin(), pairs.end()));
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            int n = 0;
+            for (const auto& [a, b] : pairs) {
+                EXPECT_LT(a, b);
+                n += (a == ids[i]) + (b == ids[i]);
+            }
+            EXPECT_EQ(n, counts[i]) << "node " << ids[i];
+        }
+    }
+}
+
+TEST_F(SimRunTest, StatsHaveAHeaderAndOneRowPerStepFromZero) {
+    std::string gene = Gene("idle.txt", kIdle);
+    Outcome o = Sim("run --seed 2 --steps 4 --quiet --log log.txt --stats stats.csv '" + gene + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::vector<std::string> rows = Lines(ReadFile(In("stats.csv")));
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0], "step,nodes,links,centroid_x,centroid_y,centroid_z,goal_distance");
+    // The seed at the origin, the goal at (0, -25, 250): sqrt(25^2 + 250^2) in single precision.
+    EXPECT_EQ(rows[1], "0,1,0,0,0,0," + G9(std::sqrt(63125.0f)));
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(rows[5], m, std::regex(R"(4,1,0,0,([-0-9.e]+),0,([0-9.e]+))"))) << rows[5];
+    double y = FallAfter(4);
+    EXPECT_NEAR(std::stod(m[1]), y, 1e-6);
+    EXPECT_NEAR(std::stod(m[2]), std::sqrt((y + 25.0) * (y + 25.0) + 250.0 * 250.0), 1e-4);
+}
+
+TEST_F(SimRunTest, AGeneThatFallsOntoTheGoalExitsThreeWithTheWholeChainInTheLog) {
+    std::string gene = Gene("zero.txt", kIdle);
+    Outcome o = Sim("run --goal 0,-24,0 --steps 1000 --seed 5 --quiet '" + gene + "'");
+    EXPECT_EQ(o.status, 3) << o.err;
+    const std::string chain =
+        "PTester::Action()\nNodeManager::Action; \nNodeManager::NodeAction; \n"
+        "NodeManager::nodeAction(TNode*): Node ID: 0;\nGOAL!\n";
+    EXPECT_EQ(ReadFile(In("error.lot.txt")), chain);
+    // The node is within 2 of the goal once it has fallen below -22; the step
+    // after that reports it, so the steps completed are those of the fall.
+    int fall = 1;
+    while (FallAfter(fall) >= -22.0) ++fall;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(o.out, m,
+                                 std::regex(R"(\{"seed":5,"steps":(\d+),"nodes":1,"links":0,"centroid":\[0,)"
+                                            R"([-0-9.e]+,0\],"outcome":"goal"\}\n)")))
+        << o.out;
+    EXPECT_EQ(std::stoi(m[1]), fall);
+    EXPECT_NE(o.err.find(chain), std::string::npos);
+}
+
+TEST_F(SimRunTest, TheLogGoesWhereItIsToldAndReplacesAnEarlierOne) {
+    std::string gene = Gene("zero.txt", kIdle);
+    std::FILE* old = std::fopen(In("mine.log").c_str(), "wb");
+    std::fputs("an older and much longer text that must not survive\n", old);
+    std::fclose(old);
+    Outcome o = Sim("run --goal 0,-24,0 --steps 1000 --seed 5 --quiet --log mine.log '" + gene + "'");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(ReadFile(In("mine.log")).substr(0, 18), "PTester::Action()\n");
+    EXPECT_EQ(ReadFile(In("mine.log")).substr(ReadFile(In("mine.log")).size() - 6), "GOAL!\n");
+    EXPECT_FALSE(std::filesystem::exists(In("error.lot.txt")));
+}
+
+TEST_F(SimRunTest, AnEngineErrorExitsOneWithTheTextInTheLogAndOnStandardError) {
+    // The seed makes its link length not a number and divides once; the
+    // spring of that link then carries the bad value into a position.
+    std::string gene = Gene("poison.txt",
+                            "PROG3 ( SETP ( 0 SUB ( POW4 ( 1e100 ) POW4 ( 1e100 ) ) )\n"
+                            "        IFT ( GT ( ECOUNT 0.9 ) PROG2 ( SETP ( 1 20 ) TDIVIDE ( 1 ) ) )\n"
+                            "        ELENGTH ( 0 ) )");
+    Outcome o = Sim("run --seed 4 --steps 50 --quiet --log log.txt --trace trace.jsonl '" + gene + "'");
+    EXPECT_EQ(o.status, 1) << o.err;
+    std::string log = ReadFile(In("log.txt"));
+    EXPECT_EQ(log.rfind("PTester::Action()\nNodeManager::Action; \nNodeManager::NodeAction; \nNode ID: ", 0),
+              0u)
+        << log;
+    EXPECT_NE(log.find("is not finite"), std::string::npos) << log;
+    EXPECT_NE(o.err.find(log), std::string::npos);
+    EXPECT_NE(o.out.find("\"outcome\":\"error\""), std::string::npos) << o.out;
+    // The link length that went bad is written as null, not as a number.
+    EXPECT_NE(ReadFile(In("trace.jsonl")).find("\"edgeLength\":null"), std::string::npos);
+}
+
+TEST_F(SimRunTest, AMissingGeneFileExitsOne) {
+    Outcome o = Sim("run --seed 1 --steps 3 --quiet --log log.txt '" + In("absent.txt") + "'");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(ReadFile(In("log.txt")), "GPmanager::GetCode; 不正なコードです\n");
+}
+
+TEST_F(SimRunTest, ABadCommandLineExitsTwoWithTheUsage) {
+    std::string gene = Gene("idle.txt", kIdle);
+    for (const std::string& args :
+         std::vector<std::string>{"run", "run --steps", "run --seed abc '" + gene + "'",
+                                  "run --seed -1 '" + gene + "'", "run --steps 1.5 '" + gene + "'",
+                                  "run --goal 1,2 '" + gene + "'", "run --frobnicate '" + gene + "'",
+                                  "run '" + gene + "' '" + gene + "'", "walk '" + gene + "'", ""}) {
+        Outcome o = Sim(args);
+        EXPECT_EQ(o.status, 2) << args;
+        EXPECT_NE(o.err.find("usage: quillmoth-sim"), std::string::npos) << args;
+        EXPECT_EQ(o.out, "") << args;
+    }
+    Outcome o = Sim("run --seed 1 --steps 1 --quiet --trace /nonexistent/dir/t.jsonl '" + gene + "'");
+    EXPECT_EQ(o.status, 2);
+}
+
+TEST_F(SimRunTest, HelpAndVersionExitZero) {
+    Outcome help = Sim("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: quillmoth-sim", 0), 0u);
+    Outcome version = Sim("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("quillmoth-sim ", 0), 0u);
+}
+
+TEST_F(SimRunTest, TheSameGeneSeedAndStepsGiveByteIdenticalOutput) {
+    std::string gene = Gene("crowd.txt", kCeilingCrowd);
+    const std::string args = "--seed 17 --steps 24 --goal 0,-1000,0 --quiet --log log.txt '" + gene + "'";
+    Outcome first = Sim("run --trace a.jsonl --stats a.csv " + args);
+    Outcome second = Sim("run --trace b.jsonl --stats b.csv " + args);
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(first.out, second.out);
+    std::string a = ReadFile(In("a.jsonl"));
+    EXPECT_GT(a.size(), 100000u);
+    EXPECT_EQ(a, ReadFile(In("b.jsonl")));
+    EXPECT_EQ(ReadFile(In("a.csv")), ReadFile(In("b.csv")));
+    Outcome other =
+        Sim("run --trace c.jsonl --seed 18 --steps 24 --goal 0,-1000,0 --quiet --log log.txt '" + gene + "'");
+    EXPECT_NE(a, ReadFile(In("c.jsonl")));
+}
+
+// A fixed run, checked step by step by the world's own tests, stored as a hash
+// of its trace: any change of behaviour, order of draws or number format shows here.
+TEST_F(SimRunTest, AFixedRunKeepsItsStoredTraceHash) {
+    std::string gene = Gene("crowd.txt", kCeilingCrowd);
+    Outcome o =
+        Sim("run --seed 1 --steps 24 --goal 0,-1000,0 --quiet --log log.txt --trace t.jsonl '" + gene + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string trace = ReadFile(In("t.jsonl"));
+    EXPECT_EQ(Lines(trace).size(), 25u);
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(trace)));
+    EXPECT_EQ(std::string(hex), "18118aa6ba1e656a") << o.out;
+}
+
+}  // namespace
+}  // namespace qm
