@@ -26,6 +26,27 @@ int NestingDepth(const std::vector<int>& kinds) {
     return deepest;
 }
 
+// Reads the longest numeric prefix of a token into number; leaves number as it
+// was when the token has none. The stream alone takes in an exponent mark that
+// no digit follows ("1e", "2.5E+x") and then fails, although the digits before
+// the mark are a number; an exponent with digits that fails is out of range
+// and stays unreadable.
+void ReadNumberPrefix(const std::string& token, double& number) {
+    std::istringstream in(token);
+    double read = 0.0;
+    if (in >> read) {
+        number = read;
+        return;
+    }
+    std::size_t mark = token.find_first_of("eE");
+    if (mark == std::string::npos) return;
+    std::size_t next = mark + 1;
+    if (next < token.size() && (token[next] == '+' || token[next] == '-')) ++next;
+    if (next < token.size() && token[next] >= '0' && token[next] <= '9') return;
+    std::istringstream mantissa(token.substr(0, mark));
+    if (mantissa >> read) number = read;
+}
+
 }  // namespace
 
 GPmanager* GPmanager::GetInstance() {
@@ -79,9 +100,7 @@ std::string GPmanager::GetCode(const char* fileName) const {
         if (comment || token == "(" || token == ")") continue;
         signed char first = static_cast<signed char>(token[0]);
         if (first < 'A' || first > 'z') {
-            std::istringstream numberIn(token);
-            double read = 0.0;
-            if (numberIn >> read) number = read;
+            ReadNumberPrefix(token, number);
             output += "0,0," + FormatCodeNumber(number);
             balance += 1;
             kinds.push_back(0);

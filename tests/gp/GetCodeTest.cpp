@@ -122,6 +122,14 @@ TEST(GetCodeTest, NumberTokenForms) {
     EXPECT_EQ(CompileSource("PROG3 1.0 0.1234567 0.0000001"), "3,1+0,0,1+0,0,0.123457+0,0,1e-07+");
     // The longest numeric prefix is read; the rest of the token is ignored.
     EXPECT_EQ(CompileSource("ADD 2.5abc 7)"), "2,7+0,0,2.5+0,0,7+");
+    EXPECT_EQ(CompileSource("PROG3 1.5.3 0x1A 1e5e3"), "3,1+0,0,1.5+0,0,0+0,0,100000+");
+    // An exponent mark without digits ends the prefix before the mark.
+    EXPECT_EQ(CompileSource("PROG3 1e 2.5E+ -3e-x"), "3,1+0,0,1+0,0,2.5+0,0,-3+");
+}
+
+TEST(GetCodeTest, NumbersOutOfRangeRepeatThePreviousNumber) {
+    EXPECT_EQ(CompileSource("ADD 5 1e999"), "2,7+0,0,5+0,0,5+");
+    EXPECT_EQ(CompileSource("ADD 5 -2E+400"), "2,7+0,0,5+0,0,5+");
 }
 
 TEST(GetCodeTest, GluedParenthesisRepeatsThePreviousNumber) {
