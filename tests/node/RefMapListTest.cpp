@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -146,6 +148,22 @@ TEST_F(RefMapListTest, EveryLinkIsListedOnceSmallerIdFirstInIdOrder) {
     std::vector<std::pair<int, int>> expected{
         {base + 0, base + 3}, {base + 0, base + 4}, {base + 1, base + 2}, {base + 1, base + 5}};
     EXPECT_EQ(seen, expected);
+}
+
+TEST(RefMapListOrderTest, OrderIsByIdEvenWhereAddressesRunTheOtherWay) {
+    // Built from the last slot to the first: the later a node's address, the smaller its id.
+    std::array<std::optional<TNode>, 4> slots;
+    for (std::size_t i = slots.size(); i-- > 0;) slots[i].emplace(nullptr);
+    TNode* high = &*slots[0];  // lowest address, largest id
+    TNode* low = &*slots[3];   // highest address, smallest id
+    ASSERT_LT(static_cast<const void*>(high), static_cast<const void*>(low));
+    ASSERT_GT(high->id, low->id);
+    RefMapList links;
+    links.Insert(high, low);
+    links.Insert(&*slots[1], &*slots[2]);
+    std::vector<std::pair<TNode*, TNode*>> seen;
+    for (const auto& [pair, one] : links.Pairs()) seen.push_back(pair);
+    EXPECT_EQ(seen, (std::vector<std::pair<TNode*, TNode*>>{{low, high}, {&*slots[2], &*slots[1]}}));
 }
 
 TEST_F(RefMapListTest, ClearForgetsEveryLink) {
