@@ -12,7 +12,7 @@ NodePair RefMapList::Normalise(TNode* a, TNode* b) {
 }
 
 bool RefMapList::IsRef(TNode* a, TNode* b) const {
-    return Signed("RefMapList::IsRef; \n", [&] { return refMap.find(Normalise(a, b)) != refMap.end(); });
+    return Signed("RefMapList::IsRef; \n", [&] { return linked.count(PairKey(Normalise(a, b))) != 0; });
 }
 
 void RefMapList::Insert(TNode* a, TNode* b) {
@@ -20,6 +20,7 @@ void RefMapList::Insert(TNode* a, TNode* b) {
         NodePair p = Normalise(a, b);
         if (refMap.find(p) != refMap.end()) throw ErrorText{"もう有る\n"};
         refMap[p] = 1;
+        linked.insert(PairKey(p));
         // A multimap keeps equal keys in insertion order: partners stay oldest first.
         RefList.insert({p.first, p.second});
         RefList.insert({p.second, p.first});
@@ -29,6 +30,7 @@ void RefMapList::Insert(TNode* a, TNode* b) {
 void RefMapList::DeletePair(TNode* a, TNode* b) {
     NodePair p = Normalise(a, b);
     refMap.erase(p);
+    linked.erase(PairKey(p));
     if (refMap.find(p) != refMap.end()) throw ErrorText{"refMapから消えてない\n"};
     auto eraseEntry = [this](TNode* key, TNode* value) {
         auto [first, last] = RefList.equal_range(key);
@@ -69,6 +71,7 @@ void RefMapList::Delete(TNode* a) {
 
 void RefMapList::Clear() {
     refMap.clear();
+    linked.clear();
     RefList.clear();
     scratch.clear();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -49,11 +50,18 @@ class RefMapList {
 
   private:
     static NodePair Normalise(TNode* a, TNode* b);
+    static std::uint64_t PairKey(const NodePair& p) {
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.first->id)) << 32 |
+               static_cast<std::uint32_t>(p.second->id);
+    }
     void DeletePair(TNode* a, TNode* b);
 
     PairMap refMap;
     PartnerMap RefList;
     std::vector<TNode*> scratch;
+    // The keys of refMap again, hashed: the link test of every neighbour pair
+    // in every step answers from here instead of walking the ordered map.
+    std::unordered_set<std::uint64_t> linked;
 };
 
 }  // namespace qm

@@ -49,17 +49,15 @@ struct OutputFile {
     }
 };
 
-void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager& world,
+// The closing line; a run that failed before its world existed reports an empty world.
+void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager* world,
                   const char* outcome) {
     JsonOut json;
-    json.Raw("{\"seed\":")
-        .Int(seed)
-        .Raw(",\"steps\":")
-        .Int(steps)
-        .Raw(",\"nodes\":")
-        .Int(world.GetNodeCount());
-    json.Raw(",\"links\":").Int(static_cast<long long>(world.Links().Size()));
-    json.Raw(",\"centroid\":").Vec(world.GetCentroid()).Raw(",\"outcome\":\"").Raw(outcome).Raw("\"}\n");
+    json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
+    json.Raw(",\"nodes\":").Int(world ? world->GetNodeCount() : 0);
+    json.Raw(",\"links\":").Int(world ? static_cast<long long>(world->Links().Size()) : 0);
+    json.Raw(",\"centroid\":").Vec(world ? world->GetCentroid() : Vector3{});
+    json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"}\n");
     std::fwrite(json.Text().data(), 1, json.Text().size(), out);
     std::fflush(out);
 }
@@ -117,6 +115,8 @@ int Run(const Options& options, std::FILE* out) {
         tester->Init();
     } catch (const ErrorText& e) {
         WriteErrorLog(e.text);
+        const NodeManager* world = tester && !tester->Worlds().empty() ? tester->Worlds()[0] : nullptr;
+        WriteSummary(out, seed, 0, world, "error");
         return kExitError;
     }
     const NodeManager& world = *tester->Worlds().at(0);
@@ -163,7 +163,7 @@ int Run(const Options& options, std::FILE* out) {
     progress.Finish();
     if (trace.file) std::fflush(trace.file);
     if (stats.file) std::fflush(stats.file);
-    WriteSummary(out, seed, done, world, outcome);
+    WriteSummary(out, seed, done, &world, outcome);
     return status;
 }
 
