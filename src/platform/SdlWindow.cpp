@@ -38,6 +38,7 @@ std::uint32_t Low16(int v) { return static_cast<std::uint32_t>(v) & 0xFFFFu; }
 std::unique_ptr<SdlWindow> SdlWindow::Create(const std::string& title, int outerWidth, int outerHeight) {
     // The X11 class name of the window, the counterpart of its window class.
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", title.c_str(), 0);
+    SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return nullptr;
 
     SDL_DisplayMode mode;
@@ -86,7 +87,11 @@ Rect SdlWindow::OuterRect() const {
 
 bool SdlWindow::HasInputFocus() const { return SDL_GetKeyboardFocus() == window_; }
 
-void SdlWindow::SetCapture(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
+// SDL already captures the mouse for as long as a button is held (the
+// auto-capture hint set at creation), which is exactly what is asked here.
+// Capturing once more by hand grabs the X11 pointer a second time, and the
+// motion of the drag is then lost.
+void SdlWindow::SetCapture(bool capture) { (void)capture; }
 
 bool SdlWindow::PeekMessage(WindowMessage& message) {
     SDL_Event event;

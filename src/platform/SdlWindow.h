@@ -31,6 +31,7 @@ public:
     // The outer rectangle (frame included) in screen pixels.
     Rect OuterRect() const;
     bool HasInputFocus() const;
+    // Keeps the mouse reporting to the window while the left button is held.
     void SetCapture(bool capture);
 
     // Takes the next message off the queue without waiting; false when it is empty.
