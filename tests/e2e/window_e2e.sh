@@ -6,7 +6,9 @@
 #   window_e2e.sh screenshot QUILLMOTH DATA_DIR OUT.png   a picture of a grown creature, for the README
 #
 # Each run works in a fresh temporary folder holding copies of the art files.
-# Exits 77 (skipped) when a tool it needs is missing.
+# Exits 77 (skipped) when a tool it needs is missing. QM_E2E_KEEP=1 keeps the folder
+# (screenshots, program output) for a look afterwards; QM_E2E_GROW sets the
+# seconds the creature grows before the camera moves (4).
 set -uo pipefail
 
 mode=$1
@@ -42,7 +44,7 @@ if [ -z "${QM_E2E_WORK:-}" ]; then
     export LSAN_OPTIONS="detect_leaks=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
     QM_E2E_WORK=$work xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
     status=$?
-    rm -rf "$work"
+    [ -n "${QM_E2E_KEEP:-}" ] || rm -rf "$work"
     exit $status
 fi
 work=$QM_E2E_WORK
@@ -150,23 +152,33 @@ scene | screenshot)
         hold c 0.3
         hold b 0.15
         sleep 0.5
-        # Select the node nearest the middle of the picture with S, so that its
-        # state shows in green.
+        # Select a node near the middle of the picture with S, so that its state
+        # shows in green: try the insides of the coloured patches nearest the
+        # middle, below the horizon (a pick must pass close to a node's centre),
+        # until one takes.
         import -window "$wid" composed.png
-        # The centre of the coloured patch nearest the middle: a pick must pass
-        # within half a unit of a node's centre.
-        convert composed.png -fx '(abs(r-g)>0.35 || abs(g-b)>0.35 || abs(r-b)>0.35) && (r+g+b)>1.2 ? 1 : 0' txt:- |
+        convert composed.png -fx 'j>170 && (abs(r-g)>0.4 || abs(g-b)>0.4 || abs(r-b)>0.4) && max(r,max(g,b))>0.45 ? 1 : 0' txt:- |
             awk -F'[,: ]+' '/#FFFFFF/ { print $1, $2 }' >coloured.txt
-        read -r px py < <(awk 'NR == FNR { d = ($1-320)^2 + ($2-240)^2; if (best == "" || d < best) { best = d; x = $1; y = $2 }; next }
-                                ($1-x)^2 + ($2-y)^2 < 100 { sx += $1; sy += $2; n++ }
-                                END { if (n) print int(sx/n), int(sy/n) }' coloured.txt coloured.txt)
-        if [ -n "$px" ]; then
+        awk '{ on[$1 "," $2] = 1; x[NR] = $1; y[NR] = $2 }
+             END {
+                 for (i = 1; i <= NR; i++) {
+                     inside = 1
+                     for (dx = -3; dx <= 3; dx += 3) for (dy = -3; dy <= 3; dy += 3) if (!((x[i] + dx) "," (y[i] + dy) in on)) inside = 0
+                     if (inside) print (x[i] - 320)^2 + (y[i] - 240)^2, x[i], y[i]
+                 }
+             }' coloured.txt | sort -n |
+            awk '{ for (j = 1; j <= n; j++) if (($2 - cx[j])^2 + ($3 - cy[j])^2 < 400) next; n++; cx[n] = $2; cy[n] = $3; print $2, $3; if (n == 6) exit }' >candidates.txt
+        while read -r px py; do
             xdotool mousemove --window "$wid" "$px" "$py"
             sleep 0.2
             xdotool mousedown 1
             hold s 0.3
             xdotool mouseup 1
-        fi
+            sleep 0.5
+            import -window "$wid" picked.png
+            green=$(convert picked.png -crop 400x70+0+0 +repage -fx 'g>0.7 && r<0.4 && b<0.4 ? 1 : 0' -format '%[fx:int(mean*w*h+0.5)]' info:)
+            [ "$green" -gt 50 ] && break
+        done <candidates.txt
         sleep 1
         import -window "$wid" "$out" || fail "no screenshot"
     else
