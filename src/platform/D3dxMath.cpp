@@ -178,8 +178,8 @@ Vector3 Vec3TransformNormal(const Vector3& v, const Matrix& m) {
     return {r.x, r.y, r.z};
 }
 
-Vector3 Vec3Unproject(const Vector3& v, const Viewport& viewport, const Matrix& projection, const Matrix& view,
-                      const Matrix& world) {
+Vector3 Vec3Unproject(const Vector3& v, const Viewport& viewport, const Matrix& projection,
+                      const Matrix& view, const Matrix& world) {
     const Matrix inverse = MatrixInverse(MatrixMultiply(MatrixMultiply(world, view), projection));
     const Vector3 ndc{
         2.0f * (v.x - static_cast<float>(viewport.X)) / static_cast<float>(viewport.Width) - 1.0f,

@@ -95,7 +95,7 @@ Vector3 Vec3TransformNormal(const Vector3& v, const Matrix& m);
 
 // A screen point (pixels, depth in the viewport's range) back to object space
 // through the inverse of world * view * projection.
-Vector3 Vec3Unproject(const Vector3& v, const Viewport& viewport, const Matrix& projection, const Matrix& view,
-                      const Matrix& world);
+Vector3 Vec3Unproject(const Vector3& v, const Viewport& viewport, const Matrix& projection,
+                      const Matrix& view, const Matrix& world);
 
 }  // namespace qm

@@ -19,12 +19,12 @@ namespace qm {
 // What devices are made from (the loaded graphics library): kept until every
 // device made from it is gone.
 class GraphicsObject {
-public:
+  public:
     virtual ~GraphicsObject() = default;
 };
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
 
     virtual void SetTransform(TransformType type, const Matrix& matrix) = 0;

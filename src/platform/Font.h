@@ -18,7 +18,7 @@ inline constexpr std::uint32_t kDtSingleLine = 0x0020;
 inline constexpr std::uint32_t kDtCalcRect = 0x0400;
 
 class Font {
-public:
+  public:
     virtual ~Font() = default;
 
     // With kDtCalcRect nothing is drawn: rect's right and bottom are set to

@@ -1,7 +1,7 @@
 #include "platform/GlDevice.h"
 
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,25 +30,39 @@ bool IsSoftwareRenderer(const std::string& renderer) {
 
 GLenum BlendFactor(std::uint32_t d3dBlend) {
     switch (d3dBlend) {
-        case 1: return GL_ZERO;
-        case 2: return GL_ONE;
-        case 3: return GL_SRC_COLOR;
-        case 4: return GL_ONE_MINUS_SRC_COLOR;
-        case 5: return GL_SRC_ALPHA;
-        case 6: return GL_ONE_MINUS_SRC_ALPHA;
-        case 7: return GL_DST_ALPHA;
-        case 8: return GL_ONE_MINUS_DST_ALPHA;
-        case 9: return GL_DST_COLOR;
-        case 10: return GL_ONE_MINUS_DST_COLOR;
-        default: return GL_ONE;
+        case 1:
+            return GL_ZERO;
+        case 2:
+            return GL_ONE;
+        case 3:
+            return GL_SRC_COLOR;
+        case 4:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case 5:
+            return GL_SRC_ALPHA;
+        case 6:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case 7:
+            return GL_DST_ALPHA;
+        case 8:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case 9:
+            return GL_DST_COLOR;
+        case 10:
+            return GL_ONE_MINUS_DST_COLOR;
+        default:
+            return GL_ONE;
     }
 }
 
 GLint AddressMode(std::uint32_t d3dAddress) {
     switch (d3dAddress) {
-        case kAddressMirror: return GL_MIRRORED_REPEAT;
-        case kAddressClamp: return GL_CLAMP_TO_EDGE;
-        default: return GL_REPEAT;
+        case kAddressMirror:
+            return GL_MIRRORED_REPEAT;
+        case kAddressClamp:
+            return GL_CLAMP_TO_EDGE;
+        default:
+            return GL_REPEAT;
     }
 }
 
@@ -83,7 +97,9 @@ GlLibrary::~GlLibrary() { SDL_GL_UnloadLibrary(); }
 
 std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, DeviceKind kind, std::string* why) {
     switch (kind) {
-        case DeviceKind::HardwareMixed: SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1); break;
+        case DeviceKind::HardwareMixed:
+            SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+            break;
         case DeviceKind::HardwareSoftware:
             SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
             SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
@@ -105,7 +121,8 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, DeviceKind kind, 
     int major = 0, minor = 0;
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (!version || std::sscanf(version, "%d.%d", &major, &minor) != 2 || major * 10 + minor < 21) {
-        if (why) *why = std::string("OpenGL 2.1 is not available (") + (version ? version : "no version") + ")";
+        if (why)
+            *why = std::string("OpenGL 2.1 is not available (") + (version ? version : "no version") + ")";
         return nullptr;
     }
     if (kind != DeviceKind::Reference && IsSoftwareRenderer(device->renderer_)) {
@@ -127,8 +144,12 @@ GlDevice::GlDevice(SDL_Window* window, void* context)
     renderer_ = renderer ? renderer : "";
     // The back buffer takes the client size the window has now.
     DrawableSize(backBufferWidth_, backBufferHeight_);
-    viewport_ = {0, 0, static_cast<std::uint32_t>(backBufferWidth_), static_cast<std::uint32_t>(backBufferHeight_),
-                 0.0f, 1.0f};
+    viewport_ = {0,
+                 0,
+                 static_cast<std::uint32_t>(backBufferWidth_),
+                 static_cast<std::uint32_t>(backBufferHeight_),
+                 0.0f,
+                 1.0f};
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 }
 
@@ -137,21 +158,32 @@ GlDevice::~GlDevice() {
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
 }
 
-void GlDevice::DrawableSize(int& width, int& height) const { SDL_GL_GetDrawableSize(window_, &width, &height); }
+void GlDevice::DrawableSize(int& width, int& height) const {
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+}
 
 void GlDevice::SetTransform(TransformType type, const Matrix& matrix) {
     switch (type) {
-        case TransformType::World: world_ = matrix; break;
-        case TransformType::View: view_ = matrix; break;
-        case TransformType::Projection: projection_ = matrix; break;
+        case TransformType::World:
+            world_ = matrix;
+            break;
+        case TransformType::View:
+            view_ = matrix;
+            break;
+        case TransformType::Projection:
+            projection_ = matrix;
+            break;
     }
 }
 
 Matrix GlDevice::GetTransform(TransformType type) const {
     switch (type) {
-        case TransformType::World: return world_;
-        case TransformType::View: return view_;
-        case TransformType::Projection: return projection_;
+        case TransformType::World:
+            return world_;
+        case TransformType::View:
+            return view_;
+        case TransformType::Projection:
+            return projection_;
     }
     return world_;
 }
@@ -168,20 +200,37 @@ void GlDevice::LightEnable(std::uint32_t index, bool enable) {
 
 void GlDevice::SetRenderState(RenderState state, std::uint32_t value) {
     switch (state) {
-        case RenderState::ZEnable: zEnable_ = value != 0; break;
-        case RenderState::CullMode: cullMode_ = value; break;
-        case RenderState::Lighting: lighting_ = value != 0; break;
-        case RenderState::Ambient: ambient_ = value; break;
-        case RenderState::SpecularEnable: specularEnable_ = value != 0; break;
-        case RenderState::AlphaBlendEnable: alphaBlend_ = value != 0; break;
-        case RenderState::SrcBlend: srcBlend_ = value; break;
-        case RenderState::DestBlend: destBlend_ = value; break;
+        case RenderState::ZEnable:
+            zEnable_ = value != 0;
+            break;
+        case RenderState::CullMode:
+            cullMode_ = value;
+            break;
+        case RenderState::Lighting:
+            lighting_ = value != 0;
+            break;
+        case RenderState::Ambient:
+            ambient_ = value;
+            break;
+        case RenderState::SpecularEnable:
+            specularEnable_ = value != 0;
+            break;
+        case RenderState::AlphaBlendEnable:
+            alphaBlend_ = value != 0;
+            break;
+        case RenderState::SrcBlend:
+            srcBlend_ = value;
+            break;
+        case RenderState::DestBlend:
+            destBlend_ = value;
+            break;
     }
 }
 
 TextureHandle GlDevice::CreateTexture(const Image& image) {
     if (image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)) {
+        image.pixels.size() !=
+            static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)) {
         return 0;
     }
     // Images have no alpha: the texture is RGB, so its alpha reads as the
@@ -198,7 +247,8 @@ TextureHandle GlDevice::CreateTexture(const Image& image) {
     if (name == 0) return 0;
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, image.width, image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, image.width, image.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 rgb.data());
     glBindTexture(GL_TEXTURE_2D, 0);
     const TextureHandle handle = static_cast<TextureHandle>(name);
     textures_[handle] = name;
@@ -226,17 +276,26 @@ void GlDevice::SetTextureStageColorOp(std::uint32_t stage, TextureOp op, Texture
 void GlDevice::SetSamplerState(std::uint32_t sampler, SamplerState state, std::uint32_t value) {
     if (sampler != 0) return;
     switch (state) {
-        case SamplerState::AddressU: addressU_ = value; break;
-        case SamplerState::AddressV: addressV_ = value; break;
-        case SamplerState::MagFilter: magFilter_ = value; break;
-        case SamplerState::MinFilter: minFilter_ = value; break;
+        case SamplerState::AddressU:
+            addressU_ = value;
+            break;
+        case SamplerState::AddressV:
+            addressV_ = value;
+            break;
+        case SamplerState::MagFilter:
+            magFilter_ = value;
+            break;
+        case SamplerState::MinFilter:
+            minFilter_ = value;
+            break;
     }
 }
 
 void GlDevice::ApplyViewport() {
     int width = 0, height = 0;
     DrawableSize(width, height);
-    const float sx = backBufferWidth_ > 0 ? static_cast<float>(width) / static_cast<float>(backBufferWidth_) : 1.0f;
+    const float sx =
+        backBufferWidth_ > 0 ? static_cast<float>(width) / static_cast<float>(backBufferWidth_) : 1.0f;
     const float sy =
         backBufferHeight_ > 0 ? static_cast<float>(height) / static_cast<float>(backBufferHeight_) : 1.0f;
     const auto x = static_cast<GLint>(static_cast<float>(viewport_.X) * sx);
@@ -267,7 +326,8 @@ void GlDevice::ApplyTexture() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, AddressMode(addressV_));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, FilterMode(magFilter_));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, FilterMode(minFilter_));
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, colorOp_ == TextureOp::Modulate ? GL_MODULATE : GL_REPLACE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE,
+              colorOp_ == TextureOp::Modulate ? GL_MODULATE : GL_REPLACE);
 }
 
 void GlDevice::PrepareDraw(bool lit) {

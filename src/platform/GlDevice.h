@@ -27,12 +27,12 @@ namespace qm {
 
 // The OpenGL library of the window, loaded once for every context made on it.
 class GlLibrary : public GraphicsObject {
-public:
+  public:
     // Null without a window or when no OpenGL library can be loaded.
     static std::unique_ptr<GlLibrary> Load(SDL_Window* window);
     ~GlLibrary() override;
 
-private:
+  private:
     GlLibrary() = default;
 };
 
@@ -44,7 +44,7 @@ enum class DeviceKind {
 };
 
 class GlDevice : public Device {
-public:
+  public:
     // Makes a context of the given kind on the window and the device on it.
     // Null when it cannot be made; `why` then says what was missing.
     static std::unique_ptr<GlDevice> Create(SDL_Window* window, DeviceKind kind, std::string* why);
@@ -84,7 +84,7 @@ public:
     bool Present() override;
     bool Reset() override;
 
-private:
+  private:
     static constexpr int kMaxLights = 8;
 
     GlDevice(SDL_Window* window, void* context);

@@ -33,10 +33,12 @@ struct MouseState {
 };
 static_assert(sizeof(MouseState) == 16);
 
-inline bool IsHeld(const KeyboardState& keys, std::uint8_t scanCode) { return (keys[scanCode] & kKeyDown) != 0; }
+inline bool IsHeld(const KeyboardState& keys, std::uint8_t scanCode) {
+    return (keys[scanCode] & kKeyDown) != 0;
+}
 
 class InputDevices {
-public:
+  public:
     virtual ~InputDevices() = default;
     // Each read fails while the devices cannot be read (the window is not in
     // front); the caller then acquires them again.

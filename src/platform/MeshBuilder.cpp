@@ -23,14 +23,14 @@ void AddFace(Mesh& mesh, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
 Mesh MakeBox(float width, float height, float depth) {
     // Four corners per side of a unit cube, sides in the order -x, +y, +x, -y, +z, -z.
     static const float kCorners[24][3] = {
-        {-0.5f, -0.5f, -0.5f}, {-0.5f, -0.5f, 0.5f},  {-0.5f, 0.5f, 0.5f},   {-0.5f, 0.5f, -0.5f},
-        {-0.5f, 0.5f, -0.5f},  {-0.5f, 0.5f, 0.5f},   {0.5f, 0.5f, 0.5f},    {0.5f, 0.5f, -0.5f},
-        {0.5f, 0.5f, -0.5f},   {0.5f, 0.5f, 0.5f},    {0.5f, -0.5f, 0.5f},   {0.5f, -0.5f, -0.5f},
-        {-0.5f, -0.5f, 0.5f},  {-0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, -0.5f},  {0.5f, -0.5f, 0.5f},
-        {-0.5f, -0.5f, 0.5f},  {0.5f, -0.5f, 0.5f},   {0.5f, 0.5f, 0.5f},    {-0.5f, 0.5f, 0.5f},
-        {-0.5f, -0.5f, -0.5f}, {-0.5f, 0.5f, -0.5f},  {0.5f, 0.5f, -0.5f},   {0.5f, -0.5f, -0.5f},
+        {-0.5f, -0.5f, -0.5f}, {-0.5f, -0.5f, 0.5f},  {-0.5f, 0.5f, 0.5f},  {-0.5f, 0.5f, -0.5f},
+        {-0.5f, 0.5f, -0.5f},  {-0.5f, 0.5f, 0.5f},   {0.5f, 0.5f, 0.5f},   {0.5f, 0.5f, -0.5f},
+        {0.5f, 0.5f, -0.5f},   {0.5f, 0.5f, 0.5f},    {0.5f, -0.5f, 0.5f},  {0.5f, -0.5f, -0.5f},
+        {-0.5f, -0.5f, 0.5f},  {-0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, 0.5f},
+        {-0.5f, -0.5f, 0.5f},  {0.5f, -0.5f, 0.5f},   {0.5f, 0.5f, 0.5f},   {-0.5f, 0.5f, 0.5f},
+        {-0.5f, -0.5f, -0.5f}, {-0.5f, 0.5f, -0.5f},  {0.5f, 0.5f, -0.5f},  {0.5f, -0.5f, -0.5f},
     };
-    static const Vector3 kNormals[6] = {{-1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f},  {1.0f, 0.0f, 0.0f},
+    static const Vector3 kNormals[6] = {{-1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 0.0f, 0.0f},
                                         {0.0f, -1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, -1.0f}};
 
     Mesh mesh;
@@ -84,7 +84,8 @@ Mesh MakeSphere(float radius, unsigned slices, unsigned stacks) {
         for (unsigned slice = 0; slice < slices; ++slice) {
             MeshVertex v;
             v.normal = {sinTheta * phiCos[slice], sinTheta * phiSin[slice], cosTheta};
-            v.position = {radius * sinTheta * phiCos[slice], radius * sinTheta * phiSin[slice], radius * cosTheta};
+            v.position = {radius * sinTheta * phiCos[slice], radius * sinTheta * phiSin[slice],
+                          radius * cosTheta};
             mesh.vertices.push_back(v);
 
             if (slice == 0) continue;

@@ -41,7 +41,7 @@ struct DrawRecord {
 };
 
 class RecordingDevice : public Device {
-public:
+  public:
     std::vector<std::string> calls;
     std::vector<DrawRecord> draws;
 
@@ -160,36 +160,51 @@ public:
 
     static std::string Name(TransformType type) {
         switch (type) {
-            case TransformType::World: return "World";
-            case TransformType::View: return "View";
-            case TransformType::Projection: return "Projection";
+            case TransformType::World:
+                return "World";
+            case TransformType::View:
+                return "View";
+            case TransformType::Projection:
+                return "Projection";
         }
         return "?";
     }
     static std::string Name(RenderState state) {
         switch (state) {
-            case RenderState::ZEnable: return "ZEnable";
-            case RenderState::CullMode: return "CullMode";
-            case RenderState::Lighting: return "Lighting";
-            case RenderState::Ambient: return "Ambient";
-            case RenderState::SpecularEnable: return "SpecularEnable";
-            case RenderState::AlphaBlendEnable: return "AlphaBlendEnable";
-            case RenderState::SrcBlend: return "SrcBlend";
-            case RenderState::DestBlend: return "DestBlend";
+            case RenderState::ZEnable:
+                return "ZEnable";
+            case RenderState::CullMode:
+                return "CullMode";
+            case RenderState::Lighting:
+                return "Lighting";
+            case RenderState::Ambient:
+                return "Ambient";
+            case RenderState::SpecularEnable:
+                return "SpecularEnable";
+            case RenderState::AlphaBlendEnable:
+                return "AlphaBlendEnable";
+            case RenderState::SrcBlend:
+                return "SrcBlend";
+            case RenderState::DestBlend:
+                return "DestBlend";
         }
         return "?";
     }
     static std::string Name(SamplerState state) {
         switch (state) {
-            case SamplerState::AddressU: return "AddressU";
-            case SamplerState::AddressV: return "AddressV";
-            case SamplerState::MagFilter: return "MagFilter";
-            case SamplerState::MinFilter: return "MinFilter";
+            case SamplerState::AddressU:
+                return "AddressU";
+            case SamplerState::AddressV:
+                return "AddressV";
+            case SamplerState::MagFilter:
+                return "MagFilter";
+            case SamplerState::MinFilter:
+                return "MinFilter";
         }
         return "?";
     }
 
-private:
+  private:
     Matrix& Slot(TransformType type) {
         return type == TransformType::World ? world_ : type == TransformType::View ? view_ : projection_;
     }
@@ -232,7 +247,7 @@ private:
 // A font whose every glyph is kCharWidth x kLineHeight pixels; it records each
 // call with the rectangle it was given and the one it returned.
 class RecordingFont : public Font {
-public:
+  public:
     static constexpr int kCharWidth = 10;
     static constexpr int kLineHeight = 28;
 

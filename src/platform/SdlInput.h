@@ -10,7 +10,7 @@ namespace qm {
 class SdlWindow;
 
 class SdlInputDevices : public InputDevices {
-public:
+  public:
     explicit SdlInputDevices(const SdlWindow& window) : window_(window) {}
 
     // Both reads fail while the window does not have the keyboard focus: the
@@ -20,7 +20,7 @@ public:
     // Drops the motion gathered while the devices could not be read.
     void Acquire() override;
 
-private:
+  private:
     const SdlWindow& window_;
 };
 

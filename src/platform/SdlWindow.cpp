@@ -13,16 +13,26 @@ namespace {
 std::uint32_t VirtualKey(SDL_Keycode key) {
     switch (key) {
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return kVkReturn;
-        case SDLK_UP: return kVkUp;
-        case SDLK_DOWN: return kVkDown;
-        case SDLK_LEFT: return 37;
-        case SDLK_RIGHT: return 39;
-        case SDLK_ESCAPE: return 27;
-        case SDLK_SPACE: return 32;
-        case SDLK_BACKSPACE: return 8;
-        case SDLK_TAB: return 9;
-        default: break;
+        case SDLK_KP_ENTER:
+            return kVkReturn;
+        case SDLK_UP:
+            return kVkUp;
+        case SDLK_DOWN:
+            return kVkDown;
+        case SDLK_LEFT:
+            return 37;
+        case SDLK_RIGHT:
+            return 39;
+        case SDLK_ESCAPE:
+            return 27;
+        case SDLK_SPACE:
+            return 32;
+        case SDLK_BACKSPACE:
+            return 8;
+        case SDLK_TAB:
+            return 9;
+        default:
+            break;
     }
     if (key >= SDLK_a && key <= SDLK_z) return static_cast<std::uint32_t>('A' + (key - SDLK_a));
     if (key >= SDLK_0 && key <= SDLK_9) return static_cast<std::uint32_t>('0' + (key - SDLK_0));
@@ -60,7 +70,8 @@ std::unique_ptr<SdlWindow> SdlWindow::Create(const std::string& title, int outer
     // what is left inside the frame the window manager draws. Without a frame
     // (no window manager) client and outer size are the same.
     int top = 0, left = 0, bottom = 0, right = 0;
-    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 && (top | left | bottom | right) != 0) {
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+        (top | left | bottom | right) != 0) {
         SDL_SetWindowSize(window, outerWidth - left - right, outerHeight - top - bottom);
         SDL_SetWindowPosition(window, x + left, y + top);
     }
@@ -103,14 +114,17 @@ bool SdlWindow::PeekMessage(WindowMessage& message) {
         return true;
     }
     switch (event.type) {
-        case SDL_QUIT: message.type = WindowMessage::Type::Destroy; break;
+        case SDL_QUIT:
+            message.type = WindowMessage::Type::Destroy;
+            break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) message.type = WindowMessage::Type::Size;
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) message.type = WindowMessage::Type::Destroy;
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
-            message.type = event.type == SDL_KEYUP ? WindowMessage::Type::KeyUp : WindowMessage::Type::KeyDown;
+            message.type =
+                event.type == SDL_KEYUP ? WindowMessage::Type::KeyUp : WindowMessage::Type::KeyDown;
             message.key = VirtualKey(event.key.keysym.sym);
             break;
         case SDL_MOUSEMOTION:
@@ -128,7 +142,9 @@ bool SdlWindow::PeekMessage(WindowMessage& message) {
             inDrop_ = true;
             dropTaken_ = false;
             break;
-        case SDL_DROPCOMPLETE: inDrop_ = false; break;
+        case SDL_DROPCOMPLETE:
+            inDrop_ = false;
+            break;
         case SDL_DROPFILE:
             // One drop of several files is one message naming the first of them.
             if (!inDrop_ || !dropTaken_) {
@@ -138,7 +154,8 @@ bool SdlWindow::PeekMessage(WindowMessage& message) {
             }
             SDL_free(event.drop.file);
             break;
-        default: break;
+        default:
+            break;
     }
     return true;
 }
@@ -153,7 +170,8 @@ void SdlWindow::PostQuit(int exitCode) {
 std::uint32_t SdlWindow::Milliseconds() { return SDL_GetTicks(); }
 
 void ShowMessageBox(const std::string& text, const char* caption) {
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "Error", text.c_str(), nullptr) != 0) {
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "Error", text.c_str(), nullptr) !=
+        0) {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
 }

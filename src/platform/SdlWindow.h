@@ -15,7 +15,7 @@ struct SDL_Window;
 namespace qm {
 
 class SdlWindow {
-public:
+  public:
     // Initialises SDL's video, creates the window with the title and the given
     // outer size (frame included) centred on the screen, and shows it. The GL
     // attributes set before this call choose the window's pixel format.
@@ -41,13 +41,13 @@ public:
 
     static std::uint32_t Milliseconds();
 
-private:
+  private:
     explicit SdlWindow(SDL_Window* window);
 
     SDL_Window* window_ = nullptr;
     std::uint32_t quitEvent_ = 0;
-    bool inDrop_ = false;       // between the begin and the end of a drop
-    bool dropTaken_ = false;    // the first file of this drop has been passed on
+    bool inDrop_ = false;     // between the begin and the end of a drop
+    bool dropTaken_ = false;  // the first file of this drop has been passed on
 };
 
 // A modal box with one OK button. An empty caption gives an empty title bar;

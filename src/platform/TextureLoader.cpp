@@ -17,11 +17,12 @@ std::optional<Image> LoadBmp(const std::string& path) {
     image.pixels.resize(static_cast<std::size_t>(argb->w) * static_cast<std::size_t>(argb->h));
     SDL_LockSurface(argb);
     for (int y = 0; y < argb->h; ++y) {
-        const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(argb->pixels) + y * argb->pitch);
+        const auto* row =
+            reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(argb->pixels) + y * argb->pitch);
         for (int x = 0; x < argb->w; ++x) {
             // BMP files carry no alpha: every texel is opaque.
-            image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(argb->w) + static_cast<std::size_t>(x)] =
-                row[x] | 0xFF000000u;
+            image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(argb->w) +
+                         static_cast<std::size_t>(x)] = row[x] | 0xFF000000u;
         }
     }
     SDL_UnlockSurface(argb);

@@ -1,8 +1,8 @@
 #include "platform/TtfFont.h"
 
+#include <GL/gl.h>
 #include <SDL.h>
 #include <SDL_ttf.h>
-#include <GL/gl.h>
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
@@ -19,7 +19,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = text.find('\n', start);
-        std::string line(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        std::string line(
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(std::move(line));
         if (end == std::string_view::npos) break;
@@ -142,7 +143,8 @@ void TtfFont::DrawLine(const std::string& line, int left, int top, const Rect& c
     glViewport(0, 0, drawableWidth, drawableHeight);
     glEnable(GL_SCISSOR_TEST);
     glScissor(static_cast<GLint>(clip.left * sx), static_cast<GLint>(drawableHeight - clip.bottom * sy),
-              static_cast<GLsizei>((clip.right - clip.left) * sx), static_cast<GLsizei>((clip.bottom - clip.top) * sy));
+              static_cast<GLsizei>((clip.right - clip.left) * sx),
+              static_cast<GLsizei>((clip.bottom - clip.top) * sy));
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
@@ -163,8 +165,8 @@ void TtfFont::DrawLine(const std::string& line, int left, int top, const Rect& c
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, rgba->w, rgba->h, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 
-    glColor4ub(static_cast<GLubyte>(color >> 16), static_cast<GLubyte>(color >> 8), static_cast<GLubyte>(color),
-               static_cast<GLubyte>(color >> 24));
+    glColor4ub(static_cast<GLubyte>(color >> 16), static_cast<GLubyte>(color >> 8),
+               static_cast<GLubyte>(color), static_cast<GLubyte>(color >> 24));
     const float x0 = static_cast<float>(left), y0 = static_cast<float>(top);
     const float x1 = x0 + static_cast<float>(rgba->w), y1 = y0 + static_cast<float>(rgba->h);
     glBegin(GL_QUADS);

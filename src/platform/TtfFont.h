@@ -20,7 +20,7 @@ class GlDevice;
 std::string FindFontFile(const std::string& family);
 
 class TtfFont : public Font {
-public:
+  public:
     // Null when SDL2_ttf cannot start or no font file opens; `why` says which.
     static std::unique_ptr<TtfFont> Create(GlDevice& device, const std::string& family, int cellHeight,
                                            std::string* why);
@@ -34,7 +34,7 @@ public:
     const std::string& FilePath() const { return path_; }
     int CellHeight() const;
 
-private:
+  private:
     TtfFont(GlDevice& device, TTF_Font* font, std::string path);
     void DrawLine(const std::string& line, int left, int top, const Rect& clip, std::uint32_t color);
 

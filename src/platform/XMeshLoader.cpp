@@ -1,8 +1,8 @@
 #include "platform/XMeshLoader.h"
 
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <assimp/Importer.hpp>
 
 #include <functional>
 
@@ -35,8 +35,7 @@ std::optional<LoadedMesh> LoadMeshFromX(const std::string& path) {
     // The importer turns the file's left-handed data into right-handed data
     // (z negated, windings reversed, v flipped); converting back to
     // left-handed restores the numbers as the file holds them.
-    const aiScene* scene = importer.ReadFile(
-        path, aiProcess_Triangulate | aiProcess_ConvertToLeftHanded);
+    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ConvertToLeftHanded);
     if (!scene || !scene->mRootNode || scene->mNumMeshes == 0) return std::nullopt;
 
     LoadedMesh out;

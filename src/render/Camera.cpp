@@ -15,7 +15,8 @@ void Camera::Turn(float a, float b) {
     // rotation about the right axis is applied first.
     const Quaternion aboutRight = QuaternionRotationAxis(rightAxis, a);
     const Quaternion aboutUp = QuaternionRotationAxis(upAxis, b);
-    const Matrix rotation = MatrixMultiply(MatrixRotationQuaternion(aboutRight), MatrixRotationQuaternion(aboutUp));
+    const Matrix rotation =
+        MatrixMultiply(MatrixRotationQuaternion(aboutRight), MatrixRotationQuaternion(aboutUp));
     direction = Vec3TransformCoord(direction, rotation);
     upAxis = Vec3TransformCoord(upAxis, rotation);
     rightAxis = Vec3TransformCoord(rightAxis, rotation);

@@ -13,15 +13,15 @@ namespace qm {
 class Device;
 
 class Camera {
-public:
+  public:
     Vector3 eye{0.0f, 0.0f, 0.0f};
-    Vector3 lookAt{0.0f, 0.0f, 0.0f};     // eye + direction, as of the last Apply
-    Vector3 up{0.0f, 1.0f, 0.0f};         // handed to the view matrix
+    Vector3 lookAt{0.0f, 0.0f, 0.0f};      // eye + direction, as of the last Apply
+    Vector3 up{0.0f, 1.0f, 0.0f};          // handed to the view matrix
     Vector3 direction{0.0f, 0.0f, 20.0f};  // from the eye to the point looked at
     Matrix view;
     Matrix projection;
-    float aspect = 1.0f;                // width / height
-    float fieldOfView = 0.7853982f;     // vertical, radians (pi / 4)
+    float aspect = 1.0f;             // width / height
+    float fieldOfView = 0.7853982f;  // vertical, radians (pi / 4)
     Vector3 rightAxis{1.0f, 0.0f, 0.0f};
     Vector3 upAxis{0.0f, 1.0f, 0.0f};
 

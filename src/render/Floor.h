@@ -11,7 +11,7 @@ namespace qm {
 class Device;
 
 class Floor {
-public:
+  public:
     static constexpr float kHeight = -25.5f;
     static constexpr float kHalfSize = 500.0f;
 
@@ -29,7 +29,7 @@ public:
     const std::array<ColorTexVertex, 4>& Vertices() const { return vertexBuffer_; }
     TextureHandle Texture() const { return texture_; }
 
-private:
+  private:
     Device& device_;
     std::array<ColorTexVertex, 4> vertexBuffer_;
     TextureHandle texture_ = 0;

@@ -26,8 +26,9 @@ void Goal::Draw(Device& device) {
     device.SetRenderState(RenderState::Lighting, 0);
     device.SetTextureStageColorOp(0, TextureOp::SelectArg1, TextureArg::Texture);
     spinAngle_ += 0.1f;
-    const Matrix world = MatrixMultiply(MatrixMultiply(MatrixScaling(scale_, scale_, scale_), MatrixRotationY(spinAngle_)),
-                                        MatrixTranslation(position_.x, position_.y, position_.z));
+    const Matrix world =
+        MatrixMultiply(MatrixMultiply(MatrixScaling(scale_, scale_, scale_), MatrixRotationY(spinAngle_)),
+                       MatrixTranslation(position_.x, position_.y, position_.z));
     device.SetTransform(TransformType::World, world);
     device.SetTexture(0, texture_);
     for (std::uint32_t i = 0; i < materialCount_; ++i) device.DrawMeshSubset(mesh_, i);

@@ -15,7 +15,7 @@ namespace qm {
 class Device;
 
 class Goal {
-public:
+  public:
     // Loads "goal.x" (raising ErrorCode E_FAIL when it cannot) and "goal.bmp"
     // (drawn untextured without it) from the working directory.
     explicit Goal(Device& device);
@@ -34,7 +34,7 @@ public:
     // than the last time; lighting is on again afterwards.
     void Draw(Device& device);
 
-private:
+  private:
     Device& device_;
     Mesh mesh_;
     std::vector<Material> materials_;  // loaded with the mesh, not applied: the texture alone colours it

@@ -22,7 +22,9 @@ constexpr int kFontHeight = 28;
 std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window) {
     std::string why;
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareMixed, &why)) return device;
-    DebugPrint("ミックス頂点処理モードでDIRECT3Dデバイスの作成に失敗しました\nソフトウエアによる頂点処理で再試行します\n");
+    DebugPrint(
+        "ミックス頂点処理モードでDIRECT3Dデバイスの作成に失敗しました\nソフトウエアによる頂点処理で再試行しま"
+        "す\n");
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareSoftware, &why)) return device;
     DebugPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
     return GlDevice::Create(window->Handle(), DeviceKind::Reference, &why);
@@ -55,7 +57,8 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
     StartDriver(shell, makeDriver);
 
     shell.camera = std::make_unique<Camera>();
-    shell.camera->SetAspect(static_cast<float>(shell.state.windowWidth) / static_cast<float>(shell.state.windowHeight));
+    shell.camera->SetAspect(static_cast<float>(shell.state.windowWidth) /
+                            static_cast<float>(shell.state.windowHeight));
     shell.camera->Dolly(-1.0f);
 
     shell.floor = std::make_unique<Floor>(device);

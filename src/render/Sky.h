@@ -12,7 +12,7 @@ namespace qm {
 class Device;
 
 class Sky {
-public:
+  public:
     static constexpr float kRadius = 1000.0f;
     static constexpr unsigned kSlices = 50;
     static constexpr unsigned kStacks = 50;
@@ -28,7 +28,7 @@ public:
 
     const Mesh& GetMesh() const { return mesh_; }
 
-private:
+  private:
     Device& device_;
     Mesh mesh_;
     TextureHandle texture_ = 0;

@@ -11,9 +11,9 @@ namespace qm {
 
 struct CommandLine {
     bool help = false;
-    std::optional<unsigned> seed;       // replaces the clock seed
+    std::optional<unsigned> seed;         // replaces the clock seed
     std::string geneFile = "source.txt";  // the driver's gene file
-    std::string error;                  // set when the arguments make no sense
+    std::string error;                    // set when the arguments make no sense
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

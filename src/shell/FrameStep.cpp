@@ -66,8 +66,10 @@ void HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& key
         const int key = IsHeld(keys, kDikK) ? kKillKey : IsHeld(keys, kDikS) ? kSelectKey : 0;
         if (key != 0) {
             // The driver picks in a 640 x 480 frame whatever the window's size.
-            s.pointerX = static_cast<std::int32_t>(s.pointerX / static_cast<double>(s.windowWidth) * kPickWidth);
-            s.pointerY = static_cast<std::int32_t>(s.pointerY / static_cast<double>(s.windowHeight) * kPickHeight);
+            s.pointerX =
+                static_cast<std::int32_t>(s.pointerX / static_cast<double>(s.windowWidth) * kPickWidth);
+            s.pointerY =
+                static_cast<std::int32_t>(s.pointerY / static_cast<double>(s.windowHeight) * kPickHeight);
             tester.Click(device, s.pointerX, s.pointerY, key);
             s.pickArmed = false;
         }

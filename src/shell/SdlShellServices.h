@@ -8,14 +8,14 @@ namespace qm {
 class SdlWindow;
 
 class SdlShellServices : public ShellServices {
-public:
+  public:
     explicit SdlShellServices(SdlWindow& window) : window_(window) {}
     std::uint32_t Milliseconds() override;
     void PostQuit(int exitCode) override;
     void SetCapture(bool capture) override;
     Rect WindowRect() override;
 
-private:
+  private:
     SdlWindow& window_;
 };
 

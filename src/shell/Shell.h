@@ -24,18 +24,18 @@
 namespace qm {
 
 struct ShellState {
-    std::int32_t windowWidth = 640;   // outer size, frame included
+    std::int32_t windowWidth = 640;  // outer size, frame included
     std::int32_t windowHeight = 480;
-    std::int32_t stepsPerFrame = 1;   // never below 1
-    std::int32_t pointerX = 0;        // client pixels; a pick stores its converted position here
+    std::int32_t stepsPerFrame = 1;  // never below 1
+    std::int32_t pointerX = 0;       // client pixels; a pick stores its converted position here
     std::int32_t pointerY = 0;
-    bool pickArmed = false;           // left button down and no pick made yet
-    bool resetRequested = false;      // a file was dropped
+    bool pickArmed = false;       // left button down and no pick made yet
+    bool resetRequested = false;  // a file was dropped
     std::string droppedFileName;
     std::uint32_t lastFrameTime = 0;  // milliseconds
     float frameRate = 0.0f;           // 1 / last frame interval in seconds
     std::uint32_t framesSinceDraw = 0;
-    float turnX = 0.0f;               // this frame's camera turn, radians
+    float turnX = 0.0f;  // this frame's camera turn, radians
     float turnY = 0.0f;
     float dollyStep = 0.0f;
     bool firstFrame = true;
@@ -43,7 +43,7 @@ struct ShellState {
 
 // The desktop as the shell uses it.
 class ShellServices {
-public:
+  public:
     virtual ~ShellServices() = default;
     // The millisecond clock; wraps around after 2^32 ms.
     virtual std::uint32_t Milliseconds() = 0;

@@ -12,12 +12,15 @@ void KeyReleased(Shell& shell, std::uint32_t key) {
         case kVkReturn:
             if (shell.tester) shell.tester->KeyDown(kEnterKeyCode);
             break;
-        case kVkUp: ++s.stepsPerFrame; break;
+        case kVkUp:
+            ++s.stepsPerFrame;
+            break;
         case kVkDown:
             --s.stepsPerFrame;
             if (s.stepsPerFrame < 1) s.stepsPerFrame = 1;
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -26,7 +29,9 @@ void KeyReleased(Shell& shell, std::uint32_t key) {
 void WndProc(Shell& shell, const WindowMessage& message) {
     ShellState& s = shell.state;
     switch (message.type) {
-        case WindowMessage::Type::Destroy: shell.services->PostQuit(0); break;
+        case WindowMessage::Type::Destroy:
+            shell.services->PostQuit(0);
+            break;
         case WindowMessage::Type::Size:
             // The outer frame's size, not the client area's; before the driver
             // exists (while the window is being made) nothing changes.
@@ -37,7 +42,9 @@ void WndProc(Shell& shell, const WindowMessage& message) {
                 shell.tester->Resize(s.windowWidth, s.windowHeight);
             }
             break;
-        case WindowMessage::Type::KeyUp: KeyReleased(shell, message.key); break;
+        case WindowMessage::Type::KeyUp:
+            KeyReleased(shell, message.key);
+            break;
         case WindowMessage::Type::MouseMove:
             s.pointerX = static_cast<std::int32_t>(message.x & 0xFFFF);
             s.pointerY = static_cast<std::int32_t>(message.y & 0xFFFF);
@@ -54,7 +61,8 @@ void WndProc(Shell& shell, const WindowMessage& message) {
             s.droppedFileName = message.file.substr(0, kDropNameBuffer - 1);
             s.resetRequested = true;
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -170,7 +170,8 @@ TEST(D3dxMath, ShadowOfAPointLight) {
 TEST(D3dxMath, ShadowElementsAreDotTimesIdentityMinusPlaneTimesLight) {
     // Plane y = -25.49 (normalised from a scaled normal), light (-1, 2, 0.5, 0): dot = 2.
     const Matrix s = MatrixShadow({-1, 2, 0.5f, 0}, {0, 2, 0, 50.98f});
-    ExpectNear(s, Rows({{2, 0, 0, 0}, {1, 0, -0.5f, 0}, {0, 0, 2, 0}, {25.49f, -50.98f, -12.745f, 2}}), 1e-4f);
+    ExpectNear(s, Rows({{2, 0, 0, 0}, {1, 0, -0.5f, 0}, {0, 0, 2, 0}, {25.49f, -50.98f, -12.745f, 2}}),
+               1e-4f);
     // Whatever the height, the shadow lies on the plane with a positive w.
     const Vector3 p = Vec3TransformCoord({4, 10, -3}, s);
     EXPECT_NEAR(p.y, -25.49f, 1e-4f);
@@ -208,7 +209,8 @@ TEST(D3dxMath, UnprojectFromTheStartCameraGivesTheNearAndFarPoints) {
     ExpectNear(Vec3Unproject({320, 240, 1}, vp, proj, view, MatrixIdentity()), {0, 0, 1980.0f}, 2.0f);
     // The top-left pixel on the near plane: half-heights tan(pi/8) * 0.1, width 4/3 of it.
     const float h = std::tan(kPi / 8) * 0.1f;
-    ExpectNear(Vec3Unproject({0, 0, 0}, vp, proj, view, MatrixIdentity()), {-h * 4.0f / 3.0f, h, -19.9f}, 1e-4f);
+    ExpectNear(Vec3Unproject({0, 0, 0}, vp, proj, view, MatrixIdentity()), {-h * 4.0f / 3.0f, h, -19.9f},
+               1e-4f);
 }
 
 }  // namespace

@@ -86,9 +86,7 @@ TEST(XMeshLoader, ReadsTheMaterial) {
     EXPECT_FLOAT_EQ(m.Specular.g, 0.2f);
 }
 
-TEST(XMeshLoader, MissingFileGivesNothing) {
-    EXPECT_FALSE(LoadMeshFromX("/nonexistent/goal.x"));
-}
+TEST(XMeshLoader, MissingFileGivesNothing) { EXPECT_FALSE(LoadMeshFromX("/nonexistent/goal.x")); }
 
 TEST(XMeshLoader, FramesPlaceTheirMeshes) {
     const std::string framed = std::string(R"(xof 0302txt 0064
@@ -99,7 +97,8 @@ Frame Root {
   0.0,0.0,1.0,0.0,
   10.0,20.0,30.0,1.0;;
  }
-)") + std::string(kTriangle).substr(std::string(kTriangle).find("Mesh Tri")) + "}\n";
+)") + std::string(kTriangle).substr(std::string(kTriangle).find("Mesh Tri")) +
+                               "}\n";
     const auto loaded = LoadMeshFromX(WriteTemp("qm_framed.x", framed));
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->mesh.vertices[loaded->mesh.indices[0]].position, Vector3(11, 22, 33));

@@ -34,8 +34,8 @@ TEST(Camera, StartsTwentyUnitsBehindTheOriginLookingAtIt) {
     // The origin is 20 units straight ahead.
     ExpectNear(Vec3TransformCoord({0, 0, 0}, device.GetTransform(TransformType::View)), {0, 0, 20});
     // The goal at (0, -15, 250) is ahead and below the centre of the view.
-    const Matrix viewProjection =
-        MatrixMultiply(device.GetTransform(TransformType::View), device.GetTransform(TransformType::Projection));
+    const Matrix viewProjection = MatrixMultiply(device.GetTransform(TransformType::View),
+                                                 device.GetTransform(TransformType::Projection));
     const Vector3 goal = Vec3TransformCoord({0, -15, 250}, viewProjection);
     EXPECT_NEAR(goal.x, 0.0f, 1e-6f);
     EXPECT_LT(goal.y, 0.0f);
@@ -108,7 +108,8 @@ TEST(Camera, TurnRotatesAboutTheRightAxisFirst) {
 
 TEST(Camera, TurnKeepsTheLengthAndTheAxesOrthonormal) {
     Camera camera = StartCamera();
-    for (int i = 0; i < 50; ++i) camera.Turn(0.03f * static_cast<float>(i % 7), -0.05f * static_cast<float>(i % 5));
+    for (int i = 0; i < 50; ++i)
+        camera.Turn(0.03f * static_cast<float>(i % 7), -0.05f * static_cast<float>(i % 5));
     EXPECT_NEAR(Vec3Length(camera.direction), 20.0f, 1e-3f);
     EXPECT_NEAR(Vec3Length(camera.rightAxis), 1.0f, 1e-4f);
     EXPECT_NEAR(Vec3Length(camera.upAxis), 1.0f, 1e-4f);

@@ -26,7 +26,7 @@ void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-4f) {
 
 // A device whose mesh or line draws fail, as a lost device's might.
 class FailingDevice : public RecordingDevice {
-public:
+  public:
     bool failMeshes = false;
     bool failLines = false;
     void DrawMeshSubset(const Mesh& mesh, std::uint32_t subset) override {
@@ -40,7 +40,7 @@ public:
 };
 
 class NodeDrawingTest : public test::WorldFixture {
-protected:
+  protected:
     NodeDrawingTest() {
         InitNodeResources(device);
         InitShadow(MakeSceneLight().Direction);
@@ -252,7 +252,8 @@ TEST(PTesterDrawing, ClickPicksAlongTheRayUnderThePointer) {
     device.viewport = {0, 0, 640, 480, 0.0f, 1.0f};
     const Vector3 p = node->pos;
     device.SetTransform(TransformType::View, MatrixLookAtLH(p - Vector3(0, 0, 30), p, {0, 1, 0}));
-    device.SetTransform(TransformType::Projection, MatrixPerspectiveFovLH(0.7853982f, 4.0f / 3.0f, 0.1f, 2000.0f));
+    device.SetTransform(TransformType::Projection,
+                        MatrixPerspectiveFovLH(0.7853982f, 4.0f / 3.0f, 0.1f, 2000.0f));
     tester.Click(device, 320, 240, 83);
     EXPECT_EQ(world.SelectedNode(), node);
     // 60 pixels to the side the ray passes about 3 units from it: a miss clears the selection.

@@ -19,15 +19,19 @@ namespace {
 using test::kArtFiles;
 using test::ScratchFolder;
 
-std::vector<std::string> Lines(std::initializer_list<const char*> lines) { return {lines.begin(), lines.end()}; }
+std::vector<std::string> Lines(std::initializer_list<const char*> lines) {
+    return {lines.begin(), lines.end()};
+}
 
 TEST(Floor, HoldsTheFourCornersOfTheGround) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
     Floor floor(device);
     const auto& v = floor.Vertices();
-    const float expected[4][5] = {
-        {500, -25.5f, 500, 0, 0}, {-500, -25.5f, 500, 5, 0}, {500, -25.5f, -500, 0, 5}, {-500, -25.5f, -500, 5, 5}};
+    const float expected[4][5] = {{500, -25.5f, 500, 0, 0},
+                                  {-500, -25.5f, 500, 5, 0},
+                                  {500, -25.5f, -500, 0, 5},
+                                  {-500, -25.5f, -500, 5, 5}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(v[i].x, expected[i][0]);
         EXPECT_EQ(v[i].y, expected[i][1]);
@@ -47,9 +51,10 @@ TEST(Floor, DrawsItsTextureMirroredThenUnbindsIt) {
     device.calls.clear();
     floor.Draw(device);
     const std::string texture = std::to_string(floor.Texture());
-    EXPECT_EQ(device.calls, Lines({"SetTextureStageColorOp 0 2 2", "SetSamplerState 0 AddressU 2",
-                                   "SetSamplerState 0 AddressV 2", "SetTransform World",
-                                   ("SetTexture 0 " + texture).c_str(), "DrawTriangleStrip 4", "SetTexture 0 0"}));
+    EXPECT_EQ(device.calls,
+              Lines({"SetTextureStageColorOp 0 2 2", "SetSamplerState 0 AddressU 2",
+                     "SetSamplerState 0 AddressV 2", "SetTransform World",
+                     ("SetTexture 0 " + texture).c_str(), "DrawTriangleStrip 4", "SetTexture 0 0"}));
     ASSERT_EQ(device.draws.size(), 1u);
     const DrawRecord& strip = device.draws[0];
     EXPECT_EQ(strip.world, MatrixIdentity());
@@ -115,8 +120,8 @@ TEST(Goal, DrawsUnlitScaledSpinningAndPlaced) {
     EXPECT_NE(second.texture, 0u);
     // Scaled 3 times, turned 0.2 radians about y, then moved to its place.
     const float spin = 0.1f + 0.1f;
-    EXPECT_EQ(second.world,
-              MatrixMultiply(MatrixMultiply(MatrixScaling(3, 3, 3), MatrixRotationY(spin)), MatrixTranslation(0, -15, 250)));
+    EXPECT_EQ(second.world, MatrixMultiply(MatrixMultiply(MatrixScaling(3, 3, 3), MatrixRotationY(spin)),
+                                           MatrixTranslation(0, -15, 250)));
     const Vector3 tip = Vec3TransformCoord({1, 0, 0}, second.world);
     EXPECT_NEAR(tip.x, 3.0f * std::cos(0.2f), 1e-5f);
     EXPECT_NEAR(tip.z, 250.0f - 3.0f * std::sin(0.2f), 1e-4f);
@@ -211,7 +216,8 @@ TEST(SceneLight, IsAWhiteDirectionalLightFromAboveLeftFront) {
     EXPECT_EQ(light.Specular, ColorValue{});
     EXPECT_EQ(light.Ambient, ColorValue{});
     EXPECT_EQ(light.Position, Vector3{});
-    EXPECT_EQ(light.Attenuation0 + light.Attenuation1 + light.Attenuation2 + light.Falloff + light.Theta + light.Phi,
+    EXPECT_EQ(light.Attenuation0 + light.Attenuation1 + light.Attenuation2 + light.Falloff + light.Theta +
+                  light.Phi,
               0.0f);
 }
 

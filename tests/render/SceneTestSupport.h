@@ -26,7 +26,7 @@ std::filesystem::path DataFolder();
 // A fresh temporary folder that is the working directory while it lives,
 // holding copies of the named files from the data folder.
 class ScratchFolder {
-public:
+  public:
     explicit ScratchFolder(std::initializer_list<const char*> dataFiles);
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -34,15 +34,16 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     void Write(const std::string& name, const std::string& text) const;
 
-private:
+  private:
     std::filesystem::path path_;
     std::filesystem::path previous_;
 };
 
-inline constexpr std::initializer_list<const char*> kArtFiles = {"floor.bmp", "sky.bmp", "goal.bmp", "goal.x"};
+inline constexpr std::initializer_list<const char*> kArtFiles = {"floor.bmp", "sky.bmp", "goal.bmp",
+                                                                 "goal.x"};
 
 class FakeServices : public ShellServices {
-public:
+  public:
     std::uint32_t now = 1000;
     std::vector<int> quits;
     std::vector<bool> captures;
@@ -55,7 +56,7 @@ public:
 };
 
 class FakeInput : public InputDevices {
-public:
+  public:
     MouseState mouse;
     KeyboardState keys{};
     bool mouseReadable = true;
@@ -82,7 +83,7 @@ public:
 
 // The one concrete experiment, with a note of every call the shell makes.
 class RecordingTester : public SourceTester {
-public:
+  public:
     using SourceTester::SourceTester;
 
     struct ClickCall {
@@ -124,7 +125,7 @@ public:
         SourceTester::Render(device);
     }
 
-protected:
+  protected:
     void DoReset() override {
         resets.push_back(resetName);
         SourceTester::DoReset();
@@ -144,7 +145,7 @@ protected:
 // scratch folder with the art files and the gene `geneSource` as
 // "source.txt". The driver is a RecordingTester.
 class ShellFixture : public ::testing::Test {
-protected:
+  protected:
     explicit ShellFixture(const std::string& geneSource = "PROG2 ( SETP ( 0 1 ) SETCOLP ( 0 0 0 ) )");
     ~ShellFixture() override;
 

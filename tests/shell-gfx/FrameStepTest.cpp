@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "node/NodeDrawing.h"
 #include "render/SceneTestSupport.h"
 #include "shell/Errors.h"
 #include "shell/FrameStep.h"
 #include "shell/TextLines.h"
-#include "node/NodeDrawing.h"
 #include "support/TestFiles.h"
 #include "support/WorldFixture.h"
 #include "world/NodeManager.h"
@@ -20,7 +20,7 @@ namespace qm {
 namespace {
 
 class FrameStepTest : public test::ShellFixture {
-protected:
+  protected:
     // Runs one frame `ms` milliseconds after the previous one.
     void Frame(std::uint32_t ms = 16) {
         services.now += ms;

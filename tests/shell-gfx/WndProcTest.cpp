@@ -10,7 +10,7 @@ namespace qm {
 namespace {
 
 class WndProcTest : public test::ShellFixture {
-protected:
+  protected:
     void Send(WindowMessage::Type type, std::uint32_t key = 0) {
         WindowMessage m;
         m.type = type;

@@ -49,8 +49,8 @@ double Smooth(double t) { return t * t * (3.0 - 2.0 * t); }
 double Lattice(int x, int y, int period, std::uint32_t seed) {
     x = ((x % period) + period) % period;
     y = ((y % period) + period) % period;
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u +
-                      seed * 2246822519u;
+    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u +
+                      static_cast<std::uint32_t>(y) * 668265263u + seed * 2246822519u;
     h = (h ^ (h >> 13)) * 1274126177u;
     h ^= h >> 16;
     return static_cast<double>(h & 0xFFFFFF) / static_cast<double>(0xFFFFFF);
@@ -79,8 +79,9 @@ double Fbm(double x, double y, int baseCells, int octaves, std::uint32_t seed) {
 }
 
 class Bitmap {
-public:
-    Bitmap(int width, int height) : width_(width), height_(height), pixels_(static_cast<std::size_t>(width * height)) {}
+  public:
+    Bitmap(int width, int height)
+        : width_(width), height_(height), pixels_(static_cast<std::size_t>(width * height)) {}
     int Width() const { return width_; }
     int Height() const { return height_; }
     // Row 0 is the top of the image.
@@ -129,7 +130,7 @@ public:
         return static_cast<bool>(file);
     }
 
-private:
+  private:
     static std::uint8_t Byte(double v) {
         return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
     }
@@ -179,12 +180,14 @@ Bitmap MakeSky() {
             const double v = (y + 0.5) / kSize;
             const double elevation = (v - 0.5) * kPi;  // radians above the horizon
             const double t = std::max(elevation, 0.0) / (kPi / 2.0);
-            Rgb c = t < 0.35 ? Mix(horizon, midSky, Smooth(t / 0.35)) : Mix(midSky, zenith, Smooth((t - 0.35) / 0.65));
+            Rgb c = t < 0.35 ? Mix(horizon, midSky, Smooth(t / 0.35))
+                             : Mix(midSky, zenith, Smooth((t - 0.35) / 0.65));
             // Clouds: stretched sideways, thinning toward the zenith and the horizon.
             const double n = Fbm(u, v * 2.0, 6, 5, 71);
             const double band = std::sin(std::clamp(t / 0.7, 0.0, 1.0) * kPi);
             const double cover = std::clamp((n - 0.52) * 4.0, 0.0, 1.0) * band;
-            const Rgb cloud = Mix(Rgb{0.97, 0.98, 1.0}, Rgb{0.78, 0.82, 0.90}, std::clamp((n - 0.6) * 3.0, 0.0, 1.0));
+            const Rgb cloud =
+                Mix(Rgb{0.97, 0.98, 1.0}, Rgb{0.78, 0.82, 0.90}, std::clamp((n - 0.6) * 3.0, 0.0, 1.0));
             c = Mix(c, cloud, cover * 0.9);
             // The hills, hazy blue at the crest and greener down their slopes,
             // with an edge one texel soft so the crest does not stair-step.
@@ -220,7 +223,7 @@ Bitmap MakeGoalTexture() {
             const int facet = static_cast<int>(u * kFacets);
             const double angle = (facet + 0.5) * 2.0 * kPi / kFacets;
             double light = 0.55 + 0.45 * std::cos(angle - 0.8);  // a light from one side
-            if (!upper) light *= 0.75;                            // the underside is darker
+            if (!upper) light *= 0.75;                           // the underside is darker
             Rgb c = Mix(deep, gold, light);
             c = Mix(c, pale, std::pow(towardGirdle, 4.0) * 0.6);
             const double inFacet = u * kFacets - facet;
@@ -287,7 +290,8 @@ bool WriteGoalMesh(const std::filesystem::path& path) {
     }
     std::fprintf(f, " }\n MeshTextureCoords {\n  %zu;\n", vertices.size());
     for (std::size_t i = 0; i < vertices.size(); ++i) {
-        std::fprintf(f, "  %.6f;%.6f;%s\n", vertices[i].u, vertices[i].v, i + 1 == vertices.size() ? ";" : ",");
+        std::fprintf(f, "  %.6f;%.6f;%s\n", vertices[i].u, vertices[i].v,
+                     i + 1 == vertices.size() ? ";" : ",");
     }
     std::fprintf(f, " }\n MeshMaterialList {\n  1;\n  %zu;\n", faces);
     for (std::size_t i = 0; i < faces; ++i) std::fprintf(f, "  0%s\n", i + 1 == faces ? ";;" : ",");
