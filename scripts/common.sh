@@ -7,7 +7,7 @@ QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libglm-dev libsdl2-dev libsdl2-ttf-dev libassimp-dev libgl-dev
+    libglm-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libassimp-dev libgl-dev
     fontconfig fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
