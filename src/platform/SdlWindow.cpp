@@ -50,6 +50,14 @@ std::unique_ptr<SdlWindow> SdlWindow::Create(const std::string& title, int outer
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", title.c_str(), 0);
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return nullptr;
+    // Without a display SDL falls back to drivers that draw nowhere; a window
+    // nobody can see or close is no window.
+    const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    if (driver == "offscreen" || driver == "dummy") {
+        SDL_SetError("no display to open a window on");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        return nullptr;
+    }
 
     SDL_DisplayMode mode;
     int screenWidth = outerWidth, screenHeight = outerHeight;

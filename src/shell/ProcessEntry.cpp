@@ -1,5 +1,7 @@
 #include "shell/ProcessEntry.h"
 
+#include <SDL.h>
+
 #include <ctime>
 
 #include "node/Random.h"
@@ -36,6 +38,7 @@ int ProcessEntry(const CommandLine& options) {
         SdlWindow::Create("Quillmoth", shell.state.windowWidth, shell.state.windowHeight);
     std::unique_ptr<SdlShellServices> services;
     if (window) services = std::make_unique<SdlShellServices>(*window);
+    if (!window) DebugPrint("The window cannot be opened: %s\n", SDL_GetError());
     shell.services = services.get();
 
     const int seed = options.seed ? static_cast<int>(*options.seed) : static_cast<int>(std::time(nullptr));
