@@ -14,56 +14,50 @@ namespace {
 }  // namespace
 
 SubUnit::SubUnit(Unit* unit, int start, int size)
-    : unit(unit), gp(GPmanager::GetInstance()), start(start), size(size) {}
+    : unit(unit), gp(unit ? unit->gp : GPmanager::GetInstance()), start(start), size(size) {}
 
 void SubUnit::SubtreeLength(int from, int& count) const { count = unit->SubtreeLengthAt(from); }
 
+// The views of the arguments of the element at `start` follow it one after the
+// other; together with the element they must fill this view exactly.
+SubUnit::Arguments SubUnit::CutArguments(int kind) const {
+    static const char* const kSizeMessages[] = {"", "不正な遺伝要素：OneArg\n", "不正な遺伝要素：TwoArg\n",
+                                                "不正な遺伝要素：ThrArg\n"};
+    Arguments args{{{unit, 0, 0}, {unit, 0, 0}, {unit, 0, 0}}};
+    int at = start + 1;
+    for (int k = 0; k < kind; ++k) {
+        int length = 0;
+        SubtreeLength(at, length);
+        args[static_cast<std::size_t>(k)] = SubUnit(unit, at, length);
+        at += length;
+    }
+    if (at - start != size) Fail(kSizeMessages[kind]);
+    return args;
+}
+
 double SubUnit::Operate() {
     const GeneElement& e = unit->Code().at(static_cast<std::size_t>(start));
+    if (e.kind == 0 && e.index == 0) return e.value;
+    if (e.kind < 0 || e.kind > 3) {
+        // Only a hand-made code string can carry such an element.
+        throw ErrorText{
+            FormatString("SubUnit::Operate(); invalid element kind %d (kinds are 0 to 3)\n", e.kind)};
+    }
+    if (e.kind == 0) {  // a terminal gets no size check
+        GPfunction* f = unit->FunctionAt(start);
+        if (!f) Fail("SubUnit::Operate(); 不正な関数呼び出しです\n");
+        return f->Eval0(*this);
+    }
+    Arguments args = CutArguments(e.kind);  // checked before the lookup
+    GPfunction* f = unit->FunctionAt(start);
+    if (!f) Fail("SubUnit::Operate(); 不正な関数呼び出しです\n");
     switch (e.kind) {
-        case 0: {
-            if (e.index == 0) return e.value;
-            GPfunction* f = unit->FunctionAt(start);
-            if (!f) Fail("SubUnit::Operate(); 不正な関数呼び出しです\n");
-            return f->Eval0(*this);
-        }
-        case 1: {
-            int len1 = 0;
-            SubtreeLength(start + 1, len1);
-            if (len1 + 1 != size) Fail("不正な遺伝要素：OneArg\n");
-            SubUnit a(unit, start + 1, len1);
-            GPfunction* f = unit->FunctionAt(start);
-            if (!f) Fail("SubUnit::Operate(); 不正な関数呼び出しです\n");
-            return f->Eval1(a);
-        }
-        case 2: {
-            int len1 = 0, len2 = 0;
-            SubtreeLength(start + 1, len1);
-            SubUnit a(unit, start + 1, len1);
-            SubtreeLength(start + 1 + len1, len2);
-            if (len1 + len2 + 1 != size) Fail("不正な遺伝要素：TwoArg\n");
-            SubUnit b(unit, start + 1 + len1, len2);
-            GPfunction* f = unit->FunctionAt(start);
-            if (!f) Fail("SubUnit::Operate(); 不正な関数呼び出しです\n");
-            return f->Eval2(a, b);
-        }
-        case 3: {
-            int len1 = 0, len2 = 0, len3 = 0;
-            SubtreeLength(start + 1, len1);
-            SubUnit a(unit, start + 1, len1);
-            SubtreeLength(start + 1 + len1, len2);
-            SubUnit b(unit, start + 1 + len1, len2);
-            SubtreeLength(start + 1 + len1 + len2, len3);
-            if (len1 + len2 + len3 + 1 != size) Fail("不正な遺伝要素：ThrArg\n");
-            SubUnit c(unit, start + 1 + len1 + len2, len3);
-            GPfunction* f = unit->FunctionAt(start);
-            if (!f) Fail("SubUnit::Operate(); 不正な関数呼び出しです\n");
-            return f->Eval3(a, b, c);
-        }
+        case 1:
+            return f->Eval1(args[0]);
+        case 2:
+            return f->Eval2(args[0], args[1]);
         default:
-            // Only a hand-made code string can carry such an element.
-            throw ErrorText{
-                FormatString("SubUnit::Operate(); invalid element kind %d (kinds are 0 to 3)\n", e.kind)};
+            return f->Eval3(args[0], args[1], args[2]);
     }
 }
 
@@ -91,33 +85,18 @@ void SubUnit::AppendTo(std::string& out) {
             zeroArgFunc(out, start, depth);
             return;
         case 1: {
-            int len1 = 0;
-            SubtreeLength(start + 1, len1);
-            if (len1 + 1 != size) Fail("不正な遺伝要素：OneArg\n");
-            SubUnit a(unit, start + 1, len1);
-            oneArgFunc(out, start, a);
+            Arguments args = CutArguments(1);
+            oneArgFunc(out, start, args[0]);
             return;
         }
         case 2: {
-            int len1 = 0, len2 = 0;
-            SubtreeLength(start + 1, len1);
-            SubUnit a(unit, start + 1, len1);
-            SubtreeLength(start + 1 + len1, len2);
-            if (len1 + len2 + 1 != size) Fail("不正な遺伝要素：TwoArg\n");
-            SubUnit b(unit, start + 1 + len1, len2);
-            towArgsFunc(out, start, a, b);
+            Arguments args = CutArguments(2);
+            towArgsFunc(out, start, args[0], args[1]);
             return;
         }
         case 3: {
-            int len1 = 0, len2 = 0, len3 = 0;
-            SubtreeLength(start + 1, len1);
-            SubUnit a(unit, start + 1, len1);
-            SubtreeLength(start + 1 + len1, len2);
-            SubUnit b(unit, start + 1 + len1, len2);
-            SubtreeLength(start + 1 + len1 + len2, len3);
-            if (len1 + len2 + len3 + 1 != size) Fail("不正な遺伝要素：ThrArg\n");
-            SubUnit c(unit, start + 1 + len1 + len2, len3);
-            thrArgsFunc(out, start, a, b, c);
+            Arguments args = CutArguments(3);
+            thrArgsFunc(out, start, args[0], args[1], args[2]);
             return;
         }
         default:

@@ -3,6 +3,7 @@
 // elements it covers. Evaluating the view walks the flat prefix list as an
 // expression tree; the same views print the tree as indented text.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,8 @@ class SubUnit {
     std::int32_t depth = 0;
 
   private:
+    using Arguments = std::array<SubUnit, 3>;
+    Arguments CutArguments(int kind) const;
     void AppendTo(std::string& out);
     void zeroArgFunc(std::string& out, int element, int depth) const;
     void oneArgFunc(std::string& out, int element, SubUnit& a) const;
