@@ -11,6 +11,7 @@
 #include "experiment/SourceTester.h"
 #include "node/Random.h"
 #include "shell/Errors.h"
+#include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 #include "support/TestFiles.h"
 #include "support/WorldFixture.h"
@@ -18,16 +19,6 @@
 
 namespace qm::test {
 namespace {
-
-template <class Action>
-std::string ErrorOf(Action action) {
-    try {
-        action();
-    } catch (const ErrorText& e) {
-        return e.text;
-    }
-    return "";
-}
 
 void Rewrite(const TempFile& file, const std::string& text) {
     std::ofstream(file.PathString(), std::ios::binary | std::ios::trunc) << text;

@@ -13,10 +13,13 @@
 
 #include "node/RefMapList.h"
 #include "shell/Errors.h"
+#include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 
 namespace qm {
 namespace {
+
+using test::ErrorOf;
 
 class RefMapListTest : public ::testing::Test {
   protected:
@@ -32,16 +35,6 @@ class RefMapListTest : public ::testing::Test {
         return out;
     }
 
-    // The text of the error `action` raises, or "" when it raises none.
-    template <class Action>
-    static std::string ErrorOf(Action action) {
-        try {
-            action();
-        } catch (const ErrorText& e) {
-            return e.text;
-        }
-        return "";
-    }
 
     std::vector<std::unique_ptr<TNode>> nodes;
     RefMapList links;

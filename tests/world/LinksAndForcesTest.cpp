@@ -10,21 +10,12 @@
 
 #include "node/Random.h"
 #include "shell/Errors.h"
+#include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
 
 namespace qm::test {
 namespace {
-
-template <class Action>
-std::string ErrorOf(Action action) {
-    try {
-        action();
-    } catch (const ErrorText& e) {
-        return e.text;
-    }
-    return "";
-}
 
 void ExpectForce(const TNode* node, double x, double y, double z) {
     EXPECT_NEAR(node->force.x, x, 1e-7) << "node " << node->id;

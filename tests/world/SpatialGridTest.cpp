@@ -12,20 +12,11 @@
 #include "node/Random.h"
 #include "shell/Diagnostics.h"
 #include "shell/Errors.h"
+#include "support/ErrorOf.h"
 #include "support/WorldFixture.h"
 
 namespace qm::test {
 namespace {
-
-template <class Action>
-std::string ErrorOf(Action action) {
-    try {
-        action();
-    } catch (const ErrorText& e) {
-        return e.text;
-    }
-    return "";
-}
 
 class SpatialGridTest : public WorldFixture {
   protected:

@@ -13,6 +13,7 @@
 #include "node/Random.h"
 #include "shell/Errors.h"
 #include "shell/TextLines.h"
+#include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
 
@@ -21,16 +22,6 @@ namespace {
 
 // Divides at every turn; slot 8 (named by 2) records that the program ran.
 constexpr const char* kDivider = "PROG3 ( SETP ( 2 3 ) SETP ( 0 1 ) GDIVIDE ( 0 ) )";
-
-template <class Action>
-std::string ErrorOf(Action action) {
-    try {
-        action();
-    } catch (const ErrorText& e) {
-        return e.text;
-    }
-    return "";
-}
 
 class StepTest : public WorldFixture {};
 
