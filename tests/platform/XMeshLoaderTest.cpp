@@ -1,22 +1,13 @@
 // ".x" meshes come in with the numbers the file holds: positions, texture
 // coordinates, the order of each face's corners, materials and frames.
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 #include "platform/XMeshLoader.h"
+#include "support/TestFiles.h"
 
 namespace qm {
 namespace {
-
-std::string WriteTemp(const std::string& name, const std::string& text) {
-    const auto path = std::filesystem::temp_directory_path() / name;
-    std::ofstream(path) << text;
-    return path.string();
-}
 
 const char* kTriangle = R"(xof 0302txt 0064
 Mesh Tri {
@@ -53,7 +44,8 @@ Mesh Tri {
 )";
 
 TEST(XMeshLoader, KeepsPositionsTextureCoordinatesAndCornerOrder) {
-    const auto loaded = LoadMeshFromX(WriteTemp("qm_triangle.x", kTriangle));
+    const TempFile file(kTriangle, ".x");
+    const auto loaded = LoadMeshFromX(file.PathString());
     ASSERT_TRUE(loaded);
     const Mesh& mesh = loaded->mesh;
     ASSERT_EQ(mesh.FaceCount(), 1u);
@@ -76,7 +68,8 @@ TEST(XMeshLoader, KeepsPositionsTextureCoordinatesAndCornerOrder) {
 }
 
 TEST(XMeshLoader, ReadsTheMaterial) {
-    const auto loaded = LoadMeshFromX(WriteTemp("qm_triangle.x", kTriangle));
+    const TempFile file(kTriangle, ".x");
+    const auto loaded = LoadMeshFromX(file.PathString());
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->materials.size(), 1u);
     const Material& m = loaded->materials[0];
@@ -99,7 +92,8 @@ Frame Root {
  }
 )") + std::string(kTriangle).substr(std::string(kTriangle).find("Mesh Tri")) +
                                "}\n";
-    const auto loaded = LoadMeshFromX(WriteTemp("qm_framed.x", framed));
+    const TempFile file(framed, ".x");
+    const auto loaded = LoadMeshFromX(file.PathString());
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->mesh.vertices[loaded->mesh.indices[0]].position, Vector3(11, 22, 33));
 }

@@ -1,18 +1,18 @@
 #include "support/TestFiles.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace qm {
 
-TempFile::TempFile(const std::string& contents) {
-    char name[] = "/tmp/quillmoth-test-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0) throw std::runtime_error("mkstemp failed");
+TempFile::TempFile(const std::string& contents, const std::string& suffix) {
+    std::string name = "/tmp/quillmoth-test-XXXXXX" + suffix;
+    int fd = mkstemps(name.data(), static_cast<int>(suffix.size()));
+    if (fd < 0) throw std::runtime_error("mkstemps failed");
     close(fd);
     path = name;
     std::ofstream(path, std::ios::binary) << contents;

@@ -6,15 +6,16 @@
 namespace qm {
 
 class TempFile {
-public:
-    explicit TempFile(const std::string& contents);
+  public:
+    // The suffix keeps an extension that a loader may go by (".x").
+    explicit TempFile(const std::string& contents, const std::string& suffix = "");
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     const char* Path() const { return path.c_str(); }
     const std::string& PathString() const { return path; }
 
-private:
+  private:
     std::string path;
 };
 
