@@ -35,7 +35,6 @@ class RefMapListTest : public ::testing::Test {
         return out;
     }
 
-
     std::vector<std::unique_ptr<TNode>> nodes;
     RefMapList links;
 };
