@@ -4,8 +4,10 @@
 
 file(GLOB QM_GRAPHICS_TEST_SOURCES CONFIGURE_DEPENDS
      platform/*.cpp render/*.cpp shell-gfx/*.cpp)
-# The engine tests' helpers for building worlds by hand and temporary files.
-list(APPEND QM_GRAPHICS_TEST_SOURCES support/WorldFixture.cpp support/TestFiles.cpp)
+# The engine tests' helpers for building worlds by hand, temporary files and
+# catching debug output.
+list(APPEND QM_GRAPHICS_TEST_SOURCES support/WorldFixture.cpp support/TestFiles.cpp
+     support/DebugCapture.cpp)
 add_executable(quillmoth_graphics_tests ${QM_GRAPHICS_TEST_SOURCES})
 target_include_directories(quillmoth_graphics_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 if(TARGET quillmoth_graphics)

@@ -11,6 +11,7 @@
 #include "experiment/SourceTester.h"
 #include "node/Random.h"
 #include "shell/Errors.h"
+#include "support/DebugCapture.h"
 #include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 #include "support/TestFiles.h"
@@ -37,7 +38,7 @@ std::string SeedCode(const SourceTester& tester) {
 
 class SourceTesterTest : public ::testing::Test {
   protected:
-    DebugSinkCapture debug;
+    DebugCapture debug;
 };
 
 TEST_F(SourceTesterTest, InitMakesOneWorldSeededWithOneNodeFromTheFile) {

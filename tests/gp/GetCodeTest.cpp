@@ -7,6 +7,7 @@
 
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
+#include "support/DebugCapture.h"
 #include "support/GeneSupport.h"
 #include "support/TestFiles.h"
 

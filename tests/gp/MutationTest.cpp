@@ -1,7 +1,7 @@
 // Random gene elements, random subtrees and mutation: which draws they take,
 // in which order, and the shape of what they leave behind.
 //
-// The draws are predicted with test::Lcg, the generator's recurrence kept apart
+// The draws are predicted with test::ExpectedDraws, the generator's recurrence kept apart
 // from the engine; test::SeedForDraw picks a seed whose first draw is given.
 
 #include <gtest/gtest.h>
@@ -12,14 +12,15 @@
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
 #include "node/Random.h"
+#include "support/ExpectedDraws.h"
 #include "support/GeneSupport.h"
 
 namespace qm {
 namespace {
 
+using test::ExpectedDraws;
 using test::IndexDraw;
 using test::IsOneTree;
-using test::Lcg;
 using test::RoundDraw;
 using test::SymmetricDraw;
 
@@ -35,7 +36,7 @@ int OperatorOf(int r) {
 int DrawsTaken(std::uint32_t seed) {
     const int next[3] = {Rand(), Rand(), Rand()};
     std::vector<int> sequence;
-    Lcg lcg(seed);
+    ExpectedDraws lcg(seed);
     for (int i = 0; i < 1003; ++i) sequence.push_back(lcg.Next());
     for (int n = 0; n < 1000; ++n) {
         if (sequence[n] == next[0] && sequence[n + 1] == next[1] && sequence[n + 2] == next[2]) return n;
@@ -68,7 +69,7 @@ void ExpectSameElements(const std::vector<GeneElement>& actual, const std::vecto
 template <class Pick>
 std::uint32_t FindSeed(Pick pick, std::uint32_t from = 1) {
     for (std::uint32_t seed = from; seed < from + 2000000; ++seed) {
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         std::vector<int> d(12);
         for (int& r : d) r = lcg.Next();
         if (pick(d)) return seed;
@@ -100,7 +101,7 @@ TEST(RandomElementTest, DrawsKindThenIndexThenValue) {
     Unit unit;
     const std::uint32_t seed = FindSeed(
         [](const std::vector<int>& d) { return RoundDraw(d[0], 3) == 0 && IndexDraw(d[1], 0) == 0; });
-    Lcg lcg(seed);
+    ExpectedDraws lcg(seed);
     const int kindDraw = lcg.Next(), indexDraw = lcg.Next(), valueDraw = lcg.Next();
     Seed(seed);
     GeneElement e = unit.RandomElement(3);
@@ -113,7 +114,7 @@ TEST(RandomElementTest, DrawsKindThenIndexThenValue) {
 TEST(RandomElementTest, NonConstantsTakeTwoDraws) {
     Unit unit;
     for (std::uint32_t seed = 1; seed <= 500; ++seed) {
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         const int kindDraw = lcg.Next(), indexDraw = lcg.Next();
         const int kind = RoundDraw(kindDraw, 3);
         const int index = IndexDraw(indexDraw, kind);
@@ -161,7 +162,7 @@ TEST(RandomElementTest, EveryPrimitiveCanBeDrawn) {
 TEST(RandomTreeTest, BudgetOneAlwaysGivesOneTerminal) {
     Unit unit;
     for (std::uint32_t seed = 1; seed <= 2000; ++seed) {
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         const int kindDraw = lcg.Next(), indexDraw = lcg.Next(), valueDraw = lcg.Next();
         Seed(seed);
         std::vector<GeneElement> out(3);  // old contents are discarded
@@ -179,7 +180,7 @@ TEST(RandomTreeTest, BudgetOneAlwaysGivesOneTerminal) {
 TEST(RandomTreeTest, BudgetTwoGivesATerminalOrAOneArgumentCall) {
     Unit unit;
     for (std::uint32_t seed = 1; seed <= 2000; ++seed) {
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         Seed(seed);
         std::vector<GeneElement> out;
         unit.RandomTree(2, out);
@@ -206,7 +207,7 @@ TEST(RandomTreeTest, AnAttemptThatRunsOutOfBudgetStartsAgain) {
         return RoundDraw(d[0], 3) == 3 && IndexDraw(d[3], 0) != 0 && IndexDraw(d[5], 0) != 0 &&
                RoundDraw(d[6], 3) == 0 && IndexDraw(d[7], 0) != 0;
     });
-    Lcg lcg(seed);
+    ExpectedDraws lcg(seed);
     std::vector<int> d(8);
     for (int& r : d) r = lcg.Next();
     Seed(seed);
@@ -242,7 +243,7 @@ TEST(MutateTest, OperatorWeightsOverEveryFirstDraw) {
     int count[3] = {};
     for (int r = 0; r <= 32767; ++r) {
         const std::uint32_t seed = test::SeedForDraw(r);
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         const int d1 = lcg.Next();
         lcg.Next();
         const int d3 = lcg.Next(), d4 = lcg.Next();
@@ -292,7 +293,7 @@ TEST(MutateTest, NewConstantRedrawsThePickedConstant) {
     const std::uint32_t seed = FindSeed([](const std::vector<int>& d) {
         return OperatorOf(d[0]) == 0 && PickedPosition(RoundDraw(d[1], 50), 5) == 4;
     });
-    Lcg lcg(seed);
+    ExpectedDraws lcg(seed);
     lcg.Next();
     lcg.Next();
     const double value = SymmetricDraw(lcg.Next());
@@ -325,7 +326,7 @@ TEST(MutateTest, PositionDrawWrapsAroundAShortCode) {
         const std::uint32_t seed = FindSeed([&](const std::vector<int>& d) {
             return OperatorOf(d[0]) == 1 && RoundDraw(d[1], 50) == wanted;
         });
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         lcg.Next();
         lcg.Next();
         const int indexDraw = lcg.Next();
@@ -345,7 +346,7 @@ TEST(MutateTest, PointChangeKeepsTheArityClass) {
     // IFTE(1, 2, 3): every point change of the root gives IFTE, PROG3 or SETCOLP.
     int changedRoot = 0;
     for (std::uint32_t seed = 1; seed <= 20000; ++seed) {
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         const int d1 = lcg.Next(), d2 = lcg.Next(), d3 = lcg.Next();
         if (OperatorOf(d1) != 1) continue;
         Unit gene;
@@ -369,7 +370,7 @@ TEST(MutateTest, PointChangeToIndexZeroMakesAConstant) {
         return OperatorOf(d[0]) == 1 && PickedPosition(RoundDraw(d[1], 50), 5) == 3 &&
                IndexDraw(d[2], 0) == 0;
     });
-    Lcg lcg(seed);
+    ExpectedDraws lcg(seed);
     std::vector<int> d(4);
     for (int& r : d) r = lcg.Next();
     Unit gene;
@@ -415,7 +416,7 @@ TEST(MutateTest, SubtreeReplacementInTheMiddleKeepsWhatFollows) {
 
 TEST(MutateTest, SubtreeReplacementOfAOneElementCode) {
     for (std::uint32_t seed = 1, found = 0; found < 200 && seed < 100000; ++seed) {
-        Lcg lcg(seed);
+        ExpectedDraws lcg(seed);
         if (OperatorOf(lcg.Next()) != 2) continue;
         ++found;
         Unit gene;

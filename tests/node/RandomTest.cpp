@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "node/Random.h"
+#include "support/ExpectedDraws.h"
 #include "support/GeneSupport.h"
 
 namespace qm {
@@ -22,7 +23,7 @@ TEST(RandomTest, SeedOneStartsWithTheKnownDraws) {
 TEST(RandomTest, FollowsTheRecurrenceForLongRuns) {
     for (std::uint32_t seed : {0u, 1u, 12345u, 0x80000000u, 0xFFFFFFFFu}) {
         Seed(seed);
-        test::Lcg lcg(seed);
+        test::ExpectedDraws lcg(seed);
         for (int i = 0; i < 10000; ++i) ASSERT_EQ(Rand(), lcg.Next()) << "seed " << seed << " draw " << i;
     }
 }
@@ -136,14 +137,14 @@ TEST(RandomScaleTest, EachFormTakesOneDraw) {
     for (double (*form)() : {RandUniform, RandUniform1p8, RandSymmetric1, RandSymmetric2}) {
         Seed(5);
         form();
-        test::Lcg lcg(5);
+        test::ExpectedDraws lcg(5);
         lcg.Next();
         EXPECT_EQ(Rand(), lcg.Next());
     }
     Seed(5);
     RandRound(7);
     RandRoundScaled(kRandScale18);
-    test::Lcg lcg(5);
+    test::ExpectedDraws lcg(5);
     lcg.Next();
     lcg.Next();
     EXPECT_EQ(Rand(), lcg.Next());

@@ -10,6 +10,7 @@
 #include "render/SceneTestSupport.h"
 #include "shell/Diagnostics.h"
 #include "shell/Errors.h"
+#include "support/DebugCapture.h"
 #include "support/TestFiles.h"
 #include "support/WorldFixture.h"
 #include "world/NodeManager.h"
@@ -34,7 +35,7 @@ struct StartUp {
     FakeServices services;
     RecordingDevice* device;
     Shell shell;
-    test::DebugSinkCapture debug;
+    test::DebugCapture debug;
 };
 
 TEST(InitScene, BuildsEverythingInOrder) {

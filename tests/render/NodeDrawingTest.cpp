@@ -12,6 +12,7 @@
 #include "render/SceneLight.h"
 #include "render/SceneTestSupport.h"
 #include "shell/Errors.h"
+#include "support/DebugCapture.h"
 #include "support/WorldFixture.h"
 #include "world/NodeManager.h"
 
@@ -221,7 +222,7 @@ TEST_F(NodeDrawingTest, AFailedLinkDrawBecomesLineRender) {
 TEST(PTesterDrawing, RenderDrawsEveryWorldUnderItsSignatureLine) {
     test::ScratchFolder folder({});
     folder.Write("source.txt", "0");
-    test::DebugSinkCapture debug;
+    test::DebugCapture debug;
     SourceTester tester("source.txt");
     tester.Init();
     FailingDevice device;
@@ -241,7 +242,7 @@ TEST(PTesterDrawing, RenderDrawsEveryWorldUnderItsSignatureLine) {
 TEST(PTesterDrawing, ClickPicksAlongTheRayUnderThePointer) {
     test::ScratchFolder folder({});
     folder.Write("source.txt", "0");
-    test::DebugSinkCapture debug;
+    test::DebugCapture debug;
     SourceTester tester("source.txt");
     tester.Init();
     NodeManager& world = *tester.Worlds()[0];

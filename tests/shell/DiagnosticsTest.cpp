@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shell/Diagnostics.h"
+#include "support/DebugCapture.h"
 #include "support/GeneSupport.h"
 #include "support/TestFiles.h"
 

@@ -2,7 +2,7 @@
 
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
-#include "shell/Diagnostics.h"
+#include "support/DebugCapture.h"
 #include "support/TestFiles.h"
 
 namespace qm::test {
@@ -12,12 +12,6 @@ std::string CompileSource(const std::string& source) {
     DebugCapture quiet;
     return GPmanager::GetInstance()->GetCode(file.Path());
 }
-
-DebugCapture::DebugCapture() {
-    SetDebugSink([this](std::string_view piece) { text.append(piece); });
-}
-
-DebugCapture::~DebugCapture() { SetDebugSink(nullptr); }
 
 std::uint32_t SeedForDraw(int r) {
     // The multiplier is odd, so it has an inverse modulo 2^32 (Newton's iteration

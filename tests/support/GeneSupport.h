@@ -32,34 +32,6 @@ std::string ErrorTextOf(Body&& body) {
     return "<no error>";
 }
 
-// Collects everything DebugPrint writes while it lives; the default sink is
-// restored afterwards. Captures do not nest.
-class DebugCapture {
-  public:
-    DebugCapture();
-    ~DebugCapture();
-    DebugCapture(const DebugCapture&) = delete;
-    DebugCapture& operator=(const DebugCapture&) = delete;
-    const std::string& Text() const { return text; }
-
-  private:
-    std::string text;
-};
-
-// The generator's recurrence, state = state * 214013 + 2531011 (mod 2^32),
-// draw = bits 16..30, kept apart from the engine so tests can predict draws.
-class Lcg {
-  public:
-    explicit Lcg(std::uint32_t seed) : state(seed) {}
-    int Next() {
-        state = state * 214013u + 2531011u;
-        return static_cast<int>((state >> 16) & 0x7FFFu);
-    }
-
-  private:
-    std::uint32_t state;
-};
-
 // A seed after which the next draw is exactly r (0..32767).
 std::uint32_t SeedForDraw(int r);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "gp/GPmanager.h"
-#include "shell/Diagnostics.h"
 #include "support/TestFiles.h"
 
 namespace qm::test {
@@ -14,13 +13,6 @@ std::unique_ptr<Unit> CompileGene(const std::string& source) {
     gene->Parse(GPmanager::GetInstance()->GetCode(file.Path()));
     return gene;
 }
-
-DebugSinkCapture::DebugSinkCapture() : text(std::make_shared<std::string>()) {
-    std::shared_ptr<std::string> sink = text;
-    SetDebugSink([sink](std::string_view piece) { sink->append(piece); });
-}
-
-DebugSinkCapture::~DebugSinkCapture() { SetDebugSink(nullptr); }
 
 WorldFixture::WorldFixture() : idle(CompileGene("0")) {}
 

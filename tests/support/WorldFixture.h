@@ -11,6 +11,7 @@
 
 #include "gp/Unit.h"
 #include "node/TNode.h"
+#include "support/DebugCapture.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -24,20 +25,6 @@ namespace qm::test {
 
 // A gene compiled from source text, e.g. "PROG2 ( SETP ( 0 1 ) GDIVIDE ( 0 ) )".
 std::unique_ptr<Unit> CompileGene(const std::string& source);
-
-// Collects the debug output for its lifetime instead of printing it.
-class DebugSinkCapture {
-  public:
-    DebugSinkCapture();
-    ~DebugSinkCapture();
-    DebugSinkCapture(const DebugSinkCapture&) = delete;
-    DebugSinkCapture& operator=(const DebugSinkCapture&) = delete;
-    const std::string& Text() const { return *text; }
-    void Clear() { text->clear(); }
-
-  private:
-    std::shared_ptr<std::string> text;
-};
 
 class WorldFixture : public ::testing::Test {
   protected:
@@ -55,7 +42,7 @@ class WorldFixture : public ::testing::Test {
     // True when the node is in the cell its position names, and nowhere else.
     bool FiledWhereItIs(const TNode* node) const;
 
-    DebugSinkCapture debug;
+    DebugCapture debug;
     std::unique_ptr<Unit> idle;
     NodeManager world;
 };
