@@ -11,22 +11,6 @@ namespace {
 
 void Quit(Shell& shell) { shell.services->PostQuit(0); }
 
-// A text error is logged and ends the application; so does anything else,
-// without a log. The frame carries on to its drawing decision either way.
-template <class Body>
-void GuardedSteps(Shell& shell, Body&& body) {
-    try {
-        body();
-    } catch (const ErrorText& e) {
-        WriteErrorLog(e.text);
-        DebugPrint("Restore\n");
-        Quit(shell);
-    } catch (...) {
-        DebugPrint("Action Exception\n");
-        Quit(shell);
-    }
-}
-
 // Steps 6 to 13: the camera and the user's commands, from this frame's input.
 void HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& keys) {
     ShellState& s = shell.state;
@@ -77,16 +61,40 @@ void HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& key
     camera.Dolly(s.dollyStep);
 }
 
+// The commands raise what the driver raises (a dropped file or a changed
+// "source.txt" that is no gene). That is logged and ends the application; the
+// caller then skips the world steps, so no later error overwrites the log.
+bool RunCommands(Shell& shell, const MouseState& mouse, const KeyboardState& keys) {
+    try {
+        HandleInput(shell, mouse, keys);
+        return true;
+    } catch (const ErrorText& e) {
+        WriteErrorLog(e.text);
+    } catch (...) {
+    }
+    Quit(shell);
+    return false;
+}
+
+// A text error of a step is logged and ends the application; so does anything
+// else, without a log. The frame carries on to its drawing decision either way.
 void RunWorldSteps(Shell& shell) {
     ClearTextLines();
-    GuardedSteps(shell, [&] {
+    try {
         // Only the lines added by the last step of the frame stay.
         for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
             if (i == shell.state.stepsPerFrame - 1) ClearTextLines();
             shell.tester->Action();
             shell.tester->Test();
         }
-    });
+    } catch (const ErrorText& e) {
+        WriteErrorLog(e.text);
+        DebugPrint("Restore\n");
+        Quit(shell);
+    } catch (...) {
+        DebugPrint("Action Exception\n");
+        Quit(shell);
+    }
 }
 
 void Draw(Shell& shell) {
@@ -148,10 +156,9 @@ void FrameStep(Shell& shell) {
     KeyboardState keys{};
     const bool mouseRead = shell.input->ReadMouse(mouse);
     const bool keysRead = shell.input->ReadKeyboard(keys);
+    bool commandsDone = true;
     if (mouseRead && keysRead) {
-        // The commands raise what the driver raises (a dropped file that is
-        // no gene); that ends the application like an error of a step.
-        GuardedSteps(shell, [&] { HandleInput(shell, mouse, keys); });
+        commandsDone = RunCommands(shell, mouse, keys);
     } else {
         shell.input->Acquire();
     }
@@ -161,7 +168,7 @@ void FrameStep(Shell& shell) {
     shell.device->LightEnable(0, true);
     shell.device->SetRenderState(RenderState::Lighting, 1);
 
-    RunWorldSteps(shell);
+    if (commandsDone) RunWorldSteps(shell);
 
     // Draw when the frames since the last drawing cover the last interval in
     // 33 1/3 ms units: slow frames spend their time on simulation steps.

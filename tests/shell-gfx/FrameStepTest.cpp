@@ -12,6 +12,7 @@
 #include "shell/Errors.h"
 #include "shell/FrameStep.h"
 #include "shell/TextLines.h"
+#include "support/DebugCapture.h"
 #include "support/TestFiles.h"
 #include "support/WorldFixture.h"
 #include "world/NodeManager.h"
@@ -28,7 +29,7 @@ class FrameStepTest : public test::ShellFixture {
     }
     int Presents() const { return static_cast<int>(device->CallsStartingWith("Present").size()); }
 
-    test::DebugSinkCapture debug;
+    test::DebugCapture debug;
 };
 
 TEST_F(FrameStepTest, FirstFrameCountsOneMillisecondAndDraws) {
@@ -216,7 +217,12 @@ TEST_F(FrameStepTest, ADroppedFileThatIsNoGeneIsLoggedAndQuits) {
     shell.state.resetRequested = true;
     Frame();
     EXPECT_EQ(services.quits, std::vector<int>{0});
-    EXPECT_EQ(ReadFile("error.lot.txt").substr(0, 17), "PTester::Reset()\n");
+    EXPECT_EQ(ReadFile("error.lot.txt"),
+              "PTester::Reset()\nGPmanager::GetCode; 不正な関数名が検出されました: hello\n");
+    // Not a step error, and no step follows that could overwrite the log.
+    EXPECT_EQ(debug.Text().find("Restore"), std::string::npos);
+    EXPECT_EQ(Tester().actions, 0);
+    EXPECT_EQ(Presents(), 1);
 }
 
 TEST_F(FrameStepTest, EscapeHaltsQuitsAndStillDraws) {
