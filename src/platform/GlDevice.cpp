@@ -457,8 +457,8 @@ void GlDevice::DrawMeshSubset(const Mesh& mesh, std::uint32_t subset) {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-// Vertices that carry a colour and no normal show that colour: the links in
-// their own white, the floor with its vertex alpha.
+// Lines and strips are drawn unlit in their vertex colour: the links in the
+// opaque white they are given, the floor with its vertex alpha.
 void GlDevice::DrawLineList(std::span<const ColorVertex, 2> vertices) {
     PrepareDraw(false);
     glBegin(GL_LINES);
