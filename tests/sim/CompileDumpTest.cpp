@@ -4,44 +4,28 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/SimProcess.h"
 #include "support/TestFiles.h"
 
 namespace qm {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::Outcome;
 
 class SimToolTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* path = std::getenv("QM_SIM");
+        const char* path = test::SimBinary();
         if (!path) GTEST_SKIP() << "QM_SIM names the quillmoth-sim binary; ctest sets it";
         sim = path;
     }
 
-    // Runs quillmoth-sim with the arguments (already quoted as needed).
-    Outcome Sim(const std::string& arguments) {
-        TempFile out(""), err("");
-        const std::string command =
-            "'" + sim + "' " + arguments + " >'" + out.PathString() + "' 2>'" + err.PathString() + "'";
-        const int raw = std::system(command.c_str());
-        Outcome o;
-        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.out = ReadFile(out.PathString());
-        o.err = ReadFile(err.PathString());
-        return o;
-    }
+    Outcome Sim(const std::string& arguments) { return test::RunSim(sim, arguments); }
     Outcome OnGene(const std::string& command, const std::string& source) {
         TempFile gene(source);
         return Sim(command + " '" + gene.PathString() + "'");

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -17,16 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "support/SimProcess.h"
 #include "support/TestFiles.h"
 
 namespace qm {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::Outcome;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -58,7 +53,7 @@ double FallAfter(int n) { return -(n - 0.97 * (1.0 - std::pow(0.97, n)) / 0.03) 
 class SimRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* path = std::getenv("QM_SIM");
+        const char* path = test::SimBinary();
         if (!path) GTEST_SKIP() << "QM_SIM names the quillmoth-sim binary; ctest sets it";
         sim = path;
         char name[] = "/tmp/quillmoth-sim-run-XXXXXX";
@@ -80,17 +75,7 @@ class SimRunTest : public ::testing::Test {
     }
 
     // Runs quillmoth-sim in the test's own folder with the arguments (quoted as needed).
-    Outcome Sim(const std::string& arguments) {
-        const std::string out = In("stdout.txt"), err = In("stderr.txt");
-        const std::string command =
-            "cd '" + dir + "' && '" + sim + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
-        const int raw = std::system(command.c_str());
-        Outcome o;
-        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.out = ReadFile(out);
-        o.err = ReadFile(err);
-        return o;
-    }
+    Outcome Sim(const std::string& arguments) { return test::RunSim(sim, arguments, dir); }
 
     std::string sim;
     std::string dir;
