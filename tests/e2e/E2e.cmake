@@ -8,5 +8,8 @@ if(TARGET quillmoth)
   add_test(NAME e2e.WindowWithoutAGeneLogsTheCompileErrorAndQuits
            COMMAND bash ${QM_E2E_SCRIPT} no-gene $<TARGET_FILE:quillmoth> ${PROJECT_SOURCE_DIR}/data)
   set_tests_properties(e2e.WindowShowsTheSceneAndQuitsOnEscape e2e.WindowWithoutAGeneLogsTheCompileErrorAndQuits
-                       PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77 LABELS e2e)
+                       PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77 LABELS e2e
+                                  # xvfb-run -a takes the first display without a lock file;
+                                  # two started at once can take the same one.
+                                  RESOURCE_LOCK xvfb)
 endif()
