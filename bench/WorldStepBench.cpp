@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "BenchSupport.h"
-#include "node/Random.h"
-#include "shell/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "base/Random.h"
 #include "support/LatticeScene.h"
 #include "world/NodeManager.h"
 

@@ -1,6 +1,6 @@
 #include "experiment/PTester.h"
 
-#include "shell/Errors.h"
+#include "base/Errors.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -18,27 +18,27 @@ void PTester::Init() {
         for (int i = 0; i < worldCount; ++i) worlds.push_back(new NodeManager());
         Load();
     } catch (const ErrorText& e) {
-        throw ErrorText{"PTester::Init()\n" + e.text};
+        throw ErrorText{"PTester::Init()\n" + e.text, e.goal};
     }
 }
 
-void PTester::Reset(std::string name) {
-    Signed("PTester::Reset()\n", [&] {
-        resetName = std::move(name);
-        DoReset();
-    });
+void PTester::Reset(std::string name) try {
+    resetName = std::move(name);
+    DoReset();
+} catch (...) {
+    RethrowSigned("PTester::Reset()\n");
 }
 
-void PTester::Action() {
-    Signed("PTester::Action()\n", [&] { DoAction(); });
+void PTester::Action() try { DoAction(); } catch (...) {
+    RethrowSigned("PTester::Action()\n");
 }
 
-void PTester::Test() {
-    Signed("PTester::Test()\n", [&] { DoTest(); });
+void PTester::Test() try { DoTest(); } catch (...) {
+    RethrowSigned("PTester::Test()\n");
 }
 
-void PTester::Halt() {
-    Signed("PTester::Halt()\n", [&] { DoHalt(); });
+void PTester::Halt() try { DoHalt(); } catch (...) {
+    RethrowSigned("PTester::Halt()\n");
 }
 
 const Vector3& PTester::GetCentroid() const { return worlds.at(0)->GetCentroid(); }

@@ -1,17 +1,17 @@
 // The driver's drawing and picking.
 
+#include "base/Errors.h"
+#include "device/Device.h"
 #include "experiment/SourceTester.h"
-#include "platform/D3dxMath.h"
-#include "platform/Device.h"
-#include "shell/Errors.h"
+#include "math/D3dxMath.h"
 #include "world/NodeManager.h"
 
 namespace qm {
 
-void PTester::Render(Device& device) {
-    Signed("PTester::Render()\n", [&] {
-        for (NodeManager* world : worlds) world->Render(device);
-    });
+void PTester::Render(Device& device) try {
+    for (NodeManager* world : worlds) world->Render(device);
+} catch (...) {
+    RethrowSigned("PTester::Render()\n");
 }
 
 // The ray under a screen point: unproject it at the near and the far plane.

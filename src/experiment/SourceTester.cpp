@@ -1,7 +1,8 @@
 #include "experiment/SourceTester.h"
 
+#include "base/Diagnostics.h"
+#include "base/KeyCodes.h"
 #include "gp/GPmanager.h"
-#include "shell/Diagnostics.h"
 #include "world/NodeManager.h"
 
 namespace qm {

@@ -11,9 +11,6 @@
 
 namespace qm {
 
-// The key code that pauses and resumes the first world.
-inline constexpr int kPauseKey = 104;
-
 class SourceTester : public PTester {
   public:
     explicit SourceTester(std::string geneFile = "source.txt");

@@ -23,7 +23,6 @@ class GPfunction {
     virtual double Eval2(SubUnit& a, SubUnit& b) = 0;
     virtual double Eval3(SubUnit& a, SubUnit& b, SubUnit& c) = 0;
 
-    std::string GetName() const { return name; }
     const std::string& Name() const { return name; }
 
     const std::int32_t kind;

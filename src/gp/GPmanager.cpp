@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
 
 namespace qm {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "gp/GPfunction.h"
 #include "gp/GPmanager.h"
+#include "gp/GeneHost.h"
 #include "gp/SubUnit.h"
 #include "gp/Unit.h"
-#include "node/TNode.h"
 
 namespace qm {
 namespace {
@@ -96,27 +96,27 @@ Pair Both(SubUnit& a, SubUnit& b) {
 }
 
 // GDIVIDE, TDIVIDE and PULSE fire on the parameter v selects, not on v, and consume it.
-bool Full(TNode* n, double v) { return n->GetP(v) >= 1.0; }
+bool Full(const GeneHost* n, double v) { return n->GetP(v) >= 1.0; }
 
 }  // namespace
 
 std::vector<std::unique_ptr<GPfunction>> CreatePrimitives() {
     List f;
     // CONSTV's value is returned by SubUnit::Operate itself; this is never called.
-    Add0(f, 0, "CONSTV", [](TNode*) { return 0.0; });
-    Add0(f, 1, "SMELL", [](TNode* n) { return n->GoalProximity(); });
-    Add0(f, 2, "GROUND", [](TNode* n) { return n->IsOnGround() ? 1.0 : 0.0; });
-    Add0(f, 3, "ECOUNT", [](TNode* n) { return 1.0 / (n->GetEdgeCount() + 1); });
-    Add0(f, 4, "DIE", [](TNode* n) {
+    Add0(f, 0, "CONSTV", [](GeneHost*) { return 0.0; });
+    Add0(f, 1, "SMELL", [](GeneHost* n) { return n->GoalProximity(); });
+    Add0(f, 2, "GROUND", [](GeneHost* n) { return n->IsOnGround() ? 1.0 : 0.0; });
+    Add0(f, 3, "ECOUNT", [](GeneHost* n) { return 1.0 / (n->GetEdgeCount() + 1); });
+    Add0(f, 4, "DIE", [](GeneHost* n) {
         n->RequestDie();
         return 0.0;
     });
-    Add0(f, 5, "CUTEDGE", [](TNode* n) {
+    Add0(f, 5, "CUTEDGE", [](GeneHost* n) {
         if (n->GetEdgeCount() <= 0) return 0.0;
         n->CutEdges();
         return 1.0;
     });
-    Add1(f, 9, "PULSE", [](TNode* n, SubUnit& a) {
+    Add1(f, 9, "PULSE", [](GeneHost* n, SubUnit& a) {
         double v = a.Operate();
         if (Full(n, v)) {
             n->Pulse(v);
@@ -124,22 +124,22 @@ std::vector<std::unique_ptr<GPfunction>> CreatePrimitives() {
         }
         return v;
     });
-    Add1(f, 0, "NEG", [](TNode*, SubUnit& a) { return -a.Operate(); });
-    Add1(f, 1, "ABS", [](TNode*, SubUnit& a) { return std::fabs(a.Operate()); });
-    Add1(f, 2, "NOT", [](TNode*, SubUnit& a) { return a.Operate() == 0.0 ? 1.0 : 0.0; });
-    Add1(f, 3, "POW2", [](TNode*, SubUnit& a) {
+    Add1(f, 0, "NEG", [](GeneHost*, SubUnit& a) { return -a.Operate(); });
+    Add1(f, 1, "ABS", [](GeneHost*, SubUnit& a) { return std::fabs(a.Operate()); });
+    Add1(f, 2, "NOT", [](GeneHost*, SubUnit& a) { return a.Operate() == 0.0 ? 1.0 : 0.0; });
+    Add1(f, 3, "POW2", [](GeneHost*, SubUnit& a) {
         double v = a.Operate();
         return v * v;
     });
-    Add1(f, 4, "POW3", [](TNode*, SubUnit& a) {
+    Add1(f, 4, "POW3", [](GeneHost*, SubUnit& a) {
         double v = a.Operate();
         return v * v * v;
     });
-    Add1(f, 5, "POW4", [](TNode*, SubUnit& a) {
+    Add1(f, 5, "POW4", [](GeneHost*, SubUnit& a) {
         double v = a.Operate();
         return v * v * v * v;
     });
-    Add1(f, 6, "GDIVIDE", [](TNode* n, SubUnit& a) {
+    Add1(f, 6, "GDIVIDE", [](GeneHost* n, SubUnit& a) {
         double v = a.Operate();
         if (Full(n, v)) {
             n->RequestDivideG();
@@ -147,7 +147,7 @@ std::vector<std::unique_ptr<GPfunction>> CreatePrimitives() {
         }
         return v;
     });
-    Add1(f, 7, "TDIVIDE", [](TNode* n, SubUnit& a) {
+    Add1(f, 7, "TDIVIDE", [](GeneHost* n, SubUnit& a) {
         double v = a.Operate();
         if (Full(n, v)) {
             n->RequestDivideT();
@@ -155,33 +155,33 @@ std::vector<std::unique_ptr<GPfunction>> CreatePrimitives() {
         }
         return v;
     });
-    Add1(f, 8, "ELENGTH", [](TNode* n, SubUnit& a) {
+    Add1(f, 8, "ELENGTH", [](GeneHost* n, SubUnit& a) {
         double v = a.Operate();
         n->SetEdgeLength(n->GetP(v));
         return v;
     });
-    Add1(f, 10, "DYNFRIC", [](TNode* n, SubUnit& a) {
+    Add1(f, 10, "DYNFRIC", [](GeneHost* n, SubUnit& a) {
         double v = a.Operate();
         n->SetDynFriction(v);
         return v;
     });
-    Add1(f, 11, "DIFFRIC", [](TNode* n, SubUnit& a) {
+    Add1(f, 11, "DIFFRIC", [](GeneHost* n, SubUnit& a) {
         double v = a.Operate();
         n->SetFrictionDiff(v);
         return v;
     });
-    Add1(f, 12, "GETP", [](TNode* n, SubUnit& a) { return n->GetP(a.Operate()); });
-    Add1(f, 13, "GETD", [](TNode* n, SubUnit& a) { return n->GetD(a.Operate()); });
-    Add2(f, 0, "AND", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add1(f, 12, "GETP", [](GeneHost* n, SubUnit& a) { return n->GetP(a.Operate()); });
+    Add1(f, 13, "GETD", [](GeneHost* n, SubUnit& a) { return n->GetD(a.Operate()); });
+    Add2(f, 0, "AND", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return (v != 0.0 && w != 0.0) ? w : 0.0;
     });
-    Add2(f, 1, "OR", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 1, "OR", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         if (v != 0.0) return v;
         return w != 0.0 ? w : 0.0;
     });
-    Add2(f, 2, "IMPULSE", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 2, "IMPULSE", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         double v = a.Operate();
         if (Full(n, v)) {
             double w = b.Operate();
@@ -190,39 +190,39 @@ std::vector<std::unique_ptr<GPfunction>> CreatePrimitives() {
         }
         return v;
     });
-    Add2(f, 3, "ADDPAR", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 3, "ADDPAR", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         n->AddP(v, w);
         return v;
     });
-    Add2(f, 4, "SUBPAR", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 4, "SUBPAR", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         n->AddP(v, -w);
         return v;
     });
-    Add2(f, 5, "ADDDIF", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 5, "ADDDIF", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         n->AddD(v, w);
         return v;
     });
-    Add2(f, 6, "SUBDIF", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 6, "SUBDIF", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         n->AddD(v, -w);
         return v;
     });
-    Add2(f, 7, "ADD", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 7, "ADD", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return v + w;
     });
-    Add2(f, 8, "SUB", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 8, "SUB", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return v - w;
     });
-    Add2(f, 9, "MUL", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 9, "MUL", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return v * w;
     });
-    Add2(f, 10, "DIV", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 10, "DIV", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         double w = b.Operate();
         if (w == 0.0) {
             n->RequestDie();
@@ -231,50 +231,50 @@ std::vector<std::unique_ptr<GPfunction>> CreatePrimitives() {
         double v = a.Operate();
         return v / w;
     });
-    Add2(f, 11, "LT", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 11, "LT", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return v < w ? 1.0 : 0.0;
     });
-    Add2(f, 12, "GT", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 12, "GT", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return v > w ? 1.0 : 0.0;
     });
-    Add2(f, 13, "MIN", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 13, "MIN", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return v < w ? v : w;
     });
-    Add2(f, 14, "MAX", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 14, "MAX", [](GeneHost*, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         return v > w ? v : w;
     });
-    Add2(f, 15, "IFT", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 15, "IFT", [](GeneHost*, SubUnit& a, SubUnit& b) {
         if (a.Operate() == 0.0) return 0.0;
         return b.Operate();
     });
-    Add2(f, 16, "PROG2", [](TNode*, SubUnit& a, SubUnit& b) {
+    Add2(f, 16, "PROG2", [](GeneHost*, SubUnit& a, SubUnit& b) {
         a.Operate();
         return b.Operate();
     });
-    Add2(f, 17, "SETP", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 17, "SETP", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         n->SetP(v, w);
         return v;
     });
-    Add2(f, 18, "SETD", [](TNode* n, SubUnit& a, SubUnit& b) {
+    Add2(f, 18, "SETD", [](GeneHost* n, SubUnit& a, SubUnit& b) {
         auto [v, w] = Both(a, b);
         n->SetD(v, w);
         return v;
     });
-    Add3(f, 0, "IFTE", [](TNode*, SubUnit& a, SubUnit& b, SubUnit& c) {
+    Add3(f, 0, "IFTE", [](GeneHost*, SubUnit& a, SubUnit& b, SubUnit& c) {
         return a.Operate() != 0.0 ? b.Operate() : c.Operate();
     });
-    Add3(f, 1, "PROG3", [](TNode*, SubUnit& a, SubUnit& b, SubUnit& c) {
+    Add3(f, 1, "PROG3", [](GeneHost*, SubUnit& a, SubUnit& b, SubUnit& c) {
         a.Operate();
         b.Operate();
         return c.Operate();
     });
     // The one primitive that evaluates its arguments last to first.
-    Add3(f, 2, "SETCOLP", [](TNode* n, SubUnit& a, SubUnit& b, SubUnit& c) {
+    Add3(f, 2, "SETCOLP", [](GeneHost* n, SubUnit& a, SubUnit& b, SubUnit& c) {
         double z = c.Operate();
         double y = b.Operate();
         double x = a.Operate();

@@ -1,10 +1,9 @@
 #include "gp/SubUnit.h"
 
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
 #include "gp/GPfunction.h"
-#include "gp/GPmanager.h"
 #include "gp/Unit.h"
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
 
 namespace qm {
 namespace {
@@ -13,8 +12,7 @@ namespace {
 
 }  // namespace
 
-SubUnit::SubUnit(Unit* unit, int start, int size)
-    : unit(unit), gp(unit ? unit->gp : GPmanager::GetInstance()), start(start), size(size) {}
+SubUnit::SubUnit(Unit* unit, int start, int size) : unit(unit), start(start), size(size) {}
 
 void SubUnit::SubtreeLength(int from, int& count) const { count = unit->SubtreeLengthAt(from); }
 

@@ -10,8 +10,6 @@
 namespace qm {
 
 class GPfunction;
-class GPmanager;
-class TNode;
 class Unit;
 
 class SubUnit {
@@ -26,7 +24,6 @@ class SubUnit {
     void SubtreeLength(int from, int& count) const;
 
     Unit* unit;
-    GPmanager* gp;
     std::int32_t start;
     std::int32_t size;
     static constexpr const char* indent = "  ";

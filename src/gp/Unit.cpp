@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <sstream>
 
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/Random.h"
 #include "gp/GPmanager.h"
 #include "gp/SubUnit.h"
-#include "node/Random.h"
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
 
 namespace qm {
 namespace {
@@ -60,7 +60,7 @@ int WalkSubtreeLength(const std::vector<GeneElement>& code, int from) {
 
 Unit::Unit() : Unit(nullptr) {}
 
-Unit::Unit(TNode* node) : gp(GPmanager::GetInstance()), node(node) {}
+Unit::Unit(GeneHost* node) : gp(GPmanager::GetInstance()), node(node) {}
 
 void Unit::Clear() {
     code.clear();

@@ -12,12 +12,12 @@ namespace qm {
 
 class GPfunction;
 class GPmanager;
-class TNode;
+class GeneHost;
 
 class Unit {
   public:
-    Unit();                      // a template gene, without a node
-    explicit Unit(TNode* node);  // the gene of a node
+    Unit();                         // a template gene, without a node
+    explicit Unit(GeneHost* node);  // the gene of a node
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
 
@@ -34,7 +34,7 @@ class Unit {
 
     const std::vector<GeneElement>& Code() const { return code; }
     void Append(const GeneElement& element);
-    TNode* Node() const { return node; }
+    GeneHost* Node() const { return node; }
 
     // Length of the complete subtree at `from` (see SubUnit::SubtreeLength) and
     // the primitive of each element, computed once per change of the code.
@@ -43,7 +43,7 @@ class Unit {
     GPfunction* FunctionAt(int position) const;
 
     GPmanager* gp;
-    TNode* node;
+    GeneHost* node;
     std::int32_t maxLength = 50;
 
   private:

@@ -4,10 +4,10 @@
 #include <memory>
 #include <optional>
 
+#include "device/Device.h"
+#include "device/Mesh.h"
+#include "math/D3dxMath.h"
 #include "node/TNode.h"
-#include "platform/D3dxMath.h"
-#include "platform/Device.h"
-#include "platform/Mesh.h"
 
 namespace qm {
 namespace {
@@ -63,17 +63,17 @@ void DrawLine(Device& device, const Vector3& from, const Vector3& to, std::uint3
 void TNode::Render(Device& device) {
     Matrix m = MatrixMultiply(MatrixRotationY(rot.y), MatrixRotationX(rot.x));
     m = MatrixMultiply(m, MatrixRotationZ(rot.z));
-    world = MatrixMultiply(m, MatrixTranslation(pos.x, pos.y, pos.z));
-    device.SetTransform(TransformType::World, world);
+    drawTransform = MatrixMultiply(m, MatrixTranslation(pos.x, pos.y, pos.z));
+    device.SetTransform(TransformType::World, drawTransform);
     device.SetMaterial(material);
     if (const Mesh* mesh = NodeMesh()) device.DrawMeshSubset(*mesh, 0);
 }
 
-// Relies on Render having just stored this node's world transform.
+// Relies on Render having just stored this node's drawing transform.
 void TNode::RenderShadow(Device& device) {
     NodeResources& r = Resources();
-    world = MatrixMultiply(world, r.shadow);
-    device.SetTransform(TransformType::World, world);
+    drawTransform = MatrixMultiply(drawTransform, r.shadow);
+    device.SetTransform(TransformType::World, drawTransform);
     device.SetMaterial(r.shadowMaterial);
     if (r.mesh) device.DrawMeshSubset(*r.mesh, 0);
 }

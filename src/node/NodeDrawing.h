@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/D3dxTypes.h"
+#include "math/D3dxTypes.h"
 
 namespace qm {
 

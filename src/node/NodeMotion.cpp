@@ -3,8 +3,8 @@
 
 #include <cmath>
 
+#include "base/Errors.h"
 #include "node/TNode.h"
-#include "shell/Errors.h"
 
 namespace qm {
 
@@ -27,7 +27,7 @@ void TNode::Integrate() {
 double TNode::GoalProximity() const { return 1.0 / static_cast<double>(Vec3Length(goal - pos)); }
 
 void TNode::CheckGoal() {
-    if (Vec3Length(goal - pos) < goalRadius) throw ErrorText{"GOAL!\n"};
+    if (Vec3Length(goal - pos) < goalRadius) throw ErrorText{"GOAL!\n", true};
 }
 
 }  // namespace qm

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "shell/Errors.h"
+#include "base/Errors.h"
 
 namespace qm {
 
@@ -11,20 +11,22 @@ NodePair RefMapList::Normalise(TNode* a, TNode* b) {
     return a->id <= b->id ? NodePair{a, b} : NodePair{b, a};
 }
 
-bool RefMapList::IsRef(TNode* a, TNode* b) const {
-    return Signed("RefMapList::IsRef; \n", [&] { return linked.count(PairKey(Normalise(a, b))) != 0; });
+bool RefMapList::IsRef(TNode* a, TNode* b) const try {
+    return linked.count(PairKey(Normalise(a, b))) != 0;
+} catch (...) {
+    RethrowSigned("RefMapList::IsRef; \n");
 }
 
-void RefMapList::Insert(TNode* a, TNode* b) {
-    Signed("RefMapList::Insert; \n", [&] {
-        NodePair p = Normalise(a, b);
-        if (refMap.find(p) != refMap.end()) throw ErrorText{"もう有る\n"};
-        refMap[p] = 1;
-        linked.insert(PairKey(p));
-        // A multimap keeps equal keys in insertion order: partners stay oldest first.
-        RefList.insert({p.first, p.second});
-        RefList.insert({p.second, p.first});
-    });
+void RefMapList::Insert(TNode* a, TNode* b) try {
+    NodePair p = Normalise(a, b);
+    if (refMap.find(p) != refMap.end()) throw ErrorText{"もう有る\n"};
+    refMap[p] = 1;
+    linked.insert(PairKey(p));
+    // A multimap keeps equal keys in insertion order: partners stay oldest first.
+    RefList.insert({p.first, p.second});
+    RefList.insert({p.second, p.first});
+} catch (...) {
+    RethrowSigned("RefMapList::Insert; \n");
 }
 
 void RefMapList::DeletePair(TNode* a, TNode* b) {
@@ -59,14 +61,14 @@ void RefMapList::Delete(TNode* a, TNode* b) {
     }
 }
 
-void RefMapList::Delete(TNode* a) {
-    Signed("RefMapList::Delete(TNode*); \n", [&] {
-        scratch.clear();
-        auto [first, last] = RefList.equal_range(a);
-        for (auto it = first; it != last; ++it) scratch.push_back(it->second);
-        for (TNode* b : scratch) Delete(a, b);
-        scratch.clear();
-    });
+void RefMapList::Delete(TNode* a) try {
+    scratch.clear();
+    auto [first, last] = RefList.equal_range(a);
+    for (auto it = first; it != last; ++it) scratch.push_back(it->second);
+    for (TNode* b : scratch) Delete(a, b);
+    scratch.clear();
+} catch (...) {
+    RethrowSigned("RefMapList::Delete(TNode*); \n");
 }
 
 void RefMapList::Clear() {

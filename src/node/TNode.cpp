@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
-#include "shell/TextLines.h"
-#include "world/NodeManager.h"
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/TextLines.h"
+#include "node/NodeWorld.h"
 
 namespace qm {
 namespace {
@@ -47,14 +47,17 @@ int SlotIndex(double x) {
 
 std::int32_t NextNodeId() { return nodeIdCounter; }
 
-TNode::TNode(NodeManager* manager)
-    : manager(manager), id(nodeIdCounter++), unit(std::make_unique<Unit>(this)) {
+TNode::TNode(NodeWorld* manager) : manager(manager), id(nodeIdCounter++), unit(std::make_unique<Unit>(this)) {
     material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
     material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
 }
 
 void TNode::NewNode(Unit* gene) {
-    Signed("TNode::NewNode(Unit*)\n", [&] { unit->CopyFrom(*gene); });
+    try {
+        unit->CopyFrom(*gene);
+    } catch (...) {
+        RethrowSigned("TNode::NewNode(Unit*)\n");
+    }
     ResetParams();
 }
 

@@ -7,25 +7,35 @@
 #include <cstdint>
 #include <memory>
 
+#include "gp/GeneHost.h"
 #include "gp/Unit.h"
-#include "platform/D3dxTypes.h"
+#include "math/D3dxTypes.h"
 
 namespace qm {
 
 class Device;
-class NodeManager;
+class NodeWorld;
 
-inline constexpr int paramCount = 10;
+inline constexpr int paramCount = 10;  // parameter slots, and diffusion rates, per node
+
+// Link length (world units): what a node asks its links to be.
 inline constexpr double edgeLengthMin = 3.0;
 inline constexpr double edgeLengthMax = 8.0;
+
+// Floor friction coefficients (dimensionless): the static one is the dynamic
+// one plus the difference, at most staticFrictionMax.
 inline constexpr float staticFrictionMin = 0.5f;
 inline constexpr float staticFrictionMax = 2.0f;
 inline constexpr float dynFrictionMin = 0.1f;
 inline constexpr float dynFrictionMax = 1.0f;
 inline constexpr float frictionDiffMin = 0.1f;
 inline constexpr float frictionDiffMax = 1.0f;
+
+// Limits of motion, in world units per step (unit mass: a force is a velocity change).
 inline constexpr float maxForce = 10.0f;
 inline constexpr float maxVelocity = 20.0f;
+
+// A node closer to the goal than this (world units) has reached it.
 inline constexpr float goalRadius = 2.0f;
 
 // The parameter slot a program value names: trunc(clamp(tanh x, 0, 1) * 9).
@@ -35,12 +45,12 @@ int SlotIndex(double x);
 // The request values a gene writes.
 enum Request : std::int32_t { kNoRequest = 0, kDivideG = 1, kDivideT = 2, kDie = 3 };
 
-class TNode {
+class TNode : public GeneHost {
   public:
     using Params = std::array<double, paramCount>;
 
-    explicit TNode(NodeManager* manager);
-    virtual ~TNode() = default;  // the goal test is the one virtual operation
+    explicit TNode(NodeWorld* manager);
+    virtual ~TNode() = default;
     TNode(const TNode&) = delete;
     TNode& operator=(const TNode&) = delete;
 
@@ -50,12 +60,12 @@ class TNode {
     void ResetParams();
 
     // Parameters, as the gene names them.
-    double GetP(double x) const { return param[SlotIndex(x)]; }
-    void SetP(double a, double b);
-    void AddP(double a, double b);
-    double GetD(double x) const { return diffRate[SlotIndex(x)]; }
-    void SetD(double a, double b);
-    void AddD(double a, double b);
+    double GetP(double x) const override { return param[SlotIndex(x)]; }
+    void SetP(double a, double b) override;
+    void AddP(double a, double b) override;
+    double GetD(double x) const override { return diffRate[SlotIndex(x)]; }
+    void SetD(double a, double b) override;
+    void AddD(double a, double b) override;
     void AddInput(int i, double v) { paramInput[i] += v; }
     void AddInputTanh(double a, double b);
     void ApplyInput();
@@ -63,29 +73,29 @@ class TNode {
     void Diffuse(TNode* other);
 
     // Body properties.
-    void SetEdgeLength(double x);
+    void SetEdgeLength(double x) override;
     double GetEdgeLength() const { return edgeLength; }
-    void SetDynFriction(double x);
-    void SetFrictionDiff(double x);
+    void SetDynFriction(double x) override;
+    void SetFrictionDiff(double x) override;
     float GetDynFriction() const { return dynFriction; }
     float GetStaticFriction() const;
-    void SetColor(double x, double y, double z);
+    void SetColor(double x, double y, double z) override;
 
     // Requests and identity.
-    void RequestDivideG() { request = kDivideG; }
-    void RequestDivideT() { request = kDivideT; }
-    void RequestDie() { request = kDie; }
+    void RequestDivideG() override { request = kDivideG; }
+    void RequestDivideT() override { request = kDivideT; }
+    void RequestDie() override { request = kDie; }
     std::int32_t GetRequest() const { return request; }
     std::int32_t GetId() const { return id; }
-    std::int32_t GetEdgeCount() const { return edgeCount; }
-    bool IsOnGround() const { return onGround; }
+    int GetEdgeCount() const override { return edgeCount; }
+    bool IsOnGround() const override { return onGround; }
 
     // What the node passes on to its gene and its world.
     void Run() { unit->Evaluate(); }
     void Mutate() { unit->Mutate(); }
-    void Pulse(double x);
-    void Impulse(double a, double b);
-    void CutEdges();
+    void Pulse(double x) override;
+    void Impulse(double a, double b) override;
+    void CutEdges() override;
     void Dump() const;
 
     // Motion.
@@ -101,14 +111,14 @@ class TNode {
     void LimitForce();
     void LimitVel();
     void Integrate();
-    double GoalProximity() const;
+    double GoalProximity() const override;
     virtual void CheckGoal();
 
     // Drawing (NodeDrawing.cpp).
     void Render(Device& device);
     void RenderShadow(Device& device);
 
-    NodeManager* manager;
+    NodeWorld* manager;
     std::int32_t id;
     std::int32_t request = kNoRequest;
     std::unique_ptr<Unit> unit;
@@ -125,7 +135,7 @@ class TNode {
     Vector3 force;
     Vector3 rot;
     Material material;
-    Matrix world;
+    Matrix drawTransform;  // the world transform of the last draw (the cube, then its shadow)
     Vector3 goal;
     bool onGround = false;
     std::int32_t edgeCount = 0;

@@ -19,7 +19,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/Device.h"
+#include "device/Device.h"
 
 struct SDL_Window;
 

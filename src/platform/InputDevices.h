@@ -8,18 +8,9 @@
 #include <array>
 #include <cstdint>
 
-namespace qm {
+#include "base/KeyCodes.h"
 
-// Scan codes of the keys the frame reads.
-inline constexpr std::uint8_t kDikEscape = 0x01;
-inline constexpr std::uint8_t kDikS = 0x1F;
-inline constexpr std::uint8_t kDikF = 0x21;
-inline constexpr std::uint8_t kDikK = 0x25;
-inline constexpr std::uint8_t kDikLShift = 0x2A;
-inline constexpr std::uint8_t kDikC = 0x2E;
-inline constexpr std::uint8_t kDikB = 0x30;
-inline constexpr std::uint8_t kDikRShift = 0x36;
-inline constexpr std::uint8_t kDikSpace = 0x39;
+namespace qm {
 
 inline constexpr std::uint8_t kKeyDown = 0x80;
 

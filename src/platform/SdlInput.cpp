@@ -45,6 +45,11 @@ constexpr std::pair<SDL_Scancode, std::uint8_t> kScanCodes[] = {
 
 }  // namespace
 
+std::unique_ptr<SdlInputDevices> SdlInputDevices::Create(const SdlWindow& window) {
+    if (!SDL_WasInit(SDL_INIT_EVENTS) || !SDL_GetKeyboardState(nullptr)) return nullptr;
+    return std::make_unique<SdlInputDevices>(window);
+}
+
 bool SdlInputDevices::ReadMouse(MouseState& state) {
     int dx = 0, dy = 0;
     const std::uint32_t buttons = SDL_GetRelativeMouseState(&dx, &dy);

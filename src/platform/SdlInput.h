@@ -3,6 +3,8 @@
 // InputDevices: scan-code bytes of the standard PC keyboard and the relative
 // mouse record.
 
+#include <memory>
+
 #include "platform/InputDevices.h"
 
 namespace qm {
@@ -11,6 +13,8 @@ class SdlWindow;
 
 class SdlInputDevices : public InputDevices {
   public:
+    // Null when SDL has no keyboard state to read (its event subsystem is not running).
+    static std::unique_ptr<SdlInputDevices> Create(const SdlWindow& window);
     explicit SdlInputDevices(const SdlWindow& window) : window_(window) {}
 
     // Both reads fail while the window does not have the keyboard focus: the

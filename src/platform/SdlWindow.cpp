@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "base/KeyCodes.h"
+
 namespace qm {
 
 namespace {
@@ -180,6 +182,8 @@ void SdlWindow::PostQuit(int exitCode) {
 }
 
 std::uint32_t SdlWindow::Milliseconds() { return SDL_GetTicks(); }
+
+std::string SdlWindow::LastError() { return SDL_GetError(); }
 
 void ShowMessageBox(const std::string& text, const char* caption) {
     if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "Error", text.c_str(), nullptr) !=

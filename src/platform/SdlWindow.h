@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/DeviceTypes.h"
+#include "device/DeviceTypes.h"
 #include "platform/WindowMessage.h"
 
 struct SDL_Window;
@@ -40,6 +40,8 @@ class SdlWindow {
     void PostQuit(int exitCode);
 
     static std::uint32_t Milliseconds();
+    // What SDL said about the last thing that failed.
+    static std::string LastError();
 
   private:
     explicit SdlWindow(SDL_Window* window);

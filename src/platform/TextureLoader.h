@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Device.h"
+#include "device/Device.h"
 
 namespace qm {
 

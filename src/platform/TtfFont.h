@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Font.h"
+#include "device/Font.h"
 
 typedef struct _TTF_Font TTF_Font;
 

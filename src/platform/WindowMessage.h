@@ -8,11 +8,6 @@
 
 namespace qm {
 
-// Virtual-key codes of the keys whose release the window procedure acts on.
-inline constexpr std::uint32_t kVkReturn = 13;
-inline constexpr std::uint32_t kVkUp = 38;
-inline constexpr std::uint32_t kVkDown = 40;
-
 struct WindowMessage {
     enum class Type {
         Destroy,      // the window is going away

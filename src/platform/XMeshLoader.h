@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/D3dxTypes.h"
-#include "platform/Mesh.h"
+#include "device/Mesh.h"
+#include "math/D3dxTypes.h"
 
 namespace qm {
 

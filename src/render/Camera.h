@@ -6,7 +6,7 @@
 // Left-handed coordinates, y up; the camera starts at the origin looking
 // along +z with a direction 20 units long, which is also the unit of Dolly.
 
-#include "platform/D3dxMath.h"
+#include "math/D3dxMath.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "render/Floor.h"
 
-#include "platform/Device.h"
+#include "device/Device.h"
 #include "platform/TextureLoader.h"
 
 namespace qm {

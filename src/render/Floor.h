@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "platform/DeviceTypes.h"
+#include "device/DeviceTypes.h"
 
 namespace qm {
 

@@ -1,9 +1,9 @@
 #include "render/Goal.h"
 
-#include "platform/Device.h"
+#include "base/Errors.h"
+#include "device/Device.h"
 #include "platform/TextureLoader.h"
 #include "platform/XMeshLoader.h"
-#include "shell/Errors.h"
 
 namespace qm {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/D3dxTypes.h"
-#include "platform/DeviceTypes.h"
-#include "platform/Mesh.h"
+#include "device/DeviceTypes.h"
+#include "device/Mesh.h"
+#include "math/D3dxTypes.h"
 
 namespace qm {
 

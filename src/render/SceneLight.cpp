@@ -1,6 +1,6 @@
 #include "render/SceneLight.h"
 
-#include "platform/Device.h"
+#include "device/Device.h"
 
 namespace qm {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The one light of the scene and the render states every frame draws with.
 
-#include "platform/DeviceTypes.h"
+#include "device/DeviceTypes.h"
 
 namespace qm {
 

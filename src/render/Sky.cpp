@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/Device.h"
+#include "base/Errors.h"
+#include "device/Device.h"
 #include "platform/TextureLoader.h"
-#include "shell/Errors.h"
 
 namespace qm {
 

@@ -4,8 +4,8 @@
 // component, v the height, so the image's middle row is the horizon, its
 // bottom row the zenith and its left and right edges due -x and +x.
 
-#include "platform/DeviceTypes.h"
-#include "platform/Mesh.h"
+#include "device/DeviceTypes.h"
+#include "device/Mesh.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "shell/CommandLine.h"
 
-#include <charconv>
+#include "experiment/RunGuard.h"
 
 namespace qm {
 
@@ -17,13 +17,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 return out;
             }
             const std::string& n = args[++i];
-            unsigned value = 0;
-            const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), value);
-            if (ec != std::errc() || end != n.data() + n.size()) {
-                out.error = "--seed needs a non-negative whole number, not \"" + n + "\"";
+            out.seed = ParseSeed(n);
+            if (!out.seed) {
+                out.error = SeedError(n);
                 return out;
             }
-            out.seed = value;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             out.error = "unknown option " + a;
             return out;

@@ -3,6 +3,7 @@
 // Without arguments the program seeds its random numbers from the clock and
 // reads "source.txt" from the working directory.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@ namespace qm {
 
 struct CommandLine {
     bool help = false;
-    std::optional<unsigned> seed;         // replaces the clock seed
+    std::optional<std::uint32_t> seed;    // replaces the clock seed
     std::string geneFile = "source.txt";  // the driver's gene file
     std::string error;                    // set when the arguments make no sense
 };

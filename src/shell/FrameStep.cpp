@@ -1,9 +1,9 @@
 #include "shell/FrameStep.h"
 
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/TextLines.h"
 #include "shell/Shell.h"
-#include "shell/TextLines.h"
 
 namespace qm {
 
@@ -11,8 +11,9 @@ namespace {
 
 void Quit(Shell& shell) { shell.services->PostQuit(0); }
 
-// Steps 6 to 13: the camera and the user's commands, from this frame's input.
-void HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& keys) {
+// The camera and the user's commands, from this frame's input. False when a
+// reload failed: that ends the run.
+bool HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& keys) {
     ShellState& s = shell.state;
     Camera& camera = *shell.camera;
     PTester& tester = *shell.tester;
@@ -36,7 +37,7 @@ void HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& key
 
     if (IsHeld(keys, kDikSpace) || s.resetRequested) {
         s.resetRequested = false;
-        tester.Reset(s.droppedFileName);
+        if (!shell.run.Reset(tester, s.droppedFileName)) return false;
     }
     if (IsHeld(keys, kDikEscape)) {
         tester.Halt();
@@ -59,41 +60,28 @@ void HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& key
         }
     }
     camera.Dolly(s.dollyStep);
+    return true;
 }
 
-// The commands raise what the driver raises (a dropped file or a changed
-// "source.txt" that is no gene). That is logged and ends the application; the
-// caller then skips the world steps, so no later error overwrites the log.
+// A failed reload (a dropped file or a changed "source.txt" that is no gene)
+// ends the application; the caller then skips the world steps.
 bool RunCommands(Shell& shell, const MouseState& mouse, const KeyboardState& keys) {
-    try {
-        HandleInput(shell, mouse, keys);
-        return true;
-    } catch (const ErrorText& e) {
-        WriteErrorLog(e.text);
-    } catch (...) {
-    }
+    if (HandleInput(shell, mouse, keys)) return true;
     Quit(shell);
     return false;
 }
 
-// A text error of a step is logged and ends the application; so does anything
-// else, without a log. The frame carries on to its drawing decision either way.
+// An error of a step ends the application. The frame carries on to its
+// drawing decision either way.
 void RunWorldSteps(Shell& shell) {
     ClearTextLines();
-    try {
-        // Only the lines added by the last step of the frame stay.
-        for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
-            if (i == shell.state.stepsPerFrame - 1) ClearTextLines();
-            shell.tester->Action();
-            shell.tester->Test();
+    // Only the lines added by the last step of the frame stay.
+    for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
+        if (i == shell.state.stepsPerFrame - 1) ClearTextLines();
+        if (!shell.run.Step(*shell.tester)) {
+            Quit(shell);
+            return;
         }
-    } catch (const ErrorText& e) {
-        WriteErrorLog(e.text);
-        DebugPrint("Restore\n");
-        Quit(shell);
-    } catch (...) {
-        DebugPrint("Action Exception\n");
-        Quit(shell);
     }
 }
 
@@ -118,7 +106,7 @@ void Draw(Shell& shell) {
         Quit(shell);
     } catch (const ErrorText& e) {
         // A world that cannot be drawn ends the program like one that cannot step.
-        WriteErrorLog(e.text);
+        shell.run.Fail(e.text);
         Quit(shell);
     }
 }

@@ -21,9 +21,6 @@ void DrawTextLines(Font& font, const std::vector<std::string>& lines);
 inline constexpr float kTurnPerMouseUnit = 0.008726646f;
 // Camera travel per frame with F or B held, in lengths of the view direction.
 inline constexpr float kDollyPerFrame = 0.1f;
-// Key codes the picks pass to the driver.
-inline constexpr int kKillKey = 75;    // 'K'
-inline constexpr int kSelectKey = 83;  // 'S'
 // The picking frame the pointer is converted to.
 inline constexpr double kPickWidth = 640.0;
 inline constexpr double kPickHeight = 480.0;

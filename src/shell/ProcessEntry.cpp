@@ -1,14 +1,10 @@
 #include "shell/ProcessEntry.h"
 
-#include <SDL.h>
-
-#include <ctime>
-
-#include "node/Random.h"
+#include "base/Diagnostics.h"
+#include "experiment/RunGuard.h"
 #include "platform/SdlWindow.h"
-#include "render/InitScene.h"
-#include "shell/Diagnostics.h"
 #include "shell/FrameStep.h"
+#include "shell/InitScene.h"
 #include "shell/SdlShellServices.h"
 #include "shell/Shell.h"
 #include "shell/Shutdown.h"
@@ -38,12 +34,10 @@ int ProcessEntry(const CommandLine& options) {
         SdlWindow::Create("Quillmoth", shell.state.windowWidth, shell.state.windowHeight);
     std::unique_ptr<SdlShellServices> services;
     if (window) services = std::make_unique<SdlShellServices>(*window);
-    if (!window) DebugPrint("The window cannot be opened: %s\n", SDL_GetError());
+    if (!window) DebugPrint("The window cannot be opened: %s\n", SdlWindow::LastError().c_str());
     shell.services = services.get();
 
-    const int seed = options.seed ? static_cast<int>(*options.seed) : static_cast<int>(std::time(nullptr));
-    DebugPrint("rand seed = %d\n", seed);
-    Seed(static_cast<unsigned>(seed));
+    RunGuard::SeedRandom(options.seed);
 
     if (InitScene(shell, window.get()) < 0) return 0;
     if (InitInput(shell, *window) < 0) return 0;

@@ -1,10 +1,8 @@
 #include "shell/SdlShellServices.h"
 
-#include <SDL.h>
-
+#include "base/Errors.h"
 #include "platform/SdlInput.h"
 #include "platform/SdlWindow.h"
-#include "shell/Errors.h"
 
 namespace qm {
 
@@ -17,10 +15,8 @@ void SdlShellServices::SetCapture(bool capture) { window_.SetCapture(capture); }
 Rect SdlShellServices::WindowRect() { return window_.OuterRect(); }
 
 std::int32_t InitInput(Shell& shell, SdlWindow& window) {
-    // Keyboard and mouse state come with SDL's event subsystem; without a
-    // keyboard state there is nothing to read.
-    if (!SDL_WasInit(SDL_INIT_EVENTS) || !SDL_GetKeyboardState(nullptr)) return kEFail;
-    shell.input = std::make_unique<SdlInputDevices>(window);
+    shell.input = SdlInputDevices::Create(window);
+    if (!shell.input) return kEFail;
     shell.input->Acquire();
     return 0;
 }

@@ -12,9 +12,10 @@
 #include <memory>
 #include <string>
 
+#include "device/Device.h"
+#include "device/Font.h"
 #include "experiment/PTester.h"
-#include "platform/Device.h"
-#include "platform/Font.h"
+#include "experiment/RunGuard.h"
 #include "platform/InputDevices.h"
 #include "render/Camera.h"
 #include "render/Floor.h"
@@ -64,6 +65,7 @@ struct Shell {
     std::unique_ptr<Device> device;
     std::unique_ptr<Font> font;
     Light light;
+    RunGuard run;  // the driver's start, steps and reloads, and how the run ended
     std::unique_ptr<PTester> tester;
     std::unique_ptr<Camera> camera;
     std::unique_ptr<Floor> floor;

@@ -1,5 +1,6 @@
 #include "shell/WndProc.h"
 
+#include "base/KeyCodes.h"
 #include "shell/Shell.h"
 
 namespace qm {
@@ -10,7 +11,7 @@ void KeyReleased(Shell& shell, std::uint32_t key) {
     ShellState& s = shell.state;
     switch (key & 0xFF) {
         case kVkReturn:
-            if (shell.tester) shell.tester->KeyDown(kEnterKeyCode);
+            if (shell.tester) shell.tester->KeyDown(kPauseKey);
             break;
         case kVkUp:
             ++s.stepsPerFrame;

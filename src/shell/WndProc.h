@@ -13,8 +13,6 @@ struct Shell;
 
 void WndProc(Shell& shell, const WindowMessage& message);
 
-// The key code that tells the driver Enter was released: pause or resume.
-inline constexpr int kEnterKeyCode = 104;
 // Dropped file names are read into a buffer of this many characters, the
 // terminating zero included; longer names are cut.
 inline constexpr std::size_t kDropNameBuffer = 260;

@@ -1,16 +1,15 @@
 #include "sim/Commands.h"
 
 #include <unistd.h>
-#include <ctime>
-#include <memory>
-#include <string_view>
 
+#include <memory>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "experiment/RunGuard.h"
 #include "experiment/SourceTester.h"
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
-#include "node/Random.h"
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
 #include "sim/Progress.h"
 #include "sim/Trace.h"
 #include "world/NodeManager.h"
@@ -21,10 +20,6 @@ namespace {
 void PrintError(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
-}
-
-bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
 // An output file of the run; "-" is standard output.
@@ -93,9 +88,7 @@ int Dump(const Options& options, std::FILE* out) {
 
 int Run(const Options& options, std::FILE* out) {
     SetErrorLogPath(options.logFile);
-    std::uint32_t seed = options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr));
-    DebugPrint("rand seed = %d\n", static_cast<int>(seed));
-    Seed(seed);
+    const std::uint32_t seed = RunGuard::SeedRandom(options.seed);
 
     OutputFile trace, stats;
     if (!trace.Open(options.traceFile, out)) {
@@ -107,16 +100,14 @@ int Run(const Options& options, std::FILE* out) {
         return kExitUsage;
     }
 
-    // Start-up, as the window does it: an error is logged and ends the run.
-    std::unique_ptr<SourceTester> tester;
-    try {
-        tester = std::make_unique<SourceTester>(options.geneFile);
-        if (options.goal) tester->SetGoal(*options.goal);
-        tester->Init();
-    } catch (const ErrorText& e) {
-        WriteErrorLog(e.text);
-        const NodeManager* world = tester && !tester->Worlds().empty() ? tester->Worlds()[0] : nullptr;
-        WriteSummary(out, seed, 0, world, "error");
+    RunGuard guard;
+    std::unique_ptr<PTester> tester = guard.Start([&] {
+        auto driver = std::make_unique<SourceTester>(options.geneFile);
+        if (options.goal) driver->SetGoal(*options.goal);
+        return driver;
+    });
+    if (!tester) {
+        WriteSummary(out, seed, 0, nullptr, "error");
         return kExitError;
     }
     const NodeManager& world = *tester->Worlds().at(0);
@@ -134,37 +125,35 @@ int Run(const Options& options, std::FILE* out) {
     record(0);
 
     Progress progress(stderr, options.steps, !options.quiet && isatty(STDERR_FILENO));
+    // Debug text (the logged error) starts on a line of its own below the bar.
+    SetDebugSink([&](std::string_view text) {
+        progress.Finish();
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        std::fflush(stderr);
+    });
     long long done = 0;
-    const char* outcome = "completed";
-    int status = kExitCompleted;
     for (long long step = 1; step <= options.steps; ++step) {
-        try {
-            tester->Action();
-            tester->Test();
-        } catch (const ErrorText& e) {
-            progress.Finish();
-            WriteErrorLog(e.text);
-            DebugPrint("Restore\n");
-            bool goal = EndsWith(e.text, "GOAL!\n");
-            outcome = goal ? "goal" : "error";
-            status = goal ? kExitGoal : kExitError;
-            break;
-        } catch (...) {
-            progress.Finish();
-            DebugPrint("Action Exception\n");
-            outcome = "error";
-            status = kExitError;
-            break;
-        }
+        if (!guard.Step(*tester)) break;
         done = step;
         record(step);
         progress.Update(done, world.GetNodeCount());
     }
+    SetDebugSink(nullptr);
     progress.Finish();
     if (trace.file) std::fflush(trace.file);
     if (stats.file) std::fflush(stats.file);
-    WriteSummary(out, seed, done, &world, outcome);
-    return status;
+    if (done == options.steps) guard.Complete();
+    switch (guard.Outcome().kind) {
+        case RunOutcome::Kind::GoalReached:
+            WriteSummary(out, seed, done, &world, "goal");
+            return kExitGoal;
+        case RunOutcome::Kind::Completed:
+            WriteSummary(out, seed, done, &world, "completed");
+            return kExitCompleted;
+        default:
+            WriteSummary(out, seed, done, &world, "error");
+            return kExitError;
+    }
 }
 
 }  // namespace qm::sim

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "experiment/RunGuard.h"
+
 namespace qm::sim {
 
 const char* const kUsage =
@@ -94,7 +96,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.command = Command::Help;
             return o;
         } else if (a == "--seed") {
-            o.seed = static_cast<std::uint32_t>(ParseInteger(a, value(), 0, 4294967295LL));
+            const std::string& text = value();
+            o.seed = ParseSeed(text);
+            if (!o.seed) Bad(SeedError(text));
         } else if (a == "--steps") {
             o.steps = ParseInteger(a, value(), 0, 1000000000000LL);
         } else if (a == "--trace") {

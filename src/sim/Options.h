@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/D3dxTypes.h"
+#include "math/D3dxTypes.h"
 
 namespace qm::sim {
 

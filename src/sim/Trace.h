@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/D3dxTypes.h"
+#include "math/D3dxTypes.h"
 
 namespace qm {
 class NodeManager;

@@ -1,6 +1,6 @@
 #include "world/ActionOrder.h"
 
-#include "node/Random.h"
+#include "base/Random.h"
 
 namespace qm {
 

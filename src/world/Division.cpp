@@ -4,13 +4,21 @@
 #include <algorithm>
 #include <memory>
 
-#include "node/Random.h"
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/Random.h"
 #include "world/NodeManager.h"
 
 namespace qm {
 namespace {
+
+// A child's mutation draw would have to reach this; RandUniform stays in [0, 1].
+constexpr float kMutationThreshold = 11.0f;
+// A child starts this many units above where division places it.
+constexpr float kLift = 2.0f;
+// Among neighbours, a child links to at most this many partners of the parent
+// that close a triangle with it.
+constexpr int kMaxCommonPartnerLinks = 2;
 
 // Three draws, in the order z, y, x, each from `draw`.
 template <class Draw>
@@ -23,39 +31,46 @@ void OffsetBy(Vector3& p, Draw draw) {
 
 }  // namespace
 
-void NodeManager::divide(TNode* parent) {
-    Signed("NodeManager::divide; \n", [&] {
-        // The child belongs to the world from here on (it is destroyed with it
-        // should the step end in an error); it joins nodeMap after the node loop.
-        newNodes.push_back(new TNode(this));
-        TNode* child = newNodes.back();
-        child->goal = goalPos;
-        std::int32_t q = parent->request;
-        child->Inherit(parent);
+void NodeManager::divide(TNode* parent) try {
+    // The child belongs to the world from here on (it is destroyed with it
+    // should the step end in an error); it joins nodeMap after the node loop.
+    newNodes.push_back(new TNode(this));
+    TNode* child = newNodes.back();
+    child->goal = goalPos;
+    std::int32_t q = parent->request;
+    child->Inherit(parent);
 
-        double m = RandUniform();
-        if (m >= kMutationThreshold) {
-            DebugPrint("m\n");
-            child->Mutate();
-            DebugPrint("me\n");
-        }
+    // A draw in [0, 1] never reaches the threshold, so children are never
+    // mutated; the draw is still made because every later draw of the run
+    // depends on how many came before it.
+    double m = RandUniform();
+    if (m >= kMutationThreshold) {
+        DebugPrint("m\n");
+        child->Mutate();
+        DebugPrint("me\n");
+    }
 
-        if (parent->edgeCount > 0) {
-            if (q == kDivideG) DivideAmongNeighbours(parent, child);
-            if (q == kDivideT) DivideAlongLinks(parent, child);
-        } else {
-            child->pos = parent->pos;
-            OffsetBy(child->pos, RandSymmetric2);
-            LinkNode(parent, child);
-            child->Diffuse(parent);
-        }
-        child->pos.y += kLift;
-        // The child is not in the grid yet, so only the walls act here; it is
-        // filed in its cell once they have put it inside the box.
-        Replaced("React(*)\n", [&] { ReactToWalls(child); });
-        addToGrid(child, CellIndex(child));
-        child->ApplyFlux();
-    });
+    if (parent->edgeCount > 0) {
+        if (q == kDivideG) DivideAmongNeighbours(parent, child);
+        if (q == kDivideT) DivideAlongLinks(parent, child);
+    } else {
+        child->pos = parent->pos;
+        OffsetBy(child->pos, RandSymmetric2);
+        LinkNode(parent, child);
+        child->Diffuse(parent);
+    }
+    child->pos.y += kLift;
+    // The child is not in the grid yet, so only the walls act here; it is
+    // filed in its cell once they have put it inside the box.
+    try {
+        ReactToWalls(child);
+    } catch (...) {
+        RethrowReplaced("React(*)\n");
+    }
+    addToGrid(child, CellIndex(child));
+    child->ApplyFlux();
+} catch (...) {
+    RethrowSigned("NodeManager::divide; \n");
 }
 
 // Halfway towards `partner`, with a jitter of up to one unit per axis.
@@ -99,6 +114,12 @@ void NodeManager::DivideAlongLinks(TNode* parent, TNode* child) {
     partnerScratch.clear();
     auto [first, last] = links.Partners(parent);
     for (auto it = first; it != last; ++it) partnerScratch.push_back(it->second);
+    // The child is placed towards the last partner it is linked to: a parent
+    // counted as linked must have one.
+    if (partnerScratch.empty()) {
+        throw ErrorText{
+            FormatString("Node ID: %d counts %d links but has no partner\n", parent->id, parent->edgeCount)};
+    }
     LinkNode(parent, child);
     TNode* lastLinked = nullptr;
     std::size_t count = std::min<std::size_t>(partnerScratch.size(), 2);
@@ -111,14 +132,14 @@ void NodeManager::DivideAlongLinks(TNode* parent, TNode* child) {
     child->Diffuse(parent);
 }
 
-void NodeManager::dead(TNode* node) {
-    Signed("NodeManager::dead; \n", [&] {
-        if (selectedNode == node) selectedNode = nullptr;
-        deadNodes.push_back(node);
-        node->dying = true;
-        UnLinkNode(node);
-        delFromGrid(node);
-    });
+void NodeManager::dead(TNode* node) try {
+    if (selectedNode == node) selectedNode = nullptr;
+    deadNodes.push_back(node);
+    node->dying = true;
+    UnLinkNode(node);
+    delFromGrid(node);
+} catch (...) {
+    RethrowSigned("NodeManager::dead; \n");
 }
 
 }  // namespace qm

@@ -3,10 +3,11 @@
 #include <cmath>
 #include <memory>
 
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/KeyCodes.h"
+#include "base/Random.h"
 #include "gp/Unit.h"
-#include "node/Random.h"
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
 
 namespace qm {
 
@@ -24,51 +25,51 @@ void NodeManager::DestroyNodes() {
     deadNodes.clear();
 }
 
-void NodeManager::InitWorld(Unit* initGene) {
-    Signed("NodeManager::InitWorld(initGene)\n", [&] {
-        initContainer();
-        NewNode(initGene);
-    });
+void NodeManager::InitWorld(Unit* initGene) try {
+    initContainer();
+    NewNode(initGene);
+} catch (...) {
+    RethrowSigned("NodeManager::InitWorld(initGene)\n");
 }
 
-void NodeManager::initContainer() {
-    Signed("NodeManager::initContainer\n", [&] {
-        DestroyNodes();
-        for (Cell& cell : grid) {
-            cell.clear();
-            cell.shrink_to_fit();
-        }
-        links.Clear();
-        newNodes.shrink_to_fit();
-        deadNodes.shrink_to_fit();
-        actionOrder.clear();
-        selectedNode = nullptr;
-    });
+void NodeManager::initContainer() try {
+    DestroyNodes();
+    for (Cell& cell : grid) {
+        cell.clear();
+        cell.shrink_to_fit();
+    }
+    links.Clear();
+    newNodes.shrink_to_fit();
+    deadNodes.shrink_to_fit();
+    actionOrder.clear();
+    selectedNode = nullptr;
+} catch (...) {
+    RethrowSigned("NodeManager::initContainer\n");
 }
 
-TNode* NodeManager::NewNode(Unit* initGene) {
-    return Signed("NodeManager::NewNode(initGene);\n", [&] {
-        auto node = std::make_unique<TNode>(this);
-        node->goal = goalPos;
-        node->NewNode(initGene);
-        addToGrid(node.get(), CellIndex(node.get()));
-        if (nodeMap.count(node->id)) {
-            throw ErrorText{FormatString("nodeMapにNodeID: %dはすでに格納されています\n", node->id)};
-        }
-        TNode* raw = node.release();
-        nodeMap[raw->id] = raw;
-        return raw;
-    });
+TNode* NodeManager::NewNode(Unit* initGene) try {
+    auto node = std::make_unique<TNode>(this);
+    node->goal = goalPos;
+    node->NewNode(initGene);
+    addToGrid(node.get(), CellIndex(node.get()));
+    if (nodeMap.count(node->id)) {
+        throw ErrorText{FormatString("nodeMapにNodeID: %dはすでに格納されています\n", node->id)};
+    }
+    TNode* raw = node.release();
+    nodeMap[raw->id] = raw;
+    return raw;
+} catch (...) {
+    RethrowSigned("NodeManager::NewNode(initGene);\n");
 }
 
-void NodeManager::Action() {
-    Signed("NodeManager::Action; \n", [&] {
-        if (running) {
-            LinkInt();
-            NodeAction();
-        }
-        if (selectedNode) selectedNode->Dump();
-    });
+void NodeManager::Action() try {
+    if (running) {
+        LinkInt();
+        NodeAction();
+    }
+    if (selectedNode) selectedNode->Dump();
+} catch (...) {
+    RethrowSigned("NodeManager::Action; \n");
 }
 
 void NodeManager::BuildActionOrder() {
@@ -77,40 +78,40 @@ void NodeManager::BuildActionOrder() {
     shuffler.Shuffle(actionOrder);
 }
 
-void NodeManager::NodeAction() {
-    Signed("NodeManager::NodeAction; \n", [&] {
-        BuildActionOrder();
-        Vector3 sum;
-        for (TNode* node : actionOrder) {
-            // Killed with the mouse since the last step: it waits in deadNodes,
-            // out of the grid and unlinked, and takes no turn.
-            if (node->dying) continue;
-            nodeAction(node);
-            std::int32_t request = node->GetRequest();
-            if (request == kDie) {
-                dead(node);
-                continue;
-            }
-            if (request == kDivideG || request == kDivideT) divide(node);
-            nodeInteraction(node);
-            spaceAffection(node);
-            React(node);
-            GridCell before = CellIndex(node);
-            node->Integrate();
-            MoveInGrid(node, before);
-            sum += node->pos;
+void NodeManager::NodeAction() try {
+    BuildActionOrder();
+    Vector3 sum;
+    for (TNode* node : actionOrder) {
+        // Killed with the mouse since the last step: it waits in deadNodes,
+        // out of the grid and unlinked, and takes no turn.
+        if (node->dying) continue;
+        nodeAction(node);
+        std::int32_t request = node->GetRequest();
+        if (request == kDie) {
+            dead(node);
+            continue;
         }
-        // The divisor still counts the nodes that died in this step and not
-        // the children born in it. An empty world keeps its last centroid
-        // instead of dividing by zero.
-        if (!nodeMap.empty()) {
-            float count = static_cast<float>(nodeMap.size());
-            centroid = {sum.x / count, sum.y / count, sum.z / count};
-        }
-        AdmitNewNodes();
-        RemoveDeadNodes();
-        ApplyPendingInputs();
-    });
+        if (request == kDivideG || request == kDivideT) divide(node);
+        nodeInteraction(node);
+        spaceAffection(node);
+        React(node);
+        GridCell before = CellIndex(node);
+        node->Integrate();
+        MoveInGrid(node, before);
+        sum += node->pos;
+    }
+    // The divisor still counts the nodes that died in this step and not the
+    // children born in it. An empty world keeps its last centroid instead of
+    // dividing by zero.
+    if (!nodeMap.empty()) {
+        float count = static_cast<float>(nodeMap.size());
+        centroid = {sum.x / count, sum.y / count, sum.z / count};
+    }
+    AdmitNewNodes();
+    RemoveDeadNodes();
+    ApplyPendingInputs();
+} catch (...) {
+    RethrowSigned("NodeManager::NodeAction; \n");
 }
 
 void NodeManager::MoveInGrid(TNode* node, const GridCell& before) {
@@ -174,9 +175,9 @@ void NodeManager::PickNode(const Vector3& origin, const Vector3& direction, int 
     }
     if (!picked) {
         selectedNode = nullptr;
-    } else if (key == 83) {
+    } else if (key == kSelectKey) {
         selectedNode = picked;
-    } else if (key == 75) {
+    } else if (key == kKillKey) {
         dead(picked);
     }
 }

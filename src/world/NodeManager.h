@@ -7,45 +7,19 @@
 #include <map>
 #include <vector>
 
+#include "math/D3dxTypes.h"
+#include "node/NodeWorld.h"
 #include "node/RefMapList.h"
 #include "node/TNode.h"
-#include "platform/D3dxTypes.h"
 #include "world/ActionOrder.h"
+#include "world/SpatialGrid.h"
 
 namespace qm {
 
 class Device;
 class Unit;
 
-// Grid of 5-unit cells over the world box.
-inline constexpr int kGridX = 200;
-inline constexpr int kGridY = 10;
-inline constexpr int kGridZ = 200;
-inline constexpr int kBoxHalfX = 500;
-inline constexpr int kBoxHalfY = 25;
-inline constexpr int kBoxHalfZ = 500;
-inline constexpr double kCellScale = 0.2;
-
-// Links and forces.
-inline constexpr double kSpringStiffness = 0.02;
-inline constexpr double kRestLengthFactor = 0.5;
-inline constexpr double kRepulsion = 0.05;
-inline constexpr float kGravity = 0.01f;
-inline constexpr float kDrag = 0.03f;
-
-// Division and walls.
-inline constexpr float kMutationThreshold = 11.0f;
-inline constexpr float kRestitution = 0.8f;
-inline constexpr float kRestThreshold = 3.0f * kGravity;
-inline constexpr float kLift = 2.0f;
-inline constexpr int kMaxCommonPartnerLinks = 2;
-
-struct GridCell {
-    int ix = 0, iy = 0, iz = 0;
-    friend constexpr bool operator==(const GridCell&, const GridCell&) = default;
-};
-
-class NodeManager {
+class NodeManager final : public NodeWorld {
   public:
     using Cell = std::vector<TNode*>;
 
@@ -58,6 +32,9 @@ class NodeManager {
     void InitWorld(Unit* initGene);
     void initContainer();
     TNode* NewNode(Unit* initGene);
+    // Action is one world step (the link pass, then NodeAction); NodeAction is
+    // its loop over the nodes; nodeAction (LinksAndForces.cpp) is one node's
+    // own part of its turn: diffusion in, goal test, gene.
     void Action();
     void NodeAction();
     void PickNode(const Vector3& origin, const Vector3& direction, int key);
@@ -69,10 +46,10 @@ class NodeManager {
     // Links (LinksAndForces.cpp).
     void LinkNode(TNode* a, TNode* b);
     void UnLinkNode(TNode* a, TNode* b);
-    void UnLinkNode(TNode* a);
+    void UnLinkNode(TNode* a) override;
     bool isLink(TNode* a, TNode* b);
-    void PulseLinked(TNode* a, int index, double amount);
-    void ImpulseLinked(TNode* a, double x, double y);
+    void PulseLinked(TNode* a, int index, double amount) override;
+    void ImpulseLinked(TNode* a, double x, double y) override;
 
     // One node's turn and the forces (LinksAndForces.cpp).
     void nodeAction(TNode* node);

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -38,45 +38,45 @@ GridCell NodeManager::CellIndex(const TNode* node) const {
     return c;
 }
 
-void NodeManager::addToGrid(TNode* node, const GridCell& c) {
-    Signed("addToGrid(TNode*,int,int,int)\n", [&] {
-        if (!InRange(c)) {
-            throw ErrorText{FormatString(
-                "グリッドのインデックス範囲を超えています Node ID: %d [ %d, %d, %d ] ( %lf, %lf, %lf )\n",
-                node->id, c.ix, c.iy, c.iz, static_cast<double>(node->pos.x),
-                static_cast<double>(node->pos.y), static_cast<double>(node->pos.z))};
-        }
-        grid[Flat(c)].push_back(node);
-    });
+void NodeManager::addToGrid(TNode* node, const GridCell& c) try {
+    if (!InRange(c)) {
+        throw ErrorText{FormatString(
+            "グリッドのインデックス範囲を超えています Node ID: %d [ %d, %d, %d ] ( %lf, %lf, %lf )\n",
+            node->id, c.ix, c.iy, c.iz, static_cast<double>(node->pos.x), static_cast<double>(node->pos.y),
+            static_cast<double>(node->pos.z))};
+    }
+    grid[Flat(c)].push_back(node);
+} catch (...) {
+    RethrowSigned("addToGrid(TNode*,int,int,int)\n");
 }
 
-void NodeManager::delFromGrid(TNode* node, const GridCell& c) {
-    Signed("delFromGrid(TNode*,int,int,int)\n", [&] {
-        if (!InRange(c)) {
-            throw ErrorText{
-                FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
-                             node->id, c.ix, c.iy, c.iz)};
-        }
-        Cell& cell = grid[Flat(c)];
-        auto it = std::find(cell.begin(), cell.end(), node);
-        if (it == cell.end()) {
-            throw ErrorText{FormatString("ノードグリッド %d %d %dに Node ID: %d は見つかりません\n", c.ix,
-                                         c.iy, c.iz, node->id)};
-        }
-        cell.erase(it);
-    });
+void NodeManager::delFromGrid(TNode* node, const GridCell& c) try {
+    if (!InRange(c)) {
+        throw ErrorText{
+            FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
+                         node->id, c.ix, c.iy, c.iz)};
+    }
+    Cell& cell = grid[Flat(c)];
+    auto it = std::find(cell.begin(), cell.end(), node);
+    if (it == cell.end()) {
+        throw ErrorText{FormatString("ノードグリッド %d %d %dに Node ID: %d は見つかりません\n", c.ix, c.iy,
+                                     c.iz, node->id)};
+    }
+    cell.erase(it);
+} catch (...) {
+    RethrowSigned("delFromGrid(TNode*,int,int,int)\n");
 }
 
-void NodeManager::delFromGrid(TNode* node) {
-    Signed("delFromGrid(TNode*)\n", [&] {
-        GridCell c = CellIndex(node);
-        if (!InRange(c)) {
-            throw ErrorText{
-                FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
-                             node->id, c.ix, c.iy, c.iz)};
-        }
-        delFromGrid(node, c);
-    });
+void NodeManager::delFromGrid(TNode* node) try {
+    GridCell c = CellIndex(node);
+    if (!InRange(c)) {
+        throw ErrorText{
+            FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
+                         node->id, c.ix, c.iy, c.iz)};
+    }
+    delFromGrid(node, c);
+} catch (...) {
+    RethrowSigned("delFromGrid(TNode*)\n");
 }
 
 int NodeManager::NeighbourCells(const TNode* node) {

@@ -2,11 +2,17 @@
 
 #include <cmath>
 
-#include "shell/Errors.h"
+#include "base/Errors.h"
+#include "world/Forces.h"
 #include "world/NodeManager.h"
 
 namespace qm {
 namespace {
+
+// A bounce keeps this share of the speed into the wall.
+constexpr float kRestitution = 0.8f;
+// A bounce slower than this (world units per step) comes to rest instead.
+constexpr float kRestThreshold = 3.0f * kGravity;
 
 // A reversed velocity component, damped; a slow one comes to rest.
 float Bounce(float v) {
@@ -16,12 +22,12 @@ float Bounce(float v) {
 
 }  // namespace
 
-void NodeManager::React(TNode* node) {
-    Replaced("React(*)\n", [&] {
-        GridCell before = CellIndex(node);
-        ReactToWalls(node);
-        MoveInGrid(node, before);
-    });
+void NodeManager::React(TNode* node) try {
+    GridCell before = CellIndex(node);
+    ReactToWalls(node);
+    MoveInGrid(node, before);
+} catch (...) {
+    RethrowReplaced("React(*)\n");
 }
 
 // The walls test where the node would be after this step's integration, but

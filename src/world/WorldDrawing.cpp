@@ -1,8 +1,8 @@
 // A world on screen: every node with its shadow, then every link as a white line.
 
+#include "base/Errors.h"
+#include "device/Device.h"
 #include "node/NodeDrawing.h"
-#include "platform/Device.h"
-#include "shell/Errors.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -10,18 +10,22 @@ namespace qm {
 inline constexpr std::uint32_t kLinkColor = 0xFFFFFFFF;
 
 void NodeManager::Render(Device& device) {
-    Replaced("node render\n", [&] {
+    try {
         for (auto& [id, node] : nodeMap) {
             node->Render(device);
             node->RenderShadow(device);
         }
-    });
-    Replaced("line Render;\n", [&] {
+    } catch (...) {
+        RethrowReplaced("node render\n");
+    }
+    try {
         for (const auto& [pair, one] : links.Pairs()) {
             if (isLink(pair.first, pair.second))
                 DrawLine(device, pair.first->pos, pair.second->pos, kLinkColor);
         }
-    });
+    } catch (...) {
+        RethrowReplaced("line Render;\n");
+    }
 }
 
 }  // namespace qm

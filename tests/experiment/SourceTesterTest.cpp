@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include "base/Errors.h"
+#include "base/Random.h"
 #include "experiment/SourceTester.h"
-#include "node/Random.h"
-#include "shell/Errors.h"
 #include "support/DebugCapture.h"
 #include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"

@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/Random.h"
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
-#include "node/Random.h"
 #include "support/GeneSupport.h"
 
 namespace qm {

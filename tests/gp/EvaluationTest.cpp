@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Random.h"
 #include "gp/GPmanager.h"
 #include "gp/SubUnit.h"
 #include "gp/Unit.h"
-#include "node/Random.h"
 #include "support/GeneSupport.h"
 
 namespace qm {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Random.h"
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
-#include "node/Random.h"
 #include "support/ExpectedDraws.h"
 #include "support/GeneSupport.h"
 

@@ -56,7 +56,7 @@ TEST(RegistryTest, FortyTwoPrimitivesInRegistrationOrderWithTheirCodes) {
     ASSERT_EQ(functions.size(), std::size(kTable));
     for (std::size_t i = 0; i < std::size(kTable); ++i) {
         const Entry& e = kTable[i];
-        EXPECT_EQ(functions[i]->GetName(), e.name) << "position " << i;
+        EXPECT_EQ(functions[i]->Name(), e.name) << "position " << i;
         EXPECT_EQ(functions[i]->kind, e.kind) << e.name;
         EXPECT_EQ(functions[i]->index, e.index) << e.name;
         EXPECT_EQ(gp->FindByName(e.name), functions[i].get()) << e.name;

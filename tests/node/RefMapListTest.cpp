@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Errors.h"
 #include "node/RefMapList.h"
-#include "shell/Errors.h"
 #include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/TextLines.h"
 #include "gp/Unit.h"
 #include "node/TNode.h"
-#include "shell/TextLines.h"
 #include "support/GeneSupport.h"
 
 namespace qm {

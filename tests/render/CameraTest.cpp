@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/RecordingDevice.h"
+#include "device/RecordingDevice.h"
 #include "render/Camera.h"
 
 namespace qm {

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Errors.h"
+#include "device/RecordingDevice.h"
 #include "experiment/SourceTester.h"
 #include "node/NodeDrawing.h"
-#include "platform/RecordingDevice.h"
 #include "render/SceneLight.h"
-#include "render/SceneTestSupport.h"
-#include "shell/Errors.h"
 #include "support/DebugCapture.h"
+#include "support/SceneTestSupport.h"
 #include "support/WorldFixture.h"
 #include "world/NodeManager.h"
 
@@ -71,7 +71,7 @@ TEST_F(NodeDrawingTest, ANodeIsTheCubeMovedToItsPositionInItsColour) {
     EXPECT_EQ(d.mesh, NodeMesh());
     EXPECT_EQ(d.subset, 0u);
     EXPECT_EQ(d.world, MatrixTranslation(3, -20, 7));
-    EXPECT_EQ(node->world, d.world);
+    EXPECT_EQ(node->drawTransform, d.world);
     EXPECT_EQ(d.material, node->material);
     EXPECT_EQ(device.calls,
               (std::vector<std::string>{"SetTransform World", "SetMaterial", "DrawMeshSubset 0"}));
@@ -90,7 +90,7 @@ TEST_F(NodeDrawingTest, RotationIsAboutYThenXThenZThenMoved) {
     node->rot = {1.5707964f, 1.5707964f, 0.0f};  // a quarter turn about y, then about x
     node->Render(device);
     // +x about y goes to -z; -z about x goes to +y; then moved by (10, 0, 0).
-    ExpectNear(Vec3TransformCoord({1, 0, 0}, node->world), {10, 1, 0});
+    ExpectNear(Vec3TransformCoord({1, 0, 0}, node->drawTransform), {10, 1, 0});
 }
 
 TEST_F(NodeDrawingTest, TheShadowLiesOnTheFloorAlongTheLight) {
@@ -101,7 +101,7 @@ TEST_F(NodeDrawingTest, TheShadowLiesOnTheFloorAlongTheLight) {
     const DrawRecord& shadow = device.draws[1];
     EXPECT_EQ(shadow.mesh, NodeMesh());
     EXPECT_EQ(shadow.world, MatrixMultiply(MatrixTranslation(4, 10, -3), ShadowMatrix()));
-    EXPECT_EQ(node->world, shadow.world);
+    EXPECT_EQ(node->drawTransform, shadow.world);
     // Black, three quarters transparent.
     Material expected;
     expected.Diffuse.a = 0.25f;

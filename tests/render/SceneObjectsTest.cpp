@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Errors.h"
 #include "render/Floor.h"
 #include "render/Goal.h"
 #include "render/SceneLight.h"
-#include "render/SceneTestSupport.h"
 #include "render/Sky.h"
-#include "shell/Errors.h"
+#include "support/SceneTestSupport.h"
 
 namespace qm {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "shell/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 namespace qm::test {
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
-#include "shell/Errors.h"
+#include "base/Errors.h"
 
 namespace qm::test {
 
@@ -15,6 +17,18 @@ std::string ErrorOf(Action action) {
         return e.text;
     }
     return "";
+}
+
+// The same, for an action that must throw: a test failure and a marker text when it throws none.
+template <class Body>
+std::string ErrorTextOf(Body&& body) {
+    try {
+        body();
+    } catch (const ErrorText& e) {
+        return e.text;
+    }
+    ADD_FAILURE() << "no ErrorText was thrown";
+    return "<no error>";
 }
 
 }  // namespace qm::test

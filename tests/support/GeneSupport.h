@@ -11,26 +11,13 @@
 
 #include "gp/GeneElement.h"
 #include "node/TNode.h"
-#include "shell/Errors.h"
+#include "support/ErrorOf.h"
 
 namespace qm::test {
 
 // Compiles gene source text (written to a temporary file) into its code
 // string. The code string the compiler writes to the debug output is dropped.
 std::string CompileSource(const std::string& source);
-
-// The text of the ErrorText that body throws; a test failure and a marker
-// text when it throws none.
-template <class Body>
-std::string ErrorTextOf(Body&& body) {
-    try {
-        body();
-    } catch (const ErrorText& e) {
-        return e.text;
-    }
-    ADD_FAILURE() << "no ErrorText was thrown";
-    return "<no error>";
-}
 
 // A seed after which the next draw is exactly r (0..32767).
 std::uint32_t SeedForDraw(int r);

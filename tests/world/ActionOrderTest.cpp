@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "node/Random.h"
+#include "base/Random.h"
 #include "node/TNode.h"
 #include "support/ExpectedDraws.h"
 #include "world/ActionOrder.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "node/Random.h"
+#include "base/Random.h"
 #include "support/WorldFixture.h"
 
 namespace qm::test {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "node/Random.h"
+#include "base/Random.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
 

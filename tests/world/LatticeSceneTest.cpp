@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "node/Random.h"
+#include "base/Random.h"
 #include "support/LatticeScene.h"
 #include "support/WorldFixture.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "node/Random.h"
-#include "shell/Errors.h"
+#include "base/Errors.h"
+#include "base/Random.h"
 #include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "node/Random.h"
+#include "base/Random.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
 

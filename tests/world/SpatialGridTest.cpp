@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "node/Random.h"
-#include "shell/Diagnostics.h"
-#include "shell/Errors.h"
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/Random.h"
 #include "support/ErrorOf.h"
 #include "support/WorldFixture.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "node/Random.h"
+#include "base/Random.h"
 #include "support/AllocationCounter.h"
 #include "support/LatticeScene.h"
 #include "support/WorldFixture.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "node/Random.h"
-#include "shell/Errors.h"
-#include "shell/TextLines.h"
+#include "base/Errors.h"
+#include "base/Random.h"
+#include "base/TextLines.h"
 #include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"

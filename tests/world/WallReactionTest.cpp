@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "node/Random.h"
+#include "base/Random.h"
 #include "support/WorldFixture.h"
 
 namespace qm::test {

@@ -1,0 +1,91 @@
+#include "experiment/RunGuard.h"
+
+#include <charconv>
+#include <ctime>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/Random.h"
+
+namespace qm {
+
+std::optional<std::uint32_t> ParseSeed(std::string_view text) {
+    std::uint32_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+std::string SeedError(std::string_view text) {
+    return "--seed takes a whole number from 0 to 4294967295, not '" + std::string(text) + "'";
+}
+
+std::uint32_t RunGuard::SeedRandom(std::optional<std::uint32_t> seed) {
+    const std::uint32_t value = seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr));
+    DebugPrint("rand seed = %d\n", static_cast<int>(value));
+    Seed(value);
+    return value;
+}
+
+void RunGuard::EndWith(const ErrorText& error) {
+    if (Ended()) return;
+    outcome.kind = error.goal ? RunOutcome::Kind::GoalReached : RunOutcome::Kind::Error;
+    outcome.text = error.text;
+    WriteErrorLog(error.text);
+}
+
+void RunGuard::EndQuietly(const char* debugText) {
+    if (debugText) DebugPrint("%s", debugText);
+    if (Ended()) return;
+    outcome.kind = RunOutcome::Kind::Error;
+    outcome.text.clear();
+}
+
+std::unique_ptr<PTester> RunGuard::Start(const DriverFactory& make, const DriverSetup& setup) {
+    try {
+        std::unique_ptr<PTester> driver = make();
+        driver->Init();
+        if (setup) setup(*driver);
+        return driver;
+    } catch (const ErrorText& e) {
+        EndWith(e);
+    } catch (const ErrorCode&) {
+        EndQuietly(nullptr);  // graphics start-up says why itself
+    } catch (const std::exception& e) {
+        EndQuietly(FormatString("Start Exception: %s\n", e.what()).c_str());
+    }
+    return nullptr;
+}
+
+bool RunGuard::Step(PTester& driver) {
+    try {
+        driver.Action();
+        driver.Test();
+        return true;
+    } catch (const ErrorText& e) {
+        EndWith(e);
+        DebugPrint("Restore\n");
+    } catch (...) {
+        EndQuietly("Action Exception\n");
+    }
+    return false;
+}
+
+bool RunGuard::Reset(PTester& driver, const std::string& name) {
+    try {
+        driver.Reset(name);
+        return true;
+    } catch (const ErrorText& e) {
+        EndWith(e);
+    }
+    return false;
+}
+
+void RunGuard::Fail(const std::string& text) { EndWith(ErrorText{text}); }
+
+void RunGuard::Complete() {
+    if (!Ended()) outcome.kind = RunOutcome::Kind::Completed;
+}
+
+}  // namespace qm

@@ -1,0 +1,72 @@
+#pragma once
+// The guard both programs run an experiment under: it seeds the random
+// numbers, starts the driver, runs the world steps and reloads, and turns
+// whatever they raise into the outcome of the run. The first error ends the
+// run: its text goes to the error log, once, and nothing later overwrites it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "experiment/PTester.h"
+
+namespace qm {
+
+struct RunOutcome {
+    enum class Kind {
+        Running,      // no error so far
+        Completed,    // every step asked for ran
+        GoalReached,  // a node came within reach of the goal
+        Error,        // the engine raised an error; `text` holds it
+    };
+    Kind kind = Kind::Running;
+    std::string text;  // the logged text of GoalReached and Error (empty for an error code)
+};
+
+// "--seed" values: a whole number from 0 to 4294967295. Nothing when the
+// text is not one; SeedError says so for a command line.
+std::optional<std::uint32_t> ParseSeed(std::string_view text);
+std::string SeedError(std::string_view text);
+
+class RunGuard {
+  public:
+    using DriverFactory = std::function<std::unique_ptr<PTester>()>;
+    using DriverSetup = std::function<void(PTester&)>;
+
+    // Seeds the process-wide generator with `seed`, or with the calendar time
+    // in seconds, writes "rand seed = %d\n" to the debug output and returns it.
+    static std::uint32_t SeedRandom(std::optional<std::uint32_t> seed);
+
+    // The start-up guard: makes the driver, Init, then `setup`. A text error is
+    // logged and an error code only ends the run; either way there is no driver.
+    std::unique_ptr<PTester> Start(const DriverFactory& make, const DriverSetup& setup = {});
+
+    // One world step: Action, then Test. False when it ended the run: a text
+    // error is logged and "Restore\n" written to the debug output; anything
+    // else writes "Action Exception\n".
+    bool Step(PTester& driver);
+
+    // The user's reload (a held Space, a dropped file). False when it ended the run.
+    bool Reset(PTester& driver, const std::string& name);
+
+    // Ends the run with a text error raised outside the guarded calls (the
+    // drawing of a world); it is logged unless the run has ended already.
+    void Fail(const std::string& text);
+
+    // Every step asked for has run.
+    void Complete();
+
+    const RunOutcome& Outcome() const { return outcome; }
+    bool Ended() const { return outcome.kind != RunOutcome::Kind::Running; }
+
+  private:
+    void EndWith(const struct ErrorText& error);
+    void EndQuietly(const char* debugText);
+
+    RunOutcome outcome;
+};
+
+}  // namespace qm

@@ -1,0 +1,92 @@
+#include "shell/InitScene.h"
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "experiment/SourceTester.h"
+#include "node/NodeDrawing.h"
+#include "platform/GlDevice.h"
+#include "platform/SdlWindow.h"
+#include "platform/TtfFont.h"
+#include "render/SceneLight.h"
+#include "shell/Shell.h"
+
+namespace qm {
+
+namespace {
+
+constexpr int kFontHeight = 28;
+
+// The device fallbacks: an accelerated context first, asked for in two ways,
+// then any context, the software rasteriser included. A machine without
+// acceleration writes the two retry texts and goes on with the last kind.
+std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window) {
+    std::string why;
+    if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareMixed, &why)) return device;
+    DebugPrint(
+        "ミックス頂点処理モードでDIRECT3Dデバイスの作成に失敗しました\nソフトウエアによる頂点処理で再試行しま"
+        "す\n");
+    if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareSoftware, &why)) return device;
+    DebugPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
+    return GlDevice::Create(window->Handle(), DeviceKind::Reference, &why);
+}
+
+}  // namespace
+
+std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile) {
+    return std::make_unique<SourceTester>(geneFile);
+}
+
+void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
+    shell.tester = shell.run.Start([&] { return makeDriver(shell.geneFile); },
+                                   [&](PTester& driver) { driver.Setup(*shell.device); });
+    if (!shell.tester) shell.services->PostQuit(0);
+}
+
+void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
+    Device& device = *shell.device;
+    InitNodeResources(device);
+    shell.light = MakeSceneLight();
+    SetRenderStates(device);
+    StartDriver(shell, makeDriver);
+
+    shell.camera = std::make_unique<Camera>();
+    shell.camera->SetAspect(static_cast<float>(shell.state.windowWidth) /
+                            static_cast<float>(shell.state.windowHeight));
+    shell.camera->Dolly(-1.0f);
+
+    shell.floor = std::make_unique<Floor>(device);
+    shell.goal = std::make_unique<Goal>(device);
+    shell.goal->SetPosition({0.0f, -15.0f, 250.0f});
+    InitShadow(shell.light.Direction);
+    shell.sky = std::make_unique<Sky>(device);
+}
+
+std::int32_t InitScene(Shell& shell, SdlWindow* window) {
+    shell.graphics = GlLibrary::Load(window ? window->Handle() : nullptr);
+    if (!shell.graphics) {
+        ShowMessageBox("Direct3Dの作成に失敗しました", "");
+        return kEFail;
+    }
+    std::unique_ptr<GlDevice> device = CreateDevice(window);
+    if (!device) {
+        ShowMessageBox("DIRECT3Dデバイスの作成に失敗しました", nullptr);
+        return kEFail;
+    }
+    GlDevice& glDevice = *device;
+    shell.device = std::move(device);
+    shell.font = TtfFont::Create(glDevice, "tahoma", kFontHeight, nullptr);
+    if (!shell.font) return kEFail;
+
+    // The node mesh and the scene objects have no handler of their own: say
+    // which one failed, then start-up fails like a missing device.
+    try {
+        BuildScene(shell);
+    } catch (const ErrorCode& e) {
+        const char* what = !shell.floor ? "the floor" : !shell.goal ? "the goal mesh (goal.x)" : "the sky";
+        DebugPrint("InitScene: %s could not be built\n", shell.camera ? what : "the node mesh");
+        return e.code;
+    }
+    return 0;
+}
+
+}  // namespace qm

@@ -1,0 +1,94 @@
+// Debug text, formatted strings and the error log.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/Diagnostics.h"
+#include "support/DebugCapture.h"
+#include "support/GeneSupport.h"
+#include "support/TestFiles.h"
+
+namespace qm {
+namespace {
+
+using test::DebugCapture;
+
+TEST(FormatStringTest, PrintfFormatting) {
+    EXPECT_EQ(FormatString("Node ID:%d", 7), "Node ID:7");
+    EXPECT_EQ(FormatString("P%d=%lf, ", 3, 0.25), "P3=0.250000, ");
+    EXPECT_EQ(FormatString("%s", ""), "");
+}
+
+TEST(FormatStringTest, CutAt9999Characters) {
+    const std::string big(20000, 'x');
+    EXPECT_EQ(FormatString("%s", big.c_str()), std::string(9999, 'x'));
+    EXPECT_EQ(FormatString("%s", std::string(9999, 'y').c_str()), std::string(9999, 'y'));
+    EXPECT_EQ(FormatString("%s!", std::string(9999, 'y').c_str()), std::string(9999, 'y'));
+    EXPECT_EQ(FormatString("%s", std::string(9998, 'z').c_str()), std::string(9998, 'z'));
+}
+
+TEST(DebugPrintTest, TextArrivesInOrder) {
+    DebugCapture debug;
+    DebugPrint("rand seed = %d\n", 12);
+    DebugPrint("Restore\n");
+    EXPECT_EQ(debug.Text(), "rand seed = 12\nRestore\n");
+}
+
+TEST(DebugPrintTest, TwentyThousandCharactersArriveCutTo9999) {
+    DebugCapture debug;
+    DebugPrint("%s", std::string(20000, 'q').c_str());
+    EXPECT_EQ(debug.Text(), std::string(9999, 'q'));
+}
+
+TEST(DebugPrintTest, DefaultSinkIsStandardError) {
+    ::testing::internal::CaptureStderr();
+    DebugPrint("Action Exception\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Action Exception\n");
+}
+
+class ErrorLogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous = ErrorLogPath();
+        SetErrorLogPath(log.PathString());
+    }
+    void TearDown() override { SetErrorLogPath(previous); }
+
+    TempFile log{"an older and much longer log text that must disappear\n"};
+    std::string previous;
+};
+
+TEST_F(ErrorLogTest, DefaultLogName) { EXPECT_EQ(previous, "error.lot.txt"); }
+
+TEST_F(ErrorLogTest, WritesTheTextExactlyAndReplacesTheOldLog) {
+    const std::string text = "PTester::Action()\nNodeManager::Action; \nGOAL!\n";
+    DebugCapture debug;
+    WriteErrorLog(text);
+    EXPECT_EQ(ReadFile(log.PathString()), text);
+    EXPECT_EQ(debug.Text(), text + "\n");
+}
+
+TEST_F(ErrorLogTest, KeepsUtf8AndLineEndsByteForByte) {
+    const std::string text = "GPmanager::GetCode; 不正なコードです\nno newline at the end";
+    DebugCapture debug;
+    WriteErrorLog(text);
+    EXPECT_EQ(ReadFile(log.PathString()), text);
+}
+
+TEST_F(ErrorLogTest, EmptyTextGivesAnEmptyFile) {
+    DebugCapture debug;
+    WriteErrorLog("");
+    EXPECT_EQ(ReadFile(log.PathString()), "");
+    EXPECT_EQ(debug.Text(), "\n");
+}
+
+TEST_F(ErrorLogTest, UnopenableLogLosesTheTextButNotTheDebugCopy) {
+    SetErrorLogPath("/nonexistent-folder/quillmoth/error.lot.txt");
+    DebugCapture debug;
+    EXPECT_NO_THROW(WriteErrorLog("GOAL!\n"));
+    EXPECT_EQ(debug.Text(), "GOAL!\n\n");
+}
+
+}  // namespace
+}  // namespace qm

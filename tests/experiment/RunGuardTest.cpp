@@ -1,0 +1,136 @@
+// The run guard both programs use: how a run ends (completed, goal, error,
+// error code) and that the first ending alone reaches the log.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "experiment/RunGuard.h"
+#include "experiment/SourceTester.h"
+#include "support/DebugCapture.h"
+#include "support/TestFiles.h"
+
+namespace qm::test {
+namespace {
+
+// A driver whose step does what the test says.
+class ScriptedDriver : public PTester {
+  public:
+    std::function<void()> onAction = [] {};
+
+  protected:
+    void Load() override {}
+    void DoReset() override { throw ErrorText{"no gene\n"}; }
+    void DoAction() override { onAction(); }
+    void DoTest() override {}
+    void DoHalt() override {}
+};
+
+class RunGuardTest : public ::testing::Test {
+  protected:
+    RunGuardTest() { SetErrorLogPath(log.PathString()); }
+    ~RunGuardTest() override { SetErrorLogPath("error.lot.txt"); }
+
+    std::unique_ptr<PTester> StartScripted(std::function<void()> onAction) {
+        return guard.Start([&] {
+            auto driver = std::make_unique<ScriptedDriver>();
+            driver->onAction = std::move(onAction);
+            return driver;
+        });
+    }
+
+    TempFile log{"left by an earlier run"};
+    DebugCapture debug;
+    RunGuard guard;
+};
+
+TEST_F(RunGuardTest, TheGoalIsKnownByItsFlagNotItsText) {
+    // A text that merely ends like the goal message is an error...
+    auto driver = StartScripted([] { throw ErrorText{"it said GOAL!\n"}; });
+    ASSERT_TRUE(driver);
+    EXPECT_FALSE(guard.Step(*driver));
+    EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Error);
+
+    // ...and the goal test's flag survives every signature line on the way out.
+    RunGuard second;
+    auto seeker = second.Start([] {
+        auto d = std::make_unique<ScriptedDriver>();
+        d->onAction = [] {
+            try {
+                throw ErrorText{"GOAL!\n", true};
+            } catch (...) {
+                RethrowSigned("NodeManager::Action; \n");
+            }
+        };
+        return d;
+    });
+    EXPECT_FALSE(second.Step(*seeker));
+    EXPECT_EQ(second.Outcome().kind, RunOutcome::Kind::GoalReached);
+    EXPECT_EQ(second.Outcome().text, "PTester::Action()\nNodeManager::Action; \nGOAL!\n");
+    EXPECT_EQ(ReadFile(log.PathString()), "PTester::Action()\nNodeManager::Action; \nGOAL!\n");
+    EXPECT_NE(debug.Text().find("GOAL!\n\nRestore\n"), std::string::npos);
+}
+
+TEST_F(RunGuardTest, TheFirstErrorIsLoggedAndNothingLaterOverwritesIt) {
+    int step = 0;
+    auto driver = StartScripted([&] {
+        ++step;
+        if (step >= 2) throw ErrorText{"step " + std::to_string(step) + "\n"};
+    });
+    EXPECT_TRUE(guard.Step(*driver));
+    EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Running);
+    EXPECT_FALSE(guard.Step(*driver));
+    EXPECT_FALSE(guard.Step(*driver));
+    EXPECT_FALSE(guard.Reset(*driver, "other.txt"));
+    guard.Fail("drawing\n");
+    guard.Complete();
+    EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Error);
+    EXPECT_EQ(guard.Outcome().text, "PTester::Action()\nstep 2\n");
+    EXPECT_EQ(ReadFile(log.PathString()), "PTester::Action()\nstep 2\n");
+}
+
+TEST_F(RunGuardTest, ARunWithoutErrorsCompletes) {
+    auto driver = StartScripted([] {});
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(guard.Step(*driver));
+    guard.Complete();
+    EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Completed);
+    EXPECT_EQ(ReadFile(log.PathString()), "left by an earlier run");
+}
+
+TEST_F(RunGuardTest, StartUpErrorsLeaveNoDriver) {
+    // A gene file that is no gene: logged, as the driver's constructor raised it.
+    TempFile bad("ADD 1");
+    auto driver = guard.Start([&] { return std::make_unique<SourceTester>(bad.PathString()); });
+    EXPECT_FALSE(driver);
+    EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Error);
+    EXPECT_EQ(ReadFile(log.PathString()), "GPmanager::GetCode; 不正なコードです\n");
+
+    // An error code from the window's set-up ends the run without a log.
+    RunGuard second;
+    TempFile good("ADD 1 1");
+    SetErrorLogPath(log.PathString() + ".second");
+    auto none = second.Start([&] { return std::make_unique<SourceTester>(good.PathString()); },
+                             [](PTester&) { throw ErrorCode{kEFail}; });
+    EXPECT_FALSE(none);
+    EXPECT_EQ(second.Outcome().kind, RunOutcome::Kind::Error);
+    EXPECT_EQ(second.Outcome().text, "");
+    EXPECT_FALSE(std::ifstream(log.PathString() + ".second").good());
+}
+
+TEST(SeedOptionTest, WholeNumbersFromZeroTo2To32Minus1) {
+    EXPECT_EQ(ParseSeed("0"), 0u);
+    EXPECT_EQ(ParseSeed("4294967295"), 4294967295u);
+    EXPECT_FALSE(ParseSeed("4294967296"));
+    EXPECT_FALSE(ParseSeed("-3"));
+    EXPECT_FALSE(ParseSeed("12x"));
+    EXPECT_FALSE(ParseSeed(""));
+    EXPECT_EQ(SeedError("x"), "--seed takes a whole number from 0 to 4294967295, not 'x'");
+}
+
+}  // namespace
+}  // namespace qm::test
