@@ -3,13 +3,14 @@
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests and the window need.
+# Debian packages the build, the tests, the checks and the window need.
 QM_PACKAGES=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
     libglm-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libassimp-dev libgl-dev
     fontconfig fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
+    clang-format clang-tidy
 )
 
 qm_install_packages() {
@@ -25,10 +26,9 @@ qm_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-# qm_build BUILD_DIR [cmake options...]
+# qm_build PRESET [cmake options...]: configure with a preset of CMakePresets.json and build.
 qm_build() {
-    local dir=$1
+    local preset=$1
     shift
-    cmake -S "$QM_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    (cd "$QM_ROOT" && cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset" -j "$(nproc)")
 }

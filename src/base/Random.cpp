@@ -14,13 +14,17 @@ int Rand() {
     return static_cast<int>((state >> 16) & 0x7FFFu);
 }
 
+// Adding 0.5 and truncating is the rounding every run was made with; the
+// values are never negative, where it would differ from lround.
 int RandRound(int n) {
     double r = Rand();
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     return static_cast<int>(r * n * static_cast<double>(kRandScale1) + 0.5);
 }
 
 int RandRoundScaled(float scale) {
     double r = Rand();
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     return static_cast<int>(r * static_cast<double>(scale) + 0.5);
 }
 

@@ -66,7 +66,7 @@ GPfunction* GPmanager::FindByCode(int kind, int index) const {
     return it == byCode.end() ? nullptr : it->second;
 }
 
-GPfunction* GPmanager::FindByName(std::string name) const {
+GPfunction* GPmanager::FindByName(const std::string& name) const {
     auto it = byName.find(name);
     return it == byName.end() ? nullptr : it->second;
 }

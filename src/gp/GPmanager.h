@@ -22,7 +22,7 @@ class GPmanager {
     static GPmanager* GetInstance();
 
     GPfunction* FindByCode(int kind, int index) const;
-    GPfunction* FindByName(std::string name) const;
+    GPfunction* FindByName(const std::string& name) const;
 
     // Compiles a gene source file into its code string; throws ErrorText.
     std::string GetCode(const char* fileName) const;

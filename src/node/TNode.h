@@ -74,10 +74,8 @@ class TNode : public GeneHost {
 
     // Body properties.
     void SetEdgeLength(double x) override;
-    double GetEdgeLength() const { return edgeLength; }
     void SetDynFriction(double x) override;
     void SetFrictionDiff(double x) override;
-    float GetDynFriction() const { return dynFriction; }
     float GetStaticFriction() const;
     void SetColor(double x, double y, double z) override;
 

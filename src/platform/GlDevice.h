@@ -57,7 +57,6 @@ class GlDevice : public Device {
     int BackBufferHeight() const { return backBufferHeight_; }
     // Size of the window's drawable now, in pixels.
     void DrawableSize(int& width, int& height) const;
-    const std::string& Renderer() const { return renderer_; }
 
     void SetTransform(TransformType type, const Matrix& matrix) override;
     Matrix GetTransform(TransformType type) const override;

@@ -78,11 +78,10 @@ std::unique_ptr<TtfFont> TtfFont::Create(GlDevice& device, const std::string& fa
         while (TTF_FontHeight(font) < cellHeight && TTF_SetFontSize(font, size + 1) == 0) ++size;
         while (TTF_FontHeight(font) > cellHeight && size > 1) TTF_SetFontSize(font, --size);
     }
-    return std::unique_ptr<TtfFont>(new TtfFont(device, font, path));
+    return std::unique_ptr<TtfFont>(new TtfFont(device, font));
 }
 
-TtfFont::TtfFont(GlDevice& device, TTF_Font* font, std::string path)
-    : device_(device), font_(font), path_(std::move(path)) {}
+TtfFont::TtfFont(GlDevice& device, TTF_Font* font) : device_(device), font_(font) {}
 
 TtfFont::~TtfFont() {
     TTF_CloseFont(font_);

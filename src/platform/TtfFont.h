@@ -31,16 +31,14 @@ class TtfFont : public Font {
 
     int DrawText(std::string_view text, Rect& rect, std::uint32_t format, std::uint32_t color) override;
 
-    const std::string& FilePath() const { return path_; }
     int CellHeight() const;
 
   private:
-    TtfFont(GlDevice& device, TTF_Font* font, std::string path);
+    TtfFont(GlDevice& device, TTF_Font* font);
     void DrawLine(const std::string& line, int left, int top, const Rect& clip, std::uint32_t color);
 
     GlDevice& device_;
     TTF_Font* font_;
-    std::string path_;
 };
 
 }  // namespace qm

@@ -29,6 +29,13 @@ void OffsetBy(Vector3& p, Draw draw) {
     p = {static_cast<float>(p.x + x), static_cast<float>(p.y + y), static_cast<float>(p.z + z)};
 }
 
+// Both wirings place the child towards a partner of the parent: a parent that
+// counts links must have one, or the registry and the counts disagree.
+ErrorText NoPartner(const TNode& parent) {
+    return ErrorText{
+        FormatString("Node ID: %d counts %d links but has no partner\n", parent.id, parent.edgeCount)};
+}
+
 }  // namespace
 
 void NodeManager::divide(TNode* parent) try {
@@ -86,6 +93,7 @@ void NodeManager::DivideAmongNeighbours(TNode* parent, TNode* child) {
     for (auto it = first; it != last; ++it) {
         if (!m || it->second->edgeCount > m->edgeCount) m = it->second;
     }
+    if (!m) throw NoPartner(*parent);
     LinkNode(parent, child);
     child->Diffuse(parent);
     LinkNode(child, m);
@@ -114,12 +122,7 @@ void NodeManager::DivideAlongLinks(TNode* parent, TNode* child) {
     partnerScratch.clear();
     auto [first, last] = links.Partners(parent);
     for (auto it = first; it != last; ++it) partnerScratch.push_back(it->second);
-    // The child is placed towards the last partner it is linked to: a parent
-    // counted as linked must have one.
-    if (partnerScratch.empty()) {
-        throw ErrorText{
-            FormatString("Node ID: %d counts %d links but has no partner\n", parent->id, parent->edgeCount)};
-    }
+    if (partnerScratch.empty()) throw NoPartner(*parent);
     LinkNode(parent, child);
     TNode* lastLinked = nullptr;
     std::size_t count = std::min<std::size_t>(partnerScratch.size(), 2);

@@ -6,7 +6,8 @@
 #   window_e2e.sh screenshot QUILLMOTH DATA_DIR OUT.png   a picture of a grown creature, for the README
 #
 # Each run works in a fresh temporary folder holding copies of the art files.
-# Exits 77 (skipped) when a tool it needs is missing. QM_E2E_KEEP=1 keeps the folder
+# Fails when a tool it needs is missing: a window test that did not run has not passed.
+# QM_E2E_KEEP=1 keeps the folder
 # (screenshots, program output) for a look afterwards; QM_E2E_GROW sets the
 # seconds the creature grows before the camera moves (4).
 set -uo pipefail
@@ -18,8 +19,8 @@ out=${4:+$(realpath -m "$4")}
 
 for tool in xvfb-run xdotool import convert; do
     if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIPPED: $tool is not installed (scripts/test installs it)"
-        exit 77
+        echo "FAIL: $tool is not installed (scripts/test installs it)"
+        exit 1
     fi
 done
 

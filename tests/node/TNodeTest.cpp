@@ -252,23 +252,23 @@ TEST(DiffusionTest, PairSumIsConservedAndFluxAccumulates) {
 
 TEST_F(NodeParamsTest, EdgeLengthRunsFromThreeToEight) {
     node().SetEdgeLength(0.0);
-    EXPECT_EQ(node().GetEdgeLength(), 3.0);
+    EXPECT_EQ(node().edgeLength, 3.0);
     node().SetEdgeLength(-5.0);
-    EXPECT_EQ(node().GetEdgeLength(), 3.0);
+    EXPECT_EQ(node().edgeLength, 3.0);
     node().SetEdgeLength(1.0);
-    EXPECT_EQ(node().GetEdgeLength(), 3.0 + std::tanh(1.0) * 5.0);
+    EXPECT_EQ(node().edgeLength, 3.0 + std::tanh(1.0) * 5.0);
     node().SetEdgeLength(100.0);
-    EXPECT_EQ(node().GetEdgeLength(), 8.0);
+    EXPECT_EQ(node().edgeLength, 8.0);
 }
 
 TEST_F(NodeParamsTest, FrictionsComeFromTheSelectedParameter) {
     node().param[6] = 0.5;
     node().SetDynFriction(1.0);
-    EXPECT_FLOAT_EQ(node().GetDynFriction(), static_cast<float>(0.1 + std::tanh(0.5) * 0.9));
+    EXPECT_FLOAT_EQ(node().dynFriction, static_cast<float>(0.1 + std::tanh(0.5) * 0.9));
     node().SetFrictionDiff(1.0);
     EXPECT_FLOAT_EQ(node().frictionDiff, static_cast<float>(0.1 + std::tanh(0.5) * 0.9));
     node().SetDynFriction(0.0);
-    EXPECT_FLOAT_EQ(node().GetDynFriction(), 0.1f);
+    EXPECT_FLOAT_EQ(node().dynFriction, 0.1f);
 }
 
 TEST_F(NodeParamsTest, StaticFrictionIsCappedAtTwo) {
