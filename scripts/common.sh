@@ -11,6 +11,7 @@ QM_PACKAGES=(
     fontconfig fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
     clang-format clang-tidy
+    libcli11-dev
 )
 
 qm_install_packages() {

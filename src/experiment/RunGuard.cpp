@@ -1,6 +1,5 @@
 #include "experiment/RunGuard.h"
 
-#include <charconv>
 #include <ctime>
 
 #include "base/Diagnostics.h"
@@ -8,18 +7,6 @@
 #include "base/Random.h"
 
 namespace qm {
-
-std::optional<std::uint32_t> ParseSeed(std::string_view text) {
-    std::uint32_t value = 0;
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
-
-std::string SeedError(std::string_view text) {
-    return "--seed takes a whole number from 0 to 4294967295, not '" + std::string(text) + "'";
-}
 
 std::uint32_t RunGuard::SeedRandom(std::optional<std::uint32_t> seed) {
     const std::uint32_t value = seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr));

@@ -26,11 +26,6 @@ struct RunOutcome {
     std::string text;  // the logged text of GoalReached and Error (empty for an error code)
 };
 
-// "--seed" values: a whole number from 0 to 4294967295. Nothing when the
-// text is not one; SeedError says so for a command line.
-std::optional<std::uint32_t> ParseSeed(std::string_view text);
-std::string SeedError(std::string_view text);
-
 class RunGuard {
   public:
     using DriverFactory = std::function<std::unique_ptr<PTester>()>;

@@ -1,51 +1,53 @@
 #include "shell/CommandLine.h"
 
-#include "experiment/RunGuard.h"
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 
 namespace qm {
+namespace {
+
+// The window's options. The app keeps references into `out`.
+struct Options {
+    explicit Options(CommandLine& out) {
+        app.set_help_flag("-h,--help", "show this text");  // answered before parsing
+        app.add_option("GENE_FILE", out.geneFile, "the gene source file (default source.txt)");
+        AddRunOptions(app, out.run);
+    }
+    CLI::App app{"", "quillmoth"};
+};
+
+}  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine out;
-    bool haveFile = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            out.help = true;
-        } else if (a == "--seed") {
-            if (i + 1 >= args.size()) {
-                out.error = "--seed needs a number";
-                return out;
-            }
-            const std::string& n = args[++i];
-            out.seed = ParseSeed(n);
-            if (!out.seed) {
-                out.error = SeedError(n);
-                return out;
-            }
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            out.error = "unknown option " + a;
-            return out;
-        } else if (haveFile) {
-            out.error = "only one gene file, please";
-            return out;
-        } else {
-            out.geneFile = a;
-            haveFile = true;
-        }
+    if (std::find(args.begin(), args.end(), "--help") != args.end() ||
+        std::find(args.begin(), args.end(), "-h") != args.end()) {
+        out.help = true;
+        return out;
+    }
+    Options options(out);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes the arguments last first
+    try {
+        options.app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        out.error = e.what();
     }
     return out;
 }
 
 std::string HelpText() {
-    return R"(usage: quillmoth [--seed N] [GENE_FILE]
+    CommandLine unused;
+    Options options(unused);
+    return R"(usage: quillmoth [OPTIONS] [GENE_FILE]
 
 Grows a creature from the gene in GENE_FILE ("source.txt" in the working
 directory by default) and shows it in a 640 x 480 window. The art files
 floor.bmp, sky.bmp, goal.bmp and goal.x are read from the working directory.
 
-  --seed N   seed the random numbers with N instead of the clock
-  --help     show this text
-
+Options
+)" + OptionHelp(options.app) +
+           R"(
 Mouse
   left button + move               turn the camera in place
   Left Shift + left button + move  pan the camera sideways and up

@@ -1,25 +1,25 @@
 #pragma once
-// The window program's command line: `quillmoth [--seed N] [GENE_FILE]`.
+// The window program's command line: `quillmoth [OPTIONS] [GENE_FILE]`.
 // Without arguments the program seeds its random numbers from the clock and
 // reads "source.txt" from the working directory.
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "experiment/RunOptions.h"
 
 namespace qm {
 
 struct CommandLine {
     bool help = false;
-    std::optional<std::uint32_t> seed;    // replaces the clock seed
+    RunOptions run;
     std::string geneFile = "source.txt";  // the driver's gene file
     std::string error;                    // set when the arguments make no sense
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
-// Usage and the controls of the window, for --help.
+// Usage, the options and the controls of the window, for --help.
 std::string HelpText();
 
 }  // namespace qm

@@ -37,7 +37,7 @@ int ProcessEntry(const CommandLine& options) {
     if (!window) DebugPrint("The window cannot be opened: %s\n", SdlWindow::LastError().c_str());
     shell.services = services.get();
 
-    RunGuard::SeedRandom(options.seed);
+    RunGuard::SeedRandom(options.run.seed);
 
     if (InitScene(shell, window.get()) < 0) return 0;
     if (InitInput(shell, *window) < 0) return 0;

@@ -88,7 +88,7 @@ int Dump(const Options& options, std::FILE* out) {
 
 int Run(const Options& options, std::FILE* out) {
     SetErrorLogPath(options.logFile);
-    const std::uint32_t seed = RunGuard::SeedRandom(options.seed);
+    const std::uint32_t seed = RunGuard::SeedRandom(options.run.seed);
 
     OutputFile trace, stats;
     if (!trace.Open(options.traceFile, out)) {

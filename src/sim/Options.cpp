@@ -1,50 +1,16 @@
 #include "sim/Options.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
-#include "experiment/RunGuard.h"
-
 namespace qm::sim {
-
-const char* const kUsage =
-    "usage: quillmoth-sim compile GENE_FILE\n"
-    "       quillmoth-sim dump GENE_FILE\n"
-    "       quillmoth-sim run [--seed N] [--steps N] [--trace FILE] [--stats FILE]\n"
-    "                         [--log FILE] [--goal X,Y,Z] [--quiet] GENE_FILE\n"
-    "       quillmoth-sim --help | --version\n"
-    "\n"
-    "  compile   print the gene's code string\n"
-    "  dump      print the gene as an indented program\n"
-    "  run       grow a creature from the gene without a window\n"
-    "\n"
-    "run options:\n"
-    "  --seed N       seed of the random generator (default: the current time in seconds)\n"
-    "  --steps N      number of world steps (default 1000)\n"
-    "  --trace FILE   one JSON line per step with every node and link (- for stdout)\n"
-    "  --stats FILE   CSV: step, nodes, links, centroid, distance to the goal\n"
-    "  --log FILE     where the error log goes (default error.lot.txt)\n"
-    "  --goal X,Y,Z   put the goal there instead of 0,-25,250\n"
-    "  --quiet        no progress bar\n"
-    "\n"
-    "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error,\n"
-    "2 bad command line\n";
-
 namespace {
 
 [[noreturn]] void Bad(const std::string& message) { throw UsageError{message}; }
-
-long long ParseInteger(const std::string& option, const std::string& text, long long low, long long high) {
-    errno = 0;
-    char* end = nullptr;
-    long long value = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno == ERANGE || value < low || value > high) {
-        Bad(option + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-            ", not '" + text + "'");
-    }
-    return value;
-}
 
 Vector3 ParseGoal(const std::string& text) {
     float v[3];
@@ -57,70 +23,95 @@ Vector3 ParseGoal(const std::string& text) {
         v[i] = std::strtof(part.c_str(), &end);
         if (part.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v[i]) ||
             (i < 2 && comma == std::string::npos)) {
-            Bad("--goal takes three numbers X,Y,Z, not '" + text + "'");
+            throw CLI::ValidationError("--goal takes three numbers X,Y,Z, not '" + text + "'");
         }
         at = comma + 1;
     }
     return {v[0], v[1], v[2]};
 }
 
+// The commands and their options. The app keeps references into `o`.
+struct CommandLine {
+    explicit CommandLine(Options& o) {
+        app.set_help_flag();  // --help is answered by the caller
+        app.require_subcommand(1);
+        compile = app.add_subcommand("compile", "print the gene's code string");
+        compile->add_option("GENE_FILE", o.geneFile, "the gene source file")->required();
+        dump = app.add_subcommand("dump", "print the gene as an indented program");
+        dump->add_option("GENE_FILE", o.geneFile, "the gene source file")->required();
+        run = app.add_subcommand("run", "grow a creature from the gene without a window");
+        run->add_option("GENE_FILE", o.geneFile, "the gene source file")->required();
+        AddRunOptions(*run, o.run);
+        run->add_option("--steps", o.steps, "number of world steps (default 1000)")
+            ->type_name("N")
+            ->check(CLI::Range(0LL, 1000000000000LL).description(""));
+        run->add_option("--trace", o.traceFile,
+                        "one JSON line per step with every node and link (- for stdout)")
+            ->type_name("FILE");
+        run->add_option("--stats", o.statsFile, "CSV: step, nodes, links, centroid, distance to the goal")
+            ->type_name("FILE");
+        run->add_option("--log", o.logFile, "where the error log goes (default error.lot.txt)")
+            ->type_name("FILE");
+        run->add_option_function<std::string>(
+               "--goal", [&o](const std::string& text) { o.goal = ParseGoal(text); },
+               "put the goal there instead of 0,-25,250")
+            ->type_name("X,Y,Z");
+        run->add_flag("--quiet", o.quiet, "no progress bar");
+        for (CLI::App* command : {compile, dump, run}) command->set_help_flag();
+    }
+
+    CLI::App app{"", "quillmoth-sim"};
+    CLI::App* compile;
+    CLI::App* dump;
+    CLI::App* run;
+};
+
 }  // namespace
+
+std::string UsageText() {
+    Options unused;
+    CommandLine line(unused);
+    return "usage: quillmoth-sim compile GENE_FILE\n"
+           "       quillmoth-sim dump GENE_FILE\n"
+           "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
+           "       quillmoth-sim --help | --version\n"
+           "\n"
+           "  compile   print the gene's code string\n"
+           "  dump      print the gene as an indented program\n"
+           "  run       grow a creature from the gene without a window\n"
+           "\n"
+           "run options:\n" +
+           OptionHelp(*line.run) +
+           "\n"
+           "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error,\n"
+           "2 bad command line\n";
+}
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options o;
     if (args.empty()) Bad("no command given");
-    const std::string& command = args[0];
-    if (command == "--help" || command == "-h" || command == "help") return o;
-    if (command == "--version") {
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h" || first == "help") return o;
+    if (first == "--version") {
         o.command = Command::Version;
         return o;
     }
-    if (command == "compile") {
-        o.command = Command::Compile;
-    } else if (command == "dump") {
-        o.command = Command::Dump;
-    } else if (command == "run") {
-        o.command = Command::Run;
-    } else {
-        Bad("unknown command '" + command + "'");
+    if (first != "compile" && first != "dump" && first != "run") Bad("unknown command '" + first + "'");
+    if (std::find(args.begin(), args.end(), "--help") != args.end() ||
+        std::find(args.begin(), args.end(), "-h") != args.end()) {
+        return o;
     }
 
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) Bad(a + " needs a value");
-            return args[++i];
-        };
-        bool runOption = true;
-        if (a == "--help" || a == "-h") {
-            o.command = Command::Help;
-            return o;
-        } else if (a == "--seed") {
-            const std::string& text = value();
-            o.seed = ParseSeed(text);
-            if (!o.seed) Bad(SeedError(text));
-        } else if (a == "--steps") {
-            o.steps = ParseInteger(a, value(), 0, 1000000000000LL);
-        } else if (a == "--trace") {
-            o.traceFile = value();
-        } else if (a == "--stats") {
-            o.statsFile = value();
-        } else if (a == "--log") {
-            o.logFile = value();
-        } else if (a == "--goal") {
-            o.goal = ParseGoal(value());
-        } else if (a == "--quiet") {
-            o.quiet = true;
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            Bad("unknown option '" + a + "'");
-        } else {
-            runOption = false;
-            if (!o.geneFile.empty()) Bad("only one gene file may be given");
-            o.geneFile = a;
-        }
-        if (runOption && o.command != Command::Run) Bad(a + " is an option of run only");
+    CommandLine line(o);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes the arguments last first
+    try {
+        line.app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        Bad(e.what());
     }
-    if (o.geneFile.empty()) Bad("no gene file given");
+    o.command = line.compile->parsed() ? Command::Compile
+                : line.dump->parsed()  ? Command::Dump
+                                       : Command::Run;
     return o;
 }
 

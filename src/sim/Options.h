@@ -1,11 +1,11 @@
 #pragma once
 // The command line of the headless runner.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "experiment/RunOptions.h"
 #include "math/D3dxTypes.h"
 
 namespace qm::sim {
@@ -15,7 +15,7 @@ enum class Command { Help, Version, Compile, Dump, Run };
 struct Options {
     Command command = Command::Help;
     std::string geneFile;
-    std::optional<std::uint32_t> seed;
+    RunOptions run;
     long long steps = 1000;
     std::string traceFile;  // "" none, "-" stdout
     std::string statsFile;
@@ -30,6 +30,7 @@ struct UsageError {
 };
 Options ParseOptions(const std::vector<std::string>& args);
 
-extern const char* const kUsage;
+// What --help prints, and what follows a usage error.
+std::string UsageText();
 
 }  // namespace qm::sim

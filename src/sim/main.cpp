@@ -15,12 +15,12 @@ int main(int argc, char** argv) {
     try {
         options = ParseOptions(args);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "quillmoth-sim: %s\n\n%s", e.message.c_str(), kUsage);
+        std::fprintf(stderr, "quillmoth-sim: %s\n\n%s", e.message.c_str(), UsageText().c_str());
         return kExitUsage;
     }
     switch (options.command) {
         case Command::Help:
-            std::fputs(kUsage, stdout);
+            std::fputs(UsageText().c_str(), stdout);
             return kExitCompleted;
         case Command::Version:
             std::puts("quillmoth-sim " QM_VERSION);

@@ -11,6 +11,7 @@
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "experiment/RunGuard.h"
+#include "experiment/RunOptions.h"
 #include "experiment/SourceTester.h"
 #include "support/DebugCapture.h"
 #include "support/TestFiles.h"

@@ -10,18 +10,18 @@ namespace {
 TEST(CommandLine, NoArgumentsMeansTheClockSeedAndSourceTxt) {
     const CommandLine c = ParseCommandLine({});
     EXPECT_FALSE(c.help);
-    EXPECT_FALSE(c.seed);
+    EXPECT_FALSE(c.run.seed);
     EXPECT_EQ(c.geneFile, "source.txt");
     EXPECT_TRUE(c.error.empty());
 }
 
 TEST(CommandLine, SeedAndGeneFileInEitherOrder) {
     CommandLine c = ParseCommandLine({"--seed", "42", "genes/chain.txt"});
-    ASSERT_TRUE(c.seed);
-    EXPECT_EQ(*c.seed, 42u);
+    ASSERT_TRUE(c.run.seed);
+    EXPECT_EQ(*c.run.seed, 42u);
     EXPECT_EQ(c.geneFile, "genes/chain.txt");
     c = ParseCommandLine({"mine.txt", "--seed", "7"});
-    EXPECT_EQ(*c.seed, 7u);
+    EXPECT_EQ(*c.run.seed, 7u);
     EXPECT_EQ(c.geneFile, "mine.txt");
 }
 
@@ -29,7 +29,8 @@ TEST(CommandLine, Help) {
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     EXPECT_TRUE(ParseCommandLine({"-h"}).help);
     const std::string text = HelpText();
-    EXPECT_NE(text.find("usage: quillmoth [--seed N] [GENE_FILE]"), std::string::npos);
+    EXPECT_NE(text.find("usage: quillmoth [OPTIONS] [GENE_FILE]"), std::string::npos);
+    EXPECT_NE(text.find("--seed N"), std::string::npos);
     EXPECT_NE(text.find("Escape"), std::string::npos);
     EXPECT_NE(text.find("error.lot.txt"), std::string::npos);
 }

@@ -133,6 +133,7 @@ TEST_F(SimToolTest, HelpAndUsage) {
     Outcome help = Sim("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("quillmoth-sim compile GENE_FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("--steps N"), std::string::npos);
     EXPECT_NE(help.out.find("quillmoth-sim dump GENE_FILE"), std::string::npos);
     Outcome bare = Sim("compile");
     EXPECT_EQ(bare.status, 2);
