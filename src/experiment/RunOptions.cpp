@@ -4,6 +4,9 @@
 #include <CLI/Formatter.hpp>
 #include <CLI/Validators.hpp>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <charconv>
 
 namespace qm {
@@ -29,6 +32,20 @@ void AddRunOptions(CLI::App& app, RunOptions& options) {
            },
            "seed of the random generator (default: the current time in seconds)")
         ->type_name("N");
+    app.add_option("--max-nodes", options.maxNodes,
+                   "the most nodes the creature may have; a division beyond it ends the run with an error "
+                   "(default: a quarter of this machine's memory, " +
+                       std::to_string(DefaultMaxNodes()) + " nodes)")
+        ->type_name("N")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+}
+
+int DefaultMaxNodes() {
+    const long long pages = sysconf(_SC_PHYS_PAGES);
+    const long long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 1000000;
+    const long long nodes = pages / 4 * pageSize / kBytesPerNode;
+    return static_cast<int>(std::clamp<long long>(nodes, 1, std::numeric_limits<int>::max()));
 }
 
 std::string OptionHelp(const CLI::App& app) {

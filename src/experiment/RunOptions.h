@@ -3,6 +3,7 @@
 // app (declared here only by name: the engine does not need CLI11's headers).
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,11 +19,19 @@ namespace qm {
 std::optional<std::uint32_t> ParseSeed(std::string_view text);
 std::string SeedError(std::string_view text);
 
+// Peak memory of a headless run per node (bytes), measured with a crowd of
+// 16,384 nodes and rounded up; the default node limit is made from it.
+inline constexpr long long kBytesPerNode = 2048;
+
+// A quarter of the machine's memory in nodes of kBytesPerNode, at most 2^31 - 1.
+int DefaultMaxNodes();
+
 struct RunOptions {
     std::optional<std::uint32_t> seed;  // the clock's when not given
+    int maxNodes = DefaultMaxNodes();
 };
 
-// Adds --seed N to `app`, stored in `options`.
+// Adds --seed N and --max-nodes N to `app`, stored in `options`.
 void AddRunOptions(CLI::App& app, RunOptions& options);
 
 // One line per option of `app` (positionals aside) with its description, for a help text.

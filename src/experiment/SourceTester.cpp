@@ -20,6 +20,7 @@ void SourceTester::Load() {
     gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str()));
     for (NodeManager* world : worlds) {
         if (goalOverride) world->SetGoalPos(*goalOverride);
+        if (nodeLimit) world->SetNodeLimit(*nodeLimit);
         world->InitWorld(gene.get());
     }
     DebugPrint("%s\n", gene->ToString().c_str());

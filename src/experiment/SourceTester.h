@@ -25,6 +25,8 @@ class SourceTester : public PTester {
     // Places the goal of every world seeded from now on somewhere else than
     // the default, for experiments and tests.
     void SetGoal(const Vector3& goal) { goalOverride = goal; }
+    // The most nodes each world seeded from now on may hold.
+    void SetNodeLimit(int limit) { nodeLimit = limit; }
 
   protected:
     void Load() override;
@@ -37,6 +39,7 @@ class SourceTester : public PTester {
     std::unique_ptr<Unit> gene;
     std::string fileName;
     std::optional<Vector3> goalOverride;
+    std::optional<int> nodeLimit;
 };
 
 }  // namespace qm

@@ -61,7 +61,7 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
     shell.sky = std::make_unique<Sky>(device);
 }
 
-std::int32_t InitScene(Shell& shell, SdlWindow* window) {
+std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver) {
     shell.graphics = GlLibrary::Load(window ? window->Handle() : nullptr);
     if (!shell.graphics) {
         ShowMessageBox("Direct3Dの作成に失敗しました", "");
@@ -80,7 +80,7 @@ std::int32_t InitScene(Shell& shell, SdlWindow* window) {
     // The node mesh and the scene objects have no handler of their own: say
     // which one failed, then start-up fails like a missing device.
     try {
-        BuildScene(shell);
+        BuildScene(shell, makeDriver);
     } catch (const ErrorCode& e) {
         const char* what = !shell.floor ? "the floor" : !shell.goal ? "the goal mesh (goal.x)" : "the sky";
         DebugPrint("InitScene: %s could not be built\n", shell.camera ? what : "the node mesh");

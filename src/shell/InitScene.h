@@ -25,7 +25,7 @@ std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile);
 // object, the device, the font or a scene object cannot be made; the process
 // then ends at once. An error of the driver's start is logged and a quit
 // request posted, and start-up still succeeds.
-std::int32_t InitScene(Shell& shell, SdlWindow* window);
+std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver = MakeSourceTester);
 
 // The steps after the font, on the device and font already in `shell`.
 // Raises ErrorCode when the node mesh or a scene object cannot be made.

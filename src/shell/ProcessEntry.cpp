@@ -2,6 +2,7 @@
 
 #include "base/Diagnostics.h"
 #include "experiment/RunGuard.h"
+#include "experiment/SourceTester.h"
 #include "platform/SdlWindow.h"
 #include "shell/FrameStep.h"
 #include "shell/InitScene.h"
@@ -39,7 +40,12 @@ int ProcessEntry(const CommandLine& options) {
 
     RunGuard::SeedRandom(options.run.seed);
 
-    if (InitScene(shell, window.get()) < 0) return 0;
+    const auto makeDriver = [&options](const std::string& geneFile) {
+        auto driver = std::make_unique<SourceTester>(geneFile);
+        driver->SetNodeLimit(options.run.maxNodes);
+        return driver;
+    };
+    if (InitScene(shell, window.get(), makeDriver) < 0) return 0;
     if (InitInput(shell, *window) < 0) return 0;
 
     const int exitCode = RunMessagePump(shell, *window);

@@ -104,6 +104,7 @@ int Run(const Options& options, std::FILE* out) {
     std::unique_ptr<PTester> tester = guard.Start([&] {
         auto driver = std::make_unique<SourceTester>(options.geneFile);
         if (options.goal) driver->SetGoal(*options.goal);
+        driver->SetNodeLimit(options.run.maxNodes);
         return driver;
     });
     if (!tester) {

@@ -39,6 +39,13 @@ ErrorText NoPartner(const TNode& parent) {
 }  // namespace
 
 void NodeManager::divide(TNode* parent) try {
+    // Dead nodes of this step still wait in nodeMap; the children in newNodes.
+    const std::size_t count = nodeMap.size() - deadNodes.size() + newNodes.size();
+    if (count >= static_cast<std::size_t>(nodeLimit)) {
+        throw ErrorText{FormatString(
+            "Node ID: %d cannot divide: the world holds %zu nodes, the limit set by --max-nodes is %d\n",
+            parent->id, count, nodeLimit)};
+    }
     // The child belongs to the world from here on (it is destroyed with it
     // should the step end in an error); it joins nodeMap after the node loop.
     newNodes.push_back(new TNode(this));

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -42,6 +43,9 @@ class NodeManager final : public NodeWorld {
     const Vector3& GetCentroid() const { return centroid; }
     void ToggleRunning() { running = !running; }
     bool IsRunning() const { return running; }
+    // The most nodes the world may hold: a division beyond it is an error.
+    void SetNodeLimit(int limit) { nodeLimit = limit; }
+    int NodeLimit() const { return nodeLimit; }
 
     // Links (LinksAndForces.cpp).
     void LinkNode(TNode* a, TNode* b);
@@ -117,6 +121,7 @@ class NodeManager final : public NodeWorld {
     Vector3 centroid;
     Vector3 goalPos{0.0f, -25.0f, 250.0f};
     bool running = true;
+    int nodeLimit = std::numeric_limits<int>::max();
 
     ActionOrderShuffler shuffler;          // scratch of the shuffle, reused every step
     std::vector<TNode*> partnerScratch;    // scratch of division

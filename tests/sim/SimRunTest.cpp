@@ -244,6 +244,28 @@ TEST_F(SimRunTest, AnEngineErrorExitsOneWithTheTextInTheLogAndOnStandardError) {
     EXPECT_NE(ReadFile(In("trace.jsonl")).find("\"edgeLength\":null"), std::string::npos);
 }
 
+TEST_F(SimRunTest, RunawayGrowthStopsAtTheNodeLimitWithAnError) {
+    // Every cell divides at every turn: 2^n cells after n steps.
+    std::string gene = Gene("runaway.txt", "PROG2 ( SETP 0 1 ) ( GDIVIDE 0 )");
+    Outcome o = Sim("run --seed 2 --steps 40 --max-nodes 100 --quiet --log log.txt '" + gene + "'");
+    EXPECT_EQ(o.status, 1) << o.err;
+    const std::string log = ReadFile(In("log.txt"));
+    EXPECT_EQ(
+        log.rfind(
+            "PTester::Action()\nNodeManager::Action; \nNodeManager::NodeAction; \nNodeManager::divide; \n"
+            "Node ID: ",
+            0),
+        0u)
+        << log;
+    EXPECT_NE(log.find(" cannot divide: the world holds 100 nodes, the limit set by --max-nodes is 100\n"),
+              std::string::npos)
+        << log;
+    // Six doublings give 64 cells; the seventh step stops at the limit.
+    EXPECT_NE(o.out.find("\"steps\":6,\"nodes\":64,"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"outcome\":\"error\""), std::string::npos) << o.out;
+    EXPECT_EQ(Sim("run --max-nodes 0 '" + gene + "'").status, 2);
+}
+
 TEST_F(SimRunTest, AMissingGeneFileExitsOne) {
     Outcome o = Sim("run --seed 1 --steps 3 --quiet --log log.txt '" + In("absent.txt") + "'");
     EXPECT_EQ(o.status, 1);
