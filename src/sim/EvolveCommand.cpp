@@ -1,0 +1,144 @@
+// quillmoth-sim evolve: runs the search generation by generation on the
+// processes of this machine or across the ranks of an MPI job, and reports.
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "evolve/Checkpoint.h"
+#include "evolve/MpiJob.h"
+#include "evolve/SearchError.h"
+#include "evolve/SearchOutput.h"
+#include "sim/Commands.h"
+
+namespace qm::sim {
+namespace {
+
+using evolve::SearchError;
+
+// What a signal that ends the search says: which generations are kept. It is
+// prepared before each generation, as a signal handler may only write it.
+char stopMessage[2048];
+std::size_t stopLength = 0;
+
+void OnStop(int sig) {
+    if (write(STDERR_FILENO, stopMessage, stopLength) < 0) {
+    }
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+void PrepareStopMessage(const std::string& dir, int generation) {
+    std::string text =
+        FormatString("\nquillmoth-sim evolve: stopped by a signal during generation %d", generation);
+    text += generation > 1
+                ? FormatString("; %s holds generations 1 to %d: quillmoth-sim evolve --resume %s goes on\n",
+                               dir.c_str(), generation - 1, dir.c_str())
+                : "; no generation was complete\n";
+    stopLength = std::min(text.size(), sizeof stopMessage);
+    std::memcpy(stopMessage, text.data(), stopLength);
+}
+
+void Print(std::FILE* out, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
+
+// A new search from the command line: seed genes read, settings checked, folder made.
+std::unique_ptr<evolve::Search> StartSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+    evolve::SearchSettings settings = o.search;
+    if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
+    for (const std::string& file : settings.seedFiles) {
+        try {
+            settings.seedGenes.push_back(evolve::LoadGeneFile(file));
+        } catch (const ErrorText& e) {
+            throw SearchError{"the seed gene " + file +
+                              " does not load: " + e.text.substr(0, e.text.find('\n'))};
+        }
+    }
+    std::string problem = evolve::SettingsProblem(settings);
+    if (!problem.empty()) throw SearchError{problem};
+    output.Create();
+    return std::make_unique<evolve::Search>(std::move(settings));
+}
+
+std::unique_ptr<evolve::Search> ResumeSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+    evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
+    if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
+    std::string problem = evolve::SettingsProblem(checkpoint.settings);
+    if (!problem.empty()) throw SearchError{"the checkpoint " + output.CheckpointPath() + " " + problem};
+    output.TrimTable(checkpoint.state.done);
+    return std::make_unique<evolve::Search>(std::move(checkpoint.settings), std::move(checkpoint.state));
+}
+
+std::string SeedList(const evolve::SearchSettings& s) {
+    std::string text;
+    for (std::uint32_t seed : s.evalSeeds) text += (text.empty() ? "" : ",") + std::to_string(seed);
+    return text;
+}
+
+void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, std::FILE* out) {
+    const bool resume = !o.resume.empty();
+    const evolve::SearchOutput output(resume ? o.resume : o.out);
+    std::unique_ptr<evolve::Search> search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
+    const evolve::SearchSettings& s = search->Settings();
+    if (!o.quiet) {
+        Print(out, FormatString("evolve: %s generation %d of %d; population %d, %lld steps per evaluation on "
+                                "seeds %s; search seed %u; %s; writing to %s\n",
+                                resume ? "resuming at" : "starting at", search->Done() + 1, s.generations,
+                                s.population, s.steps, SeedList(s).c_str(), s.seed,
+                                evaluator.Describe().c_str(), output.Dir().c_str()));
+    }
+    while (search->Done() < s.generations) {
+        PrepareStopMessage(output.Dir(), search->Done() + 1);
+        const evolve::GenerationReport report = search->RunGeneration(evaluator);
+        output.Record(*search, report);
+        if (!o.quiet) Print(out, evolve::ProgressLine(*search, report));
+    }
+    if (!o.quiet) {
+        Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n", output.Dir().c_str(),
+                                evolve::ExactDecimal(search->Best().fitness).c_str(),
+                                evolve::ShowCommand(s, output.Dir() + "/best.txt").c_str()));
+    }
+}
+
+}  // namespace
+
+int Evolve(const Options& options, std::FILE* out) {
+    const EvolveOptions& o = options.evolve;
+    // The engine's debug text (code strings, seeds) would bury the progress lines.
+    SetDebugSink([](std::string_view) {});
+    std::unique_ptr<evolve::MpiJob> job;
+    try {
+        if (evolve::MpiLaunchSize() > 1) {
+            job = std::make_unique<evolve::MpiJob>();
+            if (job->Rank() != 0) {
+                job->Serve();
+                return kExitCompleted;
+            }
+        }
+        std::signal(SIGTERM, OnStop);
+        std::signal(SIGINT, OnStop);
+        PrepareStopMessage(o.resume.empty() ? o.out : o.resume, 1);
+        std::unique_ptr<evolve::Evaluator> evaluator;
+        if (job && job->Size() > 1) {
+            evaluator = job->Coordinator();
+        } else {
+            evaluator =
+                std::make_unique<evolve::ProcessPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
+        }
+        RunSearch(o, *evaluator, out);
+    } catch (const SearchError& e) {
+        Print(stderr, "quillmoth-sim evolve: " + e.message + "\n");
+        if (job && job->Size() > 1) job->Abort(kExitError);
+        return kExitError;
+    }
+    return kExitCompleted;
+}
+
+}  // namespace qm::sim
