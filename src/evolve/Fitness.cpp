@@ -15,7 +15,7 @@ double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneL
             case EvalResult::Outcome::Error:
                 return kWorstFitness;
             case EvalResult::Outcome::GoalReached:
-                sum += static_cast<double>(run.steps) / static_cast<double>(stepBudget);
+                sum += static_cast<double>(run.steps) / (static_cast<double>(stepBudget) + 1.0);
                 break;
             case EvalResult::Outcome::Completed:
                 sum += 1.0 + run.closest;

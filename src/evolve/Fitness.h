@@ -2,7 +2,7 @@
 // What one evaluation of a gene gives, and the fitness the search ranks genes
 // by: a cost, lower is better.
 //
-//   per evaluation seed s:  goal reached in step k   f_s = k / S            (0 < f_s <= 1)
+//   per evaluation seed s:  goal reached in step k   f_s = k / (S + 1)      (0 < f_s < 1)
 //                           all S steps ran           f_s = 1 + d_s          (d_s: closest approach)
 //   fitness = mean of f_s over the seeds + lengthPenalty x gene length
 //   an engine error in any seed (the node cap included): fitness = kWorstFitness

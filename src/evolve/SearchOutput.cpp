@@ -87,7 +87,11 @@ std::string GoalText(const Vector3& g) {
 }  // namespace
 
 std::string ExactDecimal(double v) {
-    for (int digits = 1; digits <= 17; ++digits) {
+    // Start with as many digits as the whole part has, so that 250 reads 250 and not 2.5e+02.
+    int digits = 1;
+    if (std::isfinite(v) && std::fabs(v) >= 1.0)
+        digits = std::min(17, static_cast<int>(std::log10(std::fabs(v))) + 1);
+    for (; digits <= 17; ++digits) {
         std::string text = FormatString("%.*g", digits, v);
         if (std::strtod(text.c_str(), nullptr) == v) return text;
     }

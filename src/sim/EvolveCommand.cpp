@@ -33,13 +33,21 @@ void OnStop(int sig) {
     std::raise(sig);
 }
 
-void PrepareStopMessage(const std::string& dir, int generation) {
-    std::string text =
-        FormatString("\nquillmoth-sim evolve: stopped by a signal during generation %d", generation);
-    text += generation > 1
-                ? FormatString("; %s holds generations 1 to %d: quillmoth-sim evolve --resume %s goes on\n",
-                               dir.c_str(), generation - 1, dir.c_str())
-                : "; no generation was complete\n";
+// Which generations a search that ends during `generation` leaves behind.
+std::string Kept(const std::string& dir, int generation) {
+    if (generation <= 1) return "no generation was complete";
+    return FormatString("%s holds generations 1 to %d: quillmoth-sim evolve --resume %s goes on from there",
+                        dir.c_str(), generation - 1, dir.c_str());
+}
+
+void PrepareStopMessage(const std::string& dir, int generation, bool mpi) {
+    std::string text = "\nquillmoth-sim evolve: ";
+    text += mpi ? FormatString(
+                      "the MPI job ended this process during generation %d (a rank was lost or the job "
+                      "was cancelled: the launcher says which); ",
+                      generation)
+                : FormatString("stopped by a signal during generation %d; ", generation);
+    text += Kept(dir, generation) + "\n";
     stopLength = std::min(text.size(), sizeof stopMessage);
     std::memcpy(stopMessage, text.data(), stopLength);
 }
@@ -82,7 +90,7 @@ std::string SeedList(const evolve::SearchSettings& s) {
     return text;
 }
 
-void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, std::FILE* out) {
+void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, std::FILE* out) {
     const bool resume = !o.resume.empty();
     const evolve::SearchOutput output(resume ? o.resume : o.out);
     std::unique_ptr<evolve::Search> search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
@@ -95,9 +103,16 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, std::FILE* 
                                 evaluator.Describe().c_str(), output.Dir().c_str()));
     }
     while (search->Done() < s.generations) {
-        PrepareStopMessage(output.Dir(), search->Done() + 1);
-        const evolve::GenerationReport report = search->RunGeneration(evaluator);
-        output.Record(*search, report);
+        const int generation = search->Done() + 1;
+        PrepareStopMessage(output.Dir(), generation, mpi);
+        evolve::GenerationReport report;
+        try {
+            report = search->RunGeneration(evaluator);
+            output.Record(*search, report);
+        } catch (const SearchError& e) {
+            throw SearchError{e.message + FormatString(";\nthe search ended in generation %d; ", generation) +
+                              Kept(output.Dir(), generation)};
+        }
         if (!o.quiet) Print(out, evolve::ProgressLine(*search, report));
     }
     if (!o.quiet) {
@@ -124,15 +139,16 @@ int Evolve(const Options& options, std::FILE* out) {
         }
         std::signal(SIGTERM, OnStop);
         std::signal(SIGINT, OnStop);
-        PrepareStopMessage(o.resume.empty() ? o.out : o.resume, 1);
+        const bool mpi = job && job->Size() > 1;
+        PrepareStopMessage(o.resume.empty() ? o.out : o.resume, 1, mpi);
         std::unique_ptr<evolve::Evaluator> evaluator;
-        if (job && job->Size() > 1) {
+        if (mpi) {
             evaluator = job->Coordinator();
         } else {
             evaluator =
                 std::make_unique<evolve::ProcessPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
         }
-        RunSearch(o, *evaluator, out);
+        RunSearch(o, *evaluator, mpi, out);
     } catch (const SearchError& e) {
         Print(stderr, "quillmoth-sim evolve: " + e.message + "\n");
         if (job && job->Size() > 1) job->Abort(kExitError);
