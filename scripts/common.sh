@@ -3,7 +3,8 @@
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests, the checks and the window need.
+# Debian packages the build, the tests, the checks, the window, the search across MPI ranks
+# and the plots need.
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -12,6 +13,8 @@ QM_PACKAGES=(
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
     clang-format clang-tidy
     libcli11-dev
+    libopenmpi-dev openmpi-bin
+    python3-matplotlib python3-pandas
 )
 
 qm_install_packages() {

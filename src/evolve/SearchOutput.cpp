@@ -44,10 +44,10 @@ double Closest(const ScoredGene& gene) {
 
 int Nodes(const ScoredGene& gene) { return gene.runs.empty() ? 0 : gene.runs.front().nodes; }
 
-// What the first evaluation of the gene came to, as `run` would report it.
-std::string FirstOutcome(const ScoredGene& gene) {
-    if (gene.runs.empty()) return "not evaluated";
-    const EvalResult& r = gene.runs.front();
+// What an evaluation of the gene came to, as `run` would report it.
+std::string OutcomeText(const ScoredGene& gene, std::size_t run) {
+    if (run >= gene.runs.size()) return "not evaluated";
+    const EvalResult& r = gene.runs[run];
     switch (r.outcome) {
         case EvalResult::Outcome::GoalReached:
             return FormatString("a node reaches the goal in step %lld: exit status 3", r.steps);
@@ -147,7 +147,9 @@ std::string ProgressLine(const Search& search, const GenerationReport& report) {
     std::string how;
     if (GoalSeeds(best) > 0) {
         long long slowest = 0;
-        for (const EvalResult& r : best.runs) slowest = std::max(slowest, r.steps);
+        for (const EvalResult& r : best.runs) {
+            if (r.outcome == EvalResult::Outcome::GoalReached) slowest = std::max(slowest, r.steps);
+        }
         how = FormatString("goal on %d/%d seeds, by step %lld", GoalSeeds(best), seeds, slowest);
     } else {
         how = FormatString("closest %.4g", Closest(best));
@@ -158,9 +160,28 @@ std::string ProgressLine(const Search& search, const GenerationReport& report) {
         Nodes(best), report.median, report.seconds, report.evaluationsPerSecond);
 }
 
-std::string ShowCommand(const SearchSettings& s, const std::string& path) {
-    std::string command = FormatString("quillmoth-sim run --seed %u --steps %lld --max-nodes %d",
-                                       s.evalSeeds.front(), s.steps, s.maxNodes);
+std::size_t BestRun(const ScoredGene& gene) {
+    // Goal first (sooner better), then a completed run (closer better), an error last.
+    auto key = [](const EvalResult& r) {
+        switch (r.outcome) {
+            case EvalResult::Outcome::GoalReached:
+                return std::pair<int, double>(0, static_cast<double>(r.steps));
+            case EvalResult::Outcome::Completed:
+                return std::pair<int, double>(1, r.closest);
+            default:
+                return std::pair<int, double>(2, 0.0);
+        }
+    };
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < gene.runs.size(); ++i) {
+        if (key(gene.runs[i]) < key(gene.runs[best])) best = i;
+    }
+    return best;
+}
+
+std::string ShowCommand(const SearchSettings& s, const std::string& path, std::uint32_t seed) {
+    std::string command =
+        FormatString("quillmoth-sim run --seed %u --steps %lld --max-nodes %d", seed, s.steps, s.maxNodes);
     if (s.goal) command += " --goal " + GoalText(*s.goal);
     return command + " " + Quoted(path);
 }
@@ -185,8 +206,11 @@ std::string GeneFileText(const SearchSettings& settings, const std::string& dir,
                          const ScoredGene& gene, const std::string& path) {
     std::string text = "< The best gene of generation " + std::to_string(generation) + " of the search in " +
                        CommentSafe(dir) + ", fitness " + ExactDecimal(gene.fitness) + ".\n";
-    text += "  Shown by: " + CommentSafe(ShowCommand(settings, path)) + "\n";
-    text += "  (" + FirstOutcome(gene) + ")\n";
+    const std::size_t run = BestRun(gene);
+    const std::uint32_t seed =
+        run < settings.evalSeeds.size() ? settings.evalSeeds[run] : settings.evalSeeds.front();
+    text += "  Shown by: " + CommentSafe(ShowCommand(settings, path, seed)) + "\n";
+    text += "  (" + OutcomeText(gene, run) + ")\n";
     text += "  Found by: " + CommentSafe(FoundByCommand(settings, dir, generation)) + " >\n";
     return text + SourceText(gene.code);
 }

@@ -43,8 +43,12 @@ std::string ProgressLine(const Search& search, const GenerationReport& report);
 std::string GeneFileText(const SearchSettings& settings, const std::string& dir, int generation,
                          const ScoredGene& gene, const std::string& path);
 
-// The `run` command that grows the gene of `path` as its first evaluation did.
-std::string ShowCommand(const SearchSettings& settings, const std::string& path);
+// The evaluation of the gene that came out best (the goal soonest, else the
+// closest approach): its place among the evaluation seeds.
+std::size_t BestRun(const ScoredGene& gene);
+
+// The `run` command that grows the gene of `path` as its evaluation with `seed` did.
+std::string ShowCommand(const SearchSettings& settings, const std::string& path, std::uint32_t seed);
 
 // The `evolve` command that reaches the search's state after `generations`
 // generations, every option that changes a result written out.

@@ -118,7 +118,9 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
     if (!o.quiet) {
         Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n", output.Dir().c_str(),
                                 evolve::ExactDecimal(search->Best().fitness).c_str(),
-                                evolve::ShowCommand(s, output.Dir() + "/best.txt").c_str()));
+                                evolve::ShowCommand(s, output.Dir() + "/best.txt",
+                                                    s.evalSeeds[evolve::BestRun(search->Best())])
+                                    .c_str()));
     }
 }
 
