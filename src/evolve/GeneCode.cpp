@@ -34,7 +34,7 @@ std::size_t WriteTree(const GeneCode& code, std::size_t at, int indent, bool one
             out += ' ';
         } else {
             out += '\n';
-            out.append(static_cast<std::size_t>(indent + 2), ' ');
+            out.append(static_cast<std::size_t>(indent) + 2, ' ');
         }
         next = WriteTree(code, next, indent + 2, flat, out);
     }

@@ -37,7 +37,10 @@ std::string SettingsProblem(const SearchSettings& s) {
         if (!problem.empty()) {
             const std::string name =
                 i < s.seedFiles.size() ? s.seedFiles[i] : FormatString("seed gene %zu", i + 1);
-            return "the seed gene " + name + " cannot be evolved: " + problem;
+            std::string text = "the seed gene ";
+            text += name;
+            text += " cannot be evolved: ";
+            return text += problem;
         }
     }
     return {};
@@ -120,6 +123,7 @@ GenerationReport Search::RunGeneration(Evaluator& evaluator) {
     std::vector<ScoredGene> scored = Score(evaluator, report);
 
     std::vector<double> fitness;
+    fitness.reserve(scored.size());
     for (const ScoredGene& g : scored) fitness.push_back(g.fitness);
     std::sort(fitness.begin(), fitness.end());
     const std::size_t n = fitness.size();
@@ -153,6 +157,7 @@ void Search::Breed(const std::vector<ScoredGene>& scored) {
     std::sort(order.begin(), order.end(),
               [&](int a, int b) { return RanksBefore(scored[a].fitness, a, scored[b].fitness, b); });
     std::vector<GeneCode> next;
+    next.reserve(static_cast<std::size_t>(settings.population));
     for (int i = 0; i < settings.elite; ++i) next.push_back(scored[order[i]].code);
     while (static_cast<int>(next.size()) < settings.population) {
         const GeneCode& parent = scored[Tournament(scored)].code;

@@ -58,7 +58,7 @@ void Print(std::FILE* out, const std::string& text) {
 }
 
 // A new search from the command line: seed genes read, settings checked, folder made.
-std::unique_ptr<evolve::Search> StartSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+evolve::Search StartSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
     evolve::SearchSettings settings = o.search;
     if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
     for (const std::string& file : settings.seedFiles) {
@@ -72,16 +72,16 @@ std::unique_ptr<evolve::Search> StartSearch(const EvolveOptions& o, const evolve
     std::string problem = evolve::SettingsProblem(settings);
     if (!problem.empty()) throw SearchError{problem};
     output.Create();
-    return std::make_unique<evolve::Search>(std::move(settings));
+    return evolve::Search(std::move(settings));
 }
 
-std::unique_ptr<evolve::Search> ResumeSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+evolve::Search ResumeSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
     if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
     std::string problem = evolve::SettingsProblem(checkpoint.settings);
     if (!problem.empty()) throw SearchError{"the checkpoint " + output.CheckpointPath() + " " + problem};
     output.TrimTable(checkpoint.state.done);
-    return std::make_unique<evolve::Search>(std::move(checkpoint.settings), std::move(checkpoint.state));
+    return evolve::Search(std::move(checkpoint.settings), std::move(checkpoint.state));
 }
 
 std::string SeedList(const evolve::SearchSettings& s) {
@@ -93,33 +93,33 @@ std::string SeedList(const evolve::SearchSettings& s) {
 void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, std::FILE* out) {
     const bool resume = !o.resume.empty();
     const evolve::SearchOutput output(resume ? o.resume : o.out);
-    std::unique_ptr<evolve::Search> search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
-    const evolve::SearchSettings& s = search->Settings();
+    evolve::Search search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
+    const evolve::SearchSettings& s = search.Settings();
     if (!o.quiet) {
         Print(out, FormatString("evolve: %s generation %d of %d; population %d, %lld steps per evaluation on "
                                 "seeds %s; search seed %u; %s; writing to %s\n",
-                                resume ? "resuming at" : "starting at", search->Done() + 1, s.generations,
+                                resume ? "resuming at" : "starting at", search.Done() + 1, s.generations,
                                 s.population, s.steps, SeedList(s).c_str(), s.seed,
                                 evaluator.Describe().c_str(), output.Dir().c_str()));
     }
-    while (search->Done() < s.generations) {
-        const int generation = search->Done() + 1;
+    while (search.Done() < s.generations) {
+        const int generation = search.Done() + 1;
         PrepareStopMessage(output.Dir(), generation, mpi);
         evolve::GenerationReport report;
         try {
-            report = search->RunGeneration(evaluator);
-            output.Record(*search, report);
+            report = search.RunGeneration(evaluator);
+            output.Record(search, report);
         } catch (const SearchError& e) {
             throw SearchError{e.message + FormatString(";\nthe search ended in generation %d; ", generation) +
                               Kept(output.Dir(), generation)};
         }
-        if (!o.quiet) Print(out, evolve::ProgressLine(*search, report));
+        if (!o.quiet) Print(out, evolve::ProgressLine(search, report));
     }
     if (!o.quiet) {
         Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n", output.Dir().c_str(),
-                                evolve::ExactDecimal(search->Best().fitness).c_str(),
+                                evolve::ExactDecimal(search.Best().fitness).c_str(),
                                 evolve::ShowCommand(s, output.Dir() + "/best.txt",
-                                                    s.evalSeeds[evolve::BestRun(search->Best())])
+                                                    s.evalSeeds[evolve::BestRun(search.Best())])
                                     .c_str()));
     }
 }
