@@ -1,6 +1,7 @@
 #include "evolve/GeneCode.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "base/Diagnostics.h"
 #include "gp/GPfunction.h"
@@ -74,7 +75,11 @@ std::string SourceText(const GeneCode& code) {
 }
 
 void Normalise(GeneCode& code) {
-    // The loader's own reading of the written item, so nothing can differ.
+    // Six decimals first (what a dump prints), then six significant digits
+    // (what the code string holds), each read back as the loader reads it.
+    for (GeneElement& e : code) {
+        if (e.IsConstant()) e.value = std::strtod(FormatString("%lf", e.value).c_str(), nullptr);
+    }
     GeneCode loaded = ParseCode(CodeString(code));
     for (std::size_t i = 0; i < code.size(); ++i) code[i].value = loaded[i].value;
 }

@@ -23,8 +23,9 @@ GeneCode ParseCode(const std::string& codeString);
 // whose constants are Normalised compiles back to exactly the same code.
 std::string SourceText(const GeneCode& code);
 
-// Rounds every constant to what its code string item holds (six significant
-// digits), so that the gene the search evaluates is the gene its file holds.
+// Rounds every constant to six decimals and six significant digits: what
+// both the code string and the dump keep. The gene the search evaluates is
+// then the gene its file holds, and its dump compiles back to it too.
 void Normalise(GeneCode& code);
 
 // Depth of the deepest element (the root is at depth 1); 0 for an empty code.

@@ -8,6 +8,7 @@
 #include "evolve/SearchRandom.h"
 #include "evolve/Variation.h"
 #include "gp/GPmanager.h"
+#include "gp/Unit.h"
 #include "support/GeneSupport.h"
 
 namespace qm::evolve {
@@ -15,7 +16,7 @@ namespace {
 
 GeneCode Compiled(const std::string& source) { return ParseCode(test::CompileSource(source)); }
 
-TEST(GeneCodeTest, TheSourceTextOfAnyGeneCompilesBackToItsCodeString) {
+TEST(GeneCodeTest, TheSourceTextAndTheDumpOfAnyGeneCompileBackToItsCodeString) {
     SearchRandom random(7);
     for (int i = 0; i < 300; ++i) {
         GeneCode gene = RandomGene(random, 1 + i % 60);
@@ -27,17 +28,22 @@ TEST(GeneCodeTest, TheSourceTextOfAnyGeneCompilesBackToItsCodeString) {
         const std::string code = CodeString(gene);
         ASSERT_EQ(test::CompileSource(SourceText(gene)), code) << SourceText(gene);
         ASSERT_EQ(CodeString(ParseCode(code)), code);
+        Unit unit;
+        unit.Parse(code);
+        ASSERT_EQ(test::CompileSource(unit.ToString()), code) << unit.ToString();
     }
 }
 
-TEST(GeneCodeTest, NormalisingRoundsConstantsToWhatTheCodeStringHolds) {
-    GeneCode gene = Compiled("ADD 0.5 0.25");
-    gene[1].value = 0.123456789;
-    gene[2].value = -1234567.0;
+TEST(GeneCodeTest, NormalisingRoundsConstantsToWhatTheCodeStringAndTheDumpHold) {
+    GeneCode gene = Compiled("PROG3 0.5 0.25 0.125");
+    gene[1].value = 0.123456789;  // six significant digits and six decimals agree
+    gene[2].value = -1234567.0;   // six significant digits keep less
+    gene[3].value = 0.0289621;    // six decimals keep less
     Normalise(gene);
     EXPECT_EQ(gene[1].value, 0.123457);
     EXPECT_EQ(gene[2].value, -1.23457e6);
-    EXPECT_EQ(CodeString(gene), "2,7+0,0,0.123457+0,0,-1.23457e06+");
+    EXPECT_EQ(gene[3].value, 0.028962);
+    EXPECT_EQ(CodeString(gene), "3,1+0,0,0.123457+0,0,-1.23457e06+0,0,0.028962+");
 }
 
 TEST(GeneCodeTest, SourceTextNamesThePrimitivesAndIndentsLargeCalls) {
