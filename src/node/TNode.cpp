@@ -47,7 +47,7 @@ int SlotIndex(double x) {
 
 std::int32_t NextNodeId() { return nodeIdCounter; }
 
-TNode::TNode(NodeWorld* manager) : manager(manager), id(nodeIdCounter++), unit(std::make_unique<Unit>(this)) {
+TNode::TNode(NodeWorld* manager) : id(nodeIdCounter++), manager(manager), unit(std::make_unique<Unit>(this)) {
     material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
     material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
 }

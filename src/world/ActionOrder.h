@@ -14,6 +14,7 @@ class TNode;
 class ActionOrderShuffler {
   public:
     void Shuffle(std::vector<TNode*>& order);
+    std::size_t Bytes() const { return slots.capacity() * sizeof(TNode*) + tree.capacity() * sizeof(int); }
 
   private:
     int FindOccupied(int k) const;  // slot (1-based) of the k-th occupied slot

@@ -3,6 +3,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "node/RefMapList.h"
 #include "world/Forces.h"
 #include "world/NodeManager.h"
 
@@ -26,8 +27,7 @@ void NodeManager::UnLinkNode(TNode* a, TNode* b) try {
 
 void NodeManager::UnLinkNode(TNode* a) try {
     int n = links.PartnerCount(a);
-    auto [first, last] = links.Partners(a);
-    for (auto it = first; it != last; ++it) it->second->edgeCount -= 1;
+    for (TNode* p : links.Partners(a)) p->edgeCount -= 1;
     a->edgeCount -= n;
     links.Delete(a);
 } catch (...) {
@@ -42,13 +42,11 @@ void NodeManager::PulseLinked(TNode* a, int index, double amount) {
     int n = links.PartnerCount(a);
     if (n == 0) return;
     double share = amount / (2 * n);
-    auto [first, last] = links.Partners(a);
-    for (auto it = first; it != last; ++it) it->second->AddInput(index, share);
+    for (TNode* p : links.Partners(a)) p->AddInput(index, share);
 }
 
 void NodeManager::ImpulseLinked(TNode* a, double x, double y) {
-    auto [first, last] = links.Partners(a);
-    for (auto it = first; it != last; ++it) it->second->AddInputTanh(x, y);
+    for (TNode* p : links.Partners(a)) p->AddInputTanh(x, y);
 }
 
 void NodeManager::nodeAction(TNode* node) try {
@@ -96,15 +94,34 @@ void NodeManager::IntNodeRepForce(TNode* a, TNode* b) try {
     RethrowReplaced("IntNodeRepForce\n");
 }
 
-void NodeManager::nodeInteraction(TNode* node) try {
-    int count = NeighbourCells(node);
-    for (int i = 0; i < count; ++i) {
-        for (TNode* q : *neighbourCells[static_cast<std::size_t>(i)]) {
-            if (q->id != node->id && !isLink(node, q)) IntNodeRepForce(node, q);
-        }
-    }
-} catch (...) {
+void NodeManager::nodeInteraction(TNode* node) try { RepelNeighbours(node); } catch (...) {
     RethrowSigned(FormatString("NodeManager::nodeInteraction Node ID: %d\n", node->id));
+}
+
+// For every node q of the 27 cells around `node`, in their order, that is not
+// `node` and not linked to it: IntNodeRepForce(node, q). This is the hot loop
+// of a step, so the pair test is the scan of node's own few partners, the
+// identity test compares addresses (one node per id), and node's force is
+// summed in a local in the same order instead of in memory that every q might
+// alias. Nothing here can throw, so the signature wrappers of isLink and
+// IntNodeRepForce have nothing to catch. The test of this loop compares it
+// with the plain calls.
+void NodeManager::RepelNeighbours(TNode* node) {
+    const GridCell c = CellIndex(node);
+    const Vector3 p = node->pos;
+    Vector3 own = node->force;
+    grid.ForEachNeighbour(c, [&](TNode* q) {
+        if (q == node || RefMapList::Linked(node, q)) return;
+        const Vector3 d = q->pos - p;
+        const float length = Vec3Length(d);
+        if (length == 0.0f) return;
+        const Vector3 u{d.x / length, d.y / length, d.z / length};  // Vec3Normalize(d)
+        const double s = kRepulsion / length;
+        const Vector3 f = u * static_cast<float>(s);
+        q->force += f;
+        own += -f;
+    });
+    node->force = own;
 }
 
 void NodeManager::spaceAffection(TNode* node) try {

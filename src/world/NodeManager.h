@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <limits>
-#include <map>
 #include <vector>
 
 #include "math/D3dxTypes.h"
@@ -13,7 +12,9 @@
 #include "node/RefMapList.h"
 #include "node/TNode.h"
 #include "world/ActionOrder.h"
+#include "world/NodeTable.h"
 #include "world/SpatialGrid.h"
+#include "world/StepProfile.h"
 
 namespace qm {
 
@@ -22,7 +23,7 @@ class Unit;
 
 class NodeManager final : public NodeWorld {
   public:
-    using Cell = std::vector<TNode*>;
+    using Cell = SpatialGrid::Cell;
 
     NodeManager();
     ~NodeManager();
@@ -74,14 +75,16 @@ class NodeManager final : public NodeWorld {
     void delFromGrid(TNode* node, const GridCell& cell);
     void delFromGrid(TNode* node);
     int NeighbourCells(const TNode* node);
-    const Cell& CellAt(const GridCell& cell) const { return grid[Flat(cell)]; }
-    const std::array<Cell*, 27>& NeighbourBuffer() const { return neighbourCells; }
+    Cell CellAt(const GridCell& cell) const { return grid.At(cell); }
+    // The cells NeighbourCells found, in the order the neighbour loop visits them.
+    const std::array<GridCell, 27>& NeighbourBuffer() const { return neighbourCells; }
 
     // Drawing (WorldDrawing.cpp).
     void Render(Device& device);
 
     // Read access for drivers, tools and tests.
-    const std::map<std::int32_t, TNode*>& NodeMap() const { return nodeMap; }
+    // Every live node, in ascending id; each entry destructures as [id, node].
+    const NodeTable& NodeMap() const { return nodeMap; }
     const RefMapList& Links() const { return links; }
     TNode* SelectedNode() const { return selectedNode; }
     void SelectNode(TNode* node) { selectedNode = node; }
@@ -90,14 +93,16 @@ class NodeManager final : public NodeWorld {
     const std::vector<TNode*>& DeadNodes() const { return deadNodes; }
     const std::vector<TNode*>& NewNodes() const { return newNodes; }
 
+    // Time spent in each phase of the steps so far, when profiling is on.
+    void EnableProfile(bool on) { profile.enabled = on; }
+    const StepProfile& Profile() const { return profile; }
+
+    // Bytes the world holds for its containers (not the nodes themselves).
+    std::size_t ContainerBytes() const;
+
   private:
-    static std::size_t Flat(const GridCell& c) {
-        return (static_cast<std::size_t>(c.ix) * kGridY + static_cast<std::size_t>(c.iy)) * kGridZ +
-               static_cast<std::size_t>(c.iz);
-    }
-    static bool InRange(const GridCell& c) {
-        return c.ix >= 0 && c.ix < kGridX && c.iy >= 0 && c.iy < kGridY && c.iz >= 0 && c.iz < kGridZ;
-    }
+    static bool InRange(const GridCell& c) { return SpatialGrid::InRange(c); }
+    void RepelNeighbours(TNode* node);
     void BuildActionOrder();
     void ApplyPendingInputs();
     void AdmitNewNodes();
@@ -109,12 +114,12 @@ class NodeManager final : public NodeWorld {
     void PlaceBetween(TNode* parent, TNode* child, const TNode* partner);
     void DestroyNodes();
 
-    std::map<std::int32_t, TNode*> nodeMap;
+    NodeTable nodeMap;
     std::vector<TNode*> newNodes;
     std::vector<TNode*> deadNodes;
     std::vector<TNode*> actionOrder;
-    std::vector<Cell> grid;
-    std::array<Cell*, 27> neighbourCells{};
+    SpatialGrid grid;
+    std::array<GridCell, 27> neighbourCells{};
     RefMapList links;
     std::array<std::int32_t, 3> gridOrigin{0, 0, 0};
     TNode* selectedNode = nullptr;
@@ -126,6 +131,7 @@ class NodeManager final : public NodeWorld {
     ActionOrderShuffler shuffler;          // scratch of the shuffle, reused every step
     std::vector<TNode*> partnerScratch;    // scratch of division
     std::vector<TNode*> candidateScratch;  // scratch of division
+    StepProfile profile;
 };
 
 }  // namespace qm

@@ -2,7 +2,10 @@
 // cell that holds its position and finds its neighbours in the 27 cells around it.
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
+#include <stdexcept>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
@@ -19,6 +22,70 @@ int AxisIndex(float p, int origin, int half) {
 }
 
 }  // namespace
+
+SpatialGrid::SpatialGrid() : columnOf(static_cast<std::size_t>(kGridX) * kGridY, kNoColumn) {}
+
+SpatialGrid::Header& SpatialGrid::HeaderOf(const GridCell& c) {
+    std::uint32_t& column = columnOf[ColumnIndex(c.ix, c.iy)];
+    if (column == kNoColumn) {
+        column = static_cast<std::uint32_t>(headers.size() / kGridZ);
+        headers.resize(headers.size() + kGridZ);
+    }
+    return headers[column * kGridZ + static_cast<std::size_t>(c.iz)];
+}
+
+std::uint32_t SpatialGrid::TakeBlock(std::uint32_t capacity) {
+    std::vector<std::uint32_t>& free = freeBlocks[static_cast<std::size_t>(std::countr_zero(capacity))];
+    if (!free.empty()) {
+        std::uint32_t begin = free.back();
+        free.pop_back();
+        return begin;
+    }
+    const std::size_t begin = pool.size();
+    if (begin + capacity > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("grid pool full");
+    pool.resize(begin + capacity, nullptr);
+    return static_cast<std::uint32_t>(begin);
+}
+
+void SpatialGrid::Append(const GridCell& c, TNode* node) {
+    Header& h = HeaderOf(c);
+    if (h.size == h.capacity) {
+        const std::uint32_t grown = h.capacity == 0 ? 4 : h.capacity * 2;
+        const std::uint32_t begin = TakeBlock(grown);
+        std::copy_n(pool.begin() + h.begin, h.size, pool.begin() + begin);
+        if (h.capacity) freeBlocks[static_cast<std::size_t>(std::countr_zero(h.capacity))].push_back(h.begin);
+        h.begin = begin;
+        h.capacity = grown;
+    }
+    pool[h.begin + h.size++] = node;
+}
+
+bool SpatialGrid::Remove(const GridCell& c, const TNode* node) {
+    if (columnOf[ColumnIndex(c.ix, c.iy)] == kNoColumn) return false;
+    Header& h = HeaderOf(c);
+    auto first = pool.begin() + h.begin;
+    auto last = first + h.size;
+    auto it = std::find(first, last, node);
+    if (it == last) return false;
+    std::copy(it + 1, last, it);
+    --h.size;
+    return true;
+}
+
+void SpatialGrid::Clear() {
+    std::fill(columnOf.begin(), columnOf.end(), kNoColumn);
+    headers = {};
+    pool = {};
+    for (auto& free : freeBlocks) free = {};
+}
+
+std::size_t SpatialGrid::Bytes() const {
+    std::size_t bytes = columnOf.capacity() * sizeof(std::uint32_t) + headers.capacity() * sizeof(Header) +
+                        pool.capacity() * sizeof(TNode*);
+    for (const auto& free : freeBlocks) bytes += free.capacity() * sizeof(std::uint32_t);
+    return bytes;
+}
 
 // A node pushed above the ceiling or into the floor can end a step outside
 // the box in y (the walls bring it back on its next turn); it is filed in the
@@ -45,7 +112,7 @@ void NodeManager::addToGrid(TNode* node, const GridCell& c) try {
             node->id, c.ix, c.iy, c.iz, static_cast<double>(node->pos.x), static_cast<double>(node->pos.y),
             static_cast<double>(node->pos.z))};
     }
-    grid[Flat(c)].push_back(node);
+    grid.Append(c, node);
 } catch (...) {
     RethrowSigned("addToGrid(TNode*,int,int,int)\n");
 }
@@ -56,13 +123,10 @@ void NodeManager::delFromGrid(TNode* node, const GridCell& c) try {
             FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
                          node->id, c.ix, c.iy, c.iz)};
     }
-    Cell& cell = grid[Flat(c)];
-    auto it = std::find(cell.begin(), cell.end(), node);
-    if (it == cell.end()) {
+    if (!grid.Remove(c, node)) {
         throw ErrorText{FormatString("ノードグリッド %d %d %dに Node ID: %d は見つかりません\n", c.ix, c.iy,
                                      c.iz, node->id)};
     }
-    cell.erase(it);
 } catch (...) {
     RethrowSigned("delFromGrid(TNode*,int,int,int)\n");
 }
@@ -86,7 +150,7 @@ int NodeManager::NeighbourCells(const TNode* node) {
         for (int b = c.iy - 1; b <= c.iy + 1; ++b) {
             for (int d = c.iz - 1; d <= c.iz + 1; ++d) {
                 GridCell n{a, b, d};
-                if (InRange(n)) neighbourCells[static_cast<std::size_t>(count++)] = &grid[Flat(n)];
+                if (InRange(n)) neighbourCells[static_cast<std::size_t>(count++)] = n;
             }
         }
     }

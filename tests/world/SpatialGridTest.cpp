@@ -24,6 +24,10 @@ class SpatialGridTest : public WorldFixture {
         probe.SetPos(x, y, z);
         return world.CellIndex(&probe);
     }
+    std::vector<TNode*> InCell(const GridCell& c) const {
+        NodeManager::Cell cell = world.CellAt(c);
+        return {cell.begin(), cell.end()};
+    }
     TNode probe{nullptr};
 };
 
@@ -115,7 +119,7 @@ TEST_F(SpatialGridTest, RemovingFailsWithIdThenIndexesOrIndexesThenId) {
                   "100 )\n",
                   id));
     // None of this changed the grid.
-    EXPECT_EQ(world.CellAt({100, 5, 100}), std::vector<TNode*>{node});
+    EXPECT_EQ(InCell({100, 5, 100}), std::vector<TNode*>{node});
     EXPECT_EQ(CountInGrid(node), 1);
 }
 
@@ -123,9 +127,9 @@ TEST_F(SpatialGridTest, RemovingOneNodeKeepsTheOthersInTheirOrder) {
     TNode* a = Place(1.0f, 1.0f, 1.0f);
     TNode* b = Place(2.0f, 1.0f, 1.0f);
     TNode* c = Place(3.0f, 1.0f, 1.0f);
-    EXPECT_EQ(world.CellAt({100, 5, 100}), (std::vector<TNode*>{a, b, c}));
+    EXPECT_EQ(InCell({100, 5, 100}), (std::vector<TNode*>{a, b, c}));
     world.delFromGrid(b);
-    EXPECT_EQ(world.CellAt({100, 5, 100}), (std::vector<TNode*>{a, c}));
+    EXPECT_EQ(InCell({100, 5, 100}), (std::vector<TNode*>{a, c}));
 }
 
 TEST_F(SpatialGridTest, TheNeighbourBlockIsTwentySevenCellsInsideAndFewerAtTheEdges) {
@@ -141,20 +145,19 @@ TEST_F(SpatialGridTest, TheNeighbourBlockIsTwentySevenCellsInsideAndFewerAtTheEd
         int count = world.NeighbourCells(&probe);
         EXPECT_EQ(count, c.count) << c.at.x << " " << c.at.y << " " << c.at.z;
         // x outermost, z innermost, skipping cells outside the grid.
-        std::vector<const NodeManager::Cell*> expected;
+        std::vector<GridCell> expected;
         for (int a = own.ix - 1; a <= own.ix + 1; ++a) {
             for (int b = own.iy - 1; b <= own.iy + 1; ++b) {
                 for (int d = own.iz - 1; d <= own.iz + 1; ++d) {
                     if (a >= 0 && a < kGridX && b >= 0 && b < kGridY && d >= 0 && d < kGridZ) {
-                        expected.push_back(&world.CellAt({a, b, d}));
+                        expected.push_back({a, b, d});
                     }
                 }
             }
         }
-        std::vector<const NodeManager::Cell*> got(world.NeighbourBuffer().begin(),
-                                                  world.NeighbourBuffer().begin() + count);
+        std::vector<GridCell> got(world.NeighbourBuffer().begin(), world.NeighbourBuffer().begin() + count);
         EXPECT_EQ(got, expected);
-        EXPECT_NE(std::find(got.begin(), got.end(), &world.CellAt(own)), got.end());
+        EXPECT_NE(std::find(got.begin(), got.end(), own), got.end());
     }
 }
 
@@ -178,7 +181,7 @@ TEST_F(SpatialGridTest, ReseedingTheWorldEmptiesEveryCell) {
     EXPECT_TRUE(world.CellAt({120, 5, 120}).empty());
     EXPECT_TRUE(world.CellAt({40, 1, 101}).empty());
     TNode* seed = world.NodeMap().begin()->second;
-    EXPECT_EQ(world.CellAt({100, 5, 100}), std::vector<TNode*>{seed});
+    EXPECT_EQ(InCell({100, 5, 100}), std::vector<TNode*>{seed});
 }
 
 // A program that makes its link length not a number: its springs then give
