@@ -39,6 +39,9 @@ inline constexpr float maxVelocity = 20.0f;
 // A node closer to the goal than this (world units) has reached it.
 inline constexpr float goalRadius = 2.0f;
 
+// std::tanh, remembered for the last arguments seen (bit-identical results).
+double MemoTanh(double x);
+
 // The parameter slot a program value names: trunc(clamp(tanh x, 0, 1) * 9).
 // NaN selects slot 0.
 int SlotIndex(double x);

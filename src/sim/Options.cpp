@@ -57,6 +57,9 @@ struct CommandLine {
                "put the goal there instead of 0,-25,250")
             ->type_name("X,Y,Z");
         run->add_flag("--quiet", o.quiet, "no progress bar");
+        run->add_flag(
+            "--profile", o.profile,
+            "time each phase of the steps; print phase, total ms and share on standard error at the end");
         for (CLI::App* command : {compile, dump, run}) command->set_help_flag();
     }
 

@@ -22,6 +22,7 @@ struct Options {
     std::string logFile = "error.lot.txt";
     std::optional<Vector3> goal;
     bool quiet = false;
+    bool profile = false;  // print where the time of the steps went
 };
 
 // Parses argv (without the program name); throws UsageError on a bad command line.

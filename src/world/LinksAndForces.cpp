@@ -1,6 +1,8 @@
 // Links between nodes, what travels along them, one node's turn, and the
 // forces of a step: springs, repulsion between unlinked neighbours, gravity and drag.
 
+#include <cmath>
+
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "node/RefMapList.h"
@@ -94,34 +96,81 @@ void NodeManager::IntNodeRepForce(TNode* a, TNode* b) try {
     RethrowReplaced("IntNodeRepForce\n");
 }
 
-void NodeManager::nodeInteraction(TNode* node) try { RepelNeighbours(node); } catch (...) {
+void NodeManager::nodeInteraction(TNode* node) try {
+    if (inNodeLoop) {
+        RepelNeighboursBatched(node, CellIndex(node));
+    } else {
+        RepelNeighboursPlain(node);
+    }
+} catch (...) {
     RethrowSigned(FormatString("NodeManager::nodeInteraction Node ID: %d\n", node->id));
 }
 
-// For every node q of the 27 cells around `node`, in their order, that is not
-// `node` and not linked to it: IntNodeRepForce(node, q). This is the hot loop
-// of a step, so the pair test is the scan of node's own few partners, the
-// identity test compares addresses (one node per id), and node's force is
-// summed in a local in the same order instead of in memory that every q might
-// alias. Nothing here can throw, so the signature wrappers of isLink and
-// IntNodeRepForce have nothing to catch. The test of this loop compares it
-// with the plain calls.
-void NodeManager::RepelNeighbours(TNode* node) {
-    const GridCell c = CellIndex(node);
-    const Vector3 p = node->pos;
+// Every node q of the 27 cells around `node`, in their order, that is not
+// `node` and not linked to it: IntNodeRepForce(node, q).
+void NodeManager::RepelNeighboursPlain(TNode* node) {
+    int count = NeighbourCells(node);
+    for (int i = 0; i < count; ++i) {
+        for (const GridEntry& e : grid.At(neighbourCells[static_cast<std::size_t>(i)])) {
+            TNode* q = e.node;
+            if (q->id != node->id && !isLink(node, q)) IntNodeRepForce(node, q);
+        }
+    }
+}
+
+// The same as RepelNeighboursPlain, as the hot loop of a step: on the grid's
+// copies of positions and forces (contiguous cell by cell, where the nodes
+// themselves lie anywhere in memory). The pair test is the scan of node's own
+// few partners, the identity test compares addresses (one node per id). The
+// neighbours are gathered in batches: the forces of a batch are computed in
+// one loop without branches (each lane the same float and double operations
+// as IntNodeRepForce, so the compiler may do several at once), then added in
+// the neighbours' order, node's own force summed in a local. Nothing here can
+// throw, so the signature wrappers of isLink and IntNodeRepForce have nothing
+// to catch. NeighbourLoopTest compares the two.
+void NodeManager::RepelNeighboursBatched(TNode* node, const GridCell& c) {
+    RepulsionBatch& b = repulsion;
+    b.px = node->pos.x;
+    b.py = node->pos.y;
+    b.pz = node->pos.z;
     Vector3 own = node->force;
-    grid.ForEachNeighbour(c, [&](TNode* q) {
-        if (q == node || RefMapList::Linked(node, q)) return;
-        const Vector3 d = q->pos - p;
-        const float length = Vec3Length(d);
-        if (length == 0.0f) return;
-        const Vector3 u{d.x / length, d.y / length, d.z / length};  // Vec3Normalize(d)
-        const double s = kRepulsion / length;
-        const Vector3 f = u * static_cast<float>(s);
-        q->force += f;
-        own += -f;
+    int n = 0;
+    auto flush = [&] {
+        b.Compute(n);
+        for (int i = 0; i < n; ++i) {
+            if (b.length[i] == 0.0f) continue;  // two nodes at one place push nothing
+            GridEntry& q = *b.q[i];
+            q.fx += b.fx[i];
+            q.fy += b.fy[i];
+            q.fz += b.fz[i];
+            own += -Vector3{b.fx[i], b.fy[i], b.fz[i]};
+        }
+        n = 0;
+    };
+    grid.ForEachNeighbour(c, [&](GridEntry& e) {
+        if (e.node == node || RefMapList::Linked(node, e.node)) return;
+        b.q[n] = &e;
+        b.x[n] = e.x;
+        b.y[n] = e.y;
+        b.z[n] = e.z;
+        if (++n == RepulsionBatch::kSize) flush();
     });
+    flush();
     node->force = own;
+}
+
+void RepulsionBatch::Compute(int n) {
+    for (int i = 0; i < n; ++i) {
+        const float dx = x[i] - px;
+        const float dy = y[i] - py;
+        const float dz = z[i] - pz;
+        const float l = std::sqrt(dx * dx + dy * dy + dz * dz);  // Vec3Length
+        const float s = static_cast<float>(kRepulsion / static_cast<double>(l));
+        fx[i] = dx / l * s;  // Vec3Normalize, then times s
+        fy[i] = dy / l * s;
+        fz[i] = dz / l * s;
+        length[i] = l;
+    }
 }
 
 void NodeManager::spaceAffection(TNode* node) try {

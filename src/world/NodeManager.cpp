@@ -90,10 +90,12 @@ void NodeManager::NodeAction() try {
     BuildActionOrder();
     profile.Lap(StepPhase::Order, since);
     Vector3 sum;
+    EnterNodeLoop();
     for (TNode* node : actionOrder) {
         // Killed with the mouse since the last step: it waits in deadNodes,
         // out of the grid and unlinked, and takes no turn.
         if (node->dying) continue;
+        TakeTurn(node);
         nodeAction(node);
         profile.Lap(StepPhase::Genes, since);
         std::int32_t request = node->GetRequest();
@@ -116,6 +118,7 @@ void NodeManager::NodeAction() try {
         sum += node->pos;
         profile.Lap(StepPhase::Motion, since);
     }
+    LeaveNodeLoop();
     // The divisor still counts the nodes that died in this step and not the
     // children born in it. An empty world keeps its last centroid instead of
     // dividing by zero.
@@ -129,12 +132,53 @@ void NodeManager::NodeAction() try {
     ApplyPendingInputs();
     profile.Lap(StepPhase::Inputs, since);
 } catch (...) {
+    LeaveNodeLoop();
     RethrowSigned("NodeManager::NodeAction; \n");
+}
+
+// During the node loop the grid's copies of the forces are the ones that
+// count: the neighbour loop adds to them. A node's own force comes back to it
+// when its turn starts, and its copies are brought up to date whenever it
+// moves (MoveInGrid) and when the loop ends. Between steps the nodes' own
+// fields count; the loop starts by copying them into the grid.
+void NodeManager::EnterNodeLoop() {
+    turnNode = nullptr;
+    if (neighbourLoop != NeighbourLoop::Batched) return;
+    grid.ForEachEntry([](GridEntry& e) { e = EntryOf(e.node); });
+    inNodeLoop = true;
+}
+
+void NodeManager::TakeTurn(TNode* node) {
+    turnNode = node;
+    if (!inNodeLoop) return;
+    // A position that is not finite has no cell; the error comes where the
+    // step first files or searches by it, as it always did.
+    if (!IsFinite(node->pos)) return;
+    const GridCell c{AxisIndex(node->pos.x, gridOrigin[0], kBoxHalfX),
+                     std::clamp(AxisIndex(node->pos.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
+                     AxisIndex(node->pos.z, gridOrigin[2], kBoxHalfZ)};
+    if (!InRange(c)) return;
+    if (const GridEntry* e = grid.Find(c, node)) node->force = {e->fx, e->fy, e->fz};
+}
+
+void NodeManager::LeaveNodeLoop() {
+    if (!inNodeLoop) return;
+    inNodeLoop = false;
+    // The node whose turn an error cut short holds its own force.
+    TNode* keep = turnNode;
+    grid.ForEachEntry([keep](const GridEntry& e) {
+        if (e.node != keep) e.node->force = {e.fx, e.fy, e.fz};
+    });
 }
 
 void NodeManager::MoveInGrid(TNode* node, const GridCell& before) {
     GridCell after = CellIndex(node);
-    if (after == before) return;
+    if (after == before) {
+        if (inNodeLoop && InRange(after)) {
+            if (GridEntry* e = grid.Find(after, node)) *e = EntryOf(node);
+        }
+        return;
+    }
     delFromGrid(node, before);
     addToGrid(node, after);
 }
@@ -198,6 +242,12 @@ void NodeManager::PickNode(const Vector3& origin, const Vector3& direction, int 
     } else if (key == kKillKey) {
         dead(picked);
     }
+}
+
+std::vector<TNode*> NodeManager::CellAt(const GridCell& cell) const {
+    std::vector<TNode*> nodes;
+    for (const GridEntry& e : grid.At(cell)) nodes.push_back(e.node);
+    return nodes;
 }
 
 std::size_t NodeManager::ContainerBytes() const {

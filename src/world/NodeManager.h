@@ -2,6 +2,7 @@
 // One simulated world: its nodes, their links and the spatial grid that finds
 // near neighbours. Action() advances it by one step.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -21,9 +22,27 @@ namespace qm {
 class Device;
 class Unit;
 
+// Scratch of the neighbour loop: one batch of neighbours with their
+// positions, and the forces computed for them (RepelNeighbours).
+struct RepulsionBatch {
+    static constexpr int kSize = 64;
+    void Compute(int n);
+    float px = 0.0f, py = 0.0f, pz = 0.0f;
+    alignas(64) float x[kSize], y[kSize], z[kSize];
+    alignas(64) float fx[kSize], fy[kSize], fz[kSize], length[kSize];
+    GridEntry* q[kSize];
+};
+
 class NodeManager final : public NodeWorld {
   public:
-    using Cell = SpatialGrid::Cell;
+    using Cell = std::vector<TNode*>;
+
+    // How the node loop finds each node's unlinked neighbours: Batched is the
+    // step's own loop over the grid's copies of positions and forces; Plain
+    // calls NeighbourCells, isLink and IntNodeRepForce for every pair, as
+    // written. Both give the same bits; tests compare them.
+    enum class NeighbourLoop { Batched, Plain };
+    void SetNeighbourLoop(NeighbourLoop loop) { neighbourLoop = loop; }
 
     NodeManager();
     ~NodeManager();
@@ -70,12 +89,23 @@ class NodeManager final : public NodeWorld {
     void React(TNode* node);
 
     // Spatial grid (SpatialGrid.cpp).
-    GridCell CellIndex(const TNode* node) const;
+    // A node pushed above the ceiling or into the floor can end a step outside
+    // the box in y (the walls bring it back on its next turn); it is filed in
+    // the top or bottom layer meanwhile. x and z have no such case: the side
+    // walls cancel the force that could carry a node through them.
+    GridCell CellIndex(const TNode* node) const {
+        const Vector3& p = node->pos;
+        if (!IsFinite(p)) ThrowNotFinite(node);
+        return {AxisIndex(p.x, gridOrigin[0], kBoxHalfX),
+                std::clamp(AxisIndex(p.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
+                AxisIndex(p.z, gridOrigin[2], kBoxHalfZ)};
+    }
     void addToGrid(TNode* node, const GridCell& cell);
     void delFromGrid(TNode* node, const GridCell& cell);
     void delFromGrid(TNode* node);
     int NeighbourCells(const TNode* node);
-    Cell CellAt(const GridCell& cell) const { return grid.At(cell); }
+    // The nodes filed in a cell, in their order.
+    Cell CellAt(const GridCell& cell) const;
     // The cells NeighbourCells found, in the order the neighbour loop visits them.
     const std::array<GridCell, 27>& NeighbourBuffer() const { return neighbourCells; }
 
@@ -102,7 +132,15 @@ class NodeManager final : public NodeWorld {
 
   private:
     static bool InRange(const GridCell& c) { return SpatialGrid::InRange(c); }
-    void RepelNeighbours(TNode* node);
+    [[noreturn]] static void ThrowNotFinite(const TNode* node);
+    void RepelNeighboursBatched(TNode* node, const GridCell& c);
+    void RepelNeighboursPlain(TNode* node);
+    void EnterNodeLoop();
+    void TakeTurn(TNode* node);
+    void LeaveNodeLoop();
+    static GridEntry EntryOf(TNode* node) {
+        return {node, node->pos.x, node->pos.y, node->pos.z, node->force.x, node->force.y, node->force.z};
+    }
     void BuildActionOrder();
     void ApplyPendingInputs();
     void AdmitNewNodes();
@@ -132,6 +170,10 @@ class NodeManager final : public NodeWorld {
     std::vector<TNode*> partnerScratch;    // scratch of division
     std::vector<TNode*> candidateScratch;  // scratch of division
     StepProfile profile;
+    RepulsionBatch repulsion;
+    NeighbourLoop neighbourLoop = NeighbourLoop::Batched;
+    bool inNodeLoop = false;    // the grid's copies of the forces count (see EnterNodeLoop)
+    TNode* turnNode = nullptr;  // whose turn it is in the node loop
 };
 
 }  // namespace qm

@@ -12,16 +12,6 @@
 #include "world/NodeManager.h"
 
 namespace qm {
-namespace {
-
-// trunc((p - (origin - half)) * 0.2). Far-out values are pinned well outside
-// the grid first, so the conversion to int is always defined and still out of range.
-int AxisIndex(float p, int origin, int half) {
-    double scaled = (p - static_cast<float>(origin - half)) * kCellScale;
-    return static_cast<int>(std::clamp(scaled, -1.0e6, 1.0e6));
-}
-
-}  // namespace
 
 SpatialGrid::SpatialGrid() : columnOf(static_cast<std::size_t>(kGridX) * kGridY, kNoColumn) {}
 
@@ -30,7 +20,11 @@ SpatialGrid::Header& SpatialGrid::HeaderOf(const GridCell& c) {
     if (column == kNoColumn) {
         column = static_cast<std::uint32_t>(headers.size() / kGridZ);
         headers.resize(headers.size() + kGridZ);
+        span.emplace_back();
     }
+    ZSpan& z = span[column];
+    z.low = std::min(z.low, c.iz);
+    z.high = std::max(z.high, c.iz);
     return headers[column * kGridZ + static_cast<std::size_t>(c.iz)];
 }
 
@@ -44,11 +38,11 @@ std::uint32_t SpatialGrid::TakeBlock(std::uint32_t capacity) {
     const std::size_t begin = pool.size();
     if (begin + capacity > std::numeric_limits<std::uint32_t>::max())
         throw std::length_error("grid pool full");
-    pool.resize(begin + capacity, nullptr);
+    pool.resize(begin + capacity);
     return static_cast<std::uint32_t>(begin);
 }
 
-void SpatialGrid::Append(const GridCell& c, TNode* node) {
+void SpatialGrid::Append(const GridCell& c, const GridEntry& entry) {
     Header& h = HeaderOf(c);
     if (h.size == h.capacity) {
         const std::uint32_t grown = h.capacity == 0 ? 4 : h.capacity * 2;
@@ -58,7 +52,7 @@ void SpatialGrid::Append(const GridCell& c, TNode* node) {
         h.begin = begin;
         h.capacity = grown;
     }
-    pool[h.begin + h.size++] = node;
+    pool[h.begin + h.size++] = entry;
 }
 
 bool SpatialGrid::Remove(const GridCell& c, const TNode* node) {
@@ -66,7 +60,7 @@ bool SpatialGrid::Remove(const GridCell& c, const TNode* node) {
     Header& h = HeaderOf(c);
     auto first = pool.begin() + h.begin;
     auto last = first + h.size;
-    auto it = std::find(first, last, node);
+    auto it = std::find_if(first, last, [node](const GridEntry& e) { return e.node == node; });
     if (it == last) return false;
     std::copy(it + 1, last, it);
     --h.size;
@@ -76,33 +70,23 @@ bool SpatialGrid::Remove(const GridCell& c, const TNode* node) {
 void SpatialGrid::Clear() {
     std::fill(columnOf.begin(), columnOf.end(), kNoColumn);
     headers = {};
+    span = {};
     pool = {};
     for (auto& free : freeBlocks) free = {};
 }
 
 std::size_t SpatialGrid::Bytes() const {
     std::size_t bytes = columnOf.capacity() * sizeof(std::uint32_t) + headers.capacity() * sizeof(Header) +
-                        pool.capacity() * sizeof(TNode*);
+                        span.capacity() * sizeof(ZSpan) + pool.capacity() * sizeof(GridEntry);
     for (const auto& free : freeBlocks) bytes += free.capacity() * sizeof(std::uint32_t);
     return bytes;
 }
 
-// A node pushed above the ceiling or into the floor can end a step outside
-// the box in y (the walls bring it back on its next turn); it is filed in the
-// top or bottom layer meanwhile. x and z have no such case: the side walls
-// cancel the force that could carry a node through them.
-GridCell NodeManager::CellIndex(const TNode* node) const {
+void NodeManager::ThrowNotFinite(const TNode* node) {
     const Vector3& p = node->pos;
-    if (!IsFinite(p)) {
-        throw ErrorText{FormatString(
-            "Node ID: %d has left the world: its position ( %lf, %lf, %lf ) is not finite\n", node->id,
-            static_cast<double>(p.x), static_cast<double>(p.y), static_cast<double>(p.z))};
-    }
-    GridCell c;
-    c.ix = AxisIndex(p.x, gridOrigin[0], kBoxHalfX);
-    c.iy = std::clamp(AxisIndex(p.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1);
-    c.iz = AxisIndex(p.z, gridOrigin[2], kBoxHalfZ);
-    return c;
+    throw ErrorText{
+        FormatString("Node ID: %d has left the world: its position ( %lf, %lf, %lf ) is not finite\n",
+                     node->id, static_cast<double>(p.x), static_cast<double>(p.y), static_cast<double>(p.z))};
 }
 
 void NodeManager::addToGrid(TNode* node, const GridCell& c) try {
@@ -112,7 +96,7 @@ void NodeManager::addToGrid(TNode* node, const GridCell& c) try {
             node->id, c.ix, c.iy, c.iz, static_cast<double>(node->pos.x), static_cast<double>(node->pos.y),
             static_cast<double>(node->pos.z))};
     }
-    grid.Append(c, node);
+    grid.Append(c, EntryOf(node));
 } catch (...) {
     RethrowSigned("addToGrid(TNode*,int,int,int)\n");
 }

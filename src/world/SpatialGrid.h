@@ -1,6 +1,7 @@
 #pragma once
 // The world box and the fixed grid of cells over it that finds near neighbours.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -22,11 +23,29 @@ inline constexpr int kGridX = 200;
 inline constexpr int kGridY = 10;
 inline constexpr int kGridZ = 200;
 
+// trunc((p - (origin - half)) * 0.2). Far-out values are pinned well outside
+// the grid first, so the conversion to int is always defined and still out of range.
+inline int AxisIndex(float p, int origin, int half) {
+    double scaled = (p - static_cast<float>(origin - half)) * kCellScale;
+    return static_cast<int>(std::clamp(scaled, -1.0e6, 1.0e6));
+}
+
 // A cell by its indices along x, y and z.
 struct GridCell {
     int ix = 0, iy = 0, iz = 0;
     friend constexpr bool operator==(const GridCell&, const GridCell&) = default;
 };
+
+// One node filed in a cell, with a copy of its position and force. The
+// neighbour loop of a step reads positions and adds forces here, in memory
+// that runs contiguously cell by cell, instead of in each neighbour's node;
+// the world keeps the copies and the nodes in step (NodeManager::NodeAction).
+struct GridEntry {
+    TNode* node;
+    float x, y, z;     // the node's position
+    float fx, fy, fz;  // the node's force
+};
+static_assert(sizeof(GridEntry) == 32, "two entries to a cache line");
 
 // The cells of the grid, each a list of nodes in the order they were filed
 // (the order decides in which order forces are summed, so it is kept exactly:
@@ -36,12 +55,12 @@ struct GridCell {
 // start empty (an empty grid costs 8 kB instead of 400,000 vectors, 9.6 MB);
 // a column gets its cell headers when a node first enters it, and the
 // entries of every cell live in one shared pool in blocks of 4, 8, 16, ...
-// slots, a block given back to its size's free list when a cell outgrows it.
-// The cells along z of one column are neighbours in the header array, so the
-// 27 cells around a node are 9 runs of 3 headers.
+// entries, a block given back to its size's free list when a cell outgrows
+// it. The cells along z of one column are neighbours in the header array, so
+// the 27 cells around a node are 9 runs of 3 headers.
 class SpatialGrid {
   public:
-    using Cell = std::span<TNode* const>;
+    using Cell = std::span<const GridEntry>;
 
     SpatialGrid();
 
@@ -56,16 +75,39 @@ class SpatialGrid {
         const Header& h = headers[column * kGridZ + static_cast<std::size_t>(c.iz)];
         return {pool.data() + h.begin, h.size};
     }
-    void Append(const GridCell& c, TNode* node);
-    // Takes the first entry `node` out of the cell; false if it is not there.
+    void Append(const GridCell& c, const GridEntry& entry);
+    // Takes the first entry of `node` out of the cell; false if it is not there.
     bool Remove(const GridCell& c, const TNode* node);
+    // The entry of `node` in the cell, or null.
+    GridEntry* Find(const GridCell& c, const TNode* node) {
+        const std::uint32_t column = columnOf[ColumnIndex(c.ix, c.iy)];
+        if (column == kNoColumn) return nullptr;
+        const Header& h = headers[column * kGridZ + static_cast<std::size_t>(c.iz)];
+        GridEntry* e = pool.data() + h.begin;
+        for (std::uint32_t i = 0; i < h.size; ++i) {
+            if (e[i].node == node) return &e[i];
+        }
+        return nullptr;
+    }
     // Empties every cell and gives back all storage.
     void Clear();
 
-    // Calls visit(node) for every node in the up to 27 cells around `c`, cell
+    // Calls visit(entry) for every entry of every cell in use.
+    template <class Visit>
+    void ForEachEntry(Visit&& visit) {
+        for (std::size_t column = 0; column < span.size(); ++column) {
+            const Header* h = &headers[column * kGridZ];
+            for (int d = span[column].low; d <= span[column].high; ++d) {
+                GridEntry* e = pool.data() + h[d].begin;
+                for (std::uint32_t i = 0, n = h[d].size; i < n; ++i) visit(e[i]);
+            }
+        }
+    }
+
+    // Calls visit(entry) for every entry of the up to 27 cells around `c`, cell
     // by cell (x, then y, then z, each from low to high), each cell in its order.
     template <class Visit>
-    void ForEachNeighbour(const GridCell& c, Visit&& visit) const {
+    void ForEachNeighbour(const GridCell& c, Visit&& visit) {
         for (int a = c.ix - 1; a <= c.ix + 1; ++a) {
             if (a < 0 || a >= kGridX) continue;
             for (int b = c.iy - 1; b <= c.iy + 1; ++b) {
@@ -76,7 +118,7 @@ class SpatialGrid {
                 const int from = c.iz > 0 ? c.iz - 1 : 0;
                 const int to = c.iz + 1 < kGridZ ? c.iz + 1 : kGridZ - 1;
                 for (int d = from; d <= to; ++d) {
-                    TNode* const* entry = pool.data() + h[d].begin;
+                    GridEntry* entry = pool.data() + h[d].begin;
                     for (std::uint32_t i = 0, n = h[d].size; i < n; ++i) visit(entry[i]);
                 }
             }
@@ -103,7 +145,11 @@ class SpatialGrid {
 
     std::vector<std::uint32_t> columnOf;  // kGridX * kGridY entries: column number or kNoColumn
     std::vector<Header> headers;          // kGridZ headers per column in use
-    std::vector<TNode*> pool;             // the entries of every cell
+    struct ZSpan {
+        int low = kGridZ, high = -1;
+    };
+    std::vector<ZSpan> span;      // per column in use: the cells along z that were ever used
+    std::vector<GridEntry> pool;  // the entries of every cell
     std::array<std::vector<std::uint32_t>, kSizeClasses> freeBlocks;  // by log2 of the capacity
 };
 
