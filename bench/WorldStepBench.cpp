@@ -1,4 +1,5 @@
-// One world step of a lattice world of 10 to 1,000,000 nodes, and of the crowd
+// One world step of a lattice world of 10 to 1,000,000 nodes, the first steps
+// of such lattices at the same density, and the crowd
 // users grow (one node that divides every 100 steps, timed from 16,384 nodes
 // to 32,768). The number of steps is fixed per scene, so the state after them,
 // and its hash, is the same in every run: a change of the hash means a change
@@ -38,6 +39,36 @@ void BM_WorldStep(benchmark::State& state) {
     SetDebugSink(nullptr);
 }
 
+// The first three steps of a freshly seeded lattice, again and again: every
+// size is timed at the same density, where BM_WorldStep's small worlds have
+// spread out over their thousands of steps (the pairs_per_node counter shows
+// it). The per-node cost of this one is what stays flat or not.
+void BM_LatticeFirstSteps(benchmark::State& state) {
+    SetDebugSink([](std::string_view) {});
+    auto gene = scene::LatticeGene();
+    const int count = static_cast<int>(state.range(0));
+    std::unique_ptr<NodeManager> world;
+    double pairs = 0.0;
+    int step = 3;
+    for (auto _ : state) {
+        if (step == 3) {
+            state.PauseTiming();
+            world.reset();
+            world = std::make_unique<NodeManager>();
+            scene::SeedLattice(*world, *gene, count);
+            pairs += scene::NeighbourPairsPerNode(*world);
+            Seed(1);
+            step = 0;
+            state.ResumeTiming();
+        }
+        world->Action();
+        ++step;
+    }
+    Report(state, *world, state.iterations() * count);
+    state.counters["pairs_per_node"] = pairs / static_cast<double>((state.iterations() + 2) / 3);
+    SetDebugSink(nullptr);
+}
+
 // Grown untimed to step 1400 (16,384 nodes), then 100 steps timed; in the
 // last of them every node divides.
 void BM_CrowdStep(benchmark::State& state) {
@@ -61,6 +92,10 @@ BENCHMARK(BM_WorldStep)->Arg(1000)->Iterations(400)->Unit(benchmark::kMicrosecon
 BENCHMARK(BM_WorldStep)->Arg(10000)->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WorldStep)->Arg(100000)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WorldStep)->Arg(1000000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LatticeFirstSteps)->Arg(1000)->Iterations(1500)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LatticeFirstSteps)->Arg(10000)->Iterations(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LatticeFirstSteps)->Arg(100000)->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LatticeFirstSteps)->Arg(1000000)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CrowdStep)->Arg(1400)->Iterations(100)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -138,6 +138,8 @@ class NodeManager final : public NodeWorld {
     void EnterNodeLoop();
     void TakeTurn(TNode* node);
     void LeaveNodeLoop();
+    static void PrefetchNode(const TNode* node);
+    void PrefetchCells(const TNode* node);
     static GridEntry EntryOf(TNode* node) {
         return {node, node->pos.x, node->pos.y, node->pos.z, node->force.x, node->force.y, node->force.z};
     }

@@ -234,5 +234,37 @@ TEST(RefMapListModelTest, BothViewsAgreeWithTheModelAfterEveryChange) {
     }
 }
 
+// Nodes that lose all their links leave the id-ordered list (in batches,
+// once they are many); linking them again puts them back in their place.
+TEST(RefMapListModelTest, NodesThatLoseTheirLinksLeaveAndComeBackInIdOrder) {
+    constexpr int kNodes = 400;
+    std::vector<std::unique_ptr<TNode>> owned;
+    for (int i = 0; i < kNodes; ++i) owned.push_back(std::make_unique<TNode>(nullptr));
+    auto n = [&](int i) { return owned[static_cast<std::size_t>(i)].get(); };
+    RefMapList links;
+    for (int i = 0; i + 1 < kNodes; i += 2) links.Insert(n(i), n(i + 1));
+    // Three pairs in four unlinked (150): past half the list, a compaction.
+    for (int i = 0; i + 1 < kNodes; i += 2) {
+        if ((i / 2) % 4 != 3) links.Delete(n(i));
+    }
+    // One in three of those linked again, the last first and named the other way round.
+    for (int i = kNodes - 2; i >= 0; i -= 2) {
+        if ((i / 2) % 4 == 0) links.Insert(n(i + 1), n(i));
+    }
+    std::vector<std::pair<int, int>> want;
+    for (int i = 0; i + 1 < kNodes; i += 2) {
+        if ((i / 2) % 4 == 3 || (i / 2) % 4 == 0) want.emplace_back(i, i + 1);
+    }
+    std::vector<std::pair<int, int>> got;
+    for (const auto& [pair, one] : links.Pairs())
+        got.emplace_back(pair.first->id - n(0)->id, pair.second->id - n(0)->id);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(links.Size(), want.size());
+    std::size_t live = 0;
+    for (const RefMapList::Member& m : links.Members()) live += m.node ? 1 : 0;
+    EXPECT_EQ(live, 2 * want.size());
+    EXPECT_LT(links.Members().size(), static_cast<std::size_t>(kNodes));  // the empty entries were dropped
+}
+
 }  // namespace
 }  // namespace qm

@@ -132,6 +132,34 @@ TEST_F(SpatialGridTest, RemovingOneNodeKeepsTheOthersInTheirOrder) {
     EXPECT_EQ(InCell({100, 5, 100}), (std::vector<TNode*>{a, c}));
 }
 
+// Cells grow through blocks of 4, 8, 16 entries and give them back; whatever
+// the cells around them do, every cell keeps its nodes in the order filed.
+TEST_F(SpatialGridTest, CellsKeepTheirOrderAsTheirStorageGrowsAndIsReused) {
+    std::vector<std::vector<TNode*>> filed(3);
+    const GridCell cells[3] = {{100, 5, 100}, {100, 5, 101}, {101, 5, 100}};
+    for (int i = 0; i < 60; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i % 3 == 0 ? 0 : (i % 3 == 1 ? 1 : 2));
+        TNode* node = Place(1.0f + 5.0f * static_cast<float>(cells[k].ix - 100), 1.0f,
+                            1.0f + 5.0f * static_cast<float>(cells[k].iz - 100));
+        filed[k].push_back(node);
+        if (i % 7 == 6) {  // take out an early one now and then
+            auto& list = filed[(k + 1) % 3];
+            if (list.size() > 2) {
+                world.delFromGrid(list[1]);
+                list.erase(list.begin() + 1);
+            }
+        }
+    }
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(InCell(cells[k]), filed[k]) << "cell " << k;
+}
+
+TEST_F(SpatialGridTest, AnEmptyWorldHoldsWellUnderAMegabyte) {
+    NodeManager empty;
+    EXPECT_LT(empty.ContainerBytes(), 64u * 1024u);
+    world.initContainer();
+    EXPECT_LT(world.ContainerBytes(), 64u * 1024u);
+}
+
 TEST_F(SpatialGridTest, TheNeighbourBlockIsTwentySevenCellsInsideAndFewerAtTheEdges) {
     struct Case {
         Vector3 at;
