@@ -3,7 +3,8 @@
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests, the checks and the window need.
+# Debian packages the build, the tests, the checks, the window and the plot of
+# the benchmark report (scripts/plot-cost-curve) need.
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -12,6 +13,7 @@ QM_PACKAGES=(
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
     clang-format clang-tidy
     libcli11-dev
+    python3-matplotlib
 )
 
 qm_install_packages() {
