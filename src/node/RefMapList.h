@@ -103,7 +103,7 @@ class RefMapList {
     std::size_t PartnerEntries() const { return 2 * linkCount; }
     // Bytes of the registry's own storage (the partner lists live in the nodes).
     std::size_t Bytes() const {
-        return members.capacity() * sizeof(Member) + scratch.capacity() * sizeof(TNode*);
+        return members.capacity() * sizeof(Member) + scratch.capacity() * sizeof(std::uintptr_t);
     }
 
     // The partner of `a` with the smallest id above `after`, or null.

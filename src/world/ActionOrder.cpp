@@ -79,7 +79,8 @@ void ActionOrderShuffler::Shuffle(std::vector<TNode*>& order) {
     std::size_t k = 0;
     for (int w = 0; w < wordCount; ++w) {
         for (std::uint64_t bits = occupied[static_cast<std::size_t>(w)]; bits != 0; bits &= bits - 1) {
-            order[k++] = slots[static_cast<std::size_t>(w * 64 + std::countr_zero(bits))];
+            order[k++] =
+                slots[static_cast<std::size_t>(w) * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
         }
     }
 }

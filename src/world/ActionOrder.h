@@ -20,7 +20,7 @@ class ActionOrderShuffler {
   public:
     void Shuffle(std::vector<TNode*>& order);
     std::size_t Bytes() const {
-        return slots.capacity() * sizeof(TNode*) + occupied.capacity() * sizeof(std::uint64_t) +
+        return slots.capacity() * sizeof(std::uintptr_t) + occupied.capacity() * sizeof(std::uint64_t) +
                tree.capacity() * sizeof(int);
     }
 

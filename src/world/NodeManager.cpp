@@ -272,11 +272,10 @@ std::vector<TNode*> NodeManager::CellAt(const GridCell& cell) const {
 }
 
 std::size_t NodeManager::ContainerBytes() const {
-    return sizeof(*this) + nodeMap.Bytes() + grid.Bytes() + links.Bytes() +
-           (newNodes.capacity() + deadNodes.capacity() + actionOrder.capacity() + partnerScratch.capacity() +
-            candidateScratch.capacity()) *
-               sizeof(TNode*) +
-           shuffler.Bytes();
+    const std::size_t pointers = newNodes.capacity() + deadNodes.capacity() + actionOrder.capacity() +
+                                 partnerScratch.capacity() + candidateScratch.capacity();
+    return sizeof(*this) + nodeMap.Bytes() + grid.Bytes() + links.Bytes() + shuffler.Bytes() +
+           pointers * sizeof(std::uintptr_t);  // each a node pointer
 }
 
 }  // namespace qm
