@@ -26,9 +26,13 @@ TNode* RefMapList::NextPartner(const TNode* a, std::int64_t after) {
 
 void RefMapList::PairRange::iterator::Settle() {
     for (; at != end; ++at) {
-        if (at->node && (partner = NextPartner(at->node, static_cast<std::int64_t>(at->id) - 1))) return;
+        if (!at->node) continue;
+        if (TNode* partner = NextPartner(at->node, static_cast<std::int64_t>(at->id) - 1)) {
+            current.first = {at->node, partner};
+            return;
+        }
     }
-    partner = nullptr;
+    current.first = {nullptr, nullptr};
 }
 
 NodePair RefMapList::Normalise(TNode* a, TNode* b) {

@@ -42,15 +42,18 @@ class RefMapList {
             using iterator_category = std::forward_iterator_tag;
             using value_type = PairRange::value_type;
             using difference_type = std::ptrdiff_t;
-            using pointer = void;
-            using reference = value_type;
+            using pointer = const value_type*;
+            using reference = const value_type&;
 
             iterator() = default;
             iterator(const Member* at, const Member* end) : at(at), end(end) { Settle(); }
-            value_type operator*() const { return {{at->node, partner}, 1}; }
+            reference operator*() const { return current; }
+            pointer operator->() const { return &current; }
             iterator& operator++() {
-                partner = NextPartner(at->node, partner->id);
-                if (!partner) {
+                TNode* next = NextPartner(at->node, current.first.second->id);
+                if (next) {
+                    current.first.second = next;
+                } else {
                     ++at;
                     Settle();
                 }
@@ -62,14 +65,14 @@ class RefMapList {
                 return old;
             }
             friend bool operator==(const iterator& a, const iterator& b) {
-                return a.at == b.at && a.partner == b.partner;
+                return a.at == b.at && a.current.first.second == b.current.first.second;
             }
 
           private:
             void Settle();
             const Member* at = nullptr;
             const Member* end = nullptr;
-            TNode* partner = nullptr;
+            value_type current{{nullptr, nullptr}, 1};  // the pair *this names; second is null at the end
         };
 
         PairRange(const Member* first, const Member* last) : first(first), last(last) {}

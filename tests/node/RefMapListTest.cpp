@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -138,6 +139,13 @@ TEST_F(RefMapListTest, EveryLinkIsListedOnceSmallerIdFirstInIdOrder) {
     std::vector<std::pair<int, int>> expected{
         {base + 0, base + 3}, {base + 0, base + 4}, {base + 1, base + 2}, {base + 1, base + 5}};
     EXPECT_EQ(seen, expected);
+    // Walked the other ways callers write it: by reference, and through the iterator.
+    std::vector<std::pair<int, int>> again;
+    for (auto& [pair, one] : links.Pairs()) again.emplace_back(pair.first->id, pair.second->id);
+    EXPECT_EQ(again, expected);
+    auto it = links.Pairs().begin();
+    EXPECT_EQ(it->first.second, N(3));
+    EXPECT_EQ(std::distance(links.Pairs().begin(), links.Pairs().end()), 4);
 }
 
 TEST(RefMapListOrderTest, OrderIsByIdEvenWhereAddressesRunTheOtherWay) {
