@@ -19,9 +19,11 @@ namespace qm {
 std::optional<std::uint32_t> ParseSeed(std::string_view text);
 std::string SeedError(std::string_view text);
 
-// Peak memory of a headless run per node (bytes), measured with a crowd of
-// 16,384 nodes and rounded up; the default node limit is made from it.
-inline constexpr long long kBytesPerNode = 2048;
+// Peak memory of a headless run per node (bytes): quillmoth-sim runs of the
+// crowd gene measured 972 bytes a node at 16,384 nodes and 889 at 1,048,576
+// (peak RSS less that of a one-node run), rounded up; the default node limit
+// is made from it.
+inline constexpr long long kBytesPerNode = 1024;
 
 // A quarter of the machine's memory in nodes of kBytesPerNode, at most 2^31 - 1.
 int DefaultMaxNodes();

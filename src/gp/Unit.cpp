@@ -60,24 +60,37 @@ int WalkSubtreeLength(const std::vector<GeneElement>& code, int from) {
 
 Unit::Unit() : Unit(nullptr) {}
 
-Unit::Unit(GeneHost* node) : gp(GPmanager::GetInstance()), node(node) {}
+Unit::Unit(GeneHost* node) : gp(GPmanager::GetInstance()), node(node), shared(std::make_shared<Shared>()) {}
+
+Unit::Shared& Unit::Own() {
+    if (shared.use_count() > 1) {
+        auto copy = std::make_shared<Shared>();
+        copy->code = shared->code;
+        shared = std::move(copy);
+    }
+    shared->cacheValid = false;
+    return *shared;
+}
 
 void Unit::Clear() {
-    code.clear();
-    code.shrink_to_fit();
-    Invalidate();
+    // A fresh, empty code: nothing to copy first.
+    if (shared.use_count() > 1) {
+        shared = std::make_shared<Shared>();
+        return;
+    }
+    shared->code.clear();
+    shared->code.shrink_to_fit();
+    shared->cacheValid = false;
 }
 
-void Unit::Append(const GeneElement& element) {
-    code.push_back(element);
-    Invalidate();
-}
+void Unit::Append(const GeneElement& element) { Own().code.push_back(element); }
 
 // Items are separated by "+"; empty items are skipped. Items that are not of
 // the form the compiler writes ("kind,index" or "0,0,number") are refused
 // rather than read as garbage.
 void Unit::Parse(const std::string& codeString) {
     Clear();
+    std::vector<GeneElement>& code = shared->code;
     for (const std::string& piece : Split(codeString, '+')) {
         if (piece.empty()) continue;
         std::vector<std::string> fields = Split(piece, ',');
@@ -95,34 +108,37 @@ void Unit::Parse(const std::string& codeString) {
         if (!ok) throw ErrorText{"Unit::Parse; malformed code item: \"" + piece + "\"\n"};
         code.push_back(e);
     }
-    Invalidate();
 }
 
+// A copy holds the kind and index of every element and the value of the
+// constants only; a code whose other elements carry no value is shared as it is.
 void Unit::CopyFrom(const Unit& other) {
+    if (&other == this) return;
+    bool plain = true;
+    for (const GeneElement& e : other.shared->code) plain = plain && (e.IsConstant() || e.value == 0.0);
+    if (plain) {
+        shared = other.shared;
+        return;
+    }
     Clear();
-    code.reserve(other.code.size());
-    for (const GeneElement& e : other.code) {
+    std::vector<GeneElement>& code = shared->code;
+    code.reserve(other.shared->code.size());
+    for (const GeneElement& e : other.shared->code) {
         GeneElement copy;
         copy.kind = e.kind;
         copy.index = e.index;
         if (e.IsConstant()) copy.value = e.value;
         code.push_back(copy);
     }
-    // A copy has the same structure, so it can share the other's caches.
-    if (other.cacheValid) {
-        subtreeLengths = other.subtreeLengths;
-        functions = other.functions;
-        cacheValid = true;
-    }
 }
 
 double Unit::Evaluate() {
-    SubUnit root(this, 0, static_cast<int>(code.size()));
+    SubUnit root(this, 0, static_cast<int>(shared->code.size()));
     return root.Operate();
 }
 
 std::string Unit::ToString() {
-    SubUnit root(this, 0, static_cast<int>(code.size()));
+    SubUnit root(this, 0, static_cast<int>(shared->code.size()));
     return root.ToString();
 }
 
@@ -131,6 +147,9 @@ std::string Unit::ToString() {
 // current position, nearest last. An element that finds fewer complete
 // subtrees than its arity never completes, and neither does any walk through it.
 void Unit::BuildCache() const {
+    const std::vector<GeneElement>& code = shared->code;
+    std::vector<int>& subtreeLengths = shared->subtreeLengths;
+    std::vector<GPfunction*>& functions = shared->functions;
     const int n = static_cast<int>(code.size());
     subtreeLengths.assign(static_cast<std::size_t>(n) + 1, 0);
     functions.assign(static_cast<std::size_t>(n), nullptr);
@@ -158,17 +177,7 @@ void Unit::BuildCache() const {
     if (negativeKind) {
         for (int i = 0; i < n; ++i) subtreeLengths[static_cast<std::size_t>(i)] = WalkSubtreeLength(code, i);
     }
-    cacheValid = true;
-}
-
-int Unit::SubtreeLengthAt(int from) const {
-    if (!cacheValid) BuildCache();
-    return subtreeLengths[static_cast<std::size_t>(from)];
-}
-
-GPfunction* Unit::FunctionAt(int position) const {
-    if (!cacheValid) BuildCache();
-    return functions[static_cast<std::size_t>(position)];
+    shared->cacheValid = true;
 }
 
 GeneElement Unit::RandomElement(int maxKind) const {
@@ -199,7 +208,8 @@ void Unit::RandomTree(int budget, std::vector<GeneElement>& out) const {
 // without a draw; a code longer than maxLength gets a replacement subtree of
 // at least one element, so the tree can only shrink back towards the limit.
 void Unit::Mutate() {
-    if (code.empty()) return;
+    if (shared->code.empty()) return;
+    std::vector<GeneElement>& code = Own().code;
     const int n = static_cast<int>(code.size());
     double r = RandUniform1p8();
     int op = r <= 1.0 ? 0 : (r <= 1.7 ? 1 : 2);
@@ -211,7 +221,6 @@ void Unit::Mutate() {
         } else {
             e.index = RandomIndex(e.kind);
             if (e.IsConstant()) e.value = RandSymmetric1();
-            Invalidate();
         }
         return;
     }
@@ -223,7 +232,6 @@ void Unit::Mutate() {
     auto at = code.begin() + p;
     at = code.erase(at, at + length);
     code.insert(at, fresh.begin(), fresh.end());
-    Invalidate();
 }
 
 }  // namespace qm

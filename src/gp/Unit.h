@@ -1,8 +1,14 @@
 #pragma once
-// A gene: an owned list of elements in prefix order, with its loader, copier,
+// A gene: a list of elements in prefix order, with its loader, copier,
 // evaluator, printer and mutation.
+//
+// Every node carries a Unit, but the elements themselves (and what is derived
+// from them) are shared: a copy shares its source's code, and a change (Parse,
+// Append, Mutate, Clear) first takes a private copy. Children are copies of
+// their parent, so a world of a million nodes holds one code, not a million.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,28 +38,43 @@ class Unit {
     void RandomTree(int budget, std::vector<GeneElement>& out) const;
     GeneElement RandomElement(int maxKind) const;
 
-    const std::vector<GeneElement>& Code() const { return code; }
+    const std::vector<GeneElement>& Code() const { return shared->code; }
     void Append(const GeneElement& element);
     GeneHost* Node() const { return node; }
 
     // Length of the complete subtree at `from` (see SubUnit::SubtreeLength) and
     // the primitive of each element, computed once per change of the code.
     // The registry never changes, so neither cache can change a result.
-    int SubtreeLengthAt(int from) const;
-    GPfunction* FunctionAt(int position) const;
+    int SubtreeLengthAt(int from) const {
+        if (!shared->cacheValid) BuildCache();
+        return shared->subtreeLengths[static_cast<std::size_t>(from)];
+    }
+    GPfunction* FunctionAt(int position) const {
+        if (!shared->cacheValid) BuildCache();
+        return shared->functions[static_cast<std::size_t>(position)];
+    }
 
     GPmanager* gp;
     GeneHost* node;
     std::int32_t maxLength = 50;
 
+    // True when this gene shares its code with another (a copy not yet changed).
+    bool SharesCodeWith(const Unit& other) const { return shared == other.shared; }
+
   private:
-    void Invalidate() { cacheValid = false; }
+    // The code and what is derived from it. Shared between copies; never
+    // changed while shared. The caches are filled on first use.
+    struct Shared {
+        std::vector<GeneElement> code;
+        mutable std::vector<int> subtreeLengths;
+        mutable std::vector<GPfunction*> functions;
+        mutable bool cacheValid = false;
+    };
+
+    Shared& Own();  // the code, made private to this gene first if it is shared
     void BuildCache() const;
 
-    std::vector<GeneElement> code;
-    mutable std::vector<int> subtreeLengths;
-    mutable std::vector<GPfunction*> functions;
-    mutable bool cacheValid = false;
+    std::shared_ptr<Shared> shared;
 };
 
 // The straightforward walk: count elements from `from` until the balance of

@@ -1,10 +1,39 @@
 #include "node/RefMapList.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "base/Errors.h"
 
 namespace qm {
+
+void PartnerList::Grow() {
+    const std::uint32_t grown = capacity * 2;
+    TNode** heap = new TNode*[grown];
+    std::copy(Data(), Data() + size, heap);
+    Release();
+    store.heap = heap;
+    capacity = grown;
+}
+
+TNode* RefMapList::NextPartner(const TNode* a, std::int64_t after) {
+    TNode* best = nullptr;
+    for (TNode* p : a->partners.View()) {
+        if (p->id > after && (!best || p->id < best->id)) best = p;
+    }
+    return best;
+}
+
+void RefMapList::PairRange::iterator::Settle() {
+    for (; at != end; ++at) {
+        if (!at->node) continue;
+        if (TNode* partner = NextPartner(at->node, static_cast<std::int64_t>(at->id) - 1)) {
+            current.first = {at->node, partner};
+            return;
+        }
+    }
+    current.first = {nullptr, nullptr};
+}
 
 NodePair RefMapList::Normalise(TNode* a, TNode* b) {
     if (!a || !b) throw ErrorText{"sort err\n"};
@@ -12,40 +41,63 @@ NodePair RefMapList::Normalise(TNode* a, TNode* b) {
 }
 
 bool RefMapList::IsRef(TNode* a, TNode* b) const try {
-    return linked.count(PairKey(Normalise(a, b))) != 0;
+    NodePair p = Normalise(a, b);
+    // Either list answers; the shorter one sooner.
+    return p.first->partners.Size() <= p.second->partners.Size() ? Linked(p.first, p.second)
+                                                                 : Linked(p.second, p.first);
 } catch (...) {
     RethrowSigned("RefMapList::IsRef; \n");
 }
 
+// New nodes have the largest ids yet, so they join at the end; a node that
+// lost its links and gets one again finds its old entry or is put in its place.
+void RefMapList::Enlist(TNode* node) {
+    if (members.empty() || members.back().id < node->id) {
+        members.push_back({node->id, node});
+        return;
+    }
+    auto at = std::lower_bound(members.begin(), members.end(), node->id,
+                               [](const Member& m, std::int32_t id) { return m.id < id; });
+    if (at != members.end() && at->id == node->id) {
+        if (!at->node) --emptyMembers;
+        at->node = node;
+        return;
+    }
+    members.insert(at, {node->id, node});
+}
+
+void RefMapList::Delist(const TNode* node) {
+    auto at = std::lower_bound(members.begin(), members.end(), node->id,
+                               [](const Member& m, std::int32_t id) { return m.id < id; });
+    if (at == members.end() || at->node != node) return;
+    at->node = nullptr;
+    ++emptyMembers;
+    // Dropping the empty entries costs a pass over the list: done once they are half of it.
+    if (emptyMembers > 64 && emptyMembers * 2 > members.size()) {
+        std::erase_if(members, [](const Member& m) { return m.node == nullptr; });
+        emptyMembers = 0;
+    }
+}
+
 void RefMapList::Insert(TNode* a, TNode* b) try {
     NodePair p = Normalise(a, b);
-    if (refMap.find(p) != refMap.end()) throw ErrorText{"もう有る\n"};
-    refMap[p] = 1;
-    linked.insert(PairKey(p));
-    // A multimap keeps equal keys in insertion order: partners stay oldest first.
-    RefList.insert({p.first, p.second});
-    RefList.insert({p.second, p.first});
+    if (Linked(p.first, p.second)) throw ErrorText{"もう有る\n"};
+    if (p.first->partners.Empty()) Enlist(p.first);
+    p.first->partners.Append(p.second);
+    if (p.second->partners.Empty()) Enlist(p.second);
+    p.second->partners.Append(p.first);
+    ++linkCount;
 } catch (...) {
     RethrowSigned("RefMapList::Insert; \n");
 }
 
 void RefMapList::DeletePair(TNode* a, TNode* b) {
     NodePair p = Normalise(a, b);
-    refMap.erase(p);
-    linked.erase(PairKey(p));
-    if (refMap.find(p) != refMap.end()) throw ErrorText{"refMapから消えてない\n"};
-    auto eraseEntry = [this](TNode* key, TNode* value) {
-        auto [first, last] = RefList.equal_range(key);
-        for (auto it = first; it != last; ++it) {
-            if (it->second == value) {
-                RefList.erase(it);
-                return;
-            }
-        }
-        throw ErrorText{"RefListから消えてない\n"};
-    };
-    eraseEntry(p.first, p.second);
-    eraseEntry(p.second, p.first);
+    if (!p.first->partners.Remove(p.second)) throw ErrorText{"RefListから消えてない\n"};
+    if (!p.second->partners.Remove(p.first)) throw ErrorText{"RefListから消えてない\n"};
+    --linkCount;
+    if (p.first->partners.Empty()) Delist(p.first);
+    if (p.second != p.first && p.second->partners.Empty()) Delist(p.second);
 }
 
 void RefMapList::Delete(TNode* a, TNode* b) {
@@ -63,8 +115,7 @@ void RefMapList::Delete(TNode* a, TNode* b) {
 
 void RefMapList::Delete(TNode* a) try {
     scratch.clear();
-    auto [first, last] = RefList.equal_range(a);
-    for (auto it = first; it != last; ++it) scratch.push_back(it->second);
+    for (TNode* b : a->partners.View()) scratch.push_back(b);
     for (TNode* b : scratch) Delete(a, b);
     scratch.clear();
 } catch (...) {
@@ -72,9 +123,12 @@ void RefMapList::Delete(TNode* a) try {
 }
 
 void RefMapList::Clear() {
-    refMap.clear();
-    linked.clear();
-    RefList.clear();
+    for (const Member& m : members) {
+        if (m.node) m.node->partners.Clear();
+    }
+    members.clear();
+    emptyMembers = 0;
+    linkCount = 0;
     scratch.clear();
 }
 

@@ -1,6 +1,8 @@
 #include "node/TNode.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 
 #include "base/Diagnostics.h"
@@ -38,8 +40,26 @@ void DumpSlots(const TNode::Params& values, const char* format) {
 
 }  // namespace
 
+// A pure function remembered: the same argument gives the same bits, so a
+// hit returns exactly what std::tanh would. Genes call it with the same
+// constants in every node and step; a step made a dozen calls per node.
+double MemoTanh(double x) {
+    struct Memo {
+        std::array<std::uint64_t, 256> key{};  // +0.0, whose tanh is +0.0: every slot starts valid
+        std::array<double, 256> value{};
+    };
+    thread_local Memo memo;
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const std::size_t slot = static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 56);
+    if (memo.key[slot] == bits) return memo.value[slot];
+    const double t = std::tanh(x);
+    memo.key[slot] = bits;
+    memo.value[slot] = t;
+    return t;
+}
+
 int SlotIndex(double x) {
-    double t = std::tanh(x);
+    double t = MemoTanh(x);
     if (!(t > 0.0)) return 0;  // negative, zero and NaN all name slot 0
     if (t > 1.0) t = 1.0;
     return static_cast<int>(t * (paramCount - 1));
@@ -47,7 +67,7 @@ int SlotIndex(double x) {
 
 std::int32_t NextNodeId() { return nodeIdCounter; }
 
-TNode::TNode(NodeWorld* manager) : manager(manager), id(nodeIdCounter++), unit(std::make_unique<Unit>(this)) {
+TNode::TNode(NodeWorld* manager) : id(nodeIdCounter++), manager(manager), unit(std::make_unique<Unit>(this)) {
     material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
     material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
 }
@@ -81,7 +101,7 @@ void TNode::SetP(double a, double b) { param[SlotIndex(a)] = b < 0.0 ? 0.0 : b; 
 
 void TNode::AddP(double a, double b) {
     double& p = param[SlotIndex(a)];
-    p += std::tanh(b) * 0.01;
+    p += MemoTanh(b) * 0.01;
     if (p < 0.0) p = 0.0;
 }
 
@@ -89,10 +109,10 @@ void TNode::SetD(double a, double b) { diffRate[SlotIndex(a)] = Clamp01(b); }
 
 void TNode::AddD(double a, double b) {
     double& d = diffRate[SlotIndex(a)];
-    d = Clamp01(d + std::tanh(b) * 0.01);
+    d = Clamp01(d + MemoTanh(b) * 0.01);
 }
 
-void TNode::AddInputTanh(double a, double b) { paramInput[SlotIndex(a)] += std::tanh(b) * 0.01; }
+void TNode::AddInputTanh(double a, double b) { paramInput[SlotIndex(a)] += MemoTanh(b) * 0.01; }
 
 void TNode::ApplyInput() {
     for (int i = 0; i < paramCount; ++i) {
@@ -119,16 +139,16 @@ void TNode::Diffuse(TNode* other) {
 }
 
 void TNode::SetEdgeLength(double x) {
-    edgeLength = edgeLengthMin + Clamp01(std::tanh(x)) * (edgeLengthMax - edgeLengthMin);
+    edgeLength = edgeLengthMin + Clamp01(MemoTanh(x)) * (edgeLengthMax - edgeLengthMin);
 }
 
 void TNode::SetDynFriction(double x) {
-    dynFriction = static_cast<float>(dynFrictionMin + std::tanh(GetP(x)) * (dynFrictionMax - dynFrictionMin));
+    dynFriction = static_cast<float>(dynFrictionMin + MemoTanh(GetP(x)) * (dynFrictionMax - dynFrictionMin));
 }
 
 void TNode::SetFrictionDiff(double x) {
     frictionDiff =
-        static_cast<float>(frictionDiffMin + std::tanh(GetP(x)) * (frictionDiffMax - frictionDiffMin));
+        static_cast<float>(frictionDiffMin + MemoTanh(GetP(x)) * (frictionDiffMax - frictionDiffMin));
 }
 
 float TNode::GetStaticFriction() const {

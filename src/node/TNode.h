@@ -10,6 +10,7 @@
 #include "gp/GeneHost.h"
 #include "gp/Unit.h"
 #include "math/D3dxTypes.h"
+#include "node/PartnerList.h"
 
 namespace qm {
 
@@ -38,6 +39,9 @@ inline constexpr float maxVelocity = 20.0f;
 // A node closer to the goal than this (world units) has reached it.
 inline constexpr float goalRadius = 2.0f;
 
+// std::tanh, remembered for the last arguments seen (bit-identical results).
+double MemoTanh(double x);
+
 // The parameter slot a program value names: trunc(clamp(tanh x, 0, 1) * 9).
 // NaN selects slot 0.
 int SlotIndex(double x);
@@ -45,7 +49,7 @@ int SlotIndex(double x);
 // The request values a gene writes.
 enum Request : std::int32_t { kNoRequest = 0, kDivideG = 1, kDivideT = 2, kDie = 3 };
 
-class TNode : public GeneHost {
+class alignas(64) TNode : public GeneHost {
   public:
     using Params = std::array<double, paramCount>;
 
@@ -116,32 +120,43 @@ class TNode : public GeneHost {
     void Render(Device& device);
     void RenderShadow(Device& device);
 
-    NodeWorld* manager;
+    // Declared hot first. What the neighbour loop of a step touches for every
+    // neighbour (position and force, after the vtable pointer) shares the
+    // node's first cache line; the rest of the motion state and the link
+    // bookkeeping follow; the parameters, the gene and the drawing state
+    // come last. Nodes are allocated on cache-line boundaries.
+    Vector3 pos;
+    Vector3 force;
+    Vector3 vel;
     std::int32_t id;
     std::int32_t request = kNoRequest;
+    std::int32_t edgeCount = 0;
+    bool onGround = false;
+    // Set when the world takes the node out (it waits in deadNodes until the
+    // end of the node loop); such a node no longer acts, moves or is picked.
+    bool dying = false;
+    double edgeLength = edgeLengthMin;
+    float staticFriction0 = (staticFrictionMax + staticFrictionMin) * 0.5f;
+    float dynFriction = (dynFrictionMax + dynFrictionMin) * 0.5f;
+    float frictionDiff = staticFriction0 - dynFriction;
+    PartnerList partners;  // kept by the world's link registry (RefMapList)
+    NodeWorld* manager;
     std::unique_ptr<Unit> unit;
     Params param;
     Params paramInput;
     Params paramFlux;
     Params diffRate;
-    double edgeLength = edgeLengthMin;
-    float staticFriction0 = (staticFrictionMax + staticFrictionMin) * 0.5f;
-    float dynFriction = (dynFrictionMax + dynFrictionMin) * 0.5f;
-    float frictionDiff = staticFriction0 - dynFriction;
-    Vector3 pos;
-    Vector3 vel;
-    Vector3 force;
+    Vector3 goal;
     Vector3 rot;
     Material material;
     Matrix drawTransform;  // the world transform of the last draw (the cube, then its shadow)
-    Vector3 goal;
-    bool onGround = false;
-    std::int32_t edgeCount = 0;
-
-    // Set when the world takes the node out (it waits in deadNodes until the
-    // end of the node loop); such a node no longer acts, moves or is picked.
-    bool dying = false;
 };
+
+// Pinned so that a field added in the wrong place shows: the first cache line
+// holds the vtable pointer, the motion state and the counters; then 24 bytes
+// of body properties, 56 of partners, 336 of parameters and gene, and 156 of
+// goal and drawing state: 640 in all (the test of the layout checks the line).
+static_assert(sizeof(TNode) == 640, "TNode grew: keep the hot fields first and say why it grew");
 
 // The process-wide node id counter: the id the next node will take.
 std::int32_t NextNodeId();

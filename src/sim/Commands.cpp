@@ -112,6 +112,9 @@ int Run(const Options& options, std::FILE* out) {
         return kExitError;
     }
     const NodeManager& world = *tester->Worlds().at(0);
+    if (options.profile) {
+        for (NodeManager* each : tester->Worlds()) each->EnableProfile(true);
+    }
 
     JsonOut line;
     auto record = [&](long long step) {
@@ -144,6 +147,7 @@ int Run(const Options& options, std::FILE* out) {
     if (trace.file) std::fflush(trace.file);
     if (stats.file) std::fflush(stats.file);
     if (done == options.steps) guard.Complete();
+    if (options.profile) PrintError(ProfileTable(world.Profile()));
     switch (guard.Outcome().kind) {
         case RunOutcome::Kind::GoalReached:
             WriteSummary(out, seed, done, &world, "goal");

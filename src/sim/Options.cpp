@@ -158,6 +158,9 @@ struct CommandLine {
                "put the goal there instead of 0,-25,250")
             ->type_name("X,Y,Z");
         run->add_flag("--quiet", o.quiet, "no progress bar");
+        run->add_flag(
+            "--profile", o.profile,
+            "time each phase of the steps; print phase, total ms and share on standard error at the end");
         evolve = app.add_subcommand("evolve", "search for a gene whose creature reaches the goal");
         AddEvolveOptions(*evolve, o.evolve);
         for (CLI::App* command : {compile, dump, run, evolve}) command->set_help_flag();

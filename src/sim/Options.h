@@ -36,6 +36,7 @@ struct Options {
     std::optional<Vector3> goal;
     bool quiet = false;
     EvolveOptions evolve;
+    bool profile = false;  // print where the time of the steps went
 };
 
 // Parses argv (without the program name); throws UsageError on a bad command line.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "world/NodeManager.h"
+#include "world/StepProfile.h"
 
 namespace qm::sim {
 
@@ -78,6 +79,26 @@ void AppendTraceLine(JsonOut& out, long long step, const NodeManager& world) {
         first = false;
     }
     out.Raw("]}\n");
+}
+
+std::string ProfileTable(const StepProfile& profile) {
+    std::int64_t total = 0;
+    for (std::int64_t ns : profile.nanoseconds) total += ns;
+    std::string text = "step profile: " + std::to_string(profile.steps) + " steps\n";
+    char line[96];
+    std::snprintf(line, sizeof line, "%-12s %12s %7s\n", "phase", "total ms", "share");
+    text += line;
+    for (int i = 0; i < kStepPhaseCount; ++i) {
+        const std::int64_t ns = profile.nanoseconds[static_cast<std::size_t>(i)];
+        const double share = total > 0 ? 100.0 * static_cast<double>(ns) / static_cast<double>(total) : 0.0;
+        std::snprintf(line, sizeof line, "%-12s %12.3f %6.1f%%\n", StepPhaseName(static_cast<StepPhase>(i)),
+                      static_cast<double>(ns) / 1e6, share);
+        text += line;
+    }
+    std::snprintf(line, sizeof line, "%-12s %12.3f %6.1f%%\n", "total", static_cast<double>(total) / 1e6,
+                  total > 0 ? 100.0 : 0.0);
+    text += line;
+    return text;
 }
 
 float GoalDistance(const NodeManager& world) {

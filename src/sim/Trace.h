@@ -11,7 +11,8 @@
 
 namespace qm {
 class NodeManager;
-}
+struct StepProfile;
+}  // namespace qm
 
 namespace qm::sim {
 
@@ -32,6 +33,10 @@ class JsonOut {
   private:
     std::string text;
 };
+
+// The table --profile prints: one line per phase of a step with its total time
+// in milliseconds and its share of the time of all phases, then the total.
+std::string ProfileTable(const StepProfile& profile);
 
 // {"step":K,"nodes":[...],"links":[[A,B],...]}
 void AppendTraceLine(JsonOut& out, long long step, const NodeManager& world);

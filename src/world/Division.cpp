@@ -96,9 +96,8 @@ void NodeManager::PlaceBetween(TNode* parent, TNode* child, const TNode* partner
 
 void NodeManager::DivideAmongNeighbours(TNode* parent, TNode* child) {
     TNode* m = nullptr;
-    auto [first, last] = links.Partners(parent);
-    for (auto it = first; it != last; ++it) {
-        if (!m || it->second->edgeCount > m->edgeCount) m = it->second;
+    for (TNode* p : links.Partners(parent)) {
+        if (!m || p->edgeCount > m->edgeCount) m = p;
     }
     if (!m) throw NoPartner(*parent);
     LinkNode(parent, child);
@@ -109,9 +108,7 @@ void NodeManager::DivideAmongNeighbours(TNode* parent, TNode* child) {
 
     // The partners that close a triangle with parent and M.
     candidateScratch.clear();
-    auto [from, to] = links.Partners(parent);
-    for (auto it = from; it != to; ++it) {
-        TNode* v = it->second;
+    for (TNode* v : links.Partners(parent)) {
         if (isLink(v, m) && !isLink(v, child) && v->id != child->id) candidateScratch.push_back(v);
     }
     std::stable_sort(candidateScratch.begin(), candidateScratch.end(),
@@ -127,8 +124,7 @@ void NodeManager::DivideAmongNeighbours(TNode* parent, TNode* child) {
 
 void NodeManager::DivideAlongLinks(TNode* parent, TNode* child) {
     partnerScratch.clear();
-    auto [first, last] = links.Partners(parent);
-    for (auto it = first; it != last; ++it) partnerScratch.push_back(it->second);
+    for (TNode* p : links.Partners(parent)) partnerScratch.push_back(p);
     if (partnerScratch.empty()) throw NoPartner(*parent);
     LinkNode(parent, child);
     TNode* lastLinked = nullptr;

@@ -11,14 +11,21 @@
 
 namespace qm {
 
-NodeManager::NodeManager() : grid(static_cast<std::size_t>(kGridX) * kGridY * kGridZ) {}
+const char* StepPhaseName(StepPhase phase) {
+    static const char* const kNames[kStepPhaseCount] = {"links",     "order",  "genes",     "population",
+                                                        "repulsion", "motion", "admission", "inputs"};
+    return kNames[static_cast<int>(phase)];
+}
+
+NodeManager::NodeManager() = default;
 
 NodeManager::~NodeManager() { DestroyNodes(); }
 
 // Nodes live in nodeMap, or in newNodes while a step that was cut short by an
 // error still held them; every one is destroyed exactly once.
 void NodeManager::DestroyNodes() {
-    for (auto& [id, node] : nodeMap) delete node;
+    links.Clear();  // it reaches into the nodes, so before they go
+    for (const auto& [id, node] : nodeMap) delete node;
     nodeMap.clear();
     for (TNode* node : newNodes) delete node;
     newNodes.clear();
@@ -34,11 +41,7 @@ void NodeManager::InitWorld(Unit* initGene) try {
 
 void NodeManager::initContainer() try {
     DestroyNodes();
-    for (Cell& cell : grid) {
-        cell.clear();
-        cell.shrink_to_fit();
-    }
-    links.Clear();
+    grid.Clear();
     newNodes.shrink_to_fit();
     deadNodes.shrink_to_fit();
     actionOrder.clear();
@@ -56,7 +59,7 @@ TNode* NodeManager::NewNode(Unit* initGene) try {
         throw ErrorText{FormatString("nodeMapにNodeID: %dはすでに格納されています\n", node->id)};
     }
     TNode* raw = node.release();
-    nodeMap[raw->id] = raw;
+    nodeMap.Insert(raw->id, raw);
     return raw;
 } catch (...) {
     RethrowSigned("NodeManager::NewNode(initGene);\n");
@@ -64,8 +67,11 @@ TNode* NodeManager::NewNode(Unit* initGene) try {
 
 void NodeManager::Action() try {
     if (running) {
+        std::int64_t since = profile.Start();
         LinkInt();
+        profile.Lap(StepPhase::Links, since);
         NodeAction();
+        if (profile.enabled) ++profile.steps;
     }
     if (selectedNode) selectedNode->Dump();
 } catch (...) {
@@ -74,32 +80,51 @@ void NodeManager::Action() try {
 
 void NodeManager::BuildActionOrder() {
     actionOrder.clear();
-    for (auto& [id, node] : nodeMap) actionOrder.push_back(node);
+    for (const auto& [id, node] : nodeMap) actionOrder.push_back(node);
     shuffler.Shuffle(actionOrder);
 }
 
+// The phases of the loop are timed per node only when profiling is on.
 void NodeManager::NodeAction() try {
+    std::int64_t since = profile.Start();
     BuildActionOrder();
+    profile.Lap(StepPhase::Order, since);
     Vector3 sum;
-    for (TNode* node : actionOrder) {
+    EnterNodeLoop();
+    const std::size_t turns = actionOrder.size();
+    for (std::size_t turn = 0; turn < turns; ++turn) {
+        TNode* node = actionOrder[turn];
+        // The order is known ahead and random in memory: ask for the node two
+        // turns on and for the cells around the next one while this one runs.
+        if (turn + 2 < turns) PrefetchNode(actionOrder[turn + 2]);
+        if (turn + 1 < turns) PrefetchCells(actionOrder[turn + 1]);
         // Killed with the mouse since the last step: it waits in deadNodes,
         // out of the grid and unlinked, and takes no turn.
         if (node->dying) continue;
+        TakeTurn(node);
         nodeAction(node);
+        profile.Lap(StepPhase::Genes, since);
         std::int32_t request = node->GetRequest();
         if (request == kDie) {
             dead(node);
+            profile.Lap(StepPhase::Population, since);
             continue;
         }
-        if (request == kDivideG || request == kDivideT) divide(node);
+        if (request == kDivideG || request == kDivideT) {
+            divide(node);
+            profile.Lap(StepPhase::Population, since);
+        }
         nodeInteraction(node);
+        profile.Lap(StepPhase::Repulsion, since);
         spaceAffection(node);
         React(node);
         GridCell before = CellIndex(node);
         node->Integrate();
         MoveInGrid(node, before);
         sum += node->pos;
+        profile.Lap(StepPhase::Motion, since);
     }
+    LeaveNodeLoop();
     // The divisor still counts the nodes that died in this step and not the
     // children born in it. An empty world keeps its last centroid instead of
     // dividing by zero.
@@ -109,37 +134,95 @@ void NodeManager::NodeAction() try {
     }
     AdmitNewNodes();
     RemoveDeadNodes();
+    profile.Lap(StepPhase::Admission, since);
     ApplyPendingInputs();
+    profile.Lap(StepPhase::Inputs, since);
 } catch (...) {
+    LeaveNodeLoop();
     RethrowSigned("NodeManager::NodeAction; \n");
+}
+
+// During the node loop the grid's copies of the forces are the ones that
+// count: the neighbour loop adds to them. A node's own force comes back to it
+// when its turn starts, and its copies are brought up to date whenever it
+// moves (MoveInGrid) and when the loop ends. Between steps the nodes' own
+// fields count; the loop starts by copying them into the grid.
+void NodeManager::EnterNodeLoop() {
+    turnNode = nullptr;
+    if (neighbourLoop != NeighbourLoop::Batched) return;
+    grid.ForEachEntry([](GridEntry& e) { e = EntryOf(e.node); });
+    inNodeLoop = true;
+}
+
+void NodeManager::TakeTurn(TNode* node) {
+    turnNode = node;
+    if (!inNodeLoop) return;
+    // A position that is not finite has no cell; the error comes where the
+    // step first files or searches by it, as it always did.
+    if (!IsFinite(node->pos)) return;
+    const GridCell c{AxisIndex(node->pos.x, gridOrigin[0], kBoxHalfX),
+                     std::clamp(AxisIndex(node->pos.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
+                     AxisIndex(node->pos.z, gridOrigin[2], kBoxHalfZ)};
+    if (!InRange(c)) return;
+    if (const GridEntry* e = grid.Find(c, node)) node->force = {e->fx, e->fy, e->fz};
+}
+
+void NodeManager::PrefetchNode(const TNode* node) {
+    const char* bytes = reinterpret_cast<const char*>(node);
+    // The lines a turn reads: motion state, partners, parameters, the gene pointer.
+    const char* end = reinterpret_cast<const char*>(&node->goal);
+    for (const char* line = bytes; line < end; line += 64) __builtin_prefetch(line);
+}
+
+void NodeManager::PrefetchCells(const TNode* node) {
+    if (!inNodeLoop || !IsFinite(node->pos)) return;
+    const GridCell c{AxisIndex(node->pos.x, gridOrigin[0], kBoxHalfX),
+                     std::clamp(AxisIndex(node->pos.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
+                     AxisIndex(node->pos.z, gridOrigin[2], kBoxHalfZ)};
+    grid.Prefetch(c);
+}
+
+void NodeManager::LeaveNodeLoop() {
+    if (!inNodeLoop) return;
+    inNodeLoop = false;
+    // The node whose turn an error cut short holds its own force.
+    TNode* keep = turnNode;
+    grid.ForEachEntry([keep](const GridEntry& e) {
+        if (e.node != keep) e.node->force = {e.fx, e.fy, e.fz};
+    });
 }
 
 void NodeManager::MoveInGrid(TNode* node, const GridCell& before) {
     GridCell after = CellIndex(node);
-    if (after == before) return;
+    if (after == before) {
+        if (inNodeLoop && InRange(after)) {
+            if (GridEntry* e = grid.Find(after, node)) *e = EntryOf(node);
+        }
+        return;
+    }
     delFromGrid(node, before);
     addToGrid(node, after);
 }
 
 void NodeManager::AdmitNewNodes() {
     for (TNode* node : newNodes) {
-        if (nodeMap.count(node->id)) {
+        if (!nodeMap.Insert(node->id, node)) {
             throw ErrorText{FormatString("nodeMapにすでにNode ID: %d が格納されています", node->id)};
         }
-        nodeMap[node->id] = node;
     }
     newNodes.clear();
 }
 
 void NodeManager::RemoveDeadNodes() {
+    if (deadNodes.empty()) return;
     for (TNode* node : deadNodes) {
-        auto it = nodeMap.find(node->id);
-        if (it == nodeMap.end()) {
+        if (!nodeMap.Mark(node->id)) {
+            nodeMap.EraseMarked();  // those before it are gone
             throw ErrorText{FormatString("nodeMapに 削除するNode ID: %d が見つかりません\n", node->id)};
         }
-        nodeMap.erase(it);
         delete node;
     }
+    nodeMap.EraseMarked();
     deadNodes.clear();
 }
 
@@ -150,7 +233,7 @@ void NodeManager::RemoveDeadNodes() {
 void NodeManager::ApplyPendingInputs() {
     const int n = static_cast<int>(nodeMap.size());
     for (int t = 0; t < n; ++t) RandRound(n - 1);
-    for (auto& [id, node] : nodeMap) {
+    for (const auto& [id, node] : nodeMap) {
         node->ApplyInput();
         node->ApplyFlux();
     }
@@ -160,7 +243,7 @@ void NodeManager::PickNode(const Vector3& origin, const Vector3& direction, int 
     float best = 1000.0f;
     TNode* picked = nullptr;
     float reach = Vec3Length(direction);
-    for (auto& [id, node] : nodeMap) {
+    for (const auto& [id, node] : nodeMap) {
         if (node->dying) continue;  // already killed: it must not be killed twice
         Vector3 d = node->pos - origin;
         float t = Vec3Dot(d, direction) / reach;
@@ -180,6 +263,19 @@ void NodeManager::PickNode(const Vector3& origin, const Vector3& direction, int 
     } else if (key == kKillKey) {
         dead(picked);
     }
+}
+
+std::vector<TNode*> NodeManager::CellAt(const GridCell& cell) const {
+    std::vector<TNode*> nodes;
+    for (const GridEntry& e : grid.At(cell)) nodes.push_back(e.node);
+    return nodes;
+}
+
+std::size_t NodeManager::ContainerBytes() const {
+    const std::size_t pointers = newNodes.capacity() + deadNodes.capacity() + actionOrder.capacity() +
+                                 partnerScratch.capacity() + candidateScratch.capacity();
+    return sizeof(*this) + nodeMap.Bytes() + grid.Bytes() + links.Bytes() + shuffler.Bytes() +
+           pointers * sizeof(std::uintptr_t);  // each a node pointer
 }
 
 }  // namespace qm

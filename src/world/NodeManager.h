@@ -2,10 +2,10 @@
 // One simulated world: its nodes, their links and the spatial grid that finds
 // near neighbours. Action() advances it by one step.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
-#include <map>
 #include <vector>
 
 #include "math/D3dxTypes.h"
@@ -13,16 +13,36 @@
 #include "node/RefMapList.h"
 #include "node/TNode.h"
 #include "world/ActionOrder.h"
+#include "world/NodeTable.h"
 #include "world/SpatialGrid.h"
+#include "world/StepProfile.h"
 
 namespace qm {
 
 class Device;
 class Unit;
 
+// Scratch of the neighbour loop: one batch of neighbours with their
+// positions, and the forces computed for them (RepelNeighbours).
+struct RepulsionBatch {
+    static constexpr int kSize = 64;
+    void Compute(int n);
+    float px = 0.0f, py = 0.0f, pz = 0.0f;
+    alignas(64) float x[kSize], y[kSize], z[kSize];
+    alignas(64) float fx[kSize], fy[kSize], fz[kSize], length[kSize];
+    GridEntry* q[kSize];
+};
+
 class NodeManager final : public NodeWorld {
   public:
     using Cell = std::vector<TNode*>;
+
+    // How the node loop finds each node's unlinked neighbours: Batched is the
+    // step's own loop over the grid's copies of positions and forces; Plain
+    // calls NeighbourCells, isLink and IntNodeRepForce for every pair, as
+    // written. Both give the same bits; tests compare them.
+    enum class NeighbourLoop { Batched, Plain };
+    void SetNeighbourLoop(NeighbourLoop loop) { neighbourLoop = loop; }
 
     NodeManager();
     ~NodeManager();
@@ -69,19 +89,32 @@ class NodeManager final : public NodeWorld {
     void React(TNode* node);
 
     // Spatial grid (SpatialGrid.cpp).
-    GridCell CellIndex(const TNode* node) const;
+    // A node pushed above the ceiling or into the floor can end a step outside
+    // the box in y (the walls bring it back on its next turn); it is filed in
+    // the top or bottom layer meanwhile. x and z have no such case: the side
+    // walls cancel the force that could carry a node through them.
+    GridCell CellIndex(const TNode* node) const {
+        const Vector3& p = node->pos;
+        if (!IsFinite(p)) ThrowNotFinite(node);
+        return {AxisIndex(p.x, gridOrigin[0], kBoxHalfX),
+                std::clamp(AxisIndex(p.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
+                AxisIndex(p.z, gridOrigin[2], kBoxHalfZ)};
+    }
     void addToGrid(TNode* node, const GridCell& cell);
     void delFromGrid(TNode* node, const GridCell& cell);
     void delFromGrid(TNode* node);
     int NeighbourCells(const TNode* node);
-    const Cell& CellAt(const GridCell& cell) const { return grid[Flat(cell)]; }
-    const std::array<Cell*, 27>& NeighbourBuffer() const { return neighbourCells; }
+    // The nodes filed in a cell, in their order.
+    Cell CellAt(const GridCell& cell) const;
+    // The cells NeighbourCells found, in the order the neighbour loop visits them.
+    const std::array<GridCell, 27>& NeighbourBuffer() const { return neighbourCells; }
 
     // Drawing (WorldDrawing.cpp).
     void Render(Device& device);
 
     // Read access for drivers, tools and tests.
-    const std::map<std::int32_t, TNode*>& NodeMap() const { return nodeMap; }
+    // Every live node, in ascending id; each entry destructures as [id, node].
+    const NodeTable& NodeMap() const { return nodeMap; }
     const RefMapList& Links() const { return links; }
     TNode* SelectedNode() const { return selectedNode; }
     void SelectNode(TNode* node) { selectedNode = node; }
@@ -90,13 +123,25 @@ class NodeManager final : public NodeWorld {
     const std::vector<TNode*>& DeadNodes() const { return deadNodes; }
     const std::vector<TNode*>& NewNodes() const { return newNodes; }
 
+    // Time spent in each phase of the steps so far, when profiling is on.
+    void EnableProfile(bool on) { profile.enabled = on; }
+    const StepProfile& Profile() const { return profile; }
+
+    // Bytes the world holds for its containers (not the nodes themselves).
+    std::size_t ContainerBytes() const;
+
   private:
-    static std::size_t Flat(const GridCell& c) {
-        return (static_cast<std::size_t>(c.ix) * kGridY + static_cast<std::size_t>(c.iy)) * kGridZ +
-               static_cast<std::size_t>(c.iz);
-    }
-    static bool InRange(const GridCell& c) {
-        return c.ix >= 0 && c.ix < kGridX && c.iy >= 0 && c.iy < kGridY && c.iz >= 0 && c.iz < kGridZ;
+    static bool InRange(const GridCell& c) { return SpatialGrid::InRange(c); }
+    [[noreturn]] static void ThrowNotFinite(const TNode* node);
+    void RepelNeighboursBatched(TNode* node, const GridCell& c);
+    void RepelNeighboursPlain(TNode* node);
+    void EnterNodeLoop();
+    void TakeTurn(TNode* node);
+    void LeaveNodeLoop();
+    static void PrefetchNode(const TNode* node);
+    void PrefetchCells(const TNode* node);
+    static GridEntry EntryOf(TNode* node) {
+        return {node, node->pos.x, node->pos.y, node->pos.z, node->force.x, node->force.y, node->force.z};
     }
     void BuildActionOrder();
     void ApplyPendingInputs();
@@ -109,12 +154,12 @@ class NodeManager final : public NodeWorld {
     void PlaceBetween(TNode* parent, TNode* child, const TNode* partner);
     void DestroyNodes();
 
-    std::map<std::int32_t, TNode*> nodeMap;
+    NodeTable nodeMap;
     std::vector<TNode*> newNodes;
     std::vector<TNode*> deadNodes;
     std::vector<TNode*> actionOrder;
-    std::vector<Cell> grid;
-    std::array<Cell*, 27> neighbourCells{};
+    SpatialGrid grid;
+    std::array<GridCell, 27> neighbourCells{};
     RefMapList links;
     std::array<std::int32_t, 3> gridOrigin{0, 0, 0};
     TNode* selectedNode = nullptr;
@@ -126,6 +171,11 @@ class NodeManager final : public NodeWorld {
     ActionOrderShuffler shuffler;          // scratch of the shuffle, reused every step
     std::vector<TNode*> partnerScratch;    // scratch of division
     std::vector<TNode*> candidateScratch;  // scratch of division
+    StepProfile profile;
+    RepulsionBatch repulsion;
+    NeighbourLoop neighbourLoop = NeighbourLoop::Batched;
+    bool inNodeLoop = false;    // the grid's copies of the forces count (see EnterNodeLoop)
+    TNode* turnNode = nullptr;  // whose turn it is in the node loop
 };
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -29,10 +30,8 @@ class RefMapListTest : public ::testing::Test {
     TNode* N(int i) { return nodes[static_cast<std::size_t>(i)].get(); }
 
     std::vector<TNode*> PartnersOf(TNode* a) const {
-        std::vector<TNode*> out;
-        auto [first, last] = links.Partners(a);
-        for (auto it = first; it != last; ++it) out.push_back(it->second);
-        return out;
+        auto partners = links.Partners(a);
+        return {partners.begin(), partners.end()};
     }
 
     std::vector<std::unique_ptr<TNode>> nodes;
@@ -140,6 +139,13 @@ TEST_F(RefMapListTest, EveryLinkIsListedOnceSmallerIdFirstInIdOrder) {
     std::vector<std::pair<int, int>> expected{
         {base + 0, base + 3}, {base + 0, base + 4}, {base + 1, base + 2}, {base + 1, base + 5}};
     EXPECT_EQ(seen, expected);
+    // Walked the other ways callers write it: by reference, and through the iterator.
+    std::vector<std::pair<int, int>> again;
+    for (auto& [pair, one] : links.Pairs()) again.emplace_back(pair.first->id, pair.second->id);
+    EXPECT_EQ(again, expected);
+    auto it = links.Pairs().begin();
+    EXPECT_EQ(it->first.second, N(3));
+    EXPECT_EQ(std::distance(links.Pairs().begin(), links.Pairs().end()), 4);
 }
 
 TEST(RefMapListOrderTest, OrderIsByIdEvenWhereAddressesRunTheOtherWay) {
@@ -212,22 +218,60 @@ TEST(RefMapListModelTest, BothViewsAgreeWithTheModelAfterEveryChange) {
 
         ASSERT_EQ(links.Size(), pairs.size()) << "round " << round;
         ASSERT_EQ(links.PartnerEntries(), 2 * pairs.size()) << "round " << round;
-        std::set<std::pair<int, int>> listed;
+        // Listed in the model's (ordered) pair order: ids grow with the index.
+        std::vector<std::pair<int, int>> listed;
         for (const auto& [pair, one] : links.Pairs()) {
             ASSERT_LT(pair.first->id, pair.second->id);
-            listed.insert({pair.first->id - nodes[0]->id, pair.second->id - nodes[0]->id});
+            listed.emplace_back(pair.first->id - nodes[0]->id, pair.second->id - nodes[0]->id);
         }
-        ASSERT_EQ(listed, pairs) << "round " << round;
+        ASSERT_EQ(listed, (std::vector<std::pair<int, int>>(pairs.begin(), pairs.end())))
+            << "round " << round;
         for (int i = 0; i < kNodes; ++i) {
             std::vector<int> got;
-            auto [first, last] = links.Partners(nodes[static_cast<std::size_t>(i)]);
-            for (auto it = first; it != last; ++it) {
-                got.push_back(it->second->id - nodes[0]->id);
-                ASSERT_TRUE(links.IsRef(it->second, nodes[static_cast<std::size_t>(i)]));
+            for (TNode* partner : links.Partners(nodes[static_cast<std::size_t>(i)])) {
+                got.push_back(partner->id - nodes[0]->id);
+                ASSERT_TRUE(links.IsRef(partner, nodes[static_cast<std::size_t>(i)]));
+                for (int j = 0; j < kNodes; ++j) {
+                    TNode* other = nodes[static_cast<std::size_t>(j)];
+                    ASSERT_EQ(RefMapList::Linked(nodes[static_cast<std::size_t>(i)], other),
+                              links.IsRef(nodes[static_cast<std::size_t>(i)], other));
+                }
             }
             ASSERT_EQ(got, partners[static_cast<std::size_t>(i)]) << "node " << i << ", round " << round;
         }
     }
+}
+
+// Nodes that lose all their links leave the id-ordered list (in batches,
+// once they are many); linking them again puts them back in their place.
+TEST(RefMapListModelTest, NodesThatLoseTheirLinksLeaveAndComeBackInIdOrder) {
+    constexpr int kNodes = 400;
+    std::vector<std::unique_ptr<TNode>> owned;
+    for (int i = 0; i < kNodes; ++i) owned.push_back(std::make_unique<TNode>(nullptr));
+    auto n = [&](int i) { return owned[static_cast<std::size_t>(i)].get(); };
+    RefMapList links;
+    for (int i = 0; i + 1 < kNodes; i += 2) links.Insert(n(i), n(i + 1));
+    // Three pairs in four unlinked (150): past half the list, a compaction.
+    for (int i = 0; i + 1 < kNodes; i += 2) {
+        if ((i / 2) % 4 != 3) links.Delete(n(i));
+    }
+    // One in three of those linked again, the last first and named the other way round.
+    for (int i = kNodes - 2; i >= 0; i -= 2) {
+        if ((i / 2) % 4 == 0) links.Insert(n(i + 1), n(i));
+    }
+    std::vector<std::pair<int, int>> want;
+    for (int i = 0; i + 1 < kNodes; i += 2) {
+        if ((i / 2) % 4 == 3 || (i / 2) % 4 == 0) want.emplace_back(i, i + 1);
+    }
+    std::vector<std::pair<int, int>> got;
+    for (const auto& [pair, one] : links.Pairs())
+        got.emplace_back(pair.first->id - n(0)->id, pair.second->id - n(0)->id);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(links.Size(), want.size());
+    std::size_t live = 0;
+    for (const RefMapList::Member& m : links.Members()) live += m.node ? 1 : 0;
+    EXPECT_EQ(live, 2 * want.size());
+    EXPECT_LT(links.Members().size(), static_cast<std::size_t>(kNodes));  // the empty entries were dropped
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -95,6 +98,49 @@ TEST(TNodeTest, IdsRiseByOneAndAreNeverReused) {
     EXPECT_EQ(NextNodeId(), next + 2);
 }
 
+TEST(TNodeTest, TheMotionStateSharesTheFirstCacheLine) {
+    TNode node(nullptr);
+    const auto* base = reinterpret_cast<const char*>(&node);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(base) % 64, 0u);
+    for (const void* field :
+         {static_cast<const void*>(&node.pos + 1), static_cast<const void*>(&node.force + 1),
+          static_cast<const void*>(&node.vel + 1), static_cast<const void*>(&node.id + 1),
+          static_cast<const void*>(&node.edgeCount + 1)}) {
+        EXPECT_LE(static_cast<const char*>(field) - base, 64);
+    }
+    auto heap = std::make_unique<TNode>(nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(heap.get()) % 64, 0u);
+}
+
+// The remembered tanh gives std::tanh's bits, whatever came before: repeats,
+// arguments that share a memo slot, signed zeros, infinities and NaN.
+TEST(TNodeTest, MemoTanhIsStdTanhBitForBit) {
+    std::vector<double> xs{0.0,
+                           -0.0,
+                           1.0,
+                           2.0,
+                           3.0,
+                           0.1,
+                           -0.1,
+                           1e-300,
+                           19.5,
+                           20.0,
+                           22.5,
+                           -40.0,
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity()};
+    for (int i = 0; i < 3000; ++i)
+        xs.push_back(std::ldexp(static_cast<double>(i * 7919 % 4001) - 2000.0, -9));
+    for (int round = 0; round < 3; ++round) {
+        for (double x : xs) {
+            const double want = std::tanh(x);
+            const double got = MemoTanh(x);
+            ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0) << x;
+        }
+    }
+    EXPECT_TRUE(std::isnan(MemoTanh(std::numeric_limits<double>::quiet_NaN())));
+}
+
 TEST(TNodeTest, NewNodeCopiesTheGeneAndClearsTheArrays) {
     Unit gene;
     gene.Parse("2,7+0,0,1+0,0,2+");
@@ -139,6 +185,31 @@ TEST(TNodeTest, InheritCopiesTheGeneAndRatesAndConsumesTheRequest) {
         EXPECT_EQ(parent.node.param[i], i + 1.0);
     }
     EXPECT_EQ(child.edgeLength, 3.0);  // other fields keep their construction values
+}
+
+// Children share their parent's code until one of them changes: a mutated
+// child gets its own, and the parent's gene and its other children stay as they were.
+TEST(TNodeTest, ChildrenShareTheGeneUntilOneIsChanged) {
+    GeneNode parent;
+    parent.node.unit->Parse("2,16+0,0,0.5+2,3+0,0,1+0,0,-0.25+");
+    TNode first(nullptr);
+    TNode second(nullptr);
+    first.Inherit(&parent.node);
+    second.Inherit(&parent.node);
+    EXPECT_TRUE(first.unit->SharesCodeWith(*parent.node.unit));
+    EXPECT_TRUE(second.unit->SharesCodeWith(*parent.node.unit));
+    const std::string before = parent.node.unit->ToString();
+    for (int i = 0; i < 40; ++i) first.Mutate();
+    EXPECT_FALSE(first.unit->SharesCodeWith(*parent.node.unit));
+    EXPECT_NE(first.unit->ToString(), before);
+    EXPECT_EQ(parent.node.unit->ToString(), before);
+    EXPECT_EQ(second.unit->ToString(), before);
+    EXPECT_TRUE(second.unit->SharesCodeWith(*parent.node.unit));
+    // Reloading the parent's gene leaves the children with the old one.
+    parent.node.unit->Parse("0,2+");
+    EXPECT_EQ(second.unit->ToString(), before);
+    // Each evaluates on its own node: a shared code does not share a node.
+    EXPECT_EQ(second.unit->Node(), &second);
 }
 
 // ---- Parameters ---------------------------------------------------------------

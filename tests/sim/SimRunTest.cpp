@@ -103,6 +103,44 @@ TEST_F(SimRunTest, ACompletedRunEndsWithItsSummaryLineAndStatusZero) {
     EXPECT_FALSE(std::filesystem::exists(In("log.txt")));
 }
 
+TEST_F(SimRunTest, ProfileNamesEveryPhaseWithItsTimeAndShareAndChangesNoResult) {
+    std::string gene = Gene("crowd.txt", "PROG2 ( ADDPAR ( 0 100 ) ) ( GDIVIDE ( 0 ) )");
+    Outcome plain = Sim("run --seed 3 --steps 300 --quiet --log log.txt --trace a.jsonl '" + gene + "'");
+    Outcome profiled =
+        Sim("run --seed 3 --steps 300 --quiet --profile --log log.txt --trace b.jsonl '" + gene + "'");
+    ASSERT_EQ(profiled.status, 0) << profiled.err;
+    EXPECT_EQ(profiled.out, plain.out);
+    EXPECT_EQ(ReadFile(In("b.jsonl")), ReadFile(In("a.jsonl")));
+    const std::size_t at = profiled.err.find("step profile: 300 steps\n");
+    ASSERT_NE(at, std::string::npos) << profiled.err;
+    std::vector<std::string> lines = Lines(profiled.err.substr(at));
+    ASSERT_EQ(lines.size(), 11u) << profiled.err;
+    EXPECT_EQ(lines[1].substr(0, 5), "phase");
+    double share = 0.0;
+    double ms = 0.0;
+    const char* names[] = {"links",     "order",  "genes",     "population",
+                           "repulsion", "motion", "admission", "inputs"};
+    for (int i = 0; i < 8; ++i) {
+        std::istringstream row(lines[static_cast<std::size_t>(i) + 2]);
+        std::string name, percent;
+        double total = 0.0;
+        row >> name >> total >> percent;
+        EXPECT_EQ(name, names[i]);
+        EXPECT_GE(total, 0.0);
+        ms += total;
+        share += std::stod(percent);
+    }
+    EXPECT_NEAR(share, 100.0, 0.5);
+    std::istringstream last(lines[10]);
+    std::string name;
+    double total = 0.0;
+    last >> name >> total;
+    EXPECT_EQ(name, "total");
+    EXPECT_NEAR(total, ms, 0.01);
+    EXPECT_GT(total, 0.0);
+    EXPECT_EQ(plain.err.find("step profile"), std::string::npos);
+}
+
 TEST_F(SimRunTest, TheTraceHasOneLinePerStepWithEveryFieldOfEveryNode) {
     std::string gene = Gene("idle.txt", kIdle);
     Outcome o = Sim("run --seed 3 --steps 2 --quiet --log log.txt --trace trace.jsonl '" + gene + "'");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Random.h"
 #include "gp/GPmanager.h"
 #include "node/TNode.h"
 #include "support/TestFiles.h"
@@ -16,11 +17,46 @@ const char* const kLatticeGene =
     "        IFTE ( GROUND SETP ( 2 ECOUNT ) SUBPAR ( 2 0.1 ) )\n"
     "        SETCOLP ( 0 ADD ( 1 GETP ( 2 ) ) MAX ( 2 GETD ( 3 ) ) ) )\n";
 
-std::unique_ptr<Unit> LatticeGene() {
-    TempFile source(kLatticeGene);
+const char* const kCrowdGene = "PROG2 ( ADDPAR ( 0 100 ) ) ( GDIVIDE ( 0 ) )\n";
+
+namespace {
+
+std::unique_ptr<Unit> Compile(const char* text) {
+    TempFile source(text);
     auto gene = std::make_unique<Unit>();
     gene->Parse(GPmanager::GetInstance()->GetCode(source.Path()));
     return gene;
+}
+
+}  // namespace
+
+std::unique_ptr<Unit> LatticeGene() { return Compile(kLatticeGene); }
+
+std::unique_ptr<Unit> CrowdGene() { return Compile(kCrowdGene); }
+
+void GrowCrowd(NodeManager& world, Unit& gene, unsigned seed, int steps) {
+    Seed(seed);
+    world.InitWorld(&gene);
+    for (int step = 0; step < steps; ++step) world.Action();
+}
+
+double NeighbourPairsPerNode(const NodeManager& world) {
+    if (world.GetNodeCount() == 0) return 0.0;
+    long long pairs = 0;
+    for (const auto& [id, node] : world.NodeMap()) {
+        const GridCell c = world.CellIndex(node);
+        for (int a = c.ix - 1; a <= c.ix + 1; ++a) {
+            for (int b = c.iy - 1; b <= c.iy + 1; ++b) {
+                for (int d = c.iz - 1; d <= c.iz + 1; ++d) {
+                    if (!SpatialGrid::InRange({a, b, d})) continue;
+                    for (TNode* q : world.CellAt({a, b, d})) {
+                        if (q != node && !RefMapList::Linked(node, q)) ++pairs;
+                    }
+                }
+            }
+        }
+    }
+    return static_cast<double>(pairs) / world.GetNodeCount();
 }
 
 void SeedLattice(NodeManager& world, Unit& gene, int count) {
@@ -29,6 +65,13 @@ void SeedLattice(NodeManager& world, Unit& gene, int count) {
     while (layers < kGridY && layers * layers * layers < count) ++layers;
     int side = 1;
     while (side * side * layers < count) ++side;
+    float spacing = kLatticeSpacing;
+    if (side * kLatticeSpacing > 2 * kBoxHalfX - 20) {
+        spacing = kDenseLatticeSpacing;
+        layers = kDenseLatticeLayers;
+        side = 1;
+        while (side * side * layers < count) ++side;
+    }
     TNode* left = nullptr;  // the node placed just before in the same row
     int placed = 0;
     for (int iy = 0; iy < layers && placed < count; ++iy) {
@@ -37,8 +80,7 @@ void SeedLattice(NodeManager& world, Unit& gene, int count) {
             for (int ix = 0; ix < side && placed < count; ++ix, ++placed) {
                 TNode* node = world.NewNode(&gene);
                 world.delFromGrid(node, world.CellIndex(node));
-                node->SetPos((ix - side / 2) * kLatticeSpacing, -22.0f + iy * kLatticeSpacing,
-                             (iz - side / 2) * kLatticeSpacing);
+                node->SetPos((ix - side / 2) * spacing, -22.0f + iy * spacing, (iz - side / 2) * spacing);
                 world.addToGrid(node, world.CellIndex(node));
                 if (left && ix % 4 != 0) world.LinkNode(left, node);
                 left = node;

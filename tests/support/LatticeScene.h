@@ -20,10 +20,28 @@ std::unique_ptr<Unit> LatticeGene();
 
 // Lattice spacing; 4 units keeps neighbours within each other's 27 cells.
 inline constexpr float kLatticeSpacing = 4.0f;
+// Beyond about 600,000 nodes ten layers 4 units apart no longer fit the box:
+// such lattices are 3.5 units apart in thirteen layers (1.5 times as dense).
+inline constexpr float kDenseLatticeSpacing = 3.5f;
+inline constexpr int kDenseLatticeLayers = 13;
 
 // Places `count` nodes carrying `gene` on a lattice of up to ten layers from
 // just above the floor, centred on the y axis, and links chains of four along x.
 void SeedLattice(NodeManager& world, Unit& gene, int count);
+
+// The crowd users grow: every node adds to a parameter each step and divides
+// when it is full, whatever its links, so the creature doubles every 100
+// steps into a dense heap on the floor.
+extern const char* const kCrowdGene;
+std::unique_ptr<Unit> CrowdGene();
+
+// Seeds `world` with one node of `gene` (the generator seeded with `seed`)
+// and runs `steps` steps: the crowd gene reaches 2^14 = 16,384 nodes at step 1400.
+void GrowCrowd(NodeManager& world, Unit& gene, unsigned seed, int steps);
+
+// Unlinked pairs within each other's 27 cells, per node: the work of the
+// neighbour loop, to compare worlds of different density.
+double NeighbourPairsPerNode(const NodeManager& world);
 
 // A hash of everything a step changes (positions, velocities, forces,
 // parameters, requests, link counts) over the nodes in id order, and of the

@@ -40,7 +40,7 @@ TEST_F(CeilingCrowdTest, ACreatureCrowdingTheCeilingRunsOnPastTheStepALiteralGri
                 ASSERT_EQ(world.CellIndex(node).iy, literal < 0 ? 0 : kGridY - 1);
             }
             // Every node is in the cell its position names.
-            const NodeManager::Cell& cell = world.CellAt(world.CellIndex(node));
+            const NodeManager::Cell cell = world.CellAt(world.CellIndex(node));
             ASSERT_EQ(std::count(cell.begin(), cell.end(), node), 1) << "node " << id << ", step " << step;
         }
     }

@@ -15,10 +15,8 @@ namespace {
 class DivisionTest : public WorldFixture {
   protected:
     std::vector<TNode*> PartnersOf(TNode* node) const {
-        std::vector<TNode*> out;
-        auto [first, last] = world.Links().Partners(node);
-        for (auto it = first; it != last; ++it) out.push_back(it->second);
-        return out;
+        auto partners = world.Links().Partners(node);
+        return {partners.begin(), partners.end()};
     }
     // Divides `parent` with the given request, the generator seeded with `seed`.
     TNode* Divide(TNode* parent, int request, unsigned seed) {

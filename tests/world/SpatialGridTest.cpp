@@ -24,6 +24,10 @@ class SpatialGridTest : public WorldFixture {
         probe.SetPos(x, y, z);
         return world.CellIndex(&probe);
     }
+    std::vector<TNode*> InCell(const GridCell& c) const {
+        NodeManager::Cell cell = world.CellAt(c);
+        return {cell.begin(), cell.end()};
+    }
     TNode probe{nullptr};
 };
 
@@ -115,7 +119,7 @@ TEST_F(SpatialGridTest, RemovingFailsWithIdThenIndexesOrIndexesThenId) {
                   "100 )\n",
                   id));
     // None of this changed the grid.
-    EXPECT_EQ(world.CellAt({100, 5, 100}), std::vector<TNode*>{node});
+    EXPECT_EQ(InCell({100, 5, 100}), std::vector<TNode*>{node});
     EXPECT_EQ(CountInGrid(node), 1);
 }
 
@@ -123,9 +127,37 @@ TEST_F(SpatialGridTest, RemovingOneNodeKeepsTheOthersInTheirOrder) {
     TNode* a = Place(1.0f, 1.0f, 1.0f);
     TNode* b = Place(2.0f, 1.0f, 1.0f);
     TNode* c = Place(3.0f, 1.0f, 1.0f);
-    EXPECT_EQ(world.CellAt({100, 5, 100}), (std::vector<TNode*>{a, b, c}));
+    EXPECT_EQ(InCell({100, 5, 100}), (std::vector<TNode*>{a, b, c}));
     world.delFromGrid(b);
-    EXPECT_EQ(world.CellAt({100, 5, 100}), (std::vector<TNode*>{a, c}));
+    EXPECT_EQ(InCell({100, 5, 100}), (std::vector<TNode*>{a, c}));
+}
+
+// Cells grow through blocks of 4, 8, 16 entries and give them back; whatever
+// the cells around them do, every cell keeps its nodes in the order filed.
+TEST_F(SpatialGridTest, CellsKeepTheirOrderAsTheirStorageGrowsAndIsReused) {
+    std::vector<std::vector<TNode*>> filed(3);
+    const GridCell cells[3] = {{100, 5, 100}, {100, 5, 101}, {101, 5, 100}};
+    for (int i = 0; i < 60; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i % 3 == 0 ? 0 : (i % 3 == 1 ? 1 : 2));
+        TNode* node = Place(1.0f + 5.0f * static_cast<float>(cells[k].ix - 100), 1.0f,
+                            1.0f + 5.0f * static_cast<float>(cells[k].iz - 100));
+        filed[k].push_back(node);
+        if (i % 7 == 6) {  // take out an early one now and then
+            auto& list = filed[(k + 1) % 3];
+            if (list.size() > 2) {
+                world.delFromGrid(list[1]);
+                list.erase(list.begin() + 1);
+            }
+        }
+    }
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(InCell(cells[k]), filed[k]) << "cell " << k;
+}
+
+TEST_F(SpatialGridTest, AnEmptyWorldHoldsWellUnderAMegabyte) {
+    NodeManager empty;
+    EXPECT_LT(empty.ContainerBytes(), 64u * 1024u);
+    world.initContainer();
+    EXPECT_LT(world.ContainerBytes(), 64u * 1024u);
 }
 
 TEST_F(SpatialGridTest, TheNeighbourBlockIsTwentySevenCellsInsideAndFewerAtTheEdges) {
@@ -141,20 +173,19 @@ TEST_F(SpatialGridTest, TheNeighbourBlockIsTwentySevenCellsInsideAndFewerAtTheEd
         int count = world.NeighbourCells(&probe);
         EXPECT_EQ(count, c.count) << c.at.x << " " << c.at.y << " " << c.at.z;
         // x outermost, z innermost, skipping cells outside the grid.
-        std::vector<const NodeManager::Cell*> expected;
+        std::vector<GridCell> expected;
         for (int a = own.ix - 1; a <= own.ix + 1; ++a) {
             for (int b = own.iy - 1; b <= own.iy + 1; ++b) {
                 for (int d = own.iz - 1; d <= own.iz + 1; ++d) {
                     if (a >= 0 && a < kGridX && b >= 0 && b < kGridY && d >= 0 && d < kGridZ) {
-                        expected.push_back(&world.CellAt({a, b, d}));
+                        expected.push_back({a, b, d});
                     }
                 }
             }
         }
-        std::vector<const NodeManager::Cell*> got(world.NeighbourBuffer().begin(),
-                                                  world.NeighbourBuffer().begin() + count);
+        std::vector<GridCell> got(world.NeighbourBuffer().begin(), world.NeighbourBuffer().begin() + count);
         EXPECT_EQ(got, expected);
-        EXPECT_NE(std::find(got.begin(), got.end(), &world.CellAt(own)), got.end());
+        EXPECT_NE(std::find(got.begin(), got.end(), own), got.end());
     }
 }
 
@@ -178,7 +209,7 @@ TEST_F(SpatialGridTest, ReseedingTheWorldEmptiesEveryCell) {
     EXPECT_TRUE(world.CellAt({120, 5, 120}).empty());
     EXPECT_TRUE(world.CellAt({40, 1, 101}).empty());
     TNode* seed = world.NodeMap().begin()->second;
-    EXPECT_EQ(world.CellAt({100, 5, 100}), std::vector<TNode*>{seed});
+    EXPECT_EQ(InCell({100, 5, 100}), std::vector<TNode*>{seed});
 }
 
 // A program that makes its link length not a number: its springs then give
