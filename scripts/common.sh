@@ -11,7 +11,7 @@ QM_PACKAGES=(
     fontconfig fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
     clang-format clang-tidy
-    libcli11-dev
+    libcli11-dev libstb-dev
 )
 
 qm_install_packages() {
