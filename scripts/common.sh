@@ -12,6 +12,7 @@ QM_PACKAGES=(
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
     clang-format clang-tidy
     libcli11-dev libstb-dev
+    clang libclang-rt-14-dev
 )
 
 qm_install_packages() {
