@@ -3,7 +3,8 @@
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests, the checks and the window need.
+# Debian packages the build, the tests, the checks, the window, the search across MPI ranks
+# and the plots need.
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -13,6 +14,8 @@ QM_PACKAGES=(
     clang-format clang-tidy
     libcli11-dev libstb-dev
     clang libclang-rt-14-dev
+    libopenmpi-dev openmpi-bin
+    python3-matplotlib python3-pandas
 )
 
 qm_install_packages() {

@@ -9,6 +9,8 @@ std::uint32_t state = 1;
 
 void Seed(unsigned seed) { state = seed; }
 
+unsigned RandomState() { return state; }
+
 int Rand() {
     state = state * 214013u + 2531011u;
     return static_cast<int>((state >> 16) & 0x7FFFu);

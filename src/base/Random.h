@@ -17,6 +17,11 @@ inline constexpr float kRandScale1p8 = 5.4933316278038546e-05f;  // 1.8 / 32767
 
 void Seed(unsigned seed);
 
+// The generator's state: what the next draw is made from. A caller with a
+// stream of its own (the evolutionary search) saves it, seeds its own, draws
+// and restores it, so the draws of a run are never disturbed.
+unsigned RandomState();
+
 // Next raw draw, 0..32767.
 int Rand();
 

@@ -15,5 +15,6 @@ inline constexpr int kExitGoal = 3;
 int Compile(const Options& options, std::FILE* out);
 int Dump(const Options& options, std::FILE* out);
 int Run(const Options& options, std::FILE* out);
+int Evolve(const Options& options, std::FILE* out);
 
 }  // namespace qm::sim

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 
 namespace qm::sim {
 namespace {
@@ -28,6 +30,105 @@ Vector3 ParseGoal(const std::string& text) {
         at = comma + 1;
     }
     return {v[0], v[1], v[2]};
+}
+
+std::vector<std::uint32_t> ParseSeedList(const std::string& text) {
+    std::vector<std::uint32_t> seeds;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', at);
+        const std::string part = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        std::optional<std::uint32_t> seed = ParseSeed(part);
+        if (!seed) {
+            throw CLI::ValidationError(
+                "--eval-seeds takes whole numbers from 0 to 4294967295 separated by commas, not '" + text +
+                "'");
+        }
+        seeds.push_back(*seed);
+        if (comma == std::string::npos) return seeds;
+        at = comma + 1;
+    }
+}
+
+// The options of evolve that change what a search finds: a resumed search
+// takes them from its checkpoint instead.
+const char* const kSearchOptions[] = {
+    "--population", "--steps",     "--eval-seeds",     "--seed",       "--out",
+    "--goal",       "--max-nodes", "--max-length",     "--tournament", "--elite",
+    "--crossover",  "--mutation",  "--length-penalty", "GENE_FILE"};
+
+void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
+    evolve::SearchSettings& s = o.search;
+    evolve.add_option("GENE_FILE", s.seedFiles, "seed genes: the first generation starts from them")
+        ->expected(0, -1);
+    evolve.add_option("--population", s.population, "genes per generation (default 64)")
+        ->type_name("N")
+        ->check(CLI::Range(2, 1000000).description(""));
+    evolve
+        .add_option_function<int>(
+            "--generations",
+            [&o](int g) {
+                o.search.generations = g;
+                o.generationsGiven = true;
+            },
+            "generations to run (default 20); with --resume, the total to reach")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000000).description(""));
+    evolve.add_option("--steps", s.steps, "world steps per evaluation (default 1000)")
+        ->type_name("N")
+        ->check(CLI::Range(1LL, 1000000000000LL).description(""));
+    evolve
+        .add_option_function<std::string>(
+            "--eval-seeds", [&s](const std::string& text) { s.evalSeeds = ParseSeedList(text); },
+            "grow every gene once per seed; its fitness combines them (default 1)")
+        ->type_name("A,B,...");
+    evolve
+        .add_option_function<std::string>(
+            "--seed",
+            [&o](const std::string& text) {
+                std::optional<std::uint32_t> seed = ParseSeed(text);
+                if (!seed) throw CLI::ValidationError(SeedError(text));
+                o.search.seed = *seed;
+                o.seedGiven = true;
+            },
+            "seed of the search's own random numbers (default: the current time in seconds)")
+        ->type_name("N");
+    evolve.add_option("--out", o.out, "folder of the outputs and the checkpoint (default evolve-out)")
+        ->type_name("DIR");
+    evolve.add_option("--resume", o.resume, "go on with the search whose checkpoint is in DIR")
+        ->type_name("DIR");
+    evolve
+        .add_option_function<std::string>(
+            "--goal", [&s](const std::string& text) { s.goal = ParseGoal(text); },
+            "put the goal there instead of 0,-25,250")
+        ->type_name("X,Y,Z");
+    evolve.add_option("--workers", o.workers, "evaluations at once on this machine (default: one per core)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 4096).description(""));
+    evolve
+        .add_option("--max-nodes", s.maxNodes,
+                    "node cap of each evaluation; a gene that passes it scores worst (default 1000)")
+        ->type_name("N")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+    evolve.add_option("--max-length", s.maxLength, "most elements a gene may have (default 50)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 10000).description(""));
+    evolve.add_option("--tournament", s.tournament, "genes drawn per tournament (default 3)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000000).description(""));
+    evolve.add_option("--elite", s.elite, "best genes kept unchanged (default 2)")
+        ->type_name("N")
+        ->check(CLI::Range(0, 1000000).description(""));
+    evolve.add_option("--crossover", s.crossoverRate, "share of children made by crossover (default 0.7)")
+        ->type_name("P")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve.add_option("--mutation", s.mutationRate, "share of children mutated once (default 0.9)")
+        ->type_name("P")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve.add_option("--length-penalty", s.lengthPenalty, "fitness cost per gene element (default 0.001)")
+        ->type_name("C")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve.add_flag("--quiet", o.quiet, "no line per generation");
 }
 
 // The commands and their options. The app keeps references into `o`.
@@ -57,13 +158,16 @@ struct CommandLine {
                "put the goal there instead of 0,-25,250")
             ->type_name("X,Y,Z");
         run->add_flag("--quiet", o.quiet, "no progress bar");
-        for (CLI::App* command : {compile, dump, run}) command->set_help_flag();
+        evolve = app.add_subcommand("evolve", "search for a gene whose creature reaches the goal");
+        AddEvolveOptions(*evolve, o.evolve);
+        for (CLI::App* command : {compile, dump, run, evolve}) command->set_help_flag();
     }
 
     CLI::App app{"", "quillmoth-sim"};
     CLI::App* compile;
     CLI::App* dump;
     CLI::App* run;
+    CLI::App* evolve;
 };
 
 }  // namespace
@@ -74,17 +178,23 @@ std::string UsageText() {
     return "usage: quillmoth-sim compile GENE_FILE\n"
            "       quillmoth-sim dump GENE_FILE\n"
            "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
+           "       quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
+           "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n"
            "       quillmoth-sim --help | --version\n"
            "\n"
            "  compile   print the gene's code string\n"
            "  dump      print the gene as an indented program\n"
            "  run       grow a creature from the gene without a window\n"
+           "  evolve    search for a gene whose creature reaches the goal (docs/evolve.md)\n"
            "\n"
            "run options:\n" +
            OptionHelp(*line.run) +
            "\n"
+           "evolve options:\n" +
+           OptionHelp(*line.evolve) +
+           "\n"
            "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error,\n"
-           "2 bad command line\n";
+           "2 bad command line; evolve: 0 the search ran every generation, 1 it failed\n";
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -96,7 +206,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
         o.command = Command::Version;
         return o;
     }
-    if (first != "compile" && first != "dump" && first != "run") Bad("unknown command '" + first + "'");
+    if (first != "compile" && first != "dump" && first != "run" && first != "evolve") {
+        Bad("unknown command '" + first + "'");
+    }
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
         std::find(args.begin(), args.end(), "-h") != args.end()) {
         return o;
@@ -111,7 +223,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     o.command = line.compile->parsed() ? Command::Compile
                 : line.dump->parsed()  ? Command::Dump
-                                       : Command::Run;
+                : line.run->parsed()   ? Command::Run
+                                       : Command::Evolve;
+    if (o.command == Command::Evolve && !o.evolve.resume.empty()) {
+        for (const char* name : kSearchOptions) {
+            if (line.evolve->count(name) > 0) {
+                Bad(std::string("evolve --resume takes the search's settings from its checkpoint; ") +
+                    (name[0] == '-' ? name : "seed gene files") + " cannot be given with it");
+            }
+        }
+    }
     return o;
 }
 

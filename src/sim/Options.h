@@ -5,12 +5,25 @@
 #include <string>
 #include <vector>
 
+#include "evolve/Search.h"
 #include "experiment/RunOptions.h"
 #include "math/D3dxTypes.h"
 
 namespace qm::sim {
 
-enum class Command { Help, Version, Compile, Dump, Run };
+enum class Command { Help, Version, Compile, Dump, Run, Evolve };
+
+// The options of `evolve`. The search's own settings go straight into
+// `search`; the seed gene files are read when the search starts.
+struct EvolveOptions {
+    evolve::SearchSettings search;
+    bool seedGiven = false;  // otherwise the search seed is the clock's
+    std::string out = "evolve-out";
+    std::string resume;  // the folder of a search to go on with
+    bool generationsGiven = false;
+    int workers = 0;  // 0: one per core
+    bool quiet = false;
+};
 
 struct Options {
     Command command = Command::Help;
@@ -22,6 +35,7 @@ struct Options {
     std::string logFile = "error.lot.txt";
     std::optional<Vector3> goal;
     bool quiet = false;
+    EvolveOptions evolve;
 };
 
 // Parses argv (without the program name); throws UsageError on a bad command line.

@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
             return Dump(options, stdout);
         case Command::Run:
             return Run(options, stdout);
+        case Command::Evolve:
+            return Evolve(options, stdout);
     }
     return kExitUsage;
 }

@@ -17,8 +17,9 @@ import sys
 # The engine, bottom up: each layer may include itself and the layers before it.
 ENGINE = ["base", "math", "device", "gp", "node", "world", "experiment"]
 ALLOWED = {layer: set(ENGINE[: i + 1]) for i, layer in enumerate(ENGINE)}
-# The headless runner sits on the whole engine.
-ALLOWED["sim"] = set(ENGINE) | {"sim"}
+# The evolutionary search sits on the whole engine, the headless runner on both.
+ALLOWED["evolve"] = set(ENGINE) | {"evolve"}
+ALLOWED["sim"] = set(ENGINE) | {"evolve", "sim"}
 # The window side: the desktop on the drawing interface, the scene on the
 # desktop, the shell on everything but the headless runner.
 ALLOWED["platform"] = {"base", "math", "device", "platform"}

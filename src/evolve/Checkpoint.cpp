@@ -1,0 +1,208 @@
+#include "evolve/Checkpoint.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "evolve/SearchError.h"
+
+namespace qm::evolve {
+namespace {
+
+std::string Hex(double v) { return FormatString("%a", v); }
+
+// Reads the checkpoint line by line; every line starts with its keyword.
+class Reader {
+  public:
+    Reader(std::istream& in, std::string path) : in(in), path(std::move(path)) {}
+
+    // The rest of the next line, which must start with `keyword` and a blank.
+    std::string Expect(const std::string& keyword) {
+        std::string line;
+        if (!std::getline(in, line)) Fail("ends early; expected \"" + keyword + "\"");
+        ++number;
+        if (line.compare(0, keyword.size(), keyword) != 0 ||
+            (line.size() > keyword.size() && line[keyword.size()] != ' ')) {
+            Fail("expected \"" + keyword + "\"");
+        }
+        return line.size() > keyword.size() ? line.substr(keyword.size() + 1) : std::string();
+    }
+
+    long long Whole(const std::string& keyword, long long low, long long high) {
+        const std::string text = Expect(keyword);
+        char* end = nullptr;
+        const long long v = std::strtoll(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || v < low || v > high)
+            Fail("\"" + keyword + "\" needs a whole number");
+        return v;
+    }
+
+    double Real(const std::string& text) {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0') Fail("\"" + text + "\" is no number");
+        return v;
+    }
+
+    GeneCode Code(const std::string& text) {
+        try {
+            return ParseCode(text);
+        } catch (const ErrorText& e) {
+            Fail("holds a gene that does not load: " + e.text.substr(0, e.text.find('\n')));
+        }
+    }
+
+    EvalResult Run() {
+        EvalResult r;
+        if (!DecodeResult(Expect("run"), r)) Fail("holds a run that does not read");
+        return r;
+    }
+
+    std::vector<EvalResult> Runs(std::size_t count) {
+        std::vector<EvalResult> runs;
+        for (std::size_t i = 0; i < count; ++i) runs.push_back(Run());
+        return runs;
+    }
+
+    [[noreturn]] void Fail(const std::string& what) {
+        throw SearchError{FormatString("the checkpoint %s, line %d, ", path.c_str(), number) + what};
+    }
+
+  private:
+    std::istream& in;
+    std::string path;
+    int number = 0;
+};
+
+void WriteRuns(std::ostream& out, const std::vector<EvalResult>& runs) {
+    for (const EvalResult& r : runs) out << "run " << EncodeResult(r) << '\n';
+}
+
+}  // namespace
+
+void SaveCheckpoint(const std::string& path, const SearchSettings& s, const SearchState& state) {
+    std::ostringstream out;
+    out << kCheckpointHeader << '\n';
+    out << "population " << s.population << '\n';
+    out << "generations " << s.generations << '\n';
+    out << "steps " << s.steps << '\n';
+    out << "eval-seeds";
+    for (std::uint32_t seed : s.evalSeeds) out << ' ' << seed;
+    out << '\n' << "seed " << s.seed << '\n';
+    if (s.goal) {
+        out << "goal " << Hex(s.goal->x) << ' ' << Hex(s.goal->y) << ' ' << Hex(s.goal->z) << '\n';
+    } else {
+        out << "goal -\n";
+    }
+    out << "max-nodes " << s.maxNodes << '\n';
+    out << "max-length " << s.maxLength << '\n';
+    out << "tournament " << s.tournament << '\n';
+    out << "elite " << s.elite << '\n';
+    out << "crossover-rate " << Hex(s.crossoverRate) << '\n';
+    out << "mutation-rate " << Hex(s.mutationRate) << '\n';
+    out << "length-penalty " << Hex(s.lengthPenalty) << '\n';
+    out << "seed-genes " << s.seedGenes.size() << '\n';
+    for (std::size_t i = 0; i < s.seedGenes.size(); ++i) {
+        out << "seed-gene " << CodeString(s.seedGenes[i]) << ' '
+            << (i < s.seedFiles.size() ? s.seedFiles[i] : "") << '\n';
+    }
+    out << "done " << state.done << '\n';
+    out << "random " << state.randomState << '\n';
+    out << "best " << Hex(state.best.fitness) << ' '
+        << (state.best.code.empty() ? "-" : CodeString(state.best.code)) << '\n';
+    out << "best-runs " << state.best.runs.size() << '\n';
+    WriteRuns(out, state.best.runs);
+    out << "next " << state.population.size() << '\n';
+    for (const GeneCode& gene : state.population) out << "gene " << CodeString(gene) << '\n';
+    out << "known " << state.lastRuns.size() << '\n';
+    for (const auto& [code, runs] : state.lastRuns) {
+        out << "known-gene " << code << '\n';
+        WriteRuns(out, runs);
+    }
+    out << "end\n";
+
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << out.str();
+        file.flush();
+        if (!file) throw SearchError{"cannot write the checkpoint " + temporary};
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        throw SearchError{"cannot replace the checkpoint " + path + " by " + temporary};
+    }
+}
+
+Checkpoint LoadCheckpoint(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw SearchError{"cannot read the checkpoint " + path};
+    Reader in(file, path);
+    if (in.Expect("quillmoth-evolve") != "checkpoint 1") in.Fail("is not a checkpoint of this version");
+    Checkpoint c;
+    SearchSettings& s = c.settings;
+    constexpr long long kInt = 2147483647;
+    s.population = static_cast<int>(in.Whole("population", 1, kInt));
+    s.generations = static_cast<int>(in.Whole("generations", 1, kInt));
+    s.steps = in.Whole("steps", 1, 1000000000000LL);
+    s.evalSeeds.clear();
+    {
+        std::istringstream seeds(in.Expect("eval-seeds"));
+        unsigned long long seed = 0;
+        while (seeds >> seed) s.evalSeeds.push_back(static_cast<std::uint32_t>(seed));
+        if (s.evalSeeds.empty() || !seeds.eof()) in.Fail("\"eval-seeds\" needs whole numbers");
+    }
+    s.seed = static_cast<std::uint32_t>(in.Whole("seed", 0, 4294967295LL));
+    {
+        const std::string goal = in.Expect("goal");
+        if (goal != "-") {
+            std::istringstream parts(goal);
+            std::string x, y, z;
+            parts >> x >> y >> z;
+            s.goal = Vector3{static_cast<float>(in.Real(x)), static_cast<float>(in.Real(y)),
+                             static_cast<float>(in.Real(z))};
+        }
+    }
+    s.maxNodes = static_cast<int>(in.Whole("max-nodes", 1, kInt));
+    s.maxLength = static_cast<int>(in.Whole("max-length", 1, kInt));
+    s.tournament = static_cast<int>(in.Whole("tournament", 1, kInt));
+    s.elite = static_cast<int>(in.Whole("elite", 0, kInt));
+    s.crossoverRate = in.Real(in.Expect("crossover-rate"));
+    s.mutationRate = in.Real(in.Expect("mutation-rate"));
+    s.lengthPenalty = in.Real(in.Expect("length-penalty"));
+    const long long seedGenes = in.Whole("seed-genes", 0, kInt);
+    for (long long i = 0; i < seedGenes; ++i) {
+        const std::string line = in.Expect("seed-gene");
+        const std::size_t blank = line.find(' ');
+        s.seedGenes.push_back(in.Code(line.substr(0, blank)));
+        s.seedFiles.push_back(blank == std::string::npos ? std::string() : line.substr(blank + 1));
+    }
+
+    SearchState& state = c.state;
+    state.done = static_cast<int>(in.Whole("done", 0, kInt));
+    state.randomState = static_cast<std::uint32_t>(in.Whole("random", 0, 4294967295LL));
+    {
+        const std::string best = in.Expect("best");
+        const std::size_t blank = best.find(' ');
+        if (blank == std::string::npos) in.Fail("\"best\" needs a fitness and a gene");
+        state.best.fitness = in.Real(best.substr(0, blank));
+        const std::string code = best.substr(blank + 1);
+        if (code != "-") state.best.code = in.Code(code);
+    }
+    state.best.runs = in.Runs(static_cast<std::size_t>(in.Whole("best-runs", 0, kInt)));
+    const long long next = in.Whole("next", 1, kInt);
+    for (long long i = 0; i < next; ++i) state.population.push_back(in.Code(in.Expect("gene")));
+    const long long known = in.Whole("known", 0, kInt);
+    for (long long i = 0; i < known; ++i) {
+        std::string code = in.Expect("known-gene");
+        state.lastRuns.emplace_back(std::move(code), in.Runs(s.evalSeeds.size()));
+    }
+    in.Expect("end");
+    if (static_cast<int>(state.population.size()) != s.population)
+        in.Fail("holds a population of another size");
+    return c;
+}
+
+}  // namespace qm::evolve

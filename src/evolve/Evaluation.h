@@ -1,0 +1,37 @@
+#pragma once
+// One evaluation: a gene grown once from one seed, exactly as
+// `quillmoth-sim run --seed SEED --steps STEPS --max-nodes N [--goal X,Y,Z]`
+// grows it from a file holding the gene, while the closest approach of any
+// node to the goal is followed step by step.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "evolve/Fitness.h"
+#include "math/D3dxTypes.h"
+
+namespace qm::evolve {
+
+struct EvalTask {
+    int index = 0;     // place in its batch; results come back in this order
+    std::string code;  // the gene's code string
+    std::uint32_t seed = 1;
+    long long steps = 1000;
+    int maxNodes = 1000;
+    std::optional<Vector3> goal;  // the world's own goal when not set
+};
+
+// One line of text that reads back exactly, for pipes and MPI messages.
+std::string EncodeTask(const EvalTask& task);
+// False when the text is not a task EncodeTask wrote.
+bool DecodeTask(const std::string& text, EvalTask& task);
+
+// Runs the evaluation in this process. It seeds the engine's generator and
+// consumes node ids as a run does, and sends the run's debug text and error
+// log nowhere while it lasts: the search calls it in a process of its own
+// (EvaluationProcess), so that every evaluation starts from a fresh process
+// exactly like a plain run.
+EvalResult EvaluateGene(const EvalTask& task);
+
+}  // namespace qm::evolve

@@ -1,0 +1,48 @@
+#include "evolve/Fitness.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "base/Diagnostics.h"
+
+namespace qm::evolve {
+
+double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneLength, double lengthPenalty) {
+    if (runs.empty()) return kWorstFitness;
+    double sum = 0.0;
+    for (const EvalResult& run : runs) {
+        switch (run.outcome) {
+            case EvalResult::Outcome::Error:
+                return kWorstFitness;
+            case EvalResult::Outcome::GoalReached:
+                sum += static_cast<double>(run.steps) / (static_cast<double>(stepBudget) + 1.0);
+                break;
+            case EvalResult::Outcome::Completed:
+                sum += 1.0 + run.closest;
+                break;
+        }
+    }
+    return sum / static_cast<double>(runs.size()) + lengthPenalty * geneLength;
+}
+
+std::string EncodeResult(const EvalResult& result) {
+    return FormatString("%d %lld %a %d", static_cast<int>(result.outcome), result.steps, result.closest,
+                        result.nodes);
+}
+
+bool DecodeResult(const std::string& text, EvalResult& result) {
+    std::istringstream in(text);
+    int outcome = -1;
+    std::string closest;
+    EvalResult r;
+    if (!(in >> outcome >> r.steps >> closest >> r.nodes) || outcome < 0 || outcome > 2) return false;
+    if (!(in >> std::ws).eof()) return false;
+    char* end = nullptr;
+    r.closest = std::strtod(closest.c_str(), &end);
+    if (end == closest.c_str() || *end != '\0') return false;
+    r.outcome = static_cast<EvalResult::Outcome>(outcome);
+    result = r;
+    return true;
+}
+
+}  // namespace qm::evolve

@@ -1,0 +1,218 @@
+#include "evolve/SearchOutput.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "base/Diagnostics.h"
+#include "evolve/Checkpoint.h"
+#include "evolve/SearchError.h"
+
+namespace qm::evolve {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const std::string& path, const std::string& text, std::ios::openmode mode = std::ios::trunc) {
+    std::ofstream file(path, std::ios::binary | mode);
+    file << text;
+    file.flush();
+    if (!file) throw SearchError{"cannot write " + path};
+}
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+int GoalSeeds(const ScoredGene& gene) {
+    int n = 0;
+    for (const EvalResult& r : gene.runs) n += r.outcome == EvalResult::Outcome::GoalReached;
+    return n;
+}
+
+double Closest(const ScoredGene& gene) {
+    double d = INFINITY;
+    for (const EvalResult& r : gene.runs) d = std::min(d, r.closest);
+    return d;
+}
+
+int Nodes(const ScoredGene& gene) { return gene.runs.empty() ? 0 : gene.runs.front().nodes; }
+
+// What an evaluation of the gene came to, as `run` would report it.
+std::string OutcomeText(const ScoredGene& gene, std::size_t run) {
+    if (run >= gene.runs.size()) return "not evaluated";
+    const EvalResult& r = gene.runs[run];
+    switch (r.outcome) {
+        case EvalResult::Outcome::GoalReached:
+            return FormatString("a node reaches the goal in step %lld: exit status 3", r.steps);
+        case EvalResult::Outcome::Completed:
+            return FormatString(
+                "every step runs, the closest node comes within %.4g of the goal: exit status 0", r.closest);
+        default:
+            return FormatString("the engine ends the run with an error in step %lld: exit status 1",
+                                r.steps + 1);
+    }
+}
+
+// A comment ends at the first token ">": a text to go in one must hold none.
+std::string CommentSafe(const std::string& text) {
+    std::string out;
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word) {
+        if (!out.empty()) out += ' ';
+        out += word == ">" ? "'>'" : word;
+    }
+    return out;
+}
+
+std::string Quoted(const std::string& word) {
+    if (!word.empty() && word.find_first_of(" \t'\"\\$`*?") == std::string::npos) return word;
+    std::string out = "'";
+    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string GoalText(const Vector3& g) {
+    return FormatString("%.9g,%.9g,%.9g", static_cast<double>(g.x), static_cast<double>(g.y),
+                        static_cast<double>(g.z));
+}
+
+}  // namespace
+
+std::string ExactDecimal(double v) {
+    // Start with as many digits as the whole part has, so that 250 reads 250 and not 2.5e+02.
+    int digits = 1;
+    if (std::isfinite(v) && std::fabs(v) >= 1.0)
+        digits = std::min(17, static_cast<int>(std::log10(std::fabs(v))) + 1);
+    for (; digits <= 17; ++digits) {
+        std::string text = FormatString("%.*g", digits, v);
+        if (std::strtod(text.c_str(), nullptr) == v) return text;
+    }
+    return FormatString("%.17g", v);
+}
+
+SearchOutput::SearchOutput(std::string folder) : dir(std::move(folder)) {}
+
+void SearchOutput::Create() const {
+    std::error_code error;
+    if (fs::exists(CheckpointPath(), error)) {
+        throw SearchError{dir + " holds a search already: continue it with --resume " + dir +
+                          ", or give another --out"};
+    }
+    fs::create_directories(fs::path(dir) / "best", error);
+    if (error) throw SearchError{"cannot make the folder " + dir + "/best: " + error.message()};
+    WriteFile(dir + "/generations.csv", kGenerationsHeader);
+}
+
+void SearchOutput::TrimTable(int done) const {
+    std::istringstream rows(ReadWhole(dir + "/generations.csv"));
+    std::string text = kGenerationsHeader;
+    std::string row;
+    std::getline(rows, row);  // the header
+    while (std::getline(rows, row)) {
+        if (!row.empty() && std::atoi(row.c_str()) <= done) text += row + "\n";
+    }
+    WriteFile(dir + "/generations.csv", text);
+}
+
+std::string SearchOutput::GeneFilePath(int generation) const {
+    return dir + FormatString("/best/gen-%04d.txt", generation);
+}
+
+void SearchOutput::Record(const Search& search, const GenerationReport& report) const {
+    const ScoredGene& best = search.Best();
+    const int g = report.generation;
+    WriteFile(dir + "/generations.csv",
+              FormatString("%d,%s,%s,%s,%zu,%d,%s,%d,%d,%.1f\n", g, ExactDecimal(report.best).c_str(),
+                           ExactDecimal(report.median).c_str(), ExactDecimal(report.worst).c_str(),
+                           best.code.size(), Nodes(best), ExactDecimal(Closest(best)).c_str(),
+                           GoalSeeds(best), report.evaluations, report.evaluationsPerSecond),
+              std::ios::app);
+    const std::string path = GeneFilePath(g);
+    WriteFile(path, GeneFileText(search.Settings(), dir, g, best, path));
+    WriteFile(dir + "/best.txt", GeneFileText(search.Settings(), dir, g, best, dir + "/best.txt"));
+    SaveCheckpoint(CheckpointPath(), search.Settings(), search.State());
+}
+
+std::string ProgressLine(const Search& search, const GenerationReport& report) {
+    const ScoredGene& best = search.Best();
+    const int seeds = static_cast<int>(best.runs.size());
+    std::string how;
+    if (GoalSeeds(best) > 0) {
+        long long slowest = 0;
+        for (const EvalResult& r : best.runs) {
+            if (r.outcome == EvalResult::Outcome::GoalReached) slowest = std::max(slowest, r.steps);
+        }
+        how = FormatString("goal on %d/%d seeds, by step %lld", GoalSeeds(best), seeds, slowest);
+    } else {
+        how = FormatString("closest %.4g", Closest(best));
+    }
+    return FormatString(
+        "generation %d/%d  best %.6g (%s, %zu elements, %d nodes)  median %.6g  %.1f s  %.1f evaluations/s\n",
+        report.generation, search.Settings().generations, report.best, how.c_str(), best.code.size(),
+        Nodes(best), report.median, report.seconds, report.evaluationsPerSecond);
+}
+
+std::size_t BestRun(const ScoredGene& gene) {
+    // Goal first (sooner better), then a completed run (closer better), an error last.
+    auto key = [](const EvalResult& r) {
+        switch (r.outcome) {
+            case EvalResult::Outcome::GoalReached:
+                return std::pair<int, double>(0, static_cast<double>(r.steps));
+            case EvalResult::Outcome::Completed:
+                return std::pair<int, double>(1, r.closest);
+            default:
+                return std::pair<int, double>(2, 0.0);
+        }
+    };
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < gene.runs.size(); ++i) {
+        if (key(gene.runs[i]) < key(gene.runs[best])) best = i;
+    }
+    return best;
+}
+
+std::string ShowCommand(const SearchSettings& s, const std::string& path, std::uint32_t seed) {
+    std::string command =
+        FormatString("quillmoth-sim run --seed %u --steps %lld --max-nodes %d", seed, s.steps, s.maxNodes);
+    if (s.goal) command += " --goal " + GoalText(*s.goal);
+    return command + " " + Quoted(path);
+}
+
+std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int generations) {
+    std::string seeds;
+    for (std::uint32_t seed : s.evalSeeds) seeds += (seeds.empty() ? "" : ",") + std::to_string(seed);
+    std::string command = FormatString(
+        "quillmoth-sim evolve --population %d --generations %d --steps %lld --eval-seeds %s --seed %u",
+        s.population, generations, s.steps, seeds.c_str(), s.seed);
+    if (s.goal) command += " --goal " + GoalText(*s.goal);
+    command += FormatString(" --max-nodes %d --max-length %d --tournament %d --elite %d", s.maxNodes,
+                            s.maxLength, s.tournament, s.elite);
+    command += " --crossover " + ExactDecimal(s.crossoverRate) + " --mutation " +
+               ExactDecimal(s.mutationRate) + " --length-penalty " + ExactDecimal(s.lengthPenalty) +
+               " --out " + Quoted(dir);
+    for (const std::string& file : s.seedFiles) command += " " + Quoted(file);
+    return command;
+}
+
+std::string GeneFileText(const SearchSettings& settings, const std::string& dir, int generation,
+                         const ScoredGene& gene, const std::string& path) {
+    std::string text = "< The best gene of generation " + std::to_string(generation) + " of the search in " +
+                       CommentSafe(dir) + ", fitness " + ExactDecimal(gene.fitness) + ".\n";
+    const std::size_t run = BestRun(gene);
+    const std::uint32_t seed =
+        run < settings.evalSeeds.size() ? settings.evalSeeds[run] : settings.evalSeeds.front();
+    text += "  Shown by: " + CommentSafe(ShowCommand(settings, path, seed)) + "\n";
+    text += "  (" + OutcomeText(gene, run) + ")\n";
+    text += "  Found by: " + CommentSafe(FoundByCommand(settings, dir, generation)) + " >\n";
+    return text + SourceText(gene.code);
+}
+
+}  // namespace qm::evolve

@@ -1,0 +1,60 @@
+#pragma once
+// What a search leaves in its folder, and the line it prints per generation:
+//   DIR/generations.csv     one row per generation
+//   DIR/best/gen-NNNN.txt   the best gene of each generation, as gene source
+//   DIR/best.txt            the best gene of the last generation
+//   DIR/checkpoint.txt      the state to resume from (Checkpoint.h)
+
+#include <string>
+
+#include "evolve/Search.h"
+
+namespace qm::evolve {
+
+inline constexpr const char* kGenerationsHeader =
+    "generation,best,median,worst,best_length,best_nodes,best_closest,best_goal_seeds,evaluations,"
+    "evaluations_per_second\n";
+
+class SearchOutput {
+  public:
+    explicit SearchOutput(std::string dir);
+
+    // A new search: makes the folders; refuses a folder that holds a search already.
+    void Create() const;
+    // A resumed search: the table keeps the rows of the generations the checkpoint holds.
+    void TrimTable(int done) const;
+
+    // Writes the row, the best gene's files, then the checkpoint.
+    void Record(const Search& search, const GenerationReport& report) const;
+
+    std::string CheckpointPath() const { return dir + "/checkpoint.txt"; }
+    std::string GeneFilePath(int generation) const;
+    const std::string& Dir() const { return dir; }
+
+  private:
+    std::string dir;
+};
+
+// The line printed after each generation.
+std::string ProgressLine(const Search& search, const GenerationReport& report);
+
+// The gene file of a generation's best gene: a comment with the command that
+// shows it and the command that found it, then the gene source.
+std::string GeneFileText(const SearchSettings& settings, const std::string& dir, int generation,
+                         const ScoredGene& gene, const std::string& path);
+
+// The evaluation of the gene that came out best (the goal soonest, else the
+// closest approach): its place among the evaluation seeds.
+std::size_t BestRun(const ScoredGene& gene);
+
+// The `run` command that grows the gene of `path` as its evaluation with `seed` did.
+std::string ShowCommand(const SearchSettings& settings, const std::string& path, std::uint32_t seed);
+
+// The `evolve` command that reaches the search's state after `generations`
+// generations, every option that changes a result written out.
+std::string FoundByCommand(const SearchSettings& settings, const std::string& dir, int generations);
+
+// The shortest decimal text that reads back as exactly v.
+std::string ExactDecimal(double v);
+
+}  // namespace qm::evolve

@@ -1,0 +1,162 @@
+// quillmoth-sim evolve: runs the search generation by generation on the
+// processes of this machine or across the ranks of an MPI job, and reports.
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "evolve/Checkpoint.h"
+#include "evolve/MpiJob.h"
+#include "evolve/SearchError.h"
+#include "evolve/SearchOutput.h"
+#include "sim/Commands.h"
+
+namespace qm::sim {
+namespace {
+
+using evolve::SearchError;
+
+// What a signal that ends the search says: which generations are kept. It is
+// prepared before each generation, as a signal handler may only write it.
+char stopMessage[2048];
+std::size_t stopLength = 0;
+
+void OnStop(int sig) {
+    if (write(STDERR_FILENO, stopMessage, stopLength) < 0) {
+    }
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Which generations a search that ends during `generation` leaves behind.
+std::string Kept(const std::string& dir, int generation) {
+    if (generation <= 1) return "no generation was complete";
+    return FormatString("%s holds generations 1 to %d: quillmoth-sim evolve --resume %s goes on from there",
+                        dir.c_str(), generation - 1, dir.c_str());
+}
+
+void PrepareStopMessage(const std::string& dir, int generation, bool mpi) {
+    std::string text = "\nquillmoth-sim evolve: ";
+    text += mpi ? FormatString(
+                      "the MPI job ended this process during generation %d (a rank was lost or the job "
+                      "was cancelled: the launcher says which); ",
+                      generation)
+                : FormatString("stopped by a signal during generation %d; ", generation);
+    text += Kept(dir, generation) + "\n";
+    stopLength = std::min(text.size(), sizeof stopMessage);
+    std::memcpy(stopMessage, text.data(), stopLength);
+}
+
+void Print(std::FILE* out, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
+
+// A new search from the command line: seed genes read, settings checked, folder made.
+evolve::Search StartSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+    evolve::SearchSettings settings = o.search;
+    if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
+    for (const std::string& file : settings.seedFiles) {
+        try {
+            settings.seedGenes.push_back(evolve::LoadGeneFile(file));
+        } catch (const ErrorText& e) {
+            throw SearchError{"the seed gene " + file +
+                              " does not load: " + e.text.substr(0, e.text.find('\n'))};
+        }
+    }
+    std::string problem = evolve::SettingsProblem(settings);
+    if (!problem.empty()) throw SearchError{problem};
+    output.Create();
+    return evolve::Search(std::move(settings));
+}
+
+evolve::Search ResumeSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+    evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
+    if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
+    std::string problem = evolve::SettingsProblem(checkpoint.settings);
+    if (!problem.empty()) throw SearchError{"the checkpoint " + output.CheckpointPath() + " " + problem};
+    output.TrimTable(checkpoint.state.done);
+    return evolve::Search(std::move(checkpoint.settings), std::move(checkpoint.state));
+}
+
+std::string SeedList(const evolve::SearchSettings& s) {
+    std::string text;
+    for (std::uint32_t seed : s.evalSeeds) text += (text.empty() ? "" : ",") + std::to_string(seed);
+    return text;
+}
+
+void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, std::FILE* out) {
+    const bool resume = !o.resume.empty();
+    const evolve::SearchOutput output(resume ? o.resume : o.out);
+    evolve::Search search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
+    const evolve::SearchSettings& s = search.Settings();
+    if (!o.quiet) {
+        Print(out, FormatString("evolve: %s generation %d of %d; population %d, %lld steps per evaluation on "
+                                "seeds %s; search seed %u; %s; writing to %s\n",
+                                resume ? "resuming at" : "starting at", search.Done() + 1, s.generations,
+                                s.population, s.steps, SeedList(s).c_str(), s.seed,
+                                evaluator.Describe().c_str(), output.Dir().c_str()));
+    }
+    while (search.Done() < s.generations) {
+        const int generation = search.Done() + 1;
+        PrepareStopMessage(output.Dir(), generation, mpi);
+        evolve::GenerationReport report;
+        try {
+            report = search.RunGeneration(evaluator);
+            output.Record(search, report);
+        } catch (const SearchError& e) {
+            throw SearchError{e.message + FormatString(";\nthe search ended in generation %d; ", generation) +
+                              Kept(output.Dir(), generation)};
+        }
+        if (!o.quiet) Print(out, evolve::ProgressLine(search, report));
+    }
+    if (!o.quiet) {
+        Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n", output.Dir().c_str(),
+                                evolve::ExactDecimal(search.Best().fitness).c_str(),
+                                evolve::ShowCommand(s, output.Dir() + "/best.txt",
+                                                    s.evalSeeds[evolve::BestRun(search.Best())])
+                                    .c_str()));
+    }
+}
+
+}  // namespace
+
+int Evolve(const Options& options, std::FILE* out) {
+    const EvolveOptions& o = options.evolve;
+    // The engine's debug text (code strings, seeds) would bury the progress lines.
+    SetDebugSink([](std::string_view) {});
+    std::unique_ptr<evolve::MpiJob> job;
+    try {
+        if (evolve::MpiLaunchSize() > 1) {
+            job = std::make_unique<evolve::MpiJob>();
+            if (job->Rank() != 0) {
+                job->Serve();
+                return kExitCompleted;
+            }
+        }
+        std::signal(SIGTERM, OnStop);
+        std::signal(SIGINT, OnStop);
+        const bool mpi = job && job->Size() > 1;
+        PrepareStopMessage(o.resume.empty() ? o.out : o.resume, 1, mpi);
+        std::unique_ptr<evolve::Evaluator> evaluator;
+        if (mpi) {
+            evaluator = job->Coordinator();
+        } else {
+            evaluator =
+                std::make_unique<evolve::ProcessPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
+        }
+        RunSearch(o, *evaluator, mpi, out);
+    } catch (const SearchError& e) {
+        Print(stderr, "quillmoth-sim evolve: " + e.message + "\n");
+        if (job && job->Size() > 1) job->Abort(kExitError);
+        return kExitError;
+    }
+    return kExitCompleted;
+}
+
+}  // namespace qm::sim

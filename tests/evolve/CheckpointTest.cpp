@@ -1,0 +1,104 @@
+// The checkpoint holds the whole search: settings and state read back
+// exactly, and a damaged file is refused with its line.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "evolve/Checkpoint.h"
+#include "evolve/SearchError.h"
+#include "evolve/Variation.h"
+#include "support/TestFiles.h"
+
+namespace qm::evolve {
+namespace {
+
+class CheckpointTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[] = "/tmp/quillmoth-checkpoint-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+        path = dir + "/checkpoint.txt";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string dir, path;
+};
+
+TEST_F(CheckpointTest, EverySettingAndTheWholeStateReadBackExactly) {
+    SearchRandom random(4);
+    SearchSettings s;
+    s.population = 3;
+    s.generations = 9;
+    s.steps = 1234;
+    s.evalSeeds = {7, 4294967295u};
+    s.seed = 99;
+    s.goal = Vector3{0.1f, -25.0f, 250.5f};
+    s.maxNodes = 77;
+    s.maxLength = 60;
+    s.tournament = 4;
+    s.elite = 1;
+    s.crossoverRate = 0.7;
+    s.mutationRate = 1.0 / 3.0;
+    s.lengthPenalty = 0.0015;
+    s.seedFiles = {"genes/a walker.txt"};
+    s.seedGenes = {RandomGene(random, 20)};
+    SearchState state;
+    state.done = 5;
+    state.randomState = 4000000000u;
+    for (int i = 0; i < 3; ++i) state.population.push_back(RandomGene(random, 30));
+    state.best.code = state.population[1];
+    state.best.fitness = 1.0 / 7.0;
+    state.best.runs = {{EvalResult::Outcome::GoalReached, 812, 1.25, 2},
+                       {EvalResult::Outcome::Completed, 1234, 0.1, 3}};
+    state.lastRuns = {{CodeString(state.population[0]), state.best.runs}};
+
+    SaveCheckpoint(path, s, state);
+    const Checkpoint c = LoadCheckpoint(path);
+    // Writing what was read gives the same file, byte for byte.
+    SaveCheckpoint(dir + "/again.txt", c.settings, c.state);
+    EXPECT_EQ(ReadFile(dir + "/again.txt"), ReadFile(path));
+    EXPECT_EQ(c.settings.mutationRate, 1.0 / 3.0);
+    EXPECT_EQ(c.settings.goal->x, 0.1f);
+    EXPECT_EQ(c.settings.seedFiles[0], "genes/a walker.txt");
+    EXPECT_EQ(c.state.best.fitness, 1.0 / 7.0);
+    EXPECT_EQ(c.state.randomState, 4000000000u);
+    EXPECT_EQ(CodeString(c.state.population[2]), CodeString(state.population[2]));
+    EXPECT_EQ(c.state.lastRuns.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST_F(CheckpointTest, ACutOrDamagedCheckpointIsRefusedWithItsLine) {
+    SearchRandom random(4);
+    SearchSettings s;
+    s.population = 2;
+    SearchState state;
+    state.done = 1;
+    state.population = {RandomGene(random, 10), RandomGene(random, 10)};
+    SaveCheckpoint(path, s, state);
+    const std::string whole = ReadFile(path);
+
+    auto refusal = [&](const std::string& text) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+        try {
+            LoadCheckpoint(path);
+        } catch (const SearchError& e) {
+            return e.message;
+        }
+        return std::string("accepted");
+    };
+    // Cut before its last line: the search would lose its population silently.
+    EXPECT_NE(refusal(whole.substr(0, whole.rfind("end"))).find("ends early; expected \"end\""),
+              std::string::npos);
+    std::string damaged = whole;
+    damaged.replace(damaged.find("steps 1000"), 10, "steps lots");
+    EXPECT_NE(refusal(damaged).find("line 4, \"steps\" needs a whole number"), std::string::npos)
+        << refusal(damaged);
+    EXPECT_NE(refusal("hello\n").find("line 1"), std::string::npos);
+    EXPECT_THROW(LoadCheckpoint(dir + "/none.txt"), SearchError);
+}
+
+}  // namespace
+}  // namespace qm::evolve

@@ -1,0 +1,87 @@
+// The fitness rules, with the values worked out by hand, and the exact text
+// forms results and tasks travel in.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "evolve/Evaluation.h"
+#include "evolve/Fitness.h"
+
+namespace qm::evolve {
+namespace {
+
+using Outcome = EvalResult::Outcome;
+
+EvalResult Goal(long long step) { return {Outcome::GoalReached, step, 1.5, 2}; }
+EvalResult Missed(double closest) { return {Outcome::Completed, 1000, closest, 5}; }
+EvalResult Failed() { return {Outcome::Error, 40, 3.0, 1000}; }
+
+double F(std::vector<EvalResult> runs, int length = 0, double penalty = 0.0) {
+    return Fitness(runs, 1000, length, penalty);
+}
+
+TEST(FitnessTest, TheFormulaGivesTheValuesWorkedOutByHand) {
+    EXPECT_DOUBLE_EQ(F({Goal(250)}), 250.0 / 1001.0);
+    EXPECT_DOUBLE_EQ(F({Missed(40.0)}), 41.0);
+    // The mean over seeds: (500/1001 + 11) / 2, plus 0.001 for each of 30 elements.
+    EXPECT_DOUBLE_EQ(F({Goal(500), Missed(10.0)}, 30, 0.001), (500.0 / 1001.0 + 11.0) / 2.0 + 0.03);
+}
+
+TEST(FitnessTest, ReachingTheGoalBeatsComingCloseAndSoonerBeatsLater) {
+    EXPECT_LT(F({Goal(1000)}), F({Missed(0.0)}));  // even a node that ended inside the goal radius unseen
+    EXPECT_LT(F({Goal(10)}), F({Goal(11)}));
+    EXPECT_LT(F({Missed(3.0)}), F({Missed(4.0)}));
+    EXPECT_LT(F({Goal(10), Goal(10)}), F({Goal(10), Missed(2.0)}));
+}
+
+TEST(FitnessTest, AnErrorOnAnySeedScoresWorstWhateverTheOtherSeedsDid) {
+    EXPECT_EQ(F({Failed()}), kWorstFitness);
+    EXPECT_EQ(F({Goal(1), Failed()}, 50, 0.001), kWorstFitness);
+    // Nothing else comes near: the farthest point of the world box, the longest gene, the full penalty.
+    EXPECT_LT(F({Missed(1500.0)}, 10000, 1.0), kWorstFitness);
+}
+
+TEST(FitnessTest, TheLengthPenaltyBreaksTiesWithoutOutweighingDistance) {
+    EXPECT_LT(F({Missed(20.0)}, 10, 0.001), F({Missed(20.0)}, 11, 0.001));
+    EXPECT_LT(F({Missed(20.0)}, 50, 0.001), F({Missed(20.1)}, 1, 0.001));
+}
+
+TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
+    EvalResult r{Outcome::Completed, 123456789012LL, std::nextafter(17.3, 18.0), 42};
+    EvalResult back;
+    ASSERT_TRUE(DecodeResult(EncodeResult(r), back));
+    EXPECT_EQ(back.outcome, r.outcome);
+    EXPECT_EQ(back.steps, r.steps);
+    EXPECT_EQ(back.closest, r.closest);
+    EXPECT_EQ(back.nodes, r.nodes);
+    EXPECT_FALSE(DecodeResult("", back));
+    EXPECT_FALSE(DecodeResult("7 1 0x1p+0 1", back));       // no such outcome
+    EXPECT_FALSE(DecodeResult("0 1 0x1p+0 1 junk", back));  // a partial line is no result
+
+    EvalTask task;
+    task.index = 3;
+    task.code = "2,7+0,0,0.5+0,1+";
+    task.seed = 4294967295u;
+    task.steps = 7;
+    task.maxNodes = 9;
+    task.goal = Vector3{0.1f, -25.0f, 1e-7f};
+    EvalTask again;
+    ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
+    EXPECT_EQ(again.index, 3);
+    EXPECT_EQ(again.code, task.code);
+    EXPECT_EQ(again.seed, task.seed);
+    EXPECT_EQ(again.steps, 7);
+    EXPECT_EQ(again.maxNodes, 9);
+    ASSERT_TRUE(again.goal.has_value());
+    EXPECT_EQ(again.goal->x, 0.1f);
+    EXPECT_EQ(again.goal->z, 1e-7f);
+    task.goal.reset();
+    ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
+    EXPECT_FALSE(again.goal.has_value());
+    EXPECT_FALSE(DecodeTask("3 1 7 9 - - - ", again));  // no gene
+}
+
+}  // namespace
+}  // namespace qm::evolve
