@@ -9,6 +9,9 @@
 
 #include "base/Diagnostics.h"
 
+// Present when a sanitizer is linked in: what it calls when it ends the process.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+
 namespace qm {
 namespace {
 
@@ -40,6 +43,9 @@ std::optional<std::string> RunInChild(const std::function<std::string()>& work, 
     }
     if (child == 0) {
         close(pipeEnds[0]);
+        // A crash of the child is the parent's to report; a fuzzer's hook
+        // inherited from the parent would record it as its own.
+        if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(nullptr);
         int status = 1;
         try {
             status = WriteAll(pipeEnds[1], work()) ? 0 : 1;
