@@ -12,7 +12,8 @@ QM_PACKAGES=(
     fontconfig fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
     clang-format clang-tidy
-    libcli11-dev
+    libcli11-dev libstb-dev
+    clang libclang-rt-14-dev
     libopenmpi-dev openmpi-bin
     python3-matplotlib python3-pandas
 )

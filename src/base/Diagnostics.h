@@ -13,6 +13,12 @@ std::string FormatString(const char* format, ...) __attribute__((format(printf, 
 // Formats like FormatString and hands the text to the debug sink (stderr by default).
 void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Text from outside (a token of a gene file, a file name) made safe to quote
+// in a message: cut after `maxBytes` bytes with "…", and every byte that is not
+// printable UTF-8 (control bytes, NUL, escape sequences, broken sequences)
+// written as \xNN.
+std::string Printable(std::string_view text, std::size_t maxBytes = 64);
+
 // Where DebugPrint sends its text; an empty function restores stderr.
 using DebugSink = std::function<void(std::string_view)>;
 void SetDebugSink(DebugSink sink);

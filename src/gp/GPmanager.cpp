@@ -1,30 +1,14 @@
 #include "gp/GPmanager.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "gp/GeneFile.h"
 
 namespace qm {
 namespace {
-
-// Deepest nesting of a prefix sequence: the number of open calls an element
-// sits in, itself included.
-int NestingDepth(const std::vector<int>& kinds) {
-    std::vector<int> open;  // arguments still missing, per open call
-    int deepest = 0;
-    for (int kind : kinds) {
-        deepest = std::max(deepest, static_cast<int>(open.size()) + 1);
-        if (kind > 0) {
-            open.push_back(kind);
-            continue;
-        }
-        while (!open.empty() && --open.back() == 0) open.pop_back();
-    }
-    return deepest;
-}
 
 // Reads the longest numeric prefix of a token into number; leaves number as it
 // was when the token has none. The stream alone takes in an exponent mark that
@@ -80,13 +64,19 @@ std::string FormatCodeNumber(double value) {
     return text;
 }
 
+// An unreadable file compiles like an empty one, into the balance error.
 std::string GPmanager::GetCode(const char* fileName) const {
-    std::ifstream in(fileName);
+    return Compile(ReadGeneFile(fileName).value_or(std::string()));
+}
+
+std::string GPmanager::Compile(const std::string& source) const {
+    std::istringstream in(source);
     bool comment = false;
     long long balance = 0;
     double number = 0.0;
     std::string output;
-    std::vector<int> kinds;
+    NestingCounter nesting;
+    int elements = 0;
     std::string token;
     while (in >> token) {
         if (token == ">") {
@@ -98,31 +88,34 @@ std::string GPmanager::GetCode(const char* fileName) const {
             continue;
         }
         if (comment || token == "(" || token == ")") continue;
+        // Past the limit nothing more needs reading.
+        if (++elements > kMaxGeneElements) {
+            throw ErrorText{FormatString(
+                "GPmanager::GetCode; the gene has more than %d elements, the limit\n", kMaxGeneElements)};
+        }
+        int kind = 0;
         signed char first = static_cast<signed char>(token[0]);
         if (first < 'A' || first > 'z') {
             ReadNumberPrefix(token, number);
             output += "0,0," + FormatCodeNumber(number);
-            balance += 1;
-            kinds.push_back(0);
         } else {
             GPfunction* f = FindByName(token);
-            if (!f) throw ErrorText{"GPmanager::GetCode; 不正な関数名が検出されました: " + token + "\n"};
+            if (!f) {
+                throw ErrorText{"GPmanager::GetCode; 不正な関数名が検出されました: " + Printable(token) +
+                                "\n"};
+            }
             output += std::to_string(f->kind) + "," + std::to_string(f->index);
-            balance += 1 - f->kind;
-            kinds.push_back(f->kind);
+            kind = f->kind;
         }
+        balance += 1 - kind;
+        nesting.Add(kind);
         output += "+";
     }
     DebugPrint("%s\n", output.c_str());
     if (balance != 1) throw ErrorText{"GPmanager::GetCode; 不正なコードです\n"};
-    if (kinds.size() > static_cast<std::size_t>(kMaxGeneElements)) {
-        throw ErrorText{FormatString("GPmanager::GetCode; the gene has %zu elements; the limit is %d\n",
-                                     kinds.size(), kMaxGeneElements)};
-    }
-    int depth = NestingDepth(kinds);
-    if (depth > kMaxGeneDepth) {
+    if (nesting.Deepest() > kMaxGeneDepth) {
         throw ErrorText{FormatString("GPmanager::GetCode; the gene nests %d calls deep; the limit is %d\n",
-                                     depth, kMaxGeneDepth)};
+                                     nesting.Deepest(), kMaxGeneDepth)};
     }
     return output;
 }

@@ -8,14 +8,9 @@
 #include <vector>
 
 #include "gp/GPfunction.h"
+#include "gp/GeneLimits.h"
 
 namespace qm {
-
-// Genes beyond these sizes are refused at compile time: deeper nesting could
-// exhaust the evaluation stack, and longer genes make every node step slow.
-// Both lie far above anything written by hand or grown by mutation (at most 50).
-inline constexpr int kMaxGeneElements = 10000;
-inline constexpr int kMaxGeneDepth = 2500;
 
 class GPmanager {
   public:
@@ -26,6 +21,8 @@ class GPmanager {
 
     // Compiles a gene source file into its code string; throws ErrorText.
     std::string GetCode(const char* fileName) const;
+    // The same for gene source text in memory.
+    std::string Compile(const std::string& source) const;
 
     const std::vector<std::unique_ptr<GPfunction>>& Functions() const { return functions; }
 

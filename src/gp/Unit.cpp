@@ -7,6 +7,7 @@
 #include "base/Errors.h"
 #include "base/Random.h"
 #include "gp/GPmanager.h"
+#include "gp/GeneLimits.h"
 #include "gp/SubUnit.h"
 
 namespace qm {
@@ -87,10 +88,12 @@ void Unit::Append(const GeneElement& element) { Own().code.push_back(element); }
 
 // Items are separated by "+"; empty items are skipped. Items that are not of
 // the form the compiler writes ("kind,index" or "0,0,number") are refused
-// rather than read as garbage.
+// rather than read as garbage, and so are codes beyond the compiler's limits:
+// evaluating and printing recurse once per level of nesting.
 void Unit::Parse(const std::string& codeString) {
     Clear();
     std::vector<GeneElement>& code = shared->code;
+    NestingCounter nesting;
     for (const std::string& piece : Split(codeString, '+')) {
         if (piece.empty()) continue;
         std::vector<std::string> fields = Split(piece, ',');
@@ -99,13 +102,23 @@ void Unit::Parse(const std::string& codeString) {
         if (ok && (e.kind < 0 || e.kind > 3)) {
             throw ErrorText{
                 FormatString("Unit::Parse; element kind %d out of range 0..3 in code item \"%s\"\n", e.kind,
-                             piece.c_str())};
+                             Printable(piece).c_str())};
         }
         if (ok) {
             std::size_t expected = e.IsConstant() ? 3 : 2;
             ok = fields.size() == expected && (!e.IsConstant() || ReadField(fields[2], e.value));
         }
-        if (!ok) throw ErrorText{"Unit::Parse; malformed code item: \"" + piece + "\"\n"};
+        if (!ok) throw ErrorText{"Unit::Parse; malformed code item: \"" + Printable(piece) + "\"\n"};
+        if (code.size() == static_cast<std::size_t>(kMaxGeneElements)) {
+            Clear();
+            throw ErrorText{FormatString("Unit::Parse; the code has more than %d elements, the limit\n",
+                                         kMaxGeneElements)};
+        }
+        if (nesting.Add(e.kind) > kMaxGeneDepth) {
+            Clear();
+            throw ErrorText{FormatString("Unit::Parse; the code nests more than %d calls deep, the limit\n",
+                                         kMaxGeneDepth)};
+        }
         code.push_back(e);
     }
 }

@@ -4,7 +4,15 @@
 #include <assimp/scene.h>
 #include <assimp/Importer.hpp>
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <string_view>
+#include <type_traits>
+
+#include "platform/ChildProcess.h"
 
 namespace qm {
 
@@ -28,14 +36,93 @@ Material ToMaterial(const aiMaterial& m) {
     return out;
 }
 
+// The importer turns the file's left-handed data into right-handed data (z
+// negated, windings reversed, v flipped); converting back to left-handed
+// restores the numbers as the file holds them.
+constexpr unsigned kImportSteps = aiProcess_Triangulate | aiProcess_ConvertToLeftHanded;
+
+std::optional<LoadedMesh> FromScene(const aiScene* scene);
+
+// The mesh as bytes through the pipe from the reader: counts, then the plain
+// records; nothing at all for a file that holds no mesh.
+template <class T>
+void Put(std::string& out, const std::vector<T>& items) {
+    const auto count = static_cast<std::uint32_t>(items.size());
+    out.append(reinterpret_cast<const char*>(&count), sizeof count);
+    out.append(reinterpret_cast<const char*>(items.data()), items.size() * sizeof(T));
+}
+
+template <class T>
+bool Take(std::string_view& in, std::vector<T>& items) {
+    std::uint32_t count = 0;
+    if (in.size() < sizeof count) return false;
+    std::memcpy(&count, in.data(), sizeof count);
+    in.remove_prefix(sizeof count);
+    if (in.size() / sizeof(T) < count) return false;
+    items.resize(count);
+    std::memcpy(items.data(), in.data(), count * sizeof(T));
+    in.remove_prefix(count * sizeof(T));
+    return true;
+}
+
+std::string Serialise(const LoadedMesh& loaded) {
+    std::string out;
+    Put(out, loaded.mesh.vertices);
+    Put(out, loaded.mesh.indices);
+    Put(out, loaded.mesh.subsets);
+    Put(out, loaded.materials);
+    out += static_cast<char>(loaded.mesh.hasNormals);
+    out += static_cast<char>(loaded.mesh.hasTexCoords);
+    return out;
+}
+
+std::optional<LoadedMesh> Deserialise(std::string_view in) {
+    LoadedMesh loaded;
+    if (!Take(in, loaded.mesh.vertices) || !Take(in, loaded.mesh.indices) || !Take(in, loaded.mesh.subsets) ||
+        !Take(in, loaded.materials) || in.size() != 2) {
+        return std::nullopt;
+    }
+    loaded.mesh.hasNormals = in[0] != 0;
+    loaded.mesh.hasTexCoords = in[1] != 0;
+    return loaded;
+}
+
+static_assert(std::is_trivially_copyable_v<MeshVertex> && std::is_trivially_copyable_v<MeshSubset> &&
+              std::is_trivially_copyable_v<Material>);
+
 }  // namespace
 
-std::optional<LoadedMesh> LoadMeshFromX(const std::string& path) {
-    Assimp::Importer importer;
-    // The importer turns the file's left-handed data into right-handed data
-    // (z negated, windings reversed, v flipped); converting back to
-    // left-handed restores the numbers as the file holds them.
-    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ConvertToLeftHanded);
+std::optional<LoadedMesh> LoadMeshFromX(const std::string& path, std::string* why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (why) *why = std::strerror(errno);
+        return std::nullopt;
+    }
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                          std::istreambuf_iterator<char>()};
+    return LoadMeshFromX(bytes, why);
+}
+
+std::optional<LoadedMesh> LoadMeshFromX(std::span<const std::uint8_t> file, std::string* why) {
+    std::optional<std::string> bytes = RunInChild(
+        [&] {
+            Assimp::Importer importer;
+            std::optional<LoadedMesh> loaded =
+                FromScene(importer.ReadFileFromMemory(file.data(), file.size(), kImportSteps, "x"));
+            return loaded ? Serialise(*loaded) : std::string();
+        },
+        why);
+    if (!bytes) return std::nullopt;
+    if (bytes->empty()) {
+        if (why) *why = "it holds no triangles, or is no .x file";
+        return std::nullopt;
+    }
+    return Deserialise(*bytes);
+}
+
+namespace {
+
+std::optional<LoadedMesh> FromScene(const aiScene* scene) {
     if (!scene || !scene->mRootNode || scene->mNumMeshes == 0) return std::nullopt;
 
     LoadedMesh out;
@@ -94,4 +181,5 @@ std::optional<LoadedMesh> LoadMeshFromX(const std::string& path) {
     return out;
 }
 
+}  // namespace
 }  // namespace qm

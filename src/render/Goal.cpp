@@ -1,5 +1,6 @@
 #include "render/Goal.h"
 
+#include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "device/Device.h"
 #include "platform/TextureLoader.h"
@@ -8,8 +9,12 @@
 namespace qm {
 
 Goal::Goal(Device& device) : device_(device) {
-    std::optional<LoadedMesh> loaded = LoadMeshFromX("goal.x");
-    if (!loaded) throw ErrorCode{kEFail};
+    std::string why;
+    std::optional<LoadedMesh> loaded = LoadMeshFromX("goal.x", &why);
+    if (!loaded) {
+        DebugPrint("cannot load mesh goal.x: %s\n", why.c_str());
+        throw ErrorCode{kEFail};
+    }
     mesh_ = std::move(loaded->mesh);
     materials_ = std::move(loaded->materials);
     materialCount_ = static_cast<std::uint32_t>(materials_.size());

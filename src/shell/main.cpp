@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Diagnostics.h"
 #include "shell/CommandLine.h"
 #include "shell/ProcessEntry.h"
 
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.error.empty()) {
-        std::fprintf(stderr, "quillmoth: %s\n(quillmoth --help shows the usage)\n", options.error.c_str());
+        std::fprintf(stderr, "quillmoth: %s\n(quillmoth --help shows the usage)\n",
+                     qm::Printable(options.error, 400).c_str());
         return 2;
     }
     return qm::ProcessEntry(options);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Diagnostics.h"
 #include "sim/Commands.h"
 #include "sim/Options.h"
 
@@ -15,7 +16,9 @@ int main(int argc, char** argv) {
     try {
         options = ParseOptions(args);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "quillmoth-sim: %s\n\n%s", e.message.c_str(), UsageText().c_str());
+        // The message may quote an argument: show it cut short and printable.
+        std::fprintf(stderr, "quillmoth-sim: %s\n\n%s", qm::Printable(e.message, 400).c_str(),
+                     UsageText().c_str());
         return kExitUsage;
     }
     switch (options.command) {

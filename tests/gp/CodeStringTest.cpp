@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gp/GeneLimits.h"
 #include "gp/Unit.h"
 #include "support/GeneSupport.h"
 
@@ -104,6 +105,31 @@ TEST(ParseTest, MalformedItemsAreRejected) {
     EXPECT_EQ(ParseError(",3"), Malformed(",3"));
     EXPECT_EQ(ParseError("1,"), Malformed("1,"));
     EXPECT_EQ(ParseError("99999999999,0"), Malformed("99999999999,0"));
+}
+
+TEST(ParseTest, CodesBeyondTheCompilersLimitsAreRefused) {
+    // Nested 20,000 deep: printing or evaluating it would overflow the stack.
+    std::string deep;
+    for (int i = 0; i < 20000; ++i) deep += "1,0+";
+    deep += "0,0,1+";
+    Unit unit;
+    EXPECT_EQ(ErrorTextOf([&] { unit.Parse(deep); }), "Unit::Parse; the code nests more than " +
+                                                          std::to_string(kMaxGeneDepth) +
+                                                          " calls deep, the limit\n");
+    EXPECT_TRUE(unit.Code().empty());
+    std::string flat;
+    for (int i = 0; i <= kMaxGeneElements; ++i) flat += "0,1+";
+    EXPECT_EQ(
+        ErrorTextOf([&] { unit.Parse(flat); }),
+        "Unit::Parse; the code has more than " + std::to_string(kMaxGeneElements) + " elements, the limit\n");
+    // Exactly at the depth limit it loads and prints.
+    std::string atLimit;
+    for (int i = 1; i < kMaxGeneDepth; ++i) atLimit += "1,0+";
+    unit.Parse(atLimit + "0,0,1+");
+    EXPECT_FALSE(unit.ToString().empty());
+    // A quoted item is cut short and shows control bytes escaped.
+    EXPECT_EQ(ErrorTextOf([&] { unit.Parse("1,\x1B" + std::string(200, '9')); }),
+              "Unit::Parse; malformed code item: \"1,\\x1B" + std::string(61, '9') + "…\"\n");
 }
 
 TEST(ParseTest, SplitLargeConstantIsRejectedNotMisread) {

@@ -113,7 +113,7 @@ TEST(GetCodeTest, CodeStringGoesToTheDebugOutputAlsoWhenRejected) {
         TempFile file("");
         DebugCapture debug;
         ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path()); });
-        EXPECT_EQ(debug.Text(), "\n");
+        EXPECT_EQ(debug.Text(), "cannot read gene file " + file.PathString() + ": it is empty\n\n");
     }
 }
 
@@ -222,8 +222,8 @@ TEST(GetCodeTest, ElementLimit) {
     EXPECT_EQ(static_cast<int>(unit.Code().size()), kMaxGeneElements);
 
     std::string error = CompileError("NEG NEG " + test::BalancedSum(kMaxGeneElements / 2));
-    EXPECT_EQ(error, "GPmanager::GetCode; the gene has " + std::to_string(kMaxGeneElements + 1) +
-                         " elements; the limit is " + std::to_string(kMaxGeneElements) + "\n");
+    EXPECT_EQ(error, "GPmanager::GetCode; the gene has more than " + std::to_string(kMaxGeneElements) +
+                         " elements, the limit\n");
 }
 
 TEST(GetCodeTest, NestingLimit) {
@@ -241,6 +241,53 @@ TEST(GetCodeTest, NestingLimit) {
     EXPECT_EQ(CompileError(chain(kMaxGeneDepth)),
               "GPmanager::GetCode; the gene nests " + std::to_string(kMaxGeneDepth + 1) +
                   " calls deep; the limit is " + std::to_string(kMaxGeneDepth) + "\n");
+}
+
+// What is wrong with a file that is no gene goes to the debug output (standard
+// error) in one line; the error itself stays the system's.
+TEST(GetCodeTest, UnreadableFilesSayWhy) {
+    const auto causeOf = [](const std::string& path) {
+        DebugCapture debug;
+        EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(path.c_str()); }), kBadCode);
+        return debug.Text().substr(0, debug.Text().find('\n'));
+    };
+    EXPECT_EQ(causeOf("/nonexistent/gene.txt"),
+              "cannot read gene file /nonexistent/gene.txt: No such file or directory");
+    EXPECT_EQ(causeOf("/tmp"), "cannot read gene file /tmp: it is a directory");
+    TempFile utf16(
+        std::string("\xFF\xFE"
+                    "A\0D\0D\0 \0"
+                    "1\0 \0"
+                    "1\0",
+                    14));
+    EXPECT_EQ(causeOf(utf16.PathString()),
+              "cannot read gene file " + utf16.PathString() + ": it is UTF-16 text; save it as UTF-8");
+    // A name made of control bytes is quoted safely.
+    EXPECT_EQ(causeOf("/nonexistent/\x1B]0;x\x07"),
+              "cannot read gene file /nonexistent/\\x1B]0;x\\x07: No such file or directory");
+}
+
+TEST(GetCodeTest, AUtf8ByteOrderMarkIsSkipped) {
+    TempFile file("\xEF\xBB\xBFNEG 0.5");
+    DebugCapture debug;
+    EXPECT_EQ(GPmanager::GetInstance()->GetCode(file.Path()), "1,0+0,0,0.5+");
+}
+
+TEST(GetCodeTest, AnOversizedFileIsRefusedUnread) {
+    TempFile file(std::string(kMaxGeneFileBytes + 1, ' '));
+    EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path()); }),
+              "GPmanager::GetCode; the gene file " + file.PathString() + " is larger than " +
+                  std::to_string(kMaxGeneFileBytes) + " bytes, the limit\n");
+    TempFile fits(std::string(kMaxGeneFileBytes - 1, ' ') + "1");
+    DebugCapture debug;
+    EXPECT_EQ(GPmanager::GetInstance()->GetCode(fits.Path()), "0,0,1+");
+}
+
+TEST(GetCodeTest, AnUnknownNameIsQuotedShortAndPrintable) {
+    EXPECT_EQ(CompileError("ADD\x1B[2J\x07 1 1"), BadName("ADD\\x1B[2J\\x07"));
+    EXPECT_EQ(CompileError("Xé\xC3 1"), BadName("Xé\\xC3"));
+    const std::string quoted = CompileError("A" + std::string(100000, 'b'));
+    EXPECT_EQ(quoted, BadName("A" + std::string(63, 'b') + "…"));
 }
 
 }  // namespace

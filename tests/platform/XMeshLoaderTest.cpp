@@ -79,7 +79,27 @@ TEST(XMeshLoader, ReadsTheMaterial) {
     EXPECT_FLOAT_EQ(m.Specular.g, 0.2f);
 }
 
-TEST(XMeshLoader, MissingFileGivesNothing) { EXPECT_FALSE(LoadMeshFromX("/nonexistent/goal.x")); }
+TEST(XMeshLoader, MissingFileGivesNothing) {
+    std::string why;
+    EXPECT_FALSE(LoadMeshFromX("/nonexistent/goal.x", &why));
+    EXPECT_EQ(why, "No such file or directory");
+}
+
+// The importer crashes on a material list with a stray word before its
+// material (found by the fuzzer): the reader's process ends, not the program.
+TEST(XMeshLoader, AFileTheImporterCrashesOnIsRefused) {
+    std::string text = kTriangle;
+    const std::size_t at = text.find("  0;;\n  Material {");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 19, "  0;zgl Material {");
+    const TempFile file(text, ".x");
+    std::string why;
+    EXPECT_FALSE(LoadMeshFromX(file.PathString(), &why));
+    // A sanitizer in the child turns the crash into a failed exit.
+    EXPECT_EQ(why.rfind("the reader ", 0), 0u) << why;
+    // And the loader still works afterwards.
+    EXPECT_TRUE(LoadMeshFromX(TempFile(kTriangle, ".x").PathString()));
+}
 
 TEST(XMeshLoader, FramesPlaceTheirMeshes) {
     const std::string framed = std::string(R"(xof 0302txt 0064

@@ -104,7 +104,9 @@ TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
     Outcome missing = Sim("compile /nonexistent/quillmoth/gene.txt");
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, "\nGPmanager::GetCode; 不正なコードです\n");
+    EXPECT_EQ(missing.err,
+              "cannot read gene file /nonexistent/quillmoth/gene.txt: No such file or directory\n"
+              "\nGPmanager::GetCode; 不正なコードです\n");
     Outcome comment = OnGene("dump", "< only a comment >");
     EXPECT_EQ(comment.status, 1);
     EXPECT_EQ(comment.err, "\nGPmanager::GetCode; 不正なコードです\n");

@@ -1,0 +1,59 @@
+#include "gp/GeneFile.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "gp/GeneLimits.h"
+
+namespace qm {
+namespace {
+
+std::nullopt_t Unreadable(const char* fileName, const char* why) {
+    DebugPrint("cannot read gene file %s: %s\n", Printable(fileName).c_str(), why);
+    return std::nullopt;
+}
+
+bool StartsWith(const std::string& text, const char* prefix, std::size_t length) {
+    return text.size() >= length && std::memcmp(text.data(), prefix, length) == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadGeneFile(const char* fileName) {
+    struct stat info {};
+    if (stat(fileName, &info) != 0) return Unreadable(fileName, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return Unreadable(fileName, "it is a directory");
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName, "rb"), &std::fclose);
+    if (!file) return Unreadable(fileName, std::strerror(errno));
+    // Read in pieces up to one byte past the limit: a file that grows, or a
+    // device that never ends, is caught as surely as one whose size says so.
+    std::string text;
+    char piece[65536];
+    std::size_t got = 0;
+    while (text.size() <= kMaxGeneFileBytes && (got = std::fread(piece, 1, sizeof piece, file.get())) > 0) {
+        text.append(piece, got);
+    }
+    if (text.size() > kMaxGeneFileBytes) {
+        throw ErrorText{
+            FormatString("GPmanager::GetCode; the gene file %s is larger than %zu bytes, the limit\n",
+                         Printable(fileName).c_str(), kMaxGeneFileBytes)};
+    }
+    if (std::ferror(file.get())) return Unreadable(fileName, std::strerror(errno));
+    if (text.empty()) return Unreadable(fileName, "it is empty");
+    // A byte-order mark, or a zero byte in either of the first two (ASCII text in 16-bit units).
+    if (StartsWith(text, "\xFF\xFE", 2) || StartsWith(text, "\xFE\xFF", 2) || text[0] == '\0' ||
+        (text.size() > 1 && text[1] == '\0')) {
+        return Unreadable(fileName, "it is UTF-16 text; save it as UTF-8");
+    }
+    if (StartsWith(text, "\xEF\xBB\xBF", 3)) text.erase(0, 3);
+    return text;
+}
+
+}  // namespace qm
