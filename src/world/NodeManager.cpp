@@ -160,9 +160,8 @@ void NodeManager::TakeTurn(TNode* node) {
     // A position that is not finite has no cell; the error comes where the
     // step first files or searches by it, as it always did.
     if (!IsFinite(node->pos)) return;
-    const GridCell c{AxisIndex(node->pos.x, gridOrigin[0], kBoxHalfX),
-                     std::clamp(AxisIndex(node->pos.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
-                     AxisIndex(node->pos.z, gridOrigin[2], kBoxHalfZ)};
+    const GridCell c =
+        CellOf(node->pos.x, node->pos.y, node->pos.z, gridOrigin[0], gridOrigin[1], gridOrigin[2]);
     if (!InRange(c)) return;
     if (const GridEntry* e = grid.Find(c, node)) node->force = {e->fx, e->fy, e->fz};
 }
@@ -176,9 +175,8 @@ void NodeManager::PrefetchNode(const TNode* node) {
 
 void NodeManager::PrefetchCells(const TNode* node) {
     if (!inNodeLoop || !IsFinite(node->pos)) return;
-    const GridCell c{AxisIndex(node->pos.x, gridOrigin[0], kBoxHalfX),
-                     std::clamp(AxisIndex(node->pos.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
-                     AxisIndex(node->pos.z, gridOrigin[2], kBoxHalfZ)};
+    const GridCell c =
+        CellOf(node->pos.x, node->pos.y, node->pos.z, gridOrigin[0], gridOrigin[1], gridOrigin[2]);
     grid.Prefetch(c);
 }
 

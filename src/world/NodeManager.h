@@ -89,16 +89,12 @@ class NodeManager final : public NodeWorld {
     void React(TNode* node);
 
     // Spatial grid (SpatialGrid.cpp).
-    // A node pushed above the ceiling or into the floor can end a step outside
-    // the box in y (the walls bring it back on its next turn); it is filed in
-    // the top or bottom layer meanwhile. x and z have no such case: the side
-    // walls cancel the force that could carry a node through them.
+    // The cell of the node's position (see CellOf); a position that is not
+    // finite has none and is an error.
     GridCell CellIndex(const TNode* node) const {
         const Vector3& p = node->pos;
         if (!IsFinite(p)) ThrowNotFinite(node);
-        return {AxisIndex(p.x, gridOrigin[0], kBoxHalfX),
-                std::clamp(AxisIndex(p.y, gridOrigin[1], kBoxHalfY), 0, kGridY - 1),
-                AxisIndex(p.z, gridOrigin[2], kBoxHalfZ)};
+        return CellOf(p.x, p.y, p.z, gridOrigin[0], gridOrigin[1], gridOrigin[2]);
     }
     void addToGrid(TNode* node, const GridCell& cell);
     void delFromGrid(TNode* node, const GridCell& cell);

@@ -115,15 +115,9 @@ void NodeManager::delFromGrid(TNode* node, const GridCell& c) try {
     RethrowSigned("delFromGrid(TNode*,int,int,int)\n");
 }
 
-void NodeManager::delFromGrid(TNode* node) try {
-    GridCell c = CellIndex(node);
-    if (!InRange(c)) {
-        throw ErrorText{
-            FormatString("ノードグリッドのインデックス範囲を超えています Node ID: %d ( %d, %d, %d )\n",
-                         node->id, c.ix, c.iy, c.iz)};
-    }
-    delFromGrid(node, c);
-} catch (...) {
+// Every finite position names a cell of the grid (see CellOf), so only the
+// two-argument form can be handed one outside it.
+void NodeManager::delFromGrid(TNode* node) try { delFromGrid(node, CellIndex(node)); } catch (...) {
     RethrowSigned("delFromGrid(TNode*)\n");
 }
 

@@ -36,6 +36,16 @@ struct GridCell {
     friend constexpr bool operator==(const GridCell&, const GridCell&) = default;
 };
 
+// The cell a finite position is filed in, the grid's origin being (ox, oy, oz).
+// A node can end its turn outside the box: pushed past the floor or the
+// ceiling, or carried past a side wall by the velocity its bounce gave it. It
+// is filed in the nearest cell until its next turn, when the walls put it back.
+inline GridCell CellOf(float x, float y, float z, int ox, int oy, int oz) {
+    return {std::clamp(AxisIndex(x, ox, kBoxHalfX), 0, kGridX - 1),
+            std::clamp(AxisIndex(y, oy, kBoxHalfY), 0, kGridY - 1),
+            std::clamp(AxisIndex(z, oz, kBoxHalfZ), 0, kGridZ - 1)};
+}
+
 // One node filed in a cell, with a copy of its position and force. The
 // neighbour loop of a step reads positions and adds forces here, in memory
 // that runs contiguously cell by cell, instead of in each neighbour's node;

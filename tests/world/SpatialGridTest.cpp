@@ -41,8 +41,9 @@ TEST_F(SpatialGridTest, CellsAreFiveUnitsFromTheLowerCornerOfTheBox) {
     // Truncation toward zero: up to 5 units below the lower edge is still cell 0.
     EXPECT_EQ(CellOf(-502.0f, 0.0f, -504.9f).ix, 0);
     EXPECT_EQ(CellOf(-502.0f, 0.0f, -504.9f).iz, 0);
-    EXPECT_EQ(CellOf(-505.5f, 0.0f, 0.0f).ix, -1);
-    EXPECT_EQ(CellOf(500.0f, 0.0f, 0.0f).ix, 200);
+    // Past a side wall: the outermost column (the wall brings the node back).
+    EXPECT_EQ(CellOf(-505.5f, 0.0f, 0.0f).ix, 0);
+    EXPECT_EQ(CellOf(500.0f, 0.0f, 0.0f).ix, 199);
     EXPECT_EQ(CellOf(0.0f, -25.0f, 0.0f).iy, 0);
     EXPECT_EQ(CellOf(0.0f, 24.9f, 0.0f).iy, 9);
 }
@@ -54,8 +55,9 @@ TEST_F(SpatialGridTest, PositionsPastTheFloorOrTheCeilingNameTheBottomOrTopLayer
     EXPECT_EQ(CellOf(0.0f, -29.9f, 0.0f).iy, 0);
     EXPECT_EQ(CellOf(0.0f, -35.0f, 0.0f).iy, 0);
     EXPECT_EQ(CellOf(0.0f, -1000.0f, 0.0f).iy, 0);
-    // x and z keep their rule: past the box is outside the grid.
-    EXPECT_EQ(CellOf(0.0f, 30.0f, 500.0f), (GridCell{100, 9, 200}));
+    // x and z the same way: past the box is the nearest cell.
+    EXPECT_EQ(CellOf(0.0f, 30.0f, 500.0f), (GridCell{100, 9, 199}));
+    EXPECT_EQ(CellOf(-503.0f, -30.0f, -600.0f), (GridCell{0, 0, 0}));
 }
 
 TEST_F(SpatialGridTest, APositionThatIsNotANumberIsAnErrorTextNotACell) {
@@ -66,15 +68,17 @@ TEST_F(SpatialGridTest, APositionThatIsNotANumberIsAnErrorTextNotACell) {
         EXPECT_NE(text.find("Node ID: " + std::to_string(probe.id)), std::string::npos) << text;
         EXPECT_NE(text.find("is not finite"), std::string::npos) << text;
     }
-    // Far out but finite stays out of range rather than wrapping round.
-    EXPECT_GE(CellOf(1e30f, 0.0f, 0.0f).ix, kGridX);
-    EXPECT_LT(CellOf(-1e30f, 0.0f, 0.0f).ix, 0);
+    // Far out but finite is the nearest cell rather than wrapping round.
+    EXPECT_EQ(CellOf(1e30f, 0.0f, 0.0f).ix, kGridX - 1);
+    EXPECT_EQ(CellOf(-1e30f, 0.0f, 0.0f).ix, 0);
 }
 
 TEST_F(SpatialGridTest, AddingOutsideTheGridFailsWithIndexesAndPosition) {
     probe.SetPos(500.0f, 0.0f, 0.0f);
     EXPECT_EQ(
-        ErrorOf([&] { world.addToGrid(&probe, world.CellIndex(&probe)); }),
+        ErrorOf([&] {
+            world.addToGrid(&probe, {200, 5, 100});
+        }),
         FormatString("addToGrid(TNode*,int,int,int)\nグリッドのインデックス範囲を超えています Node ID: %d [ "
                      "200, 5, 100 ] ( 500.000000, 0.000000, 0.000000 )\n",
                      probe.id));
@@ -112,12 +116,13 @@ TEST_F(SpatialGridTest, RemovingFailsWithIdThenIndexesOrIndexesThenId) {
         FormatString("delFromGrid(TNode*)\ndelFromGrid(TNode*,int,int,int)\nノードグリッド 100 5 101に Node "
                      "ID: %d は見つかりません\n",
                      id));
+    // Past a side wall the position names the outermost column.
     node->SetPos(600.0f, 0.0f, 0.0f);
-    EXPECT_EQ(ErrorOf([&] { world.delFromGrid(node); }),
-              FormatString(
-                  "delFromGrid(TNode*)\nノードグリッドのインデックス範囲を超えています Node ID: %d ( 220, 5, "
-                  "100 )\n",
-                  id));
+    EXPECT_EQ(
+        ErrorOf([&] { world.delFromGrid(node); }),
+        FormatString("delFromGrid(TNode*)\ndelFromGrid(TNode*,int,int,int)\nノードグリッド 199 5 100に Node "
+                     "ID: %d は見つかりません\n",
+                     id));
     // None of this changed the grid.
     EXPECT_EQ(InCell({100, 5, 100}), std::vector<TNode*>{node});
     EXPECT_EQ(CountInGrid(node), 1);

@@ -227,6 +227,31 @@ TEST_F(WallReactionTest, ANodePressedAgainstTheCeilingIsFiledInTheTopLayerAndCom
     for (int i = 0; i < 50; ++i) ASSERT_NO_THROW(world.Action());
 }
 
+// A node moving in from near the side wall with a strong push outward: the
+// wall cancels the push and reverses the motion, and the bounce itself carries
+// the node past the wall in its move. It is filed in the outermost column and
+// the wall brings it back on its next turn, as the floor and the ceiling do.
+TEST_F(WallReactionTest, ANodeCarriedPastASideWallIsFiledAtTheEdgeAndComesBack) {
+    // With drag 0.03 x 5 the push is 6.5: 498 - 5 + 6.5 reaches the wall at
+    // 499, and -499 + 5 - 6.5 the one at -500.
+    TNode* node = At(498.0f, 0.0f, -499.0f, {-5.0f, 0.0f, 5.0f}, {6.35f, 0.0f, -6.35f});
+    Seed(1);
+    ASSERT_NO_THROW(world.Action());
+    EXPECT_NEAR(node->pos.x, 499.0 + 4.0, 1e-4);
+    EXPECT_NEAR(node->pos.z, -500.0 - 4.0, 1e-4);
+    EXPECT_EQ(world.CellIndex(node).ix, kGridX - 1);
+    EXPECT_EQ(world.CellIndex(node).iz, 0);
+    EXPECT_TRUE(FiledWhereItIs(node));
+
+    // Next turn: drag takes 0.12, the wall puts it back on 499 (-500) and
+    // reverses 4 to -3.2 (3.2).
+    ASSERT_NO_THROW(world.Action());
+    EXPECT_NEAR(node->pos.x, 499.0 - 3.2, 1e-4);
+    EXPECT_NEAR(node->pos.z, -500.0 + 3.2, 1e-4);
+    EXPECT_TRUE(FiledWhereItIs(node));
+    for (int i = 0; i < 50; ++i) ASSERT_NO_THROW(world.Action());
+}
+
 TEST_F(WallReactionTest, NeighboursFindANodeAboveTheCeilingInTheTopLayer) {
     TNode* high = At(0.0f, 26.0f, 0.0f, {}, {});
     ASSERT_EQ(world.CellIndex(high).iy, 9);
