@@ -6,10 +6,10 @@ void RethrowSigned(std::string_view onText, std::string_view onOther) {
     try {
         throw;
     } catch (const ErrorText& e) {
-        std::string text;
-        text.reserve(onText.size() + e.text.size());
-        text.append(onText).append(e.text);
-        throw ErrorText{std::move(text), e.goal};
+        ErrorText chained = e;  // the flags travel with the text
+        chained.text.reserve(onText.size() + e.text.size());
+        chained.text.assign(onText).append(e.text);
+        throw chained;
     } catch (...) {
         throw ErrorText{std::string(onOther)};
     }

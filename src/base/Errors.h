@@ -28,6 +28,9 @@ struct ErrorText {
     // Set by the goal test that raises "GOAL!\n" and kept through every
     // signature line: the run ended because a node reached the goal.
     bool goal = false;
+    // Set when a step was cut short because the user is quitting: not a
+    // fault, and not worth a log.
+    bool interrupted = false;
 };
 
 // An error code (E_FAIL and friends) raised by graphics start-up.

@@ -18,7 +18,9 @@ void PTester::Init() {
         for (int i = 0; i < worldCount; ++i) worlds.push_back(new NodeManager());
         Load();
     } catch (const ErrorText& e) {
-        throw ErrorText{"PTester::Init()\n" + e.text, e.goal};
+        ErrorText chained = e;
+        chained.text = "PTester::Init()\n" + e.text;
+        throw chained;
     }
 }
 

@@ -17,6 +17,11 @@ std::uint32_t RunGuard::SeedRandom(std::optional<std::uint32_t> seed) {
 
 void RunGuard::EndWith(const ErrorText& error) {
     if (Ended()) return;
+    if (error.interrupted) {
+        outcome.kind = RunOutcome::Kind::Interrupted;
+        outcome.text.clear();
+        return;
+    }
     outcome.kind = error.goal ? RunOutcome::Kind::GoalReached : RunOutcome::Kind::Error;
     outcome.text = error.text;
     WriteErrorLog(error.text);
@@ -52,7 +57,7 @@ bool RunGuard::Step(PTester& driver) {
         return true;
     } catch (const ErrorText& e) {
         EndWith(e);
-        DebugPrint("Restore\n");
+        if (!e.interrupted) DebugPrint("Restore\n");
     } catch (...) {
         EndQuietly("Action Exception\n");
     }

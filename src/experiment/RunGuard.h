@@ -21,6 +21,7 @@ struct RunOutcome {
         Completed,    // every step asked for ran
         GoalReached,  // a node came within reach of the goal
         Error,        // the engine raised an error; `text` holds it
+        Interrupted,  // a step was cut short because the program is quitting
     };
     Kind kind = Kind::Running;
     std::string text;  // the logged text of GoalReached and Error (empty for an error code)

@@ -98,6 +98,12 @@ void NodeManager::NodeAction() try {
         // turns on and for the cells around the next one while this one runs.
         if (turn + 2 < turns) PrefetchNode(actionOrder[turn + 2]);
         if (turn + 1 < turns) PrefetchCells(actionOrder[turn + 1]);
+        if (interruptCheck && turn % kTurnsBetweenInterruptChecks == kTurnsBetweenInterruptChecks - 1 &&
+            interruptCheck()) {
+            ErrorText stop{"the step was interrupted: the program is quitting\n"};
+            stop.interrupted = true;
+            throw stop;
+        }
         // Killed with the mouse since the last step: it waits in deadNodes,
         // out of the grid and unlinked, and takes no turn.
         if (node->dying) continue;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -63,6 +64,11 @@ class NodeManager final : public NodeWorld {
     const Vector3& GetCentroid() const { return centroid; }
     void ToggleRunning() { running = !running; }
     bool IsRunning() const { return running; }
+    // Asked every kTurnsBetweenInterruptChecks turns of a step: when it says
+    // yes the step is cut short with an interrupted error (the user is
+    // quitting and need not wait for the rest of a long step).
+    static constexpr std::size_t kTurnsBetweenInterruptChecks = 4096;
+    void SetInterruptCheck(std::function<bool()> check) { interruptCheck = std::move(check); }
     // The most nodes the world may hold: a division beyond it is an error.
     void SetNodeLimit(int limit) { nodeLimit = limit; }
     int NodeLimit() const { return nodeLimit; }
@@ -163,6 +169,7 @@ class NodeManager final : public NodeWorld {
     Vector3 goalPos{0.0f, -25.0f, 250.0f};
     bool running = true;
     int nodeLimit = std::numeric_limits<int>::max();
+    std::function<bool()> interruptCheck;
 
     ActionOrderShuffler shuffler;          // scratch of the shuffle, reused every step
     std::vector<TNode*> partnerScratch;    // scratch of division

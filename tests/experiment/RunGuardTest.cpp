@@ -95,6 +95,18 @@ TEST_F(RunGuardTest, TheFirstErrorIsLoggedAndNothingLaterOverwritesIt) {
     EXPECT_EQ(ReadFile(log.PathString()), "PTester::Action()\nstep 2\n");
 }
 
+TEST_F(RunGuardTest, AnInterruptedStepEndsTheRunWithoutALog) {
+    auto driver = StartScripted([] {
+        ErrorText stop{"the step was interrupted\n"};
+        stop.interrupted = true;
+        throw stop;
+    });
+    EXPECT_FALSE(guard.Step(*driver));
+    EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Interrupted);
+    EXPECT_EQ(ReadFile(log.PathString()), "left by an earlier run");
+    EXPECT_EQ(debug.Text().find("Restore"), std::string::npos);
+}
+
 TEST_F(RunGuardTest, ARunWithoutErrorsCompletes) {
     auto driver = StartScripted([] {});
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(guard.Step(*driver));
