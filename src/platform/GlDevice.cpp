@@ -130,7 +130,7 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, DeviceKind kind, 
         return nullptr;
     }
     // The default presentation interval waits for the vertical retrace.
-    SDL_GL_SetSwapInterval(1);
+    device->SetSwapInterval(1);
     return device;
 }
 
@@ -160,6 +160,31 @@ GlDevice::~GlDevice() {
 
 void GlDevice::DrawableSize(int& width, int& height) const {
     SDL_GL_GetDrawableSize(window_, &width, &height);
+}
+
+bool GlDevice::SetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+
+bool GlDevice::SaveBackBuffer(const std::string& path, std::string* why) {
+    const int width = backBufferWidth_, height = backBufferHeight_;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 24, SDL_PIXELFORMAT_RGB24);
+    if (!surface) {
+        if (why) *why = SDL_GetError();
+        return false;
+    }
+    // OpenGL reads rows bottom first; the file wants them top first.
+    std::vector<GLubyte> rows(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(static_cast<GLubyte*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch,
+                    rows.data() + static_cast<std::size_t>(height - 1 - y) * rowBytes, rowBytes);
+    }
+    const bool saved = SDL_SaveBMP(surface, path.c_str()) == 0;
+    if (!saved && why) *why = SDL_GetError();
+    SDL_FreeSurface(surface);
+    return saved;
 }
 
 void GlDevice::SetTransform(TransformType type, const Matrix& matrix) {

@@ -58,6 +58,13 @@ class GlDevice : public Device {
     // Size of the window's drawable now, in pixels.
     void DrawableSize(int& width, int& height) const;
 
+    // How many display refreshes Present waits for: 1 (the default) paces the
+    // frames to the display, 0 presents at once. False when the driver refuses.
+    bool SetSwapInterval(int interval);
+    // Writes the back buffer (the frame drawn and not yet presented) to a BMP
+    // file. False with the reason in `why` when it cannot.
+    bool SaveBackBuffer(const std::string& path, std::string* why);
+
     void SetTransform(TransformType type, const Matrix& matrix) override;
     Matrix GetTransform(TransformType type) const override;
     void SetViewport(const Viewport& viewport) override;

@@ -11,7 +11,7 @@ namespace qm {
 namespace {
 
 // The virtual-key code of a released or pressed key; the window procedure
-// acts on Enter and the Up and Down arrows only.
+// acts on Enter, the Up and Down arrows and F1 only.
 std::uint32_t VirtualKey(SDL_Keycode key) {
     switch (key) {
         case SDLK_RETURN:
@@ -29,6 +29,8 @@ std::uint32_t VirtualKey(SDL_Keycode key) {
             return 27;
         case SDLK_SPACE:
             return 32;
+        case SDLK_F1:
+            return kVkF1;
         case SDLK_BACKSPACE:
             return 8;
         case SDLK_TAB:
@@ -56,7 +58,7 @@ std::unique_ptr<SdlWindow> SdlWindow::Create(const std::string& title, int outer
     // nobody can see or close is no window.
     const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
     if (driver == "offscreen" || driver == "dummy") {
-        SDL_SetError("no display to open a window on");
+        SDL_SetError("no video driver can reach it");
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         return nullptr;
     }

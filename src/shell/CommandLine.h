@@ -15,6 +15,13 @@ struct CommandLine {
     RunOptions run;
     std::string geneFile = "source.txt";  // the driver's gene file
     std::string error;                    // set when the arguments make no sense
+
+    bool showFps = false;  // the readout line under the text lines, from the start (F1 toggles it)
+    int stepsFirst = 0;    // world steps run before the first frame, without drawing
+    // The frame benchmark: draw this many frames with the world paused, print
+    // one JSON line and end. 0 runs the window as usual.
+    int benchFrames = 0;
+    std::string screenshot;  // with the benchmark: one more frame saved as a BMP file
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

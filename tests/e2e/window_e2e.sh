@@ -2,7 +2,7 @@
 # End-to-end tests of the window program under Xvfb with Mesa's software OpenGL.
 #
 #   window_e2e.sh scene      QUILLMOTH DATA_DIR   the scene is drawn and Escape quits with 0
-#   window_e2e.sh no-gene    QUILLMOTH DATA_DIR   without source.txt the compile error is logged and it quits
+#   window_e2e.sh no-gene    QUILLMOTH DATA_DIR   without source.txt the compile error is logged and it fails
 #   window_e2e.sh screenshot QUILLMOTH DATA_DIR OUT.png   a picture of a grown creature, for the README
 #
 # Each run works in a fresh temporary folder holding copies of the art files.
@@ -102,12 +102,14 @@ case "$mode" in
 no-gene)
     start --seed 1
     wait_exit 60 || { kill "$pid"; fail "the program did not quit without source.txt"; }
-    [ "$status" -eq 0 ] || fail "exit code $status, expected 0"
+    [ "$status" -eq 1 ] || fail "exit code $status, expected 1"
+    grep -qx 'quillmoth: cannot read gene file source.txt: No such file or directory' out.txt ||
+        fail "no stderr line naming source.txt and the reason"
     [ -f error.lot.txt ] || fail "no error.lot.txt"
     expected=$(printf 'GPmanager::GetCode; \xe4\xb8\x8d\xe6\xad\xa3\xe3\x81\xaa\xe3\x82\xb3\xe3\x83\xbc\xe3\x83\x89\xe3\x81\xa7\xe3\x81\x99\n' | od -An -tx1)
     actual=$(od -An -tx1 error.lot.txt)
     [ "$expected" = "$actual" ] || fail "error.lot.txt holds: $(cat error.lot.txt)"
-    echo "PASS: the compile error was logged and the program quit with 0"
+    echo "PASS: the compile error was logged, the missing file named and the program failed with 1"
     ;;
 
 scene | screenshot)
