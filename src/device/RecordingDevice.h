@@ -33,6 +33,8 @@ struct DrawRecord {
     Material material;
     bool lighting = true;
     bool alphaBlend = false;
+    bool zWrite = true;
+    float depthBias = 0.0f, slopeScaleDepthBias = 0.0f;
     TextureHandle texture = 0;
     TextureOp colorOp = TextureOp::Modulate;
     TextureArg colorArg1 = TextureArg::Texture;
@@ -173,6 +175,8 @@ class RecordingDevice : public Device {
         switch (state) {
             case RenderState::ZEnable:
                 return "ZEnable";
+            case RenderState::ZWriteEnable:
+                return "ZWriteEnable";
             case RenderState::CullMode:
                 return "CullMode";
             case RenderState::Lighting:
@@ -187,6 +191,10 @@ class RecordingDevice : public Device {
                 return "SrcBlend";
             case RenderState::DestBlend:
                 return "DestBlend";
+            case RenderState::DepthBias:
+                return "DepthBias";
+            case RenderState::SlopeScaleDepthBias:
+                return "SlopeScaleDepthBias";
         }
         return "?";
     }
@@ -226,6 +234,12 @@ class RecordingDevice : public Device {
         r.lighting = lit != renderStates.end() && lit->second != 0;
         auto blend = renderStates.find(RenderState::AlphaBlendEnable);
         r.alphaBlend = blend != renderStates.end() && blend->second != 0;
+        auto zWrite = renderStates.find(RenderState::ZWriteEnable);
+        r.zWrite = zWrite == renderStates.end() || zWrite->second != 0;
+        auto bias = renderStates.find(RenderState::DepthBias);
+        r.depthBias = bias == renderStates.end() ? 0.0f : FloatFromBits(bias->second);
+        auto slope = renderStates.find(RenderState::SlopeScaleDepthBias);
+        r.slopeScaleDepthBias = slope == renderStates.end() ? 0.0f : FloatFromBits(slope->second);
         r.texture = texture_;
         r.colorOp = colorOp_;
         r.colorArg1 = colorArg1_;

@@ -70,12 +70,21 @@ void TNode::Render(Device& device) {
 }
 
 // Relies on Render having just stored this node's drawing transform.
+//
+// The flattened cube covers its shadow twice (its faces towards the light and
+// those away from it), all of it in one plane. Written depth would let one
+// layer hide the other wherever rounding puts it a hair behind, which showed
+// as light streaks; without it each layer darkens every pixel it covers, so
+// every shadow has the even tone of two layers. The depth test still hides
+// the shadow behind anything in front of it.
 void TNode::RenderShadow(Device& device) {
     NodeResources& r = Resources();
     drawTransform = MatrixMultiply(drawTransform, r.shadow);
     device.SetTransform(TransformType::World, drawTransform);
     device.SetMaterial(r.shadowMaterial);
+    device.SetRenderState(RenderState::ZWriteEnable, 0);
     if (r.mesh) device.DrawMeshSubset(*r.mesh, 0);
+    device.SetRenderState(RenderState::ZWriteEnable, 1);
 }
 
 }  // namespace qm

@@ -228,6 +228,9 @@ void GlDevice::SetRenderState(RenderState state, std::uint32_t value) {
         case RenderState::ZEnable:
             zEnable_ = value != 0;
             break;
+        case RenderState::ZWriteEnable:
+            zWrite_ = value != 0;
+            break;
         case RenderState::CullMode:
             cullMode_ = value;
             break;
@@ -248,6 +251,12 @@ void GlDevice::SetRenderState(RenderState state, std::uint32_t value) {
             break;
         case RenderState::DestBlend:
             destBlend_ = value;
+            break;
+        case RenderState::DepthBias:
+            depthBias_ = FloatFromBits(value);
+            break;
+        case RenderState::SlopeScaleDepthBias:
+            slopeScaleDepthBias_ = FloatFromBits(value);
             break;
     }
 }
@@ -410,7 +419,14 @@ void GlDevice::PrepareDraw(bool lit) {
     } else {
         glDisable(GL_DEPTH_TEST);
     }
-    glDepthMask(GL_TRUE);
+    glDepthMask(zWrite_ ? GL_TRUE : GL_FALSE);
+    // OpenGL's polygon offset has the same two terms and units.
+    if (depthBias_ != 0.0f || slopeScaleDepthBias_ != 0.0f) {
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(slopeScaleDepthBias_, depthBias_);
+    } else {
+        glDisable(GL_POLYGON_OFFSET_FILL);
+    }
 
     // Direct3D culls by the winding seen on screen with y pointing down,
     // OpenGL by the winding with y pointing up: the senses swap.

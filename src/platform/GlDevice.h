@@ -113,12 +113,14 @@ class GlDevice : public Device {
     Material material_;
 
     bool zEnable_ = true;
+    bool zWrite_ = true;
     std::uint32_t cullMode_ = kCullCounterClockwise;
     bool lighting_ = true;
     std::uint32_t ambient_ = 0;
     bool specularEnable_ = false;
     bool alphaBlend_ = false;
     std::uint32_t srcBlend_ = kBlendOne, destBlend_ = kBlendZero;
+    float depthBias_ = 0.0f, slopeScaleDepthBias_ = 0.0f;
 
     TextureHandle texture_ = 0;
     TextureOp colorOp_ = TextureOp::Modulate;

@@ -4,6 +4,11 @@
 #   window_e2e.sh scene      QUILLMOTH DATA_DIR   the scene is drawn and Escape quits with 0
 #   window_e2e.sh no-gene    QUILLMOTH DATA_DIR   without source.txt the compile error is logged and it fails
 #   window_e2e.sh screenshot QUILLMOTH DATA_DIR OUT.png   a picture of a grown creature, for the README
+#   window_e2e.sh no-display QUILLMOTH DATA_DIR   without a display it fails with 1 and says why
+#   window_e2e.sh bench      QUILLMOTH DATA_DIR   the frame benchmark prints its JSON line
+#   window_e2e.sh compare    QUILLMOTH DATA_DIR REFERENCE_DIR [OUT_DIR]
+#                            the starter creature (seed 7, 300 steps) and a large one (8,192
+#                            nodes) look as in the reference pictures, within a small tolerance
 #
 # Each run works in a fresh temporary folder holding copies of the art files.
 # Fails when a tool it needs is missing: a window test that did not run has not passed.
@@ -16,6 +21,7 @@ mode=$1
 quillmoth=$(realpath "$2")
 data=$(realpath "$3")
 out=${4:+$(realpath -m "$4")}
+keep=${5:+$(realpath -m "$5")}
 
 for tool in xvfb-run xdotool import convert; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -98,7 +104,62 @@ hold() {  # key seconds
     xdotool keyup --window "$wid" "$1" 2>/dev/null || xdotool keyup "$1"
 }
 
+# The gene that doubles its cells every 100 steps: 1,024 nodes at step 1,000,
+# 8,192 from step 1,300, 32,768 from step 1,500.
+grow_gene='PROG2 ( ADDPAR ( 0 100 ) ) ( GDIVIDE ( 0 ) )'
+
+# How many pixels of two pictures differ by more than the fuzz in some channel.
+differing_pixels() {  # a b fuzz
+    compare -metric AE -fuzz "$3" "$1" "$2" null: 2>&1 | cut -d' ' -f1
+}
+
 case "$mode" in
+no-display)
+    env -u DISPLAY -u WAYLAND_DISPLAY "$quillmoth" --seed 1 >out.txt 2>&1
+    status=$?
+    [ "$status" -eq 1 ] || fail "exit code $status without a display, expected 1"
+    grep -q '^quillmoth: cannot open a window on a display (DISPLAY is not set): ' out.txt ||
+        fail "no stderr line saying there is no display"
+    echo "PASS: without a display the program failed with 1 and said why"
+    ;;
+
+bench)
+    echo "$grow_gene" >grow.txt
+    "$quillmoth" --seed 1 --steps-first 1000 --bench-frames 3 grow.txt >bench.json 2>out.txt
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit code $status, expected 0"
+    [ "$(wc -l <bench.json)" -eq 1 ] || fail "not one line on stdout: $(cat bench.json)"
+    grep -Eq '^\{"frames":3,"seconds":[0-9]+\.[0-9]+,"fps":[0-9]+\.[0-9]+,"nodes":1024,"links":3066\}$' bench.json ||
+        fail "unexpected benchmark line: $(cat bench.json)"
+    echo "benchmark: $(cat bench.json)"
+    # A screenshot that cannot be written fails the run and names the file.
+    "$quillmoth" --seed 1 --bench-frames 1 --screenshot /nonexistent/shot.bmp grow.txt >/dev/null 2>out.txt
+    status=$?
+    [ "$status" -eq 1 ] || fail "exit code $status for an unwritable screenshot, expected 1"
+    grep -q '^quillmoth: cannot write the screenshot /nonexistent/shot.bmp: ' out.txt ||
+        fail "no stderr line naming the screenshot file"
+    echo "PASS: the frame benchmark printed its line and exited with 0"
+    ;;
+
+compare)
+    # Pixels that may differ by more than the fuzz: edges of faces that land a
+    # rounding error apart when drawn another way, a few dozen at most.
+    limit=${QM_E2E_PIXEL_LIMIT:-100}
+    cp "$data/source.txt" source.txt
+    echo "$grow_gene" >grow.txt
+    for shot in "starter 7 300 source.txt" "large 1 1300 grow.txt"; do
+        read -r name seed steps gene <<<"$shot"
+        "$quillmoth" --seed "$seed" --steps-first "$steps" --bench-frames 1 --screenshot "$name.bmp" "$gene" \
+            >/dev/null 2>out.txt || fail "no screenshot of $name"
+        convert "$name.bmp" "$name.png" || fail "cannot convert $name.bmp"
+        [ -z "$keep" ] || { mkdir -p "$keep" && cp "$name.png" "$keep/"; }
+        n=$(differing_pixels "$out/$name.png" "$name.png" 3%)
+        echo "$name: $n pixels differ from $out/$name.png by more than 3%"
+        [ "$n" -le "$limit" ] || fail "$name: $n pixels differ (at most $limit allowed)"
+    done
+    echo "PASS: both pictures match their references"
+    ;;
+
 no-gene)
     start --seed 1
     wait_exit 60 || { kill "$pid"; fail "the program did not quit without source.txt"; }

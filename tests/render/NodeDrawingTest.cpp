@@ -102,10 +102,14 @@ TEST_F(NodeDrawingTest, TheShadowLiesOnTheFloorAlongTheLight) {
     EXPECT_EQ(shadow.mesh, NodeMesh());
     EXPECT_EQ(shadow.world, MatrixMultiply(MatrixTranslation(4, 10, -3), ShadowMatrix()));
     EXPECT_EQ(node->drawTransform, shadow.world);
-    // Black, three quarters transparent.
+    // Black, three quarters transparent; its two layers both darken the floor
+    // (no depth written), and depth is written again afterwards.
     Material expected;
     expected.Diffuse.a = 0.25f;
     EXPECT_EQ(shadow.material, expected);
+    EXPECT_FALSE(shadow.zWrite);
+    EXPECT_TRUE(device.draws[0].zWrite);
+    EXPECT_EQ(device.renderStates[RenderState::ZWriteEnable], 1u);
     // The node's centre falls on y = -25.49, moved along the light in
     // proportion to its height above that plane.
     const Light light = MakeSceneLight();
