@@ -470,9 +470,14 @@ void GlDevice::PrepareDraw(bool lit) {
                                     static_cast<float>((ambient_ >> 8) & 0xFF) / 255.0f,
                                     static_cast<float>(ambient_ & 0xFF) / 255.0f, 1.0f};
         glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-        glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+        // Specular light is added after texturing and seen from the eye, as
+        // Direct3D does it. Without any (the node cubes', the goal's), the
+        // simpler model gives the same colours for less work per vertex and pixel.
+        const ColorValue& s = material_.Specular;
+        const bool specular = specularEnable_ && (s.r != 0.0f || s.g != 0.0f || s.b != 0.0f);
+        glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, specular ? GL_TRUE : GL_FALSE);
         glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
-        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
         SetMaterialColor(GL_DIFFUSE, material_.Diffuse);
         SetMaterialColor(GL_AMBIENT, material_.Ambient);
         SetMaterialColor(GL_EMISSION, material_.Emissive);
@@ -597,11 +602,16 @@ void GlDevice::DrawMeshInstances(const Mesh& mesh, std::uint32_t subset,
     const bool colored = lighting_ && !materials.empty();
     const bool normals = lighting_ && mesh.hasNormals && !(!colored && ReflectsNothing(material_));
     const bool texCoords = mesh.hasTexCoords;
-    instancePositions_.resize(vertexCount * 3);
-    instanceNormals_.resize(normals ? vertexCount * 3 : 0);
-    instanceColors_.resize(colored ? vertexCount * 4 : 0);
-    instanceTexCoords_.resize(texCoords ? vertexCount * 2 : 0);
-    instanceIndices_.resize(instances.size() * faceIndices);
+    // Grown, never shrunk: the cubes and the shadows take turns with them.
+    const auto reserve = [](auto& v, std::size_t n) {
+        if (v.size() < n) v.resize(n);
+    };
+    reserve(instancePositions_, vertexCount * 3);
+    if (normals) reserve(instanceNormals_, vertexCount * 3);
+    if (colored) reserve(instanceColors_, vertexCount * 4);
+    if (texCoords) reserve(instanceTexCoords_, vertexCount * 2);
+    const std::size_t indexCount = instances.size() * faceIndices;
+    reserve(instanceIndices_, indexCount);
 
     float* position = instancePositions_.data();
     float* normal = instanceNormals_.data();
@@ -672,8 +682,7 @@ void GlDevice::DrawMeshInstances(const Mesh& mesh, std::uint32_t subset,
     } else {
         glTexCoord2f(0.0f, 0.0f);
     }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(instanceIndices_.size()), GL_UNSIGNED_INT,
-                   instanceIndices_.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, instanceIndices_.data());
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisable(GL_COLOR_MATERIAL);
