@@ -27,6 +27,13 @@ struct Options {
                            "and end")
                 ->type_name("N")
                 ->check(CLI::PositiveNumber.description(""));
+        app.add_option("--bench-steps", out.benchSteps,
+                       "step benchmark: after the first steps, run the window as usual (drawing when the "
+                       "throttle allows) for N more world steps, print {\"steps\",\"seconds\","
+                       "\"steps_per_second\",\"frames_drawn\",\"nodes\",\"links\"} as one JSON line and end")
+            ->type_name("N")
+            ->check(CLI::PositiveNumber.description(""))
+            ->excludes(bench);
         app.add_option("--screenshot", out.screenshot,
                        "with --bench-frames: draw one more frame and save it to FILE (BMP)")
             ->type_name("FILE")

@@ -22,6 +22,9 @@ struct CommandLine {
     // one JSON line and end. 0 runs the window as usual.
     int benchFrames = 0;
     std::string screenshot;  // with the benchmark: one more frame saved as a BMP file
+    // The step benchmark: run the window as usual until the world has made
+    // this many more steps, print one JSON line and end. 0 runs as usual.
+    int benchSteps = 0;
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

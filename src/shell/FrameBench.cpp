@@ -6,8 +6,10 @@
 
 #include "base/Diagnostics.h"
 #include "platform/GlDevice.h"
+#include "platform/SdlWindow.h"
 #include "shell/FrameStep.h"
 #include "shell/Shell.h"
+#include "shell/WndProc.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -67,6 +69,42 @@ bool RunFrameBench(Shell& shell, int frames, const std::string& screenshot, Fram
     DrawFrame(shell, [&] { saved = gl->SaveBackBuffer(screenshot, &why); });
     if (!saved) why = "cannot write the screenshot " + screenshot + ": " + why;
     return saved;
+}
+
+std::string StepBenchJson(const StepBenchResult& r) {
+    const double rate = r.seconds > 0.0 ? static_cast<double>(r.steps) / r.seconds : 0.0;
+    return FormatString(
+        R"({"steps":%lld,"seconds":%.4f,"steps_per_second":%.2f,"frames_drawn":%lld,"nodes":%lld,"links":%lld})",
+        r.steps, r.seconds, rate, r.frames, r.nodes, r.links);
+}
+
+bool RunStepBench(Shell& shell, SdlWindow& window, int steps, StepBenchResult& result, std::string& why) {
+    auto* gl = dynamic_cast<GlDevice*>(shell.device.get());
+    if (gl) gl->SetSwapInterval(0);
+    FrameTheCreature(*shell.camera, *shell.tester->Worlds().at(0));
+
+    const std::uint64_t stepsBefore = shell.state.stepsRun;
+    const std::uint64_t framesBefore = shell.state.framesDrawn;
+    const auto start = std::chrono::steady_clock::now();
+    WindowMessage message;
+    while (shell.state.stepsRun - stepsBefore < static_cast<std::uint64_t>(steps)) {
+        if (window.PeekMessage(message)) {
+            if (message.type == WindowMessage::Type::Quit) {
+                why = "the run ended before the benchmark's steps";
+                return false;
+            }
+            WndProc(shell, message);
+        } else {
+            FrameStep(shell);
+        }
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.steps = static_cast<long long>(shell.state.stepsRun - stepsBefore);
+    result.frames = static_cast<long long>(shell.state.framesDrawn - framesBefore);
+    const NodeManager& world = *shell.tester->Worlds().at(0);
+    result.nodes = world.GetNodeCount();
+    result.links = static_cast<long long>(world.Links().Size());
+    return true;
 }
 
 }  // namespace qm

@@ -10,6 +10,7 @@ namespace qm {
 struct Shell;
 class Camera;
 class NodeManager;
+class SdlWindow;
 
 struct FrameBenchResult {
     int frames = 0;
@@ -31,5 +32,22 @@ void FrameTheCreature(Camera& camera, const NodeManager& world);
 // screenshot failed.
 bool RunFrameBench(Shell& shell, int frames, const std::string& screenshot, FrameBenchResult& result,
                    std::string& why);
+
+struct StepBenchResult {
+    long long steps = 0;
+    double seconds = 0.0;
+    long long frames = 0;  // of them, the frames drawn
+    long long nodes = 0;   // at the end
+    long long links = 0;
+};
+
+// {"steps":N,"seconds":S,"steps_per_second":F,"frames_drawn":D,"nodes":C,"links":L}
+std::string StepBenchJson(const StepBenchResult& result);
+
+// Runs the window as it runs for the user (messages, frames, the drawing
+// throttle deciding which frames draw), the camera framed on the creature,
+// until the world has made `steps` more steps, and times it. False with the
+// reason in `why` when the run ended first.
+bool RunStepBench(Shell& shell, SdlWindow& window, int steps, StepBenchResult& result, std::string& why);
 
 }  // namespace qm

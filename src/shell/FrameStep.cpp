@@ -85,7 +85,10 @@ void RunWorldSteps(Shell& shell) {
             Quit(shell);
             return;
         }
-        if (running) ++shell.readout.steps;
+        if (running) {
+            ++shell.readout.steps;
+            ++shell.state.stepsRun;
+        }
     }
 }
 
@@ -132,6 +135,7 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
             device.Reset();
         }
         ++shell.readout.frames;
+        ++shell.state.framesDrawn;
     } catch (const ErrorCode&) {
         shell.state.drawFailed = true;
         Quit(shell);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "base/Diagnostics.h"
 #include "experiment/RunGuard.h"
@@ -45,6 +46,29 @@ std::string RunFailure(const Shell& shell) {
     const std::string& text = shell.run.Outcome().text;
     if (text.empty()) return "the run ended with an error";
     return "the run ended with an error, written to " + ErrorLogPath();
+}
+
+// The benchmark's JSON line; nothing, and why in `why`, when it failed.
+std::optional<std::string> RunBenchmark(Shell& shell, SdlWindow& window, const CommandLine& options,
+                                        std::string& why) {
+    // A benchmark needs the grown creature: a run that ended on the way failed it.
+    if (!shell.tester || shell.run.Ended()) {
+        why = shell.run.Outcome().kind == RunOutcome::Kind::GoalReached
+                  ? "a node reached the goal before the benchmark"
+                  : RunFailure(shell);
+        return std::nullopt;
+    }
+    if (options.benchFrames > 0) {
+        FrameBenchResult result;
+        if (!RunFrameBench(shell, options.benchFrames, options.screenshot, result, why)) return std::nullopt;
+        return FrameBenchJson(result);
+    }
+    StepBenchResult result;
+    if (!RunStepBench(shell, window, options.benchSteps, result, why)) {
+        if (shell.run.Outcome().kind == RunOutcome::Kind::Error) why = RunFailure(shell);
+        return std::nullopt;
+    }
+    return StepBenchJson(result);
 }
 
 bool RunFirstSteps(Shell& shell, int steps) {
@@ -103,21 +127,12 @@ int ProcessEntry(const CommandLine& options) {
 
     if (shell.tester && !RunFirstSteps(shell, options.stepsFirst)) services->PostQuit(0);
 
-    if (options.benchFrames > 0) {
-        // A benchmark needs the grown creature: a run that ended on the way failed it.
-        FrameBenchResult result;
-        bool done = false;
-        if (!shell.tester || shell.run.Ended()) {
-            why = shell.run.Outcome().kind == RunOutcome::Kind::GoalReached
-                      ? "a node reached the goal before the benchmark"
-                      : RunFailure(shell);
-        } else {
-            done = RunFrameBench(shell, options.benchFrames, options.screenshot, result, why);
-        }
-        if (done) std::printf("%s\n", FrameBenchJson(result).c_str());
+    if (options.benchFrames > 0 || options.benchSteps > 0) {
+        const std::optional<std::string> line = RunBenchmark(shell, *window, options, why);
+        if (line) std::printf("%s\n", line->c_str());
         std::fflush(stdout);
         Shutdown(shell);
-        return done ? kExitSuccess : Failure(why);
+        return line ? kExitSuccess : Failure(why);
     }
 
     const int exitCode = RunMessagePump(shell, *window);

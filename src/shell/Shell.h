@@ -40,7 +40,9 @@ struct ShellState {
     float turnY = 0.0f;
     float dollyStep = 0.0f;
     bool firstFrame = true;
-    bool drawFailed = false;  // drawing raised an error code: the run ends as a failure
+    bool drawFailed = false;        // drawing raised an error code: the run ends as a failure
+    std::uint64_t stepsRun = 0;     // world steps run by frames while the world was not paused
+    std::uint64_t framesDrawn = 0;  // frames drawn and presented
 };
 
 // The readout line (--show-fps, F1): frames drawn and world steps run, counted

@@ -5,7 +5,7 @@
 #   window_e2e.sh no-gene    QUILLMOTH DATA_DIR   without source.txt the compile error is logged and it fails
 #   window_e2e.sh screenshot QUILLMOTH DATA_DIR OUT.png   a picture of a grown creature, for the README
 #   window_e2e.sh no-display QUILLMOTH DATA_DIR   without a display it fails with 1 and says why
-#   window_e2e.sh bench      QUILLMOTH DATA_DIR   the frame benchmark prints its JSON line
+#   window_e2e.sh bench      QUILLMOTH DATA_DIR   the frame and step benchmarks print their JSON lines
 #   window_e2e.sh compare    QUILLMOTH DATA_DIR REFERENCE_DIR [OUT_DIR]
 #                            the starter creature (seed 7, 300 steps) and a large one (8,192
 #                            nodes) look as in the reference pictures, within a small tolerance
@@ -132,13 +132,20 @@ bench)
     grep -Eq '^\{"frames":3,"seconds":[0-9]+\.[0-9]+,"fps":[0-9]+\.[0-9]+,"nodes":1024,"links":3066\}$' bench.json ||
         fail "unexpected benchmark line: $(cat bench.json)"
     echo "benchmark: $(cat bench.json)"
+    # The step benchmark runs the window as usual for so many more steps.
+    "$quillmoth" --seed 1 --steps-first 1000 --bench-steps 5 grow.txt >steps.json 2>out.txt
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit code $status for the step benchmark, expected 0"
+    grep -Eq '^\{"steps":5,"seconds":[0-9.]+,"steps_per_second":[0-9.]+,"frames_drawn":[0-9]+,"nodes":1024,"links":3066\}$' steps.json ||
+        fail "unexpected step benchmark line: $(cat steps.json)"
+    echo "step benchmark: $(cat steps.json)"
     # A screenshot that cannot be written fails the run and names the file.
     "$quillmoth" --seed 1 --bench-frames 1 --screenshot /nonexistent/shot.bmp grow.txt >/dev/null 2>out.txt
     status=$?
     [ "$status" -eq 1 ] || fail "exit code $status for an unwritable screenshot, expected 1"
     grep -q '^quillmoth: cannot write the screenshot /nonexistent/shot.bmp: ' out.txt ||
         fail "no stderr line naming the screenshot file"
-    echo "PASS: the frame benchmark printed its line and exited with 0"
+    echo "PASS: the benchmarks printed their lines and exited with 0"
     ;;
 
 compare)
