@@ -162,9 +162,9 @@ TEST_F(NodeDrawingTest, AWorldDrawsEveryCubeThenEveryShadowInIdOrder) {
     ASSERT_EQ(device.draws.size(), 6u);
 
     RecordingDevice single;
-    const TNode* order[3] = {a, b, c};
+    TNode* order[3] = {a, b, c};
     for (int i = 0; i < 3; ++i) {
-        TNode& node = *world.NodeMap().at(order[i]->id);
+        TNode& node = *order[i];
         single.draws.clear();
         node.Render(single);
         node.RenderShadow(single);
