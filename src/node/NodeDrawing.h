@@ -1,6 +1,7 @@
 #pragma once
-// What every node and link drawing shares: the cube mesh, the shadow matrix
-// and material, and the two vertices of a link line.
+// What every node and link drawing shares: the cube mesh, the shadow matrix,
+// outline and materials, and the two vertices of a link line; and the
+// batches that draw a whole world's nodes and links in a few device calls.
 
 #include <array>
 #include <cstdint>
