@@ -21,21 +21,46 @@ namespace {
 
 constexpr std::uint32_t kBackground = 0xFF808080;
 
+// One window and context for every test: opening and closing the display
+// for each test only adds ways to fail that are not the device's.
+struct Context {
+    std::unique_ptr<SdlWindow> window;
+    std::unique_ptr<GlLibrary> library;
+    std::unique_ptr<GlDevice> device;
+    std::string failure;  // why there is no device
+};
+
+Context& SharedContext() {
+    static Context context = [] {
+        Context c;
+        if (!std::getenv("DISPLAY")) {
+            c.failure = "no display: run under xvfb-run";
+            return c;
+        }
+        c.window = SdlWindow::Create("Quillmoth GL test", 320, 240);
+        if (!c.window) {
+            c.failure = "no window: " + SdlWindow::LastError();
+            return c;
+        }
+        c.library = GlLibrary::Load(c.window->Handle());
+        if (c.library) c.device = GlDevice::Create(c.window->Handle(), DeviceKind::Reference, &c.failure);
+        return c;
+    }();
+    return context;
+}
+
 class GlDeviceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_FAIL() << "no display: run under xvfb-run";
-        window = SdlWindow::Create("Quillmoth GL test", 320, 240);
-        ASSERT_NE(window, nullptr) << SdlWindow::LastError();
-        library = GlLibrary::Load(window->Handle());
-        ASSERT_NE(library, nullptr);
-        std::string why;
-        device = GlDevice::Create(window->Handle(), DeviceKind::Reference, &why);
-        ASSERT_NE(device, nullptr) << why;
+        Context& context = SharedContext();
+        ASSERT_NE(context.device, nullptr) << context.failure;
+        device = context.device.get();
         InitNodeResources(*device);
         const Light light = MakeSceneLight();
         InitShadow(light.Direction);
         SetRenderStates(*device);
+        device->SetRenderState(RenderState::ZWriteEnable, 1);
+        device->SetTransform(TransformType::World, MatrixIdentity());
         device->SetLight(0, light);
         device->LightEnable(0, true);
         // Looking down on the floor from above and in front.
@@ -88,9 +113,7 @@ class GlDeviceTest : public ::testing::Test {
         return m;
     }
 
-    std::unique_ptr<SdlWindow> window;
-    std::unique_ptr<GlLibrary> library;
-    std::unique_ptr<GlDevice> device;
+    GlDevice* device = nullptr;
 };
 
 // A row of overlapping cubes in colours inside and outside [0, 1]: the
