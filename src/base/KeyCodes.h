@@ -21,6 +21,7 @@ inline constexpr std::uint8_t kDikSpace = 0x39;
 inline constexpr std::uint32_t kVkReturn = 13;
 inline constexpr std::uint32_t kVkUp = 38;
 inline constexpr std::uint32_t kVkDown = 40;
+inline constexpr std::uint32_t kVkF1 = 0x70;
 
 // The codes the shell hands the experiment driver: a pick with K kills the
 // node under the pointer, with S selects it; 104 pauses or resumes the first world.

@@ -16,6 +16,13 @@
 
 namespace qm {
 
+// One draw of a batch of mesh instances: the mesh moved by `offset`, in the
+// material it names.
+struct MeshInstance {
+    Vector3 offset;
+    std::uint32_t material = 0;  // index into the batch's materials
+};
+
 // What devices are made from (the loaded graphics library): kept until every
 // device made from it is gone.
 class GraphicsObject {
@@ -48,8 +55,18 @@ class Device {
 
     // Draws the faces of one subset of a mesh with the current world transform.
     virtual void DrawMeshSubset(const Mesh& mesh, std::uint32_t subset) = 0;
-    // One line-list primitive from two vertices held by the caller.
-    virtual void DrawLineList(std::span<const ColorVertex, 2> vertices) = 0;
+    // Draws the subset once per instance, in order, each as DrawMeshSubset
+    // would with the world transform Translation(offset) * (the current world
+    // transform) and the material materials[material] (the current material
+    // when `materials` is empty), every other state as it is: the picture of
+    // that sequence of calls, in one. The current world transform and
+    // material stay as they were.
+    virtual void DrawMeshInstances(const Mesh& mesh, std::uint32_t subset,
+                                   std::span<const MeshInstance> instances,
+                                   std::span<const Material> materials) = 0;
+    // A line-list primitive from vertices held by the caller: vertices 2i and
+    // 2i + 1 are line i, drawn in order with the current world transform.
+    virtual void DrawLineList(std::span<const ColorVertex> vertices) = 0;
     // A triangle strip of vertices.size() - 2 triangles.
     virtual void DrawTriangleStrip(std::span<const ColorTexVertex> vertices) = 0;
 

@@ -5,6 +5,7 @@
 // fixed-function interface the scene was designed for, so a state set in the
 // scene code reads as the state it stands for.
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,7 @@ enum class TransformType : std::uint32_t { World, View, Projection };
 
 enum class RenderState : std::uint32_t {
     ZEnable,
+    ZWriteEnable,  // 1 (the default): faces that pass the depth test write their depth
     CullMode,
     Lighting,
     Ambient,  // 0x00RRGGBB global ambient light
@@ -23,7 +25,17 @@ enum class RenderState : std::uint32_t {
     AlphaBlendEnable,
     SrcBlend,
     DestBlend,
+    // Depth offsets of filled faces (float bits, see FloatBits): the depth of
+    // every fragment is pushed back by SlopeScaleDepthBias times the face's
+    // depth change per pixel plus DepthBias times the smallest depth step the
+    // depth buffer resolves. 0 and 0 (the default) draw faces where they are.
+    DepthBias,
+    SlopeScaleDepthBias,
 };
+
+// A float render-state value as its bits, and back.
+inline std::uint32_t FloatBits(float value) { return std::bit_cast<std::uint32_t>(value); }
+inline float FloatFromBits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
 
 // Render-state values.
 inline constexpr std::uint32_t kZbTrue = 1;

@@ -33,6 +33,9 @@ struct DrawRecord {
     Material material;
     bool lighting = true;
     bool alphaBlend = false;
+    bool zWrite = true;
+    std::uint32_t cullMode = kCullCounterClockwise;
+    float depthBias = 0.0f, slopeScaleDepthBias = 0.0f;
     TextureHandle texture = 0;
     TextureOp colorOp = TextureOp::Modulate;
     TextureArg colorArg1 = TextureArg::Texture;
@@ -119,11 +122,30 @@ class RecordingDevice : public Device {
         draws.push_back(record);
         Log(FormatString("DrawMeshSubset %u", subset));
     }
-    void DrawLineList(std::span<const ColorVertex, 2> vertices) override {
-        DrawRecord record = Snapshot(DrawRecord::Kind::LineList);
-        record.lineVertices.assign(vertices.begin(), vertices.end());
-        draws.push_back(record);
-        Log("DrawLineList");
+    // Instances are recorded as the draws they stand for, one each, and
+    // logged as one call.
+    void DrawMeshInstances(const Mesh& mesh, std::uint32_t subset, std::span<const MeshInstance> instances,
+                           std::span<const Material> materials) override {
+        for (const MeshInstance& instance : instances) {
+            DrawRecord record = Snapshot(DrawRecord::Kind::MeshSubset);
+            const Vector3& o = instance.offset;
+            record.world = MatrixMultiply(MatrixTranslation(o.x, o.y, o.z), world_);
+            if (!materials.empty()) record.material = materials[instance.material];
+            record.mesh = &mesh;
+            record.subset = subset;
+            draws.push_back(record);
+        }
+        Log(FormatString("DrawMeshInstances %u %zu", subset, instances.size()));
+    }
+    // One record per line.
+    void DrawLineList(std::span<const ColorVertex> vertices) override {
+        for (std::size_t i = 0; i + 1 < vertices.size(); i += 2) {
+            DrawRecord record = Snapshot(DrawRecord::Kind::LineList);
+            record.lineVertices.assign(vertices.begin() + static_cast<std::ptrdiff_t>(i),
+                                       vertices.begin() + static_cast<std::ptrdiff_t>(i + 2));
+            draws.push_back(record);
+        }
+        Log(FormatString("DrawLineList %zu", vertices.size() / 2));
     }
     void DrawTriangleStrip(std::span<const ColorTexVertex> vertices) override {
         DrawRecord record = Snapshot(DrawRecord::Kind::TriangleStrip);
@@ -173,6 +195,8 @@ class RecordingDevice : public Device {
         switch (state) {
             case RenderState::ZEnable:
                 return "ZEnable";
+            case RenderState::ZWriteEnable:
+                return "ZWriteEnable";
             case RenderState::CullMode:
                 return "CullMode";
             case RenderState::Lighting:
@@ -187,6 +211,10 @@ class RecordingDevice : public Device {
                 return "SrcBlend";
             case RenderState::DestBlend:
                 return "DestBlend";
+            case RenderState::DepthBias:
+                return "DepthBias";
+            case RenderState::SlopeScaleDepthBias:
+                return "SlopeScaleDepthBias";
         }
         return "?";
     }
@@ -226,6 +254,14 @@ class RecordingDevice : public Device {
         r.lighting = lit != renderStates.end() && lit->second != 0;
         auto blend = renderStates.find(RenderState::AlphaBlendEnable);
         r.alphaBlend = blend != renderStates.end() && blend->second != 0;
+        auto cull = renderStates.find(RenderState::CullMode);
+        r.cullMode = cull == renderStates.end() ? kCullCounterClockwise : cull->second;
+        auto zWrite = renderStates.find(RenderState::ZWriteEnable);
+        r.zWrite = zWrite == renderStates.end() || zWrite->second != 0;
+        auto bias = renderStates.find(RenderState::DepthBias);
+        r.depthBias = bias == renderStates.end() ? 0.0f : FloatFromBits(bias->second);
+        auto slope = renderStates.find(RenderState::SlopeScaleDepthBias);
+        r.slopeScaleDepthBias = slope == renderStates.end() ? 0.0f : FloatFromBits(slope->second);
         r.texture = texture_;
         r.colorOp = colorOp_;
         r.colorArg1 = colorArg1_;

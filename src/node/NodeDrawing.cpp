@@ -1,8 +1,11 @@
 #include "node/NodeDrawing.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "device/Device.h"
 #include "device/Mesh.h"
@@ -12,14 +15,53 @@
 namespace qm {
 namespace {
 
+// Black, `alpha` opaque.
+Material ShadowMaterial(float alpha) {
+    Material m;
+    m.Diffuse.a = alpha;
+    return m;
+}
+
+// The outline of the node cube seen along `direction`: the hexagon of the six
+// corners that are neither nearest nor farthest along it, as a fan of four
+// triangles. Its shadow is the cube's shadow, covered once instead of twice.
+// Nothing when the direction runs along a face, where the corners do not
+// make a hexagon.
+std::optional<Mesh> CubeOutline(const Vector3& direction) {
+    if (direction.x == 0.0f || direction.y == 0.0f || direction.z == 0.0f) return std::nullopt;
+    const float h = nodeSize * 0.5f;
+    std::vector<Vector3> corners;
+    for (int i = 0; i < 8; ++i) corners.push_back({i & 1 ? h : -h, i & 2 ? h : -h, i & 4 ? h : -h});
+    const auto along = [&direction](const Vector3& c) { return Vec3Dot(c, direction); };
+    const auto [nearest, farthest] =
+        std::minmax_element(corners.begin(), corners.end(),
+                            [&](const Vector3& a, const Vector3& b) { return along(a) < along(b); });
+    const Vector3 dropped[2] = {*nearest, *farthest};
+    std::erase_if(corners, [&](const Vector3& c) { return c == dropped[0] || c == dropped[1]; });
+
+    // Around the direction, in the plane across it.
+    const Vector3 u = Vec3Normalize(Vec3Cross(direction, {0.0f, 0.0f, 1.0f}));
+    const Vector3 v = Vec3Cross(Vec3Normalize(direction), u);
+    std::sort(corners.begin(), corners.end(), [&](const Vector3& a, const Vector3& b) {
+        return std::atan2(Vec3Dot(a, v), Vec3Dot(a, u)) < std::atan2(Vec3Dot(b, v), Vec3Dot(b, u));
+    });
+
+    Mesh mesh;
+    mesh.hasNormals = false;
+    for (const Vector3& c : corners) mesh.vertices.push_back({c, {}, 0.0f, 0.0f});
+    for (std::uint32_t i = 1; i + 1 < mesh.vertices.size(); ++i) {
+        mesh.indices.insert(mesh.indices.end(), {0u, i, i + 1});
+    }
+    mesh.subsets.push_back({0, mesh.FaceCount()});
+    return mesh;
+}
+
 struct NodeResources {
     std::optional<Mesh> mesh;
+    std::optional<Mesh> shadowOutline;
     Matrix shadow = MatrixIdentity();
-    Material shadowMaterial = [] {
-        Material m;
-        m.Diffuse.a = 0.25f;  // black, three quarters transparent
-        return m;
-    }();
+    Material shadowMaterial = ShadowMaterial(kShadowAlpha);
+    Material shadowLayersMaterial = ShadowMaterial(kShadowLayersAlpha);
     std::array<ColorVertex, 2> line{};
     Matrix lineWorld = MatrixIdentity();
 };
@@ -41,6 +83,7 @@ void InitShadow(const Vector3& lightDirection) {
     Plane plane = PlaneFromPointNormal({0.0f, kShadowPlaneY, 0.0f}, {0.0f, 1.0f, 0.0f});
     Vector4 light{-lightDirection.x, -lightDirection.y, -lightDirection.z, 0.0f};
     Resources().shadow = MatrixShadow(light, plane);
+    Resources().shadowOutline = CubeOutline(lightDirection);
 }
 
 void ReleaseNodeResources() { Resources().mesh.reset(); }
@@ -52,12 +95,76 @@ const Mesh* NodeMesh() {
 
 const Matrix& ShadowMatrix() { return Resources().shadow; }
 
+const Mesh* ShadowOutlineMesh() {
+    const auto& mesh = Resources().shadowOutline;
+    return mesh ? &*mesh : nullptr;
+}
+
 void DrawLine(Device& device, const Vector3& from, const Vector3& to, std::uint32_t color) {
     NodeResources& r = Resources();
     r.line[0] = {from.x, from.y, from.z, color};
     r.line[1] = {to.x, to.y, to.z, color};
     device.SetTransform(TransformType::World, r.lineWorld);
     device.DrawLineList(r.line);
+}
+
+void NodeBatch::Clear() {
+    instances_.clear();
+    materials_.clear();
+}
+
+void NodeBatch::Add(const TNode& node) {
+    instances_.push_back({node.pos, static_cast<std::uint32_t>(materials_.size())});
+    materials_.push_back(node.material);
+}
+
+// A cube's world transform is Translation(pos): a node's rotation is never
+// changed from zero, so the rotations Render applies first are identities.
+// A shadow's is that times the shadow matrix, as RenderShadow makes it.
+//
+// All the cubes go before all the shadows. Drawn node by node instead, a
+// shadow could only differ where it lies in front of a later cube, and the
+// shadows lie in front of nothing but the last hundredth of a unit of the
+// cubes that rest on the floor; there, drawing the shadow last is the truer
+// picture.
+//
+// Triangles that cannot change the picture are left out, for speed: the
+// cube's back faces, which its front faces hide from any eye outside it, and
+// the second layer of each shadow (see kShadowLayersAlpha).
+void NodeBatch::Draw(Device& device) const {
+    const NodeResources& r = Resources();
+    if (!r.mesh || instances_.empty()) return;
+    device.SetTransform(TransformType::World, MatrixIdentity());
+    device.SetRenderState(RenderState::CullMode, kCullCounterClockwise);
+    device.DrawMeshInstances(*r.mesh, 0, instances_, materials_);
+    device.SetRenderState(RenderState::CullMode, kCullNone);
+
+    device.SetTransform(TransformType::World, r.shadow);
+    device.SetMaterial(r.shadowOutline ? r.shadowLayersMaterial : r.shadowMaterial);
+    device.SetRenderState(RenderState::ZWriteEnable, 0);
+    device.DrawMeshInstances(r.shadowOutline ? *r.shadowOutline : *r.mesh, 0, instances_, {});
+    device.SetRenderState(RenderState::ZWriteEnable, 1);
+}
+
+void LineBatch::Add(const Vector3& from, const Vector3& to, std::uint32_t color) {
+    vertices_.push_back({from.x, from.y, from.z, color});
+    vertices_.push_back({to.x, to.y, to.z, color});
+}
+
+void LineBatch::Draw(Device& device) {
+    if (vertices_.empty()) return;
+    device.SetTransform(TransformType::World, Resources().lineWorld);
+    device.DrawLineList(vertices_);
+}
+
+NodeBatch& FrameNodeBatch() {
+    static NodeBatch batch;
+    return batch;
+}
+
+LineBatch& FrameLineBatch() {
+    static LineBatch batch;
+    return batch;
 }
 
 void TNode::Render(Device& device) {
@@ -70,12 +177,21 @@ void TNode::Render(Device& device) {
 }
 
 // Relies on Render having just stored this node's drawing transform.
+//
+// The flattened cube covers its shadow twice (its faces towards the light and
+// those away from it), all of it in one plane. Written depth would let one
+// layer hide the other wherever rounding puts it a hair behind, which showed
+// as light streaks; without it each layer darkens every pixel it covers, so
+// every shadow has the even tone of two layers. The depth test still hides
+// the shadow behind anything in front of it.
 void TNode::RenderShadow(Device& device) {
     NodeResources& r = Resources();
     drawTransform = MatrixMultiply(drawTransform, r.shadow);
     device.SetTransform(TransformType::World, drawTransform);
     device.SetMaterial(r.shadowMaterial);
+    device.SetRenderState(RenderState::ZWriteEnable, 0);
     if (r.mesh) device.DrawMeshSubset(*r.mesh, 0);
+    device.SetRenderState(RenderState::ZWriteEnable, 1);
 }
 
 }  // namespace qm

@@ -4,6 +4,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -130,7 +132,7 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, DeviceKind kind, 
         return nullptr;
     }
     // The default presentation interval waits for the vertical retrace.
-    SDL_GL_SetSwapInterval(1);
+    device->SetSwapInterval(1);
     return device;
 }
 
@@ -160,6 +162,51 @@ GlDevice::~GlDevice() {
 
 void GlDevice::DrawableSize(int& width, int& height) const {
     SDL_GL_GetDrawableSize(window_, &width, &height);
+}
+
+bool GlDevice::SetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+
+Image GlDevice::ReadBackBuffer() const {
+    Image image;
+    image.width = backBufferWidth_;
+    image.height = backBufferHeight_;
+    const std::size_t count = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+    std::vector<GLubyte> rgba(count * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, image.width, image.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    // OpenGL reads rows bottom first; an Image holds them top first.
+    image.pixels.resize(count);
+    for (int y = 0; y < image.height; ++y) {
+        const GLubyte* row = rgba.data() + static_cast<std::size_t>(image.height - 1 - y) * image.width * 4;
+        for (int x = 0; x < image.width; ++x) {
+            const GLubyte* p = row + static_cast<std::size_t>(x) * 4;
+            image.pixels[static_cast<std::size_t>(y) * image.width + x] =
+                0xFF000000u | static_cast<std::uint32_t>(p[0]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 |
+                p[2];
+        }
+    }
+    return image;
+}
+
+bool GlDevice::SaveBackBuffer(const std::string& path, std::string* why) const {
+    const Image image = ReadBackBuffer();
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!surface) {
+        if (why) *why = SDL_GetError();
+        return false;
+    }
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(
+            static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch,
+            &image.pixels[static_cast<std::size_t>(y) * image.width],
+            static_cast<std::size_t>(image.width) * 4);
+    }
+    const bool saved = SDL_SaveBMP(surface, path.c_str()) == 0;
+    if (!saved && why) *why = SDL_GetError();
+    SDL_FreeSurface(surface);
+    return saved;
 }
 
 void GlDevice::SetTransform(TransformType type, const Matrix& matrix) {
@@ -203,6 +250,9 @@ void GlDevice::SetRenderState(RenderState state, std::uint32_t value) {
         case RenderState::ZEnable:
             zEnable_ = value != 0;
             break;
+        case RenderState::ZWriteEnable:
+            zWrite_ = value != 0;
+            break;
         case RenderState::CullMode:
             cullMode_ = value;
             break;
@@ -223,6 +273,12 @@ void GlDevice::SetRenderState(RenderState state, std::uint32_t value) {
             break;
         case RenderState::DestBlend:
             destBlend_ = value;
+            break;
+        case RenderState::DepthBias:
+            depthBias_ = FloatFromBits(value);
+            break;
+        case RenderState::SlopeScaleDepthBias:
+            slopeScaleDepthBias_ = FloatFromBits(value);
             break;
     }
 }
@@ -385,16 +441,24 @@ void GlDevice::PrepareDraw(bool lit) {
     } else {
         glDisable(GL_DEPTH_TEST);
     }
-    glDepthMask(GL_TRUE);
+    glDepthMask(zWrite_ ? GL_TRUE : GL_FALSE);
+    // OpenGL's polygon offset has the same two terms and units.
+    if (depthBias_ != 0.0f || slopeScaleDepthBias_ != 0.0f) {
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(slopeScaleDepthBias_, depthBias_);
+    } else {
+        glDisable(GL_POLYGON_OFFSET_FILL);
+    }
 
-    // Direct3D culls by the winding seen on screen with y pointing down,
-    // OpenGL by the winding with y pointing up: the senses swap.
+    // Both interfaces name the winding as the picture shows it (Direct3D
+    // counts it with y pointing down, OpenGL with y pointing up, on the same
+    // picture): the faces counter-clockwise on screen are OpenGL's front faces.
     if (cullMode_ == kCullNone) {
         glDisable(GL_CULL_FACE);
     } else {
         glEnable(GL_CULL_FACE);
         glFrontFace(GL_CCW);
-        glCullFace(cullMode_ == kCullCounterClockwise ? GL_BACK : GL_FRONT);
+        glCullFace(cullMode_ == kCullCounterClockwise ? GL_FRONT : GL_BACK);
     }
 
     glDisable(GL_COLOR_MATERIAL);
@@ -406,9 +470,14 @@ void GlDevice::PrepareDraw(bool lit) {
                                     static_cast<float>((ambient_ >> 8) & 0xFF) / 255.0f,
                                     static_cast<float>(ambient_ & 0xFF) / 255.0f, 1.0f};
         glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-        glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+        // Specular light is added after texturing and seen from the eye, as
+        // Direct3D does it. Without any (the node cubes', the goal's), the
+        // simpler model gives the same colours for less work per vertex and pixel.
+        const ColorValue& s = material_.Specular;
+        const bool specular = specularEnable_ && (s.r != 0.0f || s.g != 0.0f || s.b != 0.0f);
+        glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, specular ? GL_TRUE : GL_FALSE);
         glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
-        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
         SetMaterialColor(GL_DIFFUSE, material_.Diffuse);
         SetMaterialColor(GL_AMBIENT, material_.Ambient);
         SetMaterialColor(GL_EMISSION, material_.Emissive);
@@ -457,18 +526,192 @@ void GlDevice::DrawMeshSubset(const Mesh& mesh, std::uint32_t subset) {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+bool GlDevice::InstancesFitOneDraw(std::span<const Material> materials) const {
+    if (materials.empty()) return true;
+    const Material& first = materials[0];
+    for (const Material& m : materials) {
+        if (m.Ambient.r != m.Diffuse.r || m.Ambient.g != m.Diffuse.g || m.Ambient.b != m.Diffuse.b ||
+            !(m.Specular == first.Specular) || !(m.Emissive == first.Emissive) || m.Power != first.Power) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void GlDevice::DrawInstancesOneByOne(const Mesh& mesh, std::uint32_t subset,
+                                     std::span<const MeshInstance> instances,
+                                     std::span<const Material> materials) {
+    const Matrix world = world_;
+    const Material material = material_;
+    for (const MeshInstance& instance : instances) {
+        const Vector3& o = instance.offset;
+        world_ = MatrixMultiply(MatrixTranslation(o.x, o.y, o.z), world);
+        material_ = materials.empty() ? material : materials[instance.material];
+        DrawMeshSubset(mesh, subset);
+    }
+    world_ = world;
+    material_ = material;
+}
+
+namespace {
+
+// Lit with a material that reflects and emits nothing, a face is black
+// whatever its normals: (0, 0, 0) with the material's diffuse alpha.
+bool ReflectsNothing(const Material& m) {
+    const auto black = [](const ColorValue& c) { return c.r == 0.0f && c.g == 0.0f && c.b == 0.0f; };
+    return black(m.Diffuse) && black(m.Ambient) && black(m.Specular) && black(m.Emissive);
+}
+
+}  // namespace
+
+// One draw call for all the instances: each vertex is moved by its
+// instance's offset here, and the current world and view transforms do the
+// rest, so v * Translation(offset) * world * view becomes (v + offset) *
+// world * view, and the normals take the same transform as in a single draw.
+// Every vertex carries its instance's diffuse colour, which colour material
+// makes the ambient and diffuse colour of the lighting; the other terms are
+// the materials' common ones. Triangles are drawn in index order, instance
+// after instance, as separate draws would be.
+void GlDevice::DrawMeshInstances(const Mesh& mesh, std::uint32_t subset,
+                                 std::span<const MeshInstance> instances,
+                                 std::span<const Material> materials) {
+    if (instances.empty() || subset >= mesh.subsets.size() || mesh.vertices.empty()) return;
+    const MeshSubset& range = mesh.subsets[subset];
+    if (range.faceCount == 0 || (range.faceStart + range.faceCount) * 3 > mesh.indices.size()) return;
+    if (!InstancesFitOneDraw(materials)) {
+        DrawInstancesOneByOne(mesh, subset, instances, materials);
+        return;
+    }
+
+    // The subset's own vertices, in the order its faces first use them, and
+    // its faces renumbered onto them.
+    const std::uint32_t* faces = &mesh.indices[range.faceStart * 3];
+    const std::size_t faceIndices = static_cast<std::size_t>(range.faceCount) * 3;
+    subsetVertices_.clear();
+    subsetFaces_.resize(faceIndices);
+    for (std::size_t i = 0; i < faceIndices; ++i) {
+        if (faces[i] >= mesh.vertices.size()) return;
+        const auto found = std::find(subsetVertices_.begin(), subsetVertices_.end(), faces[i]);
+        subsetFaces_[i] = static_cast<std::uint32_t>(found - subsetVertices_.begin());
+        if (found == subsetVertices_.end()) subsetVertices_.push_back(faces[i]);
+    }
+    const std::size_t perInstance = subsetVertices_.size();
+    const std::size_t vertexCount = instances.size() * perInstance;
+
+    // Only the arrays that can change the picture are filled.
+    const bool colored = lighting_ && !materials.empty();
+    const bool normals = lighting_ && mesh.hasNormals && !(!colored && ReflectsNothing(material_));
+    const bool texCoords = mesh.hasTexCoords;
+    // Grown, never shrunk: the cubes and the shadows take turns with them.
+    const auto reserve = [](auto& v, std::size_t n) {
+        if (v.size() < n) v.resize(n);
+    };
+    reserve(instancePositions_, vertexCount * 3);
+    if (normals) reserve(instanceNormals_, vertexCount * 3);
+    if (colored) reserve(instanceColors_, vertexCount * 4);
+    if (texCoords) reserve(instanceTexCoords_, vertexCount * 2);
+    const std::size_t indexCount = instances.size() * faceIndices;
+    reserve(instanceIndices_, indexCount);
+
+    float* position = instancePositions_.data();
+    float* normal = instanceNormals_.data();
+    float* color = instanceColors_.data();
+    float* texCoord = instanceTexCoords_.data();
+    std::uint32_t* index = instanceIndices_.data();
+    std::uint32_t base = 0;
+    for (const MeshInstance& instance : instances) {
+        const Vector3& o = instance.offset;
+        for (const std::uint32_t k : subsetVertices_) {
+            const Vector3& p = mesh.vertices[k].position;
+            *position++ = p.x + o.x;
+            *position++ = p.y + o.y;
+            *position++ = p.z + o.z;
+        }
+        if (normals) {
+            for (const std::uint32_t k : subsetVertices_) {
+                const Vector3& n = mesh.vertices[k].normal;
+                *normal++ = n.x;
+                *normal++ = n.y;
+                *normal++ = n.z;
+            }
+        }
+        if (colored) {
+            const ColorValue& c = materials[instance.material].Diffuse;
+            for (std::size_t k = 0; k < perInstance; ++k) {
+                *color++ = c.r;
+                *color++ = c.g;
+                *color++ = c.b;
+                *color++ = c.a;
+            }
+        }
+        if (texCoords) {
+            for (const std::uint32_t k : subsetVertices_) {
+                *texCoord++ = mesh.vertices[k].u;
+                *texCoord++ = mesh.vertices[k].v;
+            }
+        }
+        for (const std::uint32_t f : subsetFaces_) *index++ = base + f;
+        base += static_cast<std::uint32_t>(perInstance);
+    }
+
+    // The materials' common terms; colour material supplies the rest.
+    const Material material = material_;
+    if (colored) material_ = materials[0];
+    PrepareDraw(true);
+    material_ = material;
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, instancePositions_.data());
+    if (normals) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, 0, instanceNormals_.data());
+    } else {
+        glNormal3f(0.0f, 0.0f, 0.0f);
+    }
+    if (colored) {
+        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        glEnable(GL_COLOR_MATERIAL);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_FLOAT, 0, instanceColors_.data());
+    } else {
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // unlit, a vertex without a colour of its own is white
+    }
+    if (texCoords) {
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, 0, instanceTexCoords_.data());
+    } else {
+        glTexCoord2f(0.0f, 0.0f);
+    }
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, instanceIndices_.data());
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisable(GL_COLOR_MATERIAL);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 // Lines and strips are drawn unlit in their vertex colour: the links in the
 // opaque white they are given, the floor with its vertex alpha.
-void GlDevice::DrawLineList(std::span<const ColorVertex, 2> vertices) {
+void GlDevice::DrawLineList(std::span<const ColorVertex> vertices) {
+    const std::size_t count = vertices.size() / 2 * 2;
+    if (count == 0) return;
     PrepareDraw(false);
-    glBegin(GL_LINES);
-    for (const ColorVertex& v : vertices) {
-        GLubyte c[4];
-        ToRgbaBytes(v.color, c);
-        glColor4ubv(c);
-        glVertex3f(v.x, v.y, v.z);
+    lineVertices_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ColorVertex& v = vertices[i];
+        LineVertex& out = lineVertices_[i];
+        out.x = v.x;
+        out.y = v.y;
+        out.z = v.z;
+        ToRgbaBytes(v.color, out.rgba);
     }
-    glEnd();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(LineVertex), &lineVertices_[0].x);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(LineVertex), lineVertices_[0].rgba);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(count));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void GlDevice::DrawTriangleStrip(std::span<const ColorTexVertex> vertices) {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "device/Device.h"
 
@@ -58,6 +59,15 @@ class GlDevice : public Device {
     // Size of the window's drawable now, in pixels.
     void DrawableSize(int& width, int& height) const;
 
+    // How many display refreshes Present waits for: 1 (the default) paces the
+    // frames to the display, 0 presents at once. False when the driver refuses.
+    bool SetSwapInterval(int interval);
+    // The back buffer (the frame drawn and not yet presented), opaque.
+    Image ReadBackBuffer() const;
+    // Writes the back buffer to a BMP file. False with the reason in `why`
+    // when it cannot.
+    bool SaveBackBuffer(const std::string& path, std::string* why) const;
+
     void SetTransform(TransformType type, const Matrix& matrix) override;
     Matrix GetTransform(TransformType type) const override;
     void SetViewport(const Viewport& viewport) override;
@@ -74,7 +84,9 @@ class GlDevice : public Device {
     void SetSamplerState(std::uint32_t sampler, SamplerState state, std::uint32_t value) override;
 
     void DrawMeshSubset(const Mesh& mesh, std::uint32_t subset) override;
-    void DrawLineList(std::span<const ColorVertex, 2> vertices) override;
+    void DrawMeshInstances(const Mesh& mesh, std::uint32_t subset, std::span<const MeshInstance> instances,
+                           std::span<const Material> materials) override;
+    void DrawLineList(std::span<const ColorVertex> vertices) override;
     void DrawTriangleStrip(std::span<const ColorTexVertex> vertices) override;
 
     void Clear(std::uint32_t color, float z, std::uint32_t stencil) override;
@@ -93,6 +105,12 @@ class GlDevice : public Device {
     void PrepareDraw(bool lit);
     void ApplyViewport();
     void ApplyTexture();
+    // Whether one draw call with the colour carried per vertex gives the
+    // picture of these materials: they may differ only in their diffuse
+    // colour, with the ambient colour equal to it.
+    bool InstancesFitOneDraw(std::span<const Material> materials) const;
+    void DrawInstancesOneByOne(const Mesh& mesh, std::uint32_t subset,
+                               std::span<const MeshInstance> instances, std::span<const Material> materials);
 
     SDL_Window* window_;
     void* context_;
@@ -106,12 +124,14 @@ class GlDevice : public Device {
     Material material_;
 
     bool zEnable_ = true;
+    bool zWrite_ = true;
     std::uint32_t cullMode_ = kCullCounterClockwise;
     bool lighting_ = true;
     std::uint32_t ambient_ = 0;
     bool specularEnable_ = false;
     bool alphaBlend_ = false;
     std::uint32_t srcBlend_ = kBlendOne, destBlend_ = kBlendZero;
+    float depthBias_ = 0.0f, slopeScaleDepthBias_ = 0.0f;
 
     TextureHandle texture_ = 0;
     TextureOp colorOp_ = TextureOp::Modulate;
@@ -120,6 +140,17 @@ class GlDevice : public Device {
     std::uint32_t magFilter_ = kFilterPoint, minFilter_ = kFilterPoint;
 
     std::unordered_map<TextureHandle, unsigned> textures_;  // handle -> OpenGL name
+
+    // Scratch of the instanced and line-list draws, kept so that a frame
+    // allocates nothing once they have reached the creature's size.
+    struct LineVertex {
+        float x, y, z;
+        std::uint8_t rgba[4];
+    };
+    std::vector<std::uint32_t> subsetVertices_, subsetFaces_;
+    std::vector<float> instancePositions_, instanceNormals_, instanceColors_, instanceTexCoords_;
+    std::vector<std::uint32_t> instanceIndices_;
+    std::vector<LineVertex> lineVertices_;
 };
 
 }  // namespace qm

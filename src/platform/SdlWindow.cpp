@@ -11,7 +11,7 @@ namespace qm {
 namespace {
 
 // The virtual-key code of a released or pressed key; the window procedure
-// acts on Enter and the Up and Down arrows only.
+// acts on Enter, the Up and Down arrows and F1 only.
 std::uint32_t VirtualKey(SDL_Keycode key) {
     switch (key) {
         case SDLK_RETURN:
@@ -29,6 +29,8 @@ std::uint32_t VirtualKey(SDL_Keycode key) {
             return 27;
         case SDLK_SPACE:
             return 32;
+        case SDLK_F1:
+            return kVkF1;
         case SDLK_BACKSPACE:
             return 8;
         case SDLK_TAB:
@@ -56,7 +58,7 @@ std::unique_ptr<SdlWindow> SdlWindow::Create(const std::string& title, int outer
     // nobody can see or close is no window.
     const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
     if (driver == "offscreen" || driver == "dummy") {
-        SDL_SetError("no display to open a window on");
+        SDL_SetError("no video driver can reach it");
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         return nullptr;
     }
@@ -70,12 +72,16 @@ std::unique_ptr<SdlWindow> SdlWindow::Create(const std::string& title, int outer
     const int x = screenWidth / 2 - outerWidth / 2;
     const int y = screenHeight / 2 - outerHeight / 2;
 
-    // The device's depth buffer is a 16-bit one. GL drivers treat the size as
-    // a minimum and often give 24 bits, which only settles the shadows (0.01
-    // above the floor) more firmly in front of it.
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_Window* window = SDL_CreateWindow(title.c_str(), x, y, outerWidth, outerHeight,
-                                          SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    // A 24-bit depth buffer where the driver has one, a 16-bit one otherwise:
+    // the node shadows lie 0.01 above the floor, finer than 16 bits resolve
+    // a few dozen units from the eye.
+    const auto createWindow = [&](int depthBits) {
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
+        return SDL_CreateWindow(title.c_str(), x, y, outerWidth, outerHeight,
+                                SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    };
+    SDL_Window* window = createWindow(24);
+    if (!window) window = createWindow(16);
     if (!window) return nullptr;
     std::unique_ptr<SdlWindow> result(new SdlWindow(window));
 

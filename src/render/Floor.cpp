@@ -27,7 +27,13 @@ void Floor::Draw(Device& device) {
     device.SetSamplerState(0, SamplerState::AddressV, kAddressMirror);
     device.SetTransform(TransformType::World, MatrixIdentity());
     device.SetTexture(0, texture_);
+    // Pushed back a little in depth, so that the node shadows, 0.01 above it,
+    // stay in front at every distance and angle instead of fighting it.
+    device.SetRenderState(RenderState::SlopeScaleDepthBias, FloatBits(kSlopeScaleDepthBias));
+    device.SetRenderState(RenderState::DepthBias, FloatBits(kDepthBias));
     device.DrawTriangleStrip(vertexBuffer_);
+    device.SetRenderState(RenderState::SlopeScaleDepthBias, FloatBits(0.0f));
+    device.SetRenderState(RenderState::DepthBias, FloatBits(0.0f));
     device.SetTexture(0, 0);
 }
 

@@ -14,6 +14,10 @@ class Floor {
   public:
     static constexpr float kHeight = -25.5f;
     static constexpr float kHalfSize = 500.0f;
+    // The floor's depth offset (see RenderState::DepthBias): one pixel's depth
+    // change plus a few depth steps.
+    static constexpr float kSlopeScaleDepthBias = 1.0f;
+    static constexpr float kDepthBias = 4.0f;
 
     // Fills the vertex buffer and loads "floor.bmp" from the working
     // directory; without the file the floor is drawn untextured.

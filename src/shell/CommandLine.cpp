@@ -13,6 +13,31 @@ struct Options {
         app.set_help_flag("-h,--help", "show this text");  // answered before parsing
         app.add_option("GENE_FILE", out.geneFile, "the gene source file (default source.txt)");
         AddRunOptions(app, out.run);
+        app.add_flag("--show-fps", out.showFps,
+                     "show frames and world steps per second, nodes and links under the text lines "
+                     "(F1 turns it on and off)");
+        app.add_option("--steps-first", out.stepsFirst,
+                       "run K world steps before the first frame, without drawing (default 0)")
+            ->type_name("K")
+            ->check(CLI::NonNegativeNumber.description(""));
+        CLI::Option* bench =
+            app.add_option("--bench-frames", out.benchFrames,
+                           "frame benchmark: after the first steps, draw N frames with the world paused, "
+                           "print {\"frames\",\"seconds\",\"fps\",\"nodes\",\"links\"} as one JSON line "
+                           "and end")
+                ->type_name("N")
+                ->check(CLI::PositiveNumber.description(""));
+        app.add_option("--bench-steps", out.benchSteps,
+                       "step benchmark: after the first steps, run the window as usual (drawing when the "
+                       "throttle allows) for N more world steps, print {\"steps\",\"seconds\","
+                       "\"steps_per_second\",\"frames_drawn\",\"nodes\",\"links\"} as one JSON line and end")
+            ->type_name("N")
+            ->check(CLI::PositiveNumber.description(""))
+            ->excludes(bench);
+        app.add_option("--screenshot", out.screenshot,
+                       "with --bench-frames: draw one more frame and save it to FILE (BMP)")
+            ->type_name("FILE")
+            ->needs(bench);
     }
     CLI::App app{"", "quillmoth"};
 };
@@ -61,6 +86,7 @@ Keys
   Enter        pause or resume the world
   Up / Down    one more / one fewer world step per frame ("X n" shows the count)
   Escape       quit
+  F1           show or hide the readout of frames and steps per second, nodes and links
 Drop a gene file on the window to restart the experiment with it.
 
 When a node reaches the goal, or an error ends the run, the message is

@@ -15,6 +15,16 @@ struct CommandLine {
     RunOptions run;
     std::string geneFile = "source.txt";  // the driver's gene file
     std::string error;                    // set when the arguments make no sense
+
+    bool showFps = false;  // the readout line under the text lines, from the start (F1 toggles it)
+    int stepsFirst = 0;    // world steps run before the first frame, without drawing
+    // The frame benchmark: draw this many frames with the world paused, print
+    // one JSON line and end. 0 runs the window as usual.
+    int benchFrames = 0;
+    std::string screenshot;  // with the benchmark: one more frame saved as a BMP file
+    // The step benchmark: run the window as usual until the world has made
+    // this many more steps, print one JSON line and end. 0 runs as usual.
+    int benchSteps = 0;
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

@@ -4,6 +4,7 @@
 #include "base/Errors.h"
 #include "base/TextLines.h"
 #include "shell/Shell.h"
+#include "world/NodeManager.h"
 
 namespace qm {
 
@@ -75,6 +76,8 @@ bool RunCommands(Shell& shell, const MouseState& mouse, const KeyboardState& key
 // drawing decision either way.
 void RunWorldSteps(Shell& shell) {
     ClearTextLines();
+    const std::vector<NodeManager*>& worlds = shell.tester->Worlds();
+    const bool running = !worlds.empty() && worlds[0]->IsRunning();
     // Only the lines added by the last step of the frame stay.
     for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
         if (i == shell.state.stepsPerFrame - 1) ClearTextLines();
@@ -82,10 +85,35 @@ void RunWorldSteps(Shell& shell) {
             Quit(shell);
             return;
         }
+        if (running) {
+            ++shell.readout.steps;
+            ++shell.state.stepsRun;
+        }
     }
 }
 
-void Draw(Shell& shell) {
+// Turns the counts into rates once a second has passed.
+void UpdateReadout(Readout& readout, std::uint32_t now) {
+    const std::uint32_t elapsed = now - readout.since;
+    if (elapsed < 1000) return;
+    const float seconds = static_cast<float>(elapsed) * 0.001f;
+    readout.framesPerSecond = static_cast<float>(readout.frames) / seconds;
+    readout.stepsPerSecond = static_cast<float>(readout.steps) / seconds;
+    readout.frames = 0;
+    readout.steps = 0;
+    readout.since = now;
+}
+
+}  // namespace
+
+void SetFrameState(Shell& shell) {
+    shell.camera->Apply(*shell.device);
+    shell.device->SetLight(0, shell.light);
+    shell.device->LightEnable(0, true);
+    shell.device->SetRenderState(RenderState::Lighting, 1);
+}
+
+void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
     Device& device = *shell.device;
     try {
         device.Clear(kClearColor, 1.0f, 0);
@@ -96,13 +124,20 @@ void Draw(Shell& shell) {
             shell.goal->Draw(device);
             if (shell.state.stepsPerFrame >= 2) AddTextLine(FormatString("X %d", shell.state.stepsPerFrame));
             DrawTextLines(*shell.font, TextLines());
+            if (shell.readout.shown) {
+                DrawTextLine(*shell.font, TextLines().size(), ReadoutText(shell.readout, *shell.tester));
+            }
             device.EndScene();
         }
+        if (beforePresent) beforePresent();
         if (!device.Present()) {
             DebugPrint("Reset!\n");
             device.Reset();
         }
+        ++shell.readout.frames;
+        ++shell.state.framesDrawn;
     } catch (const ErrorCode&) {
+        shell.state.drawFailed = true;
         Quit(shell);
     } catch (const ErrorText& e) {
         // A world that cannot be drawn ends the program like one that cannot step.
@@ -111,14 +146,25 @@ void Draw(Shell& shell) {
     }
 }
 
-}  // namespace
+void DrawTextLine(Font& font, std::size_t index, const std::string& line) {
+    Rect rect{10, 20 * static_cast<std::int32_t>(index), 0, 0};
+    font.DrawText(line, rect, kDtCalcRect, 0);
+    font.DrawText(line, rect, kDtBottom, kTextColor);
+}
 
 void DrawTextLines(Font& font, const std::vector<std::string>& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        Rect rect{10, 20 * static_cast<std::int32_t>(i), 0, 0};
-        font.DrawText(lines[i], rect, kDtCalcRect, 0);
-        font.DrawText(lines[i], rect, kDtBottom, kTextColor);
+    for (std::size_t i = 0; i < lines.size(); ++i) DrawTextLine(font, i, lines[i]);
+}
+
+std::string ReadoutText(const Readout& readout, const PTester& tester) {
+    long long nodes = 0, links = 0;
+    for (const NodeManager* world : tester.Worlds()) {
+        nodes += world->GetNodeCount();
+        links += static_cast<long long>(world->Links().Size());
     }
+    return FormatString("%.1f fps, %.1f steps/s, %lld nodes, %lld links",
+                        static_cast<double>(readout.framesPerSecond),
+                        static_cast<double>(readout.stepsPerSecond), nodes, links);
 }
 
 void FrameStep(Shell& shell) {
@@ -134,7 +180,9 @@ void FrameStep(Shell& shell) {
         s.firstFrame = false;
         s.lastFrameTime = now - 1;
         s.framesSinceDraw = 0;
+        shell.readout.since = now;
     }
+    UpdateReadout(shell.readout, now);
     ++s.framesSinceDraw;
     const std::uint32_t interval = now - s.lastFrameTime;
     s.lastFrameTime = now;
@@ -151,10 +199,7 @@ void FrameStep(Shell& shell) {
         shell.input->Acquire();
     }
 
-    shell.camera->Apply(*shell.device);
-    shell.device->SetLight(0, shell.light);
-    shell.device->LightEnable(0, true);
-    shell.device->SetRenderState(RenderState::Lighting, 1);
+    SetFrameState(shell);
 
     if (commandsDone) RunWorldSteps(shell);
 
@@ -163,7 +208,7 @@ void FrameStep(Shell& shell) {
     if (static_cast<float>(s.framesSinceDraw) < 30.0 / s.frameRate) return;
     s.framesSinceDraw = 1;
     if (!shell.tester->IsDrawEnabled()) return;
-    Draw(shell);
+    DrawFrame(shell);
 }
 
 }  // namespace qm

@@ -3,6 +3,8 @@
 // commands to the driver, run the world steps, and draw when the throttle
 // allows. The message pump calls it whenever no message is waiting.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,9 +15,23 @@ class Font;
 
 void FrameStep(Shell& shell);
 
+// What every frame sets before its steps, drawn or not: the camera's view and
+// projection, light 0 and lighting on.
+void SetFrameState(Shell& shell);
+
+// Draws the scene and presents it: sky, floor, worlds, goal, text lines.
+// `beforePresent` runs once the back buffer holds the finished frame. An
+// error of the drawing ends the application.
+void DrawFrame(Shell& shell, const std::function<void()>& beforePresent = {});
+
 // Draws line i at left 10, top 20 * i: a measuring pass, then the line in
 // opaque green in the rectangle measured.
+void DrawTextLine(Font& font, std::size_t index, const std::string& line);
 void DrawTextLines(Font& font, const std::vector<std::string>& lines);
+
+// The readout line: frames drawn and world steps run per second over the last
+// full second, then the nodes and links of the driver's worlds.
+std::string ReadoutText(const struct Readout& readout, const class PTester& tester);
 
 // Camera turn per mouse unit: half a degree.
 inline constexpr float kTurnPerMouseUnit = 0.008726646f;

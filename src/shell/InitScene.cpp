@@ -1,5 +1,9 @@
 #include "shell/InitScene.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "experiment/SourceTester.h"
@@ -19,8 +23,8 @@ constexpr int kFontHeight = 28;
 // The device fallbacks: an accelerated context first, asked for in two ways,
 // then any context, the software rasteriser included. A machine without
 // acceleration writes the two retry texts and goes on with the last kind.
-std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window) {
-    std::string why;
+// `why` gets the reason the last kind failed.
+std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window, std::string& why) {
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareMixed, &why)) return device;
     DebugPrint(
         "ミックス頂点処理モードでDIRECT3Dデバイスの作成に失敗しました\nソフトウエアによる頂点処理で再試行しま"
@@ -30,7 +34,18 @@ std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window) {
     return GlDevice::Create(window->Handle(), DeviceKind::Reference, &why);
 }
 
+void Say(std::string* why, std::string text) {
+    if (why) *why = std::move(text);
+}
+
 }  // namespace
+
+std::string UnreadableReason(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return std::strerror(errno);
+    std::fclose(file);
+    return {};
+}
 
 std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile) {
     return std::make_unique<SourceTester>(geneFile);
@@ -61,21 +76,28 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
     shell.sky = std::make_unique<Sky>(device);
 }
 
-std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver) {
+std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver, std::string* why) {
     shell.graphics = GlLibrary::Load(window ? window->Handle() : nullptr);
     if (!shell.graphics) {
+        const std::string reason = window ? SdlWindow::LastError() : "there is no window";
         ShowMessageBox("Direct3Dの作成に失敗しました", "");
+        Say(why, "cannot load the OpenGL library: " + reason);
         return kEFail;
     }
-    std::unique_ptr<GlDevice> device = CreateDevice(window);
+    std::string reason;
+    std::unique_ptr<GlDevice> device = CreateDevice(window, reason);
     if (!device) {
         ShowMessageBox("DIRECT3Dデバイスの作成に失敗しました", nullptr);
+        Say(why, "cannot make an OpenGL 2.1 context: " + reason);
         return kEFail;
     }
     GlDevice& glDevice = *device;
     shell.device = std::move(device);
-    shell.font = TtfFont::Create(glDevice, "tahoma", kFontHeight, nullptr);
-    if (!shell.font) return kEFail;
+    shell.font = TtfFont::Create(glDevice, "tahoma", kFontHeight, &reason);
+    if (!shell.font) {
+        Say(why, "cannot load a font: " + reason);
+        return kEFail;
+    }
 
     // The node mesh and the scene objects have no handler of their own: say
     // which one failed, then start-up fails like a missing device.
@@ -84,6 +106,10 @@ std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& mak
     } catch (const ErrorCode& e) {
         const char* what = !shell.floor ? "the floor" : !shell.goal ? "the goal mesh (goal.x)" : "the sky";
         DebugPrint("InitScene: %s could not be built\n", shell.camera ? what : "the node mesh");
+        std::string failed = std::string("cannot build ") + (shell.camera ? what : "the node mesh");
+        if (shell.camera && shell.floor && !shell.goal && !UnreadableReason("goal.x").empty())
+            failed += ": " + UnreadableReason("goal.x");
+        Say(why, failed);
         return e.code;
     }
     return 0;

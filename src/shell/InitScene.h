@@ -23,9 +23,14 @@ std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile);
 
 // Every step, in order. 0 on success, E_FAIL (negative) when the graphics
 // object, the device, the font or a scene object cannot be made; the process
-// then ends at once. An error of the driver's start is logged and a quit
+// then ends at once, and `why` (when given) says what failed and the
+// system's reason. An error of the driver's start is logged and a quit
 // request posted, and start-up still succeeds.
-std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver = MakeSourceTester);
+std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver = MakeSourceTester,
+                       std::string* why = nullptr);
+
+// Why a file cannot be read ("No such file or directory"); empty when it can.
+std::string UnreadableReason(const std::string& path);
 
 // The steps after the font, on the device and font already in `shell`.
 // Raises ErrorCode when the node mesh or a scene object cannot be made.

@@ -1,9 +1,14 @@
 #include "shell/ProcessEntry.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
 #include "base/Diagnostics.h"
 #include "experiment/RunGuard.h"
 #include "experiment/SourceTester.h"
 #include "platform/SdlWindow.h"
+#include "shell/FrameBench.h"
 #include "shell/FrameStep.h"
 #include "shell/InitScene.h"
 #include "shell/SdlShellServices.h"
@@ -12,6 +17,68 @@
 #include "shell/WndProc.h"
 
 namespace qm {
+
+namespace {
+
+// The one line a failed run leaves on standard error, after every debug text.
+int Failure(const std::string& what) {
+    std::fprintf(stderr, "quillmoth: %s\n", what.c_str());
+    std::fflush(stderr);
+    return kExitFailure;
+}
+
+std::string DisplayName() {
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display) return std::string("display ") + display;
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland) return std::string("Wayland display ") + wayland;
+    return "a display (DISPLAY is not set)";
+}
+
+// What ended the run, for its one stderr line: a gene file that cannot be
+// read is named with the system's reason; any other error points at the log.
+std::string RunFailure(const Shell& shell) {
+    const auto* driver = dynamic_cast<const SourceTester*>(shell.tester.get());
+    const std::string& geneFile = driver ? driver->FileName() : shell.geneFile;
+    const std::string reason = UnreadableReason(geneFile);
+    if (!reason.empty()) return "cannot read gene file " + geneFile + ": " + reason;
+    if (shell.state.drawFailed) return "drawing the scene failed";
+    const std::string& text = shell.run.Outcome().text;
+    if (text.empty()) return "the run ended with an error";
+    return "the run ended with an error, written to " + ErrorLogPath();
+}
+
+// The benchmark's JSON line; nothing, and why in `why`, when it failed.
+std::optional<std::string> RunBenchmark(Shell& shell, SdlWindow& window, const CommandLine& options,
+                                        std::string& why) {
+    // A benchmark needs the grown creature: a run that ended on the way failed it.
+    if (!shell.tester || shell.run.Ended()) {
+        why = shell.run.Outcome().kind == RunOutcome::Kind::GoalReached
+                  ? "a node reached the goal before the benchmark"
+                  : RunFailure(shell);
+        return std::nullopt;
+    }
+    if (options.benchFrames > 0) {
+        FrameBenchResult result;
+        if (!RunFrameBench(shell, options.benchFrames, options.screenshot, result, why)) return std::nullopt;
+        return FrameBenchJson(result);
+    }
+    StepBenchResult result;
+    if (!RunStepBench(shell, window, options.benchSteps, result, why)) {
+        if (shell.run.Outcome().kind == RunOutcome::Kind::Error) why = RunFailure(shell);
+        return std::nullopt;
+    }
+    return StepBenchJson(result);
+}
+
+bool RunFirstSteps(Shell& shell, int steps) {
+    for (int i = 0; i < steps; ++i) {
+        if (!shell.run.Step(*shell.tester)) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 int RunMessagePump(Shell& shell, SdlWindow& window) {
     WindowMessage message;
@@ -28,14 +95,20 @@ int RunMessagePump(Shell& shell, SdlWindow& window) {
 int ProcessEntry(const CommandLine& options) {
     Shell shell;
     shell.geneFile = options.geneFile;
+    shell.readout.shown = options.showFps;
 
     // The window is used without a test: without one, the graphics start-up
     // below fails with its message.
     std::unique_ptr<SdlWindow> window =
         SdlWindow::Create("Quillmoth", shell.state.windowWidth, shell.state.windowHeight);
+    std::string startFailure;
+    if (!window) {
+        const std::string reason = SdlWindow::LastError();
+        DebugPrint("The window cannot be opened: %s\n", reason.c_str());
+        startFailure = "cannot open a window on " + DisplayName() + ": " + reason;
+    }
     std::unique_ptr<SdlShellServices> services;
     if (window) services = std::make_unique<SdlShellServices>(*window);
-    if (!window) DebugPrint("The window cannot be opened: %s\n", SdlWindow::LastError().c_str());
     shell.services = services.get();
 
     RunGuard::SeedRandom(options.run.seed);
@@ -45,12 +118,28 @@ int ProcessEntry(const CommandLine& options) {
         driver->SetNodeLimit(options.run.maxNodes);
         return driver;
     };
-    if (InitScene(shell, window.get(), makeDriver) < 0) return 0;
-    if (InitInput(shell, *window) < 0) return 0;
+    std::string why;
+    if (InitScene(shell, window.get(), makeDriver, &why) < 0) {
+        return Failure(!startFailure.empty() ? startFailure : why + " (on " + DisplayName() + ")");
+    }
+    if (InitInput(shell, *window) < 0)
+        return Failure("cannot read the keyboard and mouse: " + SdlWindow::LastError());
+
+    if (shell.tester && !RunFirstSteps(shell, options.stepsFirst)) services->PostQuit(0);
+
+    if (options.benchFrames > 0 || options.benchSteps > 0) {
+        const std::optional<std::string> line = RunBenchmark(shell, *window, options, why);
+        if (line) std::printf("%s\n", line->c_str());
+        std::fflush(stdout);
+        Shutdown(shell);
+        return line ? kExitSuccess : Failure(why);
+    }
 
     const int exitCode = RunMessagePump(shell, *window);
+    const bool failed = shell.run.Outcome().kind == RunOutcome::Kind::Error || shell.state.drawFailed;
+    if (failed) why = RunFailure(shell);
     Shutdown(shell);
-    return exitCode;
+    return failed ? Failure(why) : exitCode;
 }
 
 }  // namespace qm

@@ -4,6 +4,12 @@
 
 namespace qm {
 
+// Exit statuses of the window: 0 when the user quit or a node reached the
+// goal, 1 when the window or the graphics could not start, the gene file
+// could not be read or compiled, or an error ended the run.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+
 // The whole life of the window program: the window, the seed, the scene, the
 // input, the message pump and the shutdown. Returns the process exit code.
 int ProcessEntry(const CommandLine& options);

@@ -40,6 +40,20 @@ struct ShellState {
     float turnY = 0.0f;
     float dollyStep = 0.0f;
     bool firstFrame = true;
+    bool drawFailed = false;        // drawing raised an error code: the run ends as a failure
+    std::uint64_t stepsRun = 0;     // world steps run by frames while the world was not paused
+    std::uint64_t framesDrawn = 0;  // frames drawn and presented
+};
+
+// The readout line (--show-fps, F1): frames drawn and world steps run, counted
+// over about a second and turned into rates when the second is over.
+struct Readout {
+    bool shown = false;
+    std::uint32_t since = 0;  // milliseconds, start of the count
+    int frames = 0;
+    int steps = 0;
+    float framesPerSecond = 0.0f;
+    float stepsPerSecond = 0.0f;
 };
 
 // The desktop as the shell uses it.
@@ -58,6 +72,7 @@ class ShellServices {
 
 struct Shell {
     ShellState state;
+    Readout readout;
     ShellServices* services = nullptr;
     std::string geneFile = "source.txt";  // the driver's gene file at start-up
 

@@ -20,6 +20,9 @@ void KeyReleased(Shell& shell, std::uint32_t key) {
             --s.stepsPerFrame;
             if (s.stepsPerFrame < 1) s.stepsPerFrame = 1;
             break;
+        case kVkF1:
+            shell.readout.shown = !shell.readout.shown;
+            break;
         default:
             break;
     }

@@ -9,20 +9,25 @@ namespace qm {
 
 inline constexpr std::uint32_t kLinkColor = 0xFFFFFFFF;
 
+// A few device calls for the whole world: every node's cube, every node's
+// shadow (both in id order), then every link of the registry once, in its
+// order. Every entry of the registry's pair map is a link, so none needs
+// testing.
 void NodeManager::Render(Device& device) {
     try {
-        for (auto& [id, node] : nodeMap) {
-            node->Render(device);
-            node->RenderShadow(device);
-        }
+        NodeBatch& nodes = FrameNodeBatch();
+        nodes.Clear();
+        for (const auto& [id, node] : NodeMap()) nodes.Add(*node);
+        nodes.Draw(device);
     } catch (...) {
         RethrowReplaced("node render\n");
     }
     try {
-        for (const auto& [pair, one] : links.Pairs()) {
-            if (isLink(pair.first, pair.second))
-                DrawLine(device, pair.first->pos, pair.second->pos, kLinkColor);
-        }
+        LineBatch& lines = FrameLineBatch();
+        lines.Clear();
+        for (const auto& [pair, one] : Links().Pairs())
+            lines.Add(pair.first->pos, pair.second->pos, kLinkColor);
+        lines.Draw(device);
     } catch (...) {
         RethrowReplaced("line Render;\n");
     }

@@ -34,7 +34,12 @@ class FailingDevice : public RecordingDevice {
         if (failMeshes) throw ErrorCode{kEFail};
         RecordingDevice::DrawMeshSubset(mesh, subset);
     }
-    void DrawLineList(std::span<const ColorVertex, 2> vertices) override {
+    void DrawMeshInstances(const Mesh& mesh, std::uint32_t subset, std::span<const MeshInstance> instances,
+                           std::span<const Material> materials) override {
+        if (failMeshes) throw ErrorCode{kEFail};
+        RecordingDevice::DrawMeshInstances(mesh, subset, instances, materials);
+    }
+    void DrawLineList(std::span<const ColorVertex> vertices) override {
         if (failLines) throw ErrorCode{kEFail};
         RecordingDevice::DrawLineList(vertices);
     }
@@ -102,10 +107,14 @@ TEST_F(NodeDrawingTest, TheShadowLiesOnTheFloorAlongTheLight) {
     EXPECT_EQ(shadow.mesh, NodeMesh());
     EXPECT_EQ(shadow.world, MatrixMultiply(MatrixTranslation(4, 10, -3), ShadowMatrix()));
     EXPECT_EQ(node->drawTransform, shadow.world);
-    // Black, three quarters transparent.
+    // Black, three quarters transparent; its two layers both darken the floor
+    // (no depth written), and depth is written again afterwards.
     Material expected;
     expected.Diffuse.a = 0.25f;
     EXPECT_EQ(shadow.material, expected);
+    EXPECT_FALSE(shadow.zWrite);
+    EXPECT_TRUE(device.draws[0].zWrite);
+    EXPECT_EQ(device.renderStates[RenderState::ZWriteEnable], 1u);
     // The node's centre falls on y = -25.49, moved along the light in
     // proportion to its height above that plane.
     const Light light = MakeSceneLight();
@@ -138,19 +147,93 @@ TEST_F(NodeDrawingTest, AnEmptyWorldDrawsNothing) {
     EXPECT_TRUE(device.draws.empty());
 }
 
-TEST_F(NodeDrawingTest, AWorldDrawsEachNodeThenItsShadowInIdOrder) {
+// The world draws its nodes in two calls, every cube and then every shadow,
+// each in id order; each draw is the one Render or RenderShadow makes for
+// that node, but for the parts that cannot show: the cubes' back faces and
+// the second layer of each shadow.
+TEST_F(NodeDrawingTest, AWorldDrawsEveryCubeThenEveryShadowInIdOrder) {
     TNode* a = Place(0, 0, 0);
-    TNode* b = Place(10, 0, 0);
+    TNode* b = Place(10, -20, 0);
     TNode* c = Place(0, 0, 10);
+    b->SetColor(0.9, 0.2, 0.4);
     world.Render(device);
+    EXPECT_EQ(device.CallsStartingWith("DrawMeshInstances"),
+              (std::vector<std::string>{"DrawMeshInstances 0 3", "DrawMeshInstances 0 3"}));
     ASSERT_EQ(device.draws.size(), 6u);
-    const TNode* order[3] = {a, b, c};
+
+    RecordingDevice single;
+    TNode* order[3] = {a, b, c};
     for (int i = 0; i < 3; ++i) {
-        const DrawRecord& body = device.draws[static_cast<std::size_t>(2 * i)];
-        const DrawRecord& shadow = device.draws[static_cast<std::size_t>(2 * i + 1)];
-        EXPECT_EQ(body.world, MatrixTranslation(order[i]->pos.x, order[i]->pos.y, order[i]->pos.z));
-        EXPECT_EQ(shadow.world, MatrixMultiply(body.world, ShadowMatrix()));
-        EXPECT_EQ(shadow.material.Diffuse.a, 0.25f);
+        TNode& node = *order[i];
+        single.draws.clear();
+        node.Render(single);
+        node.RenderShadow(single);
+        const DrawRecord& cube = device.draws[static_cast<std::size_t>(i)];
+        const DrawRecord& shadow = device.draws[static_cast<std::size_t>(3 + i)];
+        EXPECT_EQ(cube.mesh, NodeMesh());
+        EXPECT_EQ(cube.world, single.draws[0].world);
+        EXPECT_EQ(cube.material, single.draws[0].material);
+        EXPECT_EQ(cube.cullMode, kCullCounterClockwise);
+        EXPECT_TRUE(cube.zWrite);
+        EXPECT_EQ(shadow.mesh, ShadowOutlineMesh());
+        EXPECT_EQ(shadow.world, single.draws[1].world);
+        EXPECT_EQ(shadow.material.Diffuse.a, kShadowLayersAlpha);
+        EXPECT_EQ(shadow.cullMode, kCullNone);
+        EXPECT_FALSE(shadow.zWrite);
+    }
+    // What the rest of the frame draws with is as it was.
+    EXPECT_EQ(device.renderStates[RenderState::CullMode], kCullNone);
+    EXPECT_EQ(device.renderStates[RenderState::ZWriteEnable], 1u);
+}
+
+// The outline darkens the floor once as much as the flattened cube's two
+// layers did, and covers exactly the flattened cube: its six corners, in
+// order around a convex hexagon, hold the other two corners' shadows.
+TEST_F(NodeDrawingTest, TheShadowOutlineIsTheFlattenedCubeCoveredOnce) {
+    EXPECT_EQ(1.0f - kShadowLayersAlpha, 0.75f * 0.75f);
+    const Mesh* outline = ShadowOutlineMesh();
+    ASSERT_NE(outline, nullptr);
+    ASSERT_EQ(outline->vertices.size(), 6u);
+    ASSERT_EQ(outline->FaceCount(), 4u);
+
+    // On the floor plane, as (x, z).
+    auto flat = [](const Vector3& corner) {
+        const Vector3 p = Vec3TransformCoord(corner, ShadowMatrix());
+        EXPECT_NEAR(p.y, kShadowPlaneY, 1e-4f);
+        return std::pair<double, double>(p.x, p.z);
+    };
+    std::vector<std::pair<double, double>> hexagon;
+    for (const MeshVertex& v : outline->vertices) {
+        EXPECT_EQ(std::fabs(v.position.x), 0.5f);
+        EXPECT_EQ(std::fabs(v.position.y), 0.5f);
+        EXPECT_EQ(std::fabs(v.position.z), 0.5f);
+        hexagon.push_back(flat(v.position));
+    }
+    auto cross = [](std::pair<double, double> o, std::pair<double, double> a, std::pair<double, double> b) {
+        return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+    };
+    // Convex: every turn the same way round.
+    const double turn = cross(hexagon[0], hexagon[1], hexagon[2]);
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_GT(cross(hexagon[i], hexagon[(i + 1) % 6], hexagon[(i + 2) % 6]) * turn, 0.0) << i;
+    }
+    // The fan covers the hexagon once: its triangles add up to its area.
+    double fan = 0.0, area = 0.0;
+    for (std::uint32_t f = 0; f < outline->FaceCount(); ++f) {
+        const std::uint32_t* t = &outline->indices[f * 3];
+        fan += std::fabs(cross(hexagon[t[0]], hexagon[t[1]], hexagon[t[2]])) / 2.0;
+    }
+    for (std::size_t i = 0; i < 6; ++i) {  // the shoelace formula
+        const auto& [x0, z0] = hexagon[i];
+        const auto& [x1, z1] = hexagon[(i + 1) % 6];
+        area += (x0 * z1 - x1 * z0) / 2.0;
+    }
+    EXPECT_NEAR(fan, std::fabs(area), 1e-9);
+    // Every corner of the cube falls inside it or on its edge.
+    for (const MeshVertex& v : NodeMesh()->vertices) {
+        const auto p = flat(v.position);
+        for (std::size_t i = 0; i < 6; ++i)
+            EXPECT_GE(cross(hexagon[i], hexagon[(i + 1) % 6], p) * turn, -1e-6);
     }
 }
 
@@ -167,6 +250,7 @@ TEST_F(NodeDrawingTest, EveryLinkIsDrawnExactlyOnceInWhiteAfterTheNodes) {
     world.Render(device);
     ASSERT_EQ(device.draws.size(), 8u + 4u);
     for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(device.draws[i].kind, DrawRecord::Kind::MeshSubset);
+    EXPECT_EQ(device.CallsStartingWith("DrawLineList"), std::vector<std::string>{"DrawLineList 4"});
 
     std::multiset<std::pair<int, int>> drawn;
     auto idAt = [&](const ColorVertex& v) {

@@ -44,19 +44,25 @@ TEST(Floor, HoldsTheFourCornersOfTheGround) {
     EXPECT_EQ(device.textures.at(floor.Texture()).width, 512);
 }
 
-TEST(Floor, DrawsItsTextureMirroredThenUnbindsIt) {
+TEST(Floor, DrawsItsTextureMirroredPushedBackInDepthThenUnbindsIt) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
     Floor floor(device);
     device.calls.clear();
     floor.Draw(device);
     const std::string texture = std::to_string(floor.Texture());
-    EXPECT_EQ(device.calls,
-              Lines({"SetTextureStageColorOp 0 2 2", "SetSamplerState 0 AddressU 2",
-                     "SetSamplerState 0 AddressV 2", "SetTransform World",
-                     ("SetTexture 0 " + texture).c_str(), "DrawTriangleStrip 4", "SetTexture 0 0"}));
+    EXPECT_EQ(
+        device.calls,
+        Lines({"SetTextureStageColorOp 0 2 2", "SetSamplerState 0 AddressU 2", "SetSamplerState 0 AddressV 2",
+               "SetTransform World", ("SetTexture 0 " + texture).c_str(),
+               "SetRenderState SlopeScaleDepthBias 0x3F800000", "SetRenderState DepthBias 0x40800000",
+               "DrawTriangleStrip 4", "SetRenderState SlopeScaleDepthBias 0x0",
+               "SetRenderState DepthBias 0x0", "SetTexture 0 0"}));
     ASSERT_EQ(device.draws.size(), 1u);
     const DrawRecord& strip = device.draws[0];
+    // The shadows 0.01 above it win the depth test: the floor alone is pushed back.
+    EXPECT_EQ(strip.slopeScaleDepthBias, 1.0f);
+    EXPECT_EQ(strip.depthBias, 4.0f);
     EXPECT_EQ(strip.world, MatrixIdentity());
     EXPECT_EQ(strip.texture, floor.Texture());
     EXPECT_EQ(strip.colorOp, TextureOp::SelectArg1);

@@ -35,6 +35,37 @@ TEST(CommandLine, Help) {
     EXPECT_NE(text.find("error.lot.txt"), std::string::npos);
 }
 
+TEST(CommandLine, TheReadoutAndTheBenchmarks) {
+    CommandLine c = ParseCommandLine({});
+    EXPECT_FALSE(c.showFps);
+    EXPECT_EQ(c.stepsFirst, 0);
+    EXPECT_EQ(c.benchFrames, 0);
+    EXPECT_EQ(c.benchSteps, 0);
+    c = ParseCommandLine(
+        {"--show-fps", "--bench-frames", "50", "--steps-first", "1300", "--screenshot", "a.bmp", "grow.txt"});
+    EXPECT_TRUE(c.error.empty()) << c.error;
+    EXPECT_TRUE(c.showFps);
+    EXPECT_EQ(c.benchFrames, 50);
+    EXPECT_EQ(c.stepsFirst, 1300);
+    EXPECT_EQ(c.screenshot, "a.bmp");
+    EXPECT_EQ(c.geneFile, "grow.txt");
+    c = ParseCommandLine({"--bench-steps", "99"});
+    EXPECT_TRUE(c.error.empty()) << c.error;
+    EXPECT_EQ(c.benchSteps, 99);
+    const std::string help = HelpText();
+    for (const char* text : {"--show-fps", "--bench-frames N", "--steps-first K", "--bench-steps N", "F1"}) {
+        EXPECT_NE(help.find(text), std::string::npos) << text;
+    }
+}
+
+TEST(CommandLine, BenchmarkMistakes) {
+    EXPECT_FALSE(ParseCommandLine({"--bench-frames", "0"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"--bench-frames", "-5"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"--steps-first", "-1"}).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"--screenshot", "a.bmp"}).error.empty());  // only with --bench-frames
+    EXPECT_FALSE(ParseCommandLine({"--bench-frames", "5", "--bench-steps", "5"}).error.empty());
+}
+
 TEST(CommandLine, Mistakes) {
     EXPECT_FALSE(ParseCommandLine({"--seed"}).error.empty());
     EXPECT_FALSE(ParseCommandLine({"--seed", "-3"}).error.empty());

@@ -91,7 +91,7 @@ TEST_F(FrameStepTest, DrawsSkyFloorWorldGoalInOrderOnWhite) {
     EXPECT_EQ(device->draws[0].mesh, &shell.sky->GetMesh());
     EXPECT_EQ(device->draws[1].kind, DrawRecord::Kind::TriangleStrip);
     EXPECT_EQ(device->draws[2].mesh, NodeMesh());
-    EXPECT_EQ(device->draws[3].mesh, NodeMesh());
+    EXPECT_EQ(device->draws[3].mesh, ShadowOutlineMesh());
     EXPECT_EQ(device->draws[4].mesh, &shell.goal->GetMesh());
     // The world is drawn lit, with the floor's world transform and stage states.
     EXPECT_TRUE(device->draws[2].lighting);
@@ -380,6 +380,38 @@ TEST_F(FrameStepTest, AnErrorCodeWhileDrawingQuitsWithoutALog) {
     EXPECT_EQ(services.quits, std::vector<int>{0});
     EXPECT_FALSE(std::filesystem::exists("error.lot.txt"));
     EXPECT_EQ(Presents(), 0);
+    EXPECT_TRUE(shell.state.drawFailed);  // the program then ends with a failure status
+}
+
+// The readout is off until asked for; then it is one more green line, under
+// the selected node's lines and the step count, with the rates of the last
+// full second.
+TEST_F(FrameStepTest, TheReadoutShowsTheRatesOfTheLastSecondUnderTheTextLines) {
+    Tester().actionFails = [] { AddTextLine("Node ID:0"); };
+    shell.state.stepsPerFrame = 2;
+    Frame();  // the readout's first second begins
+    for (const auto& call : font->calls) EXPECT_EQ(call.text.find("fps"), std::string::npos);
+
+    // 40 frames in the second, 25 ms each, every one drawn, two steps each.
+    shell.readout.shown = true;
+    for (int i = 0; i < 40; ++i) Frame(25);
+    EXPECT_FLOAT_EQ(shell.readout.framesPerSecond, 40.0f);
+    EXPECT_FLOAT_EQ(shell.readout.stepsPerSecond, 80.0f);
+    font->calls.clear();
+    Frame(25);
+    ASSERT_EQ(font->calls.size(), 6u);  // measured and drawn: the node, "X 2", the readout
+    EXPECT_EQ(font->calls[4].text, "40.0 fps, 80.0 steps/s, 1 nodes, 0 links");
+    EXPECT_EQ(font->calls[5].rectIn.top, 40);
+    EXPECT_EQ(font->calls[5].color, 0xFF00FF00u);
+}
+
+TEST_F(FrameStepTest, APausedWorldCountsNoSteps) {
+    shell.readout.shown = true;
+    Tester().KeyDown(kPauseKey);
+    for (int i = 0; i < 50; ++i) Frame(25);
+    EXPECT_FLOAT_EQ(shell.readout.stepsPerSecond, 0.0f);
+    EXPECT_GT(shell.readout.framesPerSecond, 0.0f);
+    EXPECT_EQ(shell.state.stepsRun, 0u);
 }
 
 TEST_F(FrameStepTest, ATextErrorWhileDrawingIsLoggedAndQuits) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/KeyCodes.h"
 #include "shell/WndProc.h"
 #include "support/SceneTestSupport.h"
 #include "world/NodeManager.h"
@@ -31,6 +32,15 @@ class WndProcTest : public test::ShellFixture {
         WndProc(shell, m);
     }
 };
+
+TEST_F(WndProcTest, F1ReleasedTurnsTheReadoutOnAndOff) {
+    Send(WindowMessage::Type::KeyDown, kVkF1);
+    EXPECT_FALSE(shell.readout.shown);
+    Send(WindowMessage::Type::KeyUp, kVkF1);
+    EXPECT_TRUE(shell.readout.shown);
+    Send(WindowMessage::Type::KeyUp, kVkF1);
+    EXPECT_FALSE(shell.readout.shown);
+}
 
 TEST_F(WndProcTest, DestroyPostsTheQuitRequest) {
     Send(WindowMessage::Type::Destroy);

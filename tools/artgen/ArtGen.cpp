@@ -303,12 +303,28 @@ bool WriteGoalMesh(const std::filesystem::path& path) {
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quillmoth-artgen FOLDER\n"
+    "\n"
+    "Writes the art files the window reads, floor.bmp, sky.bmp, goal.bmp and goal.x,\n"
+    "into FOLDER (an existing folder; data/ in the repository). The same program\n"
+    "always writes the same files, byte for byte.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quillmoth-artgen FOLDER\n");
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (argc == 2 && (first == "--help" || first == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc != 2 || first.empty() || first[0] == '-') {
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    const std::filesystem::path folder = argv[1];
+    const std::filesystem::path folder = first;
     bool ok = MakeFloor().Write(folder / "floor.bmp");
     ok = MakeSky().Write(folder / "sky.bmp") && ok;
     ok = MakeGoalTexture().Write(folder / "goal.bmp") && ok;
