@@ -187,6 +187,22 @@ void SdlWindow::PostQuit(int exitCode) {
     SDL_PushEvent(&event);
 }
 
+bool SdlWindow::QuitPending() {
+    SDL_PumpEvents();
+    if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+    SDL_Event events[64];
+    int count = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    for (int i = 0; i < count; ++i) {
+        if (events[i].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+    }
+    // A tap of Escape shorter than a long step shows only as its press.
+    count = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYDOWN);
+    for (int i = 0; i < count; ++i) {
+        if (events[i].key.keysym.scancode == SDL_SCANCODE_ESCAPE) return true;
+    }
+    return HasInputFocus() && SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] != 0;
+}
+
 std::uint32_t SdlWindow::Milliseconds() { return SDL_GetTicks(); }
 
 std::string SdlWindow::LastError() { return SDL_GetError(); }

@@ -38,6 +38,10 @@ class SdlWindow {
     bool PeekMessage(WindowMessage& message);
     // Queues the quit request behind every message already waiting.
     void PostQuit(int exitCode);
+    // Whether the user is asking to quit: the window is being closed (its
+    // message waits in the queue, left there for the pump) or Escape is down
+    // while the window has the keyboard. Cheap enough to ask during a step.
+    bool QuitPending();
 
     static std::uint32_t Milliseconds();
     // What SDL said about the last thing that failed.

@@ -74,6 +74,13 @@ bool RunCommands(Shell& shell, const MouseState& mouse, const KeyboardState& key
 
 // An error of a step ends the application. The frame carries on to its
 // drawing decision either way.
+// The user asked to quit in the middle of the frame's steps (the close
+// button, or Escape, perhaps only tapped): as Escape does, halt and quit.
+void QuitAtOnce(Shell& shell) {
+    shell.tester->Halt();
+    Quit(shell);
+}
+
 void RunWorldSteps(Shell& shell) {
     ClearTextLines();
     const std::vector<NodeManager*>& worlds = shell.tester->Worlds();
@@ -82,12 +89,21 @@ void RunWorldSteps(Shell& shell) {
     for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
         if (i == shell.state.stepsPerFrame - 1) ClearTextLines();
         if (!shell.run.Step(*shell.tester)) {
-            Quit(shell);
+            if (shell.run.Outcome().kind == RunOutcome::Kind::Interrupted) {
+                QuitAtOnce(shell);
+            } else {
+                Quit(shell);
+            }
             return;
         }
         if (running) {
             ++shell.readout.steps;
             ++shell.state.stepsRun;
+        }
+        // A user quitting is answered now, not after the rest of the frame's steps.
+        if (i + 1 < shell.state.stepsPerFrame && shell.services->QuitPending()) {
+            QuitAtOnce(shell);
+            return;
         }
     }
 }
@@ -208,6 +224,8 @@ void FrameStep(Shell& shell) {
     if (static_cast<float>(s.framesSinceDraw) < 30.0 / s.frameRate) return;
     s.framesSinceDraw = 1;
     if (!shell.tester->IsDrawEnabled()) return;
+    // A step cut short for a quitting user leaves nothing worth drawing.
+    if (shell.run.Outcome().kind == RunOutcome::Kind::Interrupted) return;
     DrawFrame(shell);
 }
 

@@ -13,6 +13,7 @@
 #include "platform/TtfFont.h"
 #include "render/SceneLight.h"
 #include "shell/Shell.h"
+#include "world/NodeManager.h"
 
 namespace qm {
 
@@ -54,7 +55,15 @@ std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile) {
 void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
     shell.tester = shell.run.Start([&] { return makeDriver(shell.geneFile); },
                                    [&](PTester& driver) { driver.Setup(*shell.device); });
-    if (!shell.tester) shell.services->PostQuit(0);
+    if (!shell.tester) {
+        shell.services->PostQuit(0);
+        return;
+    }
+    // A user who quits need not wait for the end of a long step.
+    ShellServices* services = shell.services;
+    for (NodeManager* world : shell.tester->Worlds()) {
+        world->SetInterruptCheck([services] { return services->QuitPending(); });
+    }
 }
 
 void BuildScene(Shell& shell, const DriverFactory& makeDriver) {

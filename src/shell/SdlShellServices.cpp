@@ -14,6 +14,8 @@ void SdlShellServices::SetCapture(bool capture) { window_.SetCapture(capture); }
 
 Rect SdlShellServices::WindowRect() { return window_.OuterRect(); }
 
+bool SdlShellServices::QuitPending() { return window_.QuitPending(); }
+
 std::int32_t InitInput(Shell& shell, SdlWindow& window) {
     shell.input = SdlInputDevices::Create(window);
     if (!shell.input) return kEFail;

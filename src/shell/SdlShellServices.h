@@ -14,6 +14,7 @@ class SdlShellServices : public ShellServices {
     void PostQuit(int exitCode) override;
     void SetCapture(bool capture) override;
     Rect WindowRect() override;
+    bool QuitPending() override;
 
   private:
     SdlWindow& window_;

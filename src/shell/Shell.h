@@ -68,6 +68,9 @@ class ShellServices {
     virtual void SetCapture(bool capture) = 0;
     // The window's outer rectangle, frame included.
     virtual Rect WindowRect() = 0;
+    // Whether the user is asking to quit (the close button, Escape), asked
+    // between the steps of a frame and within a long step.
+    virtual bool QuitPending() = 0;
 };
 
 struct Shell {

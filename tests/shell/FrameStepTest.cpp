@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,26 @@ TEST_F(FrameStepTest, AStepsCountAboveOneIsShownLast) {
     ASSERT_FALSE(font->calls.empty());
     EXPECT_EQ(font->calls.back().text, "X 3");
     EXPECT_EQ(Tester().actions, 3);
+}
+
+TEST_F(FrameStepTest, AUserQuittingStopsTheStepsOfAFrame) {
+    shell.state.stepsPerFrame = 5;
+    services.quitFromCall = 2;  // asked after each step but the last
+    Frame();
+    EXPECT_EQ(Tester().actions, 2);
+    EXPECT_EQ(Presents(), 1);  // the frame still draws; the next one quits
+}
+
+TEST_F(FrameStepTest, AStepCutShortForAQuittingUserQuitsWithoutALogOrADrawing) {
+    Tester().actionFails = [] {
+        ErrorText stop{"the step was interrupted: the program is quitting\n"};
+        stop.interrupted = true;
+        throw stop;
+    };
+    Frame();
+    EXPECT_EQ(services.quits, std::vector<int>{0});
+    EXPECT_FALSE(std::filesystem::exists("error.lot.txt"));
+    EXPECT_EQ(Presents(), 0);
 }
 
 TEST_F(FrameStepTest, OneStepAFrameShowsNoCount) {

@@ -53,6 +53,12 @@ class FakeServices : public ShellServices {
     void PostQuit(int exitCode) override { quits.push_back(exitCode); }
     void SetCapture(bool capture) override { captures.push_back(capture); }
     Rect WindowRect() override { return windowRect; }
+    // Says yes from the given call on (counting from 1); never when 0.
+    int quitFromCall = 0;
+    int quitChecks = 0;
+    bool QuitPending() override {
+        return ++quitChecks == quitFromCall || (quitFromCall > 0 && quitChecks > quitFromCall);
+    }
 };
 
 class FakeInput : public InputDevices {
