@@ -12,6 +12,18 @@ herr_t KeepInnermost(unsigned depth, const H5E_error2_t* error, void* data) {
     return 0;
 }
 
+}  // namespace
+
+// HDF5 stamps every object with the time it was made unless told not to; a
+// file of the same state then has the same bytes.
+Handle ObjectCreation(hid_t propertyClass) {
+    Handle list = Check(H5Pcreate(propertyClass), "cannot make a property list");
+    Check(H5Pset_obj_track_times(list.Get(), false), "cannot make a property list");
+    return list;
+}
+
+namespace {
+
 [[noreturn]] void Fail(std::string_view what) {
     std::string text(what);
     const std::string reason = LastReason();
@@ -53,6 +65,7 @@ void Check(herr_t status, std::string_view what) {
 Handle CreateFile(const std::string& path, hsize_t userBlock) {
     Quiet();
     Handle create = Check(H5Pcreate(H5P_FILE_CREATE), "cannot make a file property list");
+    Check(H5Pset_obj_track_times(create.Get(), false), "cannot make a file property list");  // the root group's
     if (userBlock) Check(H5Pset_userblock(create.Get(), userBlock), "cannot reserve the file's header");
     Handle access = Check(H5Pcreate(H5P_FILE_ACCESS), "cannot make a file property list");
     Check(H5Pset_libver_bounds(access.Get(), H5F_LIBVER_LATEST, H5F_LIBVER_LATEST),
@@ -78,7 +91,8 @@ Handle OpenImage(const std::vector<char>& image) {
 bool Exists(hid_t parent, const char* name) { return H5Lexists(parent, name, H5P_DEFAULT) > 0; }
 
 Handle CreateGroup(hid_t parent, const char* name) {
-    return Check(H5Gcreate2(parent, name, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
+    Handle create = ObjectCreation(H5P_GROUP_CREATE);
+    return Check(H5Gcreate2(parent, name, H5P_DEFAULT, create.Get(), H5P_DEFAULT),
                  std::string("cannot create the group ") + name);
 }
 
@@ -177,7 +191,8 @@ void ReadFloats(hid_t object, const char* name, float* values, int count) {
 void WriteArray(hid_t parent, const char* name, hid_t type, const void* data, std::size_t count) {
     const hsize_t dims[1] = {count};
     Handle space = Check(H5Screate_simple(1, dims, nullptr), "cannot make a dataspace");
-    Handle dataset = Check(H5Dcreate2(parent, name, type, space.Get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
+    Handle create = ObjectCreation(H5P_DATASET_CREATE);
+    Handle dataset = Check(H5Dcreate2(parent, name, type, space.Get(), H5P_DEFAULT, create.Get(), H5P_DEFAULT),
                            std::string("cannot create the dataset ") + name);
     if (count > 0) {
         Check(H5Dwrite(dataset.Get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data),

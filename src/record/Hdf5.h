@@ -59,6 +59,10 @@ Handle Check(hid_t id, std::string_view what);
 // Failure{what} when `status` is negative.
 void Check(herr_t status, std::string_view what);
 
+// Creation properties of a group or dataset (H5P_GROUP_CREATE,
+// H5P_DATASET_CREATE) without the time stamps HDF5 adds by default.
+Handle ObjectCreation(hid_t propertyClass);
+
 // A new file (replacing any at `path`) whose first `userBlock` bytes (0, or a
 // power of two from 512) are left to the caller, in the newest format, whose
 // metadata carries checksums.

@@ -109,7 +109,7 @@ class Table {
         const hsize_t dims[1] = {0};
         const hsize_t maxDims[1] = {H5S_UNLIMITED};
         h5::Handle space = h5::Check(H5Screate_simple(1, dims, maxDims), "cannot make a dataspace");
-        h5::Handle create = h5::Check(H5Pcreate(H5P_DATASET_CREATE), "cannot make a property list");
+        h5::Handle create = h5::ObjectCreation(H5P_DATASET_CREATE);
         const hsize_t chunk[1] = {chunkRows};
         h5::Check(H5Pset_chunk(create.Get(), 1, chunk), "cannot set the chunks");
         h5::Check(H5Pset_fletcher32(create.Get()), "cannot set the checksums");

@@ -83,10 +83,14 @@ std::optional<std::string> CannotWriteInto(const std::string& dir) {
     return CannotWrite(dir);
 }
 
-// The gene file's bytes for the manifest; "" when it cannot be read (the
-// driver then says why, as for any run).
-std::string ReadSource(const std::string& path) {
+// The gene file's bytes for the manifest, read apart from the compiler; so
+// only from a regular file, which reads the same twice (not from a pipe).
+// Nothing when it cannot be read: the driver then says why, as for any run.
+std::optional<std::string> ReadSource(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
     std::string text;
     char piece[65536];
     while (in && text.size() <= kMaxGeneFileBytes) {
@@ -211,8 +215,10 @@ int Run(const Options& options, std::FILE* out) {
     } else {
         manifest.seed = RunGuard::SeedRandom(options.run.seed);
         manifest.geneFile = options.geneFile;
-        geneSource = ReadSource(options.geneFile);
-        manifest.geneSha256 = record::Sha256Hex(geneSource);
+        if (std::optional<std::string> source = ReadSource(options.geneFile)) {
+            geneSource = std::move(*source);
+            manifest.geneSha256 = record::Sha256Hex(geneSource);
+        }
         manifest.goal = options.goal.value_or(NodeManager::kDefaultGoal);
         manifest.maxNodes = options.run.maxNodes;
     }
