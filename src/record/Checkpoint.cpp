@@ -306,6 +306,7 @@ RunState ReadCheckpoint(const std::string& path) {
     const ssize_t got = pread(fd.Get(), header.data(), header.size(), 0);
     if (got < 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
     header.resize(static_cast<std::size_t>(got));
+    if (header.empty()) throw fail("it is empty, not a checkpoint");
     if (header.rfind(kMagic, 0) != 0) {
         if (header.rfind(kHdf5Signature, 0) == 0) throw fail("an HDF5 file, but not a Quillmoth checkpoint");
         if (header.size() < std::strlen(kMagic) && std::string(kMagic).rfind(header, 0) == 0 &&

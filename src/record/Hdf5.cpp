@@ -65,7 +65,8 @@ void Check(herr_t status, std::string_view what) {
 Handle CreateFile(const std::string& path, hsize_t userBlock) {
     Quiet();
     Handle create = Check(H5Pcreate(H5P_FILE_CREATE), "cannot make a file property list");
-    Check(H5Pset_obj_track_times(create.Get(), false), "cannot make a file property list");  // the root group's
+    Check(H5Pset_obj_track_times(create.Get(), false),
+          "cannot make a file property list");  // the root group's
     if (userBlock) Check(H5Pset_userblock(create.Get(), userBlock), "cannot reserve the file's header");
     Handle access = Check(H5Pcreate(H5P_FILE_ACCESS), "cannot make a file property list");
     Check(H5Pset_libver_bounds(access.Get(), H5F_LIBVER_LATEST, H5F_LIBVER_LATEST),
@@ -192,8 +193,9 @@ void WriteArray(hid_t parent, const char* name, hid_t type, const void* data, st
     const hsize_t dims[1] = {count};
     Handle space = Check(H5Screate_simple(1, dims, nullptr), "cannot make a dataspace");
     Handle create = ObjectCreation(H5P_DATASET_CREATE);
-    Handle dataset = Check(H5Dcreate2(parent, name, type, space.Get(), H5P_DEFAULT, create.Get(), H5P_DEFAULT),
-                           std::string("cannot create the dataset ") + name);
+    Handle dataset =
+        Check(H5Dcreate2(parent, name, type, space.Get(), H5P_DEFAULT, create.Get(), H5P_DEFAULT),
+              std::string("cannot create the dataset ") + name);
     if (count > 0) {
         Check(H5Dwrite(dataset.Get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data),
               std::string("cannot write the dataset ") + name);

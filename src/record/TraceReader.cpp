@@ -223,6 +223,11 @@ class Hdf5Source final : public TraceReader::Source {
           nodeTable(file.Get(), "nodes", TheTraceTypes().node.Get()),
           linkTable(file.Get(), "links", TheTraceTypes().link.Get()) {
         format = "hdf5";
+        try {
+            manifest = h5::ReadString(file.Get(), "manifest", 1 << 20);
+        } catch (const h5::Failure&) {
+            manifest.clear();  // a trace may be written without one
+        }
         // The index of steps, a block at a time: a damaged block ends it there.
         const hsize_t block = 1024;
         for (hsize_t at = 0; at < stepTable.rows; at += block) {
