@@ -13,6 +13,7 @@ struct Options {
         app.set_help_flag("-h,--help", "show this text");  // answered before parsing
         app.add_option("GENE_FILE", out.geneFile, "the gene source file (default source.txt)");
         AddRunOptions(app, out.run);
+        app.add_flag("--debug", out.debug, "the gene's code string and the program on standard error");
     }
     CLI::App app{"", "quillmoth"};
 };

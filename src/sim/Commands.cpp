@@ -265,6 +265,10 @@ int Run(const Options& options, std::FILE* out) {
     };
     auto checkpoint = [&](long long step) {
         if (options.checkpointEvery == 0 || step % options.checkpointEvery != 0) return;
+        // Everything up to this step is on disk before the checkpoint says so: a
+        // run killed later leaves whole outputs up to its newest checkpoint.
+        if (stats.file) std::fflush(stats.file);
+        if (trace) trace->Flush();
         const auto& driver = static_cast<const SourceTester&>(*tester);
         record::WriteCheckpoint(record::CheckpointName(options.checkpointDir, step),
                                 record::CaptureRun(driver, step, manifest, geneSource));
