@@ -75,9 +75,10 @@ Handle CreateFile(const std::string& path, hsize_t userBlock) {
                  "cannot create the file");
 }
 
-Handle OpenFile(const std::string& path) {
+Handle OpenFile(const std::string& path, bool concurrent) {
     Quiet();
-    return Check(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), "HDF5 cannot open it");
+    const unsigned mode = concurrent ? H5F_ACC_RDONLY | H5F_ACC_SWMR_READ : H5F_ACC_RDONLY;
+    return Check(H5Fopen(path.c_str(), mode, H5P_DEFAULT), "HDF5 cannot open it");
 }
 
 Handle OpenImage(const std::vector<char>& image) {

@@ -67,8 +67,9 @@ Handle ObjectCreation(hid_t propertyClass);
 // power of two from 512) are left to the caller, in the newest format, whose
 // metadata carries checksums.
 Handle CreateFile(const std::string& path, hsize_t userBlock);
-// A file opened for reading.
-Handle OpenFile(const std::string& path);
+// A file opened for reading; `concurrent` opens one that a writer in
+// single-writer/multiple-reader mode has open, or left open when it died.
+Handle OpenFile(const std::string& path, bool concurrent = false);
 // The same from an image in memory (a copy is taken).
 Handle OpenImage(const std::vector<char>& image);
 

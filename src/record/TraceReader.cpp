@@ -259,6 +259,13 @@ class Hdf5Source final : public TraceReader::Source {
 
     bool Read(std::size_t index, TraceFrame& frame) override {
         if (index >= steps.size()) {
+            if (unfinished && !finished) {
+                Stop(
+                    "the run that wrote it had not closed it (it is still running, or it was killed); what "
+                    "it "
+                    "had flushed reads",
+                    steps.size(), LastStep());
+            }
             finished = true;
             return false;
         }
@@ -292,10 +299,17 @@ class Hdf5Source final : public TraceReader::Source {
     }
 
   private:
-    static h5::Handle Open(const std::string& path) {
+    h5::Handle Open(const std::string& path) {
         h5::Handle file;
         try {
-            file = h5::OpenFile(path);
+            try {
+                file = h5::OpenFile(path);
+            } catch (const h5::Failure& f) {
+                // A trace whose run still writes it, or died before closing it.
+                if (f.what.find("already open for write") == std::string::npos) throw;
+                file = h5::OpenFile(path, true);
+                unfinished = true;
+            }
         } catch (const h5::Failure& f) {
             const std::string name = Printable(path, 400);
             if (f.what.find("truncated file") != std::string::npos) {
@@ -336,6 +350,7 @@ class Hdf5Source final : public TraceReader::Source {
         return false;
     }
 
+    bool unfinished = false;  // opened while its writer had it open
     h5::Handle file;
     TableReader stepTable, nodeTable, linkTable;
     std::vector<StepRow> steps;

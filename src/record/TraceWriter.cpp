@@ -162,6 +162,10 @@ class Hdf5TraceWriter final : public TraceWriter {
             h5::WriteString(file.Get(), "resumed_from", header.resumedFrom);
             h5::WriteInt(file.Get(), "resumed_step", header.resumedStep);
         }
+        // From here on the file only grows, in HDF5's single-writer mode: what
+        // a flush wrote stays readable, also while the run goes on and after it
+        // was killed (the readers open such a file in the matching mode).
+        h5::Check(H5Fstart_swmr_write(file.Get()), "cannot start writing the tables");
         Flush();
     } catch (const h5::Failure& f) {
         throw RecordError{Printable(path, 400) + ": " + f.what};

@@ -145,7 +145,8 @@ struct CommandLine {
         run = app.add_subcommand("run", "grow a creature from the gene without a window");
         run->add_option("GENE_FILE", o.geneFile, "the gene source file (not with --resume)");
         AddRunOptions(*run, o.run);
-        run->add_option("--steps", o.steps, "number of world steps (default 1000)")
+        run->add_option("--steps", o.steps,
+                        "the step the run stops at, counted from its start (default 1000)")
             ->type_name("N")
             ->check(CLI::Range(0LL, 1000000000000LL).description(""));
         run->add_option("--trace", o.traceFile,

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -191,6 +192,20 @@ TEST_F(HostileFilesTest, AJsonTraceWithABrokenLineStopsThereAndSaysWhere) {
         EXPECT_TRUE(Has(read.stopped, "; the trace stops after step 8")) << read.stopped;
     }
     (void)whole;
+}
+
+TEST_F(HostileFilesTest, AnHdf5TraceOfAKilledRunReadsUpToItsLastFlush) {
+    // Killed by the operating system, without warning, while it writes.
+    const std::string command =
+        "cd '" + dir + "' && { '" + sim +
+        "' run --quiet --seed 1 --steps 100000 --trace killed.h5 --log l.log gene.txt "
+        ">/dev/null 2>&1 & pid=$!; sleep 3; kill -9 $pid; wait $pid; }";
+    ASSERT_NE(std::system(command.c_str()), 0);
+    const record::TraceContents read = record::ReadTrace(In("killed.h5"));
+    EXPECT_TRUE(Has(read.stopped, "killed.h5: the run that wrote it had not closed it")) << read.stopped;
+    for (std::size_t i = 0; i < read.frames.size(); ++i)
+        EXPECT_EQ(read.frames[i].step, static_cast<long long>(i));
+    EXPECT_GT(read.frames.size(), 0u) << "no flush within 3 s";
 }
 
 TEST_F(HostileFilesTest, AnHdf5TraceCutShortOrForeignIsRefusedClearly) {
