@@ -3,8 +3,8 @@
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests, the checks, the window, the search across MPI ranks
-# and the plots need.
+# Debian packages the build, the tests, the checks, the window, the search across MPI ranks,
+# checkpoints and traces (HDF5; h5py for reading them in Python), the plots and the sweeps need.
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -16,6 +16,7 @@ QM_PACKAGES=(
     clang libclang-rt-14-dev
     libopenmpi-dev openmpi-bin
     python3-matplotlib python3-pandas
+    libhdf5-dev python3-h5py parallel
 )
 
 qm_install_packages() {

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Plots of Quillmoth's outputs. Run through scripts/plot, which installs matplotlib and pandas.
 
-Each mode is one function registered in MODES with the option that selects it; a new plot is a new
-function and one more entry.
+Each plot is one function; main() picks it from the arguments: one stats file (a run), --sweep with
+many (the spread over seeds), --evolve with a search's folder (its fitness curve).
 """
 
 import argparse
@@ -46,23 +46,100 @@ def plot_evolve(folder, output):
     print(target)
 
 
-# option -> (what it plots, function(argument, output))
-MODES = {
-    "--evolve": ("the fitness curve of the search in DIR (scripts/plot --evolve DIR)", plot_evolve),
-}
+def read_stats(path):
+    """A stats CSV of quillmoth-sim run (docs/trace.md); empty fields (no node left) read as NaN."""
+    table = pd.read_csv(path)
+    wanted = ["step", "nodes", "links", "centroid_y", "goal_distance"]
+    missing = [c for c in wanted if c not in table.columns]
+    if missing:
+        sys.exit(f"{path}: not a stats file of quillmoth-sim run (no column {', '.join(missing)})")
+    if table.empty:
+        sys.exit(f"{path} holds no step")
+    return table
+
+
+def plot_run(stats, output):
+    """Node count, link count, centroid height and distance to the goal over the steps of one run."""
+    path = pathlib.Path(stats)
+    table = read_stats(path)
+    fig, axes = plt.subplots(4, 1, figsize=(8, 8), dpi=100, sharex=True)
+    panels = [("nodes", "nodes", "tab:blue"), ("links", "links", "tab:orange"),
+              ("centroid_y", "centroid height", "tab:green"), ("goal_distance", "distance to the goal", "tab:red")]
+    for ax, (column, label, colour) in zip(axes, panels):
+        ax.plot(table["step"], table[column], color=colour, linewidth=1.5)
+        ax.set_ylabel(label)
+        ax.grid(True, alpha=0.3)
+    axes[2].axhline(-25.0, color="tab:brown", linestyle=":", linewidth=1, label="floor")
+    axes[2].legend(loc="upper right")
+    axes[3].axhline(2.0, color="tab:green", linestyle=":", linewidth=1, label="reached within 2.0")
+    axes[3].legend(loc="upper right")
+    axes[-1].set_xlabel("step")
+    axes[0].set_title(f"{path.name}: {len(table) - 1} steps, {int(table['nodes'].iloc[-1])} nodes at the end")
+    fig.tight_layout()
+    target = pathlib.Path(output) if output else path.with_suffix(".png")
+    fig.savefig(target)
+    print(target)
+
+
+def plot_sweep(files, output):
+    """The spread of the distance to the goal over the seeds of a sweep, step by step."""
+    if not files:
+        sys.exit("--sweep needs the stats files of the runs (runs/*.csv)")
+    runs = {}
+    for name in files:
+        table = read_stats(name)
+        runs[pathlib.Path(name).stem] = table.set_index("step")["goal_distance"]
+    wide = pd.DataFrame(runs)  # a column per run; a run that ended early is NaN after its end
+    wide = wide.sort_index()
+    steps = wide.index
+    fig, (ax, alive) = plt.subplots(2, 1, figsize=(8, 6), dpi=100, sharex=True,
+                                    gridspec_kw={"height_ratios": [3, 1]})
+    for low, high, shade in [(0.05, 0.95, 0.15), (0.25, 0.75, 0.3)]:
+        ax.fill_between(steps, wide.quantile(low, axis=1), wide.quantile(high, axis=1),
+                        color="tab:blue", alpha=shade, linewidth=0,
+                        label=f"{int(low * 100)}–{int(high * 100)} % of the runs")
+    ax.plot(steps, wide.median(axis=1), color="tab:blue", linewidth=2, label="median")
+    ax.plot(steps, wide.min(axis=1), color="tab:green", linewidth=1, linestyle="--", label="closest run")
+    ax.axhline(2.0, color="tab:green", linestyle=":", linewidth=1)
+    ax.set_ylabel("distance to the goal")
+    reached = sum(1 for c in wide.columns if (wide[c] < 2.0).any() or wide[c].dropna().index.max() < steps.max())
+    ax.set_title(f"{len(wide.columns)} runs; {reached} ended before the last step (goal or error)")
+    ax.grid(True, alpha=0.3)
+    ax.legend(loc="upper right")
+    alive.plot(steps, wide.notna().sum(axis=1), color="tab:gray")
+    alive.set_ylabel("runs going")
+    alive.set_xlabel("step")
+    alive.grid(True, alpha=0.3)
+    fig.tight_layout()
+    target = pathlib.Path(output) if output else pathlib.Path(files[0]).parent / "sweep.png"
+    fig.savefig(target)
+    print(target)
 
 
 def main():
-    parser = argparse.ArgumentParser(prog="scripts/plot", description=__doc__.splitlines()[0])
-    modes = parser.add_mutually_exclusive_group(required=True)
-    for option, (text, _) in MODES.items():
-        modes.add_argument(option, metavar="DIR", help=text)
-    parser.add_argument("--output", metavar="FILE", help="where the picture goes (PNG, SVG or PDF)")
+    parser = argparse.ArgumentParser(
+        prog="scripts/plot", description=__doc__.splitlines()[0],
+        usage="scripts/plot STATS.csv [-o FILE] | --sweep STATS.csv... [-o FILE] | --evolve DIR [-o FILE]")
+    parser.add_argument("stats", nargs="*", metavar="STATS.csv",
+                        help="the stats of a run (quillmoth-sim run --stats): nodes, links, centroid height and "
+                             "distance to the goal over the steps (STATS.png unless -o says otherwise)")
+    parser.add_argument("--sweep", action="store_true",
+                        help="the spread of the distance to the goal over the runs whose stats are given "
+                             "(sweep.png beside the first unless -o says otherwise)")
+    parser.add_argument("--evolve", metavar="DIR",
+                        help="the fitness curve of the search in DIR (DIR/fitness.png unless -o says otherwise)")
+    parser.add_argument("-o", "--output", metavar="FILE", help="where the picture goes (PNG, SVG or PDF)")
     args = parser.parse_args()
-    for option, (_, draw) in MODES.items():
-        value = getattr(args, option.lstrip("-").replace("-", "_"))
-        if value is not None:
-            draw(value, args.output)
+    if args.evolve is not None:
+        if args.stats or args.sweep:
+            parser.error("--evolve takes a folder and no stats files")
+        plot_evolve(args.evolve, args.output)
+    elif args.sweep:
+        plot_sweep(args.stats, args.output)
+    elif len(args.stats) == 1:
+        plot_run(args.stats[0], args.output)
+    else:
+        parser.error("give one stats file, --sweep with several, or --evolve DIR")
 
 
 if __name__ == "__main__":

@@ -14,6 +14,11 @@ DebugSink& Sink() {
     return sink;
 }
 
+DebugLevel& Level() {
+    static DebugLevel level = DebugLevel::Detail;
+    return level;
+}
+
 std::string& LogPath() {
     static std::string path = "error.lot.txt";
     return path;
@@ -79,11 +84,10 @@ std::string FormatString(const char* format, ...) {
     return text;
 }
 
-void DebugPrint(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string text = VFormat(format, args);
-    va_end(args);
+namespace {
+
+void Emit(DebugLevel level, const std::string& text) {
+    if (level > Level()) return;
     if (Sink()) {
         Sink()(text);
     } else {
@@ -92,20 +96,52 @@ void DebugPrint(const char* format, ...) {
     }
 }
 
+}  // namespace
+
+void SetDebugLevel(DebugLevel level) { Level() = level; }
+
+DebugLevel CurrentDebugLevel() { return Level(); }
+
+void DebugPrint(const char* format, ...) {
+    if (DebugLevel::Normal > Level()) return;
+    va_list args;
+    va_start(args, format);
+    std::string text = VFormat(format, args);
+    va_end(args);
+    Emit(DebugLevel::Normal, text);
+}
+
+void DetailPrint(const char* format, ...) {
+    if (DebugLevel::Detail > Level()) return;  // the code string of a long gene is not formatted for nothing
+    va_list args;
+    va_start(args, format);
+    std::string text = VFormat(format, args);
+    va_end(args);
+    Emit(DebugLevel::Detail, text);
+}
+
+void ErrorPrint(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = VFormat(format, args);
+    va_end(args);
+    Emit(DebugLevel::Errors, text);
+}
+
 void SetDebugSink(DebugSink sink) { Sink() = std::move(sink); }
 
 void SetErrorLogPath(std::string path) { LogPath() = std::move(path); }
 
 const std::string& ErrorLogPath() { return LogPath(); }
 
-void WriteErrorLog(const std::string& text) {
+void WriteErrorLog(const std::string& text, DebugLevel echo) {
     // Binary mode: the text carries its own line ends and is written byte for byte.
     std::ofstream log(LogPath(), std::ios::out | std::ios::trunc | std::ios::binary);
     if (log) {
         log << text;
     }
     log.close();
-    DebugPrint("%s\n", text.c_str());
+    Emit(echo, FormatString("%s\n", text.c_str()));
 }
 
 }  // namespace qm

@@ -10,8 +10,25 @@ namespace qm {
 // printf-style formatting, cut at 9999 characters like every debug text.
 std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Formats like FormatString and hands the text to the debug sink (stderr by default).
+// What the debug output carries, from the least to the most. Every text has
+// one of these levels and reaches the sink only when the output is set to
+// show it: a headless run that was told to be quiet shows errors only.
+enum class DebugLevel {
+    Errors,  // why something failed: the text of an error, a gene file that cannot be read
+    Normal,  // the run's own notes: the seed, a goal reached, a texture drawn without
+    Detail,  // what the compiler made of the gene: the code string, the program printed
+};
+
+// The most detailed level that reaches the sink (Detail, everything, by default).
+void SetDebugLevel(DebugLevel level);
+DebugLevel CurrentDebugLevel();
+
+// Formats like FormatString and hands the text to the debug sink (stderr by
+// default) at the Normal level.
 void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same at the Detail and the Errors level.
+void DetailPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ErrorPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Text from outside (a token of a gene file, a file name) made safe to quote
 // in a message: cut after `maxBytes` bytes with "…", and every byte that is not
@@ -28,7 +45,8 @@ void SetErrorLogPath(std::string path);
 const std::string& ErrorLogPath();
 
 // Replaces the error log with text, exactly, then writes text once more to the
-// debug output. A log that cannot be opened loses the text silently.
-void WriteErrorLog(const std::string& text);
+// debug output at `echo` (a goal reached is no error). A log that cannot be
+// opened loses the text silently.
+void WriteErrorLog(const std::string& text, DebugLevel echo = DebugLevel::Errors);
 
 }  // namespace qm

@@ -30,7 +30,7 @@ class GeneTester final : public PTester {
             world->SetNodeLimit(task.maxNodes);
             world->InitWorld(&gene);
         }
-        DebugPrint("%s\n", gene.ToString().c_str());
+        DetailPrint("%s\n", gene.ToString().c_str());
     }
     void DoReset() override { Load(); }
     void DoAction() override {

@@ -15,7 +15,7 @@ PTester::~PTester() {
 // that is neither a text nor a code is not the driver's to catch.
 void PTester::Init() {
     try {
-        for (int i = 0; i < worldCount; ++i) worlds.push_back(new NodeManager());
+        CreateWorlds();
         Load();
     } catch (const ErrorText& e) {
         ErrorText chained = e;
@@ -41,6 +41,10 @@ void PTester::Test() try { DoTest(); } catch (...) {
 
 void PTester::Halt() try { DoHalt(); } catch (...) {
     RethrowSigned("PTester::Halt()\n");
+}
+
+void PTester::CreateWorlds() {
+    for (int i = 0; i < worldCount; ++i) worlds.push_back(new NodeManager());
 }
 
 const Vector3& PTester::GetCentroid() const { return worlds.at(0)->GetCentroid(); }

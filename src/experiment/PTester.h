@@ -40,6 +40,8 @@ class PTester {
     const std::vector<NodeManager*>& Worlds() const { return worlds; }
 
   protected:
+    // Makes the worldCount empty worlds (Init, then Load, seeds them).
+    void CreateWorlds();
     virtual void Load() = 0;
     virtual void DoReset() = 0;
     virtual void DoAction() = 0;

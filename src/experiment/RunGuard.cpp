@@ -24,11 +24,11 @@ void RunGuard::EndWith(const ErrorText& error) {
     }
     outcome.kind = error.goal ? RunOutcome::Kind::GoalReached : RunOutcome::Kind::Error;
     outcome.text = error.text;
-    WriteErrorLog(error.text);
+    WriteErrorLog(error.text, error.goal ? DebugLevel::Normal : DebugLevel::Errors);
 }
 
 void RunGuard::EndQuietly(const char* debugText) {
-    if (debugText) DebugPrint("%s", debugText);
+    if (debugText) ErrorPrint("%s", debugText);
     if (Ended()) return;
     outcome.kind = RunOutcome::Kind::Error;
     outcome.text.clear();

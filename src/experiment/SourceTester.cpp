@@ -15,6 +15,27 @@ SourceTester::SourceTester(std::string geneFile)
 
 SourceTester::~SourceTester() = default;
 
+SourceTester::State SourceTester::SaveState() const {
+    return {fileName, resetName, gene->Code(), goalOverride, nodeLimit};
+}
+
+std::unique_ptr<SourceTester> SourceTester::Restore(const State& state) {
+    std::unique_ptr<SourceTester> driver(new SourceTester(Restoring{}));
+    driver->gene = std::make_unique<Unit>();
+    driver->gene->Assign(state.gene);
+    driver->fileName = state.fileName;
+    driver->resetName = state.resetName;
+    driver->goalOverride = state.goal;
+    driver->nodeLimit = state.nodeLimit;
+    driver->worldCount = 1;
+    driver->CreateWorlds();
+    for (NodeManager* world : driver->worlds) {
+        if (state.goal) world->SetGoalPos(*state.goal);
+        if (state.nodeLimit) world->SetNodeLimit(*state.nodeLimit);
+    }
+    return driver;
+}
+
 void SourceTester::Load() {
     if (!resetName.empty()) fileName = resetName;
     gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str()));
@@ -23,7 +44,7 @@ void SourceTester::Load() {
         if (nodeLimit) world->SetNodeLimit(*nodeLimit);
         world->InitWorld(gene.get());
     }
-    DebugPrint("%s\n", gene->ToString().c_str());
+    DetailPrint("%s\n", gene->ToString().c_str());
 }
 
 void SourceTester::DoAction() {

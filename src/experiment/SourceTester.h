@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "experiment/PTester.h"
 #include "gp/Unit.h"
@@ -15,6 +16,20 @@ class SourceTester : public PTester {
   public:
     explicit SourceTester(std::string geneFile = "source.txt");
     ~SourceTester() override;
+
+    // What the driver holds besides its worlds: all a checkpoint needs of it.
+    struct State {
+        std::string fileName;
+        std::string resetName;
+        std::vector<GeneElement> gene;  // the seed gene as loaded
+        std::optional<Vector3> goal;
+        std::optional<int> nodeLimit;
+    };
+    State SaveState() const;
+    // A driver that goes on from a saved state: the gene file is not read, and
+    // its worlds are made empty for the caller to fill (record/WorldState.cpp).
+    // A gene beyond the loader's limits is refused with an ErrorText.
+    static std::unique_ptr<SourceTester> Restore(const State& state);
 
     void Click(Device& device, int x, int y, int key) override;
     void KeyDown(int key) override;
@@ -36,6 +51,9 @@ class SourceTester : public PTester {
     void DoHalt() override {}
 
   private:
+    struct Restoring {};
+    explicit SourceTester(Restoring) {}
+
     std::unique_ptr<Unit> gene;
     std::string fileName;
     std::optional<Vector3> goalOverride;

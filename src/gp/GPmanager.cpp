@@ -111,7 +111,7 @@ std::string GPmanager::Compile(const std::string& source) const {
         nesting.Add(kind);
         output += "+";
     }
-    DebugPrint("%s\n", output.c_str());
+    DetailPrint("%s\n", output.c_str());
     if (balance != 1) throw ErrorText{"GPmanager::GetCode; 不正なコードです\n"};
     if (nesting.Deepest() > kMaxGeneDepth) {
         throw ErrorText{FormatString("GPmanager::GetCode; the gene nests %d calls deep; the limit is %d\n",

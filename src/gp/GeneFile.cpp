@@ -15,7 +15,7 @@ namespace qm {
 namespace {
 
 std::nullopt_t Unreadable(const char* fileName, const char* why) {
-    DebugPrint("cannot read gene file %s: %s\n", Printable(fileName).c_str(), why);
+    ErrorPrint("cannot read gene file %s: %s\n", Printable(fileName).c_str(), why);
     return std::nullopt;
 }
 

@@ -92,7 +92,6 @@ void Unit::Append(const GeneElement& element) { Own().code.push_back(element); }
 // evaluating and printing recurse once per level of nesting.
 void Unit::Parse(const std::string& codeString) {
     Clear();
-    std::vector<GeneElement>& code = shared->code;
     NestingCounter nesting;
     for (const std::string& piece : Split(codeString, '+')) {
         if (piece.empty()) continue;
@@ -109,17 +108,35 @@ void Unit::Parse(const std::string& codeString) {
             ok = fields.size() == expected && (!e.IsConstant() || ReadField(fields[2], e.value));
         }
         if (!ok) throw ErrorText{"Unit::Parse; malformed code item: \"" + Printable(piece) + "\"\n"};
-        if (code.size() == static_cast<std::size_t>(kMaxGeneElements)) {
+        AppendWithinLimits(e, nesting, "Unit::Parse");
+    }
+}
+
+void Unit::AppendWithinLimits(const GeneElement& e, NestingCounter& nesting, const char* who) {
+    std::vector<GeneElement>& code = shared->code;
+    if (code.size() == static_cast<std::size_t>(kMaxGeneElements)) {
+        Clear();
+        throw ErrorText{
+            FormatString("%s; the code has more than %d elements, the limit\n", who, kMaxGeneElements)};
+    }
+    if (nesting.Add(e.kind) > kMaxGeneDepth) {
+        Clear();
+        throw ErrorText{
+            FormatString("%s; the code nests more than %d calls deep, the limit\n", who, kMaxGeneDepth)};
+    }
+    code.push_back(e);
+}
+
+// The elements as they are, values included, under the loader's rules.
+void Unit::Assign(const std::vector<GeneElement>& elements) {
+    Clear();
+    NestingCounter nesting;
+    for (const GeneElement& e : elements) {
+        if (e.kind < 0 || e.kind > 3) {
             Clear();
-            throw ErrorText{FormatString("Unit::Parse; the code has more than %d elements, the limit\n",
-                                         kMaxGeneElements)};
+            throw ErrorText{FormatString("Unit::Assign; element kind %d out of range 0..3\n", e.kind)};
         }
-        if (nesting.Add(e.kind) > kMaxGeneDepth) {
-            Clear();
-            throw ErrorText{FormatString("Unit::Parse; the code nests more than %d calls deep, the limit\n",
-                                         kMaxGeneDepth)};
-        }
-        code.push_back(e);
+        AppendWithinLimits(e, nesting, "Unit::Assign");
     }
 }
 

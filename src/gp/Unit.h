@@ -19,6 +19,7 @@ namespace qm {
 class GPfunction;
 class GPmanager;
 class GeneHost;
+class NestingCounter;
 
 class Unit {
   public:
@@ -29,6 +30,9 @@ class Unit {
 
     void Clear();
     void Parse(const std::string& codeString);
+    // Takes these elements (a gene saved in a checkpoint), refused like a code
+    // string beyond the limits or with a kind outside 0..3.
+    void Assign(const std::vector<GeneElement>& elements);
     void CopyFrom(const Unit& other);
     double Evaluate();
     std::string ToString();
@@ -72,6 +76,7 @@ class Unit {
     };
 
     Shared& Own();  // the code, made private to this gene first if it is shared
+    void AppendWithinLimits(const GeneElement& e, NestingCounter& nesting, const char* who);
     void BuildCache() const;
 
     std::shared_ptr<Shared> shared;

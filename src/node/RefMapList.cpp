@@ -122,6 +122,15 @@ void RefMapList::Delete(TNode* a) try {
     RethrowSigned("RefMapList::Delete(TNode*); \n");
 }
 
+void RefMapList::RestorePartners(TNode* a, std::span<TNode* const> partners) {
+    if (partners.empty()) return;
+    for (TNode* b : partners) {
+        a->partners.Append(b);
+        if (a->id < b->id) ++linkCount;  // each link counted once, at its smaller id
+    }
+    Enlist(a);
+}
+
 void RefMapList::Clear() {
     for (const Member& m : members) {
         if (m.node) m.node->partners.Clear();

@@ -90,6 +90,12 @@ class RefMapList {
     void Delete(TNode* a);
     void Clear();
 
+    // Restoring a saved world: gives `a`, which has no links yet, these
+    // partners in this order (its oldest link first). Called for every node
+    // of the world in ascending id, with lists that agree (b among a's
+    // partners exactly when a is among b's), it rebuilds the registry exactly.
+    void RestorePartners(TNode* a, std::span<TNode* const> partners);
+
     // The pair test of the step's neighbour loop: a scan of a's few partners,
     // without the signature wrapper (nothing in it can fail). Same answer as IsRef.
     static bool Linked(const TNode* a, const TNode* b) { return a->partners.Contains(b); }

@@ -67,7 +67,12 @@ int SlotIndex(double x) {
 
 std::int32_t NextNodeId() { return nodeIdCounter; }
 
-TNode::TNode(NodeWorld* manager) : id(nodeIdCounter++), manager(manager), unit(std::make_unique<Unit>(this)) {
+void SetNextNodeId(std::int32_t next) { nodeIdCounter = next; }
+
+TNode::TNode(NodeWorld* manager) : TNode(manager, RestoredId{nodeIdCounter++}) {}
+
+TNode::TNode(NodeWorld* manager, RestoredId restored)
+    : id(restored.id), manager(manager), unit(std::make_unique<Unit>(this)) {
     material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
     material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
 }

@@ -54,6 +54,12 @@ class alignas(64) TNode : public GeneHost {
     using Params = std::array<double, paramCount>;
 
     explicit TNode(NodeWorld* manager);
+    // A node of a saved run brought back (record/): it takes the id it had and
+    // leaves the id counter alone; every other field is the caller's to set.
+    struct RestoredId {
+        std::int32_t id;
+    };
+    TNode(NodeWorld* manager, RestoredId restored);
     virtual ~TNode() = default;
     TNode(const TNode&) = delete;
     TNode& operator=(const TNode&) = delete;
@@ -160,5 +166,7 @@ static_assert(sizeof(TNode) == 640, "TNode grew: keep the hot fields first and s
 
 // The process-wide node id counter: the id the next node will take.
 std::int32_t NextNodeId();
+// Sets it, for a saved run brought back: ids go on from where that run stopped.
+void SetNextNodeId(std::int32_t next);
 
 }  // namespace qm

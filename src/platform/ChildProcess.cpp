@@ -10,6 +10,8 @@
 #include "base/Diagnostics.h"
 
 // Present when a sanitizer is linked in: what it calls when it ends the process.
+// The name is the sanitizer runtime's own.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
 
 namespace qm {

@@ -38,6 +38,7 @@ struct Options {
                        "with --bench-frames: draw one more frame and save it to FILE (BMP)")
             ->type_name("FILE")
             ->needs(bench);
+        app.add_flag("--debug", out.debug, "the gene's code string and the program on standard error");
     }
     CLI::App app{"", "quillmoth"};
 };

@@ -14,6 +14,7 @@ struct CommandLine {
     bool help = false;
     RunOptions run;
     std::string geneFile = "source.txt";  // the driver's gene file
+    bool debug = false;                   // the compiler's code string and the program on standard error
     std::string error;                    // set when the arguments make no sense
 
     bool showFps = false;  // the readout line under the text lines, from the start (F1 toggles it)

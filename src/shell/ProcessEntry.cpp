@@ -93,6 +93,7 @@ int RunMessagePump(Shell& shell, SdlWindow& window) {
 }
 
 int ProcessEntry(const CommandLine& options) {
+    SetDebugLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
     Shell shell;
     shell.geneFile = options.geneFile;
     shell.readout.shown = options.showFps;

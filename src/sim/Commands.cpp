@@ -1,15 +1,26 @@
 #include "sim/Commands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <memory>
+#include <optional>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "experiment/RunGuard.h"
 #include "experiment/SourceTester.h"
 #include "gp/GPmanager.h"
+#include "gp/GeneLimits.h"
 #include "gp/Unit.h"
+#include "record/Checkpoint.h"
+#include "record/Manifest.h"
+#include "record/RunState.h"
+#include "record/Sha256.h"
+#include "record/TraceWriter.h"
 #include "sim/Progress.h"
 #include "sim/Trace.h"
 #include "world/NodeManager.h"
@@ -44,15 +55,61 @@ struct OutputFile {
     }
 };
 
+// Why a file cannot be written at `path` (created or replaced), or nothing.
+// Asks the system without touching the file, so a refused run leaves no trace.
+std::optional<std::string> CannotWrite(const std::string& path) {
+    if (path.empty()) return "no file name";
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return "it is a folder";
+        if (access(path.c_str(), W_OK) != 0) return std::strerror(errno);
+        return std::nullopt;
+    }
+    if (errno != ENOENT) return std::strerror(errno);
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+    return std::nullopt;
+}
+
+// Why checkpoints cannot be written into `dir` (made if missing), or nothing.
+std::optional<std::string> CannotWriteInto(const std::string& dir) {
+    struct stat info {};
+    if (stat(dir.c_str(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode)) return "it is not a folder";
+        if (access(dir.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+        return std::nullopt;
+    }
+    return CannotWrite(dir);
+}
+
+// The gene file's bytes for the manifest, read apart from the compiler; so
+// only from a regular file, which reads the same twice (not from a pipe).
+// Nothing when it cannot be read: the driver then says why, as for any run.
+std::optional<std::string> ReadSource(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text;
+    char piece[65536];
+    while (in && text.size() <= kMaxGeneFileBytes) {
+        in.read(piece, sizeof piece);
+        text.append(piece, static_cast<std::size_t>(in.gcount()));
+    }
+    return text;
+}
+
 // The closing line; a run that failed before its world existed reports an empty world.
 void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager* world,
-                  const char* outcome) {
+                  const char* outcome, const record::Manifest& manifest) {
     JsonOut json;
     json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
     json.Raw(",\"nodes\":").Int(world ? world->GetNodeCount() : 0);
     json.Raw(",\"links\":").Int(world ? static_cast<long long>(world->Links().Size()) : 0);
     json.Raw(",\"centroid\":").Vec(world ? world->GetCentroid() : Vector3{});
-    json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"}\n");
+    json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"");
+    json.Raw(",\"manifest\":").Raw(manifest.Json().c_str()).Raw("}\n");
     std::fwrite(json.Text().data(), 1, json.Text().size(), out);
     std::fflush(out);
 }
@@ -86,29 +143,115 @@ int Dump(const Options& options, std::FILE* out) {
     }
 }
 
-int Run(const Options& options, std::FILE* out) {
-    SetErrorLogPath(options.logFile);
-    const std::uint32_t seed = RunGuard::SeedRandom(options.run.seed);
+namespace {
 
-    OutputFile trace, stats;
-    if (!trace.Open(options.traceFile, out)) {
-        PrintError("quillmoth-sim: cannot write the trace file '" + options.traceFile + "'\n");
-        return kExitUsage;
+// A usage error of `run`: the message on standard error, status 2, nothing written.
+int Refuse(const std::string& message) {
+    PrintError("quillmoth-sim: " + message + "\n");
+    return kExitUsage;
+}
+
+// The checks that stop a run before it starts: every output must be
+// writable and a checkpoint to resume must be whole. Nothing is created or
+// replaced before they pass. Empty when they do.
+std::optional<std::string> RefuseBeforeStart(const Options& o) {
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"log", &o.logFile}, {"trace", &o.traceFile}, {"stats", &o.statsFile}};
+    for (const auto& [what, name] : outputs) {
+        if (name != &o.logFile && (name->empty() || *name == "-")) continue;
+        if (auto why = CannotWrite(*name)) {
+            return std::string("cannot write the ") + what + " file '" + Printable(*name, 400) + "': " + *why;
+        }
     }
+    if (!o.checkpointDir.empty()) {
+        if (auto why = CannotWriteInto(o.checkpointDir)) {
+            return "cannot write checkpoints into '" + Printable(o.checkpointDir, 400) + "': " + *why;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int Run(const Options& options, std::FILE* out) {
+    SetDebugLevel(options.debug   ? DebugLevel::Detail
+                  : options.quiet ? DebugLevel::Errors
+                                  : DebugLevel::Normal);
+    if (auto why = RefuseBeforeStart(options)) return Refuse(*why);
+
+    // A resumed run takes its world, gene, seed and options from the checkpoint.
+    std::optional<record::RunState> saved;
+    std::unique_ptr<PTester> tester;
+    if (!options.resume.empty()) {
+        try {
+            saved = record::ReadCheckpoint(options.resume);
+        } catch (const record::RecordError& e) {
+            return Refuse("cannot resume: " + e.message);
+        }
+        if (options.steps < saved->step) {
+            return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
+                          std::to_string(saved->step) + " (N counts from the start of the run)");
+        }
+        try {
+            tester = record::RestoreRun(*saved);
+        } catch (const record::RecordError& e) {
+            return Refuse("cannot resume: " + Printable(options.resume, 400) + ": " + e.message);
+        }
+    }
+    if (!options.checkpointDir.empty() && mkdir(options.checkpointDir.c_str(), 0777) != 0 &&
+        errno != EEXIST) {
+        return Refuse("cannot make the checkpoint folder '" + Printable(options.checkpointDir, 400) +
+                      "': " + std::strerror(errno));
+    }
+    SetErrorLogPath(options.logFile);
+
+    record::Manifest manifest;
+    std::string geneSource;
+    long long first = 0;  // steps completed when the loop starts
+    if (saved) {
+        manifest = saved->manifest;
+        geneSource = saved->geneSource;
+        first = saved->step;
+    } else {
+        manifest.seed = RunGuard::SeedRandom(options.run.seed);
+        manifest.geneFile = options.geneFile;
+        if (std::optional<std::string> source = ReadSource(options.geneFile)) {
+            geneSource = std::move(*source);
+            manifest.geneSha256 = record::Sha256Hex(geneSource);
+        }
+        manifest.goal = options.goal.value_or(NodeManager::kDefaultGoal);
+        manifest.maxNodes = options.run.maxNodes;
+    }
+    manifest.version = QM_VERSION;
+    manifest.steps = options.steps;
+    manifest.traceEvery = options.traceEvery;
+    const std::uint32_t seed = manifest.seed;
+
+    std::unique_ptr<record::TraceWriter> trace;
+    if (!options.traceFile.empty()) {
+        record::TraceHeader header{manifest.Json(), options.resume, first};
+        try {
+            trace = record::OpenTraceWriter(options.traceFile, header, out);
+        } catch (const record::RecordError& e) {
+            return Refuse(e.message);
+        }
+    }
+    OutputFile stats;
     if (!stats.Open(options.statsFile, out)) {
-        PrintError("quillmoth-sim: cannot write the stats file '" + options.statsFile + "'\n");
-        return kExitUsage;
+        return Refuse("cannot write the stats file '" + Printable(options.statsFile, 400) + "'");
     }
 
     RunGuard guard;
-    std::unique_ptr<PTester> tester = guard.Start([&] {
-        auto driver = std::make_unique<SourceTester>(options.geneFile);
-        if (options.goal) driver->SetGoal(*options.goal);
-        driver->SetNodeLimit(options.run.maxNodes);
-        return driver;
-    });
     if (!tester) {
-        WriteSummary(out, seed, 0, nullptr, "error");
+        tester = guard.Start([&] {
+            auto driver = std::make_unique<SourceTester>(options.geneFile);
+            if (options.goal) driver->SetGoal(*options.goal);
+            driver->SetNodeLimit(options.run.maxNodes);
+            return driver;
+        });
+    }
+    if (!tester) {
+        WriteSummary(out, seed, 0, nullptr, "error", manifest);
         return kExitError;
     }
     const NodeManager& world = *tester->Worlds().at(0);
@@ -116,17 +259,21 @@ int Run(const Options& options, std::FILE* out) {
         for (NodeManager* each : tester->Worlds()) each->EnableProfile(true);
     }
 
-    JsonOut line;
-    auto record = [&](long long step) {
-        if (trace.file) {
-            line.Clear();
-            AppendTraceLine(line, step, world);
-            trace.Write(line.Text());
-        }
+    auto recordStep = [&](long long step) {
+        if (trace && step % options.traceEvery == 0) trace->Write(step, world);
         if (stats.file) stats.Write(StatsRow(step, world));
     };
+    auto checkpoint = [&](long long step) {
+        if (options.checkpointEvery == 0 || step % options.checkpointEvery != 0) return;
+        // Everything up to this step is on disk before the checkpoint says so: a
+        // run killed later leaves whole outputs up to its newest checkpoint.
+        if (stats.file) std::fflush(stats.file);
+        if (trace) trace->Flush();
+        const auto& driver = static_cast<const SourceTester&>(*tester);
+        record::WriteCheckpoint(record::CheckpointName(options.checkpointDir, step),
+                                record::CaptureRun(driver, step, manifest, geneSource));
+    };
     stats.Write(stats.file ? kStatsHeader : "");
-    record(0);
 
     Progress progress(stderr, options.steps, !options.quiet && isatty(STDERR_FILENO));
     // Debug text (the logged error) starts on a line of its own below the bar.
@@ -135,28 +282,34 @@ int Run(const Options& options, std::FILE* out) {
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
     });
-    long long done = 0;
-    for (long long step = 1; step <= options.steps; ++step) {
-        if (!guard.Step(*tester)) break;
-        done = step;
-        record(step);
-        progress.Update(done, world.GetNodeCount());
+    long long done = first;
+    try {
+        if (!saved) recordStep(0);
+        for (long long step = first + 1; step <= options.steps; ++step) {
+            if (!guard.Step(*tester)) break;
+            done = step;
+            recordStep(step);
+            checkpoint(step);
+            progress.Update(done, world.GetNodeCount());
+        }
+        if (trace) trace->Flush();
+    } catch (const record::RecordError& e) {
+        guard.Fail("quillmoth-sim: " + e.message + "\n");
     }
     SetDebugSink(nullptr);
     progress.Finish();
-    if (trace.file) std::fflush(trace.file);
     if (stats.file) std::fflush(stats.file);
     if (done == options.steps) guard.Complete();
     if (options.profile) PrintError(ProfileTable(world.Profile()));
     switch (guard.Outcome().kind) {
         case RunOutcome::Kind::GoalReached:
-            WriteSummary(out, seed, done, &world, "goal");
+            WriteSummary(out, seed, done, &world, "goal", manifest);
             return kExitGoal;
         case RunOutcome::Kind::Completed:
-            WriteSummary(out, seed, done, &world, "completed");
+            WriteSummary(out, seed, done, &world, "completed", manifest);
             return kExitCompleted;
         default:
-            WriteSummary(out, seed, done, &world, "error");
+            WriteSummary(out, seed, done, &world, "error", manifest);
             return kExitError;
     }
 }

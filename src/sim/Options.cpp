@@ -138,17 +138,24 @@ struct CommandLine {
         app.require_subcommand(1);
         compile = app.add_subcommand("compile", "print the gene's code string");
         compile->add_option("GENE_FILE", o.geneFile, "the gene source file")->required();
+        compile->add_flag("--debug", o.debug, "the code string on standard error too");
         dump = app.add_subcommand("dump", "print the gene as an indented program");
         dump->add_option("GENE_FILE", o.geneFile, "the gene source file")->required();
+        dump->add_flag("--debug", o.debug, "the code string on standard error too");
         run = app.add_subcommand("run", "grow a creature from the gene without a window");
-        run->add_option("GENE_FILE", o.geneFile, "the gene source file")->required();
+        run->add_option("GENE_FILE", o.geneFile, "the gene source file (not with --resume)");
         AddRunOptions(*run, o.run);
-        run->add_option("--steps", o.steps, "number of world steps (default 1000)")
+        run->add_option("--steps", o.steps,
+                        "the step the run stops at, counted from its start (default 1000)")
             ->type_name("N")
             ->check(CLI::Range(0LL, 1000000000000LL).description(""));
         run->add_option("--trace", o.traceFile,
-                        "one JSON line per step with every node and link (- for stdout)")
+                        "every node and link per step: JSON lines (- for stdout), or HDF5 for a name ending "
+                        "in .h5")
             ->type_name("FILE");
+        run->add_option("--trace-every", o.traceEvery, "keep every K-th step in the trace (default 1)")
+            ->type_name("K")
+            ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
         run->add_option("--stats", o.statsFile, "CSV: step, nodes, links, centroid, distance to the goal")
             ->type_name("FILE");
         run->add_option("--log", o.logFile, "where the error log goes (default error.lot.txt)")
@@ -157,7 +164,20 @@ struct CommandLine {
                "--goal", [&o](const std::string& text) { o.goal = ParseGoal(text); },
                "put the goal there instead of 0,-25,250")
             ->type_name("X,Y,Z");
-        run->add_flag("--quiet", o.quiet, "no progress bar");
+        run->add_flag("--quiet", o.quiet, "nothing on standard error but errors");
+        run->add_flag("--debug", o.debug, "the gene's code string and the program on standard error too");
+        run->add_option("--checkpoint-every", o.checkpointEvery,
+                        "save the whole run after every K steps as DIR/step-NNNNNNNN.h5")
+            ->type_name("K")
+            ->check(CLI::Range(1LL, 1000000000000LL).description(""));
+        run->add_option("--checkpoint-dir", o.checkpointDir,
+                        "the folder of the checkpoints (made if missing)")
+            ->type_name("DIR");
+        run->add_option(
+               "--resume", o.resume,
+               "go on from a checkpoint to step N of --steps; the gene, seed, goal and node limit are "
+               "the checkpoint's")
+            ->type_name("FILE");
         run->add_flag(
             "--profile", o.profile,
             "time each phase of the steps; print phase, total ms and share on standard error at the end");
@@ -178,9 +198,10 @@ struct CommandLine {
 std::string UsageText() {
     Options unused;
     CommandLine line(unused);
-    return "usage: quillmoth-sim compile GENE_FILE\n"
-           "       quillmoth-sim dump GENE_FILE\n"
+    return "usage: quillmoth-sim compile [--debug] GENE_FILE\n"
+           "       quillmoth-sim dump [--debug] GENE_FILE\n"
            "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
+           "       quillmoth-sim run --resume CHECKPOINT [--steps N] [OPTIONS]\n"
            "       quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
            "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n"
            "       quillmoth-sim --help | --version\n"
@@ -197,7 +218,8 @@ std::string UsageText() {
            OptionHelp(*line.evolve) +
            "\n"
            "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error,\n"
-           "2 bad command line; evolve: 0 the search ran every generation, 1 it failed\n";
+           "2 bad command line, an output that cannot be written or a checkpoint that cannot be read;\n"
+           "evolve: 0 the search ran every generation, 1 it failed\n";
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -228,6 +250,19 @@ Options ParseOptions(const std::vector<std::string>& args) {
                 : line.dump->parsed()  ? Command::Dump
                 : line.run->parsed()   ? Command::Run
                                        : Command::Evolve;
+    if (o.command == Command::Run) {
+        if (o.resume.empty() && o.geneFile.empty()) Bad("run needs a GENE_FILE (or --resume FILE)");
+        for (const char* name : {"GENE_FILE", "--seed", "--goal", "--max-nodes"}) {
+            if (!o.resume.empty() && line.run->count(name) > 0) {
+                Bad(std::string(
+                        "run --resume takes the gene, seed, goal and node limit from the checkpoint; ") +
+                    (name[0] == '-' ? name : "a gene file") + " cannot be given with it");
+            }
+        }
+        if ((o.checkpointEvery > 0) != !o.checkpointDir.empty()) {
+            Bad("--checkpoint-every K and --checkpoint-dir DIR go together");
+        }
+    }
     if (o.command == Command::Evolve && !o.evolve.resume.empty()) {
         for (const char* name : kSearchOptions) {
             if (line.evolve->count(name) > 0) {

@@ -30,11 +30,16 @@ struct Options {
     std::string geneFile;
     RunOptions run;
     long long steps = 1000;
-    std::string traceFile;  // "" none, "-" stdout
+    std::string traceFile;  // "" none, "-" stdout; HDF5 for a name ending in ".h5"
+    int traceEvery = 1;     // keep steps whose number it divides
     std::string statsFile;
     std::string logFile = "error.lot.txt";
     std::optional<Vector3> goal;
-    bool quiet = false;
+    bool quiet = false;             // standard error carries errors only
+    bool debug = false;             // and the compiler's texts: the code string, the program printed
+    long long checkpointEvery = 0;  // 0: none
+    std::string checkpointDir;
+    std::string resume;  // the checkpoint a run goes on from
     EvolveOptions evolve;
     bool profile = false;  // print where the time of the steps went
 };

@@ -27,60 +27,6 @@ std::string CsvFloat(float v) {
 
 }  // namespace
 
-JsonOut& JsonOut::Int(long long v) {
-    text += std::to_string(v);
-    return *this;
-}
-
-JsonOut& JsonOut::Float(float v) {
-    if (std::isfinite(v)) {
-        AppendFormatted(text, "%.9g", static_cast<double>(v));
-    } else {
-        text += "null";
-    }
-    return *this;
-}
-
-JsonOut& JsonOut::Double(double v) {
-    if (std::isfinite(v)) {
-        AppendFormatted(text, "%.17g", v);
-    } else {
-        text += "null";
-    }
-    return *this;
-}
-
-JsonOut& JsonOut::Vec(const Vector3& v) {
-    Raw("[").Float(v.x).Raw(",").Float(v.y).Raw(",").Float(v.z).Raw("]");
-    return *this;
-}
-
-void AppendTraceLine(JsonOut& out, long long step, const NodeManager& world) {
-    out.Raw("{\"step\":").Int(step).Raw(",\"nodes\":[");
-    bool first = true;
-    for (const auto& [id, node] : world.NodeMap()) {
-        out.Raw(first ? "{\"id\":" : ",{\"id\":").Int(id);
-        first = false;
-        out.Raw(",\"pos\":").Vec(node->pos).Raw(",\"vel\":").Vec(node->vel);
-        out.Raw(",\"param\":[");
-        for (int i = 0; i < paramCount; ++i) out.Raw(i ? "," : "").Double(node->param[i]);
-        out.Raw("],\"diff\":[");
-        for (int i = 0; i < paramCount; ++i) out.Raw(i ? "," : "").Double(node->diffRate[i]);
-        out.Raw("],\"edges\":").Int(node->edgeCount).Raw(",\"request\":").Int(node->request);
-        out.Raw(",\"ground\":").Raw(node->onGround ? "true" : "false");
-        out.Raw(",\"edgeLength\":").Double(node->edgeLength);
-        const ColorValue& c = node->material.Diffuse;
-        out.Raw(",\"color\":[").Float(c.r).Raw(",").Float(c.g).Raw(",").Float(c.b).Raw("]}");
-    }
-    out.Raw("],\"links\":[");
-    first = true;
-    for (const auto& [pair, one] : world.Links().Pairs()) {
-        out.Raw(first ? "[" : ",[").Int(pair.first->id).Raw(",").Int(pair.second->id).Raw("]");
-        first = false;
-    }
-    out.Raw("]}\n");
-}
-
 std::string ProfileTable(const StepProfile& profile) {
     std::int64_t total = 0;
     for (std::int64_t ns : profile.nanoseconds) total += ns;

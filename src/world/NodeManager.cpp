@@ -269,6 +269,24 @@ void NodeManager::PickNode(const Vector3& origin, const Vector3& direction, int 
     }
 }
 
+TNode* NodeManager::RestoreNode(std::int32_t id) {
+    auto node = std::make_unique<TNode>(this, TNode::RestoredId{id});
+    node->goal = goalPos;
+    if (!nodeMap.Insert(id, node.get())) {
+        throw ErrorText{FormatString("nodeMapにNodeID: %dはすでに格納されています\n", id)};
+    }
+    return node.release();
+}
+
+void NodeManager::RestoreCell(const GridCell& cell, std::span<TNode* const> nodes) {
+    for (TNode* node : nodes) addToGrid(node, cell);
+}
+
+void NodeManager::RestoreDying(TNode* node) {
+    node->dying = true;
+    deadNodes.push_back(node);
+}
+
 std::vector<TNode*> NodeManager::CellAt(const GridCell& cell) const {
     std::vector<TNode*> nodes;
     for (const GridEntry& e : grid.At(cell)) nodes.push_back(e.node);

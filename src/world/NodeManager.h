@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "math/D3dxTypes.h"
@@ -37,6 +38,9 @@ struct RepulsionBatch {
 class NodeManager final : public NodeWorld {
   public:
     using Cell = std::vector<TNode*>;
+
+    // Where the goal is unless a driver puts it elsewhere: on the floor, 250 units ahead.
+    static constexpr Vector3 kDefaultGoal{0.0f, -25.0f, 250.0f};
 
     // How the node loop finds each node's unlinked neighbours: Batched is the
     // step's own loop over the grid's copies of positions and forces; Plain
@@ -125,6 +129,29 @@ class NodeManager final : public NodeWorld {
     const std::vector<TNode*>& DeadNodes() const { return deadNodes; }
     const std::vector<TNode*>& NewNodes() const { return newNodes; }
 
+    // Every cell that holds a node, with its nodes in their order:
+    // visit(const GridCell&, std::span<const GridEntry>), by x, then y, then z.
+    template <class Visit>
+    void ForEachCell(Visit&& visit) const {
+        grid.ForEachCell(visit);
+    }
+
+    // Bringing back a saved world between steps (record/WorldState.cpp). On a
+    // world emptied by initContainer: RestoreNode for every node in ascending
+    // id, then its fields, cells, links and the rest in any order. These set
+    // what they are given and check nothing: the caller has checked it.
+    // The node takes `id`, joins nodeMap and is filed in no cell and linked to nothing.
+    TNode* RestoreNode(std::int32_t id);
+    // Files the nodes in the cell, in this order, after any already there.
+    void RestoreCell(const GridCell& cell, std::span<TNode* const> nodes);
+    void RestorePartners(TNode* node, std::span<TNode* const> partners) {
+        links.RestorePartners(node, partners);
+    }
+    // A node killed with the mouse since the last step: it waits in deadNodes.
+    void RestoreDying(TNode* node);
+    void RestoreCentroid(const Vector3& c) { centroid = c; }
+    void SetRunning(bool on) { running = on; }
+
     // Time spent in each phase of the steps so far, when profiling is on.
     void EnableProfile(bool on) { profile.enabled = on; }
     const StepProfile& Profile() const { return profile; }
@@ -166,7 +193,7 @@ class NodeManager final : public NodeWorld {
     std::array<std::int32_t, 3> gridOrigin{0, 0, 0};
     TNode* selectedNode = nullptr;
     Vector3 centroid;
-    Vector3 goalPos{0.0f, -25.0f, 250.0f};
+    Vector3 goalPos = kDefaultGoal;
     bool running = true;
     int nodeLimit = std::numeric_limits<int>::max();
     std::function<bool()> interruptCheck;

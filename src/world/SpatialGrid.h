@@ -114,6 +114,22 @@ class SpatialGrid {
         }
     }
 
+    // Calls visit(cell, entries) for every cell that holds a node, by x, then
+    // y, then z, each from low to high; the entries in the cell's order.
+    template <class Visit>
+    void ForEachCell(Visit&& visit) const {
+        for (int a = 0; a < kGridX; ++a) {
+            for (int b = 0; b < kGridY; ++b) {
+                const std::uint32_t column = columnOf[ColumnIndex(a, b)];
+                if (column == kNoColumn) continue;
+                const Header* h = &headers[column * kGridZ];
+                for (int d = span[column].low; d <= span[column].high; ++d) {
+                    if (h[d].size) visit(GridCell{a, b, d}, Cell{pool.data() + h[d].begin, h[d].size});
+                }
+            }
+        }
+    }
+
     // Calls visit(entry) for every entry of the up to 27 cells around `c`, cell
     // by cell (x, then y, then z, each from low to high), each cell in its order.
     template <class Visit>

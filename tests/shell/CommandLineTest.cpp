@@ -12,7 +12,9 @@ TEST(CommandLine, NoArgumentsMeansTheClockSeedAndSourceTxt) {
     EXPECT_FALSE(c.help);
     EXPECT_FALSE(c.run.seed);
     EXPECT_EQ(c.geneFile, "source.txt");
+    EXPECT_FALSE(c.debug);  // the compiler's code string and the program stay off standard error
     EXPECT_TRUE(c.error.empty());
+    EXPECT_TRUE(ParseCommandLine({"--debug", "mine.txt"}).debug);
 }
 
 TEST(CommandLine, SeedAndGeneFileInEitherOrder) {

@@ -36,12 +36,16 @@ class SimToolTest : public ::testing::Test {
 
 TEST_F(SimToolTest, CompilePrintsTheCodeStringAndOneNewline) {
     const std::string code = "2,16+1,6+0,0,0+2,3+0,0,0+0,0,1+";
-    Outcome o = OnGene("compile",
-                       "PROG2 ( GDIVIDE ( 0 )        < divide when parameter 0 is full >\n"
-                       "        ADDPAR ( 0 1.0 ) )   < and keep filling it >\n");
+    const std::string gene =
+        "PROG2 ( GDIVIDE ( 0 )        < divide when parameter 0 is full >\n"
+        "        ADDPAR ( 0 1.0 ) )   < and keep filling it >\n";
+    Outcome o = OnGene("compile", gene);
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, code + "\n");
-    EXPECT_EQ(o.err, code + "\n");  // the compiler's own debug text
+    EXPECT_EQ(o.err, "");  // the compiler's own debug text only with --debug
+    Outcome debug = OnGene("compile --debug", gene);
+    EXPECT_EQ(debug.out, code + "\n");
+    EXPECT_EQ(debug.err, code + "\n");
 }
 
 TEST_F(SimToolTest, CompileOfLargeConstantsGivesItemsWithoutPlus) {
@@ -92,12 +96,13 @@ TEST_F(SimToolTest, UnknownNameIsAnErrorOnStderr) {
 }
 
 TEST_F(SimToolTest, UnbalancedGenePrintsItsCodeStringThenTheError) {
-    for (const char* command : {"compile", "dump"}) {
+    for (const char* command : {"compile --debug", "dump --debug"}) {
         Outcome o = OnGene(command, "ADD 1 (NEG 2)");
         EXPECT_EQ(o.status, 1) << command;
         EXPECT_EQ(o.out, "") << command;
         EXPECT_EQ(o.err, "2,7+0,0,1+0,0,1+0,0,2+\nGPmanager::GetCode; 不正なコードです\n") << command;
     }
+    EXPECT_EQ(OnGene("dump", "ADD 1 (NEG 2)").err, "GPmanager::GetCode; 不正なコードです\n");
 }
 
 TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
@@ -106,17 +111,17 @@ TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err,
               "cannot read gene file /nonexistent/quillmoth/gene.txt: No such file or directory\n"
-              "\nGPmanager::GetCode; 不正なコードです\n");
-    Outcome comment = OnGene("dump", "< only a comment >");
+              "GPmanager::GetCode; 不正なコードです\n");
+    Outcome comment = OnGene("dump --debug", "< only a comment >");
     EXPECT_EQ(comment.status, 1);
-    EXPECT_EQ(comment.err, "\nGPmanager::GetCode; 不正なコードです\n");
+    EXPECT_EQ(comment.err, "\nGPmanager::GetCode; 不正なコードです\n");  // an empty code string first
 }
 
 TEST_F(SimToolTest, StructuralErrorWhilePrintingFailsTheDump) {
     Outcome o = OnGene("dump", "MUL 1 2 3 MUL");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.err, "2,9+0,0,1+0,0,2+0,0,3+2,9+\n不正な遺伝要素：TwoArg\n");
+    EXPECT_EQ(o.err, "不正な遺伝要素：TwoArg\n");
     // The same gene compiles: the balance check alone does not see it.
     EXPECT_EQ(OnGene("compile", "MUL 1 2 3 MUL").status, 0);
 }
@@ -128,15 +133,15 @@ TEST_F(SimToolTest, ConstvByNameCompilesButDoesNotLoad) {
     Outcome dumped = OnGene("dump", "CONSTV");
     EXPECT_EQ(dumped.status, 1);
     EXPECT_EQ(dumped.out, "");
-    EXPECT_EQ(dumped.err, "0,0+\nUnit::Parse; malformed code item: \"0,0\"\n");
+    EXPECT_EQ(dumped.err, "Unit::Parse; malformed code item: \"0,0\"\n");
 }
 
 TEST_F(SimToolTest, HelpAndUsage) {
     Outcome help = Sim("--help");
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("quillmoth-sim compile GENE_FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("quillmoth-sim compile [--debug] GENE_FILE"), std::string::npos);
     EXPECT_NE(help.out.find("--steps N"), std::string::npos);
-    EXPECT_NE(help.out.find("quillmoth-sim dump GENE_FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("quillmoth-sim dump [--debug] GENE_FILE"), std::string::npos);
     Outcome bare = Sim("compile");
     EXPECT_EQ(bare.status, 2);
     EXPECT_EQ(bare.out, "");

@@ -94,13 +94,22 @@ TEST_F(SimRunTest, ACompletedRunEndsWithItsSummaryLineAndStatusZero) {
     Outcome o = Sim("run --seed 1 --steps 5 --quiet --log log.txt '" + gene + "'");
     EXPECT_EQ(o.status, 0) << o.err;
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(o.out, m,
-                                 std::regex(R"(\{"seed":1,"steps":5,"nodes":1,"links":0,"centroid":\[0,)"
-                                            R"(([-0-9.e]+),0\],"outcome":"completed"\}\n)")))
+    ASSERT_TRUE(
+        std::regex_match(o.out, m,
+                         std::regex(R"(\{"seed":1,"steps":5,"nodes":1,"links":0,"centroid":\[0,)"
+                                    R"(([-0-9.e]+),0\],"outcome":"completed","manifest":\{.*\}\}\n)")))
         << o.out;
     EXPECT_NEAR(std::stod(m[1]), FallAfter(5), 1e-6);
-    EXPECT_NE(o.err.find("rand seed = 1\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(In("log.txt")));
+    // Quiet: nothing but errors on standard error. Otherwise the seed; the
+    // compiler's code string and the program only with --debug.
+    EXPECT_EQ(o.err, "");
+    Outcome told = Sim("run --seed 1 --steps 5 --log log.txt '" + gene + "'");
+    EXPECT_EQ(told.err, "rand seed = 1\n");
+    Outcome debug = Sim("run --seed 1 --steps 5 --debug --log log.txt '" + gene + "'");
+    EXPECT_EQ(debug.err,
+              "rand seed = 1\n0,0,0+\n0,0,0+\n0.000000\n\n");  // the program ends in its own line end
+    EXPECT_EQ(debug.out, o.out);
 }
 
 TEST_F(SimRunTest, ProfileNamesEveryPhaseWithItsTimeAndShareAndChangesNoResult) {
@@ -146,7 +155,9 @@ TEST_F(SimRunTest, TheTraceHasOneLinePerStepWithEveryFieldOfEveryNode) {
     Outcome o = Sim("run --seed 3 --steps 2 --quiet --log log.txt --trace trace.jsonl '" + gene + "'");
     ASSERT_EQ(o.status, 0) << o.err;
     std::vector<std::string> lines = Lines(ReadFile(In("trace.jsonl")));
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("{\"manifest\":{\"program\":\"quillmoth-sim\",", 0), 0u) << lines[0];
+    lines.erase(lines.begin());
     const std::string zeros = "[0,0,0,0,0,0,0,0,0,0]";
     EXPECT_EQ(lines[0],
               "{\"step\":0,\"nodes\":[{\"id\":0,\"pos\":[0,0,0],\"vel\":[0,0,0],\"param\":" + zeros +
@@ -169,10 +180,11 @@ TEST_F(SimRunTest, TraceToStandardOutputComesBeforeTheSummary) {
     Outcome o = Sim("run --seed 3 --steps 1 --quiet --log log.txt --trace - '" + gene + "'");
     ASSERT_EQ(o.status, 0) << o.err;
     std::vector<std::string> lines = Lines(o.out);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].rfind("{\"step\":0,", 0), 0u);
-    EXPECT_EQ(lines[1].rfind("{\"step\":1,", 0), 0u);
-    EXPECT_EQ(lines[2].rfind("{\"seed\":3,", 0), 0u);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("{\"manifest\":", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("{\"step\":0,", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("{\"step\":1,", 0), 0u);
+    EXPECT_EQ(lines[3].rfind("{\"seed\":3,", 0), 0u);
 }
 
 TEST_F(SimRunTest, TheTraceListsNodesByIdAndLinksAsSortedPairsThatMatchTheEdgeCounts) {
@@ -180,11 +192,11 @@ TEST_F(SimRunTest, TheTraceListsNodesByIdAndLinksAsSortedPairsThatMatchTheEdgeCo
     Outcome o = Sim("run --seed 8 --steps 30 --quiet --log log.txt --trace trace.jsonl '" + gene + "'");
     ASSERT_EQ(o.status, 0) << o.err;
     std::vector<std::string> lines = Lines(ReadFile(In("trace.jsonl")));
-    ASSERT_EQ(lines.size(), 31u);
+    ASSERT_EQ(lines.size(), 32u);  // the manifest, then steps 0 to 30
     const std::regex nodeId(R"(\{"id":(\d+),"pos")");
     const std::regex edges(R"("edges":(\d+))");
     const std::regex link(R"(\[(\d+),(\d+)\])");
-    for (const std::string& line : {lines[10], lines[30]}) {
+    for (const std::string& line : {lines[11], lines[31]}) {
         std::vector<int> ids, counts;
         for (std::sregex_iterator it(line.begin(), line.end(), nodeId), end; it != end; ++it) {
             ids.push_back(std::stoi((*it)[1]));
@@ -244,10 +256,12 @@ TEST_F(SimRunTest, AGeneThatFallsOntoTheGoalExitsThreeWithTheWholeChainInTheLog)
     std::smatch m;
     ASSERT_TRUE(std::regex_match(o.out, m,
                                  std::regex(R"(\{"seed":5,"steps":(\d+),"nodes":1,"links":0,"centroid":\[0,)"
-                                            R"([-0-9.e]+,0\],"outcome":"goal"\}\n)")))
+                                            R"([-0-9.e]+,0\],"outcome":"goal","manifest":\{.*\}\}\n)")))
         << o.out;
     EXPECT_EQ(std::stoi(m[1]), fall);
-    EXPECT_NE(o.err.find(chain), std::string::npos);
+    EXPECT_EQ(o.err, "");  // quiet, and reaching the goal is no error
+    EXPECT_NE(Sim("run --goal 0,-24,0 --steps 1000 --seed 5 '" + gene + "'").err.find(chain),
+              std::string::npos);
 }
 
 TEST_F(SimRunTest, TheLogGoesWhereItIsToldAndReplacesAnEarlierOne) {
@@ -353,14 +367,17 @@ TEST_F(SimRunTest, TheSameGeneSeedAndStepsGiveByteIdenticalOutput) {
 }
 
 // A fixed run, checked step by step by the world's own tests, stored as a hash
-// of its trace: any change of behaviour, order of draws or number format shows here.
+// of its trace's step lines (the manifest line before them names the build):
+// any change of behaviour, order of draws or number format shows here.
 TEST_F(SimRunTest, AFixedRunKeepsItsStoredTraceHash) {
     std::string gene = Gene("crowd.txt", kCeilingCrowd);
     Outcome o =
         Sim("run --seed 1 --steps 24 --goal 0,-1000,0 --quiet --log log.txt --trace t.jsonl '" + gene + "'");
     ASSERT_EQ(o.status, 0) << o.err;
-    const std::string trace = ReadFile(In("t.jsonl"));
-    EXPECT_EQ(Lines(trace).size(), 25u);
+    std::string trace = ReadFile(In("t.jsonl"));
+    ASSERT_EQ(Lines(trace).size(), 26u);
+    ASSERT_EQ(trace.rfind("{\"manifest\":", 0), 0u);
+    trace.erase(0, trace.find('\n') + 1);
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(trace)));
     EXPECT_EQ(std::string(hex), "18118aa6ba1e656a") << o.out;

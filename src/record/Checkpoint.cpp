@@ -1,0 +1,356 @@
+#include "record/Checkpoint.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "base/Diagnostics.h"
+#include "gp/GeneLimits.h"
+#include "record/Hdf5.h"
+#include "record/Sha256.h"
+
+namespace qm::record {
+namespace {
+
+constexpr const char* kMagic = "QUILLMOTH CHECKPOINT\n";
+constexpr const char* kHdf5Signature = "\x89HDF\r\n\x1a\n";
+constexpr const char* kFormatName = "quillmoth-checkpoint";
+constexpr std::size_t kMaxIds = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t kMaxText = 1 << 16;
+
+// The file's types of the tables, built once.
+struct Types {
+    h5::Compound node{sizeof(NodeRecord)};
+    h5::Compound cell{sizeof(CellRecord)};
+    h5::Compound element{sizeof(ElementRecord)};
+
+    Types() {
+        node.Add("id", offsetof(NodeRecord, id), H5T_NATIVE_INT32)
+            .Add("request", offsetof(NodeRecord, request), H5T_NATIVE_INT32)
+            .Add("edge_count", offsetof(NodeRecord, edgeCount), H5T_NATIVE_INT32)
+            .Add("on_ground", offsetof(NodeRecord, onGround), H5T_NATIVE_UINT8)
+            .Add("dying", offsetof(NodeRecord, dying), H5T_NATIVE_UINT8)
+            .Add("gene", offsetof(NodeRecord, gene), H5T_NATIVE_INT32)
+            .Add("partner_count", offsetof(NodeRecord, partnerCount), H5T_NATIVE_INT32)
+            .AddArray("pos", offsetof(NodeRecord, pos), H5T_NATIVE_FLOAT, 3)
+            .AddArray("force", offsetof(NodeRecord, force), H5T_NATIVE_FLOAT, 3)
+            .AddArray("vel", offsetof(NodeRecord, vel), H5T_NATIVE_FLOAT, 3)
+            .Add("edge_length", offsetof(NodeRecord, edgeLength), H5T_NATIVE_DOUBLE)
+            .Add("static_friction0", offsetof(NodeRecord, staticFriction0), H5T_NATIVE_FLOAT)
+            .Add("dyn_friction", offsetof(NodeRecord, dynFriction), H5T_NATIVE_FLOAT)
+            .Add("friction_diff", offsetof(NodeRecord, frictionDiff), H5T_NATIVE_FLOAT)
+            .AddArray("param", offsetof(NodeRecord, param), H5T_NATIVE_DOUBLE, 10)
+            .AddArray("param_input", offsetof(NodeRecord, paramInput), H5T_NATIVE_DOUBLE, 10)
+            .AddArray("param_flux", offsetof(NodeRecord, paramFlux), H5T_NATIVE_DOUBLE, 10)
+            .AddArray("diff_rate", offsetof(NodeRecord, diffRate), H5T_NATIVE_DOUBLE, 10)
+            .AddArray("goal", offsetof(NodeRecord, goal), H5T_NATIVE_FLOAT, 3)
+            .AddArray("rot", offsetof(NodeRecord, rot), H5T_NATIVE_FLOAT, 3)
+            .AddArray("material", offsetof(NodeRecord, material), H5T_NATIVE_FLOAT, 17);
+        cell.Add("ix", offsetof(CellRecord, ix), H5T_NATIVE_INT32)
+            .Add("iy", offsetof(CellRecord, iy), H5T_NATIVE_INT32)
+            .Add("iz", offsetof(CellRecord, iz), H5T_NATIVE_INT32)
+            .Add("count", offsetof(CellRecord, count), H5T_NATIVE_UINT32);
+        element.Add("kind", offsetof(ElementRecord, kind), H5T_NATIVE_INT32)
+            .Add("index", offsetof(ElementRecord, index), H5T_NATIVE_INT32)
+            .Add("value", offsetof(ElementRecord, value), H5T_NATIVE_DOUBLE);
+    }
+};
+
+const Types& TheTypes() {
+    h5::Quiet();
+    static const Types types;
+    return types;
+}
+
+void WriteVector(hid_t parent, const char* name, const Vector3& v) {
+    const float values[3] = {v.x, v.y, v.z};
+    h5::WriteFloats(parent, name, values, 3);
+}
+
+Vector3 ReadVector(hid_t parent, const char* name) {
+    float v[3];
+    h5::ReadFloats(parent, name, v, 3);
+    return {v[0], v[1], v[2]};
+}
+
+void WriteManifest(hid_t file, const Manifest& m) {
+    h5::WriteString(file, "manifest", m.Json());
+    h5::Handle g = h5::CreateGroup(file, "manifest");
+    h5::WriteString(g.Get(), "program", m.program);
+    h5::WriteString(g.Get(), "version", m.version);
+    h5::WriteString(g.Get(), "gene_file", m.geneFile);
+    h5::WriteString(g.Get(), "gene_sha256", m.geneSha256);
+    h5::WriteInt(g.Get(), "seed", m.seed);
+    h5::WriteInt(g.Get(), "steps", m.steps);
+    WriteVector(g.Get(), "goal", m.goal);
+    h5::WriteInt(g.Get(), "max_nodes", m.maxNodes);
+    h5::WriteInt(g.Get(), "trace_every", m.traceEvery);
+}
+
+void WriteState(hid_t file, const RunState& s) {
+    const Types& types = TheTypes();
+    h5::WriteString(file, "format", kFormatName);
+    h5::WriteInt(file, "format_version", kCheckpointFormat);
+    WriteManifest(file, s.manifest);
+
+    h5::Handle run = h5::CreateGroup(file, "run");
+    h5::WriteInt(run.Get(), "step", s.step);
+    h5::WriteInt(run.Get(), "random_state", s.randomState);
+    h5::WriteInt(run.Get(), "next_node_id", s.nextNodeId);
+
+    h5::Handle driver = h5::CreateGroup(file, "driver");
+    h5::WriteString(driver.Get(), "file_name", s.driver.fileName);
+    h5::WriteString(driver.Get(), "reset_name", s.driver.resetName);
+    h5::WriteInt(driver.Get(), "has_goal", s.driver.goal ? 1 : 0);
+    WriteVector(driver.Get(), "goal", s.driver.goal.value_or(Vector3{}));
+    h5::WriteInt(driver.Get(), "node_limit", s.driver.nodeLimit.value_or(-1));
+    std::vector<ElementRecord> gene;
+    for (const GeneElement& e : s.driver.gene) gene.push_back({e.kind, e.index, e.value});
+    h5::WriteArray(driver.Get(), "gene", types.element.Get(), gene.data(), gene.size());
+    h5::WriteArray(driver.Get(), "gene_source", H5T_NATIVE_UINT8, s.geneSource.data(), s.geneSource.size());
+
+    h5::Handle world = h5::CreateGroup(file, "world");
+    h5::WriteInt(world.Get(), "running", s.running ? 1 : 0);
+    h5::WriteInt(world.Get(), "selected", s.selected);
+    WriteVector(world.Get(), "centroid", s.centroid);
+    WriteVector(world.Get(), "goal", s.goal);
+    h5::WriteInt(world.Get(), "node_limit", s.nodeLimit);
+    h5::WriteArray(world.Get(), "nodes", types.node.Get(), s.nodes.data(), s.nodes.size());
+    h5::WriteArray(world.Get(), "partners", H5T_NATIVE_INT32, s.partners.data(), s.partners.size());
+    h5::WriteArray(world.Get(), "cells", types.cell.Get(), s.cells.data(), s.cells.size());
+    h5::WriteArray(world.Get(), "cell_nodes", H5T_NATIVE_INT32, s.cellNodes.data(), s.cellNodes.size());
+    h5::WriteArray(world.Get(), "dying", H5T_NATIVE_INT32, s.dying.data(), s.dying.size());
+    h5::WriteArray(world.Get(), "gene_starts", H5T_NATIVE_UINT64, s.geneStarts.data(), s.geneStarts.size());
+    h5::WriteArray(world.Get(), "gene_elements", types.element.Get(), s.geneElements.data(),
+                   s.geneElements.size());
+}
+
+std::int64_t ReadIntIn(hid_t object, const char* name, std::int64_t low, std::int64_t high) {
+    const std::int64_t v = h5::ReadInt(object, name);
+    if (v < low || v > high) {
+        throw h5::Failure{std::string("its attribute '") + name + "' is out of range (" + std::to_string(v) +
+                          ")"};
+    }
+    return v;
+}
+
+Manifest ReadManifest(hid_t file) {
+    h5::Handle g = h5::OpenGroup(file, "manifest");
+    Manifest m;
+    m.program = h5::ReadString(g.Get(), "program", kMaxText);
+    m.version = h5::ReadString(g.Get(), "version", kMaxText);
+    m.geneFile = h5::ReadString(g.Get(), "gene_file", kMaxText);
+    m.geneSha256 = h5::ReadString(g.Get(), "gene_sha256", kMaxText);
+    m.seed =
+        static_cast<std::uint32_t>(ReadIntIn(g.Get(), "seed", 0, std::numeric_limits<std::uint32_t>::max()));
+    m.steps = ReadIntIn(g.Get(), "steps", 0, std::numeric_limits<std::int64_t>::max());
+    m.goal = ReadVector(g.Get(), "goal");
+    m.maxNodes = static_cast<int>(ReadIntIn(g.Get(), "max_nodes", 1, std::numeric_limits<int>::max()));
+    m.traceEvery = static_cast<int>(ReadIntIn(g.Get(), "trace_every", 1, std::numeric_limits<int>::max()));
+    return m;
+}
+
+RunState ReadState(hid_t file) {
+    const Types& types = TheTypes();
+    if (h5::ReadString(file, "format", kMaxText) != kFormatName)
+        throw h5::Failure{"not a Quillmoth checkpoint"};
+    const std::int64_t version = h5::ReadInt(file, "format_version");
+    if (version != kCheckpointFormat) {
+        throw h5::Failure{"checkpoint format " + std::to_string(version) + "; this program reads format " +
+                          std::to_string(kCheckpointFormat)};
+    }
+    RunState s;
+    s.manifest = ReadManifest(file);
+
+    h5::Handle run = h5::OpenGroup(file, "run");
+    s.step = ReadIntIn(run.Get(), "step", 0, std::numeric_limits<std::int64_t>::max());
+    s.randomState = static_cast<std::uint32_t>(
+        ReadIntIn(run.Get(), "random_state", 0, std::numeric_limits<std::uint32_t>::max()));
+    s.nextNodeId = static_cast<std::int32_t>(ReadIntIn(run.Get(), "next_node_id", 0, kMaxIds));
+
+    h5::Handle driver = h5::OpenGroup(file, "driver");
+    s.driver.fileName = h5::ReadString(driver.Get(), "file_name", kMaxText);
+    s.driver.resetName = h5::ReadString(driver.Get(), "reset_name", kMaxText);
+    if (ReadIntIn(driver.Get(), "has_goal", 0, 1)) s.driver.goal = ReadVector(driver.Get(), "goal");
+    const std::int64_t limit = ReadIntIn(driver.Get(), "node_limit", -1, kMaxIds);
+    if (limit != -1) s.driver.nodeLimit = static_cast<int>(limit);
+    for (const ElementRecord& e : h5::ReadArray<ElementRecord>(driver.Get(), "gene", types.element.Get(),
+                                                               static_cast<std::size_t>(kMaxGeneElements))) {
+        s.driver.gene.push_back({e.kind, e.index, e.value});
+    }
+    std::vector<char> source =
+        h5::ReadArray<char>(driver.Get(), "gene_source", H5T_NATIVE_UINT8, kMaxGeneFileBytes);
+    s.geneSource.assign(source.begin(), source.end());
+
+    h5::Handle world = h5::OpenGroup(file, "world");
+    s.running = ReadIntIn(world.Get(), "running", 0, 1) != 0;
+    s.selected = static_cast<std::int32_t>(ReadIntIn(world.Get(), "selected", -1, kMaxIds));
+    s.centroid = ReadVector(world.Get(), "centroid");
+    s.goal = ReadVector(world.Get(), "goal");
+    s.nodeLimit = static_cast<std::int32_t>(ReadIntIn(world.Get(), "node_limit", 1, kMaxIds));
+    s.nodes = h5::ReadArray<NodeRecord>(world.Get(), "nodes", types.node.Get(), kMaxIds);
+    s.partners = h5::ReadArray<std::int32_t>(world.Get(), "partners", H5T_NATIVE_INT32, 4 * kMaxIds);
+    s.cells = h5::ReadArray<CellRecord>(world.Get(), "cells", types.cell.Get(), kMaxIds);
+    s.cellNodes = h5::ReadArray<std::int32_t>(world.Get(), "cell_nodes", H5T_NATIVE_INT32, kMaxIds);
+    s.dying = h5::ReadArray<std::int32_t>(world.Get(), "dying", H5T_NATIVE_INT32, kMaxIds);
+    s.geneStarts = h5::ReadArray<std::uint64_t>(world.Get(), "gene_starts", H5T_NATIVE_UINT64, kMaxIds);
+    s.geneElements =
+        h5::ReadArray<ElementRecord>(world.Get(), "gene_elements", types.element.Get(), 4 * kMaxIds);
+    return s;
+}
+
+std::string Header(std::uint64_t bytes, const std::string& sha) {
+    std::string header = std::string(kMagic) + "format " + std::to_string(kCheckpointFormat) + "\nbytes " +
+                         std::to_string(bytes) + "\nsha256 " + sha + "\n";
+    header.resize(kCheckpointHeaderBytes, '\0');
+    return header;
+}
+
+// The SHA-256 of the file from `from` to its end, and its size.
+std::string HashFrom(int fd, std::uint64_t from, std::uint64_t& size) {
+    Sha256 sha;
+    std::vector<char> piece(1 << 20);
+    std::uint64_t at = from;
+    for (;;) {
+        const ssize_t got = pread(fd, piece.data(), piece.size(), static_cast<off_t>(at));
+        if (got < 0) throw h5::Failure{std::string("cannot read it: ") + std::strerror(errno)};
+        if (got == 0) break;
+        sha.Update(piece.data(), static_cast<std::size_t>(got));
+        at += static_cast<std::uint64_t>(got);
+    }
+    size = at;
+    return sha.FinishHex();
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd(fd) {}
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd; }
+
+  private:
+    int fd;
+};
+
+// The value of "key VALUE" on its line of the header, or "".
+std::string HeaderField(const std::string& header, const std::string& key) {
+    const std::string start = "\n" + key + " ";
+    const std::size_t at = header.find(start);
+    if (at == std::string::npos) return "";
+    const std::size_t from = at + start.size();
+    const std::size_t end = header.find('\n', from);
+    return end == std::string::npos ? "" : header.substr(from, end - from);
+}
+
+}  // namespace
+
+std::string CheckpointName(const std::string& dir, long long step) {
+    char name[40];
+    std::snprintf(name, sizeof name, "step-%08lld.h5", step);
+    return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+void WriteCheckpoint(const std::string& path, const RunState& state) {
+    std::string temporary = path + ".partial-XXXXXX";
+    const int made = mkstemp(temporary.data());
+    if (made < 0) throw RecordError{Printable(path, 400) + ": cannot write it: " + std::strerror(errno)};
+    // mkstemp makes the file private; a checkpoint is an ordinary file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(made, 0666 & ~mask);
+    close(made);
+    try {
+        {
+            h5::Handle file = h5::CreateFile(temporary, kCheckpointHeaderBytes);
+            WriteState(file.Get(), state);
+            h5::Check(H5Fflush(file.Get(), H5F_SCOPE_GLOBAL), "cannot write it");
+        }  // closed here: every byte is in the file
+        Descriptor fd(open(temporary.c_str(), O_RDWR));
+        if (fd.Get() < 0) throw h5::Failure{std::string("cannot reopen it: ") + std::strerror(errno)};
+        std::uint64_t size = 0;
+        const std::string sha = HashFrom(fd.Get(), kCheckpointHeaderBytes, size);
+        const std::string header = Header(size, sha);
+        if (pwrite(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+            fsync(fd.Get()) != 0) {
+            throw h5::Failure{std::string("cannot write it: ") + std::strerror(errno)};
+        }
+        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+            throw h5::Failure{std::string("cannot give it its name: ") + std::strerror(errno)};
+        }
+    } catch (const h5::Failure& f) {
+        std::remove(temporary.c_str());
+        throw RecordError{Printable(path, 400) + ": " + f.what};
+    }
+}
+
+RunState ReadCheckpoint(const std::string& path) {
+    const std::string name = Printable(path, 400);
+    auto fail = [&](const std::string& why) -> RecordError { return RecordError{name + ": " + why}; };
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) throw fail("it is a folder, not a checkpoint");
+    Descriptor fd(open(path.c_str(), O_RDONLY));
+    if (fd.Get() < 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
+
+    std::string header(kCheckpointHeaderBytes, '\0');
+    const ssize_t got = pread(fd.Get(), header.data(), header.size(), 0);
+    if (got < 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
+    header.resize(static_cast<std::size_t>(got));
+    if (header.empty()) throw fail("it is empty, not a checkpoint");
+    if (header.rfind(kMagic, 0) != 0) {
+        if (header.rfind(kHdf5Signature, 0) == 0) throw fail("an HDF5 file, but not a Quillmoth checkpoint");
+        if (header.size() < std::strlen(kMagic) && std::string(kMagic).rfind(header, 0) == 0 &&
+            !header.empty()) {
+            throw fail("cut short: it ends inside its header");
+        }
+        throw fail("not a Quillmoth checkpoint");
+    }
+    const std::string format = HeaderField(header, "format");
+    if (format != std::to_string(kCheckpointFormat)) {
+        if (format.empty()) throw fail("cut short or damaged: its header is incomplete");
+        throw fail("checkpoint format " + Printable(format, 20) + "; this program reads format " +
+                   std::to_string(kCheckpointFormat));
+    }
+    const std::string bytesField = HeaderField(header, "bytes");
+    const std::string shaField = HeaderField(header, "sha256");
+    if (bytesField.empty() || shaField.size() != 64 || header.size() < kCheckpointHeaderBytes) {
+        throw fail("cut short or damaged: its header is incomplete");
+    }
+    const unsigned long long bytes = std::strtoull(bytesField.c_str(), nullptr, 10);
+    const auto size = static_cast<unsigned long long>(info.st_size);
+    if (size < bytes) {
+        throw fail("cut short: it holds " + std::to_string(size) + " of its " + std::to_string(bytes) +
+                   " bytes");
+    }
+    if (size > bytes) {
+        throw fail("damaged: it holds " + std::to_string(size) + " bytes, its header says " +
+                   std::to_string(bytes));
+    }
+    try {
+        std::uint64_t hashed = 0;
+        if (HashFrom(fd.Get(), kCheckpointHeaderBytes, hashed) != shaField) {
+            throw fail("damaged: its contents do not match the checksum in its header");
+        }
+        h5::Handle file = h5::OpenFile(path);
+        RunState state = ReadState(file.Get());
+        CheckRun(state);
+        return state;
+    } catch (const h5::Failure& f) {
+        throw fail(f.what);
+    } catch (const RecordError& e) {
+        if (e.message.rfind(name + ": ", 0) == 0) throw;
+        throw fail(e.message);
+    }
+}
+
+}  // namespace qm::record

@@ -1,0 +1,33 @@
+#include "record/Manifest.h"
+
+#include "base/Diagnostics.h"
+#include "record/TraceJson.h"
+
+namespace qm::record {
+
+std::string JsonString(std::string_view text) {
+    // Printable keeps valid UTF-8 and writes every other byte as \xNN; what is
+    // left to escape for JSON is the quote and the backslash.
+    const std::string printable = Printable(text, text.size());
+    std::string out = "\"";
+    for (char c : printable) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string Manifest::Json() const {
+    JsonOut json;
+    json.Raw("{\"program\":").Raw(JsonString(program).c_str());
+    json.Raw(",\"version\":").Raw(JsonString(version).c_str());
+    json.Raw(",\"gene\":{\"file\":").Raw(JsonString(geneFile).c_str());
+    json.Raw(",\"sha256\":").Raw(JsonString(geneSha256).c_str()).Raw("}");
+    json.Raw(",\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
+    json.Raw(",\"options\":{\"goal\":").Vec(goal).Raw(",\"max_nodes\":").Int(maxNodes);
+    json.Raw(",\"trace_every\":").Int(traceEvery).Raw("}}");
+    return json.Text();
+}
+
+}  // namespace qm::record

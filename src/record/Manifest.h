@@ -1,0 +1,35 @@
+#pragma once
+// What a run was: the program and its version, the gene file and its SHA-256,
+// the seed, the steps asked for and the options that shape the results. The
+// trace's first line, every checkpoint and the summary line carry it, so any
+// output names the run it came from and how to make it again.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "math/D3dxTypes.h"
+
+namespace qm::record {
+
+struct Manifest {
+    std::string program = "quillmoth-sim";
+    std::string version;
+    std::string geneFile;    // as it was named on the command line
+    std::string geneSha256;  // of the file's bytes, 64 hex digits
+    std::uint32_t seed = 0;
+    long long steps = 0;  // the step the run stops at
+    Vector3 goal;
+    int maxNodes = 0;
+    int traceEvery = 1;
+
+    // {"program":"quillmoth-sim","version":"0.2.0","gene":{"file":"...","sha256":"..."},"seed":1,
+    //  "steps":400,"options":{"goal":[0,-25,250],"max_nodes":N,"trace_every":1}}
+    std::string Json() const;
+};
+
+// `text` as a JSON string, quotes included. Bytes that are not UTF-8 are
+// written as the four characters \xNN, so any file name gives valid JSON.
+std::string JsonString(std::string_view text);
+
+}  // namespace qm::record

@@ -1,0 +1,291 @@
+#include "record/RunState.h"
+
+#include <algorithm>
+#include <map>
+#include <span>
+#include <string_view>
+#include <tuple>
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "base/Random.h"
+#include "record/RecordError.h"
+#include "world/NodeManager.h"
+
+namespace qm::record {
+namespace {
+
+[[noreturn]] void Inconsistent(const std::string& what) { throw RecordError{"inconsistent: " + what}; }
+
+void Put(float* out, const Vector3& v) {
+    out[0] = v.x;
+    out[1] = v.y;
+    out[2] = v.z;
+}
+
+Vector3 Take(const float* in) { return {in[0], in[1], in[2]}; }
+
+void PutColor(float* out, const ColorValue& c) {
+    out[0] = c.r;
+    out[1] = c.g;
+    out[2] = c.b;
+    out[3] = c.a;
+}
+
+ColorValue TakeColor(const float* in) { return {in[0], in[1], in[2], in[3]}; }
+
+NodeRecord RecordOf(const TNode& n, std::int32_t gene, std::int32_t partnerCount) {
+    NodeRecord r{};  // padding zeroed too: the file's bytes depend on nothing but the state
+    r.id = n.id;
+    r.request = n.request;
+    r.edgeCount = n.edgeCount;
+    r.onGround = n.onGround ? 1 : 0;
+    r.dying = n.dying ? 1 : 0;
+    r.gene = gene;
+    r.partnerCount = partnerCount;
+    Put(r.pos, n.pos);
+    Put(r.force, n.force);
+    Put(r.vel, n.vel);
+    r.edgeLength = n.edgeLength;
+    r.staticFriction0 = n.staticFriction0;
+    r.dynFriction = n.dynFriction;
+    r.frictionDiff = n.frictionDiff;
+    std::copy(n.param.begin(), n.param.end(), r.param);
+    std::copy(n.paramInput.begin(), n.paramInput.end(), r.paramInput);
+    std::copy(n.paramFlux.begin(), n.paramFlux.end(), r.paramFlux);
+    std::copy(n.diffRate.begin(), n.diffRate.end(), r.diffRate);
+    Put(r.goal, n.goal);
+    Put(r.rot, n.rot);
+    PutColor(r.material, n.material.Diffuse);
+    PutColor(r.material + 4, n.material.Ambient);
+    PutColor(r.material + 8, n.material.Specular);
+    PutColor(r.material + 12, n.material.Emissive);
+    r.material[16] = n.material.Power;
+    return r;
+}
+
+void Apply(const NodeRecord& r, TNode& n) {
+    n.request = r.request;
+    n.edgeCount = r.edgeCount;
+    n.onGround = r.onGround != 0;
+    n.pos = Take(r.pos);
+    n.force = Take(r.force);
+    n.vel = Take(r.vel);
+    n.edgeLength = r.edgeLength;
+    n.staticFriction0 = r.staticFriction0;
+    n.dynFriction = r.dynFriction;
+    n.frictionDiff = r.frictionDiff;
+    std::copy(r.param, r.param + paramCount, n.param.begin());
+    std::copy(r.paramInput, r.paramInput + paramCount, n.paramInput.begin());
+    std::copy(r.paramFlux, r.paramFlux + paramCount, n.paramFlux.begin());
+    std::copy(r.diffRate, r.diffRate + paramCount, n.diffRate.begin());
+    n.goal = Take(r.goal);
+    n.rot = Take(r.rot);
+    n.material.Diffuse = TakeColor(r.material);
+    n.material.Ambient = TakeColor(r.material + 4);
+    n.material.Specular = TakeColor(r.material + 8);
+    n.material.Emissive = TakeColor(r.material + 12);
+    n.material.Power = r.material[16];
+}
+
+std::vector<GeneElement> Elements(const RunState& state, std::size_t gene) {
+    std::vector<GeneElement> code;
+    for (std::uint64_t i = state.geneStarts[gene]; i < state.geneStarts[gene + 1]; ++i) {
+        const ElementRecord& e = state.geneElements[i];
+        code.push_back({e.kind, e.index, e.value});
+    }
+    return code;
+}
+
+// The position of `id` among the nodes, or -1.
+std::ptrdiff_t IndexOf(const std::vector<NodeRecord>& nodes, std::int32_t id) {
+    auto at = std::lower_bound(nodes.begin(), nodes.end(), id,
+                               [](const NodeRecord& r, std::int32_t v) { return r.id < v; });
+    return at != nodes.end() && at->id == id ? at - nodes.begin() : -1;
+}
+
+}  // namespace
+
+RunState CaptureRun(const SourceTester& driver, long long step, const Manifest& manifest,
+                    std::string geneSource) {
+    if (driver.Worlds().size() != 1) throw RecordError{"only a driver with one world can be saved"};
+    const NodeManager& world = *driver.Worlds()[0];
+    if (!world.NewNodes().empty()) throw RecordError{"a world can be saved only between two steps"};
+    RunState s;
+    s.manifest = manifest;
+    s.geneSource = std::move(geneSource);
+    s.step = step;
+    s.randomState = RandomState();
+    s.nextNodeId = NextNodeId();
+    s.driver = driver.SaveState();
+    s.running = world.IsRunning();
+    s.selected = world.SelectedNode() ? world.SelectedNode()->id : -1;
+    s.centroid = world.GetCentroid();
+    s.goal = world.GoalPos();
+    s.nodeLimit = world.NodeLimit();
+
+    // Genes are shared between nodes until one changes: each shared code is saved once.
+    std::map<const void*, std::int32_t> geneIndex;
+    s.geneStarts.push_back(0);
+    s.nodes.reserve(world.NodeMap().size());
+    for (const auto& [id, node] : world.NodeMap()) {
+        const std::vector<GeneElement>& code = node->unit->Code();
+        auto [at, added] = geneIndex.emplace(&code, static_cast<std::int32_t>(geneIndex.size()));
+        if (added) {
+            for (const GeneElement& e : code) s.geneElements.push_back({e.kind, e.index, e.value});
+            s.geneStarts.push_back(s.geneElements.size());
+        }
+        std::span<TNode* const> partners = world.Links().Partners(node);
+        for (const TNode* p : partners) s.partners.push_back(p->id);
+        s.nodes.push_back(RecordOf(*node, at->second, static_cast<std::int32_t>(partners.size())));
+    }
+    world.ForEachCell([&](const GridCell& c, std::span<const GridEntry> entries) {
+        s.cells.push_back({c.ix, c.iy, c.iz, static_cast<std::uint32_t>(entries.size())});
+        for (const GridEntry& e : entries) s.cellNodes.push_back(e.node->id);
+    });
+    for (const TNode* node : world.DeadNodes()) s.dying.push_back(node->id);
+    return s;
+}
+
+void CheckRun(const RunState& s) {
+    if (s.step < 0) Inconsistent("a negative step");
+    if (s.nextNodeId < 0) Inconsistent("a negative next node id");
+    if (s.nodeLimit < 1) Inconsistent("a node limit below 1");
+    if (s.driver.nodeLimit && *s.driver.nodeLimit < 1) Inconsistent("a node limit below 1");
+
+    // Genes.
+    if (s.geneStarts.empty() || s.geneStarts.front() != 0 || s.geneStarts.back() != s.geneElements.size() ||
+        !std::is_sorted(s.geneStarts.begin(), s.geneStarts.end())) {
+        Inconsistent("the genes' starts do not divide their elements");
+    }
+    const std::size_t genes = s.geneStarts.size() - 1;
+
+    // Nodes, ascending and below the id counter.
+    std::size_t partnerEntries = 0;
+    for (std::size_t i = 0; i < s.nodes.size(); ++i) {
+        const NodeRecord& r = s.nodes[i];
+        if (r.id < 0 || r.id >= s.nextNodeId)
+            Inconsistent("node id " + std::to_string(r.id) + " out of range");
+        if (i > 0 && r.id <= s.nodes[i - 1].id) Inconsistent("node ids that do not ascend");
+        if (r.gene < 0 || static_cast<std::size_t>(r.gene) >= genes) Inconsistent("a node with no gene");
+        if (r.partnerCount < 0 || r.partnerCount != r.edgeCount) {
+            Inconsistent("node " + std::to_string(r.id) + " counts other links than it has");
+        }
+        partnerEntries += static_cast<std::size_t>(r.partnerCount);
+    }
+    if (partnerEntries != s.partners.size()) Inconsistent("the partner lists do not add up");
+
+    // Links: known partners, no link to itself or twice, and each both ways.
+    std::vector<std::pair<std::int32_t, std::int32_t>> directed;
+    directed.reserve(s.partners.size());
+    std::size_t at = 0;
+    for (const NodeRecord& r : s.nodes) {
+        for (std::int32_t k = 0; k < r.partnerCount; ++k, ++at) {
+            const std::int32_t p = s.partners[at];
+            if (p == r.id || IndexOf(s.nodes, p) < 0)
+                Inconsistent("node " + std::to_string(r.id) + " has a partner that is not there");
+            directed.emplace_back(r.id, p);
+        }
+    }
+    std::sort(directed.begin(), directed.end());
+    if (std::adjacent_find(directed.begin(), directed.end()) != directed.end())
+        Inconsistent("a link made twice");
+    for (const auto& [a, b] : directed) {
+        if (!std::binary_search(directed.begin(), directed.end(), std::make_pair(b, a))) {
+            Inconsistent("a link from " + std::to_string(a) + " to " + std::to_string(b) + " but not back");
+        }
+    }
+
+    // Dying nodes: flagged, listed once, unlinked, and in no cell.
+    std::vector<int> listed(s.nodes.size(), 0);
+    for (std::int32_t id : s.dying) {
+        const std::ptrdiff_t i = IndexOf(s.nodes, id);
+        if (i < 0 || !s.nodes[static_cast<std::size_t>(i)].dying || listed[static_cast<std::size_t>(i)]++) {
+            Inconsistent("the dying nodes do not match the nodes");
+        }
+        if (s.nodes[static_cast<std::size_t>(i)].partnerCount != 0) Inconsistent("a dying node with links");
+    }
+    for (std::size_t i = 0; i < s.nodes.size(); ++i) {
+        if (s.nodes[i].dying && !listed[i]) Inconsistent("the dying nodes do not match the nodes");
+    }
+
+    // Cells: in the grid, each once, and every live node in exactly one.
+    std::size_t filed = 0;
+    std::vector<int> seen(s.nodes.size(), 0);
+    std::vector<std::tuple<int, int, int>> cells;
+    for (const CellRecord& c : s.cells) {
+        if (!SpatialGrid::InRange({c.ix, c.iy, c.iz})) Inconsistent("a cell outside the grid");
+        if (c.count == 0 || c.count > s.cellNodes.size() - filed) Inconsistent("the cells do not add up");
+        cells.emplace_back(c.ix, c.iy, c.iz);
+        for (std::uint32_t k = 0; k < c.count; ++k, ++filed) {
+            const std::ptrdiff_t i = IndexOf(s.nodes, s.cellNodes[filed]);
+            if (i < 0 || s.nodes[static_cast<std::size_t>(i)].dying || seen[static_cast<std::size_t>(i)]++) {
+                Inconsistent("a cell holds a node that is not there, is dying or is filed twice");
+            }
+        }
+    }
+    if (filed != s.cellNodes.size()) Inconsistent("the cells do not add up");
+    std::sort(cells.begin(), cells.end());
+    if (std::adjacent_find(cells.begin(), cells.end()) != cells.end()) Inconsistent("a cell listed twice");
+    for (std::size_t i = 0; i < s.nodes.size(); ++i) {
+        if (!s.nodes[i].dying && !seen[i])
+            Inconsistent("node " + std::to_string(s.nodes[i].id) + " is in no cell");
+    }
+
+    if (s.selected != -1) {
+        const std::ptrdiff_t i = IndexOf(s.nodes, s.selected);
+        if (i < 0 || s.nodes[static_cast<std::size_t>(i)].dying)
+            Inconsistent("the selected node is not there");
+    }
+}
+
+std::unique_ptr<SourceTester> RestoreRun(const RunState& s) {
+    std::unique_ptr<SourceTester> driver;
+    std::vector<std::unique_ptr<Unit>> genes;
+    try {
+        driver = SourceTester::Restore(s.driver);
+        for (std::size_t g = 0; g + 1 < s.geneStarts.size(); ++g) {
+            genes.push_back(std::make_unique<Unit>());
+            genes.back()->Assign(Elements(s, g));
+        }
+    } catch (const ErrorText& e) {
+        throw RecordError{"a gene the loader refuses: " + std::string(Printable(e.text, 200))};
+    }
+    NodeManager& world = *driver->Worlds().at(0);
+    world.SetGoalPos(s.goal);
+    world.SetNodeLimit(s.nodeLimit);
+    world.SetRunning(s.running);
+    world.RestoreCentroid(s.centroid);
+
+    std::vector<TNode*> nodes;
+    nodes.reserve(s.nodes.size());
+    for (const NodeRecord& r : s.nodes) {
+        TNode* node = world.RestoreNode(r.id);
+        Apply(r, *node);
+        node->unit->CopyFrom(*genes[static_cast<std::size_t>(r.gene)]);
+        nodes.push_back(node);
+    }
+    auto byId = [&](std::int32_t id) { return nodes[static_cast<std::size_t>(IndexOf(s.nodes, id))]; };
+
+    std::vector<TNode*> list;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < s.nodes.size(); ++i) {
+        list.clear();
+        for (std::int32_t k = 0; k < s.nodes[i].partnerCount; ++k) list.push_back(byId(s.partners[at++]));
+        world.RestorePartners(nodes[i], list);
+    }
+    at = 0;
+    for (const CellRecord& c : s.cells) {
+        list.clear();
+        for (std::uint32_t k = 0; k < c.count; ++k) list.push_back(byId(s.cellNodes[at++]));
+        world.RestoreCell({c.ix, c.iy, c.iz}, list);
+    }
+    for (std::int32_t id : s.dying) world.RestoreDying(byId(id));
+    if (s.selected != -1) world.SelectNode(byId(s.selected));
+
+    SetNextNodeId(s.nextNodeId);
+    Seed(s.randomState);
+    return driver;
+}
+
+}  // namespace qm::record

@@ -1,0 +1,59 @@
+#pragma once
+// The HDF5 trace's tables (used by its writer and its reader). Three
+// one-dimensional tables that grow by one recorded step at a time, chunked and
+// compressed (shuffle, deflate, Fletcher-32 checksums):
+//
+//   steps  (step, node_start, node_count, link_start, link_count): one row per
+//          recorded step; its nodes and links are those row ranges of the others
+//   nodes  (step, id, x, y, z, vx, vy, vz, p0..p9, d0..d9, edges, request,
+//          ground, edge_length, r, g, b): one row per node and recorded step
+//   links  (step, a, b): one row per link and recorded step, a < b
+//
+// Root attributes: format "quillmoth-trace", format_version 1, manifest (its
+// JSON text) and, for a resumed run, resumed_from and resumed_step. A step's
+// row in `steps` is written after its nodes and links, so a step listed
+// there is whole. pandas reads a table as it is:
+// pd.DataFrame(h5py.File(name)["nodes"][:]).
+
+#include <cstdint>
+
+#include "record/Hdf5.h"
+
+namespace qm::record {
+
+inline constexpr int kTraceFormat = 1;
+inline constexpr const char* kTraceFormatName = "quillmoth-trace";
+
+struct StepRow {
+    std::int64_t step;
+    std::uint64_t nodeStart, nodeCount, linkStart, linkCount;
+};
+
+struct NodeRow {
+    std::int64_t step;
+    std::int32_t id;
+    std::int32_t edges;
+    std::int32_t request;
+    std::uint8_t ground;
+    float x, y, z, vx, vy, vz;
+    double p[10];
+    double d[10];
+    double edgeLength;
+    float r, g, b;
+};
+
+struct LinkRow {
+    std::int64_t step;
+    std::int32_t a, b;
+};
+
+// The tables' types, built once.
+struct TraceTypes {
+    h5::Compound step{sizeof(StepRow)};
+    h5::Compound node{sizeof(NodeRow)};
+    h5::Compound link{sizeof(LinkRow)};
+    TraceTypes();
+};
+const TraceTypes& TheTraceTypes();
+
+}  // namespace qm::record

@@ -1,0 +1,417 @@
+#include "record/TraceReader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "base/Diagnostics.h"
+#include "record/Hdf5.h"
+#include "record/TraceHdf5.h"
+#include "record/TraceJson.h"
+
+namespace qm::record {
+
+class TraceReader::Source {
+  public:
+    virtual ~Source() = default;
+    virtual bool Read(std::size_t index, TraceFrame& frame) = 0;
+    virtual std::size_t Found() const = 0;
+
+    std::string format;
+    std::string manifest;
+    std::string stopped;
+    bool finished = false;
+
+  protected:
+    explicit Source(const std::string& path) : name(Printable(path, 400)) {}
+
+    // Ends the trace at a fault after `found` whole steps, the last of them `lastStep`.
+    void Stop(const std::string& why, std::size_t found, long long lastStep) {
+        stopped =
+            name + ": " + why + "; the trace stops " +
+            (found ? "after step " + std::to_string(lastStep) : std::string("before its first whole step"));
+        finished = true;
+    }
+
+    std::string name;
+};
+
+namespace {
+
+constexpr std::size_t kMaxLineBytes = std::size_t{1} << 30;
+
+class JsonSource final : public TraceReader::Source {
+  public:
+    JsonSource(const std::string& path, std::FILE* file) : Source(path), file(file) {
+        format = "json";
+        std::string line;
+        bool ended = false;
+        if (!ReadLine(0, line, ended)) return;
+        TraceLineKind kind{};
+        std::string error;
+        if (ParseTraceLine(line, kind, scratch, manifest, error) && kind == TraceLineKind::Header) {
+            scanFrom = static_cast<long long>(line.size()) + 1;
+            lineNumber = 2;
+        }
+    }
+    ~JsonSource() override { std::fclose(file); }
+    JsonSource(const JsonSource&) = delete;
+    JsonSource& operator=(const JsonSource&) = delete;
+
+    std::size_t Found() const override { return offsets.size(); }
+
+    bool Read(std::size_t index, TraceFrame& frame) override {
+        if (index < offsets.size()) return Reread(index, frame);
+        while (offsets.size() <= index && !finished) {
+            if (!Scan()) return false;
+        }
+        if (index >= offsets.size()) return false;
+        frame = scratch;  // Scan stopped at the step asked for: it was just read
+        return true;
+    }
+
+  private:
+    // The line starting at `offset`, without its line end. False at the end
+    // of the file or at a line too long; `ended` tells whether a line end
+    // closed it.
+    bool ReadLine(long long offset, std::string& line, bool& ended) {
+        line.clear();
+        ended = false;
+        if (fseeko(file, offset, SEEK_SET) != 0) return false;
+        char piece[1 << 16];
+        while (std::fgets(piece, sizeof piece, file)) {
+            const std::size_t n = std::strlen(piece);  // a zero byte in the line shows as a shorter piece
+            line.append(piece, n);
+            if (n > 0 && piece[n - 1] == '\n') {
+                line.pop_back();
+                ended = true;
+                return true;
+            }
+            if (line.size() > kMaxLineBytes) {
+                tooLong = true;
+                return false;
+            }
+            if (n + 1 < sizeof piece && !std::feof(file)) {
+                zeroByte = true;  // fgets stopped early without a line end: a zero byte
+                return false;
+            }
+        }
+        return !line.empty();
+    }
+
+    // Reads the next line after the known steps; false when the trace ends there.
+    bool Scan() {
+        std::string line;
+        bool ended = false;
+        const long long at = scanFrom;
+        if (!ReadLine(at, line, ended)) {
+            if (tooLong) {
+                Stop("line " + std::to_string(lineNumber) + " is longer than " +
+                         std::to_string(kMaxLineBytes) + " bytes",
+                     offsets.size(), lastStep);
+            } else if (zeroByte) {
+                Stop("line " + std::to_string(lineNumber) + " holds a zero byte", offsets.size(), lastStep);
+            } else if (std::ferror(file)) {
+                Stop("it cannot be read further", offsets.size(), lastStep);
+            } else {
+                finished = true;  // the end, after a line end
+            }
+            return false;
+        }
+        TraceLineKind kind{};
+        std::string error, ignored;
+        if (!ParseTraceLine(line, kind, scratch, ignored, error)) {
+            Stop("line " + std::to_string(lineNumber) +
+                     (ended ? " is not a whole step (" : " is cut short (") + error + ")",
+                 offsets.size(), lastStep);
+            return false;
+        }
+        if (kind != TraceLineKind::Step) {
+            Stop("line " + std::to_string(lineNumber) + " is a second header", offsets.size(), lastStep);
+            return false;
+        }
+        if (!offsets.empty() && scratch.step <= lastStep) {
+            Stop("line " + std::to_string(lineNumber) + " goes back to step " + std::to_string(scratch.step) +
+                     " after step " + std::to_string(lastStep),
+                 offsets.size(), lastStep);
+            return false;
+        }
+        offsets.push_back(at);
+        lastStep = scratch.step;
+        scanFrom = at + static_cast<long long>(line.size()) + 1;
+        ++lineNumber;
+        return true;
+    }
+
+    bool Reread(std::size_t index, TraceFrame& frame) {
+        std::string line, ignored, error;
+        bool ended = false;
+        TraceLineKind kind{};
+        if (ReadLine(offsets[index], line, ended) && ParseTraceLine(line, kind, scratch, ignored, error) &&
+            kind == TraceLineKind::Step) {
+            frame = scratch;
+            return true;
+        }
+        return false;  // the file changed under the reader
+    }
+
+    std::FILE* file;
+    std::vector<long long> offsets;  // where each whole step's line begins
+    long long scanFrom = 0;
+    long long lineNumber = 1;
+    long long lastStep = -1;
+    bool tooLong = false;
+    bool zeroByte = false;
+    TraceFrame scratch;
+};
+
+// One table of an HDF5 trace, opened and checked.
+struct TableReader {
+    h5::Handle dataset;
+    hsize_t rows = 0;
+    hsize_t readable = 0;  // rows the file's stored bytes can hold at most
+
+    TableReader(hid_t file, const char* name, hid_t type) {
+        if (!h5::Exists(file, name)) throw h5::Failure{std::string("it has no table '") + name + "'"};
+        dataset = h5::Check(H5Dopen2(file, name, H5P_DEFAULT), std::string("cannot open its table ") + name);
+        h5::Handle fileType = h5::Check(H5Dget_type(dataset.Get()), "cannot read a table's type");
+        if (H5Tget_class(fileType.Get()) != H5T_COMPOUND)
+            throw h5::Failure{std::string("its table '") + name + "' is not a table"};
+        const int n = H5Tget_nmembers(type);
+        for (int i = 0; i < n; ++i) {
+            char* member = H5Tget_member_name(type, static_cast<unsigned>(i));
+            const bool found = member && H5Tget_member_index(fileType.Get(), member) >= 0;
+            H5free_memory(member);
+            if (!found) throw h5::Failure{std::string("its table '") + name + "' lacks a column"};
+        }
+        h5::Handle space = h5::Check(H5Dget_space(dataset.Get()), "cannot read a table's size");
+        if (H5Sget_simple_extent_ndims(space.Get()) != 1)
+            throw h5::Failure{std::string("its table '") + name + "' is not a list"};
+        hsize_t dims[1] = {0};
+        h5::Check(H5Sget_simple_extent_dims(space.Get(), dims, nullptr), "cannot read a table's size");
+        rows = dims[0];
+        // Deflate packs at most about 1032 bytes into one: a table that claims
+        // more rows than its stored bytes could unpack to is damaged (and would
+        // otherwise ask for any amount of memory).
+        const hsize_t stored = H5Dget_storage_size(dataset.Get());
+        const std::size_t rowSize = std::max<std::size_t>(H5Tget_size(fileType.Get()), 1);
+        readable = std::min<hsize_t>(rows, stored / rowSize * 1100 + 65536);
+    }
+
+    // Rows [start, start + count) into `out` as `type`.
+    void ReadRows(hid_t type, hsize_t start, hsize_t count, void* out) const {
+        if (count == 0) return;
+        h5::Handle space = h5::Check(H5Dget_space(dataset.Get()), "cannot select rows");
+        const hsize_t from[1] = {start};
+        const hsize_t n[1] = {count};
+        h5::Check(H5Sselect_hyperslab(space.Get(), H5S_SELECT_SET, from, nullptr, n, nullptr),
+                  "cannot select rows");
+        h5::Handle memory = h5::Check(H5Screate_simple(1, n, nullptr), "cannot select rows");
+        h5::Check(H5Dread(dataset.Get(), type, memory.Get(), space.Get(), H5P_DEFAULT, out),
+                  "cannot read rows");
+    }
+};
+
+class Hdf5Source final : public TraceReader::Source {
+  public:
+    explicit Hdf5Source(const std::string& path)
+        : Source(path),
+          file(Open(path)),
+          stepTable(file.Get(), "steps", TheTraceTypes().step.Get()),
+          nodeTable(file.Get(), "nodes", TheTraceTypes().node.Get()),
+          linkTable(file.Get(), "links", TheTraceTypes().link.Get()) {
+        format = "hdf5";
+        try {
+            manifest = h5::ReadString(file.Get(), "manifest", 1 << 20);
+        } catch (const h5::Failure&) {
+            manifest.clear();  // a trace may be written without one
+        }
+        // The index of steps, a block at a time: a damaged block ends it there.
+        const hsize_t block = 1024;
+        for (hsize_t at = 0; at < stepTable.rows; at += block) {
+            const hsize_t n = std::min(block, stepTable.rows - at);
+            if (at + n > stepTable.readable) {
+                Stop("its table of steps claims more rows than the file holds", steps.size(), LastStep());
+                return;
+            }
+            std::vector<StepRow> rows(n);
+            try {
+                stepTable.ReadRows(TheTraceTypes().step.Get(), at, n, rows.data());
+            } catch (const h5::Failure& f) {
+                Stop("its table of steps cannot be read past row " + std::to_string(at) + " (" + f.what + ")",
+                     steps.size(), LastStep());
+                return;
+            }
+            for (const StepRow& r : rows) {
+                if (!Plausible(r)) {
+                    Stop("step record " + std::to_string(steps.size()) + " does not fit the tables",
+                         steps.size(), LastStep());
+                    return;
+                }
+                steps.push_back(r);
+            }
+        }
+    }
+
+    std::size_t Found() const override { return steps.size(); }
+
+    bool Read(std::size_t index, TraceFrame& frame) override {
+        if (index >= steps.size()) {
+            if (unfinished && !finished) {
+                Stop(
+                    "the run that wrote it had not closed it (it is still running, or it was killed); what "
+                    "it "
+                    "had flushed reads",
+                    steps.size(), LastStep());
+            }
+            finished = true;
+            return false;
+        }
+        const StepRow& s = steps[index];
+        try {
+            nodes.resize(s.nodeCount);
+            nodeTable.ReadRows(TheTraceTypes().node.Get(), s.nodeStart, s.nodeCount, nodes.data());
+            links.resize(s.linkCount);
+            linkTable.ReadRows(TheTraceTypes().link.Get(), s.linkStart, s.linkCount, links.data());
+        } catch (const h5::Failure& f) {
+            return Fault(index, "cannot be read (" + f.what + ")");
+        }
+        TraceFrame read;
+        read.step = s.step;
+        for (const NodeRow& r : nodes) {
+            if (r.step != s.step || (!read.nodes.empty() && r.id <= read.nodes.back().id) || r.id < 0) {
+                return Fault(index, "has nodes of another step or out of order");
+            }
+            read.nodes.push_back({r.id, {r.x, r.y, r.z}, {r.r, r.g, r.b}});
+        }
+        for (const LinkRow& r : links) {
+            const std::pair<std::int32_t, std::int32_t> link{r.a, r.b};
+            if (r.step != s.step || r.a >= r.b || (!read.links.empty() && link <= read.links.back()) ||
+                !Has(read, r.a) || !Has(read, r.b)) {
+                return Fault(index, "has links of another step, out of order or to nodes it does not list");
+            }
+            read.links.push_back(link);
+        }
+        frame = std::move(read);
+        return true;
+    }
+
+  private:
+    h5::Handle Open(const std::string& path) {
+        h5::Handle file;
+        try {
+            try {
+                file = h5::OpenFile(path);
+            } catch (const h5::Failure& f) {
+                // A trace whose run still writes it, or died before closing it.
+                if (f.what.find("already open for write") == std::string::npos) throw;
+                file = h5::OpenFile(path, true);
+                unfinished = true;
+            }
+        } catch (const h5::Failure& f) {
+            const std::string name = Printable(path, 400);
+            if (f.what.find("truncated file") != std::string::npos) {
+                throw RecordError{name + ": cut short: an HDF5 file cannot be read without its end (" +
+                                  f.what + ")"};
+            }
+            throw RecordError{name + ": " + f.what};
+        }
+        std::string format;
+        try {
+            format = h5::ReadString(file.Get(), "format", 64);
+        } catch (const h5::Failure&) {
+        }
+        if (format != kTraceFormatName)
+            throw RecordError{Printable(path, 400) + ": an HDF5 file, but not a Quillmoth trace"};
+        return file;
+    }
+
+    bool Plausible(const StepRow& r) const {
+        const bool ascending = steps.empty() || r.step > steps.back().step;
+        return ascending && r.step >= 0 && r.nodeCount <= nodeTable.readable &&
+               r.nodeStart <= nodeTable.readable - r.nodeCount && r.linkCount <= linkTable.readable &&
+               r.linkStart <= linkTable.readable - r.linkCount;
+    }
+
+    long long LastStep() const { return steps.empty() ? -1 : steps.back().step; }
+
+    static bool Has(const TraceFrame& frame, std::int32_t id) {
+        auto at = std::lower_bound(frame.nodes.begin(), frame.nodes.end(), id,
+                                   [](const TraceNode& n, std::int32_t v) { return n.id < v; });
+        return at != frame.nodes.end() && at->id == id;
+    }
+
+    bool Fault(std::size_t index, const std::string& why) {
+        const long long step = steps[index].step;
+        steps.resize(index);
+        Stop("step " + std::to_string(step) + " " + why, steps.size(), LastStep());
+        return false;
+    }
+
+    bool unfinished = false;  // opened while its writer had it open
+    h5::Handle file;
+    TableReader stepTable, nodeTable, linkTable;
+    std::vector<StepRow> steps;
+    std::vector<NodeRow> nodes;
+    std::vector<LinkRow> links;
+};
+
+std::unique_ptr<TraceReader::Source> OpenSource(const std::string& path) {
+    const std::string name = Printable(path, 400);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) throw RecordError{name + ": cannot read it: " + std::strerror(errno)};
+    char head[8] = {};
+    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    if (got == 0) {
+        const bool error = std::ferror(file);
+        std::fclose(file);
+        throw RecordError{name +
+                          (error ? ": cannot read it (is it a folder?)" : ": it is empty, not a trace")};
+    }
+    if (got == sizeof head && std::memcmp(head, "\x89HDF\r\n\x1a\n", sizeof head) == 0) {
+        std::fclose(file);
+        try {
+            return std::make_unique<Hdf5Source>(path);
+        } catch (const h5::Failure& f) {
+            throw RecordError{name + ": " + f.what};
+        }
+    }
+    if (head[0] != '{') {
+        std::fclose(file);
+        throw RecordError{name + ": neither a JSON-lines nor an HDF5 trace"};
+    }
+    return std::make_unique<JsonSource>(path, file);
+}
+
+}  // namespace
+
+TraceReader::TraceReader(const std::string& path) : source(OpenSource(path)) {}
+
+TraceReader::~TraceReader() = default;
+
+const std::string& TraceReader::Format() const { return source->format; }
+
+const std::string& TraceReader::ManifestJson() const { return source->manifest; }
+
+bool TraceReader::Read(std::size_t index, TraceFrame& frame) { return source->Read(index, frame); }
+
+std::size_t TraceReader::StepsFound() const { return source->Found(); }
+
+bool TraceReader::Finished() const { return source->finished; }
+
+const std::string& TraceReader::Stopped() const { return source->stopped; }
+
+TraceContents ReadTrace(const std::string& path) {
+    TraceReader reader(path);
+    TraceContents contents;
+    contents.format = reader.Format();
+    contents.manifestJson = reader.ManifestJson();
+    TraceFrame frame;
+    while (reader.Read(contents.frames.size(), frame)) contents.frames.push_back(frame);
+    contents.stopped = reader.Stopped();
+    return contents;
+}
+
+}  // namespace qm::record

@@ -1,0 +1,165 @@
+// A run's state taken between two steps and brought back in the same process
+// (what the window does with a checkpoint): the world goes on exactly as the
+// one it was taken from; a state whose parts disagree is refused before
+// anything is built from it.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/Errors.h"
+#include "base/Random.h"
+#include "experiment/SourceTester.h"
+#include "record/Checkpoint.h"
+#include "record/RunState.h"
+#include "record/TraceJson.h"
+#include "support/DebugCapture.h"
+#include "support/TestFiles.h"
+#include "world/NodeManager.h"
+
+namespace qm {
+namespace {
+
+// Divides both ways, cuts links, sends values along them and dies when old.
+constexpr const char* kGene =
+    "PROG3 ( SETP 0 ( ADD ( GETP 0 ) 0.1 ) )\n"
+    "      ( IFT ( GT ECOUNT 0.2 ) ( IFTE ( GT ( GETP 1 ) 0.5 ) ( TDIVIDE 0 ) ( GDIVIDE ( 0 ) ) ) )\n"
+    "      ( PROG3 ( PROG2 ( ADDPAR 1 SMELL ) ( PULSE ( 3 ) ) ) ( ADDPAR 7 1 )\n"
+    "              ( IFTE ( GT ( GETP 7 ) 1.2 ) DIE ( IFTE ( LT ECOUNT 0.15 ) ( CUTEDGE ) ( ELENGTH 4 ) ) ) "
+    ")";
+
+record::Manifest Manifest() {
+    record::Manifest m;
+    m.seed = 9;
+    m.steps = 200;
+    m.maxNodes = 100000;
+    return m;
+}
+
+std::vector<std::string> Steps(PTester& driver, int steps) {
+    std::vector<std::string> lines;
+    record::JsonOut line;
+    for (int i = 1; i <= steps; ++i) {
+        driver.Action();
+        line.Clear();
+        record::AppendTraceLine(line, i, *driver.Worlds().at(0));
+        lines.push_back(line.Text());
+    }
+    return lines;
+}
+
+class RunStateTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Seed(9);
+        try {
+            driver = std::make_unique<SourceTester>(gene.PathString());
+            driver->Init();
+            for (int i = 0; i < 60; ++i) driver->Action();
+            state = record::CaptureRun(*driver, 60, Manifest(), kGene);
+        } catch (const ErrorText& e) {
+            FAIL() << e.text;
+        } catch (const record::RecordError& e) {
+            FAIL() << e.message;
+        }
+    }
+
+    test::DebugCapture quiet;
+    TempFile gene{kGene};
+    std::unique_ptr<SourceTester> driver;
+    record::RunState state;
+};
+
+TEST_F(RunStateTest, ARestoredWorldGoesOnAsTheOneItWasTakenFrom) {
+    ASSERT_GT(state.nodes.size(), 10u);
+    const std::vector<std::string> original = Steps(*driver, 80);
+
+    std::unique_ptr<SourceTester> restored = record::RestoreRun(state);
+    EXPECT_EQ(Steps(*restored, 80), original);
+
+    // The same through a checkpoint file.
+    TempFile file("", ".h5");
+    record::WriteCheckpoint(file.PathString(), state);
+    std::unique_ptr<SourceTester> loaded = record::RestoreRun(record::ReadCheckpoint(file.PathString()));
+    EXPECT_EQ(Steps(*loaded, 80), original);
+
+    // And its state taken again is the saved one, table by table.
+    std::unique_ptr<SourceTester> again = record::RestoreRun(state);
+    const record::RunState twice = record::CaptureRun(*again, 60, Manifest(), kGene);
+    ASSERT_EQ(twice.nodes.size(), state.nodes.size());
+    EXPECT_EQ(
+        std::memcmp(twice.nodes.data(), state.nodes.data(), state.nodes.size() * sizeof(record::NodeRecord)),
+        0);
+    EXPECT_EQ(twice.partners, state.partners);
+    EXPECT_EQ(twice.cellNodes, state.cellNodes);
+    EXPECT_EQ(twice.geneStarts, state.geneStarts);
+    EXPECT_EQ(twice.randomState, state.randomState);
+    EXPECT_EQ(twice.nextNodeId, state.nextNodeId);
+}
+
+TEST_F(RunStateTest, AStateWhosePartsDisagreeIsRefused) {
+    record::CheckRun(state);
+    ASSERT_GT(state.partners.size(), 4u);
+    ASSERT_GT(state.cells.size(), 1u);
+    const std::size_t linked = [&] {
+        for (std::size_t i = 0; i < state.nodes.size(); ++i) {
+            if (state.nodes[i].partnerCount > 0) return i;
+        }
+        return std::size_t{0};
+    }();
+    const std::vector<std::pair<const char*, std::function<void(record::RunState&)>>> breaks = {
+        {"ids out of order", [](record::RunState& s) { std::swap(s.nodes[0], s.nodes[1]); }},
+        {"an id the counter has not reached", [](record::RunState& s) { s.nextNodeId = s.nodes.back().id; }},
+        {"an unknown partner", [](record::RunState& s) { s.partners[0] = s.nextNodeId + 5; }},
+        {"a link to itself",
+         [linked](record::RunState& s) {
+             std::size_t at = 0;
+             for (std::size_t i = 0; i < linked; ++i) at += static_cast<std::size_t>(s.nodes[i].partnerCount);
+             s.partners[at] = s.nodes[linked].id;
+         }},
+        {"a link one way only",
+         [linked](record::RunState& s) {
+             std::size_t at = 0;
+             for (std::size_t i = 0; i < linked; ++i) at += static_cast<std::size_t>(s.nodes[i].partnerCount);
+             s.partners.erase(s.partners.begin() + static_cast<std::ptrdiff_t>(at));
+             --s.nodes[linked].partnerCount;
+             --s.nodes[linked].edgeCount;
+         }},
+        {"a count of links that is not the list's",
+         [linked](record::RunState& s) { ++s.nodes[linked].edgeCount; }},
+        {"a cell outside the grid", [](record::RunState& s) { s.cells[0].ix = 200; }},
+        {"a node filed twice", [](record::RunState& s) { s.cellNodes[0] = s.cellNodes[1]; }},
+        {"cells that hold more than listed", [](record::RunState& s) { ++s.cells.back().count; }},
+        {"a gene that is not there", [](record::RunState& s) { s.nodes[0].gene = 99; }},
+        {"genes that do not divide the elements", [](record::RunState& s) { s.geneStarts.back() += 1; }},
+        {"a dying node that is not listed", [](record::RunState& s) { s.nodes[0].dying = 1; }},
+        {"an unknown selected node", [](record::RunState& s) { s.selected = s.nextNodeId; }},
+        {"a node limit of 0", [](record::RunState& s) { s.nodeLimit = 0; }},
+    };
+    for (const auto& [what, change] : breaks) {
+        record::RunState broken = state;
+        change(broken);
+        try {
+            record::CheckRun(broken);
+            ADD_FAILURE() << what << ": accepted";
+        } catch (const record::RecordError& e) {
+            EXPECT_EQ(e.message.rfind("inconsistent: ", 0), 0u) << what << ": " << e.message;
+        }
+    }
+    // A gene the loader refuses is refused when the driver is built from it.
+    record::RunState badGene = state;
+    badGene.geneElements[0].kind = 7;
+    try {
+        record::RestoreRun(badGene);
+        ADD_FAILURE() << "a gene element of kind 7 was taken";
+    } catch (const record::RecordError& e) {
+        EXPECT_EQ(e.message.rfind("a gene the loader refuses: Unit::Assign; element kind 7", 0), 0u)
+            << e.message;
+    }
+}
+
+}  // namespace
+}  // namespace qm
