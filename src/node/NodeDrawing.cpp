@@ -31,6 +31,7 @@ std::optional<Mesh> CubeOutline(const Vector3& direction) {
     if (direction.x == 0.0f || direction.y == 0.0f || direction.z == 0.0f) return std::nullopt;
     const float h = nodeSize * 0.5f;
     std::vector<Vector3> corners;
+    corners.reserve(8);
     for (int i = 0; i < 8; ++i) corners.push_back({i & 1 ? h : -h, i & 2 ? h : -h, i & 4 ? h : -h});
     const auto along = [&direction](const Vector3& c) { return Vec3Dot(c, direction); };
     const auto [nearest, farthest] =
