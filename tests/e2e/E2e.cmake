@@ -20,7 +20,8 @@ if(TARGET quillmoth)
   set(QM_REPLAY_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/replay_e2e.sh)
   foreach(mode_test IN ITEMS "video;ReplayVideosHoldOneFramePerRecordedStep"
                              "no-ffmpeg;VideoWithoutFfmpegExitsTwoBeforeAnyWindow"
-                             "window;ReplayWindowSavesAPngOnP")
+                             "window;ReplayWindowSavesAPngOnP"
+                             "resume;WindowResumedFromACheckpointEndsAsTheStraightRun")
     list(GET mode_test 0 mode)
     list(GET mode_test 1 name)
     add_test(NAME e2e.${name}

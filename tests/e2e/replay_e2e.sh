@@ -7,6 +7,8 @@
 #   replay_e2e.sh no-ffmpeg QUILLMOTH SIM DATA_DIR   without ffmpeg --video exits 2 and says so,
 #                                                   before any window (no display is given)
 #   replay_e2e.sh window    QUILLMOTH SIM DATA_DIR   the replay window: P saves a PNG, Escape quits with 0
+#   replay_e2e.sh resume    QUILLMOTH SIM DATA_DIR   the window resumed from a checkpoint reaches the
+#                                                   straight run's creature
 #
 # Each run works in a fresh temporary folder holding copies of the art files.
 # QM_E2E_KEEP=1 keeps it for a look afterwards.
@@ -145,8 +147,24 @@ window)
     echo "PASS: the replay window saved $shot on P and quit on Escape"
     ;;
 
+resume)
+    # The window resumed from step 100 and run to step 300 holds the creature
+    # the uninterrupted headless run ends with (the frame benchmark prints its counts).
+    cp "$data/source.txt" source.txt
+    "$sim" run --seed 7 --steps 300 --quiet --checkpoint-every 100 --checkpoint-dir ck source.txt >straight.json ||
+        fail "quillmoth-sim did not run"
+    "$quillmoth" --resume ck/step-00000100.h5 --steps-first 200 --bench-frames 1 >window.json 2>out.txt
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit code $status resuming in the window, expected 0"
+    grep -q '^resumed from ck/step-00000100.h5 at step 100$' out.txt || fail "no line saying where the window resumed"
+    expected=$(grep -o '"nodes":[0-9]*,"links":[0-9]*' straight.json)
+    got=$(grep -o '"nodes":[0-9]*,"links":[0-9]*' window.json)
+    [ -n "$expected" ] && [ "$got" = "$expected" ] || fail "the window ends with $got, the straight run with $expected"
+    echo "PASS: resumed in the window, step 300 holds $got as the straight run"
+    ;;
+
 *)
-    echo "usage: replay_e2e.sh video|no-ffmpeg|window QUILLMOTH SIM DATA_DIR" >&2
+    echo "usage: replay_e2e.sh video|no-ffmpeg|window|resume QUILLMOTH SIM DATA_DIR" >&2
     exit 2
     ;;
 esac
