@@ -66,7 +66,8 @@ std::string DisplayName() {
 std::string RunFailure(const Shell& shell) {
     const auto* driver = dynamic_cast<const SourceTester*>(shell.tester.get());
     const std::string& geneFile = driver ? driver->FileName() : shell.geneFile;
-    const std::string reason = UnreadableReason(geneFile);
+    const std::string reason =
+        shell.state.replaying ? "" : UnreadableReason(geneFile);  // a replay reads no gene
     if (!reason.empty()) return "cannot read gene file " + geneFile + ": " + reason;
     if (shell.state.drawFailed) return "drawing the scene failed";
     const std::string& text = shell.run.Outcome().text;
