@@ -138,8 +138,11 @@ window)
     [ -n "$shot" ] || fail "P saved no screenshot"
     [[ "$shot" =~ ^quillmoth-[0-9]{8}-[0-9]{6}\.png$ ]] || fail "the screenshot is named $shot"
     [ "$(identify -format '%m %w %h' "$shot")" = "PNG 640 480" ] || fail "$shot is no 640 x 480 PNG"
-    xdotool key --window "$wid" Escape 2>/dev/null || xdotool key Escape
-    for ((i = 0; i < 100; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    # Escape is read as held once a frame: held long enough for a slow (sanitizer) build to see it.
+    xdotool keydown --window "$wid" Escape 2>/dev/null || xdotool keydown Escape
+    sleep 0.5
+    xdotool keyup --window "$wid" Escape 2>/dev/null || xdotool keyup Escape
+    for ((i = 0; i < 300; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Escape did not end the replay"; }
     wait "$pid"
     status=$?
