@@ -4,7 +4,8 @@
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the build, the tests, the checks, the window, the search across MPI ranks,
-# checkpoints and traces (HDF5; h5py for reading them in Python), the plots and the sweeps need.
+# checkpoints and traces (HDF5; h5py for reading them in Python), the plots, the sweeps, PNG
+# screenshots (SDL2_image) and videos (ffmpeg) need.
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -17,6 +18,7 @@ QM_PACKAGES=(
     libopenmpi-dev openmpi-bin
     python3-matplotlib python3-pandas
     libhdf5-dev python3-h5py parallel
+    libsdl2-image-dev ffmpeg
 )
 
 qm_install_packages() {

@@ -19,8 +19,12 @@ inline constexpr std::uint8_t kDikSpace = 0x39;
 
 // Virtual-key codes of the keys whose release the window procedure acts on.
 inline constexpr std::uint32_t kVkReturn = 13;
+inline constexpr std::uint32_t kVkHome = 36;
+inline constexpr std::uint32_t kVkLeft = 37;
 inline constexpr std::uint32_t kVkUp = 38;
+inline constexpr std::uint32_t kVkRight = 39;
 inline constexpr std::uint32_t kVkDown = 40;
+inline constexpr std::uint32_t kVkP = 'P';
 inline constexpr std::uint32_t kVkF1 = 0x70;
 
 // The codes the shell hands the experiment driver: a pick with K kills the

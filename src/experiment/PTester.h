@@ -27,7 +27,8 @@ class PTester {
     void Test();
     void Halt();
     bool IsDrawEnabled() const { return drawEnabled; }
-    const Vector3& GetCentroid() const;
+    // The first world's centroid; a driver without worlds says where its nodes are.
+    virtual const Vector3& GetCentroid() const;
 
     // Hooks; the base versions do nothing, but Render draws every world.
     virtual void Setup(Device& device);

@@ -35,11 +35,24 @@ void RunGuard::EndQuietly(const char* debugText) {
 }
 
 std::unique_ptr<PTester> RunGuard::Start(const DriverFactory& make, const DriverSetup& setup) {
-    try {
+    return Started([&] {
         std::unique_ptr<PTester> driver = make();
         driver->Init();
         if (setup) setup(*driver);
         return driver;
+    });
+}
+
+std::unique_ptr<PTester> RunGuard::Adopt(std::unique_ptr<PTester> driver, const DriverSetup& setup) {
+    return Started([&] {
+        if (setup) setup(*driver);
+        return std::move(driver);
+    });
+}
+
+std::unique_ptr<PTester> RunGuard::Started(const DriverFactory& start) {
+    try {
+        return start();
     } catch (const ErrorText& e) {
         EndWith(e);
     } catch (const ErrorCode&) {

@@ -39,6 +39,9 @@ class RunGuard {
     // The start-up guard: makes the driver, Init, then `setup`. A text error is
     // logged and an error code only ends the run; either way there is no driver.
     std::unique_ptr<PTester> Start(const DriverFactory& make, const DriverSetup& setup = {});
+    // The same for a driver made elsewhere that already holds its worlds (one
+    // restored from a checkpoint): `setup` only, no Init.
+    std::unique_ptr<PTester> Adopt(std::unique_ptr<PTester> driver, const DriverSetup& setup = {});
 
     // One world step: Action, then Test. False when it ended the run: a text
     // error is logged and "Restore\n" written to the debug output; anything
@@ -59,6 +62,8 @@ class RunGuard {
     bool Ended() const { return outcome.kind != RunOutcome::Kind::Running; }
 
   private:
+    // Runs `start` under the start-up guard.
+    std::unique_ptr<PTester> Started(const DriverFactory& start);
     void EndWith(const struct ErrorText& error);
     void EndQuietly(const char* debugText);
 

@@ -114,9 +114,11 @@ void NodeBatch::Clear() {
     materials_.clear();
 }
 
-void NodeBatch::Add(const TNode& node) {
-    instances_.push_back({node.pos, static_cast<std::uint32_t>(materials_.size())});
-    materials_.push_back(node.material);
+void NodeBatch::Add(const TNode& node) { Add(node.pos, node.material); }
+
+void NodeBatch::Add(const Vector3& position, const Material& material) {
+    instances_.push_back({position, static_cast<std::uint32_t>(materials_.size())});
+    materials_.push_back(material);
 }
 
 // A cube's world transform is Translation(pos): a node's rotation is never

@@ -40,6 +40,8 @@ class NodeBatch {
   public:
     void Clear();
     void Add(const TNode& node);
+    // A cube at `position` in `material`, for nodes that are not TNodes (a replayed trace).
+    void Add(const Vector3& position, const Material& material);
     void Draw(Device& device) const;
     std::size_t Size() const { return instances_.size(); }
 

@@ -2,7 +2,9 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <SDL_image.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -203,7 +205,8 @@ bool GlDevice::SaveBackBuffer(const std::string& path, std::string* why) const {
             &image.pixels[static_cast<std::size_t>(y) * image.width],
             static_cast<std::size_t>(image.width) * 4);
     }
-    const bool saved = SDL_SaveBMP(surface, path.c_str()) == 0;
+    const bool bmp = path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".bmp") == 0;
+    const bool saved = (bmp ? SDL_SaveBMP(surface, path.c_str()) : IMG_SavePNG(surface, path.c_str())) == 0;
     if (!saved && why) *why = SDL_GetError();
     SDL_FreeSurface(surface);
     return saved;

@@ -64,8 +64,8 @@ class GlDevice : public Device {
     bool SetSwapInterval(int interval);
     // The back buffer (the frame drawn and not yet presented), opaque.
     Image ReadBackBuffer() const;
-    // Writes the back buffer to a BMP file. False with the reason in `why`
-    // when it cannot.
+    // Writes the back buffer to a BMP file when `path` ends in ".bmp", to a
+    // PNG file otherwise. False with the reason in `why` when it cannot.
     bool SaveBackBuffer(const std::string& path, std::string* why) const;
 
     void SetTransform(TransformType type, const Matrix& matrix) override;

@@ -11,7 +11,7 @@ namespace qm {
 namespace {
 
 // The virtual-key code of a released or pressed key; the window procedure
-// acts on Enter, the Up and Down arrows and F1 only.
+// acts on Enter, the arrows, Home, P and F1 only.
 std::uint32_t VirtualKey(SDL_Keycode key) {
     switch (key) {
         case SDLK_RETURN:
@@ -22,9 +22,11 @@ std::uint32_t VirtualKey(SDL_Keycode key) {
         case SDLK_DOWN:
             return kVkDown;
         case SDLK_LEFT:
-            return 37;
+            return kVkLeft;
         case SDLK_RIGHT:
-            return 39;
+            return kVkRight;
+        case SDLK_HOME:
+            return kVkHome;
         case SDLK_ESCAPE:
             return 27;
         case SDLK_SPACE:

@@ -39,6 +39,31 @@ struct Options {
             ->type_name("FILE")
             ->needs(bench);
         app.add_flag("--debug", out.debug, "the gene's code string and the program on standard error");
+        CLI::Option* resume =
+            app.add_option("--resume", out.resume,
+                           "go on from a checkpoint of quillmoth-sim run --checkpoint-every: its gene, seed "
+                           "and world (GENE_FILE, --seed and --max-nodes are not used)")
+                ->type_name("FILE");
+        CLI::Option* replay =
+            app.add_option(
+                   "--replay", out.replay,
+                   "play a trace of quillmoth-sim run --trace (JSON lines or HDF5) instead of growing "
+                   "a gene: Enter pauses, Up/Down change the recorded steps per frame, Left/Right step "
+                   "one recorded step, Home goes to the start")
+                ->type_name("TRACE")
+                ->excludes(resume)
+                ->excludes(bench)
+                ->excludes("--bench-steps");
+        CLI::Option* video =
+            app.add_option("--video", out.video,
+                           "with --replay: draw every recorded step once, write the frames to this video "
+                           "file through ffmpeg, and end")
+                ->type_name("FILE")
+                ->needs(replay);
+        app.add_option("--fps", out.fps, "with --video: frames per second (default 30)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 240).description(""))
+            ->needs(video);
     }
     CLI::App app{"", "quillmoth"};
 };
@@ -86,9 +111,13 @@ Keys
   Space        restart the experiment
   Enter        pause or resume the world
   Up / Down    one more / one fewer world step per frame ("X n" shows the count)
+  P            save the picture as quillmoth-YYYYmmdd-HHMMSS.png in the working directory
   Escape       quit
   F1           show or hide the readout of frames and steps per second, nodes and links
 Drop a gene file on the window to restart the experiment with it.
+Replaying a trace (--replay), Enter pauses or resumes the replay, Up / Down
+change the recorded steps shown per frame (1 to 64), Left / Right step one
+recorded step back / forward (and pause), Home and Space go to the start.
 
 When a node reaches the goal, or an error ends the run, the message is
 written to error.lot.txt in the working directory.

@@ -26,6 +26,11 @@ struct CommandLine {
     // The step benchmark: run the window as usual until the world has made
     // this many more steps, print one JSON line and end. 0 runs as usual.
     int benchSteps = 0;
+
+    std::string resume;  // a checkpoint of quillmoth-sim to go on from
+    std::string replay;  // a trace to play instead of a live world
+    std::string video;   // with replay: the video file to write, no interaction
+    int fps = 30;        // the video's frames per second
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

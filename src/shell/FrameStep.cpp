@@ -1,8 +1,13 @@
 #include "shell/FrameStep.h"
 
+#include <cstdio>
+#include <ctime>
+
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "base/TextLines.h"
+#include "shell/FrameCapture.h"
+#include "shell/ReplayDriver.h"
 #include "shell/Shell.h"
 #include "world/NodeManager.h"
 
@@ -108,6 +113,19 @@ void RunWorldSteps(Shell& shell) {
     }
 }
 
+// P: the frame just drawn, as quillmoth-YYYYmmdd-HHMMSS.png in the working
+// folder. Its name, or why it failed, goes to standard error; the run goes on either way.
+void SaveScreenshot(const Device& device) {
+    const std::string name = ScreenshotName(std::time(nullptr));
+    std::string why;
+    if (SaveFrame(device, name, why)) {
+        std::fprintf(stderr, "quillmoth: screenshot saved as %s\n", name.c_str());
+    } else {
+        std::fprintf(stderr, "quillmoth: cannot save the screenshot %s: %s\n", name.c_str(), why.c_str());
+    }
+    std::fflush(stderr);
+}
+
 // Turns the counts into rates once a second has passed.
 void UpdateReadout(Readout& readout, std::uint32_t now) {
     const std::uint32_t elapsed = now - readout.since;
@@ -178,6 +196,10 @@ std::string ReadoutText(const Readout& readout, const PTester& tester) {
         nodes += world->GetNodeCount();
         links += static_cast<long long>(world->Links().Size());
     }
+    if (const auto* replay = dynamic_cast<const ReplayDriver*>(&tester)) {  // no worlds: the step on show
+        nodes = static_cast<long long>(replay->Frame().nodes.size());
+        links = static_cast<long long>(replay->Frame().links.size());
+    }
     return FormatString("%.1f fps, %.1f steps/s, %lld nodes, %lld links",
                         static_cast<double>(readout.framesPerSecond),
                         static_cast<double>(readout.stepsPerSecond), nodes, links);
@@ -220,13 +242,20 @@ void FrameStep(Shell& shell) {
     if (commandsDone) RunWorldSteps(shell);
 
     // Draw when the frames since the last drawing cover the last interval in
-    // 33 1/3 ms units: slow frames spend their time on simulation steps.
-    if (static_cast<float>(s.framesSinceDraw) < 30.0 / s.frameRate) return;
+    // 33 1/3 ms units: slow frames spend their time on simulation steps. A
+    // screenshot asked for is drawn at once.
+    const bool screenshot = s.screenshotRequested;
+    if (!screenshot && static_cast<float>(s.framesSinceDraw) < 30.0 / s.frameRate) return;
     s.framesSinceDraw = 1;
     if (!shell.tester->IsDrawEnabled()) return;
     // A step cut short for a quitting user leaves nothing worth drawing.
     if (shell.run.Outcome().kind == RunOutcome::Kind::Interrupted) return;
-    DrawFrame(shell);
+    s.screenshotRequested = false;
+    if (!screenshot) {
+        DrawFrame(shell);
+        return;
+    }
+    DrawFrame(shell, [&shell] { SaveScreenshot(*shell.device); });
 }
 
 }  // namespace qm

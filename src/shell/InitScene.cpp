@@ -53,8 +53,12 @@ std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile) {
 }
 
 void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
-    shell.tester = shell.run.Start([&] { return makeDriver(shell.geneFile); },
-                                   [&](PTester& driver) { driver.Setup(*shell.device); });
+    const auto setup = [&](PTester& driver) { driver.Setup(*shell.device); };
+    if (shell.readyDriver) {
+        shell.tester = shell.run.Adopt(std::move(shell.readyDriver), setup);
+    } else {
+        shell.tester = shell.run.Start([&] { return makeDriver(shell.geneFile); }, setup);
+    }
     if (!shell.tester) {
         shell.services->PostQuit(0);
         return;

@@ -37,8 +37,8 @@ std::string UnreadableReason(const std::string& path);
 void BuildScene(Shell& shell, const DriverFactory& makeDriver = MakeSourceTester);
 
 // The start-up guard around the driver: construct it on shell.geneFile, Init,
-// Setup. A text error is logged and a quit request posted; an error code
-// posts the quit request only.
+// Setup; or, when shell.readyDriver holds one, Setup on it alone. A text error is logged and a quit request
+// posted; an error code posts the quit request only.
 void StartDriver(Shell& shell, const DriverFactory& makeDriver = MakeSourceTester);
 
 }  // namespace qm

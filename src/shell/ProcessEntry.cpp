@@ -11,9 +11,13 @@
 #include "shell/FrameBench.h"
 #include "shell/FrameStep.h"
 #include "shell/InitScene.h"
+#include "shell/ReplayDriver.h"
+#include "shell/ReplayVideo.h"
+#include "shell/SavedRuns.h"
 #include "shell/SdlShellServices.h"
 #include "shell/Shell.h"
 #include "shell/Shutdown.h"
+#include "shell/VideoEncoder.h"
 #include "shell/WndProc.h"
 
 namespace qm {
@@ -25,6 +29,28 @@ int Failure(const std::string& what) {
     std::fprintf(stderr, "quillmoth: %s\n", what.c_str());
     std::fflush(stderr);
     return kExitFailure;
+}
+
+// A command line that names a file the window cannot use: said before anything opens.
+int Refuse(const std::string& what) {
+    std::fprintf(stderr, "quillmoth: %s\n", what.c_str());
+    std::fflush(stderr);
+    return kExitUsage;
+}
+
+// The driver made before the window: a resumed run or a replay. Empty when
+// neither is asked for; `why` says what cannot be used.
+bool PrepareDriver(Shell& shell, const CommandLine& options, std::string& why) {
+    if (!options.replay.empty()) {
+        shell.readyDriver = ReplayDriverFor(options.replay, why);
+        shell.state.replaying = true;
+        return shell.readyDriver != nullptr;
+    }
+    if (!options.resume.empty()) {
+        shell.readyDriver = ResumeDriver(options.resume, why);
+        return shell.readyDriver != nullptr;
+    }
+    return true;
 }
 
 std::string DisplayName() {
@@ -40,7 +66,8 @@ std::string DisplayName() {
 std::string RunFailure(const Shell& shell) {
     const auto* driver = dynamic_cast<const SourceTester*>(shell.tester.get());
     const std::string& geneFile = driver ? driver->FileName() : shell.geneFile;
-    const std::string reason = UnreadableReason(geneFile);
+    const std::string reason =
+        shell.state.replaying ? "" : UnreadableReason(geneFile);  // a replay reads no gene
     if (!reason.empty()) return "cannot read gene file " + geneFile + ": " + reason;
     if (shell.state.drawFailed) return "drawing the scene failed";
     const std::string& text = shell.run.Outcome().text;
@@ -98,6 +125,18 @@ int ProcessEntry(const CommandLine& options) {
     shell.geneFile = options.geneFile;
     shell.readout.shown = options.showFps;
 
+    // What the command line names must be usable before any window opens.
+    std::string ffmpeg;
+    if (!options.video.empty()) {
+        ffmpeg = FindOnPath("ffmpeg");
+        if (ffmpeg.empty()) {
+            return Refuse(
+                "cannot make a video: ffmpeg is not installed or not on PATH (Debian package ffmpeg)");
+        }
+    }
+    std::string refused;
+    if (!PrepareDriver(shell, options, refused)) return Refuse(refused);
+
     // The window is used without a test: without one, the graphics start-up
     // below fails with its message.
     std::unique_ptr<SdlWindow> window =
@@ -112,7 +151,8 @@ int ProcessEntry(const CommandLine& options) {
     if (window) services = std::make_unique<SdlShellServices>(*window);
     shell.services = services.get();
 
-    RunGuard::SeedRandom(options.run.seed);
+    // A resumed run has its generator from the checkpoint; a replay draws none.
+    if (!shell.readyDriver) RunGuard::SeedRandom(options.run.seed);
 
     const auto makeDriver = [&options](const std::string& geneFile) {
         auto driver = std::make_unique<SourceTester>(geneFile);
@@ -127,6 +167,25 @@ int ProcessEntry(const CommandLine& options) {
         return Failure("cannot read the keyboard and mouse: " + SdlWindow::LastError());
 
     if (shell.tester && !RunFirstSteps(shell, options.stepsFirst)) services->PostQuit(0);
+
+    if (!options.video.empty()) {
+        auto* replay = dynamic_cast<ReplayDriver*>(shell.tester.get());
+        bool made = false;
+        if (replay) {
+            VideoEncoder encoder(ffmpeg, options.video, options.fps);
+            made = RecordVideo(shell, *replay, encoder, why);
+            if (made) {
+                std::fprintf(stderr, "quillmoth: wrote %s: %d frames at %d per second\n",
+                             options.video.c_str(), encoder.Frames(), options.fps);
+            } else {
+                why = "cannot make the video " + options.video + ": " + why;
+            }
+        } else {
+            why = RunFailure(shell);
+        }
+        Shutdown(shell);
+        return made ? kExitSuccess : Failure(why);
+    }
 
     if (options.benchFrames > 0 || options.benchSteps > 0) {
         const std::optional<std::string> line = RunBenchmark(shell, *window, options, why);

@@ -40,9 +40,11 @@ struct ShellState {
     float turnY = 0.0f;
     float dollyStep = 0.0f;
     bool firstFrame = true;
-    bool drawFailed = false;        // drawing raised an error code: the run ends as a failure
-    std::uint64_t stepsRun = 0;     // world steps run by frames while the world was not paused
-    std::uint64_t framesDrawn = 0;  // frames drawn and presented
+    bool drawFailed = false;           // drawing raised an error code: the run ends as a failure
+    std::uint64_t stepsRun = 0;        // world steps run by frames while the world was not paused
+    std::uint64_t framesDrawn = 0;     // frames drawn and presented
+    bool replaying = false;            // the driver plays a trace: Up and Down set its speed
+    bool screenshotRequested = false;  // P was released: the next frame is drawn and saved
 };
 
 // The readout line (--show-fps, F1): frames drawn and world steps run, counted
@@ -85,6 +87,9 @@ struct Shell {
     Light light;
     RunGuard run;  // the driver's start, steps and reloads, and how the run ended
     std::unique_ptr<PTester> tester;
+    // A driver made before start-up (a run resumed from a checkpoint, a
+    // replay): it already holds its worlds, so it starts without Init.
+    std::unique_ptr<PTester> readyDriver;
     std::unique_ptr<Camera> camera;
     std::unique_ptr<Floor> floor;
     std::unique_ptr<Goal> goal;

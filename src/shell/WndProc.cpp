@@ -14,11 +14,27 @@ void KeyReleased(Shell& shell, std::uint32_t key) {
             if (shell.tester) shell.tester->KeyDown(kPauseKey);
             break;
         case kVkUp:
+            if (s.replaying) {
+                if (shell.tester) shell.tester->KeyDown(kVkUp);
+                break;
+            }
             ++s.stepsPerFrame;
             break;
         case kVkDown:
+            if (s.replaying) {
+                if (shell.tester) shell.tester->KeyDown(kVkDown);
+                break;
+            }
             --s.stepsPerFrame;
             if (s.stepsPerFrame < 1) s.stepsPerFrame = 1;
+            break;
+        case kVkLeft:
+        case kVkRight:
+        case kVkHome:
+            if (s.replaying && shell.tester) shell.tester->KeyDown(static_cast<int>(key & 0xFF));
+            break;
+        case kVkP:
+            s.screenshotRequested = true;
             break;
         case kVkF1:
             shell.readout.shown = !shell.readout.shown;

@@ -16,6 +16,20 @@ if(TARGET quillmoth)
   add_test(NAME e2e.ScreenshotsMatchTheReferencePictures
            COMMAND bash ${QM_E2E_SCRIPT} compare $<TARGET_FILE:quillmoth> ${PROJECT_SOURCE_DIR}/data
                    ${CMAKE_CURRENT_LIST_DIR}/reference)
+  # Replays of quillmoth-sim's traces: videos, the replay window, P.
+  set(QM_REPLAY_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/replay_e2e.sh)
+  foreach(mode_test IN ITEMS "video;ReplayVideosHoldOneFramePerRecordedStep"
+                             "no-ffmpeg;VideoWithoutFfmpegExitsTwoBeforeAnyWindow"
+                             "window;ReplayWindowSavesAPngOnP"
+                             "resume;WindowResumedFromACheckpointEndsAsTheStraightRun")
+    list(GET mode_test 0 mode)
+    list(GET mode_test 1 name)
+    add_test(NAME e2e.${name}
+             COMMAND bash ${QM_REPLAY_SCRIPT} ${mode} $<TARGET_FILE:quillmoth> $<TARGET_FILE:quillmoth-sim>
+                     ${PROJECT_SOURCE_DIR}/data)
+    set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 180 LABELS e2e RESOURCE_LOCK xvfb)
+  endforeach()
+
   set_tests_properties(e2e.WindowShowsTheSceneAndQuitsOnEscape e2e.WindowWithoutAGeneLogsTheCompileErrorAndFails
                        e2e.WindowWithoutADisplayFailsAndSaysWhy e2e.FrameBenchmarkPrintsOneJsonLine
                        e2e.ScreenshotsMatchTheReferencePictures

@@ -37,6 +37,31 @@ TEST(CommandLine, Help) {
     EXPECT_NE(text.find("error.lot.txt"), std::string::npos);
 }
 
+TEST(CommandLine, ResumeReplayAndVideo) {
+    CommandLine c = ParseCommandLine({"--replay", "run.h5", "--video", "run.mp4", "--fps", "24"});
+    EXPECT_TRUE(c.error.empty()) << c.error;
+    EXPECT_EQ(c.replay, "run.h5");
+    EXPECT_EQ(c.video, "run.mp4");
+    EXPECT_EQ(c.fps, 24);
+    EXPECT_EQ(ParseCommandLine({"--replay", "run.h5"}).fps, 30);
+    EXPECT_EQ(ParseCommandLine({"--resume", "ck/step-00000080.h5"}).resume, "ck/step-00000080.h5");
+    // What makes no sense together is refused: a video needs a replay, a
+    // replay is no resumed run and no benchmark, the rate is 1 to 240.
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--video", "a.mp4"},
+                                               {"--replay", "a.jsonl", "--resume", "b.h5"},
+                                               {"--replay", "a.jsonl", "--bench-frames", "3"},
+                                               {"--replay", "a.jsonl", "--video", "a.mp4", "--fps", "0"},
+                                               {"--replay", "a.jsonl", "--fps", "30"}}) {
+        EXPECT_FALSE(ParseCommandLine(args).error.empty()) << args[0] << " " << args[2];
+    }
+    const std::string help = HelpText();
+    for (const char* text :
+         {"--resume FILE", "--replay TRACE", "--video FILE", "--fps N", "quillmoth-YYYYmmdd"}) {
+        EXPECT_NE(help.find(text), std::string::npos) << text;
+    }
+}
+
 TEST(CommandLine, TheReadoutAndTheBenchmarks) {
     CommandLine c = ParseCommandLine({});
     EXPECT_FALSE(c.showFps);

@@ -1,0 +1,97 @@
+#include "shell/ReplayVideo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "base/Diagnostics.h"
+#include "base/TextLines.h"
+#include "math/D3dxMath.h"
+#include "platform/GlDevice.h"
+#include "shell/FrameCapture.h"
+#include "shell/FrameStep.h"
+#include "shell/ReplayDriver.h"
+#include "shell/Shell.h"
+#include "shell/VideoEncoder.h"
+
+namespace qm {
+
+namespace {
+
+// "video [##########----------]  20/40 frames", redrawn in place; a new
+// line once the bar is full.
+class ProgressBar {
+  public:
+    explicit ProgressBar(std::size_t total) : total_(total) {}
+    void Show(std::size_t done) {
+        constexpr int kWidth = 30;
+        const int filled = total_ > 0 ? static_cast<int>(done * kWidth / total_) : kWidth;
+        if (filled == shown_ && done != total_) return;
+        shown_ = filled;
+        std::fprintf(stderr, "\rvideo [%s%s] %zu/%zu frames", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, '-').c_str(), done, total_);
+        if (done == total_) std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
+
+  private:
+    std::size_t total_;
+    int shown_ = -1;
+};
+
+// The camera looks down on the creature from above and behind, as the frame
+// benchmark does, and follows its centroid from a fixed distance: far enough
+// for every node of the last recorded step (the largest creature, as a rule)
+// to be in view, so the picture does not zoom in and out as nodes come and go.
+constexpr float kLookDown = 0.5f;  // radians below the start view, about 29 degrees
+
+float FollowDistance(const ReplayDriver& replay, const Camera& camera) {
+    float radius = 1.0f;
+    for (const record::TraceNode& n : replay.Frame().nodes) {
+        const float r = Vec3Length(n.pos - replay.GetCentroid());
+        if (std::isfinite(r)) radius = std::max(radius, r);
+    }
+    return std::max(radius / std::sin(camera.fieldOfView * 0.5f), 20.0f);
+}
+
+}  // namespace
+
+bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std::string& why) {
+    // Every frame counts; none waits for the display's refresh.
+    if (auto* gl = dynamic_cast<GlDevice*>(shell.device.get())) gl->SetSwapInterval(0);
+    const std::size_t count = replay.CountSteps();
+    Camera& camera = *shell.camera;
+    camera.Turn(kLookDown, 0.0f);
+    replay.Show(count - 1);
+    const float distance = FollowDistance(replay, camera) / Vec3Length(camera.direction);
+    ProgressBar progress(count);
+    std::vector<std::uint8_t> rgb;
+    for (std::size_t i = 0; i < count; ++i) {
+        replay.Show(i);
+        ClearTextLines();
+        AddTextLine(FormatString("step %lld", replay.Frame().step));
+        camera.eye = replay.GetCentroid() - distance * camera.direction;
+        SetFrameState(shell);
+        bool written = false;
+        DrawFrame(shell, [&] {
+            int width = 0, height = 0;
+            if (!ReadFrameRgb(*shell.device, rgb, width, height)) {
+                why = "videos need the OpenGL device";
+                return;
+            }
+            written = encoder.Write(rgb, width, height, why);
+        });
+        if (!written || shell.state.drawFailed) {
+            if (why.empty() || shell.state.drawFailed) why = "drawing the scene failed";
+            std::fputc('\n', stderr);
+            std::string ignored;
+            encoder.Finish(ignored);
+            return false;
+        }
+        progress.Show(i + 1);
+    }
+    return encoder.Finish(why);
+}
+
+}  // namespace qm

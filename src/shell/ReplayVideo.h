@@ -1,0 +1,19 @@
+#pragma once
+// A replay made into a video: every recorded step drawn once, in the usual
+// scene with the camera looking down on the creature and following it, and
+// handed to ffmpeg; a progress bar on standard error.
+
+#include <string>
+
+namespace qm {
+
+struct Shell;
+class ReplayDriver;
+class VideoEncoder;
+
+// Draws every whole step of `replay` into `encoder` and finishes the video.
+// False, with the reason in `why`, when drawing, reading the frame back or
+// ffmpeg failed.
+bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std::string& why);
+
+}  // namespace qm

@@ -1,0 +1,37 @@
+#include "shell/SavedRuns.h"
+
+#include "base/Diagnostics.h"
+#include "record/Checkpoint.h"
+#include "record/RunState.h"
+#include "shell/ReplayDriver.h"
+
+namespace qm {
+
+std::unique_ptr<PTester> ResumeDriver(const std::string& path, std::string& why) {
+    record::RunState saved;
+    try {
+        saved = record::ReadCheckpoint(path);
+    } catch (const record::RecordError& e) {
+        why = "cannot resume: " + e.message;
+        return nullptr;
+    }
+    try {
+        std::unique_ptr<PTester> driver = record::RestoreRun(saved);
+        DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(), saved.step);
+        return driver;
+    } catch (const record::RecordError& e) {
+        why = "cannot resume: " + Printable(path, 400) + ": " + e.message;
+        return nullptr;
+    }
+}
+
+std::unique_ptr<PTester> ReplayDriverFor(const std::string& path, std::string& why) {
+    try {
+        return std::make_unique<ReplayDriver>(path);
+    } catch (const record::RecordError& e) {
+        why = "cannot replay: " + e.message;
+        return nullptr;
+    }
+}
+
+}  // namespace qm

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# The replay of a recorded run, end to end, under Xvfb with Mesa's software OpenGL.
+#
+#   replay_e2e.sh video     QUILLMOTH SIM DATA_DIR   traces of a shipped gene become videos with
+#                                                   one frame per recorded step; a cut trace
+#                                                   plays to its last whole step and says so
+#   replay_e2e.sh no-ffmpeg QUILLMOTH SIM DATA_DIR   without ffmpeg --video exits 2 and says so,
+#                                                   before any window (no display is given)
+#   replay_e2e.sh window    QUILLMOTH SIM DATA_DIR   the replay window: P saves a PNG, Escape quits with 0
+#   replay_e2e.sh resume    QUILLMOTH SIM DATA_DIR   the window resumed from a checkpoint reaches the
+#                                                   straight run's creature
+#
+# Each run works in a fresh temporary folder holding copies of the art files.
+# QM_E2E_KEEP=1 keeps it for a look afterwards.
+set -uo pipefail
+
+mode=$1
+quillmoth=$(realpath "$2")
+sim=$(realpath "$3")
+data=$(realpath "$4")
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- program output ---"
+    tail -n 20 "$work/out.txt" 2>/dev/null
+    exit 1
+}
+
+if [ -z "${QM_E2E_WORK:-}" ]; then
+    for tool in xvfb-run xdotool identify ffprobe; do
+        command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed (scripts/test installs it)"; exit 1; }
+    done
+    work=$(mktemp -d /tmp/quillmoth-replay-XXXXXX)
+    cp "$data"/floor.bmp "$data"/sky.bmp "$data"/goal.bmp "$data"/goal.x "$work"/
+    export LIBGL_ALWAYS_SOFTWARE=1
+    export LSAN_OPTIONS="detect_leaks=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"  # as in window_e2e.sh
+    if [ "$mode" = no-ffmpeg ]; then
+        QM_E2E_WORK=$work bash "$0" "$@"
+    else
+        QM_E2E_WORK=$work xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
+    fi
+    status=$?
+    [ -n "${QM_E2E_KEEP:-}" ] && echo "kept $work" || rm -rf "$work"
+    exit $status
+fi
+work=$QM_E2E_WORK
+cd "$work" || exit 1
+
+frames_of() {  # video: the frames ffprobe counts in it
+    ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1"
+}
+
+# 40 steps of the walker, every step (41 recorded: step 0 to 40) as JSON lines
+# and every 5th (9 recorded) as HDF5.
+"$sim" run --seed 1 --steps 40 --quiet --trace run.jsonl "$data/genes/walker.txt" >/dev/null ||
+    fail "quillmoth-sim did not record run.jsonl"
+"$sim" run --seed 1 --steps 40 --quiet --trace-every 5 --trace run.h5 "$data/genes/walker.txt" >/dev/null ||
+    fail "quillmoth-sim did not record run.h5"
+
+case "$mode" in
+video)
+    for shot in "run.jsonl 41 30" "run.h5 9 10"; do
+        read -r trace expected fps <<<"$shot"
+        "$quillmoth" --replay "$trace" --video "$trace.mp4" --fps "$fps" >out.txt 2>&1
+        status=$?
+        [ "$status" -eq 0 ] || fail "exit code $status making a video of $trace, expected 0"
+        grep -q "\[#*\] $expected/$expected frames" out.txt || fail "no full progress bar for $trace"
+        n=$(frames_of "$trace.mp4")
+        [ "$n" = "$expected" ] || fail "$trace.mp4 holds $n frames, expected $expected"
+        rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 "$trace.mp4")
+        [ "$rate" = "$fps/1" ] || fail "$trace.mp4 runs at $rate frames per second, expected $fps"
+        read -r w h < <(identify -format '%w %h\n' "$trace.mp4[0]" 2>/dev/null || ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=' ' "$trace.mp4")
+        echo "$trace: $n frames of ${w}x${h} at $rate"
+    done
+
+    # A trace cut inside its last step: the video holds the whole steps before
+    # the cut, and standard error says where the trace stopped.
+    head -c $(($(stat -c %s run.jsonl) - 30)) run.jsonl >cut.jsonl
+    "$quillmoth" --replay cut.jsonl --video cut.mp4 >out.txt 2>&1
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit code $status for a cut trace, expected 0"
+    grep -q '^quillmoth: cut.jsonl: .*the trace stops after step 39' out.txt || fail "no line saying where cut.jsonl stops"
+    n=$(frames_of cut.mp4)
+    [ "$n" = 40 ] || fail "cut.mp4 holds $n frames, expected 40"
+
+    # ffmpeg that cannot write its output: the program fails with ffmpeg's message.
+    "$quillmoth" --replay run.jsonl --video /nonexistent/out.mp4 >out.txt 2>&1
+    status=$?
+    [ "$status" -eq 1 ] || fail "exit code $status when ffmpeg fails, expected 1"
+    grep -q '^quillmoth: cannot make the video /nonexistent/out.mp4: .*ffmpeg ended with exit status' out.txt ||
+        fail "no line saying ffmpeg failed"
+    grep -q 'nonexistent/out.mp4: No such file or directory' out.txt || fail "ffmpeg's own message is missing"
+    echo "PASS: the videos hold one frame per recorded step"
+    ;;
+
+no-ffmpeg)
+    # Only the tools the program itself runs are hidden: a PATH without ffmpeg.
+    mkdir bin
+    env -u DISPLAY -u WAYLAND_DISPLAY PATH="$work/bin" "$quillmoth" --replay run.jsonl --video run.mp4 >out.txt 2>&1
+    status=$?
+    [ "$status" -eq 2 ] || fail "exit code $status without ffmpeg, expected 2"
+    grep -qx 'quillmoth: cannot make a video: ffmpeg is not installed or not on PATH (Debian package ffmpeg)' out.txt ||
+        fail "no line saying ffmpeg is missing"
+    [ ! -e run.mp4 ] || fail "run.mp4 was made"
+    # A trace that cannot be replayed is refused the same way, before any window.
+    printf 'not a trace\n' >bad.jsonl
+    env -u DISPLAY -u WAYLAND_DISPLAY "$quillmoth" --replay bad.jsonl >out.txt 2>&1
+    status=$?
+    [ "$status" -eq 2 ] || fail "exit code $status for a bad trace, expected 2"
+    grep -q '^quillmoth: cannot replay: ' out.txt || fail "no line refusing bad.jsonl"
+    env -u DISPLAY -u WAYLAND_DISPLAY "$quillmoth" --resume bad.jsonl >out.txt 2>&1
+    status=$?
+    [ "$status" -eq 2 ] || fail "exit code $status for a bad checkpoint, expected 2"
+    grep -q '^quillmoth: cannot resume: ' out.txt || fail "no line refusing the checkpoint bad.jsonl"
+    echo "PASS: without ffmpeg, and for files that cannot be used, the program exits 2 before any window"
+    ;;
+
+window)
+    "$quillmoth" --replay run.jsonl >out.txt 2>&1 &
+    pid=$!
+    wid=""
+    for ((i = 0; i < 300; i++)); do
+        wid=$(xdotool search --name '^Quillmoth$' 2>/dev/null | head -n 1)
+        [ -n "$wid" ] && break
+        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+        sleep 0.1
+    done
+    [ -n "$wid" ] || fail "no window titled Quillmoth appeared"
+    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    sleep 2
+    xdotool key --window "$wid" p 2>/dev/null || xdotool key p
+    # The line naming the file comes once the file is whole.
+    for ((i = 0; i < 100; i++)); do
+        grep -q '^quillmoth: screenshot saved as ' out.txt && break
+        sleep 0.1
+    done
+    shot=$(sed -n 's/^quillmoth: screenshot saved as //p' out.txt | head -n 1)
+    [ -n "$shot" ] || fail "P saved no screenshot"
+    [[ "$shot" =~ ^quillmoth-[0-9]{8}-[0-9]{6}\.png$ ]] || fail "the screenshot is named $shot"
+    [ "$(identify -format '%m %w %h' "$shot")" = "PNG 640 480" ] || fail "$shot is no 640 x 480 PNG"
+    # Escape is read as held once a frame: held long enough for a slow (sanitizer) build to see it.
+    xdotool keydown --window "$wid" Escape 2>/dev/null || xdotool keydown Escape
+    sleep 0.5
+    xdotool keyup --window "$wid" Escape 2>/dev/null || xdotool keyup Escape
+    for ((i = 0; i < 300; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Escape did not end the replay"; }
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit code $status after Escape, expected 0"
+    echo "PASS: the replay window saved $shot on P and quit on Escape"
+    ;;
+
+resume)
+    # The window resumed from step 100 and run to step 300 holds the creature
+    # the uninterrupted headless run ends with (the frame benchmark prints its counts).
+    cp "$data/source.txt" source.txt
+    "$sim" run --seed 7 --steps 300 --quiet --checkpoint-every 100 --checkpoint-dir ck source.txt >straight.json ||
+        fail "quillmoth-sim did not run"
+    "$quillmoth" --resume ck/step-00000100.h5 --steps-first 200 --bench-frames 1 >window.json 2>out.txt
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit code $status resuming in the window, expected 0"
+    grep -q '^resumed from ck/step-00000100.h5 at step 100$' out.txt || fail "no line saying where the window resumed"
+    expected=$(grep -o '"nodes":[0-9]*,"links":[0-9]*' straight.json)
+    got=$(grep -o '"nodes":[0-9]*,"links":[0-9]*' window.json)
+    [ -n "$expected" ] && [ "$got" = "$expected" ] || fail "the window ends with $got, the straight run with $expected"
+    echo "PASS: resumed in the window, step 300 holds $got as the straight run"
+    ;;
+
+*)
+    echo "usage: replay_e2e.sh video|no-ffmpeg|window|resume QUILLMOTH SIM DATA_DIR" >&2
+    exit 2
+    ;;
+esac
