@@ -2,6 +2,8 @@
 // wired into its links; a node that asked to die leaves the world.
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "base/Diagnostics.h"
@@ -45,6 +47,12 @@ void NodeManager::divide(TNode* parent) try {
         throw ErrorText{FormatString(
             "Node ID: %d cannot divide: the world holds %zu nodes, the limit set by --max-nodes is %d\n",
             parent->id, count, nodeLimit)};
+    }
+    // Ids are never given twice; a run resumed from a checkpoint may have
+    // none left, and the counter must not wrap.
+    if (NextNodeId() == std::numeric_limits<std::int32_t>::max()) {
+        throw ErrorText{
+            FormatString("Node ID: %d cannot divide: every node id has been given out\n", parent->id)};
     }
     // The child belongs to the world from here on (it is destroyed with it
     // should the step end in an error); it joins nodeMap after the node loop.

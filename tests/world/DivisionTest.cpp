@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <string>
 #include <vector>
 
+#include "base/Errors.h"
 #include "base/Random.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
@@ -285,6 +289,25 @@ TEST_F(DivisionTest, DeathUnselectsUnlinksAndUnfilesTheNodeAtOnce) {
     EXPECT_EQ(PartnersOf(a), std::vector<TNode*>{b});
     EXPECT_EQ(CountInGrid(node), 0);
     EXPECT_NE(Find(node->id), nullptr);  // the map lets go of it after the node loop
+}
+
+// A checkpoint can hand the world an id counter with no id left (found by
+// fuzzing): the division is refused through the error path instead of
+// wrapping the counter.
+TEST_F(DivisionTest, WithNoNodeIdLeftADivisionIsAnErrorAndMakesNoChild) {
+    auto gene = CompileGene("ADD ( 0.375 SMELL )");
+    TNode* parent = Place(0.0f, 0.0f, 0.0f, *gene);
+    const std::int32_t saved = NextNodeId();
+    SetNextNodeId(std::numeric_limits<std::int32_t>::max());
+    std::string text;
+    try {
+        Divide(parent, 1, 7);
+    } catch (const ErrorText& e) {
+        text = e.text;
+    }
+    SetNextNodeId(saved);
+    EXPECT_NE(text.find("cannot divide: every node id has been given out"), std::string::npos) << text;
+    EXPECT_TRUE(world.NewNodes().empty());
 }
 
 }  // namespace
