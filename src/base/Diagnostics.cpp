@@ -9,21 +9,6 @@ namespace {
 
 constexpr std::size_t kBufferSize = 10000;  // texts are cut to 9999 characters
 
-DebugSink& Sink() {
-    static DebugSink sink;
-    return sink;
-}
-
-DebugLevel& Level() {
-    static DebugLevel level = DebugLevel::Detail;
-    return level;
-}
-
-std::string& LogPath() {
-    static std::string path = "error.lot.txt";
-    return path;
-}
-
 std::string VFormat(const char* format, va_list args) {
     char buffer[kBufferSize];
     int n = std::vsnprintf(buffer, sizeof buffer, format, args);
@@ -84,26 +69,18 @@ std::string FormatString(const char* format, ...) {
     return text;
 }
 
-namespace {
-
-void Emit(DebugLevel level, const std::string& text) {
-    if (level > Level()) return;
-    if (Sink()) {
-        Sink()(text);
+void Diagnostics::Emit(DebugLevel textLevel, std::string_view text) const {
+    if (textLevel > level) return;
+    if (sink) {
+        sink(text);
     } else {
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
     }
 }
 
-}  // namespace
-
-void SetDebugLevel(DebugLevel level) { Level() = level; }
-
-DebugLevel CurrentDebugLevel() { return Level(); }
-
-void DebugPrint(const char* format, ...) {
-    if (DebugLevel::Normal > Level()) return;
+void Diagnostics::DebugPrint(const char* format, ...) const {
+    if (DebugLevel::Normal > level) return;
     va_list args;
     va_start(args, format);
     std::string text = VFormat(format, args);
@@ -111,8 +88,8 @@ void DebugPrint(const char* format, ...) {
     Emit(DebugLevel::Normal, text);
 }
 
-void DetailPrint(const char* format, ...) {
-    if (DebugLevel::Detail > Level()) return;  // the code string of a long gene is not formatted for nothing
+void Diagnostics::DetailPrint(const char* format, ...) const {
+    if (DebugLevel::Detail > level) return;  // the code string of a long gene is not formatted for nothing
     va_list args;
     va_start(args, format);
     std::string text = VFormat(format, args);
@@ -120,7 +97,7 @@ void DetailPrint(const char* format, ...) {
     Emit(DebugLevel::Detail, text);
 }
 
-void ErrorPrint(const char* format, ...) {
+void Diagnostics::ErrorPrint(const char* format, ...) const {
     va_list args;
     va_start(args, format);
     std::string text = VFormat(format, args);
@@ -128,19 +105,12 @@ void ErrorPrint(const char* format, ...) {
     Emit(DebugLevel::Errors, text);
 }
 
-void SetDebugSink(DebugSink sink) { Sink() = std::move(sink); }
-
-void SetErrorLogPath(std::string path) { LogPath() = std::move(path); }
-
-const std::string& ErrorLogPath() { return LogPath(); }
-
-void WriteErrorLog(const std::string& text, DebugLevel echo) {
+void Diagnostics::WriteErrorLog(const std::string& text, DebugLevel echo) const {
     // Binary mode: the text carries its own line ends and is written byte for byte.
-    std::ofstream log(LogPath(), std::ios::out | std::ios::trunc | std::ios::binary);
-    if (log) {
-        log << text;
+    if (!logPath.empty()) {
+        std::ofstream log(logPath, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (log) log << text;
     }
-    log.close();
     Emit(echo, FormatString("%s\n", text.c_str()));
 }
 

@@ -1,13 +1,20 @@
 #pragma once
-// The process-wide list of text lines drawn over the scene in a drawn frame.
+// The text lines drawn over the scene in a drawn frame: the dump of the
+// selected node. A run keeps its own (in its RunContext).
 
 #include <string>
 #include <vector>
 
 namespace qm {
 
-const std::vector<std::string>& TextLines();
-void ClearTextLines();
-void AddTextLine(std::string line);
+class TextLines {
+  public:
+    const std::vector<std::string>& Lines() const { return lines; }
+    void Clear() { lines.clear(); }
+    void Add(std::string line) { lines.push_back(std::move(line)); }
+
+  private:
+    std::vector<std::string> lines;
+};
 
 }  // namespace qm

@@ -6,76 +6,18 @@
 #include <sstream>
 #include <vector>
 
+#include "api/Run.h"
 #include "base/Diagnostics.h"
-#include "experiment/PTester.h"
-#include "experiment/RunGuard.h"
-#include "gp/Unit.h"
 #include "world/NodeManager.h"
 
 namespace qm::evolve {
 namespace {
-
-// The driver of an evaluation: SourceTester's loading, from a code string
-// held in memory instead of a file. The gene is loaded and printed as a run
-// loads and prints it (printing a gene can fail, and then so does the run).
-class GeneTester final : public PTester {
-  public:
-    explicit GeneTester(const EvalTask& task) : task(task) { gene.Parse(task.code); }
-
-  protected:
-    void Load() override {
-        gene.Parse(task.code);
-        for (NodeManager* world : worlds) {
-            if (task.goal) world->SetGoalPos(*task.goal);
-            world->SetNodeLimit(task.maxNodes);
-            world->InitWorld(&gene);
-        }
-        DetailPrint("%s\n", gene.ToString().c_str());
-    }
-    void DoReset() override { Load(); }
-    void DoAction() override {
-        for (NodeManager* world : worlds) world->Action();
-    }
-    void DoTest() override {}
-    void DoHalt() override {}
-
-  private:
-    const EvalTask& task;
-    Unit gene;
-};
-
-// Least distance from a node to the goal, computed as the run's stats compute it.
-double Closest(const NodeManager& world, double sofar) {
-    for (const auto& [id, node] : world.NodeMap()) {
-        const double d = Vec3Length(world.GoalPos() - node->pos);
-        if (d < sofar) sofar = d;
-    }
-    return sofar;
-}
 
 bool ReadFloat(const std::string& text, float& out) {
     char* end = nullptr;
     out = std::strtof(text.c_str(), &end);
     return end != text.c_str() && *end == '\0';
 }
-
-// Restores the debug output and the error log when the evaluation ends.
-class Silence {
-  public:
-    Silence() : logPath(ErrorLogPath()) {
-        SetDebugSink([](std::string_view) {});
-        SetErrorLogPath("");  // an empty name opens no file: the log is dropped
-    }
-    ~Silence() {
-        SetDebugSink(nullptr);
-        SetErrorLogPath(logPath);
-    }
-    Silence(const Silence&) = delete;
-    Silence& operator=(const Silence&) = delete;
-
-  private:
-    std::string logPath;
-};
 
 }  // namespace
 
@@ -108,37 +50,36 @@ bool DecodeTask(const std::string& text, EvalTask& task) {
 }
 
 EvalResult EvaluateGene(const EvalTask& task) {
-    Silence silence;
-    RunGuard::SeedRandom(task.seed);
-    RunGuard guard;
-    std::unique_ptr<PTester> tester = guard.Start([&] { return std::make_unique<GeneTester>(task); });
     EvalResult result;
-    if (!tester) {
+    Diagnostics silent;
+    silent.SetSink([](std::string_view) {});
+    silent.SetErrorLogPath("");  // an empty name opens no file: the log is dropped
+    std::optional<Gene> gene;
+    try {
+        gene = Gene::FromCode(task.code);
+    } catch (const GeneError&) {
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }
-    const NodeManager& world = *tester->Worlds().at(0);
-    result.closest = Closest(world, INFINITY);
-    long long done = 0;
-    for (long long step = 1; step <= task.steps; ++step) {
-        if (!guard.Step(*tester)) break;
-        done = step;
-        result.closest = Closest(world, result.closest);
+    Run run(*gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps}, std::move(silent));
+    if (!run.Start()) {
+        result.outcome = EvalResult::Outcome::Error;
+        return result;
     }
-    if (done == task.steps) guard.Complete();
-    result.nodes = world.GetNodeCount();
-    switch (guard.Outcome().kind) {
+    while (!run.Ended()) run.Step();
+    result.closest = run.Closest();
+    result.nodes = run.World()->GetNodeCount();
+    result.steps = run.Steps();
+    switch (run.Outcome().kind) {
         case RunOutcome::Kind::GoalReached:
             result.outcome = EvalResult::Outcome::GoalReached;
-            result.steps = done + 1;
+            result.steps = run.Steps() + 1;
             break;
         case RunOutcome::Kind::Completed:
             result.outcome = EvalResult::Outcome::Completed;
-            result.steps = done;
             break;
         default:
             result.outcome = EvalResult::Outcome::Error;
-            result.steps = done;
             break;
     }
     return result;

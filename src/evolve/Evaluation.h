@@ -27,11 +27,9 @@ std::string EncodeTask(const EvalTask& task);
 // False when the text is not a task EncodeTask wrote.
 bool DecodeTask(const std::string& text, EvalTask& task);
 
-// Runs the evaluation in this process. It seeds the engine's generator and
-// consumes node ids as a run does, and sends the run's debug text and error
-// log nowhere while it lasts: the search calls it in a process of its own
-// (EvaluationProcess), so that every evaluation starts from a fresh process
-// exactly like a plain run.
+// Runs the evaluation: a Run of its own, whose debug text and error log go
+// nowhere. It shares nothing with any other run, so evaluations on threads
+// side by side each give exactly what the same run gives alone.
 EvalResult EvaluateGene(const EvalTask& task);
 
 }  // namespace qm::evolve

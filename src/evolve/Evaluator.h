@@ -1,7 +1,7 @@
 #pragma once
-// Where a batch of evaluations runs: child processes of this machine
-// (ProcessPool) or the ranks of an MPI job (MpiEvaluator). Results depend on
-// the tasks alone, never on which process ran them or in which order.
+// Where a batch of evaluations runs: threads of this process (ThreadPool) or
+// the ranks of an MPI job (MpiEvaluator). Results depend on the tasks alone,
+// never on which thread or process ran them or in which order.
 
 #include <string>
 #include <vector>
@@ -13,23 +13,32 @@ namespace qm::evolve {
 class Evaluator {
   public:
     virtual ~Evaluator() = default;
-    // The results in the order of the tasks; throws SearchError when a
-    // process that held a task was lost.
+    // The results in the order of the tasks; throws SearchError when an
+    // evaluation failed or a process that held one was lost.
     virtual std::vector<EvalResult> Evaluate(const std::vector<EvalTask>& tasks) = 0;
     // How many evaluations run at once, and where, for the progress report.
     virtual std::string Describe() const = 0;
 };
 
-// Up to `workers` evaluation processes at a time on this machine.
-class ProcessPool final : public Evaluator {
+// Up to `workers` evaluations at a time, each on a thread of this process.
+// No process boundary is needed: a run owns all its state, and the node
+// limit bounds what a gene can take. `evaluate` is EvaluateGene but in tests.
+class ThreadPool final : public Evaluator {
   public:
-    explicit ProcessPool(int workers) : workers(workers < 1 ? 1 : workers) {}
+    using Evaluate1 = EvalResult (*)(const EvalTask&);
+    explicit ThreadPool(int workers, Evaluate1 evaluate = EvaluateGene)
+        : workers(workers < 1 ? 1 : workers), evaluate(evaluate) {}
     std::vector<EvalResult> Evaluate(const std::vector<EvalTask>& tasks) override;
     std::string Describe() const override;
 
   private:
     int workers;
+    Evaluate1 evaluate;
 };
+
+// True when QM_EVOLVE_FAULT asks `what` (worker, rank) number `number` to
+// fail: a test of how the search reports a failed evaluation or a lost rank.
+bool FaultInjected(const char* what, int number);
 
 // The processors of this machine (the default number of workers).
 int CoreCount();

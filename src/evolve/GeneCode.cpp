@@ -51,16 +51,6 @@ std::size_t WriteTree(const GeneCode& code, std::size_t at, int indent, bool one
 
 }  // namespace
 
-std::string CodeString(const GeneCode& code) {
-    std::string text;
-    for (const GeneElement& e : code) {
-        text += std::to_string(e.kind) + "," + std::to_string(e.index);
-        if (e.IsConstant()) text += "," + FormatCodeNumber(e.value);
-        text += '+';
-    }
-    return text;
-}
-
 GeneCode ParseCode(const std::string& codeString) {
     Unit unit;
     unit.Parse(codeString);
@@ -118,8 +108,8 @@ std::string ShapeProblem(const GeneCode& code, int maxLength) {
     return {};
 }
 
-GeneCode LoadGeneFile(const std::string& path) {
-    return ParseCode(GPmanager::GetInstance()->GetCode(path.c_str()));
+GeneCode LoadGeneFile(const std::string& path, const Diagnostics& diagnostics) {
+    return ParseCode(GPmanager::GetInstance()->GetCode(path.c_str(), diagnostics));
 }
 
 }  // namespace qm::evolve

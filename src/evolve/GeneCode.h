@@ -6,14 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "gp/GPmanager.h"
 #include "gp/GeneElement.h"
+
+namespace qm {
+class Diagnostics;
+}
 
 namespace qm::evolve {
 
 using GeneCode = std::vector<GeneElement>;
 
-// The code string the compiler would write for these elements.
-std::string CodeString(const GeneCode& code);
+using qm::CodeString;
 
 // Loads a code string (Unit::Parse); throws ErrorText on a malformed one.
 GeneCode ParseCode(const std::string& codeString);
@@ -38,6 +42,6 @@ std::string ShapeProblem(const GeneCode& code, int maxLength);
 
 // Compiles a gene source file (GPmanager::GetCode) and loads it; throws
 // ErrorText like `run` does for a file it cannot use.
-GeneCode LoadGeneFile(const std::string& path);
+GeneCode LoadGeneFile(const std::string& path, const Diagnostics& diagnostics);
 
 }  // namespace qm::evolve

@@ -3,12 +3,13 @@
 #include <mpi.h>
 
 #include <csignal>
+#include <new>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "base/Diagnostics.h"
-#include "evolve/EvaluationProcess.h"
+#include "evolve/Evaluator.h"
 #include "evolve/SearchError.h"
 
 namespace qm::evolve {
@@ -113,9 +114,9 @@ void MpiJob::Serve() {
             continue;
         }
         try {
-            Send(EncodeResult(EvaluateInChild(task)), 0, kResult);
-        } catch (const SearchError& e) {
-            Send(e.message, 0, kFailed);
+            Send(EncodeResult(EvaluateGene(task)), 0, kResult);
+        } catch (const std::bad_alloc&) {
+            Send("an evaluation ran out of memory", 0, kFailed);
         }
     }
 }

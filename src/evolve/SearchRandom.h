@@ -1,24 +1,20 @@
 #pragma once
-// The search's own random numbers. They come from the engine's generator
-// (the same recurrence and the same scaled forms, so the gene code's own
-// operators can be used as they are) but from a state of their own: every
-// use swaps the search's state in and the engine's state back out, so the
-// draws of an evaluation are exactly those of a plain run of the gene.
+// The search's own random numbers: the engine's generator (the same
+// recurrence and scaled forms, so the gene code's own operators are used as
+// they are) with a state of its own, apart from every evaluation's.
 
 #include <cstdint>
+
+#include "base/Random.h"
 
 namespace qm::evolve {
 
 class SearchRandom {
   public:
-    explicit SearchRandom(std::uint32_t seed) : state(seed) {}
+    explicit SearchRandom(std::uint32_t seed) : generator(seed) {}
 
-    // Runs f with the search's state in the engine's generator.
-    template <class F>
-    auto With(F&& f) {
-        Swap scope(state);
-        return f();
-    }
+    // The generator itself, for the gene code's operators.
+    Random& Generator() { return generator; }
 
     // A whole number in 0..n-1 (n >= 1), every value equally likely but for
     // a bias below 2^-30 (two draws make 30 bits).
@@ -27,22 +23,10 @@ class SearchRandom {
     // True with probability p (p in [0, 1]).
     bool Chance(double p);
 
-    std::uint32_t State() const { return state; }
+    std::uint32_t State() const { return generator.State(); }
 
   private:
-    class Swap {
-      public:
-        explicit Swap(std::uint32_t& own);
-        ~Swap();
-        Swap(const Swap&) = delete;
-        Swap& operator=(const Swap&) = delete;
-
-      private:
-        std::uint32_t& own;
-        std::uint32_t engine;
-    };
-
-    std::uint32_t state;
+    Random generator;
 };
 
 }  // namespace qm::evolve

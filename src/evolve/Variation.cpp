@@ -25,7 +25,7 @@ int PickPoint(const GeneCode& code, SearchRandom& random) {
 
 GeneCode RandomGene(SearchRandom& random, int maxLength) {
     GeneCode gene;
-    random.With([&] { Unit().RandomTree(maxLength, gene); });
+    Unit().RandomTree(random.Generator(), maxLength, gene);
     Normalise(gene);
     return gene;
 }
@@ -33,7 +33,7 @@ GeneCode RandomGene(SearchRandom& random, int maxLength) {
 void Mutate(GeneCode& gene, SearchRandom& random, int maxLength) {
     Unit unit;
     Load(unit, gene, maxLength);
-    random.With([&] { unit.Mutate(); });
+    unit.Mutate(random.Generator());
     GeneCode changed = unit.Code();
     Normalise(changed);
     if (ShapeProblem(changed, maxLength).empty()) gene = std::move(changed);

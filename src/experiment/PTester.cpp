@@ -44,7 +44,7 @@ void PTester::Halt() try { DoHalt(); } catch (...) {
 }
 
 void PTester::CreateWorlds() {
-    for (int i = 0; i < worldCount; ++i) worlds.push_back(new NodeManager());
+    for (int i = 0; i < worldCount; ++i) worlds.push_back(new NodeManager(context));
 }
 
 const Vector3& PTester::GetCentroid() const { return worlds.at(0)->GetCentroid(); }

@@ -12,10 +12,13 @@ namespace qm {
 
 class Device;
 class NodeManager;
+struct RunContext;
 
 class PTester {
   public:
-    PTester() = default;
+    // The driver and its worlds draw from the context's generator, take its
+    // node ids and write to its diagnostics; the context outlives the driver.
+    explicit PTester(RunContext& context) : context(context) {}
     virtual ~PTester();
     PTester(const PTester&) = delete;
     PTester& operator=(const PTester&) = delete;
@@ -39,6 +42,7 @@ class PTester {
     virtual void KeyDown(int key);
 
     const std::vector<NodeManager*>& Worlds() const { return worlds; }
+    RunContext& Context() const { return context; }
 
   protected:
     // Makes the worldCount empty worlds (Init, then Load, seeds them).
@@ -49,6 +53,7 @@ class PTester {
     virtual void DoTest() = 0;
     virtual void DoHalt() = 0;
 
+    RunContext& context;
     std::vector<NodeManager*> worlds;
     std::int32_t worldCount = 1;
     bool drawEnabled = true;

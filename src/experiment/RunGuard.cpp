@@ -4,14 +4,14 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 
 namespace qm {
 
 std::uint32_t RunGuard::SeedRandom(std::optional<std::uint32_t> seed) {
     const std::uint32_t value = seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr));
-    DebugPrint("rand seed = %d\n", static_cast<int>(value));
-    Seed(value);
+    context.diagnostics.DebugPrint("rand seed = %d\n", static_cast<int>(value));
+    context.random.Seed(value);
     return value;
 }
 
@@ -24,11 +24,11 @@ void RunGuard::EndWith(const ErrorText& error) {
     }
     outcome.kind = error.goal ? RunOutcome::Kind::GoalReached : RunOutcome::Kind::Error;
     outcome.text = error.text;
-    WriteErrorLog(error.text, error.goal ? DebugLevel::Normal : DebugLevel::Errors);
+    context.diagnostics.WriteErrorLog(error.text, error.goal ? DebugLevel::Normal : DebugLevel::Errors);
 }
 
 void RunGuard::EndQuietly(const char* debugText) {
-    if (debugText) ErrorPrint("%s", debugText);
+    if (debugText) context.diagnostics.ErrorPrint("%s", debugText);
     if (Ended()) return;
     outcome.kind = RunOutcome::Kind::Error;
     outcome.text.clear();
@@ -70,7 +70,7 @@ bool RunGuard::Step(PTester& driver) {
         return true;
     } catch (const ErrorText& e) {
         EndWith(e);
-        if (!e.interrupted) DebugPrint("Restore\n");
+        if (!e.interrupted) context.diagnostics.DebugPrint("Restore\n");
     } catch (...) {
         EndQuietly("Action Exception\n");
     }

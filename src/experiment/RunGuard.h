@@ -15,6 +15,8 @@
 
 namespace qm {
 
+struct RunContext;
+
 struct RunOutcome {
     enum class Kind {
         Running,      // no error so far
@@ -32,9 +34,12 @@ class RunGuard {
     using DriverFactory = std::function<std::unique_ptr<PTester>()>;
     using DriverSetup = std::function<void(PTester&)>;
 
-    // Seeds the process-wide generator with `seed`, or with the calendar time
-    // in seconds, writes "rand seed = %d\n" to the debug output and returns it.
-    static std::uint32_t SeedRandom(std::optional<std::uint32_t> seed);
+    // The guard logs to and writes debug text through the run's context.
+    explicit RunGuard(RunContext& context) : context(context) {}
+
+    // Seeds the run's generator with `seed`, or with the calendar time in
+    // seconds, writes "rand seed = %d\n" to the debug output and returns it.
+    std::uint32_t SeedRandom(std::optional<std::uint32_t> seed);
 
     // The start-up guard: makes the driver, Init, then `setup`. A text error is
     // logged and an error code only ends the run; either way there is no driver.
@@ -67,6 +72,7 @@ class RunGuard {
     void EndWith(const struct ErrorText& error);
     void EndQuietly(const char* debugText);
 
+    RunContext& context;
     RunOutcome outcome;
 };
 

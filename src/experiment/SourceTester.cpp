@@ -2,14 +2,21 @@
 
 #include "base/Diagnostics.h"
 #include "base/KeyCodes.h"
+#include "base/RunContext.h"
 #include "gp/GPmanager.h"
 #include "world/NodeManager.h"
 
 namespace qm {
 
-SourceTester::SourceTester(std::string geneFile)
-    : gene(std::make_unique<Unit>()), fileName(std::move(geneFile)) {
-    gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str()));
+SourceTester::SourceTester(RunContext& context, std::string geneFile)
+    : PTester(context), gene(std::make_unique<Unit>()), fileName(std::move(geneFile)) {
+    gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
+    worldCount = 1;
+}
+
+SourceTester::SourceTester(RunContext& context, const std::vector<GeneElement>& elements)
+    : PTester(context), gene(std::make_unique<Unit>()), geneInMemory(true) {
+    gene->Assign(elements);
     worldCount = 1;
 }
 
@@ -19,8 +26,8 @@ SourceTester::State SourceTester::SaveState() const {
     return {fileName, resetName, gene->Code(), goalOverride, nodeLimit};
 }
 
-std::unique_ptr<SourceTester> SourceTester::Restore(const State& state) {
-    std::unique_ptr<SourceTester> driver(new SourceTester(Restoring{}));
+std::unique_ptr<SourceTester> SourceTester::Restore(RunContext& context, const State& state) {
+    std::unique_ptr<SourceTester> driver(new SourceTester(context, Restoring{}));
     driver->gene = std::make_unique<Unit>();
     driver->gene->Assign(state.gene);
     driver->fileName = state.fileName;
@@ -37,14 +44,17 @@ std::unique_ptr<SourceTester> SourceTester::Restore(const State& state) {
 }
 
 void SourceTester::Load() {
-    if (!resetName.empty()) fileName = resetName;
-    gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str()));
+    if (!resetName.empty()) {
+        fileName = resetName;
+        geneInMemory = false;
+    }
+    if (!geneInMemory) gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
     for (NodeManager* world : worlds) {
         if (goalOverride) world->SetGoalPos(*goalOverride);
         if (nodeLimit) world->SetNodeLimit(*nodeLimit);
         world->InitWorld(gene.get());
     }
-    DetailPrint("%s\n", gene->ToString().c_str());
+    context.diagnostics.DetailPrint("%s\n", gene->ToString().c_str());
 }
 
 void SourceTester::DoAction() {

@@ -14,7 +14,11 @@ namespace qm {
 
 class SourceTester : public PTester {
   public:
-    explicit SourceTester(std::string geneFile = "source.txt");
+    // Compiles the gene file now and again at every Init and reload.
+    SourceTester(RunContext& context, std::string geneFile);
+    // Seeds the worlds with a gene held in memory (compiled elsewhere); a
+    // reload with a file name reads that file from then on.
+    SourceTester(RunContext& context, const std::vector<GeneElement>& gene);
     ~SourceTester() override;
 
     // What the driver holds besides its worlds: all a checkpoint needs of it.
@@ -29,7 +33,7 @@ class SourceTester : public PTester {
     // A driver that goes on from a saved state: the gene file is not read, and
     // its worlds are made empty for the caller to fill (record/WorldState.cpp).
     // A gene beyond the loader's limits is refused with an ErrorText.
-    static std::unique_ptr<SourceTester> Restore(const State& state);
+    static std::unique_ptr<SourceTester> Restore(RunContext& context, const State& state);
 
     void Click(Device& device, int x, int y, int key) override;
     void KeyDown(int key) override;
@@ -52,10 +56,11 @@ class SourceTester : public PTester {
 
   private:
     struct Restoring {};
-    explicit SourceTester(Restoring) {}
+    SourceTester(RunContext& context, Restoring) : PTester(context) {}
 
     std::unique_ptr<Unit> gene;
     std::string fileName;
+    bool geneInMemory = false;  // Load seeds from `gene` as it is, reading no file
     std::optional<Vector3> goalOverride;
     std::optional<int> nodeLimit;
 };

@@ -64,12 +64,22 @@ std::string FormatCodeNumber(double value) {
     return text;
 }
 
-// An unreadable file compiles like an empty one, into the balance error.
-std::string GPmanager::GetCode(const char* fileName) const {
-    return Compile(ReadGeneFile(fileName).value_or(std::string()));
+std::string CodeString(const std::vector<GeneElement>& code) {
+    std::string text;
+    for (const GeneElement& e : code) {
+        text += std::to_string(e.kind) + "," + std::to_string(e.index);
+        if (e.IsConstant()) text += "," + FormatCodeNumber(e.value);
+        text += '+';
+    }
+    return text;
 }
 
-std::string GPmanager::Compile(const std::string& source) const {
+// An unreadable file compiles like an empty one, into the balance error.
+std::string GPmanager::GetCode(const char* fileName, const Diagnostics& diagnostics) const {
+    return Compile(ReadGeneFile(fileName, diagnostics).value_or(std::string()), diagnostics);
+}
+
+std::string GPmanager::Compile(const std::string& source, const Diagnostics& diagnostics) const {
     std::istringstream in(source);
     bool comment = false;
     long long balance = 0;
@@ -111,7 +121,7 @@ std::string GPmanager::Compile(const std::string& source) const {
         nesting.Add(kind);
         output += "+";
     }
-    DetailPrint("%s\n", output.c_str());
+    diagnostics.DetailPrint("%s\n", output.c_str());
     if (balance != 1) throw ErrorText{"GPmanager::GetCode; 不正なコードです\n"};
     if (nesting.Deepest() > kMaxGeneDepth) {
         throw ErrorText{FormatString("GPmanager::GetCode; the gene nests %d calls deep; the limit is %d\n",

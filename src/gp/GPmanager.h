@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "gp/GPfunction.h"
+#include "gp/GeneElement.h"
 #include "gp/GeneLimits.h"
 
 namespace qm {
+
+class Diagnostics;
 
 class GPmanager {
   public:
@@ -20,9 +23,11 @@ class GPmanager {
     GPfunction* FindByName(const std::string& name) const;
 
     // Compiles a gene source file into its code string; throws ErrorText.
-    std::string GetCode(const char* fileName) const;
+    // The code string goes to `diagnostics` at the Detail level, and why a
+    // file cannot be read at the Errors level.
+    std::string GetCode(const char* fileName, const Diagnostics& diagnostics) const;
     // The same for gene source text in memory.
-    std::string Compile(const std::string& source) const;
+    std::string Compile(const std::string& source, const Diagnostics& diagnostics) const;
 
     const std::vector<std::unique_ptr<GPfunction>>& Functions() const { return functions; }
 
@@ -40,5 +45,8 @@ std::vector<std::unique_ptr<GPfunction>> CreatePrimitives();
 // A number as the code string writes it: the stream's default formatting,
 // without the "+" of a positive exponent (which would split the item).
 std::string FormatCodeNumber(double value);
+
+// The code string the compiler would write for these elements.
+std::string CodeString(const std::vector<GeneElement>& code);
 
 }  // namespace qm

@@ -14,8 +14,8 @@
 namespace qm {
 namespace {
 
-std::nullopt_t Unreadable(const char* fileName, const char* why) {
-    ErrorPrint("cannot read gene file %s: %s\n", Printable(fileName).c_str(), why);
+std::nullopt_t Unreadable(const Diagnostics& diagnostics, const char* fileName, const char* why) {
+    diagnostics.ErrorPrint("cannot read gene file %s: %s\n", Printable(fileName).c_str(), why);
     return std::nullopt;
 }
 
@@ -25,13 +25,13 @@ bool StartsWith(const std::string& text, const char* prefix, std::size_t length)
 
 }  // namespace
 
-std::optional<std::string> ReadGeneFile(const char* fileName) {
+std::optional<std::string> ReadGeneFile(const char* fileName, const Diagnostics& diagnostics) {
     struct stat info {};
-    if (stat(fileName, &info) != 0) return Unreadable(fileName, std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) return Unreadable(fileName, "it is a directory");
+    if (stat(fileName, &info) != 0) return Unreadable(diagnostics, fileName, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return Unreadable(diagnostics, fileName, "it is a directory");
 
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName, "rb"), &std::fclose);
-    if (!file) return Unreadable(fileName, std::strerror(errno));
+    if (!file) return Unreadable(diagnostics, fileName, std::strerror(errno));
     // Read in pieces up to one byte past the limit: a file that grows, or a
     // device that never ends, is caught as surely as one whose size says so.
     std::string text;
@@ -45,12 +45,12 @@ std::optional<std::string> ReadGeneFile(const char* fileName) {
             FormatString("GPmanager::GetCode; the gene file %s is larger than %zu bytes, the limit\n",
                          Printable(fileName).c_str(), kMaxGeneFileBytes)};
     }
-    if (std::ferror(file.get())) return Unreadable(fileName, std::strerror(errno));
-    if (text.empty()) return Unreadable(fileName, "it is empty");
+    if (std::ferror(file.get())) return Unreadable(diagnostics, fileName, std::strerror(errno));
+    if (text.empty()) return Unreadable(diagnostics, fileName, "it is empty");
     // A byte-order mark, or a zero byte in either of the first two (ASCII text in 16-bit units).
     if (StartsWith(text, "\xFF\xFE", 2) || StartsWith(text, "\xFE\xFF", 2) || text[0] == '\0' ||
         (text.size() > 1 && text[1] == '\0')) {
-        return Unreadable(fileName, "it is UTF-16 text; save it as UTF-8");
+        return Unreadable(diagnostics, fileName, "it is UTF-16 text; save it as UTF-8");
     }
     if (StartsWith(text, "\xEF\xBB\xBF", 3)) text.erase(0, 3);
     return text;

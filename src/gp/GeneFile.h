@@ -6,11 +6,13 @@
 
 namespace qm {
 
+class Diagnostics;
+
 // The text of the file, without a UTF-8 byte-order mark. Nothing when it
 // cannot be a gene: it does not exist, is a directory, cannot be opened, is
-// empty or is UTF-16; one line on the debug output then says which. A file
+// empty or is UTF-16; one line on `diagnostics` then says which. A file
 // larger than kMaxGeneFileBytes raises a text error naming the limit, without
 // being read.
-std::optional<std::string> ReadGeneFile(const char* fileName);
+std::optional<std::string> ReadGeneFile(const char* fileName, const Diagnostics& diagnostics);
 
 }  // namespace qm

@@ -14,16 +14,16 @@ namespace qm {
 namespace {
 
 // Highest index of each arity class, and the draw that picks one.
-int RandomIndex(int kind) {
+int RandomIndex(Random& random, int kind) {
     switch (kind) {
         case 0:
-            return RandRoundScaled(kRandScale5);
+            return random.RandRoundScaled(kRandScale5);
         case 1:
-            return RandRoundScaled(kRandScale13);
+            return random.RandRoundScaled(kRandScale13);
         case 2:
-            return RandRoundScaled(kRandScale18);
+            return random.RandRoundScaled(kRandScale18);
         default:
-            return RandRound(2);
+            return random.RandRound(2);
     }
 }
 
@@ -210,15 +210,15 @@ void Unit::BuildCache() const {
     shared->cacheValid = true;
 }
 
-GeneElement Unit::RandomElement(int maxKind) const {
+GeneElement Unit::RandomElement(Random& random, int maxKind) const {
     GeneElement e;
-    e.kind = RandRound(maxKind);
-    e.index = RandomIndex(e.kind);
-    if (e.IsConstant()) e.value = RandSymmetric1();
+    e.kind = random.RandRound(maxKind);
+    e.index = RandomIndex(random, e.kind);
+    if (e.IsConstant()) e.value = random.RandSymmetric1();
     return e;
 }
 
-void Unit::RandomTree(int budget, std::vector<GeneElement>& out) const {
+void Unit::RandomTree(Random& random, int budget, std::vector<GeneElement>& out) const {
     for (;;) {
         out.clear();
         int balance = 0;
@@ -226,7 +226,7 @@ void Unit::RandomTree(int budget, std::vector<GeneElement>& out) const {
             int need = 1 - balance;
             int remaining = budget - i;
             int maxKind = remaining <= need ? 0 : (remaining == need + 1 ? 1 : 3);
-            GeneElement e = RandomElement(maxKind);
+            GeneElement e = RandomElement(random, maxKind);
             out.push_back(e);
             balance += 1 - e.kind;
             if (balance == 1) return;
@@ -237,28 +237,28 @@ void Unit::RandomTree(int budget, std::vector<GeneElement>& out) const {
 // One random change. An empty code has nothing to change and is left alone
 // without a draw; a code longer than maxLength gets a replacement subtree of
 // at least one element, so the tree can only shrink back towards the limit.
-void Unit::Mutate() {
+void Unit::Mutate(Random& random) {
     if (shared->code.empty()) return;
     std::vector<GeneElement>& code = Own().code;
     const int n = static_cast<int>(code.size());
-    double r = RandUniform1p8();
+    double r = random.RandUniform1p8();
     int op = r <= 1.0 ? 0 : (r <= 1.7 ? 1 : 2);
     if (op < 2) {
-        int t = RandRound(maxLength);
+        int t = random.RandRound(maxLength);
         GeneElement& e = code[static_cast<std::size_t>(t == 0 ? 0 : (t - 1) % n)];
         if (op == 0) {
-            if (e.IsConstant()) e.value = RandSymmetric1();
+            if (e.IsConstant()) e.value = random.RandSymmetric1();
         } else {
-            e.index = RandomIndex(e.kind);
-            if (e.IsConstant()) e.value = RandSymmetric1();
+            e.index = RandomIndex(random, e.kind);
+            if (e.IsConstant()) e.value = random.RandSymmetric1();
         }
         return;
     }
-    int p = RandRound(n - 1);
+    int p = random.RandRound(n - 1);
     int length = WalkSubtreeLength(code, p);
     int budget = std::max(1, length + maxLength - n);
     std::vector<GeneElement> fresh;
-    RandomTree(budget, fresh);
+    RandomTree(random, budget, fresh);
     auto at = code.begin() + p;
     at = code.erase(at, at + length);
     code.insert(at, fresh.begin(), fresh.end());

@@ -20,6 +20,7 @@ class GPfunction;
 class GPmanager;
 class GeneHost;
 class NestingCounter;
+class Random;
 
 class Unit {
   public:
@@ -36,11 +37,11 @@ class Unit {
     void CopyFrom(const Unit& other);
     double Evaluate();
     std::string ToString();
-    void Mutate();
+    void Mutate(Random& random);
 
     // Fills out with one complete random subtree of at most budget (>= 1) elements.
-    void RandomTree(int budget, std::vector<GeneElement>& out) const;
-    GeneElement RandomElement(int maxKind) const;
+    void RandomTree(Random& random, int budget, std::vector<GeneElement>& out) const;
+    GeneElement RandomElement(Random& random, int maxKind) const;
 
     const std::vector<GeneElement>& Code() const { return shared->code; }
     void Append(const GeneElement& element);

@@ -13,8 +13,6 @@
 namespace qm {
 namespace {
 
-std::int32_t nodeIdCounter = 0;
-
 double Clamp01(double t) {
     if (t > 1.0) return 1.0;
     if (t < 0.0) return 0.0;
@@ -22,20 +20,20 @@ double Clamp01(double t) {
 }
 
 // Appends "P%d=%lf, " entries, three to a line, and always emits the last line.
-void DumpSlots(const TNode::Params& values, const char* format) {
+void DumpSlots(TextLines& out, const TNode::Params& values, const char* format) {
     std::string line;
     int entries = 0;
     for (int i = 0; i < paramCount; ++i) {
         if (values[i] == 0.0) continue;
         if (entries == 3) {
-            AddTextLine(line);
+            out.Add(line);
             line.clear();
             entries = 0;
         }
         line += FormatString(format, i, values[i]);
         ++entries;
     }
-    AddTextLine(line);
+    out.Add(line);
 }
 
 }  // namespace
@@ -65,14 +63,7 @@ int SlotIndex(double x) {
     return static_cast<int>(t * (paramCount - 1));
 }
 
-std::int32_t NextNodeId() { return nodeIdCounter; }
-
-void SetNextNodeId(std::int32_t next) { nodeIdCounter = next; }
-
-TNode::TNode(NodeWorld* manager) : TNode(manager, RestoredId{nodeIdCounter++}) {}
-
-TNode::TNode(NodeWorld* manager, RestoredId restored)
-    : id(restored.id), manager(manager), unit(std::make_unique<Unit>(this)) {
+TNode::TNode(NodeWorld* manager, std::int32_t id) : id(id), manager(manager), unit(std::make_unique<Unit>(this)) {
     material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
     material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
 }
@@ -174,10 +165,10 @@ void TNode::Impulse(double a, double b) { manager->ImpulseLinked(this, a, b); }
 
 void TNode::CutEdges() { manager->UnLinkNode(this); }
 
-void TNode::Dump() const {
-    AddTextLine(FormatString("Node ID:%d", id));
-    DumpSlots(param, "P%d=%lf, ");
-    DumpSlots(diffRate, "PD%d=%lf, ");
+void TNode::Dump(TextLines& out) const {
+    out.Add(FormatString("Node ID:%d", id));
+    DumpSlots(out, param, "P%d=%lf, ");
+    DumpSlots(out, diffRate, "PD%d=%lf, ");
 }
 
 }  // namespace qm

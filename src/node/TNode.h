@@ -16,6 +16,7 @@ namespace qm {
 
 class Device;
 class NodeWorld;
+class TextLines;
 
 inline constexpr int paramCount = 10;  // parameter slots, and diffusion rates, per node
 
@@ -53,13 +54,8 @@ class alignas(64) TNode : public GeneHost {
   public:
     using Params = std::array<double, paramCount>;
 
-    explicit TNode(NodeWorld* manager);
-    // A node of a saved run brought back (record/): it takes the id it had and
-    // leaves the id counter alone; every other field is the caller's to set.
-    struct RestoredId {
-        std::int32_t id;
-    };
-    TNode(NodeWorld* manager, RestoredId restored);
+    // The world gives the id (from its run's counter, or the id a saved node had).
+    TNode(NodeWorld* manager, std::int32_t id);
     virtual ~TNode() = default;
     TNode(const TNode&) = delete;
     TNode& operator=(const TNode&) = delete;
@@ -100,11 +96,11 @@ class alignas(64) TNode : public GeneHost {
 
     // What the node passes on to its gene and its world.
     void Run() { unit->Evaluate(); }
-    void Mutate() { unit->Mutate(); }
     void Pulse(double x) override;
     void Impulse(double a, double b) override;
     void CutEdges() override;
-    void Dump() const;
+    // The node's id, parameters and rates as the lines drawn for a selected node.
+    void Dump(TextLines& out) const;
 
     // Motion.
     Vector3& GetPos() { return pos; }
@@ -163,10 +159,5 @@ class alignas(64) TNode : public GeneHost {
 // of body properties, 56 of partners, 336 of parameters and gene, and 156 of
 // goal and drawing state: 640 in all (the test of the layout checks the line).
 static_assert(sizeof(TNode) == 640, "TNode grew: keep the hot fields first and say why it grew");
-
-// The process-wide node id counter: the id the next node will take.
-std::int32_t NextNodeId();
-// Sets it, for a saved run brought back: ids go on from where that run stopped.
-void SetNextNodeId(std::int32_t next);
 
 }  // namespace qm

@@ -8,7 +8,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "record/RecordError.h"
 #include "world/NodeManager.h"
 
@@ -115,8 +115,8 @@ RunState CaptureRun(const SourceTester& driver, long long step, const Manifest& 
     s.manifest = manifest;
     s.geneSource = std::move(geneSource);
     s.step = step;
-    s.randomState = RandomState();
-    s.nextNodeId = NextNodeId();
+    s.randomState = driver.Context().random.State();
+    s.nextNodeId = driver.Context().nextNodeId;
     s.driver = driver.SaveState();
     s.running = world.IsRunning();
     s.selected = world.SelectedNode() ? world.SelectedNode()->id : -1;
@@ -239,11 +239,11 @@ void CheckRun(const RunState& s) {
     }
 }
 
-std::unique_ptr<SourceTester> RestoreRun(const RunState& s) {
+std::unique_ptr<SourceTester> RestoreRun(RunContext& context, const RunState& s) {
     std::unique_ptr<SourceTester> driver;
     std::vector<std::unique_ptr<Unit>> genes;
     try {
-        driver = SourceTester::Restore(s.driver);
+        driver = SourceTester::Restore(context, s.driver);
         for (std::size_t g = 0; g + 1 < s.geneStarts.size(); ++g) {
             genes.push_back(std::make_unique<Unit>());
             genes.back()->Assign(Elements(s, g));
@@ -283,8 +283,8 @@ std::unique_ptr<SourceTester> RestoreRun(const RunState& s) {
     for (std::int32_t id : s.dying) world.RestoreDying(byId(id));
     if (s.selected != -1) world.SelectNode(byId(s.selected));
 
-    SetNextNodeId(s.nextNodeId);
-    Seed(s.randomState);
+    context.nextNodeId = s.nextNodeId;
+    context.random.Seed(s.randomState);
     return driver;
 }
 

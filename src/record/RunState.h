@@ -78,9 +78,9 @@ RunState CaptureRun(const SourceTester& driver, long long step, const Manifest& 
 // the loader's limits, ...). Throws RecordError saying what does not.
 void CheckRun(const RunState& state);
 
-// A driver with the saved world, after CheckRun. Sets the process-wide random
-// generator and node id counter as they were; nothing else draws or counts
-// in between, so the next step is the one the saved run would have made.
-std::unique_ptr<SourceTester> RestoreRun(const RunState& state);
+// A driver with the saved world, after CheckRun, in `context`: its generator
+// and node id counter are set as they were, so the next step is the one the
+// saved run would have made.
+std::unique_ptr<SourceTester> RestoreRun(RunContext& context, const RunState& state);
 
 }  // namespace qm::record

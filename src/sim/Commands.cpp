@@ -5,21 +5,17 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <optional>
 
+#include "api/Run.h"
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "experiment/RunGuard.h"
-#include "experiment/SourceTester.h"
 #include "gp/GPmanager.h"
-#include "gp/GeneLimits.h"
 #include "gp/Unit.h"
 #include "record/Checkpoint.h"
 #include "record/Manifest.h"
 #include "record/RunState.h"
-#include "record/Sha256.h"
 #include "record/TraceWriter.h"
 #include "sim/Progress.h"
 #include "sim/Trace.h"
@@ -83,23 +79,6 @@ std::optional<std::string> CannotWriteInto(const std::string& dir) {
     return CannotWrite(dir);
 }
 
-// The gene file's bytes for the manifest, read apart from the compiler; so
-// only from a regular file, which reads the same twice (not from a pipe).
-// Nothing when it cannot be read: the driver then says why, as for any run.
-std::optional<std::string> ReadSource(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text;
-    char piece[65536];
-    while (in && text.size() <= kMaxGeneFileBytes) {
-        in.read(piece, sizeof piece);
-        text.append(piece, static_cast<std::size_t>(in.gcount()));
-    }
-    return text;
-}
-
 // The closing line; a run that failed before its world existed reports an empty world.
 void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager* world,
                   const char* outcome, const record::Manifest& manifest) {
@@ -116,9 +95,17 @@ void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const Nod
 
 }  // namespace
 
+// What compile and dump show on standard error: why a file cannot be read,
+// and with --debug the compiler's code string.
+Diagnostics CompilerDiagnostics(const Options& options) {
+    Diagnostics diagnostics;
+    diagnostics.SetLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
+    return diagnostics;
+}
+
 int Compile(const Options& options, std::FILE* out) {
     try {
-        std::string code = GPmanager::GetInstance()->GetCode(options.geneFile.c_str());
+        std::string code = GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options));
         std::fprintf(out, "%s\n", code.c_str());
         return kExitCompleted;
     } catch (const ErrorText& e) {
@@ -130,7 +117,7 @@ int Compile(const Options& options, std::FILE* out) {
 int Dump(const Options& options, std::FILE* out) {
     try {
         Unit gene;
-        gene.Parse(GPmanager::GetInstance()->GetCode(options.geneFile.c_str()));
+        gene.Parse(GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options)));
         std::string text = gene.ToString();
         std::fwrite(text.data(), 1, text.size(), out);
         return kExitCompleted;
@@ -174,14 +161,14 @@ std::optional<std::string> RefuseBeforeStart(const Options& o) {
 }  // namespace
 
 int Run(const Options& options, std::FILE* out) {
-    SetDebugLevel(options.debug   ? DebugLevel::Detail
-                  : options.quiet ? DebugLevel::Errors
-                                  : DebugLevel::Normal);
+    Diagnostics diagnostics;
+    diagnostics.SetLevel(options.debug   ? DebugLevel::Detail
+                         : options.quiet ? DebugLevel::Errors
+                                         : DebugLevel::Normal);
     if (auto why = RefuseBeforeStart(options)) return Refuse(*why);
 
     // A resumed run takes its world, gene, seed and options from the checkpoint.
     std::optional<record::RunState> saved;
-    std::unique_ptr<PTester> tester;
     if (!options.resume.empty()) {
         try {
             saved = record::ReadCheckpoint(options.resume);
@@ -192,40 +179,31 @@ int Run(const Options& options, std::FILE* out) {
             return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
                           std::to_string(saved->step) + " (N counts from the start of the run)");
         }
-        try {
-            tester = record::RestoreRun(*saved);
-        } catch (const record::RecordError& e) {
-            return Refuse("cannot resume: " + Printable(options.resume, 400) + ": " + e.message);
-        }
     }
     if (!options.checkpointDir.empty() && mkdir(options.checkpointDir.c_str(), 0777) != 0 &&
         errno != EEXIST) {
         return Refuse("cannot make the checkpoint folder '" + Printable(options.checkpointDir, 400) +
                       "': " + std::strerror(errno));
     }
-    SetErrorLogPath(options.logFile);
+    diagnostics.SetErrorLogPath(options.logFile);
 
-    record::Manifest manifest;
-    std::string geneSource;
-    long long first = 0;  // steps completed when the loop starts
+    std::unique_ptr<qm::Run> run;
     if (saved) {
-        manifest = saved->manifest;
-        geneSource = saved->geneSource;
-        first = saved->step;
-    } else {
-        manifest.seed = RunGuard::SeedRandom(options.run.seed);
-        manifest.geneFile = options.geneFile;
-        if (std::optional<std::string> source = ReadSource(options.geneFile)) {
-            geneSource = std::move(*source);
-            manifest.geneSha256 = record::Sha256Hex(geneSource);
+        try {
+            run = std::make_unique<qm::Run>(*saved, options.steps, std::move(diagnostics));
+        } catch (const record::RecordError& e) {
+            return Refuse("cannot resume: " + Printable(options.resume, 400) + ": " + e.message);
         }
-        manifest.goal = options.goal.value_or(NodeManager::kDefaultGoal);
-        manifest.maxNodes = options.run.maxNodes;
+    } else {
+        run = std::make_unique<qm::Run>(
+            GeneFile{options.geneFile}, RunSettings{options.run.seed, options.goal, options.run.maxNodes, options.steps},
+            std::move(diagnostics));
     }
+    record::Manifest& manifest = run->Manifest();
     manifest.version = QM_VERSION;
     manifest.steps = options.steps;
     manifest.traceEvery = options.traceEvery;
-    const std::uint32_t seed = manifest.seed;
+    const long long first = run->Steps();  // steps completed when the loop starts
 
     std::unique_ptr<record::TraceWriter> trace;
     if (!options.traceFile.empty()) {
@@ -241,22 +219,13 @@ int Run(const Options& options, std::FILE* out) {
         return Refuse("cannot write the stats file '" + Printable(options.statsFile, 400) + "'");
     }
 
-    RunGuard guard;
-    if (!tester) {
-        tester = guard.Start([&] {
-            auto driver = std::make_unique<SourceTester>(options.geneFile);
-            if (options.goal) driver->SetGoal(*options.goal);
-            driver->SetNodeLimit(options.run.maxNodes);
-            return driver;
-        });
-    }
-    if (!tester) {
-        WriteSummary(out, seed, 0, nullptr, "error", manifest);
+    if (!run->Start()) {
+        WriteSummary(out, run->Seed(), 0, nullptr, "error", manifest);
         return kExitError;
     }
-    const NodeManager& world = *tester->Worlds().at(0);
+    const NodeManager& world = *run->World();
     if (options.profile) {
-        for (NodeManager* each : tester->Worlds()) each->EnableProfile(true);
+        for (NodeManager* each : run->Driver()->Worlds()) each->EnableProfile(true);
     }
 
     auto recordStep = [&](long long step) {
@@ -269,47 +238,42 @@ int Run(const Options& options, std::FILE* out) {
         // run killed later leaves whole outputs up to its newest checkpoint.
         if (stats.file) std::fflush(stats.file);
         if (trace) trace->Flush();
-        const auto& driver = static_cast<const SourceTester&>(*tester);
-        record::WriteCheckpoint(record::CheckpointName(options.checkpointDir, step),
-                                record::CaptureRun(driver, step, manifest, geneSource));
+        run->Save(record::CheckpointName(options.checkpointDir, step));
     };
     stats.Write(stats.file ? kStatsHeader : "");
 
     Progress progress(stderr, options.steps, !options.quiet && isatty(STDERR_FILENO));
     // Debug text (the logged error) starts on a line of its own below the bar.
-    SetDebugSink([&](std::string_view text) {
+    run->Context().diagnostics.SetSink([&](std::string_view text) {
         progress.Finish();
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
     });
-    long long done = first;
     try {
         if (!saved) recordStep(0);
-        for (long long step = first + 1; step <= options.steps; ++step) {
-            if (!guard.Step(*tester)) break;
-            done = step;
-            recordStep(step);
-            checkpoint(step);
-            progress.Update(done, world.GetNodeCount());
+        while (run->Step() == RunOutcome::Kind::Running) {
+            recordStep(run->Steps());
+            checkpoint(run->Steps());
+            progress.Update(run->Steps(), world.GetNodeCount());
         }
         if (trace) trace->Flush();
     } catch (const record::RecordError& e) {
-        guard.Fail("quillmoth-sim: " + e.message + "\n");
+        run->Fail("quillmoth-sim: " + e.message + "\n");
     }
-    SetDebugSink(nullptr);
+    run->Context().diagnostics.SetSink(nullptr);
     progress.Finish();
     if (stats.file) std::fflush(stats.file);
-    if (done == options.steps) guard.Complete();
     if (options.profile) PrintError(ProfileTable(world.Profile()));
-    switch (guard.Outcome().kind) {
+    const long long done = run->Steps();
+    switch (run->Outcome().kind) {
         case RunOutcome::Kind::GoalReached:
-            WriteSummary(out, seed, done, &world, "goal", manifest);
+            WriteSummary(out, run->Seed(), done, &world, "goal", manifest);
             return kExitGoal;
         case RunOutcome::Kind::Completed:
-            WriteSummary(out, seed, done, &world, "completed", manifest);
+            WriteSummary(out, run->Seed(), done, &world, "completed", manifest);
             return kExitCompleted;
         default:
-            WriteSummary(out, seed, done, &world, "error", manifest);
+            WriteSummary(out, run->Seed(), done, &world, "error", manifest);
             return kExitError;
     }
 }

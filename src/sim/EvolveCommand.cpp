@@ -61,9 +61,11 @@ void Print(std::FILE* out, const std::string& text) {
 evolve::Search StartSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
     evolve::SearchSettings settings = o.search;
     if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
+    Diagnostics silent;  // the reason is in the error's first line
+    silent.SetSink([](std::string_view) {});
     for (const std::string& file : settings.seedFiles) {
         try {
-            settings.seedGenes.push_back(evolve::LoadGeneFile(file));
+            settings.seedGenes.push_back(evolve::LoadGeneFile(file, silent));
         } catch (const ErrorText& e) {
             throw SearchError{"the seed gene " + file +
                               " does not load: " + e.text.substr(0, e.text.find('\n'))};
@@ -128,8 +130,6 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
 
 int Evolve(const Options& options, std::FILE* out) {
     const EvolveOptions& o = options.evolve;
-    // The engine's debug text (code strings, seeds) would bury the progress lines.
-    SetDebugSink([](std::string_view) {});
     std::unique_ptr<evolve::MpiJob> job;
     try {
         if (evolve::MpiLaunchSize() > 1) {
@@ -148,7 +148,7 @@ int Evolve(const Options& options, std::FILE* out) {
             evaluator = job->Coordinator();
         } else {
             evaluator =
-                std::make_unique<evolve::ProcessPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
+                std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
         }
         RunSearch(o, *evaluator, mpi, out);
     } catch (const SearchError& e) {

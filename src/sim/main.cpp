@@ -21,8 +21,6 @@ int main(int argc, char** argv) {
                      UsageText().c_str());
         return kExitUsage;
     }
-    // Run sets its own level (--quiet, --debug); the other commands show no compiler texts.
-    qm::SetDebugLevel(options.debug ? qm::DebugLevel::Detail : qm::DebugLevel::Normal);
     switch (options.command) {
         case Command::Help:
             std::fputs(UsageText().c_str(), stdout);

@@ -44,7 +44,7 @@ int SelectBit(std::uint64_t bits, int k) {
 
 }  // namespace
 
-void ActionOrderShuffler::Shuffle(std::vector<TNode*>& order) {
+void ActionOrderShuffler::Shuffle(std::vector<TNode*>& order, Random& random) {
     const int n = static_cast<int>(order.size());
     if (n == 0) return;
     const int size = 2 * n;
@@ -64,7 +64,7 @@ void ActionOrderShuffler::Shuffle(std::vector<TNode*>& order) {
         if (parent <= wordCount) tree[static_cast<std::size_t>(parent)] += tree[static_cast<std::size_t>(i)];
     }
     for (int t = 0; t < n; ++t) {
-        int k = RandRound(n - 1) + 1;
+        int k = random.RandRound(n - 1) + 1;
         const int word = FindWord(k);
         const int from = word * 64 + SelectBit(occupied[static_cast<std::size_t>(word)], k);
         const int to = n + t;
@@ -85,10 +85,10 @@ void ActionOrderShuffler::Shuffle(std::vector<TNode*>& order) {
     }
 }
 
-void ShuffleLiterally(std::vector<TNode*>& order) {
+void ShuffleLiterally(std::vector<TNode*>& order, Random& random) {
     const int n = static_cast<int>(order.size());
     for (int t = 0; t < n; ++t) {
-        int j = RandRound(n - 1);
+        int j = random.RandRound(n - 1);
         TNode* node = order[static_cast<std::size_t>(j)];
         order.erase(order.begin() + j);
         order.push_back(node);

@@ -6,6 +6,7 @@
 
 namespace qm {
 
+class Random;
 class TNode;
 
 // Shuffles n entries by n moves: draw j = RandRound(n - 1) and move the entry
@@ -18,7 +19,7 @@ class TNode;
 // storage is kept between steps.
 class ActionOrderShuffler {
   public:
-    void Shuffle(std::vector<TNode*>& order);
+    void Shuffle(std::vector<TNode*>& order, Random& random);
     std::size_t Bytes() const {
         return slots.capacity() * sizeof(std::uintptr_t) + occupied.capacity() * sizeof(std::uint64_t) +
                tree.capacity() * sizeof(int);
@@ -36,6 +37,6 @@ class ActionOrderShuffler {
 };
 
 // The same shuffle done literally, O(n^2); kept as the reference the fast one is tested against.
-void ShuffleLiterally(std::vector<TNode*>& order);
+void ShuffleLiterally(std::vector<TNode*>& order, Random& random);
 
 }  // namespace qm

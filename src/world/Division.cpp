@@ -8,7 +8,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -50,13 +50,13 @@ void NodeManager::divide(TNode* parent) try {
     }
     // Ids are never given twice; a run resumed from a checkpoint may have
     // none left, and the counter must not wrap.
-    if (NextNodeId() == std::numeric_limits<std::int32_t>::max()) {
+    if (context.nextNodeId == std::numeric_limits<std::int32_t>::max()) {
         throw ErrorText{
             FormatString("Node ID: %d cannot divide: every node id has been given out\n", parent->id)};
     }
     // The child belongs to the world from here on (it is destroyed with it
     // should the step end in an error); it joins nodeMap after the node loop.
-    newNodes.push_back(new TNode(this));
+    newNodes.push_back(new TNode(this, TakeNodeId()));
     TNode* child = newNodes.back();
     child->goal = goalPos;
     std::int32_t q = parent->request;
@@ -65,11 +65,11 @@ void NodeManager::divide(TNode* parent) try {
     // A draw in [0, 1] never reaches the threshold, so children are never
     // mutated; the draw is still made because every later draw of the run
     // depends on how many came before it.
-    double m = RandUniform();
+    double m = context.random.RandUniform();
     if (m >= kMutationThreshold) {
-        DebugPrint("m\n");
-        child->Mutate();
-        DebugPrint("me\n");
+        context.diagnostics.DebugPrint("m\n");
+        child->unit->Mutate(context.random);
+        context.diagnostics.DebugPrint("me\n");
     }
 
     if (parent->edgeCount > 0) {
@@ -77,7 +77,7 @@ void NodeManager::divide(TNode* parent) try {
         if (q == kDivideT) DivideAlongLinks(parent, child);
     } else {
         child->pos = parent->pos;
-        OffsetBy(child->pos, RandSymmetric2);
+        OffsetBy(child->pos, [this] { return context.random.RandSymmetric2(); });
         LinkNode(parent, child);
         child->Diffuse(parent);
     }
@@ -99,7 +99,7 @@ void NodeManager::divide(TNode* parent) try {
 void NodeManager::PlaceBetween(TNode* parent, TNode* child, const TNode* partner) {
     Vector3 h = (partner->pos - parent->pos) * 0.5f;
     child->pos = parent->pos + h;
-    OffsetBy(child->pos, RandSymmetric1);
+    OffsetBy(child->pos, [this] { return context.random.RandSymmetric1(); });
 }
 
 void NodeManager::DivideAmongNeighbours(TNode* parent, TNode* child) {

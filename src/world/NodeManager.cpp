@@ -6,7 +6,7 @@
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "base/KeyCodes.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "gp/Unit.h"
 
 namespace qm {
@@ -17,7 +17,7 @@ const char* StepPhaseName(StepPhase phase) {
     return kNames[static_cast<int>(phase)];
 }
 
-NodeManager::NodeManager() = default;
+NodeManager::NodeManager(RunContext& context) : context(context) {}
 
 NodeManager::~NodeManager() { DestroyNodes(); }
 
@@ -51,7 +51,7 @@ void NodeManager::initContainer() try {
 }
 
 TNode* NodeManager::NewNode(Unit* initGene) try {
-    auto node = std::make_unique<TNode>(this);
+    auto node = std::make_unique<TNode>(this, TakeNodeId());
     node->goal = goalPos;
     node->NewNode(initGene);
     addToGrid(node.get(), CellIndex(node.get()));
@@ -73,7 +73,7 @@ void NodeManager::Action() try {
         NodeAction();
         if (profile.enabled) ++profile.steps;
     }
-    if (selectedNode) selectedNode->Dump();
+    if (selectedNode) selectedNode->Dump(context.textLines);
 } catch (...) {
     RethrowSigned("NodeManager::Action; \n");
 }
@@ -81,7 +81,7 @@ void NodeManager::Action() try {
 void NodeManager::BuildActionOrder() {
     actionOrder.clear();
     for (const auto& [id, node] : nodeMap) actionOrder.push_back(node);
-    shuffler.Shuffle(actionOrder);
+    shuffler.Shuffle(actionOrder, context.random);
 }
 
 // The phases of the loop are timed per node only when profiling is on.
@@ -236,7 +236,7 @@ void NodeManager::RemoveDeadNodes() {
 // nodes are visited in id order.
 void NodeManager::ApplyPendingInputs() {
     const int n = static_cast<int>(nodeMap.size());
-    for (int t = 0; t < n; ++t) RandRound(n - 1);
+    for (int t = 0; t < n; ++t) context.random.RandRound(n - 1);
     for (const auto& [id, node] : nodeMap) {
         node->ApplyInput();
         node->ApplyFlux();
@@ -269,8 +269,10 @@ void NodeManager::PickNode(const Vector3& origin, const Vector3& direction, int 
     }
 }
 
+std::int32_t NodeManager::TakeNodeId() { return context.nextNodeId++; }
+
 TNode* NodeManager::RestoreNode(std::int32_t id) {
-    auto node = std::make_unique<TNode>(this, TNode::RestoredId{id});
+    auto node = std::make_unique<TNode>(this, id);
     node->goal = goalPos;
     if (!nodeMap.Insert(id, node.get())) {
         throw ErrorText{FormatString("nodeMapにNodeID: %dはすでに格納されています\n", id)};

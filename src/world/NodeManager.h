@@ -22,6 +22,7 @@
 namespace qm {
 
 class Device;
+struct RunContext;
 class Unit;
 
 // Scratch of the neighbour loop: one batch of neighbours with their
@@ -49,7 +50,9 @@ class NodeManager final : public NodeWorld {
     enum class NeighbourLoop { Batched, Plain };
     void SetNeighbourLoop(NeighbourLoop loop) { neighbourLoop = loop; }
 
-    NodeManager();
+    // The world draws from its run's generator and takes node ids from its
+    // run's counter; the context outlives the world.
+    explicit NodeManager(RunContext& context);
     ~NodeManager();
     NodeManager(const NodeManager&) = delete;
     NodeManager& operator=(const NodeManager&) = delete;
@@ -118,6 +121,8 @@ class NodeManager final : public NodeWorld {
     // Drawing (WorldDrawing.cpp).
     void Render(Device& device);
 
+    RunContext& Context() const { return context; }
+
     // Read access for drivers, tools and tests.
     // Every live node, in ascending id; each entry destructures as [id, node].
     const NodeTable& NodeMap() const { return nodeMap; }
@@ -183,6 +188,9 @@ class NodeManager final : public NodeWorld {
     void PlaceBetween(TNode* parent, TNode* child, const TNode* partner);
     void DestroyNodes();
 
+    std::int32_t TakeNodeId();
+
+    RunContext& context;
     NodeTable nodeMap;
     std::vector<TNode*> newNodes;
     std::vector<TNode*> deadNodes;

@@ -1,0 +1,87 @@
+#include "api/Gene.h"
+
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
+#include "gp/GPmanager.h"
+#include "gp/Unit.h"
+
+namespace qm {
+namespace {
+
+// Elements of a code string, or GeneError with the loader's text.
+std::vector<GeneElement> Load(const std::string& code) {
+    try {
+        Unit unit;
+        unit.Parse(code);
+        return unit.Code();
+    } catch (const ErrorText& e) {
+        throw GeneError{e.text, {}};
+    }
+}
+
+// Runs `compile` with the compiler's error-level texts (why a file cannot
+// be read) kept for the GeneError and the rest sent to `diagnostics`.
+template <class Compile>
+std::vector<GeneElement> Compiled(const Diagnostics& diagnostics, Compile&& compile) {
+    std::string said;
+    Diagnostics kept;
+    kept.SetLevel(DebugLevel::Errors);
+    kept.SetSink([&](std::string_view text) {
+        said.append(text);
+        diagnostics.Emit(DebugLevel::Errors, text);
+    });
+    try {
+        std::string code = compile(kept);
+        diagnostics.Emit(DebugLevel::Detail, code + "\n");
+        return Load(code);
+    } catch (const ErrorText& e) {
+        throw GeneError{e.text, said};
+    }
+}
+
+Diagnostics Silent() {
+    Diagnostics quiet;
+    quiet.SetSink([](std::string_view) {});
+    return quiet;
+}
+
+}  // namespace
+
+Gene Gene::FromFile(const std::string& path) { return FromFile(path, Silent()); }
+
+Gene Gene::FromFile(const std::string& path, const Diagnostics& diagnostics) {
+    Gene gene;
+    gene.elements = Compiled(diagnostics, [&](const Diagnostics& compiler) {
+        return GPmanager::GetInstance()->GetCode(path.c_str(), compiler);
+    });
+    gene.file = path;
+    return gene;
+}
+
+Gene Gene::FromSource(const std::string& text) {
+    Gene gene;
+    gene.elements = Compiled(Silent(), [&](const Diagnostics& compiler) {
+        return GPmanager::GetInstance()->Compile(text, compiler);
+    });
+    return gene;
+}
+
+Gene Gene::FromCode(const std::string& code) {
+    Gene gene;
+    gene.elements = Load(code);
+    return gene;
+}
+
+std::string Gene::Code() const { return CodeString(elements); }
+
+std::string Gene::Dump() const {
+    try {
+        Unit unit;
+        unit.Assign(elements);
+        return unit.ToString();
+    } catch (const ErrorText& e) {
+        throw GeneError{e.text, {}};
+    }
+}
+
+}  // namespace qm

@@ -1,0 +1,140 @@
+#include "api/Run.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "gp/GeneLimits.h"
+#include "record/Checkpoint.h"
+#include "record/RunState.h"
+#include "record/Sha256.h"
+#include "world/NodeManager.h"
+
+namespace qm {
+namespace {
+
+// The gene file's bytes for the manifest, read apart from the compiler; so
+// only from a regular file, which reads the same twice (not from a pipe).
+// Nothing when it cannot be read: the driver then says why, as for any run.
+std::optional<std::string> ReadSource(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text;
+    char piece[65536];
+    while (in && text.size() <= kMaxGeneFileBytes) {
+        in.read(piece, sizeof piece);
+        text.append(piece, static_cast<std::size_t>(in.gcount()));
+    }
+    return text;
+}
+
+}  // namespace
+
+Run::Run(const RunSettings& settings, Diagnostics diagnostics)
+    : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes) {
+    context.diagnostics = std::move(diagnostics);
+    manifest.seed = guard.SeedRandom(settings.seed);
+    manifest.goal = settings.goal.value_or(NodeManager::kDefaultGoal);
+    manifest.maxNodes = settings.maxNodes;
+}
+
+Run::Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics)
+    : Run(settings, std::move(diagnostics)) {
+    // A gene of a file is read from it again, as the programs read it.
+    if (gene.File().empty()) {
+        this->gene = gene;
+    } else {
+        NameFile(gene.File());
+    }
+}
+
+Run::Run(const GeneFile& file, const RunSettings& settings, Diagnostics diagnostics)
+    : Run(settings, std::move(diagnostics)) {
+    NameFile(file.path);
+}
+
+void Run::NameFile(const std::string& path) {
+    geneFile = path;
+    manifest.geneFile = path;
+    if (std::optional<std::string> source = ReadSource(path)) {
+        geneSource = std::move(*source);
+        manifest.geneSha256 = record::Sha256Hex(geneSource);
+    }
+}
+
+Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
+    : stepLimit(stepLimit), started(true), steps(saved.step), manifest(saved.manifest), geneSource(saved.geneSource) {
+    context.diagnostics = std::move(diagnostics);
+    std::unique_ptr<SourceTester> restored = record::RestoreRun(context, saved);
+    driver = guard.Adopt(std::move(restored));
+    if (driver) Approach();
+}
+
+std::unique_ptr<Run> Run::Load(const std::string& path, Diagnostics diagnostics) {
+    return std::make_unique<Run>(record::ReadCheckpoint(path), std::nullopt, std::move(diagnostics));
+}
+
+Run::~Run() = default;
+
+bool Run::Start() {
+    if (started) return driver != nullptr;
+    started = true;
+    driver = guard.Start([&] {
+        auto made = gene ? std::make_unique<SourceTester>(context, gene->Elements())
+                         : std::make_unique<SourceTester>(context, geneFile);
+        if (goal) made->SetGoal(*goal);
+        made->SetNodeLimit(maxNodes);
+        return made;
+    });
+    if (driver) Approach();
+    return driver != nullptr;
+}
+
+RunOutcome::Kind Run::Step() {
+    if (!Start() || Ended()) return Outcome().kind;
+    if (stepLimit && steps >= *stepLimit) {
+        guard.Complete();
+        return Outcome().kind;
+    }
+    if (guard.Step(*driver)) {
+        ++steps;
+        Approach();
+    }
+    return Outcome().kind;
+}
+
+RunOutcome::Kind Run::Step(long long n) {
+    for (long long i = 0; i < n && !Ended(); ++i) Step();
+    if (stepLimit && steps >= *stepLimit && !Ended()) Step();
+    return Outcome().kind;
+}
+
+// Computed as the run's stats compute it.
+void Run::Approach() {
+    const NodeManager& world = *driver->Worlds().at(0);
+    for (const auto& [id, node] : world.NodeMap()) {
+        const double d = Vec3Length(world.GoalPos() - node->pos);
+        if (d < closest) closest = d;
+    }
+}
+
+NodeManager* Run::World() const { return driver ? driver->Worlds().at(0) : nullptr; }
+
+bool Run::Kill(std::int32_t id) {
+    NodeManager* world = World();
+    if (!world) return false;
+    auto at = world->NodeMap().find(id);
+    if (at == world->NodeMap().end() || at->second->dying) return false;
+    world->dead(at->second);
+    return true;
+}
+
+void Run::Save(const std::string& path) const {
+    if (!driver) throw record::RecordError{"the run has no world to save: it ended at its start"};
+    const auto& tester = static_cast<const SourceTester&>(*driver);
+    record::WriteCheckpoint(path, record::CaptureRun(tester, steps, manifest, geneSource));
+}
+
+}  // namespace qm

@@ -1,0 +1,120 @@
+#pragma once
+// One run as an object: a gene grown from a seed in a world of its own. The
+// run owns everything that decides its steps (its RunContext: the generator,
+// the node ids, where its debug text and error log go), so any number of runs
+// live in one process and step on any threads, each exactly as it runs alone.
+// The window, quillmoth-sim, the search and the Python package all run genes
+// through it.
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "api/Gene.h"
+#include "base/RunContext.h"
+#include "experiment/RunGuard.h"
+#include "experiment/RunOptions.h"
+#include "experiment/SourceTester.h"
+#include "math/D3dxTypes.h"
+#include "record/Manifest.h"
+
+namespace qm {
+
+class NodeManager;
+namespace record {
+struct RunState;
+}
+
+struct RunSettings {
+    std::optional<std::uint32_t> seed;  // the clock's when not given
+    std::optional<Vector3> goal;        // the world's default when not given
+    int maxNodes = DefaultMaxNodes();
+    std::optional<long long> steps;  // the run is completed after this many steps; no end when not given
+};
+
+// A gene named by its file, compiled by the run when it starts (and again on
+// every reload): what the programs run, so that a file that cannot be
+// compiled ends the run with its logged error like any other.
+struct GeneFile {
+    std::string path;
+};
+
+class Run {
+  public:
+    // Seeds the run's generator (writing "rand seed = N" to `diagnostics`);
+    // the world is made by Start, or by the first Step.
+    Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics = {});
+    Run(const GeneFile& gene, const RunSettings& settings, Diagnostics diagnostics = {});
+    // Goes on from a saved run (read and checked by record::ReadCheckpoint)
+    // exactly as it would have gone on; its settings are the saved ones, but
+    // for `steps`. Throws record::RecordError when the state cannot be restored.
+    Run(const record::RunState& saved, std::optional<long long> steps, Diagnostics diagnostics = {});
+    // Reads a checkpoint file and goes on from it. Throws record::RecordError.
+    static std::unique_ptr<Run> Load(const std::string& path, Diagnostics diagnostics = {});
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    // Makes the driver and its world under the start-up guard; false when
+    // that ended the run (a gene file that cannot be compiled: logged).
+    bool Start();
+    // One world step, unless the run has ended; then the outcome. The step
+    // after the last of `steps` makes no step: it completes the run (so a
+    // program can still record the last step, or fail for it).
+    RunOutcome::Kind Step();
+    // Up to n steps; a run whose steps are all done is then completed.
+    RunOutcome::Kind Step(long long n);
+    // Ends the run with an error raised outside its steps (a failed write),
+    // logged like any other.
+    void Fail(const std::string& text) { guard.Fail(text); }
+
+    const RunOutcome& Outcome() const { return guard.Outcome(); }
+    bool Ended() const { return guard.Ended(); }
+    // Steps completed since the run began (a resumed run counts the saved ones).
+    long long Steps() const { return steps; }
+    // The least distance from any node to the goal, at the start and after
+    // every completed step so far (infinity before the world exists).
+    double Closest() const { return closest; }
+    std::uint32_t Seed() const { return manifest.seed; }
+
+    // The driver and its first world; null when the start failed.
+    PTester* Driver() const { return driver.get(); }
+    NodeManager* World() const;
+
+    // Kills the node with this id at the next step, as the mouse does; false
+    // when there is no such live node.
+    bool Kill(std::int32_t id);
+
+    // Writes a checkpoint of the run, between two steps. Throws record::RecordError.
+    void Save(const std::string& path) const;
+
+    RunContext& Context() { return context; }
+    // What the run records of itself; a program adds its own options (steps, trace_every).
+    record::Manifest& Manifest() { return manifest; }
+    const record::Manifest& Manifest() const { return manifest; }
+    // The gene file's bytes when the run began (kept in checkpoints), or empty.
+    const std::string& GeneSource() const { return geneSource; }
+
+  private:
+    Run(const RunSettings& settings, Diagnostics diagnostics);
+    void NameFile(const std::string& path);
+    void Approach();
+
+    RunContext context;
+    RunGuard guard{context};
+    std::unique_ptr<PTester> driver;
+    std::optional<Gene> gene;
+    std::string geneFile;
+    std::optional<long long> stepLimit;
+    std::optional<Vector3> goal;
+    int maxNodes = 0;
+    bool started = false;
+    long long steps = 0;
+    double closest = std::numeric_limits<double>::infinity();
+    record::Manifest manifest;
+    std::string geneSource;
+};
+
+}  // namespace qm
