@@ -35,7 +35,9 @@ std::optional<std::string> ReadSource(const std::string& path) {
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
     : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes) {
     context.diagnostics = std::move(diagnostics);
+    manifest.version = QM_VERSION;
     manifest.seed = guard.SeedRandom(settings.seed);
+    manifest.steps = settings.steps.value_or(0);
     manifest.goal = settings.goal.value_or(NodeManager::kDefaultGoal);
     manifest.maxNodes = settings.maxNodes;
 }

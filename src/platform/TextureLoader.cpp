@@ -144,11 +144,11 @@ std::optional<Image> LoadBmp(const std::string& path, std::string* why) {
     return DecodeBmp(bytes, why);
 }
 
-TextureHandle LoadTextureFromFile(Device& device, const std::string& path) {
+TextureHandle LoadTextureFromFile(Device& device, const std::string& path, const Diagnostics& diagnostics) {
     std::string why;
     std::optional<Image> image = LoadBmp(path, &why);
     if (!image) {
-        DebugPrint("cannot load texture %s: %s; drawing without it\n", Printable(path).c_str(), why.c_str());
+        diagnostics.DebugPrint("cannot load texture %s: %s; drawing without it\n", Printable(path).c_str(), why.c_str());
         return 0;
     }
     return device.CreateTexture(*image);

@@ -10,6 +10,8 @@
 
 namespace qm {
 
+class Diagnostics;
+
 // The largest side of a texture, in pixels; a BMP claiming more is refused
 // before anything is allocated for it.
 inline constexpr int kMaxTextureSide = 16384;
@@ -25,6 +27,6 @@ std::optional<Image> LoadBmp(const std::string& path, std::string* why = nullptr
 // Loads the BMP file into a texture of the device. 0 (no texture) when it
 // cannot be loaded: the file and the reason go to the debug output, and the
 // caller draws its object untextured.
-TextureHandle LoadTextureFromFile(Device& device, const std::string& path);
+TextureHandle LoadTextureFromFile(Device& device, const std::string& path, const Diagnostics& diagnostics);
 
 }  // namespace qm

@@ -1,11 +1,13 @@
 #include "render/Floor.h"
 
+#include "base/Diagnostics.h"
+
 #include "device/Device.h"
 #include "platform/TextureLoader.h"
 
 namespace qm {
 
-Floor::Floor(Device& device)
+Floor::Floor(Device& device, const Diagnostics& diagnostics)
     : device_(device),
       // A strip of two triangles; u and v run to 5 so the texture repeats five times.
       vertexBuffer_{{
@@ -14,7 +16,7 @@ Floor::Floor(Device& device)
           {kHalfSize, kHeight, -kHalfSize, 0xFFFFFFFF, 0.0f, 5.0f},
           {-kHalfSize, kHeight, -kHalfSize, 0xFFFFFFFF, 5.0f, 5.0f},
       }} {
-    texture_ = LoadTextureFromFile(device, "floor.bmp");
+    texture_ = LoadTextureFromFile(device, "floor.bmp", diagnostics);
 }
 
 Floor::~Floor() {

@@ -8,6 +8,8 @@
 
 namespace qm {
 
+class Diagnostics;
+
 class Device;
 
 class Floor {
@@ -21,7 +23,8 @@ class Floor {
 
     // Fills the vertex buffer and loads "floor.bmp" from the working
     // directory; without the file the floor is drawn untextured.
-    explicit Floor(Device& device);
+    // What cannot be loaded is said on `diagnostics`.
+    Floor(Device& device, const Diagnostics& diagnostics);
     ~Floor();
     Floor(const Floor&) = delete;
     Floor& operator=(const Floor&) = delete;

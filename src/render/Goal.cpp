@@ -8,11 +8,11 @@
 
 namespace qm {
 
-Goal::Goal(Device& device) : device_(device) {
+Goal::Goal(Device& device, const Diagnostics& diagnostics) : device_(device) {
     std::string why;
     std::optional<LoadedMesh> loaded = LoadMeshFromX("goal.x", &why);
     if (!loaded) {
-        DebugPrint("cannot load mesh goal.x: %s\n", why.c_str());
+        diagnostics.DebugPrint("cannot load mesh goal.x: %s\n", why.c_str());
         throw ErrorCode{kEFail};
     }
     mesh_ = std::move(loaded->mesh);
@@ -20,7 +20,7 @@ Goal::Goal(Device& device) : device_(device) {
     materialCount_ = static_cast<std::uint32_t>(materials_.size());
     spinAngle_ = 0.0f;
     scale_ = 3.0f;
-    texture_ = LoadTextureFromFile(device, "goal.bmp");
+    texture_ = LoadTextureFromFile(device, "goal.bmp", diagnostics);
 }
 
 Goal::~Goal() {

@@ -12,13 +12,16 @@
 
 namespace qm {
 
+class Diagnostics;
+
 class Device;
 
 class Goal {
   public:
     // Loads "goal.x" (raising ErrorCode E_FAIL when it cannot) and "goal.bmp"
     // (drawn untextured without it) from the working directory.
-    explicit Goal(Device& device);
+    // What cannot be loaded is said on `diagnostics`.
+    Goal(Device& device, const Diagnostics& diagnostics);
     ~Goal();
     Goal(const Goal&) = delete;
     Goal& operator=(const Goal&) = delete;

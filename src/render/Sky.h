@@ -9,6 +9,8 @@
 
 namespace qm {
 
+class Diagnostics;
+
 class Device;
 
 class Sky {
@@ -18,7 +20,8 @@ class Sky {
     static constexpr unsigned kStacks = 50;
 
     // Builds the sphere and loads "sky.bmp" (drawn untextured without it).
-    explicit Sky(Device& device);
+    // What cannot be loaded is said on `diagnostics`.
+    Sky(Device& device, const Diagnostics& diagnostics);
     ~Sky();
     Sky(const Sky&) = delete;
     Sky& operator=(const Sky&) = delete;

@@ -5,7 +5,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/TextLines.h"
+#include "base/RunContext.h"
 #include "shell/FrameCapture.h"
 #include "shell/ReplayDriver.h"
 #include "shell/Shell.h"
@@ -87,12 +87,12 @@ void QuitAtOnce(Shell& shell) {
 }
 
 void RunWorldSteps(Shell& shell) {
-    ClearTextLines();
+    shell.context.textLines.Clear();
     const std::vector<NodeManager*>& worlds = shell.tester->Worlds();
     const bool running = !worlds.empty() && worlds[0]->IsRunning();
     // Only the lines added by the last step of the frame stay.
     for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
-        if (i == shell.state.stepsPerFrame - 1) ClearTextLines();
+        if (i == shell.state.stepsPerFrame - 1) shell.context.textLines.Clear();
         if (!shell.run.Step(*shell.tester)) {
             if (shell.run.Outcome().kind == RunOutcome::Kind::Interrupted) {
                 QuitAtOnce(shell);
@@ -156,16 +156,16 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
             shell.floor->Draw(device);
             shell.tester->Render(device);
             shell.goal->Draw(device);
-            if (shell.state.stepsPerFrame >= 2) AddTextLine(FormatString("X %d", shell.state.stepsPerFrame));
-            DrawTextLines(*shell.font, TextLines());
+            if (shell.state.stepsPerFrame >= 2) shell.context.textLines.Add(FormatString("X %d", shell.state.stepsPerFrame));
+            DrawTextLines(*shell.font, shell.context.textLines.Lines());
             if (shell.readout.shown) {
-                DrawTextLine(*shell.font, TextLines().size(), ReadoutText(shell.readout, *shell.tester));
+                DrawTextLine(*shell.font, shell.context.textLines.Lines().size(), ReadoutText(shell.readout, *shell.tester));
             }
             device.EndScene();
         }
         if (beforePresent) beforePresent();
         if (!device.Present()) {
-            DebugPrint("Reset!\n");
+            shell.context.diagnostics.DebugPrint("Reset!\n");
             device.Reset();
         }
         ++shell.readout.frames;

@@ -25,13 +25,13 @@ constexpr int kFontHeight = 28;
 // then any context, the software rasteriser included. A machine without
 // acceleration writes the two retry texts and goes on with the last kind.
 // `why` gets the reason the last kind failed.
-std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window, std::string& why) {
+std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window, const Diagnostics& diagnostics, std::string& why) {
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareMixed, &why)) return device;
-    DebugPrint(
+    diagnostics.DebugPrint(
         "ミックス頂点処理モードでDIRECT3Dデバイスの作成に失敗しました\nソフトウエアによる頂点処理で再試行しま"
         "す\n");
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareSoftware, &why)) return device;
-    DebugPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
+    diagnostics.DebugPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
     return GlDevice::Create(window->Handle(), DeviceKind::Reference, &why);
 }
 
@@ -48,8 +48,8 @@ std::string UnreadableReason(const std::string& path) {
     return {};
 }
 
-std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile) {
-    return std::make_unique<SourceTester>(geneFile);
+std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile) {
+    return std::make_unique<SourceTester>(context, geneFile);
 }
 
 void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
@@ -57,7 +57,7 @@ void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
     if (shell.readyDriver) {
         shell.tester = shell.run.Adopt(std::move(shell.readyDriver), setup);
     } else {
-        shell.tester = shell.run.Start([&] { return makeDriver(shell.geneFile); }, setup);
+        shell.tester = shell.run.Start([&] { return makeDriver(shell.context, shell.geneFile); }, setup);
     }
     if (!shell.tester) {
         shell.services->PostQuit(0);
@@ -82,11 +82,11 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
                             static_cast<float>(shell.state.windowHeight));
     shell.camera->Dolly(-1.0f);
 
-    shell.floor = std::make_unique<Floor>(device);
-    shell.goal = std::make_unique<Goal>(device);
+    shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics);
+    shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics);
     shell.goal->SetPosition({0.0f, -15.0f, 250.0f});
     InitShadow(shell.light.Direction);
-    shell.sky = std::make_unique<Sky>(device);
+    shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics);
 }
 
 std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver, std::string* why) {
@@ -98,7 +98,7 @@ std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& mak
         return kEFail;
     }
     std::string reason;
-    std::unique_ptr<GlDevice> device = CreateDevice(window, reason);
+    std::unique_ptr<GlDevice> device = CreateDevice(window, shell.context.diagnostics, reason);
     if (!device) {
         ShowMessageBox("DIRECT3Dデバイスの作成に失敗しました", nullptr);
         Say(why, "cannot make an OpenGL 2.1 context: " + reason);
@@ -118,7 +118,7 @@ std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& mak
         BuildScene(shell, makeDriver);
     } catch (const ErrorCode& e) {
         const char* what = !shell.floor ? "the floor" : !shell.goal ? "the goal mesh (goal.x)" : "the sky";
-        DebugPrint("InitScene: %s could not be built\n", shell.camera ? what : "the node mesh");
+        shell.context.diagnostics.DebugPrint("InitScene: %s could not be built\n", shell.camera ? what : "the node mesh");
         std::string failed = std::string("cannot build ") + (shell.camera ? what : "the node mesh");
         if (shell.camera && shell.floor && !shell.goal && !UnreadableReason("goal.x").empty())
             failed += ": " + UnreadableReason("goal.x");

@@ -11,15 +11,16 @@
 
 namespace qm {
 
+struct RunContext;
 struct Shell;
 class SdlWindow;
 class PTester;
 
 // Makes the experiment driver on a gene file; tests put a recording one in.
-using DriverFactory = std::function<std::unique_ptr<PTester>(const std::string& geneFile)>;
+using DriverFactory = std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
 
 // The program's driver: a SourceTester.
-std::unique_ptr<PTester> MakeSourceTester(const std::string& geneFile);
+std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile);
 
 // Every step, in order. 0 on success, E_FAIL (negative) when the graphics
 // object, the device, the font or a scene object cannot be made; the process

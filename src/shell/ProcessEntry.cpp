@@ -42,12 +42,12 @@ int Refuse(const std::string& what) {
 // neither is asked for; `why` says what cannot be used.
 bool PrepareDriver(Shell& shell, const CommandLine& options, std::string& why) {
     if (!options.replay.empty()) {
-        shell.readyDriver = ReplayDriverFor(options.replay, why);
+        shell.readyDriver = ReplayDriverFor(shell.context, options.replay, why);
         shell.state.replaying = true;
         return shell.readyDriver != nullptr;
     }
     if (!options.resume.empty()) {
-        shell.readyDriver = ResumeDriver(options.resume, why);
+        shell.readyDriver = ResumeDriver(shell.context, options.resume, why);
         return shell.readyDriver != nullptr;
     }
     return true;
@@ -72,7 +72,7 @@ std::string RunFailure(const Shell& shell) {
     if (shell.state.drawFailed) return "drawing the scene failed";
     const std::string& text = shell.run.Outcome().text;
     if (text.empty()) return "the run ended with an error";
-    return "the run ended with an error, written to " + ErrorLogPath();
+    return "the run ended with an error, written to " + shell.context.diagnostics.ErrorLogPath();
 }
 
 // The benchmark's JSON line; nothing, and why in `why`, when it failed.
@@ -120,8 +120,8 @@ int RunMessagePump(Shell& shell, SdlWindow& window) {
 }
 
 int ProcessEntry(const CommandLine& options) {
-    SetDebugLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
     Shell shell;
+    shell.context.diagnostics.SetLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
     shell.geneFile = options.geneFile;
     shell.readout.shown = options.showFps;
 
@@ -144,7 +144,7 @@ int ProcessEntry(const CommandLine& options) {
     std::string startFailure;
     if (!window) {
         const std::string reason = SdlWindow::LastError();
-        DebugPrint("The window cannot be opened: %s\n", reason.c_str());
+        shell.context.diagnostics.DebugPrint("The window cannot be opened: %s\n", reason.c_str());
         startFailure = "cannot open a window on " + DisplayName() + ": " + reason;
     }
     std::unique_ptr<SdlShellServices> services;
@@ -152,10 +152,10 @@ int ProcessEntry(const CommandLine& options) {
     shell.services = services.get();
 
     // A resumed run has its generator from the checkpoint; a replay draws none.
-    if (!shell.readyDriver) RunGuard::SeedRandom(options.run.seed);
+    if (!shell.readyDriver) shell.run.SeedRandom(options.run.seed);
 
-    const auto makeDriver = [&options](const std::string& geneFile) {
-        auto driver = std::make_unique<SourceTester>(geneFile);
+    const auto makeDriver = [&options](RunContext& context, const std::string& geneFile) {
+        auto driver = std::make_unique<SourceTester>(context, geneFile);
         driver->SetNodeLimit(options.run.maxNodes);
         return driver;
     };

@@ -5,7 +5,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/KeyCodes.h"
-#include "base/TextLines.h"
+#include "base/RunContext.h"
 #include "node/NodeDrawing.h"
 
 namespace qm {
@@ -37,7 +37,8 @@ Vector3 Centroid(const record::TraceFrame& frame) {
 
 }  // namespace
 
-ReplayDriver::ReplayDriver(const std::string& tracePath) : path(tracePath), reader(tracePath) {
+ReplayDriver::ReplayDriver(RunContext& context, const std::string& tracePath)
+    : PTester(context), path(tracePath), reader(tracePath) {
     if (!reader.Read(0, frame)) {
         throw record::RecordError{reader.Stopped().empty() ? tracePath + ": the trace holds no recorded step"
                                                            : reader.Stopped()};
@@ -50,7 +51,7 @@ void ReplayDriver::Reached(std::size_t count) {
     if (!stopReported && !reader.Stopped().empty()) {
         stopReported = true;
         // Said once, on standard error; the window's status line keeps saying it.
-        DebugPrint("quillmoth: %s\n", reader.Stopped().c_str());
+        context.diagnostics.DebugPrint("quillmoth: %s\n", reader.Stopped().c_str());
     }
 }
 
@@ -82,8 +83,8 @@ std::size_t ReplayDriver::CountSteps() {
 void ReplayDriver::DoAction() {
     cursor.Advance();
     Show(cursor.Index());  // a trace that ends sooner pulls the cursor back
-    AddTextLine(StatusLine());
-    if (!reader.Stopped().empty()) AddTextLine(reader.Stopped());
+    context.textLines.Add(StatusLine());
+    if (!reader.Stopped().empty()) context.textLines.Add(reader.Stopped());
 }
 
 std::string ReplayDriver::StatusLine() const {

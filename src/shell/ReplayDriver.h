@@ -19,7 +19,7 @@ class ReplayDriver : public PTester {
   public:
     // Opens the trace and reads its first step. Throws record::RecordError
     // when it cannot be read at all or holds no whole step.
-    explicit ReplayDriver(const std::string& tracePath);
+    ReplayDriver(RunContext& context, const std::string& tracePath);
 
     // Enter (kPauseKey), the Up and Down arrows (speed), Left and Right (one
     // step), Home (the start), as virtual-key codes.

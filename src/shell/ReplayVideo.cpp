@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/Diagnostics.h"
-#include "base/TextLines.h"
+#include "base/RunContext.h"
 #include "math/D3dxMath.h"
 #include "platform/GlDevice.h"
 #include "shell/FrameCapture.h"
@@ -69,8 +69,8 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
     std::vector<std::uint8_t> rgb;
     for (std::size_t i = 0; i < count; ++i) {
         replay.Show(i);
-        ClearTextLines();
-        AddTextLine(FormatString("step %lld", replay.Frame().step));
+        shell.context.textLines.Clear();
+        shell.context.textLines.Add(FormatString("step %lld", replay.Frame().step));
         camera.eye = replay.GetCentroid() - distance * camera.direction;
         SetFrameState(shell);
         bool written = false;

@@ -1,13 +1,14 @@
 #include "shell/SavedRuns.h"
 
 #include "base/Diagnostics.h"
+#include "base/RunContext.h"
 #include "record/Checkpoint.h"
 #include "record/RunState.h"
 #include "shell/ReplayDriver.h"
 
 namespace qm {
 
-std::unique_ptr<PTester> ResumeDriver(const std::string& path, std::string& why) {
+std::unique_ptr<PTester> ResumeDriver(RunContext& context, const std::string& path, std::string& why) {
     record::RunState saved;
     try {
         saved = record::ReadCheckpoint(path);
@@ -16,8 +17,8 @@ std::unique_ptr<PTester> ResumeDriver(const std::string& path, std::string& why)
         return nullptr;
     }
     try {
-        std::unique_ptr<PTester> driver = record::RestoreRun(saved);
-        DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(), saved.step);
+        std::unique_ptr<PTester> driver = record::RestoreRun(context, saved);
+        context.diagnostics.DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(), saved.step);
         return driver;
     } catch (const record::RecordError& e) {
         why = "cannot resume: " + Printable(path, 400) + ": " + e.message;
@@ -25,9 +26,9 @@ std::unique_ptr<PTester> ResumeDriver(const std::string& path, std::string& why)
     }
 }
 
-std::unique_ptr<PTester> ReplayDriverFor(const std::string& path, std::string& why) {
+std::unique_ptr<PTester> ReplayDriverFor(RunContext& context, const std::string& path, std::string& why) {
     try {
-        return std::make_unique<ReplayDriver>(path);
+        return std::make_unique<ReplayDriver>(context, path);
     } catch (const record::RecordError& e) {
         why = "cannot replay: " + e.message;
         return nullptr;

@@ -10,14 +10,15 @@
 namespace qm {
 
 class PTester;
+struct RunContext;
 
 // A driver that goes on from the checkpoint at `path` exactly as the run that
 // wrote it would have: its world, gene, random generator and node ids. Null,
 // with the reason in `why`, when the checkpoint cannot be used.
-std::unique_ptr<PTester> ResumeDriver(const std::string& path, std::string& why);
+std::unique_ptr<PTester> ResumeDriver(RunContext& context, const std::string& path, std::string& why);
 
 // A driver that plays the trace at `path`. Null, with the reason in `why`,
 // when the trace cannot be read or holds no whole step.
-std::unique_ptr<PTester> ReplayDriverFor(const std::string& path, std::string& why);
+std::unique_ptr<PTester> ReplayDriverFor(RunContext& context, const std::string& path, std::string& why);
 
 }  // namespace qm

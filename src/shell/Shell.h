@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "base/RunContext.h"
 #include "device/Device.h"
 #include "device/Font.h"
 #include "experiment/PTester.h"
@@ -85,7 +86,10 @@ struct Shell {
     std::unique_ptr<Device> device;
     std::unique_ptr<Font> font;
     Light light;
-    RunGuard run;  // the driver's start, steps and reloads, and how the run ended
+    // The run's own state: its generator, node ids, debug text, error log and
+    // the text lines of its selected node (a replay's status lines too).
+    RunContext context;
+    RunGuard run{context};  // the driver's start, steps and reloads, and how the run ended
     std::unique_ptr<PTester> tester;
     // A driver made before start-up (a run resumed from a checkpoint, a
     // replay): it already holds its worlds, so it starts without Init.

@@ -1,0 +1,210 @@
+// The Python package's native part: Gene, Run and evaluate over the engine's
+// C++ API. Stepping releases the GIL, so runs step side by side on Python
+// threads; each owns all its state, so each gives what it gives alone.
+
+#include <pybind11/functional.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <thread>
+
+#include "Arrays.h"
+#include "api/Gene.h"
+#include "api/Run.h"
+#include "evolve/Evaluation.h"
+#include "evolve/Evaluator.h"
+#include "evolve/Fitness.h"
+#include "evolve/Search.h"
+#include "record/RecordError.h"
+#include "world/NodeManager.h"
+
+namespace py = pybind11;
+
+namespace qm::python {
+namespace {
+
+const char* OutcomeName(RunOutcome::Kind kind) {
+    switch (kind) {
+        case RunOutcome::Kind::Running:
+            return "running";
+        case RunOutcome::Kind::Completed:
+            return "completed";
+        case RunOutcome::Kind::GoalReached:
+            return "goal";
+        case RunOutcome::Kind::Error:
+        case RunOutcome::Kind::Interrupted:
+            break;
+    }
+    return "error";
+}
+
+std::optional<Vector3> GoalOf(const std::optional<std::array<float, 3>>& goal) {
+    if (!goal) return std::nullopt;
+    return Vector3{(*goal)[0], (*goal)[1], (*goal)[2]};
+}
+
+// A run's debug text goes nowhere and its log to `log` (no file when empty).
+Diagnostics Quiet(const std::string& log) {
+    Diagnostics diagnostics;
+    diagnostics.SetSink([](std::string_view) {});
+    diagnostics.SetErrorLogPath(log);
+    return diagnostics;
+}
+
+std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed,
+                             const std::optional<std::array<float, 3>>& goal, std::optional<int> maxNodes,
+                             std::optional<long long> steps, const std::string& log) {
+    RunSettings settings{seed, GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps};
+    auto run = std::make_unique<Run>(gene, settings, Quiet(log));
+    run->Manifest().steps = steps.value_or(0);
+    run->Start();
+    return run;
+}
+
+std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
+    try {
+        return Run::Load(path, Quiet(log));
+    } catch (const record::RecordError& e) {
+        throw py::value_error("cannot load " + path + ": " + e.message);
+    }
+}
+
+// Runs `work(i)` for i in [0, n) on up to `workers` threads.
+template <class Work>
+void ParallelFor(std::size_t n, int workers, Work&& work) {
+    std::atomic<std::size_t> next{0};
+    auto loop = [&] {
+        for (std::size_t i = next++; i < n; i = next++) work(i);
+    };
+    std::vector<std::jthread> threads;
+    for (int t = 1; t < workers && static_cast<std::size_t>(t) < n; ++t) threads.emplace_back(loop);
+    loop();
+}
+
+// One value per gene: by default the search's fitness over the seeds (a
+// cost, lower is better); with `fitness`, the mean of fitness(run) over the
+// seeds, each run finished.
+py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
+                  int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
+                  const py::object& fitness) {
+    if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
+    if (workers < 1) workers = evolve::CoreCount();
+    std::vector<evolve::EvalTask> tasks;
+    for (const Gene& gene : genes) {
+        for (std::uint32_t seed : seeds) {
+            tasks.push_back({static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal)});
+        }
+    }
+    py::list out;
+    if (fitness.is_none()) {
+        std::vector<evolve::EvalResult> results;
+        {
+            py::gil_scoped_release release;
+            results = evolve::ThreadPool(workers).Evaluate(tasks);
+        }
+        for (std::size_t g = 0; g < genes.size(); ++g) {
+            std::span<const evolve::EvalResult> runs(results.data() + g * seeds.size(), seeds.size());
+            out.append(evolve::Fitness(runs, steps, static_cast<int>(genes[g].Elements().size()),
+                                       evolve::SearchSettings{}.lengthPenalty));
+        }
+        return out;
+    }
+    std::vector<std::unique_ptr<Run>> runs(tasks.size());
+    {
+        py::gil_scoped_release release;
+        ParallelFor(tasks.size(), workers, [&](std::size_t i) {
+            const evolve::EvalTask& t = tasks[i];
+            runs[i] = std::make_unique<Run>(genes[i / seeds.size()], RunSettings{t.seed, t.goal, t.maxNodes, t.steps},
+                                            Quiet(""));
+            while (!runs[i]->Ended()) runs[i]->Step();
+        });
+    }
+    for (std::size_t g = 0; g < genes.size(); ++g) {
+        double sum = 0.0;
+        for (std::size_t s = 0; s < seeds.size(); ++s) {
+            sum += fitness(py::cast(std::move(runs[g * seeds.size() + s]))).cast<double>();
+        }
+        out.append(sum / static_cast<double>(seeds.size()));
+    }
+    return out;
+}
+
+}  // namespace
+}  // namespace qm::python
+
+PYBIND11_MODULE(_quillmoth, m) {
+    using namespace qm;
+    using namespace qm::python;
+    m.doc() = "Quillmoth: grow virtual creatures from gene programs.";
+
+    static py::exception<GeneError> geneError(m, "GeneError", PyExc_ValueError);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const GeneError& e) {
+            // The message is the log's text; .text and .detail as the C++ error has them.
+            py::object error = py::reinterpret_borrow<py::object>(geneError.ptr())(
+                e.detail.empty() ? e.text : e.text + e.detail);
+            error.attr("text") = e.text;
+            error.attr("detail") = e.detail;
+            PyErr_SetObject(geneError.ptr(), error.ptr());
+        }
+    });
+
+    py::class_<Gene>(m, "Gene", "A gene program, compiled from gene source.")
+        .def_static("from_file", py::overload_cast<const std::string&>(&Gene::FromFile), py::arg("path"),
+                    "Compile a gene source file; raises GeneError.")
+        .def_static("from_source", &Gene::FromSource, py::arg("text"), "Compile gene source text; raises GeneError.")
+        .def_static("from_code", &Gene::FromCode, py::arg("code"), "Read a code string; raises GeneError.")
+        .def_property_readonly("code", &Gene::Code, "The code string.")
+        .def_property_readonly("file", &Gene::File, "The file it was compiled from, or ''.")
+        .def("dump", &Gene::Dump, "The program as the engine reads it, indented.")
+        .def("__len__", [](const Gene& g) { return g.Elements().size(); })
+        .def("__repr__", [](const Gene& g) { return "quillmoth.Gene.from_code('" + g.Code() + "')"; });
+
+    py::class_<Run>(m, "Run", "One run: a gene grown from a seed in a world of its own.")
+        .def(py::init(&MakeRun), py::arg("gene"), py::arg("seed") = py::none(), py::arg("goal") = py::none(),
+             py::arg("max_nodes") = py::none(), py::arg("steps") = py::none(), py::arg("log") = "")
+        .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
+                    "Go on from a checkpoint written by Run.save or quillmoth-sim.")
+        .def(
+            "step",
+            [](Run& run, long long n) {
+                py::gil_scoped_release release;
+                return OutcomeName(run.Step(n));
+            },
+            py::arg("n") = 1, "Step up to n times; returns the outcome.")
+        .def_property_readonly("steps", &Run::Steps)
+        .def_property_readonly("seed", &Run::Seed)
+        .def_property_readonly("outcome", [](const Run& run) { return OutcomeName(run.Outcome().kind); })
+        .def_property_readonly("error",
+                               [](const Run& run) -> std::optional<std::string> {
+                                   if (run.Outcome().kind != RunOutcome::Kind::Error) return std::nullopt;
+                                   return run.Outcome().text;
+                               })
+        .def_property_readonly("nodes", [](const Run& run) { return NodeArray(run.World()); })
+        .def_property_readonly("links", [](const Run& run) { return LinkArray(run.World()); })
+        .def_property_readonly("centroid",
+                               [](const Run& run) {
+                                   const Vector3 c = run.World() ? run.World()->GetCentroid() : Vector3{};
+                                   return py::make_tuple(c.x, c.y, c.z);
+                               })
+        .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
+        .def("kill", &Run::Kill, py::arg("node_id"), "Kill a node at the next step; False if there is none.")
+        .def(
+            "save",
+            [](const Run& run, const std::string& path) {
+                try {
+                    run.Save(path);
+                } catch (const record::RecordError& e) {
+                    throw py::value_error(e.message);
+                }
+            },
+            py::arg("path"), "Write a checkpoint, as quillmoth-sim run --checkpoint-every does.");
+
+    m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
+          py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
+          py::arg("fitness") = py::none(),
+          "Run every gene with every seed on threads; one fitness per gene.");
+}
