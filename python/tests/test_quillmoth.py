@@ -1,0 +1,110 @@
+"""The Python package against quillmoth-sim: same results, runs on threads, errors."""
+
+import json
+import os
+import subprocess
+import threading
+
+import numpy as np
+import pytest
+
+import quillmoth
+
+DATA = os.environ.get("QM_DATA", "data")
+SIM = os.environ.get("QM_SIM", "build/quillmoth-sim")
+SOURCE = os.path.join(DATA, "source.txt")
+CROWD = "PROG2 ( ADDPAR ( 0 100 ) ) ( GDIVIDE ( 0 ) )"
+
+
+def sim(*args, cwd):
+    done = subprocess.run([SIM, *args], cwd=cwd, capture_output=True, text=True)
+    return done.returncode, done.stdout
+
+
+def test_a_run_gives_what_quillmoth_sim_gives(tmp_path):
+    code, out = sim("run", "--seed", "7", "--steps", "120", "--checkpoint-every", "120",
+                    "--checkpoint-dir", "ck", os.path.abspath(SOURCE), cwd=tmp_path)
+    summary = json.loads(out)
+    run = quillmoth.Run(quillmoth.Gene.from_file(os.path.abspath(SOURCE)), seed=7, steps=120)
+    assert run.step(120) == summary["outcome"] == "completed"
+    assert (run.steps, len(run.nodes), len(run.links)) == (summary["steps"], summary["nodes"], summary["links"])
+    assert run.centroid == pytest.approx(summary["centroid"], abs=1e-6)
+    run.save(str(tmp_path / "py.h5"))
+    assert (tmp_path / "py.h5").read_bytes() == (tmp_path / "ck" / "step-00000120.h5").read_bytes()
+
+
+def fingerprint(run):
+    nodes = run.nodes
+    return (run.steps, run.outcome, nodes.tobytes(), run.links.tobytes())
+
+
+def test_runs_on_threads_give_their_solo_results():
+    genes = [quillmoth.Gene.from_file(SOURCE), quillmoth.Gene.from_source(CROWD)]
+    settings = [(genes[0], 3), (genes[1], 5), (genes[0], 11)]
+
+    def trajectory(run, out):
+        for _ in range(60):
+            run.step()
+            out.append(fingerprint(run))
+
+    solo = []
+    for gene, seed in settings:
+        trace = []
+        trajectory(quillmoth.Run(gene, seed=seed, max_nodes=4096), trace)
+        solo.append(trace)
+    together = [[] for _ in settings]
+    threads = [threading.Thread(target=trajectory, args=(quillmoth.Run(g, seed=s, max_nodes=4096), together[i]))
+               for i, (g, s) in enumerate(settings)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert together == solo
+
+
+def test_a_loaded_run_goes_on_as_the_straight_run(tmp_path):
+    gene = quillmoth.Gene.from_file(SOURCE)
+    straight = quillmoth.Run(gene, seed=9)
+    straight.step(80)
+    half = quillmoth.Run(gene, seed=9)
+    half.step(30)
+    half.save(str(tmp_path / "half.h5"))
+    resumed = quillmoth.Run.load(str(tmp_path / "half.h5"))
+    resumed.step(50)
+    assert fingerprint(resumed) == fingerprint(straight)
+
+
+def test_nodes_links_and_kill():
+    run = quillmoth.Run(quillmoth.Gene.from_file(SOURCE), seed=1)
+    run.step(40)
+    nodes = run.nodes
+    assert list(nodes.dtype.names[:7]) == ["id", "x", "y", "z", "vx", "vy", "vz"]
+    assert np.all(np.diff(nodes["id"]) > 0)
+    assert set(run.links.ravel()) <= set(nodes["id"])
+    assert run.closest <= np.min(np.hypot(nodes["x"], np.hypot(nodes["y"] + 25, nodes["z"] - 250))) + 1e-3
+    assert run.kill(int(nodes["id"][0])) and not run.kill(-1)
+    run.step()
+    assert nodes["id"][0] not in run.nodes["id"]
+
+
+@pytest.mark.parametrize("make, text", [
+    (lambda: quillmoth.Gene.from_source("GDIVDE ( 0 )"), "GPmanager::GetCode; 不正な関数名が検出されました: GDIVDE\n"),
+    (lambda: quillmoth.Gene.from_source("PROG2 ( 0 )"), "GPmanager::GetCode; 不正なコードです\n"),
+    (lambda: quillmoth.Gene.from_file("/nonexistent/gene.txt"), "GPmanager::GetCode; 不正なコードです\n"),
+])
+def test_a_gene_that_does_not_compile_raises_the_logs_text(make, text):
+    with pytest.raises(quillmoth.GeneError) as caught:
+        make()
+    assert caught.value.text == text
+
+
+def test_evaluate_matches_runs_and_the_search_fitness():
+    genes = [quillmoth.Gene.from_file(SOURCE), quillmoth.Gene.from_source(CROWD)]
+    closest = quillmoth.evaluate(genes, seeds=[1, 2], steps=50, workers=2, fitness=lambda run: run.closest)
+    for gene, value in zip(genes, closest):
+        runs = [quillmoth.Run(gene, seed=s, steps=50, max_nodes=1000) for s in (1, 2)]
+        for r in runs:
+            r.step(50)
+        assert value == pytest.approx(sum(r.closest for r in runs) / 2)
+    default = quillmoth.evaluate(genes, seeds=[1, 2], steps=50, workers=1)
+    assert default == quillmoth.evaluate(genes, seeds=[1, 2], steps=50, workers=2)
