@@ -1,6 +1,6 @@
 // Evaluations per second of the search at population 64: the first
 // generation of a search from the hand-written walker (data/genes/walker.txt),
-// each gene grown for 1,000 steps from seed 1, by 1 worker process and by one
+// each gene grown for 1,000 steps from seed 1, by 1 worker thread and by one
 // per core. The results of the generation, hashed, are the label: the same
 // for every number of workers.
 
@@ -47,7 +47,7 @@ std::vector<evolve::EvalTask> FirstGeneration() {
 void BM_EvolveGeneration(benchmark::State& state) {
     const std::vector<evolve::EvalTask> tasks = FirstGeneration();
     const int workers = state.range(0) == 0 ? evolve::CoreCount() : static_cast<int>(state.range(0));
-    evolve::ProcessPool pool(workers);
+    evolve::ThreadPool pool(workers);
     std::string results;
     for (auto _ : state) {
         results.clear();

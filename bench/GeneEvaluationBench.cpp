@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "BenchSupport.h"
+#include "base/RunContext.h"
 #include "node/TNode.h"
 #include "support/LatticeScene.h"
 #include "world/NodeManager.h"
@@ -18,7 +19,8 @@ namespace {
 void BM_GeneEvaluation(benchmark::State& state) {
     const int elements = static_cast<int>(state.range(0));
     auto gene = scene::ArithmeticGene(elements);
-    auto world = std::make_unique<NodeManager>();
+    RunContext run;
+    auto world = std::make_unique<NodeManager>(run);
     TNode* node = world->NewNode(gene.get());
     double sum = 0.0;
     for (auto _ : state) {

@@ -9,10 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string_view>
 
 #include "BenchSupport.h"
-#include "base/Diagnostics.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/LatticeScene.h"
 #include "world/NodeManager.h"
 
@@ -27,16 +27,22 @@ void Report(benchmark::State& state, const NodeManager& world, long long nodeSte
     state.SetLabel(HashLabel(scene::StateHash(world)));
 }
 
+// A run of its own for each benchmark, its debug text dropped.
+struct QuietRun : RunContext {
+    QuietRun() {
+        diagnostics.SetSink([](std::string_view) {});
+    }
+};
+
 void BM_WorldStep(benchmark::State& state) {
-    SetDebugSink([](std::string_view) {});  // the compiler prints the code string
     auto gene = scene::LatticeGene();
     const int count = static_cast<int>(state.range(0));
-    auto world = std::make_unique<NodeManager>();
+    QuietRun run;
+    auto world = std::make_unique<NodeManager>(run);
     scene::SeedLattice(*world, *gene, count);
-    Seed(1);
+    run.random.Seed(1);
     for (auto _ : state) world->Action();
     Report(state, *world, state.iterations() * count);
-    SetDebugSink(nullptr);
 }
 
 // The first three steps of a freshly seeded lattice, again and again: every
@@ -44,9 +50,9 @@ void BM_WorldStep(benchmark::State& state) {
 // spread out over their thousands of steps (the pairs_per_node counter shows
 // it). The per-node cost of this one is what stays flat or not.
 void BM_LatticeFirstSteps(benchmark::State& state) {
-    SetDebugSink([](std::string_view) {});
     auto gene = scene::LatticeGene();
     const int count = static_cast<int>(state.range(0));
+    QuietRun run;
     std::unique_ptr<NodeManager> world;
     double pairs = 0.0;
     int step = 3;
@@ -54,10 +60,10 @@ void BM_LatticeFirstSteps(benchmark::State& state) {
         if (step == 3) {
             state.PauseTiming();
             world.reset();
-            world = std::make_unique<NodeManager>();
+            world = std::make_unique<NodeManager>(run);
             scene::SeedLattice(*world, *gene, count);
             pairs += scene::NeighbourPairsPerNode(*world);
-            Seed(1);
+            run.random.Seed(1);
             step = 0;
             state.ResumeTiming();
         }
@@ -66,15 +72,14 @@ void BM_LatticeFirstSteps(benchmark::State& state) {
     }
     Report(state, *world, state.iterations() * count);
     state.counters["pairs_per_node"] = pairs / static_cast<double>((state.iterations() + 2) / 3);
-    SetDebugSink(nullptr);
 }
 
 // Grown untimed to step 1400 (16,384 nodes), then 100 steps timed; in the
 // last of them every node divides.
 void BM_CrowdStep(benchmark::State& state) {
-    SetDebugSink([](std::string_view) {});
     auto gene = scene::CrowdGene();
-    auto world = std::make_unique<NodeManager>();
+    QuietRun run;
+    auto world = std::make_unique<NodeManager>(run);
     scene::GrowCrowd(*world, *gene, 3, static_cast<int>(state.range(0)));
     long long nodeSteps = 0;
     for (auto _ : state) {
@@ -82,7 +87,6 @@ void BM_CrowdStep(benchmark::State& state) {
         world->Action();
     }
     Report(state, *world, nodeSteps);
-    SetDebugSink(nullptr);
 }
 
 // Sizes with a fixed number of steps each, about a second of stepping apiece.

@@ -29,32 +29,35 @@ TEST(FormatStringTest, CutAt9999Characters) {
 }
 
 TEST(DebugPrintTest, TextArrivesInOrder) {
-    DebugCapture debug;
-    DebugPrint("rand seed = %d\n", 12);
-    DebugPrint("Restore\n");
+    Diagnostics diagnostics;
+    DebugCapture debug(diagnostics);
+    diagnostics.DebugPrint("rand seed = %d\n", 12);
+    diagnostics.DebugPrint("Restore\n");
     EXPECT_EQ(debug.Text(), "rand seed = 12\nRestore\n");
 }
 
 TEST(DebugPrintTest, TwentyThousandCharactersArriveCutTo9999) {
-    DebugCapture debug;
-    DebugPrint("%s", std::string(20000, 'q').c_str());
+    Diagnostics diagnostics;
+    DebugCapture debug(diagnostics);
+    diagnostics.DebugPrint("%s", std::string(20000, 'q').c_str());
     EXPECT_EQ(debug.Text(), std::string(9999, 'q'));
 }
 
 TEST(DebugPrintTest, DefaultSinkIsStandardError) {
+    Diagnostics diagnostics;
     ::testing::internal::CaptureStderr();
-    DebugPrint("Action Exception\n");
+    diagnostics.DebugPrint("Action Exception\n");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Action Exception\n");
 }
 
 class ErrorLogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        previous = ErrorLogPath();
-        SetErrorLogPath(log.PathString());
+        previous = diagnostics.ErrorLogPath();
+        diagnostics.SetErrorLogPath(log.PathString());
     }
-    void TearDown() override { SetErrorLogPath(previous); }
 
+    Diagnostics diagnostics;
     TempFile log{"an older and much longer log text that must disappear\n"};
     std::string previous;
 };
@@ -63,30 +66,30 @@ TEST_F(ErrorLogTest, DefaultLogName) { EXPECT_EQ(previous, "error.lot.txt"); }
 
 TEST_F(ErrorLogTest, WritesTheTextExactlyAndReplacesTheOldLog) {
     const std::string text = "PTester::Action()\nNodeManager::Action; \nGOAL!\n";
-    DebugCapture debug;
-    WriteErrorLog(text);
+    DebugCapture debug(diagnostics);
+    diagnostics.WriteErrorLog(text);
     EXPECT_EQ(ReadFile(log.PathString()), text);
     EXPECT_EQ(debug.Text(), text + "\n");
 }
 
 TEST_F(ErrorLogTest, KeepsUtf8AndLineEndsByteForByte) {
     const std::string text = "GPmanager::GetCode; 不正なコードです\nno newline at the end";
-    DebugCapture debug;
-    WriteErrorLog(text);
+    DebugCapture debug(diagnostics);
+    diagnostics.WriteErrorLog(text);
     EXPECT_EQ(ReadFile(log.PathString()), text);
 }
 
 TEST_F(ErrorLogTest, EmptyTextGivesAnEmptyFile) {
-    DebugCapture debug;
-    WriteErrorLog("");
+    DebugCapture debug(diagnostics);
+    diagnostics.WriteErrorLog("");
     EXPECT_EQ(ReadFile(log.PathString()), "");
     EXPECT_EQ(debug.Text(), "\n");
 }
 
 TEST_F(ErrorLogTest, UnopenableLogLosesTheTextButNotTheDebugCopy) {
-    SetErrorLogPath("/nonexistent-folder/quillmoth/error.lot.txt");
-    DebugCapture debug;
-    EXPECT_NO_THROW(WriteErrorLog("GOAL!\n"));
+    diagnostics.SetErrorLogPath("/nonexistent-folder/quillmoth/error.lot.txt");
+    DebugCapture debug(diagnostics);
+    EXPECT_NO_THROW(diagnostics.WriteErrorLog("GOAL!\n"));
     EXPECT_EQ(debug.Text(), "GOAL!\n\n");
 }
 

@@ -1,4 +1,4 @@
-// The process-wide 15-bit generator and the fixed forms that scale its draws.
+// The 15-bit generator and the fixed forms that scale its draws.
 
 #include <gtest/gtest.h>
 
@@ -14,34 +14,39 @@ namespace qm {
 namespace {
 
 TEST(RandomTest, SeedOneStartsWithTheKnownDraws) {
-    Seed(1);
-    EXPECT_EQ(Rand(), 41);
-    EXPECT_EQ(Rand(), 18467);
-    EXPECT_EQ(Rand(), 6334);
+    Random random;
+    random.Seed(1);
+    EXPECT_EQ(random.Rand(), 41);
+    EXPECT_EQ(random.Rand(), 18467);
+    EXPECT_EQ(random.Rand(), 6334);
 }
 
 TEST(RandomTest, FollowsTheRecurrenceForLongRuns) {
+    Random random;
     for (std::uint32_t seed : {0u, 1u, 12345u, 0x80000000u, 0xFFFFFFFFu}) {
-        Seed(seed);
+        random.Seed(seed);
         test::ExpectedDraws lcg(seed);
-        for (int i = 0; i < 10000; ++i) ASSERT_EQ(Rand(), lcg.Next()) << "seed " << seed << " draw " << i;
+        for (int i = 0; i < 10000; ++i)
+            ASSERT_EQ(random.Rand(), lcg.Next()) << "seed " << seed << " draw " << i;
     }
 }
 
 TEST(RandomTest, SameSeedSameSequence) {
+    Random random;
     std::vector<int> first, second;
-    Seed(20240601);
-    for (int i = 0; i < 100; ++i) first.push_back(Rand());
-    Seed(20240601);
-    for (int i = 0; i < 100; ++i) second.push_back(Rand());
+    random.Seed(20240601);
+    for (int i = 0; i < 100; ++i) first.push_back(random.Rand());
+    random.Seed(20240601);
+    for (int i = 0; i < 100; ++i) second.push_back(random.Rand());
     EXPECT_EQ(first, second);
 }
 
 TEST(RandomTest, DrawsStayWithinFifteenBits) {
-    Seed(7);
+    Random random;
+    random.Seed(7);
     int lowest = 32767, highest = 0;
     for (int i = 0; i < 200000; ++i) {
-        int r = Rand();
+        int r = random.Rand();
         lowest = std::min(lowest, r);
         highest = std::max(highest, r);
     }
@@ -50,18 +55,20 @@ TEST(RandomTest, DrawsStayWithinFifteenBits) {
 }
 
 TEST(RandomTest, SeedForDrawGivesTheWantedFirstDraw) {
+    Random random;
     for (int r : {0, 1, 41, 12345, 32766, 32767}) {
-        Seed(test::SeedForDraw(r));
-        EXPECT_EQ(Rand(), r);
+        random.Seed(test::SeedForDraw(r));
+        EXPECT_EQ(random.Rand(), r);
     }
 }
 
 // How often each result of RandRound(n) comes from the 32768 raw values.
 std::map<int, int> RoundCounts(int n) {
+    Random random;
     std::map<int, int> counts;
     for (int r = 0; r <= 32767; ++r) {
-        Seed(test::SeedForDraw(r));
-        counts[RandRound(n)] += 1;
+        random.Seed(test::SeedForDraw(r));
+        counts[random.RandRound(n)] += 1;
     }
     return counts;
 }
@@ -75,14 +82,15 @@ TEST(RandRoundTest, CountsOverEveryRawValue) {
 }
 
 TEST(RandRoundTest, OneConstantFormsCoverTheirWholeRange) {
+    Random random;
     std::map<int, int> five, thirteen, eighteen;
     for (int r = 0; r <= 32767; ++r) {
-        Seed(test::SeedForDraw(r));
-        five[RandRoundScaled(kRandScale5)] += 1;
-        Seed(test::SeedForDraw(r));
-        thirteen[RandRoundScaled(kRandScale13)] += 1;
-        Seed(test::SeedForDraw(r));
-        eighteen[RandRoundScaled(kRandScale18)] += 1;
+        random.Seed(test::SeedForDraw(r));
+        five[random.RandRoundScaled(kRandScale5)] += 1;
+        random.Seed(test::SeedForDraw(r));
+        thirteen[random.RandRoundScaled(kRandScale13)] += 1;
+        random.Seed(test::SeedForDraw(r));
+        eighteen[random.RandRoundScaled(kRandScale18)] += 1;
     }
     EXPECT_EQ(five, (std::map<int, int>{{0, 3277}, {1, 6554}, {2, 6553}, {3, 6553}, {4, 6554}, {5, 3277}}));
     ASSERT_EQ(thirteen.size(), 14u);
@@ -112,42 +120,44 @@ TEST(RandomScaleTest, ConstantsAreTheSinglePrecisionValues) {
     EXPECT_EQ(kRandScale1p8, static_cast<float>(1.8 / 32767));
 }
 
-double WithDraw(int r, double (*form)()) {
-    Seed(test::SeedForDraw(r));
-    return form();
+double WithDraw(int r, double (Random::*form)()) {
+    Random random(test::SeedForDraw(r));
+    return (random.*form)();
 }
 
 TEST(RandomScaleTest, UniformForms) {
-    EXPECT_EQ(WithDraw(0, RandUniform), 0.0);
-    EXPECT_EQ(WithDraw(32767, RandUniform), 32767 * 3.0518509447574615e-05);
-    EXPECT_EQ(WithDraw(32767, RandUniform1p8), 32767 * 5.4933316278038546e-05);
-    EXPECT_EQ(WithDraw(0, RandSymmetric1), -1.0);
-    EXPECT_EQ(WithDraw(0, RandSymmetric2), -2.0);
-    EXPECT_EQ(WithDraw(16384, RandSymmetric2), 16384 * 0.00012207403779029846 - 2.0);
+    EXPECT_EQ(WithDraw(0, &Random::RandUniform), 0.0);
+    EXPECT_EQ(WithDraw(32767, &Random::RandUniform), 32767 * 3.0518509447574615e-05);
+    EXPECT_EQ(WithDraw(32767, &Random::RandUniform1p8), 32767 * 5.4933316278038546e-05);
+    EXPECT_EQ(WithDraw(0, &Random::RandSymmetric1), -1.0);
+    EXPECT_EQ(WithDraw(0, &Random::RandSymmetric2), -2.0);
+    EXPECT_EQ(WithDraw(16384, &Random::RandSymmetric2), 16384 * 0.00012207403779029846 - 2.0);
 }
 
 TEST(RandomScaleTest, SymmetricTopIsJustBelowOne) {
-    const double top = WithDraw(32767, RandSymmetric1);
+    const double top = WithDraw(32767, &Random::RandSymmetric1);
     EXPECT_EQ(top, 32767 * 6.103701889514923e-05 - 1.0);
     EXPECT_LT(top, 1.0);
     EXPECT_GT(top, 0.999999998);
 }
 
 TEST(RandomScaleTest, EachFormTakesOneDraw) {
-    for (double (*form)() : {RandUniform, RandUniform1p8, RandSymmetric1, RandSymmetric2}) {
-        Seed(5);
-        form();
+    Random random;
+    for (double (Random::*form)() :
+         {&Random::RandUniform, &Random::RandUniform1p8, &Random::RandSymmetric1, &Random::RandSymmetric2}) {
+        random.Seed(5);
+        (random.*form)();
         test::ExpectedDraws lcg(5);
         lcg.Next();
-        EXPECT_EQ(Rand(), lcg.Next());
+        EXPECT_EQ(random.Rand(), lcg.Next());
     }
-    Seed(5);
-    RandRound(7);
-    RandRoundScaled(kRandScale18);
+    random.Seed(5);
+    random.RandRound(7);
+    random.RandRoundScaled(kRandScale18);
     test::ExpectedDraws lcg(5);
     lcg.Next();
     lcg.Next();
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(random.Rand(), lcg.Next());
 }
 
 }  // namespace

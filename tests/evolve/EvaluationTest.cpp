@@ -1,18 +1,22 @@
 // An evaluation is a plain run: the same outcome, steps, nodes and closest
-// approach as `quillmoth-sim run` gives for the gene in a file, in this
-// process or in a child process of its own.
+// approach as `quillmoth-sim run` gives for the gene in a file, on the
+// calling thread or on a worker thread of the pool.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <regex>
 #include <sstream>
+#include <vector>
 
-#include "evolve/EvaluationProcess.h"
+#include "base/RunContext.h"
+#include "evolve/Evaluation.h"
+#include "evolve/Evaluator.h"
 #include "evolve/GeneCode.h"
 #include "evolve/SearchError.h"
-#include "node/TNode.h"
 #include "support/GeneSupport.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
@@ -116,27 +120,52 @@ TEST_F(EvaluationAsRunTest, PassingTheNodeCapIsAnError) {
     EXPECT_EQ(Fitness(std::vector<EvalResult>{r}, task.steps, 5, 0.001), kWorstFitness);
 }
 
-TEST_F(EvaluationAsRunTest, AChildProcessGivesTheSameResultAndLeavesThisProcessAsItWas) {
+TEST_F(EvaluationAsRunTest, AWorkerThreadGivesTheSameResultAndLeavesTheCallersRunAsItWas) {
     const EvalTask task = TaskFor(kGrower, 9, 250);
-    const std::int32_t ids = NextNodeId();
-    const EvalResult child = EvaluateInChild(task);
-    EXPECT_EQ(NextNodeId(), ids);
+    RunContext caller;
+    caller.random.Seed(77);
+    caller.nextNodeId = 12;
+    const std::vector<EvalResult> pooled = ThreadPool(2).Evaluate({task, task});
+    EXPECT_EQ(caller.random.State(), 77u);
+    EXPECT_EQ(caller.nextNodeId, 12);
     const EvalResult here = EvaluateGene(task);
-    EXPECT_EQ(EncodeResult(child), EncodeResult(here));
+    ASSERT_EQ(pooled.size(), 2u);
+    EXPECT_EQ(EncodeResult(pooled[0]), EncodeResult(here));
+    EXPECT_EQ(EncodeResult(pooled[1]), EncodeResult(here));
 }
 
-TEST(EvaluationProcessTest, ALostWorkerIsReportedWithItsTask) {
-    EvalTask task = TaskFor("0", 1, 10);
-    task.index = 6;
-    setenv("QM_EVOLVE_FAULT", "worker:6", 1);
-    try {
-        EvaluateInChild(task);
-        ADD_FAILURE() << "a killed worker gave a result";
-    } catch (const SearchError& e) {
-        EXPECT_NE(e.message.find("(task 6, seed 1) was killed by signal 9"), std::string::npos) << e.message;
+// A failed evaluation fails its batch with the reason; the next batch (the
+// search resumed) evaluates as if nothing had happened.
+TEST(ThreadPoolTest, AFailedEvaluationIsReportedAndTheNextBatchRuns) {
+    struct Case {
+        const char* fault;  // QM_EVOLVE_FAULT, or null
+        ThreadPool::Evaluate1 evaluate;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"worker:6", EvaluateGene, "an evaluation failed: a fault was injected"},
+        {nullptr, [](const EvalTask&) -> EvalResult { throw std::bad_alloc(); },
+         "an evaluation failed: it ran out of memory"},
+    };
+    std::vector<EvalTask> tasks;
+    for (int i = 0; i < 8; ++i) {
+        tasks.push_back(TaskFor("0", 1, 10));
+        tasks.back().index = i;
     }
-    unsetenv("QM_EVOLVE_FAULT");
-    EXPECT_EQ(EvaluateInChild(task).outcome, EvalResult::Outcome::Completed);
+    for (const Case& c : cases) {
+        if (c.fault) setenv("QM_EVOLVE_FAULT", c.fault, 1);
+        try {
+            ThreadPool(3, c.evaluate).Evaluate(tasks);
+            ADD_FAILURE() << c.message << ": the batch gave results";
+        } catch (const SearchError& e) {
+            EXPECT_EQ(e.message, c.message);
+        }
+        unsetenv("QM_EVOLVE_FAULT");
+    }
+    for (const EvalResult& r : ThreadPool(3).Evaluate(tasks)) {
+        EXPECT_EQ(r.outcome, EvalResult::Outcome::Completed);
+        EXPECT_EQ(r.steps, 10);
+    }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "evolve/GeneCode.h"
 #include "evolve/SearchRandom.h"
 #include "evolve/Variation.h"
@@ -82,9 +82,10 @@ TEST(VariationTest, MutationKeepsGenesWithinTheirLimit) {
     }
 }
 
-TEST(VariationTest, TheSearchNeverMovesTheEnginesGenerator) {
-    Seed(12345);
-    const unsigned before = RandomState();
+TEST(VariationTest, TheSearchNeverMovesARunsGenerator) {
+    RunContext run;
+    run.random.Seed(12345);
+    const unsigned before = run.random.State();
     SearchRandom random(1);
     GeneCode a = RandomGene(random, 30);
     GeneCode b = RandomGene(random, 30);
@@ -92,7 +93,7 @@ TEST(VariationTest, TheSearchNeverMovesTheEnginesGenerator) {
     Mutate(child, random, 30);
     random.Below(10);
     random.Chance(0.5);
-    EXPECT_EQ(RandomState(), before);
+    EXPECT_EQ(run.random.State(), before);
     EXPECT_NE(random.State(), 1u);
 }
 

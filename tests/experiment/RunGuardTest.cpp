@@ -10,6 +10,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RunContext.h"
 #include "experiment/RunGuard.h"
 #include "experiment/RunOptions.h"
 #include "experiment/SourceTester.h"
@@ -22,6 +23,7 @@ namespace {
 // A driver whose step does what the test says.
 class ScriptedDriver : public PTester {
   public:
+    explicit ScriptedDriver(RunContext& context) : PTester(context) {}
     std::function<void()> onAction = [] {};
 
   protected:
@@ -34,20 +36,20 @@ class ScriptedDriver : public PTester {
 
 class RunGuardTest : public ::testing::Test {
   protected:
-    RunGuardTest() { SetErrorLogPath(log.PathString()); }
-    ~RunGuardTest() override { SetErrorLogPath("error.lot.txt"); }
+    RunGuardTest() { context.diagnostics.SetErrorLogPath(log.PathString()); }
 
     std::unique_ptr<PTester> StartScripted(std::function<void()> onAction) {
         return guard.Start([&] {
-            auto driver = std::make_unique<ScriptedDriver>();
+            auto driver = std::make_unique<ScriptedDriver>(context);
             driver->onAction = std::move(onAction);
             return driver;
         });
     }
 
     TempFile log{"left by an earlier run"};
-    DebugCapture debug;
-    RunGuard guard;
+    RunContext context;
+    DebugCapture debug{context.diagnostics};
+    RunGuard guard{context};
 };
 
 TEST_F(RunGuardTest, TheGoalIsKnownByItsFlagNotItsText) {
@@ -58,9 +60,9 @@ TEST_F(RunGuardTest, TheGoalIsKnownByItsFlagNotItsText) {
     EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Error);
 
     // ...and the goal test's flag survives every signature line on the way out.
-    RunGuard second;
-    auto seeker = second.Start([] {
-        auto d = std::make_unique<ScriptedDriver>();
+    RunGuard second(context);
+    auto seeker = second.Start([&] {
+        auto d = std::make_unique<ScriptedDriver>(context);
         d->onAction = [] {
             try {
                 throw ErrorText{"GOAL!\n", true};
@@ -118,16 +120,16 @@ TEST_F(RunGuardTest, ARunWithoutErrorsCompletes) {
 TEST_F(RunGuardTest, StartUpErrorsLeaveNoDriver) {
     // A gene file that is no gene: logged, as the driver's constructor raised it.
     TempFile bad("ADD 1");
-    auto driver = guard.Start([&] { return std::make_unique<SourceTester>(bad.PathString()); });
+    auto driver = guard.Start([&] { return std::make_unique<SourceTester>(context, bad.PathString()); });
     EXPECT_FALSE(driver);
     EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Error);
     EXPECT_EQ(ReadFile(log.PathString()), "GPmanager::GetCode; 不正なコードです\n");
 
     // An error code from the window's set-up ends the run without a log.
-    RunGuard second;
+    RunGuard second(context);
     TempFile good("ADD 1 1");
-    SetErrorLogPath(log.PathString() + ".second");
-    auto none = second.Start([&] { return std::make_unique<SourceTester>(good.PathString()); },
+    context.diagnostics.SetErrorLogPath(log.PathString() + ".second");
+    auto none = second.Start([&] { return std::make_unique<SourceTester>(context, good.PathString()); },
                              [](PTester&) { throw ErrorCode{kEFail}; });
     EXPECT_FALSE(none);
     EXPECT_EQ(second.Outcome().kind, RunOutcome::Kind::Error);

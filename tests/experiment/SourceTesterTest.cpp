@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "experiment/SourceTester.h"
 #include "support/DebugCapture.h"
 #include "support/ErrorOf.h"
@@ -38,12 +38,13 @@ std::string SeedCode(const SourceTester& tester) {
 
 class SourceTesterTest : public ::testing::Test {
   protected:
-    DebugCapture debug;
+    RunContext context;
+    DebugCapture debug{context.diagnostics};
 };
 
 TEST_F(SourceTesterTest, InitMakesOneWorldSeededWithOneNodeFromTheFile) {
     TempFile file("ADD ( 1 SMELL )");
-    SourceTester tester(file.PathString());
+    SourceTester tester(context, file.PathString());
     EXPECT_EQ(tester.FileName(), file.PathString());
     EXPECT_TRUE(tester.Worlds().empty());
     debug.Clear();
@@ -62,7 +63,7 @@ TEST_F(SourceTesterTest, InitMakesOneWorldSeededWithOneNodeFromTheFile) {
 
 TEST_F(SourceTesterTest, ResetWithoutANameReloadsTheFileLastUsed) {
     TempFile file("SMELL");
-    SourceTester tester(file.PathString());
+    SourceTester tester(context, file.PathString());
     tester.Init();
     const int firstId = tester.Worlds()[0]->NodeMap().begin()->first;
     Rewrite(file, "GROUND");
@@ -76,7 +77,7 @@ TEST_F(SourceTesterTest, ResetWithoutANameReloadsTheFileLastUsed) {
 TEST_F(SourceTesterTest, ResetWithANameMakesThatFileTheOneForLaterResets) {
     TempFile first("SMELL");
     TempFile second("ECOUNT");
-    SourceTester tester(first.PathString());
+    SourceTester tester(context, first.PathString());
     tester.Init();
     tester.Reset(second.PathString());
     EXPECT_EQ(tester.FileName(), second.PathString());
@@ -90,7 +91,7 @@ TEST_F(SourceTesterTest, ResetWithANameMakesThatFileTheOneForLaterResets) {
 
 TEST_F(SourceTesterTest, ABadFileIsReportedThroughTheOperationThatLoadedIt) {
     TempFile file("SMELL");
-    SourceTester tester(file.PathString());
+    SourceTester tester(context, file.PathString());
     Rewrite(file, "ADD ( 1 )");
     EXPECT_EQ(ErrorOf([&] { tester.Init(); }), "PTester::Init()\nGPmanager::GetCode; 不正なコードです\n");
     Rewrite(file, "SMELL");
@@ -98,13 +99,13 @@ TEST_F(SourceTesterTest, ABadFileIsReportedThroughTheOperationThatLoadedIt) {
     EXPECT_EQ(ErrorOf([&] { tester.Reset("/nonexistent/quillmoth/gene.txt"); }),
               "PTester::Reset()\nGPmanager::GetCode; 不正なコードです\n");
     // The constructor has no line of its own.
-    EXPECT_EQ(ErrorOf([&] { SourceTester missing("/nonexistent/quillmoth/gene.txt"); }),
+    EXPECT_EQ(ErrorOf([&] { SourceTester missing(context, "/nonexistent/quillmoth/gene.txt"); }),
               "GPmanager::GetCode; 不正なコードです\n");
 }
 
 TEST_F(SourceTesterTest, KeyCode104PausesAndResumesTheWorldAndOtherKeysDoNothing) {
     TempFile file("0");
-    SourceTester tester(file.PathString());
+    SourceTester tester(context, file.PathString());
     tester.Init();
     NodeManager& world = *tester.Worlds()[0];
     tester.KeyDown(13);
@@ -112,7 +113,7 @@ TEST_F(SourceTesterTest, KeyCode104PausesAndResumesTheWorldAndOtherKeysDoNothing
     EXPECT_TRUE(world.IsRunning());
     tester.KeyDown(104);
     EXPECT_FALSE(world.IsRunning());
-    Seed(6);
+    context.random.Seed(6);
     tester.Action();
     EXPECT_EQ(world.NodeMap().begin()->second->pos, Vector3(0.0f, 0.0f, 0.0f));
     tester.KeyDown(104);
@@ -123,10 +124,10 @@ TEST_F(SourceTesterTest, KeyCode104PausesAndResumesTheWorldAndOtherKeysDoNothing
 
 TEST_F(SourceTesterTest, TestAndHaltDoNothing) {
     TempFile file("0");
-    SourceTester tester(file.PathString());
+    SourceTester tester(context, file.PathString());
     tester.Init();
     const NodeManager& world = *tester.Worlds()[0];
-    Seed(21);
+    context.random.Seed(21);
     tester.Action();
     const Vector3 after = world.NodeMap().begin()->second->pos;
     tester.Test();
@@ -136,14 +137,14 @@ TEST_F(SourceTesterTest, TestAndHaltDoNothing) {
     EXPECT_EQ(world.GetNodeCount(), 1);
     ExpectedDraws draws(21);
     draws.Skip(2);  // one node: one draw for the turn order, one after the loop
-    EXPECT_EQ(Rand(), draws.Next());
+    EXPECT_EQ(context.random.Rand(), draws.Next());
 }
 
 TEST_F(SourceTesterTest, TheCentroidIsThatOfWorldZero) {
     TempFile file("0");
-    SourceTester tester(file.PathString());
+    SourceTester tester(context, file.PathString());
     tester.Init();
-    Seed(2);
+    context.random.Seed(2);
     for (int i = 0; i < 3; ++i) tester.Action();
     EXPECT_EQ(tester.GetCentroid(), tester.Worlds()[0]->GetCentroid());
     EXPECT_LT(tester.GetCentroid().y, -0.05f);
@@ -165,11 +166,11 @@ TEST_F(SourceTesterTest, ASeedThatFallsOntoTheGoalEndsTheRunWithTheFullChain) {
     ASSERT_GT(reachedAfter, 0);
 
     TempFile file("0");
-    SourceTester tester(file.PathString());
+    SourceTester tester(context, file.PathString());
     tester.SetGoal({0.0f, -24.0f, 0.0f});
     tester.Init();
     const int id = tester.Worlds()[0]->NodeMap().begin()->first;
-    Seed(1);
+    context.random.Seed(1);
     for (int step = 1; step <= reachedAfter; ++step) {
         ASSERT_NO_THROW(tester.Action()) << "step " << step;
         tester.Test();

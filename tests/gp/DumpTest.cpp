@@ -115,11 +115,12 @@ TEST(DumpTest, ConstantsComeBackRoundedToSixDecimals) {
 }
 
 TEST(DumpTest, RandomGenesSurviveDumpAndRecompile) {
+    Random random;
     Unit maker;
     for (unsigned seed = 1; seed <= 200; ++seed) {
-        Seed(seed);
+        random.Seed(seed);
         std::vector<GeneElement> tree;
-        maker.RandomTree(50, tree);
+        maker.RandomTree(random, 50, tree);
         Unit gene;
         for (const GeneElement& e : tree) gene.Append(e);
 

@@ -150,6 +150,7 @@ void ExpectCacheMatchesWalk(const Unit& unit, const std::string& what) {
 }
 
 TEST(SubtreeLengthTest, CachedLengthsMatchTheWalkOnRandomCodes) {
+    Random generator;
     std::mt19937 random(12345);
     auto element = [&](bool oddKinds) {
         GeneElement e;
@@ -167,9 +168,9 @@ TEST(SubtreeLengthTest, CachedLengthsMatchTheWalkOnRandomCodes) {
             const int loose = static_cast<int>(random() % 30);
             for (int i = 0; i < loose; ++i) unit.Append(element(oddKinds));
             if (round % 2 == 0) {
-                Seed(static_cast<unsigned>(random()));
+                generator.Seed(static_cast<unsigned>(random()));
                 std::vector<GeneElement> tree;
-                unit.RandomTree(1 + static_cast<int>(random() % 200), tree);
+                unit.RandomTree(generator, 1 + static_cast<int>(random() % 200), tree);
                 for (const GeneElement& e : tree) unit.Append(e);
             }
         }
@@ -178,6 +179,7 @@ TEST(SubtreeLengthTest, CachedLengthsMatchTheWalkOnRandomCodes) {
 }
 
 TEST(SubtreeLengthTest, CacheFollowsEveryChangeOfTheCode) {
+    Random generator;
     Unit unit;
     unit.Parse(CompileSource("IFTE GROUND NEG SMELL PROG3 DIE 2 -3"));
     ExpectCacheMatchesWalk(unit, "parsed");
@@ -187,8 +189,8 @@ TEST(SubtreeLengthTest, CacheFollowsEveryChangeOfTheCode) {
     copy.CopyFrom(unit);
     ExpectCacheMatchesWalk(copy, "copied");
     for (unsigned seed = 1; seed <= 300; ++seed) {
-        Seed(seed);
-        copy.Mutate();
+        generator.Seed(seed);
+        copy.Mutate(generator);
         ExpectCacheMatchesWalk(copy, "mutated, seed " + std::to_string(seed));
     }
     unit.Parse("1,0+0,0,1+");

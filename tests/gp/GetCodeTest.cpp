@@ -59,7 +59,7 @@ TEST(GetCodeTest, OnlyAComment_EmptyFile_MissingFileAreNotAProgram) {
     EXPECT_EQ(CompileError(" \n\t "), kBadCode);
     EXPECT_EQ(ErrorTextOf([] {
                   DebugCapture quiet;
-                  GPmanager::GetInstance()->GetCode("/nonexistent/quillmoth/source.txt");
+                  GPmanager::GetInstance()->GetCode("/nonexistent/quillmoth/source.txt", quiet.Target());
               }),
               kBadCode);
 }
@@ -92,7 +92,8 @@ TEST(GetCodeTest, UnknownNamesAreReportedWithTheToken) {
 TEST(GetCodeTest, UnknownNameStopsCompilingBeforeAnythingIsPrinted) {
     TempFile file("NEG 1 nope 2");
     DebugCapture debug;
-    EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path()); }), BadName("nope"));
+    EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path(), debug.Target()); }),
+              BadName("nope"));
     EXPECT_EQ(debug.Text(), "");
 }
 
@@ -100,19 +101,20 @@ TEST(GetCodeTest, CodeStringGoesToTheDebugOutputAlsoWhenRejected) {
     {
         TempFile file("NEG 0.5");
         DebugCapture debug;
-        EXPECT_EQ(GPmanager::GetInstance()->GetCode(file.Path()), "1,0+0,0,0.5+");
+        EXPECT_EQ(GPmanager::GetInstance()->GetCode(file.Path(), debug.Target()), "1,0+0,0,0.5+");
         EXPECT_EQ(debug.Text(), "1,0+0,0,0.5+\n");
     }
     {
         TempFile file("ADD 1");
         DebugCapture debug;
-        EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path()); }), kBadCode);
+        EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path(), debug.Target()); }),
+                  kBadCode);
         EXPECT_EQ(debug.Text(), "2,7+0,0,1+\n");
     }
     {
         TempFile file("");
         DebugCapture debug;
-        ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path()); });
+        ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path(), debug.Target()); });
         EXPECT_EQ(debug.Text(), "cannot read gene file " + file.PathString() + ": it is empty\n\n");
     }
 }
@@ -248,7 +250,8 @@ TEST(GetCodeTest, NestingLimit) {
 TEST(GetCodeTest, UnreadableFilesSayWhy) {
     const auto causeOf = [](const std::string& path) {
         DebugCapture debug;
-        EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(path.c_str()); }), kBadCode);
+        EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(path.c_str(), debug.Target()); }),
+                  kBadCode);
         return debug.Text().substr(0, debug.Text().find('\n'));
     };
     EXPECT_EQ(causeOf("/nonexistent/gene.txt"),
@@ -270,17 +273,17 @@ TEST(GetCodeTest, UnreadableFilesSayWhy) {
 TEST(GetCodeTest, AUtf8ByteOrderMarkIsSkipped) {
     TempFile file("\xEF\xBB\xBFNEG 0.5");
     DebugCapture debug;
-    EXPECT_EQ(GPmanager::GetInstance()->GetCode(file.Path()), "1,0+0,0,0.5+");
+    EXPECT_EQ(GPmanager::GetInstance()->GetCode(file.Path(), debug.Target()), "1,0+0,0,0.5+");
 }
 
 TEST(GetCodeTest, AnOversizedFileIsRefusedUnread) {
     TempFile file(std::string(kMaxGeneFileBytes + 1, ' '));
-    EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path()); }),
+    DebugCapture debug;
+    EXPECT_EQ(ErrorTextOf([&] { GPmanager::GetInstance()->GetCode(file.Path(), debug.Target()); }),
               "GPmanager::GetCode; the gene file " + file.PathString() + " is larger than " +
                   std::to_string(kMaxGeneFileBytes) + " bytes, the limit\n");
     TempFile fits(std::string(kMaxGeneFileBytes - 1, ' ') + "1");
-    DebugCapture debug;
-    EXPECT_EQ(GPmanager::GetInstance()->GetCode(fits.Path()), "0,0,1+");
+    EXPECT_EQ(GPmanager::GetInstance()->GetCode(fits.Path(), debug.Target()), "0,0,1+");
 }
 
 TEST(GetCodeTest, AnUnknownNameIsQuotedShortAndPrintable) {

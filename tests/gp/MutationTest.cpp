@@ -30,11 +30,11 @@ int OperatorOf(int r) {
     return x <= 1.0 ? 0 : (x <= 1.7 ? 1 : 2);
 }
 
-// How many draws happened since seeding with seed: where the generator's next
+// How many draws `random` made since it was seeded with seed: where its next
 // three draws sit in the recurrence (three, so that a chance match of one
 // 15-bit value cannot mislead).
-int DrawsTaken(std::uint32_t seed) {
-    const int next[3] = {Rand(), Rand(), Rand()};
+int DrawsTaken(Random& random, std::uint32_t seed) {
+    const int next[3] = {random.Rand(), random.Rand(), random.Rand()};
     std::vector<int> sequence;
     ExpectedDraws lcg(seed);
     for (int i = 0; i < 1003; ++i) sequence.push_back(lcg.Next());
@@ -46,10 +46,10 @@ int DrawsTaken(std::uint32_t seed) {
 
 // The tree RandomTree(budget) builds after `skip` draws from seed.
 std::vector<GeneElement> TreeAfter(std::uint32_t seed, int skip, int budget) {
-    Seed(seed);
-    for (int i = 0; i < skip; ++i) Rand();
+    Random random(seed);
+    for (int i = 0; i < skip; ++i) random.Rand();
     std::vector<GeneElement> tree;
-    Unit().RandomTree(budget, tree);
+    Unit().RandomTree(random, budget, tree);
     return tree;
 }
 
@@ -98,41 +98,44 @@ void ExpectRegisteredTree(const std::vector<GeneElement>& code, const std::strin
 // ---- RandomElement and RandomTree ---------------------------------------------
 
 TEST(RandomElementTest, DrawsKindThenIndexThenValue) {
+    Random random;
     Unit unit;
     const std::uint32_t seed = FindSeed(
         [](const std::vector<int>& d) { return RoundDraw(d[0], 3) == 0 && IndexDraw(d[1], 0) == 0; });
     ExpectedDraws lcg(seed);
     const int kindDraw = lcg.Next(), indexDraw = lcg.Next(), valueDraw = lcg.Next();
-    Seed(seed);
-    GeneElement e = unit.RandomElement(3);
+    random.Seed(seed);
+    GeneElement e = unit.RandomElement(random, 3);
     EXPECT_EQ(e.kind, RoundDraw(kindDraw, 3));
     EXPECT_EQ(e.index, IndexDraw(indexDraw, 0));
     EXPECT_EQ(e.value, SymmetricDraw(valueDraw));
-    EXPECT_EQ(DrawsTaken(seed), 3);
+    EXPECT_EQ(DrawsTaken(random, seed), 3);
 }
 
 TEST(RandomElementTest, NonConstantsTakeTwoDraws) {
+    Random random;
     Unit unit;
     for (std::uint32_t seed = 1; seed <= 500; ++seed) {
         ExpectedDraws lcg(seed);
         const int kindDraw = lcg.Next(), indexDraw = lcg.Next();
         const int kind = RoundDraw(kindDraw, 3);
         const int index = IndexDraw(indexDraw, kind);
-        Seed(seed);
-        GeneElement e = unit.RandomElement(3);
+        random.Seed(seed);
+        GeneElement e = unit.RandomElement(random, 3);
         ASSERT_EQ(e.kind, kind);
         ASSERT_EQ(e.index, index);
-        ASSERT_EQ(DrawsTaken(seed), kind == 0 && index == 0 ? 3 : 2) << seed;
+        ASSERT_EQ(DrawsTaken(random, seed), kind == 0 && index == 0 ? 3 : 2) << seed;
     }
 }
 
 TEST(RandomElementTest, KindRangeFollowsMaxKind) {
+    Random random;
     Unit unit;
     int kindCount[3][4] = {};
     for (int r = 0; r <= 32767; r += 7) {
         for (int maxKind : {0, 1, 3}) {
-            Seed(test::SeedForDraw(r));
-            GeneElement e = unit.RandomElement(maxKind);
+            random.Seed(test::SeedForDraw(r));
+            GeneElement e = unit.RandomElement(random, maxKind);
             ASSERT_EQ(e.kind, RoundDraw(r, maxKind));
             kindCount[maxKind == 3 ? 2 : maxKind][e.kind] += 1;
         }
@@ -144,12 +147,13 @@ TEST(RandomElementTest, KindRangeFollowsMaxKind) {
 }
 
 TEST(RandomElementTest, EveryPrimitiveCanBeDrawn) {
+    Random random;
     Unit unit;
     std::vector<std::vector<bool>> seen = {std::vector<bool>(6), std::vector<bool>(14), std::vector<bool>(19),
                                            std::vector<bool>(3)};
     for (std::uint32_t seed = 1; seed <= 20000; ++seed) {
-        Seed(seed);
-        GeneElement e = unit.RandomElement(3);
+        random.Seed(seed);
+        GeneElement e = unit.RandomElement(random, 3);
         seen[static_cast<std::size_t>(e.kind)][static_cast<std::size_t>(e.index)] = true;
     }
     for (std::size_t kind = 0; kind < seen.size(); ++kind) {
@@ -160,13 +164,14 @@ TEST(RandomElementTest, EveryPrimitiveCanBeDrawn) {
 }
 
 TEST(RandomTreeTest, BudgetOneAlwaysGivesOneTerminal) {
+    Random random;
     Unit unit;
     for (std::uint32_t seed = 1; seed <= 2000; ++seed) {
         ExpectedDraws lcg(seed);
         const int kindDraw = lcg.Next(), indexDraw = lcg.Next(), valueDraw = lcg.Next();
-        Seed(seed);
+        random.Seed(seed);
         std::vector<GeneElement> out(3);  // old contents are discarded
-        unit.RandomTree(1, out);
+        unit.RandomTree(random, 1, out);
         ASSERT_EQ(out.size(), 1u);
         EXPECT_EQ(RoundDraw(kindDraw, 0), 0);
         ASSERT_EQ(out[0].kind, 0);
@@ -178,12 +183,13 @@ TEST(RandomTreeTest, BudgetOneAlwaysGivesOneTerminal) {
 }
 
 TEST(RandomTreeTest, BudgetTwoGivesATerminalOrAOneArgumentCall) {
+    Random random;
     Unit unit;
     for (std::uint32_t seed = 1; seed <= 2000; ++seed) {
         ExpectedDraws lcg(seed);
-        Seed(seed);
+        random.Seed(seed);
         std::vector<GeneElement> out;
-        unit.RandomTree(2, out);
+        unit.RandomTree(random, 2, out);
         // First element: kind 0 or 1 (two elements left, one slot open).
         const int kind = RoundDraw(lcg.Next(), 1);
         const int index = IndexDraw(lcg.Next(), kind);
@@ -203,6 +209,7 @@ TEST(RandomTreeTest, BudgetTwoGivesATerminalOrAOneArgumentCall) {
 TEST(RandomTreeTest, AnAttemptThatRunsOutOfBudgetStartsAgain) {
     // Budget 3: a first element of kind 3 opens three slots with two elements
     // left, so that attempt fails and a new one begins with the next draws.
+    Random random;
     const std::uint32_t seed = FindSeed([](const std::vector<int>& d) {
         return RoundDraw(d[0], 3) == 3 && IndexDraw(d[3], 0) != 0 && IndexDraw(d[5], 0) != 0 &&
                RoundDraw(d[6], 3) == 0 && IndexDraw(d[7], 0) != 0;
@@ -210,23 +217,24 @@ TEST(RandomTreeTest, AnAttemptThatRunsOutOfBudgetStartsAgain) {
     ExpectedDraws lcg(seed);
     std::vector<int> d(8);
     for (int& r : d) r = lcg.Next();
-    Seed(seed);
+    random.Seed(seed);
     Unit unit;
     std::vector<GeneElement> out;
-    unit.RandomTree(3, out);
+    unit.RandomTree(random, 3, out);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].kind, 0);
     EXPECT_EQ(out[0].index, IndexDraw(d[7], 0));
-    EXPECT_EQ(DrawsTaken(seed), 8);
+    EXPECT_EQ(DrawsTaken(random, seed), 8);
 }
 
 TEST(RandomTreeTest, TreesAreCompleteAndWithinBudget) {
+    Random random;
     Unit unit;
     for (int budget : {1, 2, 3, 4, 7, 20, 50, 120}) {
         for (std::uint32_t seed = 1; seed <= 300; ++seed) {
-            Seed(seed * 7919u + static_cast<std::uint32_t>(budget));
+            random.Seed(seed * 7919u + static_cast<std::uint32_t>(budget));
             std::vector<GeneElement> out;
-            unit.RandomTree(budget, out);
+            unit.RandomTree(random, budget, out);
             ASSERT_LE(static_cast<int>(out.size()), budget);
             ExpectRegisteredTree(out, "budget " + std::to_string(budget) + " seed " + std::to_string(seed));
         }
@@ -240,6 +248,7 @@ TEST(MutateTest, OperatorWeightsOverEveryFirstDraw) {
     // 0 draws a position and changes nothing (2 draws); 1 redraws the index
     // (3 draws, 4 when it becomes a constant); 2 draws the position 0 and
     // replaces the whole code by the random tree of budget 50 that follows.
+    Random random;
     int count[3] = {};
     for (int r = 0; r <= 32767; ++r) {
         const std::uint32_t seed = test::SeedForDraw(r);
@@ -250,8 +259,8 @@ TEST(MutateTest, OperatorWeightsOverEveryFirstDraw) {
         ASSERT_EQ(d1, r);
         Unit gene;
         gene.Parse("0,2+");
-        Seed(seed);
-        gene.Mutate();
+        random.Seed(seed);
+        gene.Mutate(random);
         const int op = OperatorOf(r);
         count[op] += 1;
         const auto& code = gene.Code();
@@ -260,7 +269,7 @@ TEST(MutateTest, OperatorWeightsOverEveryFirstDraw) {
                 ASSERT_EQ(code.size(), 1u);
                 ASSERT_EQ(code[0].kind, 0);
                 ASSERT_EQ(code[0].index, 2);
-                ASSERT_EQ(DrawsTaken(seed), 2) << r;
+                ASSERT_EQ(DrawsTaken(random, seed), 2) << r;
                 break;
             case 1: {
                 const int index = IndexDraw(d3, 0);
@@ -270,7 +279,7 @@ TEST(MutateTest, OperatorWeightsOverEveryFirstDraw) {
                 if (index == 0) {
                     ASSERT_EQ(code[0].value, SymmetricDraw(d4));
                 }
-                ASSERT_EQ(DrawsTaken(seed), index == 0 ? 4 : 3) << r;
+                ASSERT_EQ(DrawsTaken(random, seed), index == 0 ? 4 : 3) << r;
                 break;
             }
             default:
@@ -290,6 +299,7 @@ const char* const kFive = "2,7+0,0,0.25+2,9+0,2+0,0,0.5+";
 int PickedPosition(int t, int length) { return t == 0 ? 0 : (t - 1) % length; }
 
 TEST(MutateTest, NewConstantRedrawsThePickedConstant) {
+    Random random;
     const std::uint32_t seed = FindSeed([](const std::vector<int>& d) {
         return OperatorOf(d[0]) == 0 && PickedPosition(RoundDraw(d[1], 50), 5) == 4;
     });
@@ -299,29 +309,31 @@ TEST(MutateTest, NewConstantRedrawsThePickedConstant) {
     const double value = SymmetricDraw(lcg.Next());
     Unit gene;
     gene.Parse(kFive);
-    Seed(seed);
-    gene.Mutate();
+    random.Seed(seed);
+    gene.Mutate(random);
     std::vector<GeneElement> expected = CodeOf(kFive);
     expected[4].value = value;
     ExpectSameElements(gene.Code(), expected, "new constant");
-    EXPECT_EQ(DrawsTaken(seed), 3);
+    EXPECT_EQ(DrawsTaken(random, seed), 3);
 }
 
 TEST(MutateTest, NewConstantOnAPrimitiveChangesNothing) {
+    Random random;
     const std::uint32_t seed = FindSeed([](const std::vector<int>& d) {
         return OperatorOf(d[0]) == 0 && PickedPosition(RoundDraw(d[1], 50), 5) == 2;
     });
     Unit gene;
     gene.Parse(kFive);
     const std::string before = gene.ToString();
-    Seed(seed);
-    gene.Mutate();
+    random.Seed(seed);
+    gene.Mutate(random);
     EXPECT_EQ(gene.ToString(), before);
-    EXPECT_EQ(DrawsTaken(seed), 2);
+    EXPECT_EQ(DrawsTaken(random, seed), 2);
 }
 
 TEST(MutateTest, PositionDrawWrapsAroundAShortCode) {
     // t = 0 and t = 1 both pick the first element; t = 6 wraps to position 0 of five.
+    Random random;
     for (int wanted : {0, 1, 6, 50}) {
         const std::uint32_t seed = FindSeed([&](const std::vector<int>& d) {
             return OperatorOf(d[0]) == 1 && RoundDraw(d[1], 50) == wanted;
@@ -332,8 +344,8 @@ TEST(MutateTest, PositionDrawWrapsAroundAShortCode) {
         const int indexDraw = lcg.Next();
         Unit gene;
         gene.Parse(kFive);
-        Seed(seed);
-        gene.Mutate();
+        random.Seed(seed);
+        gene.Mutate(random);
         const int at = PickedPosition(wanted, 5);
         const int expectedKind[] = {2, 0, 2, 0, 0};
         EXPECT_EQ(gene.Code()[static_cast<std::size_t>(at)].kind, expectedKind[at]) << wanted;
@@ -344,6 +356,7 @@ TEST(MutateTest, PositionDrawWrapsAroundAShortCode) {
 
 TEST(MutateTest, PointChangeKeepsTheArityClass) {
     // IFTE(1, 2, 3): every point change of the root gives IFTE, PROG3 or SETCOLP.
+    Random random;
     int changedRoot = 0;
     for (std::uint32_t seed = 1; seed <= 20000; ++seed) {
         ExpectedDraws lcg(seed);
@@ -351,8 +364,8 @@ TEST(MutateTest, PointChangeKeepsTheArityClass) {
         if (OperatorOf(d1) != 1) continue;
         Unit gene;
         gene.Parse("3,0+0,0,1+0,0,2+0,0,3+");
-        Seed(seed);
-        gene.Mutate();
+        random.Seed(seed);
+        gene.Mutate(random);
         ASSERT_EQ(gene.Code().size(), 4u);
         const int at = PickedPosition(RoundDraw(d2, 50), 4);
         for (int i = 0; i < 4; ++i) ASSERT_EQ(gene.Code()[static_cast<std::size_t>(i)].kind, i == 0 ? 3 : 0);
@@ -366,6 +379,7 @@ TEST(MutateTest, PointChangeKeepsTheArityClass) {
 
 TEST(MutateTest, PointChangeToIndexZeroMakesAConstant) {
     // GROUND picked, new index 0: it becomes a constant with a fresh value.
+    Random random;
     const std::uint32_t seed = FindSeed([](const std::vector<int>& d) {
         return OperatorOf(d[0]) == 1 && PickedPosition(RoundDraw(d[1], 50), 5) == 3 &&
                IndexDraw(d[2], 0) == 0;
@@ -375,16 +389,17 @@ TEST(MutateTest, PointChangeToIndexZeroMakesAConstant) {
     for (int& r : d) r = lcg.Next();
     Unit gene;
     gene.Parse(kFive);
-    Seed(seed);
-    gene.Mutate();
+    random.Seed(seed);
+    gene.Mutate(random);
     EXPECT_TRUE(gene.Code()[3].IsConstant());
     EXPECT_EQ(gene.Code()[3].value, SymmetricDraw(d[3]));
-    EXPECT_EQ(DrawsTaken(seed), 4);
+    EXPECT_EQ(DrawsTaken(random, seed), 4);
 }
 
 TEST(MutateTest, SubtreeReplacementAtADrawnPosition) {
     // Operator 2 at position 2 replaces MUL(GROUND, 0.5) (length 3) by a tree of
     // at most 3 + 50 - 5 = 48 elements.
+    Random random;
     const std::uint32_t seed =
         FindSeed([](const std::vector<int>& d) { return OperatorOf(d[0]) == 2 && RoundDraw(d[1], 4) == 2; });
     std::vector<GeneElement> expected = CodeOf(kFive);
@@ -392,8 +407,8 @@ TEST(MutateTest, SubtreeReplacementAtADrawnPosition) {
     for (const GeneElement& e : TreeAfter(seed, 2, 48)) expected.push_back(e);
     Unit gene;
     gene.Parse(kFive);
-    Seed(seed);
-    gene.Mutate();
+    random.Seed(seed);
+    gene.Mutate(random);
     ExpectSameElements(gene.Code(), expected, "replaced");
     EXPECT_LE(gene.Code().size(), 50u);
     ExpectRegisteredTree(gene.Code(), "replaced");
@@ -401,6 +416,7 @@ TEST(MutateTest, SubtreeReplacementAtADrawnPosition) {
 
 TEST(MutateTest, SubtreeReplacementInTheMiddleKeepsWhatFollows) {
     // Position 1 (the constant 0.25, length 1): budget 1 + 50 - 5 = 46.
+    Random random;
     const std::uint32_t seed =
         FindSeed([](const std::vector<int>& d) { return OperatorOf(d[0]) == 2 && RoundDraw(d[1], 4) == 1; });
     std::vector<GeneElement> expected = CodeOf(kFive);
@@ -409,34 +425,36 @@ TEST(MutateTest, SubtreeReplacementInTheMiddleKeepsWhatFollows) {
     expected.insert(expected.begin() + 1, tree.begin(), tree.end());
     Unit gene;
     gene.Parse(kFive);
-    Seed(seed);
-    gene.Mutate();
+    random.Seed(seed);
+    gene.Mutate(random);
     ExpectSameElements(gene.Code(), expected, "replaced in the middle");
 }
 
 TEST(MutateTest, SubtreeReplacementOfAOneElementCode) {
+    Random random;
     for (std::uint32_t seed = 1, found = 0; found < 200 && seed < 100000; ++seed) {
         ExpectedDraws lcg(seed);
         if (OperatorOf(lcg.Next()) != 2) continue;
         ++found;
         Unit gene;
         gene.Parse("0,0,0.5+");
-        Seed(seed);
-        gene.Mutate();
+        random.Seed(seed);
+        gene.Mutate(random);
         ASSERT_LE(gene.Code().size(), 50u);
         ExpectRegisteredTree(gene.Code(), "seed " + std::to_string(seed));
     }
 }
 
 TEST(MutateTest, ShapeAndLengthInvariantsOverManySeeds) {
+    Random random;
     const char* const starts[] = {"0,2+", kFive, "3,0+0,0,1+0,0,0.5+0,0,-1+"};
     for (const char* start : starts) {
         for (std::uint32_t seed = 1; seed <= 300; ++seed) {
-            Seed(seed);
+            random.Seed(seed);
             Unit gene;
             gene.Parse(start);
             for (int step = 0; step < 40; ++step) {
-                gene.Mutate();
+                gene.Mutate(random);
                 ASSERT_LE(gene.Code().size(), 50u) << start << " seed " << seed << " step " << step;
                 ASSERT_TRUE(IsOneTree(gene.Code())) << start << " seed " << seed << " step " << step;
             }
@@ -449,25 +467,27 @@ TEST(MutateTest, ShapeAndLengthInvariantsOverManySeeds) {
 }
 
 TEST(MutateTest, EmptyCodeIsLeftAloneWithoutADraw) {
+    Random random;
     Unit gene;
-    Seed(99);
-    gene.Mutate();
+    random.Seed(99);
+    gene.Mutate(random);
     EXPECT_TRUE(gene.Code().empty());
-    EXPECT_EQ(DrawsTaken(99), 0);
+    EXPECT_EQ(DrawsTaken(random, 99), 0);
 }
 
 TEST(MutateTest, OverLongCodesStayTreesAndDoNotGrow) {
     // 201 elements, far beyond the 50 that mutation works within.
+    Random random;
     Unit start;
     start.Parse(test::CompileSource(test::BalancedSum(101)));
     ASSERT_EQ(start.Code().size(), 201u);
     for (std::uint32_t seed = 1; seed <= 300; ++seed) {
-        Seed(seed);
+        random.Seed(seed);
         Unit gene;
         gene.CopyFrom(start);
         std::size_t before = gene.Code().size();
         for (int step = 0; step < 20; ++step) {
-            gene.Mutate();
+            gene.Mutate(random);
             ASSERT_TRUE(IsOneTree(gene.Code())) << seed;
             ASSERT_LE(gene.Code().size(), before) << seed;
             before = gene.Code().size();
@@ -476,6 +496,7 @@ TEST(MutateTest, OverLongCodesStayTreesAndDoNotGrow) {
 }
 
 TEST(MutateTest, CodesThatAreNotOneTreeNeitherCrashNorHang) {
+    Random random;
     const char* const codes[] = {
         "0,0,1+0,0,2+2,9+",        // balanced, but not one tree
         "2,9+",                    // a call without arguments
@@ -485,23 +506,24 @@ TEST(MutateTest, CodesThatAreNotOneTreeNeitherCrashNorHang) {
     };
     for (const char* code : codes) {
         for (std::uint32_t seed = 1; seed <= 500; ++seed) {
-            Seed(seed);
+            random.Seed(seed);
             Unit gene;
             gene.Parse(code);
-            for (int step = 0; step < 10; ++step) gene.Mutate();
+            for (int step = 0; step < 10; ++step) gene.Mutate(random);
             ASSERT_FALSE(gene.Code().empty()) << code;
         }
     }
 }
 
 TEST(MutateTest, NodeMutateChangesOnlyItsOwnGene) {
+    Random random;
     test::GeneNode parent, child;
     parent.node.unit->Parse(kFive);
     child.node.Inherit(&parent.node);
     const std::string before = parent.node.unit->ToString();
     for (std::uint32_t seed = 1; seed <= 50; ++seed) {
-        Seed(seed);
-        child.node.Mutate();
+        random.Seed(seed);
+        child.node.unit->Mutate(random);
     }
     EXPECT_EQ(parent.node.unit->ToString(), before);
     EXPECT_NE(child.node.unit->ToString(), before);

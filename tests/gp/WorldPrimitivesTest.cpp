@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/RunContext.h"
 #include "gp/Unit.h"
 #include "support/GeneSupport.h"
 #include "world/NodeManager.h"
@@ -29,7 +30,8 @@ class WorldPrimitivesTest : public ::testing::Test {
         return node->unit->Evaluate();
     }
 
-    NodeManager world;
+    RunContext context;
+    NodeManager world{context};
     Unit gene;
     TNode* a = nullptr;
     TNode* b = nullptr;

@@ -20,7 +20,7 @@ void ExpectVector(const Vector3& v, float x, float y, float z) {
 
 class MotionTest : public ::testing::Test {
   protected:
-    TNode node{nullptr};
+    TNode node{nullptr, 0};
 };
 
 TEST_F(MotionTest, ForceIsAnImmediateChangeOfVelocity) {
@@ -114,7 +114,7 @@ TEST_F(MotionTest, GoalTestFiresInsideTwoUnits) {
 
 TEST_F(MotionTest, GoalTestIsTheOneVirtualOperation) {
     struct CountingNode : TNode {
-        CountingNode() : TNode(nullptr) {}
+        CountingNode() : TNode(nullptr, 1) {}
         void CheckGoal() override { ++calls; }
         int calls = 0;
     };

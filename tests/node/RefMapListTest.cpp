@@ -25,7 +25,7 @@ using test::ErrorOf;
 class RefMapListTest : public ::testing::Test {
   protected:
     RefMapListTest() {
-        for (int i = 0; i < 6; ++i) nodes.push_back(std::make_unique<TNode>(nullptr));
+        for (int i = 0; i < 6; ++i) nodes.push_back(std::make_unique<TNode>(nullptr, i));
     }
     TNode* N(int i) { return nodes[static_cast<std::size_t>(i)].get(); }
 
@@ -151,7 +151,8 @@ TEST_F(RefMapListTest, EveryLinkIsListedOnceSmallerIdFirstInIdOrder) {
 TEST(RefMapListOrderTest, OrderIsByIdEvenWhereAddressesRunTheOtherWay) {
     // Built from the last slot to the first: the later a node's address, the smaller its id.
     std::array<std::optional<TNode>, 4> slots;
-    for (std::size_t i = slots.size(); i-- > 0;) slots[i].emplace(nullptr);
+    std::int32_t id = 0;
+    for (std::size_t i = slots.size(); i-- > 0;) slots[i].emplace(nullptr, id++);
     TNode* high = &*slots[0];  // lowest address, largest id
     TNode* low = &*slots[3];   // highest address, smallest id
     ASSERT_LT(static_cast<const void*>(high), static_cast<const void*>(low));
@@ -181,7 +182,7 @@ TEST(RefMapListModelTest, BothViewsAgreeWithTheModelAfterEveryChange) {
     std::vector<std::unique_ptr<TNode>> owned;
     std::vector<TNode*> nodes;
     for (int i = 0; i < kNodes; ++i) {
-        owned.push_back(std::make_unique<TNode>(nullptr));
+        owned.push_back(std::make_unique<TNode>(nullptr, i));
         nodes.push_back(owned.back().get());
     }
     RefMapList links;
@@ -247,7 +248,7 @@ TEST(RefMapListModelTest, BothViewsAgreeWithTheModelAfterEveryChange) {
 TEST(RefMapListModelTest, NodesThatLoseTheirLinksLeaveAndComeBackInIdOrder) {
     constexpr int kNodes = 400;
     std::vector<std::unique_ptr<TNode>> owned;
-    for (int i = 0; i < kNodes; ++i) owned.push_back(std::make_unique<TNode>(nullptr));
+    for (int i = 0; i < kNodes; ++i) owned.push_back(std::make_unique<TNode>(nullptr, i));
     auto n = [&](int i) { return owned[static_cast<std::size_t>(i)].get(); };
     RefMapList links;
     for (int i = 0; i + 1 < kNodes; i += 2) links.Insert(n(i), n(i + 1));

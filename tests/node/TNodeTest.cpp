@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Random.h"
+#include "base/RunContext.h"
 #include "base/TextLines.h"
 #include "gp/Unit.h"
 #include "node/TNode.h"
 #include "support/GeneSupport.h"
+#include "world/NodeManager.h"
 
 namespace qm {
 namespace {
@@ -62,7 +65,8 @@ TEST(SlotRuleTest, NaNNamesSlotZero) {
 // ---- Construction and creation -----------------------------------------------
 
 TEST(TNodeTest, ConstructionValues) {
-    TNode node(nullptr);
+    TNode node(nullptr, 5);
+    EXPECT_EQ(node.GetId(), 5);
     EXPECT_EQ(node.manager, nullptr);
     EXPECT_EQ(node.request, 0);
     EXPECT_EQ(node.edgeLength, 3.0);
@@ -84,22 +88,28 @@ TEST(TNodeTest, ConstructionValues) {
     EXPECT_EQ(node.unit->Node(), &node);
 }
 
+// A world gives its nodes the ids of its run's counter; the id of a node
+// that died is not given again.
 TEST(TNodeTest, IdsRiseByOneAndAreNeverReused) {
-    const std::int32_t next = NextNodeId();
-    std::int32_t first, second;
-    {
-        TNode a(nullptr);
-        first = a.GetId();
-    }
-    TNode b(nullptr);
-    second = b.GetId();
+    RunContext context;
+    context.nextNodeId = 40;
+    NodeManager world(context);
+    Unit gene;
+    gene.Parse("0,0,0+");
+    const std::int32_t next = context.nextNodeId;
+    TNode* a = world.NewNode(&gene);
+    const std::int32_t first = a->GetId();
+    world.dead(a);
+    world.Action();
+    ASSERT_EQ(world.GetNodeCount(), 0);
+    const std::int32_t second = world.NewNode(&gene)->GetId();
     EXPECT_EQ(first, next);
     EXPECT_EQ(second, next + 1);
-    EXPECT_EQ(NextNodeId(), next + 2);
+    EXPECT_EQ(context.nextNodeId, next + 2);
 }
 
 TEST(TNodeTest, TheMotionStateSharesTheFirstCacheLine) {
-    TNode node(nullptr);
+    TNode node(nullptr, 0);
     const auto* base = reinterpret_cast<const char*>(&node);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(base) % 64, 0u);
     for (const void* field :
@@ -108,7 +118,7 @@ TEST(TNodeTest, TheMotionStateSharesTheFirstCacheLine) {
           static_cast<const void*>(&node.edgeCount + 1)}) {
         EXPECT_LE(static_cast<const char*>(field) - base, 64);
     }
-    auto heap = std::make_unique<TNode>(nullptr);
+    auto heap = std::make_unique<TNode>(nullptr, 1);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(heap.get()) % 64, 0u);
 }
 
@@ -144,7 +154,7 @@ TEST(TNodeTest, MemoTanhIsStdTanhBitForBit) {
 TEST(TNodeTest, NewNodeCopiesTheGeneAndClearsTheArrays) {
     Unit gene;
     gene.Parse("2,7+0,0,1+0,0,2+");
-    TNode node(nullptr);
+    TNode node(nullptr, 0);
     node.unit->Parse("0,2+");
     node.param.fill(5.0);
     node.paramInput.fill(5.0);
@@ -170,7 +180,7 @@ TEST(TNodeTest, InheritCopiesTheGeneAndRatesAndConsumesTheRequest) {
         parent.node.diffRate[i] = i / 10.0;
     }
     parent.node.edgeLength = 7.0;
-    TNode child(nullptr);
+    TNode child(nullptr, 1);
     child.param.fill(3.0);
     child.paramInput.fill(3.0);
     child.paramFlux.fill(3.0);
@@ -192,14 +202,15 @@ TEST(TNodeTest, InheritCopiesTheGeneAndRatesAndConsumesTheRequest) {
 TEST(TNodeTest, ChildrenShareTheGeneUntilOneIsChanged) {
     GeneNode parent;
     parent.node.unit->Parse("2,16+0,0,0.5+2,3+0,0,1+0,0,-0.25+");
-    TNode first(nullptr);
-    TNode second(nullptr);
+    TNode first(nullptr, 1);
+    TNode second(nullptr, 2);
     first.Inherit(&parent.node);
     second.Inherit(&parent.node);
     EXPECT_TRUE(first.unit->SharesCodeWith(*parent.node.unit));
     EXPECT_TRUE(second.unit->SharesCodeWith(*parent.node.unit));
     const std::string before = parent.node.unit->ToString();
-    for (int i = 0; i < 40; ++i) first.Mutate();
+    Random random;
+    for (int i = 0; i < 40; ++i) first.unit->Mutate(random);
     EXPECT_FALSE(first.unit->SharesCodeWith(*parent.node.unit));
     EXPECT_NE(first.unit->ToString(), before);
     EXPECT_EQ(parent.node.unit->ToString(), before);
@@ -380,11 +391,9 @@ TEST_F(NodeParamsTest, RequestsAndRun) {
 // ---- Dump ---------------------------------------------------------------------
 
 std::vector<std::string> DumpLines(const TNode& node) {
-    ClearTextLines();
-    node.Dump();
-    std::vector<std::string> lines = TextLines();
-    ClearTextLines();
-    return lines;
+    TextLines lines;
+    node.Dump(lines);
+    return lines.Lines();
 }
 
 TEST_F(NodeParamsTest, DumpExample) {
@@ -417,14 +426,13 @@ TEST_F(NodeParamsTest, DumpPutsThreeEntriesOnALine) {
 }
 
 TEST_F(NodeParamsTest, DumpAppendsToTheTextLines) {
-    ClearTextLines();
-    AddTextLine("before");
+    TextLines lines;
+    lines.Add("before");
     node().id = 1;
-    node().Dump();
-    ASSERT_EQ(TextLines().size(), 4u);
-    EXPECT_EQ(TextLines()[0], "before");
-    EXPECT_EQ(TextLines()[1], "Node ID:1");
-    ClearTextLines();
+    node().Dump(lines);
+    ASSERT_EQ(lines.Lines().size(), 4u);
+    EXPECT_EQ(lines.Lines()[0], "before");
+    EXPECT_EQ(lines.Lines()[1], "Node ID:1");
 }
 
 }  // namespace

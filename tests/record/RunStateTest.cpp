@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "experiment/SourceTester.h"
 #include "record/Checkpoint.h"
 #include "record/RunState.h"
@@ -54,9 +54,9 @@ std::vector<std::string> Steps(PTester& driver, int steps) {
 class RunStateTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Seed(9);
+        context.random.Seed(9);
         try {
-            driver = std::make_unique<SourceTester>(gene.PathString());
+            driver = std::make_unique<SourceTester>(context, gene.PathString());
             driver->Init();
             for (int i = 0; i < 60; ++i) driver->Action();
             state = record::CaptureRun(*driver, 60, Manifest(), kGene);
@@ -67,7 +67,8 @@ class RunStateTest : public ::testing::Test {
         }
     }
 
-    test::DebugCapture quiet;
+    RunContext context;
+    test::DebugCapture quiet{context.diagnostics};
     TempFile gene{kGene};
     std::unique_ptr<SourceTester> driver;
     record::RunState state;
@@ -77,17 +78,20 @@ TEST_F(RunStateTest, ARestoredWorldGoesOnAsTheOneItWasTakenFrom) {
     ASSERT_GT(state.nodes.size(), 10u);
     const std::vector<std::string> original = Steps(*driver, 80);
 
-    std::unique_ptr<SourceTester> restored = record::RestoreRun(state);
+    // Each brought back in a run of its own.
+    RunContext restoredRun, loadedRun, againRun;
+    std::unique_ptr<SourceTester> restored = record::RestoreRun(restoredRun, state);
     EXPECT_EQ(Steps(*restored, 80), original);
 
     // The same through a checkpoint file.
     TempFile file("", ".h5");
     record::WriteCheckpoint(file.PathString(), state);
-    std::unique_ptr<SourceTester> loaded = record::RestoreRun(record::ReadCheckpoint(file.PathString()));
+    std::unique_ptr<SourceTester> loaded =
+        record::RestoreRun(loadedRun, record::ReadCheckpoint(file.PathString()));
     EXPECT_EQ(Steps(*loaded, 80), original);
 
     // And its state taken again is the saved one, table by table.
-    std::unique_ptr<SourceTester> again = record::RestoreRun(state);
+    std::unique_ptr<SourceTester> again = record::RestoreRun(againRun, state);
     const record::RunState twice = record::CaptureRun(*again, 60, Manifest(), kGene);
     ASSERT_EQ(twice.nodes.size(), state.nodes.size());
     EXPECT_EQ(
@@ -153,7 +157,8 @@ TEST_F(RunStateTest, AStateWhosePartsDisagreeIsRefused) {
     record::RunState badGene = state;
     badGene.geneElements[0].kind = 7;
     try {
-        record::RestoreRun(badGene);
+        RunContext refused;
+        record::RestoreRun(refused, badGene);
         ADD_FAILURE() << "a gene element of kind 7 was taken";
     } catch (const record::RecordError& e) {
         EXPECT_EQ(e.message.rfind("a gene the loader refuses: Unit::Assign; element kind 7", 0), 0u)

@@ -1,8 +1,8 @@
 // quillmoth-sim evolve as a user runs it: the same best gene and the same
 // table with one worker, with more workers than cores and across three MPI
 // ranks; a resumed search that ends where the uninterrupted one does; gene
-// files that `run` loads and that do what their comment says; and a lost
-// worker or rank that fails the search and keeps what was complete.
+// files that `run` loads and that do what their comment says; and a failed
+// evaluation or a lost rank that fails the search and keeps what was complete.
 
 #include <gtest/gtest.h>
 
@@ -133,7 +133,7 @@ TEST_F(EvolveCommandTest, AResumedSearchEndsExactlyWhereTheWholeOneDoes) {
     EXPECT_EQ(Read("parts/checkpoint.txt"), Read("whole/checkpoint.txt"));
 }
 
-TEST_F(EvolveCommandTest, ALostWorkerFailsTheSearchAndKeepsEveryCompleteGeneration) {
+TEST_F(EvolveCommandTest, AFailedEvaluationFailsTheSearchAndKeepsEveryCompleteGeneration) {
     std::string firstTwo = std::string(kSearch);
     firstTwo.replace(firstTwo.find("--generations 3"), 15, "--generations 2");
     ASSERT_EQ(Sim(firstTwo + " --out lost walker.txt").status, 0);
@@ -143,7 +143,7 @@ TEST_F(EvolveCommandTest, ALostWorkerFailsTheSearchAndKeepsEveryCompleteGenerati
     Outcome lost = test::RunSim(
         "/usr/bin/env", "QM_EVOLVE_FAULT=worker:1 '" + sim + "' evolve --resume lost --generations 3", dir);
     EXPECT_EQ(lost.status, 1);
-    EXPECT_NE(lost.err.find("(task 1, seed 2) was killed by signal 9"), std::string::npos) << lost.err;
+    EXPECT_NE(lost.err.find("an evaluation failed: a fault was injected"), std::string::npos) << lost.err;
     EXPECT_NE(
         lost.err.find("the search ended in generation 3; lost holds generations 1 to 2: quillmoth-sim evolve "
                       "--resume lost goes on from there"),

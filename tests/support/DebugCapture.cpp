@@ -2,14 +2,12 @@
 
 #include <string_view>
 
-#include "base/Diagnostics.h"
-
 namespace qm::test {
 
-DebugCapture::DebugCapture() {
-    SetDebugSink([this](std::string_view piece) { text.append(piece); });
+DebugCapture::DebugCapture(Diagnostics& captured) : captured(captured) {
+    captured.SetSink([this](std::string_view piece) { text.append(piece); });
 }
 
-DebugCapture::~DebugCapture() { SetDebugSink(nullptr); }
+DebugCapture::~DebugCapture() { captured.SetSink(nullptr); }
 
 }  // namespace qm::test

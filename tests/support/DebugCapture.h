@@ -1,21 +1,29 @@
 #pragma once
-// Collects everything DebugPrint writes while it lives; the default sink is
-// restored afterwards. Captures do not nest.
+// Collects everything one Diagnostics writes while the capture lives: a run's
+// (given), or one of the capture's own for code that takes a Diagnostics.
+// The stderr sink is restored afterwards. Captures of one Diagnostics do not nest.
 
 #include <string>
+
+#include "base/Diagnostics.h"
 
 namespace qm::test {
 
 class DebugCapture {
   public:
-    DebugCapture();
+    DebugCapture() : DebugCapture(own) {}
+    explicit DebugCapture(Diagnostics& captured);
     ~DebugCapture();
     DebugCapture(const DebugCapture&) = delete;
     DebugCapture& operator=(const DebugCapture&) = delete;
     const std::string& Text() const { return text; }
     void Clear() { text.clear(); }
+    // The Diagnostics captured.
+    Diagnostics& Target() const { return captured; }
 
   private:
+    Diagnostics own;
+    Diagnostics& captured;
     std::string text;
 };
 

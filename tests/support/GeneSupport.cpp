@@ -10,7 +10,7 @@ namespace qm::test {
 std::string CompileSource(const std::string& source) {
     TempFile file(source);
     DebugCapture quiet;
-    return GPmanager::GetInstance()->GetCode(file.Path());
+    return GPmanager::GetInstance()->GetCode(file.Path(), quiet.Target());
 }
 
 std::uint32_t SeedForDraw(int r) {
@@ -45,7 +45,7 @@ bool IsOneTree(const std::vector<GeneElement>& code) {
     return false;
 }
 
-GeneNode::GeneNode() : node(nullptr) { node.ResetParams(); }
+GeneNode::GeneNode() : node(nullptr, 0) { node.ResetParams(); }
 
 double GeneNode::Run(const std::string& source) {
     node.unit->Parse(CompileSource(source));

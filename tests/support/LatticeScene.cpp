@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "base/Random.h"
+#include "base/Diagnostics.h"
+#include "base/RunContext.h"
 #include "gp/GPmanager.h"
 #include "node/TNode.h"
 #include "support/TestFiles.h"
@@ -23,8 +25,10 @@ namespace {
 
 std::unique_ptr<Unit> Compile(const char* text) {
     TempFile source(text);
+    Diagnostics quiet;
+    quiet.SetSink([](std::string_view) {});
     auto gene = std::make_unique<Unit>();
-    gene->Parse(GPmanager::GetInstance()->GetCode(source.Path()));
+    gene->Parse(GPmanager::GetInstance()->GetCode(source.Path(), quiet));
     return gene;
 }
 
@@ -35,7 +39,7 @@ std::unique_ptr<Unit> LatticeGene() { return Compile(kLatticeGene); }
 std::unique_ptr<Unit> CrowdGene() { return Compile(kCrowdGene); }
 
 void GrowCrowd(NodeManager& world, Unit& gene, unsigned seed, int steps) {
-    Seed(seed);
+    world.Context().random.Seed(seed);
     world.InitWorld(&gene);
     for (int step = 0; step < steps; ++step) world.Action();
 }

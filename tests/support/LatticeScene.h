@@ -35,7 +35,7 @@ void SeedLattice(NodeManager& world, Unit& gene, int count);
 extern const char* const kCrowdGene;
 std::unique_ptr<Unit> CrowdGene();
 
-// Seeds `world` with one node of `gene` (the generator seeded with `seed`)
+// Seeds `world` with one node of `gene` (its run's generator seeded with `seed`)
 // and runs `steps` steps: the crowd gene reaches 2^14 = 16,384 nodes at step 1400.
 void GrowCrowd(NodeManager& world, Unit& gene, unsigned seed, int steps);
 
@@ -46,7 +46,7 @@ double NeighbourPairsPerNode(const NodeManager& world);
 // A hash of everything a step changes (positions, velocities, forces,
 // parameters, requests, link counts) over the nodes in id order, and of the
 // number of links. Ids themselves are left out: they depend on how many nodes
-// the process made before.
+// its run made before.
 std::uint64_t StateHash(const NodeManager& world);
 
 // A gene of exactly `elements` elements (a balanced tree of arithmetic, tests

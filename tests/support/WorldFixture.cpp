@@ -9,8 +9,9 @@ namespace qm::test {
 
 std::unique_ptr<Unit> CompileGene(const std::string& source) {
     TempFile file(source);
+    DebugCapture quiet;
     auto gene = std::make_unique<Unit>();
-    gene->Parse(GPmanager::GetInstance()->GetCode(file.Path()));
+    gene->Parse(GPmanager::GetInstance()->GetCode(file.Path(), quiet.Target()));
     return gene;
 }
 

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "base/RunContext.h"
 #include "gp/Unit.h"
 #include "node/TNode.h"
 #include "support/DebugCapture.h"
@@ -42,9 +43,11 @@ class WorldFixture : public ::testing::Test {
     // True when the node is in the cell its position names, and nowhere else.
     bool FiledWhereItIs(const TNode* node) const;
 
-    DebugCapture debug;
+    // The world's run: its generator, node ids and captured debug output.
+    RunContext context;
+    DebugCapture debug{context.diagnostics};
     std::unique_ptr<Unit> idle;
-    NodeManager world;
+    NodeManager world{context};
 };
 
 }  // namespace qm::test

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -17,12 +18,14 @@ namespace {
 class ActionOrderTest : public ::testing::Test {
   protected:
     std::vector<TNode*> FirstNodes(int n) {
-        while (static_cast<int>(owned.size()) < n) owned.push_back(std::make_unique<TNode>(nullptr));
+        while (static_cast<int>(owned.size()) < n)
+            owned.push_back(std::make_unique<TNode>(nullptr, static_cast<std::int32_t>(owned.size())));
         std::vector<TNode*> list;
         for (int i = 0; i < n; ++i) list.push_back(owned[static_cast<std::size_t>(i)].get());
         return list;
     }
     std::vector<std::unique_ptr<TNode>> owned;
+    Random random;
 };
 
 TEST_F(ActionOrderTest, LiteralShuffleMovesTheDrawnEntryToTheEnd) {
@@ -33,8 +36,8 @@ TEST_F(ActionOrderTest, LiteralShuffleMovesTheDrawnEntryToTheEnd) {
     TNode* a = list[0];
     TNode* b = list[1];
     TNode* c = list[2];
-    Seed(1);
-    ShuffleLiterally(list);
+    random.Seed(1);
+    ShuffleLiterally(list, random);
     // [a b c] -> move 0 -> [b c a] -> move 1 -> [b a c] -> move 0 -> [a c b]
     EXPECT_EQ(list, (std::vector<TNode*>{a, c, b}));
 }
@@ -46,10 +49,10 @@ TEST_F(ActionOrderTest, LiteralShuffleMatchesTheRuleWrittenInTheTest) {
             std::vector<TNode*> expected = list;
             test::ExpectedDraws lcg(seed);
             lcg.Shuffle(expected);
-            Seed(seed);
-            ShuffleLiterally(list);
+            random.Seed(seed);
+            ShuffleLiterally(list, random);
             EXPECT_EQ(list, expected) << "seed " << seed << ", n " << n;
-            EXPECT_EQ(Rand(), lcg.Next()) << "seed " << seed << ", n " << n;
+            EXPECT_EQ(random.Rand(), lcg.Next()) << "seed " << seed << ", n " << n;
         }
     }
 }
@@ -58,10 +61,10 @@ TEST_F(ActionOrderTest, AnEmptyListDrawsNothing) {
     std::vector<TNode*> list;
     ActionOrderShuffler shuffler;
     test::ExpectedDraws lcg(5);
-    Seed(5);
-    shuffler.Shuffle(list);
+    random.Seed(5);
+    shuffler.Shuffle(list, random);
     EXPECT_TRUE(list.empty());
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(random.Rand(), lcg.Next());
 }
 
 TEST_F(ActionOrderTest, FastShuffleGivesTheLiteralListAndGeneratorStateForManySizesAndSeeds) {
@@ -73,12 +76,12 @@ TEST_F(ActionOrderTest, FastShuffleGivesTheLiteralListAndGeneratorStateForManySi
         for (int n : sizes) {
             std::vector<TNode*> fast = FirstNodes(n);
             std::vector<TNode*> literal = fast;
-            Seed(seed);
-            shuffler.Shuffle(fast);
-            int afterFast = Rand();
-            Seed(seed);
-            ShuffleLiterally(literal);
-            int afterLiteral = Rand();
+            random.Seed(seed);
+            shuffler.Shuffle(fast, random);
+            int afterFast = random.Rand();
+            random.Seed(seed);
+            ShuffleLiterally(literal, random);
+            int afterLiteral = random.Rand();
             ASSERT_EQ(fast, literal) << "seed " << seed << ", n " << n;
             ASSERT_EQ(afterFast, afterLiteral) << "seed " << seed << ", n " << n;
         }
@@ -91,13 +94,13 @@ TEST_F(ActionOrderTest, RepeatedShufflesOfTheSameListStayInStep) {
     std::vector<TNode*> fast = FirstNodes(300);
     std::vector<TNode*> literal = fast;
     ActionOrderShuffler shuffler;
-    Seed(8);
-    for (int round = 0; round < 20; ++round) shuffler.Shuffle(fast);
-    int afterFast = Rand();
-    Seed(8);
-    for (int round = 0; round < 20; ++round) ShuffleLiterally(literal);
+    random.Seed(8);
+    for (int round = 0; round < 20; ++round) shuffler.Shuffle(fast, random);
+    int afterFast = random.Rand();
+    random.Seed(8);
+    for (int round = 0; round < 20; ++round) ShuffleLiterally(literal, random);
     EXPECT_EQ(fast, literal);
-    EXPECT_EQ(afterFast, Rand());
+    EXPECT_EQ(afterFast, random.Rand());
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/WorldFixture.h"
 
 namespace qm::test {
@@ -27,7 +27,7 @@ TEST_F(CeilingCrowdTest, ACreatureCrowdingTheCeilingRunsOnPastTheStepALiteralGri
     auto gene = CompileGene(kCeilingCrowd);
     world.SetGoalPos({0.0f, -1000.0f, 0.0f});
     world.InitWorld(gene.get());
-    Seed(1);
+    context.random.Seed(1);
     int firstOutside = 0;
     int outsideNodes = 0;
     for (int step = 1; step <= 60 && (firstOutside == 0 || step <= firstOutside + 3); ++step) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
 
@@ -25,7 +25,7 @@ class DivisionTest : public WorldFixture {
     // Divides `parent` with the given request, the generator seeded with `seed`.
     TNode* Divide(TNode* parent, int request, unsigned seed) {
         parent->request = request;
-        Seed(seed);
+        context.random.Seed(seed);
         world.divide(parent);
         return world.NewNodes().back();
     }
@@ -37,7 +37,7 @@ TEST_F(DivisionTest, ALoneParentGetsALinkedChildOffsetByDrawsInTheOrderZYXAndLif
     parent->param[2] = 1.0;
     parent->diffRate[2] = 0.25;
     parent->diffRate[7] = 0.5;
-    const int childId = NextNodeId();
+    const int childId = context.nextNodeId;
     TNode* child = Divide(parent, 1, 555);
 
     ExpectedDraws lcg(555);
@@ -50,7 +50,7 @@ TEST_F(DivisionTest, ALoneParentGetsALinkedChildOffsetByDrawsInTheOrderZYXAndLif
     EXPECT_NEAR(child->pos.y, 0.0 + dy + 2.0, 1e-5);
     EXPECT_NEAR(child->pos.z, -20.0 + dz, 1e-5);
     // Exactly four draws: the mutation test and three offsets.
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
 
     EXPECT_EQ(PartnersOf(child), std::vector<TNode*>{parent});
     EXPECT_EQ(PartnersOf(parent), std::vector<TNode*>{child});
@@ -97,7 +97,7 @@ TEST_F(DivisionTest, AmongNeighboursWithOnePartnerMakesATriangleAndKeepsTheParen
     EXPECT_NEAR(child->pos.x, 2.0 + jx, 1e-5);
     EXPECT_NEAR(child->pos.y, 1.0 + jy + 2.0, 1e-5);
     EXPECT_NEAR(child->pos.z, -1.0 + jz, 1e-5);
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
 
     EXPECT_EQ(PartnersOf(child), (std::vector<TNode*>{parent, m}));
     EXPECT_TRUE(world.isLink(parent, m));
@@ -185,7 +185,7 @@ TEST_F(DivisionTest, AmongNeighboursWithSeveralCommonPartnersLinksTheTwoLeastLin
     EXPECT_NEAR(child->pos.x, 2.0 + jx, 1e-5);
     EXPECT_NEAR(child->pos.y, jy + 2.0, 1e-5);
     EXPECT_NEAR(child->pos.z, jz, 1e-5);
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
 }
 
 TEST_F(DivisionTest, AlongLinksJoinsTheChildToTheParentAndItsFirstTwoPartnersOnly) {
@@ -214,7 +214,7 @@ TEST_F(DivisionTest, AlongLinksJoinsTheChildToTheParentAndItsFirstTwoPartnersOnl
     EXPECT_NEAR(child->pos.x, 0.0 + jx, 1e-5);
     EXPECT_NEAR(child->pos.y, 2.0 + jy + 2.0, 1e-5);
     EXPECT_NEAR(child->pos.z, 1.0 + jz, 1e-5);
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
     // Diffusion with a (rate sqrt(0.25 * 1), difference -0.5), b (rate 0) and the
     // parent (rate 0.25, difference -1): 0.0025 + 0 + 0.0025 in, taken in at once.
     EXPECT_DOUBLE_EQ(child->param[0], 0.005);
@@ -297,15 +297,13 @@ TEST_F(DivisionTest, DeathUnselectsUnlinksAndUnfilesTheNodeAtOnce) {
 TEST_F(DivisionTest, WithNoNodeIdLeftADivisionIsAnErrorAndMakesNoChild) {
     auto gene = CompileGene("ADD ( 0.375 SMELL )");
     TNode* parent = Place(0.0f, 0.0f, 0.0f, *gene);
-    const std::int32_t saved = NextNodeId();
-    SetNextNodeId(std::numeric_limits<std::int32_t>::max());
+    context.nextNodeId = std::numeric_limits<std::int32_t>::max();
     std::string text;
     try {
         Divide(parent, 1, 7);
     } catch (const ErrorText& e) {
         text = e.text;
     }
-    SetNextNodeId(saved);
     EXPECT_NE(text.find("cannot divide: every node id has been given out"), std::string::npos) << text;
     EXPECT_TRUE(world.NewNodes().empty());
 }

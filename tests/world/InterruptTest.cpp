@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/DebugCapture.h"
 #include "support/LatticeScene.h"
 #include "world/NodeManager.h"
@@ -14,10 +14,11 @@ namespace qm::test {
 namespace {
 
 TEST(StepInterruptTest, TheCheckChangesNothingUntilItSaysStop) {
-    DebugCapture quiet;
     auto gene = scene::LatticeGene();
     constexpr int kNodes = 2 * static_cast<int>(NodeManager::kTurnsBetweenInterruptChecks) + 100;
-    NodeManager plain, checked, stopped;
+    RunContext plainRun, checkedRun, stoppedRun;
+    DebugCapture quiet(stoppedRun.diagnostics);
+    NodeManager plain(plainRun), checked(checkedRun), stopped(stoppedRun);
     for (NodeManager* world : {&plain, &checked, &stopped}) scene::SeedLattice(*world, *gene, kNodes);
 
     int calls = 0;
@@ -26,14 +27,14 @@ TEST(StepInterruptTest, TheCheckChangesNothingUntilItSaysStop) {
         return false;
     });
     for (NodeManager* world : {&plain, &checked}) {
-        Seed(3);
+        world->Context().random.Seed(3);
         for (int step = 0; step < 3; ++step) world->Action();
     }
     EXPECT_EQ(scene::StateHash(checked), scene::StateHash(plain));
     EXPECT_EQ(calls, 3 * 2);  // twice a step: after 4096 and 8192 turns
 
     stopped.SetInterruptCheck([] { return true; });
-    Seed(3);
+    stoppedRun.random.Seed(3);
     try {
         stopped.Action();
         FAIL() << "the step was not cut short";

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/LatticeScene.h"
 #include "support/WorldFixture.h"
 
@@ -24,23 +24,24 @@ TEST_F(LatticeSceneTest, ALatticeOfAThousandIsTenCubedWithChainsOfFourAndStaysAl
         ASSERT_LE(node->pos.y, 14.0f);
         ASSERT_TRUE(world.CellAt(world.CellIndex(node)).size() >= 1);
     }
-    const int nextId = NextNodeId();
-    Seed(1);
+    const int nextId = context.nextNodeId;
+    context.random.Seed(1);
     for (int step = 0; step < 5; ++step) ASSERT_NO_THROW(world.Action());
     EXPECT_EQ(world.GetNodeCount(), 1000);
-    EXPECT_EQ(NextNodeId(), nextId);  // nobody divided
+    EXPECT_EQ(context.nextNodeId, nextId);  // nobody divided
     EXPECT_EQ(world.Links().Size(), 700u);
 }
 
 TEST_F(LatticeSceneTest, TheSameSceneAndSeedGiveTheSameStateHash) {
     auto gene = scene::LatticeGene();
     scene::SeedLattice(world, *gene, 200);
-    Seed(3);
+    context.random.Seed(3);
     for (int step = 0; step < 4; ++step) world.Action();
     const std::uint64_t first = scene::StateHash(world);
-    NodeManager again;
+    RunContext againContext;
+    NodeManager again(againContext);
     scene::SeedLattice(again, *gene, 200);
-    Seed(3);
+    againContext.random.Seed(3);
     for (int step = 0; step < 4; ++step) again.Action();
     EXPECT_EQ(scene::StateHash(again), first);
     again.Action();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
@@ -67,7 +67,7 @@ TEST_F(SpringTest, EverySpringActsBeforeAnyNodeMoves) {
         for (TNode* n : {a, b, c}) n->edgeLength = 8.0;
         world.LinkNode(a, b);
         world.LinkNode(b, c);
-        Seed(seed);
+        context.random.Seed(seed);
         world.Action();
         EXPECT_NEAR(a->vel.x, 0.08, 1e-7);
         EXPECT_EQ(b->vel.x, 0.0f);
@@ -131,7 +131,7 @@ TEST_F(RepulsionTest, ReachIsTheBlockOfCellsAroundTheNodeWithoutADistanceCut) {
 TEST_F(RepulsionTest, EachUnlinkedPairIsPushedOnceAtEachOfTheTwoTurns) {
     TNode* a = Place(0.0f, 0.0f, 0.0f);
     TNode* b = Place(2.0f, 0.0f, 0.0f);
-    Seed(SeedForOrder({0, 1}));  // a takes its turn first
+    context.random.Seed(SeedForOrder({0, 1}));  // a takes its turn first
     world.Action();
     // a's turn: 0.025 each way; a moves to (-0.025, -0.01, 0). b's turn: pushed
     // again from a's new place, and the same push waits on a for the next step.
@@ -160,7 +160,7 @@ TEST_F(GravityAndDragTest, AFallFromRestFollowsTheClosedForm) {
     // v(n+1) = v(n) - 0.01 - 0.03 v(n) = 0.97 v(n) - 0.01, so from rest
     // v(n) = -(1 - 0.97^n) / 3 and the drop after n steps is the sum of v(1)..v(n).
     TNode* a = Place(0.0f, 0.0f, 0.0f);
-    Seed(1);
+    context.random.Seed(1);
     world.Action();
     EXPECT_EQ(a->vel.y, -0.01f);
     EXPECT_EQ(a->pos.y, -0.01f);
@@ -258,7 +258,7 @@ TEST_F(LinkOperationsTest, AProgramThatCutsItsLinksLeavesItsPartnersWithoutThem)
     TNode* c = Place(-4.0f, 0.0f, 0.0f);
     world.LinkNode(a, b);
     world.LinkNode(a, c);
-    Seed(1);
+    context.random.Seed(1);
     world.Action();
     EXPECT_EQ(world.Links().Size(), 0u);
     EXPECT_EQ(a->edgeCount, 0);

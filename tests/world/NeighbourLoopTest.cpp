@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/LatticeScene.h"
 #include "support/WorldFixture.h"
 
@@ -20,9 +20,10 @@ namespace {
 std::vector<std::uint64_t> Run(const std::string& source, unsigned seed, int steps,
                                NodeManager::NeighbourLoop loop) {
     auto gene = CompileGene(source);
-    NodeManager world;
+    RunContext context;
+    NodeManager world(context);
     world.SetNeighbourLoop(loop);
-    Seed(seed);
+    context.random.Seed(seed);
     world.InitWorld(gene.get());
     std::vector<std::uint64_t> hashes;
     for (int step = 0; step < steps; ++step) {
@@ -73,7 +74,8 @@ TEST_F(NeighbourLoopWorldTest, ForcesAndPositionsSetBetweenStepsAreWhatTheNextSt
         }
         return nodes;
     };
-    NodeManager plainWorld;
+    RunContext plainContext;
+    NodeManager plainWorld(plainContext);
     plainWorld.SetNeighbourLoop(NodeManager::NeighbourLoop::Plain);
     std::vector<TNode*> plain = build(plainWorld, *idle);
     std::vector<TNode*> batched = build(world, *idle);
@@ -84,9 +86,9 @@ TEST_F(NeighbourLoopWorldTest, ForcesAndPositionsSetBetweenStepsAreWhatTheNextSt
                 (*nodes)[2]->AddForce(0.5f, 0.0f, -0.5f);
             }
         }
-        Seed(9);
+        plainContext.random.Seed(9);
         plainWorld.Action();
-        Seed(9);
+        context.random.Seed(9);
         world.Action();
         for (std::size_t i = 0; i < plain.size(); ++i) {
             ASSERT_EQ(batched[i]->pos, plain[i]->pos) << "node " << i << ", step " << step;

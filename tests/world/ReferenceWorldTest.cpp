@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/ExpectedDraws.h"
 #include "support/WorldFixture.h"
 
@@ -194,7 +194,7 @@ TEST_F(ReferenceWorldTest, TheEngineFollowsTheReferenceForHundredsOfSteps) {
         reference.links.insert({a, b});
     }
 
-    Seed(kSeed);
+    context.random.Seed(kSeed);
     bool touchedFloor = false;
     double largest = 0.0;
     for (int step = 1; step <= 400; ++step) {

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "base/Diagnostics.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
+#include "support/DebugCapture.h"
 #include "support/LatticeScene.h"
 
 namespace qm::test {
@@ -41,11 +41,9 @@ std::string Hex(std::uint64_t h) {
 class SceneHashTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetDebugSink([](std::string_view) {});
         hashes = StoredHashes();
         ASSERT_GE(hashes.size(), 7u) << "bench/scene_hashes.txt not found or short";
     }
-    void TearDown() override { SetDebugSink(nullptr); }
     std::map<std::string, std::string> hashes;
 };
 
@@ -54,9 +52,11 @@ class SceneHashTest : public ::testing::Test {
 TEST_F(SceneHashTest, LatticeScenesEndInTheirStoredStates) {
     auto gene = scene::LatticeGene();
     for (auto [count, steps] : {std::pair{10, 20000}, {100, 4000}, {1000, 400}, {10000, 40}}) {
-        NodeManager world;
+        RunContext context;
+        DebugCapture quiet(context.diagnostics);
+        NodeManager world(context);
         scene::SeedLattice(world, *gene, count);
-        Seed(1);
+        context.random.Seed(1);
         for (int step = 0; step < steps; ++step) world.Action();
         const std::string name =
             "BM_WorldStep/" + std::to_string(count) + "/iterations:" + std::to_string(steps);
@@ -68,7 +68,9 @@ TEST_F(SceneHashTest, LatticeScenesEndInTheirStoredStates) {
 // which doubles the crowd.
 TEST_F(SceneHashTest, TheCrowdEndsInItsStoredState) {
     auto gene = scene::CrowdGene();
-    NodeManager world;
+    RunContext context;
+    DebugCapture quiet(context.diagnostics);
+    NodeManager world(context);
     scene::GrowCrowd(world, *gene, 3, 1500);
     EXPECT_EQ(world.GetNodeCount(), 32768);
     EXPECT_EQ(Hex(scene::StateHash(world)), hashes["BM_CrowdStep/1400/iterations:100"]);

@@ -11,7 +11,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/ErrorOf.h"
 #include "support/WorldFixture.h"
 
@@ -28,7 +28,7 @@ class SpatialGridTest : public WorldFixture {
         NodeManager::Cell cell = world.CellAt(c);
         return {cell.begin(), cell.end()};
     }
-    TNode probe{nullptr};
+    TNode probe{nullptr, -1};
 };
 
 TEST_F(SpatialGridTest, CellsAreFiveUnitsFromTheLowerCornerOfTheBox) {
@@ -159,7 +159,7 @@ TEST_F(SpatialGridTest, CellsKeepTheirOrderAsTheirStorageGrowsAndIsReused) {
 }
 
 TEST_F(SpatialGridTest, AnEmptyWorldHoldsWellUnderAMegabyte) {
-    NodeManager empty;
+    NodeManager empty(context);
     EXPECT_LT(empty.ContainerBytes(), 64u * 1024u);
     world.initContainer();
     EXPECT_LT(world.ContainerBytes(), 64u * 1024u);
@@ -197,7 +197,7 @@ TEST_F(SpatialGridTest, TheNeighbourBlockIsTwentySevenCellsInsideAndFewerAtTheEd
 TEST_F(SpatialGridTest, ANodeThatMovesIntoAnotherCellIsRefiledThere) {
     TNode* node = Place(4.99f, 0.0f, 0.0f);
     node->SetVel(0.1f, 0.0f, 0.0f);
-    Seed(1);
+    context.random.Seed(1);
     world.Action();
     // Drag leaves 0.097: x = 5.087, cell 101.
     EXPECT_NEAR(node->pos.x, 5.087, 1e-5);
@@ -227,7 +227,7 @@ TEST_F(SpatialGridTest, APositionThatStopsBeingFiniteEndsTheStepThroughTheErrorP
     TNode* a = Place(0.0f, 0.0f, 0.0f, *poisoned);
     TNode* b = Place(5.0f, 0.0f, 0.0f);
     world.LinkNode(a, b);
-    Seed(1);
+    context.random.Seed(1);
     ASSERT_NO_THROW(world.Action());  // the length goes bad during this step; the springs act at the next
     std::string text = ErrorOf([&] { world.Action(); });
     const std::string chain = "NodeManager::Action; \nNodeManager::NodeAction; \n";

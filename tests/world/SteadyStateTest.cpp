@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/AllocationCounter.h"
 #include "support/LatticeScene.h"
 #include "support/WorldFixture.h"
@@ -31,7 +31,7 @@ TEST_F(SteadyStateTest, AStepAllocatesOnlyForCellsThatNodesMoveInto) {
     for (int count : {1000, 4000}) {
         world.initContainer();
         scene::SeedLattice(world, *gene, count);
-        Seed(5);
+        context.random.Seed(5);
         for (int step = 0; step < 5; ++step) world.Action();  // first use of the scratch storage
         long allocations = 0;
         long moves = 0;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "base/TextLines.h"
 #include "support/ErrorOf.h"
 #include "support/ExpectedDraws.h"
@@ -36,10 +36,10 @@ TEST_F(StepTest, TurnsFollowTheShuffleAndEachDivisionDrawsMutationThenZYX) {
         parents.push_back(Place(p.x, p.y, p.z, *divider));
         start.push_back(p);
     }
-    const int firstChild = NextNodeId();
+    const int firstChild = context.nextNodeId;
 
     constexpr unsigned kSeed = 12345;
-    Seed(kSeed);
+    context.random.Seed(kSeed);
     world.Action();
 
     ExpectedDraws lcg(kSeed);
@@ -73,7 +73,7 @@ TEST_F(StepTest, TurnsFollowTheShuffleAndEachDivisionDrawsMutationThenZYX) {
     }
     // After the loop every node of the map, children included, is shuffled again.
     lcg.Skip(2 * kParents);
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
 
     EXPECT_EQ(world.GetNodeCount(), 2 * kParents);
     EXPECT_TRUE(world.NewNodes().empty());
@@ -99,8 +99,8 @@ TEST_F(StepTest, AChildIsPushedInItsFirstStepOnlyByNodesThatActAfterItsParent) {
         Place(0.0f, 0.0f, 0.0f, *divider);
         TNode* other = Place(3.0f, 0.0f, 0.0f);
         const Vector3 otherStart = other->pos;
-        const int childId = NextNodeId();
-        Seed(SeedForOrder(parentFirst ? std::vector<int>{0, 1} : std::vector<int>{1, 0}));
+        const int childId = context.nextNodeId;
+        context.random.Seed(SeedForOrder(parentFirst ? std::vector<int>{0, 1} : std::vector<int>{1, 0}));
         world.Action();
         TNode* child = Find(childId);
         ASSERT_NE(child, nullptr);
@@ -130,7 +130,7 @@ TEST_F(StepTest, ADyingNodeLeavesTheGridAtOnceButCountsInTheCentroid) {
         TNode* other = Place(2.0f, 0.0f, 0.0f);
         const int dyingId = dying->id;
         const unsigned seed = SeedForOrder(dierFirst ? std::vector<int>{0, 1} : std::vector<int>{1, 0});
-        Seed(seed);
+        context.random.Seed(seed);
         world.Action();
         if (dierFirst) {
             // Out of the grid before the other node's turn: nothing pushed it.
@@ -149,7 +149,7 @@ TEST_F(StepTest, ADyingNodeLeavesTheGridAtOnceButCountsInTheCentroid) {
         // Two draws for the turn order, one for the order after the loop (one node left).
         ExpectedDraws lcg(seed);
         lcg.Skip(3);
-        EXPECT_EQ(Rand(), lcg.Next());
+        EXPECT_EQ(context.random.Rand(), lcg.Next());
     }
 }
 
@@ -157,7 +157,7 @@ TEST_F(StepTest, AWorldWhoseNodesAllDieEndsTheStepEmptyAndLaterStepsRunNothing) 
     auto dier = CompileGene("DIE");
     Place(10.0f, 0.0f, 0.0f, *dier);
     Place(-30.0f, 5.0f, 0.0f, *dier);
-    Seed(3);
+    context.random.Seed(3);
     world.Action();
     EXPECT_EQ(world.GetNodeCount(), 0);
     // No survivor adds to the sum, which is divided by the two nodes of the map.
@@ -167,7 +167,7 @@ TEST_F(StepTest, AWorldWhoseNodesAllDieEndsTheStepEmptyAndLaterStepsRunNothing) 
     EXPECT_EQ(world.GetNodeCount(), 0);
     ExpectedDraws lcg(3);
     lcg.Skip(2);  // only the first step's turn order drew anything
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
 }
 
 TEST_F(StepTest, ANodeKilledBetweenStepsNeitherActsNorStaysAndIsRemovedOnce) {
@@ -196,13 +196,13 @@ TEST_F(StepTest, ANodeKilledBetweenStepsNeitherActsNorStaysAndIsRemovedOnce) {
     world.PickNode(origin, ahead, 75);
     EXPECT_EQ(world.DeadNodes().size(), 1u);
 
-    const int nextId = NextNodeId();
-    Seed(77);
+    const int nextId = context.nextNodeId;
+    context.random.Seed(77);
     EXPECT_NO_THROW(world.Action());
     EXPECT_EQ(Find(victimId), nullptr);
     EXPECT_EQ(world.GetNodeCount(), 2);
     EXPECT_TRUE(world.DeadNodes().empty());
-    EXPECT_EQ(NextNodeId(), nextId);  // it did not divide
+    EXPECT_EQ(context.nextNodeId, nextId);  // it did not divide
     // Its old neighbour felt nothing from it: gravity alone.
     EXPECT_EQ(partner->vel, Vector3(0.0f, -0.01f, 0.0f));
     EXPECT_EQ(far->vel, Vector3(0.0f, -0.01f, 0.0f));
@@ -210,7 +210,7 @@ TEST_F(StepTest, ANodeKilledBetweenStepsNeitherActsNorStaysAndIsRemovedOnce) {
     // division draws, and two nodes were shuffled after the loop.
     ExpectedDraws lcg(77);
     lcg.Skip(3 + 2);
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
     EXPECT_NO_THROW(world.Action());
     EXPECT_EQ(world.GetNodeCount(), 2);
 }
@@ -250,8 +250,8 @@ TEST_F(StepTest, APausedWorldStillDumpsItsSelectedNodeButNothingActsOrDraws) {
     world.ToggleRunning();
     EXPECT_FALSE(world.IsRunning());
 
-    ClearTextLines();
-    Seed(9);
+    context.textLines.Clear();
+    context.random.Seed(9);
     world.Action();
     const std::vector<std::string> expected{
         "Node ID:" + std::to_string(a->id),
@@ -259,26 +259,27 @@ TEST_F(StepTest, APausedWorldStillDumpsItsSelectedNodeButNothingActsOrDraws) {
         "P8=2.000000, ",
         "PD1=0.100000, ",
     };
-    EXPECT_EQ(TextLines(), expected);
+    EXPECT_EQ(context.textLines.Lines(), expected);
     EXPECT_EQ(a->pos, Vector3(0.0f, 0.0f, 0.0f));
     EXPECT_EQ(b->pos, Vector3(10.0f, 0.0f, 0.0f));
     EXPECT_EQ(a->force, Vector3(0.0f, 0.0f, 0.0f));
     ExpectedDraws lcg(9);
-    EXPECT_EQ(Rand(), lcg.Next());
+    EXPECT_EQ(context.random.Rand(), lcg.Next());
 
     world.ToggleRunning();
-    ClearTextLines();
+    context.textLines.Clear();
     world.Action();
     EXPECT_NE(a->pos, Vector3(0.0f, 0.0f, 0.0f));
-    EXPECT_EQ(TextLines().size(), 4u);
+    EXPECT_EQ(context.textLines.Lines().size(), 4u);
 }
 
 TEST_F(StepTest, TheDumpOfANodeWithNothingSetIsItsIdAndTwoEmptyLines) {
     TNode* a = Place(0.0f, 0.0f, 0.0f);
     world.SelectNode(a);
-    ClearTextLines();
+    context.textLines.Clear();
     world.Action();
-    EXPECT_EQ(TextLines(), (std::vector<std::string>{"Node ID:" + std::to_string(a->id), "", ""}));
+    EXPECT_EQ(context.textLines.Lines(),
+              (std::vector<std::string>{"Node ID:" + std::to_string(a->id), "", ""}));
 }
 
 TEST_F(StepTest, PulsesAndDiffusionReachTheParametersWithinTheStep) {
@@ -294,7 +295,7 @@ TEST_F(StepTest, PulsesAndDiffusionReachTheParametersWithinTheStep) {
     left->param[5] = 1.0;
     left->diffRate[5] = 0.5;
     sender->diffRate[5] = 0.5;
-    Seed(4);
+    context.random.Seed(4);
     world.Action();
     EXPECT_EQ(left->param[0], 0.25);
     EXPECT_EQ(right->param[0], 0.25);
@@ -313,7 +314,7 @@ TEST_F(StepTest, PulsesAndDiffusionReachTheParametersWithinTheStep) {
 TEST_F(StepTest, ReachingTheGoalEndsTheStepWithTheChainOfSignatureLines) {
     world.SetGoalPos({0.0f, 0.0f, 0.0f});
     Place(0.0f, 0.0f, 2.0f);  // exactly at the radius: not reached
-    Seed(1);
+    context.random.Seed(1);
     EXPECT_NO_THROW(world.Action());
     world.initContainer();
     TNode* inside = Place(0.0f, 0.0f, 1.999f);
@@ -335,7 +336,7 @@ TEST_F(StepTest, InitWorldLeavesOneNodeAtTheOriginAndIdsKeepRising) {
     TNode* b = Place(9.0f, 0.0f, 0.0f);
     world.LinkNode(a, b);
     world.SelectNode(a);
-    const int next = NextNodeId();
+    const int next = context.nextNodeId;
     world.InitWorld(idle.get());
     ASSERT_EQ(world.GetNodeCount(), 1);
     TNode* seed = world.NodeMap().begin()->second;

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "support/WorldFixture.h"
 
 namespace qm::test {
@@ -169,7 +169,7 @@ TEST_F(WallReactionTest, NoFrictionWhenTheForceDoesNotPressIntoTheFloor) {
 
 TEST_F(WallReactionTest, ANodeRestingOnTheFloorPushedSidewaysLessThanStaticFrictionDoesNotSlide) {
     TNode* node = At(0.0f, -25.0f, 0.0f, {}, {0.2f, -0.5f, 0.0f});
-    Seed(1);
+    context.random.Seed(1);
     world.Action();
     // Gravity makes the push into the floor 0.51; 1.25 * 0.51 holds against 0.2.
     EXPECT_EQ(node->pos.x, 0.0f);
@@ -180,7 +180,7 @@ TEST_F(WallReactionTest, ANodeRestingOnTheFloorPushedSidewaysLessThanStaticFrict
 TEST_F(WallReactionTest, ABounceThroughAWholeStep) {
     // Gravity and drag give 0.02 up; the floor reverses -1 to 0.8; the node ends at -25 + 0.82.
     TNode* node = At(0.0f, -24.5f, 0.0f, {0.0f, -1.0f, 0.0f}, {});
-    Seed(1);
+    context.random.Seed(1);
     world.Action();
     EXPECT_NEAR(node->vel.y, 0.82, 1e-6);
     EXPECT_NEAR(node->pos.y, -24.18, 1e-5);
@@ -192,7 +192,7 @@ int LiteralLayer(float y) { return static_cast<int>((y + 25.0) * 0.2); }
 
 TEST_F(WallReactionTest, ANodePushedIntoTheFloorIsFiledInTheBottomLayerAndComesBack) {
     TNode* node = At(0.0f, -25.0f, 0.0f, {}, {0.0f, -30.0f, 0.0f});
-    Seed(1);
+    context.random.Seed(1);
     ASSERT_NO_THROW(world.Action());
     // Limited to 10, the push is not cancelled at rest: one step of -10 from the floor.
     EXPECT_FLOAT_EQ(node->pos.y, -35.0f);
@@ -212,7 +212,7 @@ TEST_F(WallReactionTest, ANodePushedIntoTheFloorIsFiledInTheBottomLayerAndComesB
 
 TEST_F(WallReactionTest, ANodePressedAgainstTheCeilingIsFiledInTheTopLayerAndComesBack) {
     TNode* node = At(0.0f, 24.0f, 0.0f, {}, {0.0f, 5.0f, 0.0f});
-    Seed(1);
+    context.random.Seed(1);
     ASSERT_NO_THROW(world.Action());
     EXPECT_NEAR(node->pos.y, 24.0 + 4.99, 1e-5);
     EXPECT_EQ(LiteralLayer(node->pos.y), 10);
@@ -235,7 +235,7 @@ TEST_F(WallReactionTest, ANodeCarriedPastASideWallIsFiledAtTheEdgeAndComesBack) 
     // With drag 0.03 x 5 the push is 6.5: 498 - 5 + 6.5 reaches the wall at
     // 499, and -499 + 5 - 6.5 the one at -500.
     TNode* node = At(498.0f, 0.0f, -499.0f, {-5.0f, 0.0f, 5.0f}, {6.35f, 0.0f, -6.35f});
-    Seed(1);
+    context.random.Seed(1);
     ASSERT_NO_THROW(world.Action());
     EXPECT_NEAR(node->pos.x, 499.0 + 4.0, 1e-4);
     EXPECT_NEAR(node->pos.z, -500.0 - 4.0, 1e-4);
