@@ -189,7 +189,7 @@ TEST_F(GlDeviceTest, OutlineShadowsDarkenAsTheFlattenedCubesDid) {
     std::vector<std::unique_ptr<TNode>> nodes;
     NodeBatch batch;
     for (const MeshInstance& instance : Row(10)) {
-        nodes.push_back(std::make_unique<TNode>(nullptr));
+        nodes.push_back(std::make_unique<TNode>(nullptr, static_cast<std::int32_t>(nodes.size())));
         nodes.back()->pos =
             instance.offset + Vector3{0.0f, 3.0f * static_cast<float>(nodes.size() % 3), 0.0f};
         batch.Add(*nodes.back());

@@ -8,6 +8,7 @@
 
 #include "base/Errors.h"
 #include "device/RecordingDevice.h"
+#include "base/RunContext.h"
 #include "experiment/SourceTester.h"
 #include "node/NodeDrawing.h"
 #include "render/SceneLight.h"
@@ -306,8 +307,9 @@ TEST_F(NodeDrawingTest, AFailedLinkDrawBecomesLineRender) {
 TEST(PTesterDrawing, RenderDrawsEveryWorldUnderItsSignatureLine) {
     test::ScratchFolder folder({});
     folder.Write("source.txt", "0");
-    test::DebugCapture debug;
-    SourceTester tester("source.txt");
+    RunContext context;
+    test::DebugCapture debug(context.diagnostics);
+    SourceTester tester(context, "source.txt");
     tester.Init();
     FailingDevice device;
     InitNodeResources(device);
@@ -326,8 +328,9 @@ TEST(PTesterDrawing, RenderDrawsEveryWorldUnderItsSignatureLine) {
 TEST(PTesterDrawing, ClickPicksAlongTheRayUnderThePointer) {
     test::ScratchFolder folder({});
     folder.Write("source.txt", "0");
-    test::DebugCapture debug;
-    SourceTester tester("source.txt");
+    RunContext context;
+    test::DebugCapture debug(context.diagnostics);
+    SourceTester tester(context, "source.txt");
     tester.Init();
     NodeManager& world = *tester.Worlds()[0];
     TNode* node = world.NodeMap().begin()->second;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Diagnostics.h"
+
 #include "base/Errors.h"
 #include "render/Floor.h"
 #include "render/Goal.h"
@@ -23,10 +25,13 @@ std::vector<std::string> Lines(std::initializer_list<const char*> lines) {
     return {lines.begin(), lines.end()};
 }
 
+// Where the scene objects say what they cannot load: stderr, as in the window.
+const Diagnostics kDiagnostics;
+
 TEST(Floor, HoldsTheFourCornersOfTheGround) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Floor floor(device);
+    Floor floor(device, kDiagnostics);
     const auto& v = floor.Vertices();
     const float expected[4][5] = {{500, -25.5f, 500, 0, 0},
                                   {-500, -25.5f, 500, 5, 0},
@@ -47,7 +52,7 @@ TEST(Floor, HoldsTheFourCornersOfTheGround) {
 TEST(Floor, DrawsItsTextureMirroredPushedBackInDepthThenUnbindsIt) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Floor floor(device);
+    Floor floor(device, kDiagnostics);
     device.calls.clear();
     floor.Draw(device);
     const std::string texture = std::to_string(floor.Texture());
@@ -74,7 +79,7 @@ TEST(Floor, DrawsItsTextureMirroredPushedBackInDepthThenUnbindsIt) {
 TEST(Floor, WithoutItsImageIsDrawnUntextured) {
     ScratchFolder folder({});
     RecordingDevice device;
-    Floor floor(device);
+    Floor floor(device, kDiagnostics);
     EXPECT_EQ(floor.Texture(), 0u);
     floor.Draw(device);
     ASSERT_EQ(device.draws.size(), 1u);
@@ -84,14 +89,14 @@ TEST(Floor, WithoutItsImageIsDrawnUntextured) {
 TEST(Floor, ReleasesItsTexture) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    { Floor floor(device); }
+    { Floor floor(device, kDiagnostics); }
     EXPECT_TRUE(device.textures.empty());
 }
 
 TEST(Goal, LoadsTheMeshWithItsMaterials) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Goal goal(device);
+    Goal goal(device, kDiagnostics);
     EXPECT_EQ(goal.MaterialCount(), 1u);
     EXPECT_EQ(goal.GetMesh().subsets.size(), 1u);
     EXPECT_GT(goal.GetMesh().FaceCount(), 0u);
@@ -103,7 +108,7 @@ TEST(Goal, WithoutItsMeshRaisesEFail) {
     ScratchFolder folder({"goal.bmp"});
     RecordingDevice device;
     try {
-        Goal goal(device);
+        Goal goal(device, kDiagnostics);
         FAIL() << "no error";
     } catch (const ErrorCode& e) {
         EXPECT_EQ(e.code, kEFail);
@@ -113,7 +118,7 @@ TEST(Goal, WithoutItsMeshRaisesEFail) {
 TEST(Goal, DrawsUnlitScaledSpinningAndPlaced) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Goal goal(device);
+    Goal goal(device, kDiagnostics);
     goal.SetPosition({0.0f, -15.0f, 250.0f});
     goal.Draw(device);
     goal.Draw(device);
@@ -137,7 +142,7 @@ TEST(Goal, DrawsUnlitScaledSpinningAndPlaced) {
 TEST(Goal, SwitchesLightingOffForItsDrawAndBackOn) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Goal goal(device);
+    Goal goal(device, kDiagnostics);
     device.calls.clear();
     goal.Draw(device);
     ASSERT_FALSE(device.calls.empty());
@@ -150,7 +155,7 @@ TEST(Goal, SwitchesLightingOffForItsDrawAndBackOn) {
 TEST(Sky, IsASphereOfRadius1000WithFiftySlicesAndStacks) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Sky sky(device);
+    Sky sky(device, kDiagnostics);
     const Mesh& mesh = sky.GetMesh();
     EXPECT_EQ(mesh.vertices.size(), 2u + 50u * 49u);
     EXPECT_TRUE(mesh.hasTexCoords);
@@ -182,7 +187,7 @@ TEST(Sky, TextureCoordinatesFollowTheDirection) {
 TEST(Sky, MeshVerticesCarryTheirDirectionsCoordinates) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Sky sky(device);
+    Sky sky(device, kDiagnostics);
     for (const MeshVertex& v : sky.GetMesh().vertices) {
         const Vector3 d = Vec3Normalize(v.position);
         EXPECT_NEAR(v.u, std::asin(d.x) / 3.14159265f + 0.5f, 1e-5f);
@@ -193,7 +198,7 @@ TEST(Sky, MeshVerticesCarryTheirDirectionsCoordinates) {
 TEST(Sky, DrawsUnlitFilteredAtTheOriginAndSwitchesLightingBackOn) {
     ScratchFolder folder(kArtFiles);
     RecordingDevice device;
-    Sky sky(device);
+    Sky sky(device, kDiagnostics);
     device.calls.clear();
     sky.Draw(device);
     ASSERT_EQ(device.draws.size(), 1u);

@@ -35,7 +35,7 @@ struct StartUp {
     FakeServices services;
     RecordingDevice* device;
     Shell shell;
-    test::DebugCapture debug;
+    test::DebugCapture debug{shell.context.diagnostics};
 };
 
 TEST(InitScene, BuildsEverythingInOrder) {
@@ -95,8 +95,8 @@ TEST(InitScene, AnErrorOfInitIsLoggedWithItsSignatureLine) {
     StartUp s(kArtFiles);
     s.folder.Write("source.txt", "0");
     // A driver whose gene file vanishes between construction and Init.
-    BuildScene(s.shell, [&](const std::string& file) {
-        auto tester = MakeSourceTester(file);
+    BuildScene(s.shell, [&](RunContext& context, const std::string& file) {
+        auto tester = MakeSourceTester(context, file);
         std::filesystem::remove("source.txt");
         return tester;
     });
@@ -108,7 +108,7 @@ TEST(InitScene, AnErrorOfInitIsLoggedWithItsSignatureLine) {
 
 TEST(InitScene, AnErrorCodeFromTheDriverOnlyQuits) {
     StartUp s(kArtFiles);
-    BuildScene(s.shell, [](const std::string&) -> std::unique_ptr<PTester> { throw ErrorCode{kEFail}; });
+    BuildScene(s.shell, [](RunContext&, const std::string&) -> std::unique_ptr<PTester> { throw ErrorCode{kEFail}; });
     EXPECT_EQ(s.services.quits, std::vector<int>{0});
     EXPECT_FALSE(std::filesystem::exists("error.lot.txt"));
     EXPECT_TRUE(s.shell.sky);

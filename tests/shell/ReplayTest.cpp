@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/RunContext.h"
+
 #include "base/KeyCodes.h"
 #include "experiment/RunGuard.h"
 #include "node/NodeDrawing.h"
@@ -86,8 +88,9 @@ class ReplayDriverTest : public ::testing::Test {
     static constexpr int kSteps = 60;
 
     void Record(const std::string& trace) {
-        RunGuard::SeedRandom(5);
-        live = std::make_unique<SourceTester>("source.txt");
+        RunGuard guard(liveContext);
+        guard.SeedRandom(5);
+        live = std::make_unique<SourceTester>(liveContext, "source.txt");
         live->Init();
         const NodeManager& world = *live->Worlds()[0];
         record::Manifest manifest;
@@ -103,7 +106,6 @@ class ReplayDriverTest : public ::testing::Test {
             FAIL() << e.message;
         }
         writer->Write(0, world);
-        RunGuard guard;
         for (int step = 1; step <= kSteps; ++step) {
             ASSERT_TRUE(guard.Step(*live));
             writer->Write(step, world);
@@ -140,6 +142,8 @@ class ReplayDriverTest : public ::testing::Test {
 
     test::ScratchFolder folder{{"source.txt"}};
     RecordingDevice device;
+    RunContext liveContext;  // the recorded run's
+    RunContext context;      // the replay's
     std::unique_ptr<SourceTester> live;
 };
 
@@ -150,7 +154,7 @@ TEST_F(ReplayDriverTest, DrawsTheRecordedStepAsTheLiveWorldDrewIt) {
         RecordingDevice liveDevice;
         live->Render(liveDevice);
 
-        ReplayDriver replay(trace);
+        ReplayDriver replay(context, trace);
         for (int i = 0; i < 20; ++i) replay.KeyDown(static_cast<int>(kVkUp));  // 21 steps a frame
         for (int i = 0; i < 3; ++i) replay.Action();
         EXPECT_EQ(replay.Frame().step, kSteps);
@@ -173,8 +177,8 @@ TEST_F(ReplayDriverTest, ACutTracePlaysToItsLastWholeStepAndSaysWhereItStopped) 
     const auto size = std::filesystem::file_size("run.jsonl");
     std::filesystem::resize_file("run.jsonl", size - 40);  // into the last step's line
 
-    test::DebugCapture debug;
-    ReplayDriver replay("run.jsonl");
+    test::DebugCapture debug(context.diagnostics);
+    ReplayDriver replay(context, "run.jsonl");
     EXPECT_EQ(replay.Show(1000), static_cast<std::size_t>(kSteps - 1));
     EXPECT_EQ(replay.Frame().step, kSteps - 1);
     EXPECT_NE(debug.Text().find("stops after step 59"), std::string::npos) << debug.Text();
@@ -202,7 +206,7 @@ TEST_F(ReplayDriverTest, ATraceWithoutAWholeStepIsRefused) {
     std::string manifestLine;
     std::getline(in, manifestLine);
     folder.Write("cut.jsonl", manifestLine + "\n{\"step\":0,\"nodes\":[");
-    EXPECT_THROW(ReplayDriver("cut.jsonl"), record::RecordError);
+    EXPECT_THROW(ReplayDriver(context, "cut.jsonl"), record::RecordError);
 }
 
 TEST_F(ReplayDriverTest, TheWindowsKeysReachTheReplay) {
@@ -211,7 +215,7 @@ TEST_F(ReplayDriverTest, TheWindowsKeysReachTheReplay) {
     Shell shell;
     shell.services = &services;
     shell.state.replaying = true;
-    shell.tester = std::make_unique<ReplayDriver>("run.jsonl");
+    shell.tester = std::make_unique<ReplayDriver>(shell.context, "run.jsonl");
     const auto& replay = static_cast<const ReplayDriver&>(*shell.tester);
     auto release = [&](std::uint32_t key) {
         WindowMessage m;

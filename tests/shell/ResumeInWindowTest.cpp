@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/RunContext.h"
+
 #include "experiment/RunGuard.h"
 #include "node/NodeDrawing.h"
 #include "record/Checkpoint.h"
@@ -64,10 +66,11 @@ TEST(ResumeInWindow, FramesGoOnFromTheCheckpointAsTheUninterruptedRun) {
     manifest.goal = NodeManager::kDefaultGoal;
     manifest.maxNodes = 100000;
 
-    RunGuard::SeedRandom(11);
-    SourceTester straight("source.txt");
+    RunContext context;
+    RunGuard guard(context);
+    guard.SeedRandom(11);
+    SourceTester straight(context, "source.txt");
     straight.Init();
-    RunGuard guard;
     for (int step = 1; step <= kAt; ++step) ASSERT_TRUE(guard.Step(straight));
     const record::RunState atCheckpoint = record::CaptureRun(straight, kAt, manifest, "");
     record::WriteCheckpoint("at.h5", atCheckpoint);
@@ -85,7 +88,7 @@ TEST(ResumeInWindow, FramesGoOnFromTheCheckpointAsTheUninterruptedRun) {
     shell.font = std::make_unique<RecordingFont>();
     shell.input = std::make_unique<test::FakeInput>();
     std::string why;
-    shell.readyDriver = ResumeDriver("at.h5", why);
+    shell.readyDriver = ResumeDriver(shell.context, "at.h5", why);
     ASSERT_TRUE(shell.readyDriver) << why;
     BuildScene(shell);
     ASSERT_TRUE(shell.tester);
@@ -104,11 +107,12 @@ TEST(ResumeInWindow, FramesGoOnFromTheCheckpointAsTheUninterruptedRun) {
 TEST(ResumeInWindow, AFileThatIsNoCheckpointIsRefusedWithTheReason) {
     test::ScratchFolder folder({"source.txt"});
     std::string why;
-    EXPECT_FALSE(ResumeDriver("source.txt", why));
+    RunContext context;
+    EXPECT_FALSE(ResumeDriver(context, "source.txt", why));
     EXPECT_EQ(why.rfind("cannot resume: ", 0), 0u) << why;
     EXPECT_NE(why.find("source.txt"), std::string::npos) << why;
     why.clear();
-    EXPECT_FALSE(ResumeDriver("missing.h5", why));
+    EXPECT_FALSE(ResumeDriver(context, "missing.h5", why));
     EXPECT_NE(why.find("missing.h5"), std::string::npos) << why;
 }
 

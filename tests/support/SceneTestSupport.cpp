@@ -46,7 +46,9 @@ ShellFixture::ShellFixture(const std::string& geneSource) {
     input = fakeInput.get();
     shell.input = std::move(fakeInput);
 
-    BuildScene(shell, [](const std::string& file) { return std::make_unique<RecordingTester>(file); });
+    BuildScene(shell, [](RunContext& context, const std::string& file) {
+        return std::make_unique<RecordingTester>(context, file);
+    });
     tester = dynamic_cast<RecordingTester*>(shell.tester.get());
     if (!tester) ADD_FAILURE() << "the driver did not start";
     device->calls.clear();
