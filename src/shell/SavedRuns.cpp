@@ -1,7 +1,7 @@
 #include "shell/SavedRuns.h"
 
 #include "base/Diagnostics.h"
-#include "record/Checkpoint.h"
+#include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "shell/ReplayDriver.h"
 

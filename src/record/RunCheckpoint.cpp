@@ -1,4 +1,4 @@
-#include "record/Checkpoint.h"
+#include "record/RunCheckpoint.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
