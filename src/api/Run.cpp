@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "gp/GeneLimits.h"
-#include "record/Checkpoint.h"
+#include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "record/Sha256.h"
 #include "world/NodeManager.h"

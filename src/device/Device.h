@@ -1,7 +1,8 @@
 #pragma once
 // The drawing device: just the fixed-function operations the scene, the nodes
-// and the links use. GlDevice drives OpenGL; RecordingDevice keeps a log so
-// tests can check what is drawn, in which order, without a display.
+// and the links use. GlDevice drives OpenGL; RecordingDevice (the tests' own,
+// tests/support/RecordingDevice.h) keeps a log so tests can check what is
+// drawn, in which order, without a display.
 //
 // State set on a device stays until it is set again, as on the graphics
 // interface the scene was written for: each draw uses the transforms, light,

@@ -76,7 +76,7 @@ class Search {
     // of them up to the population size, or random genes when there are none.
     explicit Search(SearchSettings settings);
 
-    // A search taken up where a checkpoint left it (Checkpoint.h).
+    // A search taken up where a checkpoint left it (SearchCheckpoint.h).
     Search(SearchSettings settings, SearchState state);
 
     // Evaluates the current population, ranks it and breeds the next one.

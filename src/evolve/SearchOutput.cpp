@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/Diagnostics.h"
-#include "evolve/Checkpoint.h"
+#include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 
 namespace qm::evolve {

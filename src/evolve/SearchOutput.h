@@ -3,7 +3,7 @@
 //   DIR/generations.csv     one row per generation
 //   DIR/best/gen-NNNN.txt   the best gene of each generation, as gene source
 //   DIR/best.txt            the best gene of the last generation
-//   DIR/checkpoint.txt      the state to resume from (Checkpoint.h)
+//   DIR/checkpoint.txt      the state to resume from (SearchCheckpoint.h)
 
 #include <string>
 

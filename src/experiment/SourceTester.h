@@ -31,7 +31,7 @@ class SourceTester : public PTester {
     };
     State SaveState() const;
     // A driver that goes on from a saved state: the gene file is not read, and
-    // its worlds are made empty for the caller to fill (record/WorldState.cpp).
+    // its worlds are made empty for the caller to fill (record/RunState.cpp).
     // A gene beyond the loader's limits is refused with an ErrorText.
     static std::unique_ptr<SourceTester> Restore(RunContext& context, const State& state);
 

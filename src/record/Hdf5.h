@@ -5,7 +5,9 @@
 // by default; nothing here lets it: the files' readers say what went wrong in
 // their own words, with HDF5's innermost reason appended.
 //
-// Used only inside record/; its users see the files' own APIs.
+// Used only inside record/, which links HDF5 privately: its users see the
+// files' own APIs and never HDF5's headers. A test that includes this header
+// links PkgConfig::HDF5 itself.
 
 #include <hdf5.h>
 

@@ -5,10 +5,12 @@
 #include <span>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "base/RunContext.h"
+#include "record/NodeFields.h"
 #include "record/RecordError.h"
 #include "world/NodeManager.h"
 
@@ -17,75 +19,65 @@ namespace {
 
 [[noreturn]] void Inconsistent(const std::string& what) { throw RecordError{"inconsistent: " + what}; }
 
-void Put(float* out, const Vector3& v) {
+// A field of a node into its record (Put) and back (Take), by the field's types.
+template <class T>
+void Put(T& out, const T& in) {
+    out = in;
+}
+void Put(std::uint8_t& out, bool in) { out = in ? 1 : 0; }
+void Put(float (&out)[3], const Vector3& v) {
     out[0] = v.x;
     out[1] = v.y;
     out[2] = v.z;
 }
-
-Vector3 Take(const float* in) { return {in[0], in[1], in[2]}; }
-
-void PutColor(float* out, const ColorValue& c) {
+void Put(double (&out)[paramCount], const TNode::Params& in) { std::copy(in.begin(), in.end(), out); }
+void Put(float* out, const ColorValue& c) {
     out[0] = c.r;
     out[1] = c.g;
     out[2] = c.b;
     out[3] = c.a;
 }
+// Diffuse, ambient, specular, emissive (r, g, b, a each), power.
+void Put(float (&out)[17], const Material& m) {
+    Put(out, m.Diffuse);
+    Put(out + 4, m.Ambient);
+    Put(out + 8, m.Specular);
+    Put(out + 12, m.Emissive);
+    out[16] = m.Power;
+}
 
-ColorValue TakeColor(const float* in) { return {in[0], in[1], in[2], in[3]}; }
+template <class T>
+void Take(T& out, const T& in) {
+    out = in;
+}
+void Take(bool& out, std::uint8_t in) { out = in != 0; }
+void Take(Vector3& out, const float (&in)[3]) { out = {in[0], in[1], in[2]}; }
+void Take(TNode::Params& out, const double (&in)[paramCount]) { std::copy(in, in + paramCount, out.begin()); }
+void Take(ColorValue& out, const float* in) { out = {in[0], in[1], in[2], in[3]}; }
+void Take(Material& out, const float (&in)[17]) {
+    Take(out.Diffuse, in);
+    Take(out.Ambient, in + 4);
+    Take(out.Specular, in + 8);
+    Take(out.Emissive, in + 12);
+    out.Power = in[16];
+}
 
 NodeRecord RecordOf(const TNode& n, std::int32_t gene, std::int32_t partnerCount) {
     NodeRecord r{};  // padding zeroed too: the file's bytes depend on nothing but the state
-    r.id = n.id;
-    r.request = n.request;
-    r.edgeCount = n.edgeCount;
-    r.onGround = n.onGround ? 1 : 0;
-    r.dying = n.dying ? 1 : 0;
+    ForEachNodeField([&]<class F, class N>(const char*, F NodeRecord::*field, N node, NodeFieldUse) {
+        if constexpr (!std::is_null_pointer_v<N>) Put(r.*field, n.*node);
+    });
     r.gene = gene;
     r.partnerCount = partnerCount;
-    Put(r.pos, n.pos);
-    Put(r.force, n.force);
-    Put(r.vel, n.vel);
-    r.edgeLength = n.edgeLength;
-    r.staticFriction0 = n.staticFriction0;
-    r.dynFriction = n.dynFriction;
-    r.frictionDiff = n.frictionDiff;
-    std::copy(n.param.begin(), n.param.end(), r.param);
-    std::copy(n.paramInput.begin(), n.paramInput.end(), r.paramInput);
-    std::copy(n.paramFlux.begin(), n.paramFlux.end(), r.paramFlux);
-    std::copy(n.diffRate.begin(), n.diffRate.end(), r.diffRate);
-    Put(r.goal, n.goal);
-    Put(r.rot, n.rot);
-    PutColor(r.material, n.material.Diffuse);
-    PutColor(r.material + 4, n.material.Ambient);
-    PutColor(r.material + 8, n.material.Specular);
-    PutColor(r.material + 12, n.material.Emissive);
-    r.material[16] = n.material.Power;
     return r;
 }
 
 void Apply(const NodeRecord& r, TNode& n) {
-    n.request = r.request;
-    n.edgeCount = r.edgeCount;
-    n.onGround = r.onGround != 0;
-    n.pos = Take(r.pos);
-    n.force = Take(r.force);
-    n.vel = Take(r.vel);
-    n.edgeLength = r.edgeLength;
-    n.staticFriction0 = r.staticFriction0;
-    n.dynFriction = r.dynFriction;
-    n.frictionDiff = r.frictionDiff;
-    std::copy(r.param, r.param + paramCount, n.param.begin());
-    std::copy(r.paramInput, r.paramInput + paramCount, n.paramInput.begin());
-    std::copy(r.paramFlux, r.paramFlux + paramCount, n.paramFlux.begin());
-    std::copy(r.diffRate, r.diffRate + paramCount, n.diffRate.begin());
-    n.goal = Take(r.goal);
-    n.rot = Take(r.rot);
-    n.material.Diffuse = TakeColor(r.material);
-    n.material.Ambient = TakeColor(r.material + 4);
-    n.material.Specular = TakeColor(r.material + 8);
-    n.material.Emissive = TakeColor(r.material + 12);
-    n.material.Power = r.material[16];
+    ForEachNodeField([&]<class F, class N>(const char*, F NodeRecord::*field, N node, NodeFieldUse use) {
+        if constexpr (!std::is_null_pointer_v<N>) {
+            if (use == NodeFieldUse::kApplied) Take(n.*node, r.*field);
+        }
+    });
 }
 
 std::vector<GeneElement> Elements(const RunState& state, std::size_t gene) {

@@ -16,7 +16,8 @@
 namespace qm::record {
 
 // Every field of a TNode that outlives a step (the draw transform does not:
-// each draw makes it anew). Laid out for the checkpoint's table of nodes.
+// each draw makes it anew). Laid out for the checkpoint's table of nodes,
+// whose columns ForEachNodeField (record/NodeFields.h) lists.
 struct NodeRecord {
     std::int32_t id;
     std::int32_t request;

@@ -2,7 +2,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/RunContext.h"
-#include "record/Checkpoint.h"
+#include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "shell/ReplayDriver.h"
 

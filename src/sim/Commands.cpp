@@ -13,12 +13,12 @@
 #include "base/Errors.h"
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
-#include "record/Checkpoint.h"
 #include "record/Manifest.h"
+#include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "record/TraceWriter.h"
 #include "sim/Progress.h"
-#include "sim/Trace.h"
+#include "sim/RunStats.h"
 #include "world/NodeManager.h"
 
 namespace qm::sim {

@@ -10,8 +10,8 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "evolve/Checkpoint.h"
 #include "evolve/MpiJob.h"
+#include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
 #include "sim/Commands.h"

@@ -141,7 +141,7 @@ class NodeManager final : public NodeWorld {
         grid.ForEachCell(visit);
     }
 
-    // Bringing back a saved world between steps (record/WorldState.cpp). On a
+    // Bringing back a saved world between steps (record/RunState.cpp). On a
     // world emptied by initContainer: RestoreNode for every node in ascending
     // id, then its fields, cells, links and the rest in any order. These set
     // what they are given and check nothing: the caller has checked it.

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "evolve/Checkpoint.h"
 #include "evolve/Search.h"
+#include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 
 namespace qm::evolve {

@@ -12,9 +12,9 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "record/Checkpoint.h"
 #include "record/Hdf5.h"
 #include "record/RecordError.h"
+#include "record/RunCheckpoint.h"
 #include "world/NodeManager.h"
 
 // HDF5 makes its error stack, kept for the thread, on first use: made here,

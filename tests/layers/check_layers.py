@@ -1,37 +1,97 @@
 #!/usr/bin/env python3
-"""Fails when a folder of src/ includes a header of a layer above it, or when
-any folder but src/platform includes a header of SDL2, OpenGL, assimp or
-fontconfig.
+"""Fails when a folder of src/ includes a header of a layer it may not use,
+when any folder but src/platform includes a header of SDL2, OpenGL, assimp or
+fontconfig, or when a layer's CMake target links other layers than the table
+below says.
 
     check_layers.py SRC_DIR
 
 The build already refuses most of this (each layer's targets see only the
-folders below them); this check also covers headers that every target can
-see, such as <GL/gl.h>, and says what is wrong in one list.
+folders of the layers they link); this check also covers headers that every
+target can see, such as <GL/gl.h>, says what is wrong in one list, and keeps
+the table of layers (also in README.md) and the CMake files saying the same.
 """
 
 import pathlib
 import re
 import sys
 
-# The engine, bottom up: each layer may include itself and the layers before it.
-ENGINE = ["base", "math", "device", "gp", "node", "world", "experiment"]
-ALLOWED = {layer: set(ENGINE[: i + 1]) for i, layer in enumerate(ENGINE)}
-# Checkpoints and traces sit on the whole engine; the API (a gene, a run) on
-# them; the evolutionary search on the API; the headless runner on all.
-ALLOWED["record"] = set(ENGINE) | {"record"}
-ALLOWED["api"] = ALLOWED["record"] | {"api"}
-ALLOWED["evolve"] = ALLOWED["api"] | {"evolve"}
-ALLOWED["sim"] = ALLOWED["evolve"] | {"sim"}
-# The window side: the desktop on the drawing interface, the scene on the
-# desktop, the shell on everything but the headless runner.
-ALLOWED["platform"] = {"base", "math", "device", "platform"}
-ALLOWED["render"] = ALLOWED["platform"] | {"render"}
-ALLOWED["shell"] = set(ENGINE) | {"record", "api", "platform", "render", "shell"}
+# The layers each layer links, as DEPENDS in src/LAYER/CMakeLists.txt: the
+# engine bottom up (math and gp side by side below node), then the records on
+# the whole engine, the API (a gene, a run) on the records, the search on the
+# API and the headless runner on the search; the window
+# side: the desktop on the drawing interface, the scene on the desktop, the
+# shell on everything but the headless runner. A layer may include itself and
+# every layer it links, directly or through another.
+LINKS = {
+    "base": set(),
+    "math": set(),
+    "device": {"math", "base"},
+    "gp": {"base"},
+    "node": {"gp", "device", "math", "base"},
+    "world": {"node"},
+    "experiment": {"world"},
+    "record": {"experiment"},
+    "api": {"record"},
+    "evolve": {"api"},
+    "sim": {"evolve", "api"},
+    "platform": {"device", "math", "base"},
+    "render": {"platform"},
+    "shell": {"render", "record", "experiment"},
+}
+
+
+def may_use(layer):
+    allowed, todo = {layer}, [layer]
+    while todo:
+        for used in LINKS[todo.pop()]:
+            if used not in allowed:
+                allowed.add(used)
+                todo.append(used)
+    return allowed
+
+
+ALLOWED = {layer: may_use(layer) for layer in LINKS}
 
 # Headers of the libraries only src/platform may use.
 DESKTOP_HEADER = re.compile(r"^(SDL[\w.]*|SDL2/.*|GL/.*|assimp/.*|fontconfig/.*|X11/.*)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+LAYER_CALL = re.compile(r"qm_add_layer\(\s*(\w+)([^)]*)\)", re.S)
+KEYWORDS = {"ENGINE", "SOURCES", "DEPENDS", "PRIVATE_DEPENDS"}
+
+
+def cmake_links(cmake_file):
+    """The layer named in the file's qm_add_layer and the layers (qm_*) it
+    lists under DEPENDS or PRIVATE_DEPENDS; None when it names none."""
+    text = "\n".join(line.split("#", 1)[0] for line in cmake_file.read_text(encoding="utf-8").splitlines())
+    match = LAYER_CALL.search(text)
+    if not match:
+        return None
+    name, arguments = match.groups()
+    links, section = set(), None
+    for word in arguments.split():
+        if word in KEYWORDS:
+            section = word
+        elif section in ("DEPENDS", "PRIVATE_DEPENDS") and word.startswith("qm_"):
+            links.add(word[len("qm_"):])
+    return name, links
+
+
+def link_problems(folder):
+    layer = folder.name
+    cmake_file = folder / "CMakeLists.txt"
+    where = f"src/{layer}/CMakeLists.txt"
+    found = cmake_links(cmake_file) if cmake_file.exists() else None
+    if found is None:
+        return [f"{where}: no qm_add_layer({layer} ...)"]
+    name, links = found
+    if name != layer:
+        return [f"{where}: qm_add_layer({name} ...) in the folder of {layer}"]
+    if links != LINKS[layer]:
+        table = ", ".join(sorted(LINKS[layer])) or "no layer"
+        cmake = ", ".join(sorted(links)) or "no layer"
+        return [f"{where}: qm_{layer} links {cmake}; {pathlib.Path(__file__).name} says {table}"]
+    return []
 
 
 def problems(src):
@@ -41,6 +101,7 @@ def problems(src):
         if layer not in ALLOWED:
             found.append(f"src/{layer}/ is no known layer: add it to {pathlib.Path(__file__).name}")
             continue
+        found += link_problems(folder)
         for path in sorted(folder.rglob("*")):
             if path.suffix not in (".h", ".hpp", ".cpp"):
                 continue
@@ -68,8 +129,8 @@ def main():
     for problem in found:
         print(problem)
     if found:
-        sys.exit(f"{len(found)} include(s) break the layers")
-    print("every include respects the layers")
+        sys.exit(f"{len(found)} problem(s) with the layers")
+    print("every include and every link respects the layers")
 
 
 if __name__ == "__main__":

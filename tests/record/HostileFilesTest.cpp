@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "record/Checkpoint.h"
 #include "record/Hdf5.h"
 #include "record/RecordTestSupport.h"
+#include "record/RunCheckpoint.h"
 #include "record/TraceReader.h"
 #include "support/TestFiles.h"
 

@@ -1,19 +1,23 @@
 // A run's state taken between two steps and brought back in the same process
 // (what the window does with a checkpoint): the world goes on exactly as the
 // one it was taken from; a state whose parts disagree is refused before
-// anything is built from it.
+// anything is built from it. The checkpoint's table of nodes follows the one
+// list of a node's fields, and a checkpoint an earlier build wrote still reads.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "base/Errors.h"
 #include "base/RunContext.h"
 #include "experiment/SourceTester.h"
-#include "record/Checkpoint.h"
+#include "record/NodeFields.h"
+#include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "record/TraceJson.h"
 #include "support/DebugCapture.h"
@@ -102,6 +106,37 @@ TEST_F(RunStateTest, ARestoredWorldGoesOnAsTheOneItWasTakenFrom) {
     EXPECT_EQ(twice.geneStarts, state.geneStarts);
     EXPECT_EQ(twice.randomState, state.randomState);
     EXPECT_EQ(twice.nextNodeId, state.nextNodeId);
+}
+
+// Each field of NodeRecord once, in the record's order, with only the padding
+// alignment asks for between two of them: a field missing from the list, or
+// listed out of order, would be left out of the file or moved in it.
+TEST(NodeFields, TheListCoversTheRecordFieldByFieldInItsOrder) {
+    std::size_t end = 0;
+    std::set<std::string> names;
+    record::ForEachNodeField(
+        [&]<class F, class N>(const char* name, F record::NodeRecord::*field, N, record::NodeFieldUse use) {
+            const std::size_t align = alignof(std::remove_all_extents_t<F>);
+            EXPECT_EQ(record::NodeFieldOffset(field), (end + align - 1) / align * align) << name;
+            end = record::NodeFieldOffset(field) + sizeof(F);
+            EXPECT_TRUE(names.insert(name).second) << name << " listed twice";
+            EXPECT_EQ(std::is_null_pointer_v<N>, use == record::NodeFieldUse::kRecordOnly) << name;
+        });
+    const std::size_t align = alignof(record::NodeRecord);
+    EXPECT_EQ(sizeof(record::NodeRecord), (end + align - 1) / align * align);
+}
+
+// A checkpoint of format 1 written by an earlier build (chain.txt, seed 3,
+// after 60 steps): it still reads, and what is read writes back to the same
+// bytes, so no dataset, column, order or type of the format has changed.
+TEST(CheckpointFormat, AStoredCheckpointReadsAndWritesBackByteForByte) {
+    const std::string stored = std::string(QM_RECORD_TEST_DATA) + "/checkpoint-format-1.h5";
+    const record::RunState state = record::ReadCheckpoint(stored);
+    ASSERT_GT(state.nodes.size(), 1u);
+    ASSERT_FALSE(state.partners.empty());
+    TempFile copy("", ".h5");
+    record::WriteCheckpoint(copy.PathString(), state);
+    EXPECT_TRUE(ReadFile(copy.PathString()) == ReadFile(stored));
 }
 
 TEST_F(RunStateTest, AStateWhosePartsDisagreeIsRefused) {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "device/RecordingDevice.h"
 #include "render/Camera.h"
+#include "support/RecordingDevice.h"
 
 namespace qm {
 namespace {

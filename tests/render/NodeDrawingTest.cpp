@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "base/Errors.h"
-#include "device/RecordingDevice.h"
 #include "base/RunContext.h"
 #include "experiment/SourceTester.h"
 #include "node/NodeDrawing.h"
 #include "render/SceneLight.h"
 #include "support/DebugCapture.h"
+#include "support/RecordingDevice.h"
 #include "support/SceneTestSupport.h"
 #include "support/WorldFixture.h"
 #include "world/NodeManager.h"

@@ -12,7 +12,7 @@
 
 #include "experiment/RunGuard.h"
 #include "node/NodeDrawing.h"
-#include "record/Checkpoint.h"
+#include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "shell/FrameStep.h"
 #include "shell/InitScene.h"

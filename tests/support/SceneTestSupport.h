@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "device/RecordingDevice.h"
 #include "experiment/SourceTester.h"
 #include "platform/InputDevices.h"
 #include "shell/Shell.h"
+#include "support/RecordingDevice.h"
 
 namespace qm::test {
 

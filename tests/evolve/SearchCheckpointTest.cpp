@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "evolve/Checkpoint.h"
+#include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 #include "evolve/Variation.h"
 #include "support/TestFiles.h"

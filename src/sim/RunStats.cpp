@@ -1,4 +1,4 @@
-#include "sim/Trace.h"
+#include "sim/RunStats.h"
 
 #include <cmath>
 #include <limits>

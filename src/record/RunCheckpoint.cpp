@@ -1,4 +1,4 @@
-#include "record/Checkpoint.h"
+#include "record/RunCheckpoint.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "base/Diagnostics.h"
 #include "gp/GeneLimits.h"
 #include "record/Hdf5.h"
+#include "record/NodeFields.h"
 #include "record/Sha256.h"
 
 namespace qm::record {
@@ -24,34 +26,37 @@ constexpr const char* kFormatName = "quillmoth-checkpoint";
 constexpr std::size_t kMaxIds = std::numeric_limits<std::int32_t>::max();
 constexpr std::size_t kMaxText = 1 << 16;
 
-// The file's types of the tables, built once.
+// The file's type of a node field's values.
+template <class T>
+hid_t NativeType() {
+    if constexpr (std::is_same_v<T, std::int32_t>) {
+        return H5T_NATIVE_INT32;
+    } else if constexpr (std::is_same_v<T, std::uint8_t>) {
+        return H5T_NATIVE_UINT8;
+    } else if constexpr (std::is_same_v<T, float>) {
+        return H5T_NATIVE_FLOAT;
+    } else if constexpr (std::is_same_v<T, double>) {
+        return H5T_NATIVE_DOUBLE;
+    } else {
+        static_assert(sizeof(T) == 0, "a node field of a type the checkpoint has no HDF5 type for");
+    }
+}
+
+// The file's types of the tables, built once; the nodes' from their list of fields.
 struct Types {
     h5::Compound node{sizeof(NodeRecord)};
     h5::Compound cell{sizeof(CellRecord)};
     h5::Compound element{sizeof(ElementRecord)};
 
     Types() {
-        node.Add("id", offsetof(NodeRecord, id), H5T_NATIVE_INT32)
-            .Add("request", offsetof(NodeRecord, request), H5T_NATIVE_INT32)
-            .Add("edge_count", offsetof(NodeRecord, edgeCount), H5T_NATIVE_INT32)
-            .Add("on_ground", offsetof(NodeRecord, onGround), H5T_NATIVE_UINT8)
-            .Add("dying", offsetof(NodeRecord, dying), H5T_NATIVE_UINT8)
-            .Add("gene", offsetof(NodeRecord, gene), H5T_NATIVE_INT32)
-            .Add("partner_count", offsetof(NodeRecord, partnerCount), H5T_NATIVE_INT32)
-            .AddArray("pos", offsetof(NodeRecord, pos), H5T_NATIVE_FLOAT, 3)
-            .AddArray("force", offsetof(NodeRecord, force), H5T_NATIVE_FLOAT, 3)
-            .AddArray("vel", offsetof(NodeRecord, vel), H5T_NATIVE_FLOAT, 3)
-            .Add("edge_length", offsetof(NodeRecord, edgeLength), H5T_NATIVE_DOUBLE)
-            .Add("static_friction0", offsetof(NodeRecord, staticFriction0), H5T_NATIVE_FLOAT)
-            .Add("dyn_friction", offsetof(NodeRecord, dynFriction), H5T_NATIVE_FLOAT)
-            .Add("friction_diff", offsetof(NodeRecord, frictionDiff), H5T_NATIVE_FLOAT)
-            .AddArray("param", offsetof(NodeRecord, param), H5T_NATIVE_DOUBLE, 10)
-            .AddArray("param_input", offsetof(NodeRecord, paramInput), H5T_NATIVE_DOUBLE, 10)
-            .AddArray("param_flux", offsetof(NodeRecord, paramFlux), H5T_NATIVE_DOUBLE, 10)
-            .AddArray("diff_rate", offsetof(NodeRecord, diffRate), H5T_NATIVE_DOUBLE, 10)
-            .AddArray("goal", offsetof(NodeRecord, goal), H5T_NATIVE_FLOAT, 3)
-            .AddArray("rot", offsetof(NodeRecord, rot), H5T_NATIVE_FLOAT, 3)
-            .AddArray("material", offsetof(NodeRecord, material), H5T_NATIVE_FLOAT, 17);
+        ForEachNodeField([&]<class F, class N>(const char* name, F NodeRecord::*field, N, NodeFieldUse) {
+            if constexpr (std::is_array_v<F>) {
+                node.AddArray(name, NodeFieldOffset(field), NativeType<std::remove_extent_t<F>>(),
+                              std::extent_v<F>);
+            } else {
+                node.Add(name, NodeFieldOffset(field), NativeType<F>());
+            }
+        });
         cell.Add("ix", offsetof(CellRecord, ix), H5T_NATIVE_INT32)
             .Add("iy", offsetof(CellRecord, iy), H5T_NATIVE_INT32)
             .Add("iz", offsetof(CellRecord, iz), H5T_NATIVE_INT32)

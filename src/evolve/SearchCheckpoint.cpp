@@ -1,4 +1,4 @@
-#include "evolve/Checkpoint.h"
+#include "evolve/SearchCheckpoint.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
-// Machine-readable records of a run besides its trace (record/TraceWriter.h):
-// the CSV stats row and the profile table. Single-precision values are written
+// A run's statistics besides its trace (record/TraceWriter.h): the rows of
+// the CSV stats file and the profile table. Single-precision values are written
 // with 9 significant digits, so they read back exactly; a value that is not
 // finite is an empty CSV field.
 
