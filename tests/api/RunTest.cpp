@@ -142,7 +142,7 @@ TEST(RunTest, ASavedRunGoesOnAsTheStraightRun) {
     }
 }
 
-TEST(GeneTest, AGeneThatCannotBeMadeSaysWhatTheRunLogs) {
+TEST(RunTest, AGeneThatCannotBeMadeSaysWhatTheRunLogs) {
     std::string tooDeep;
     for (int i = 0; i <= kMaxGeneDepth; ++i) tooDeep += "NEG ( ";
     for (const std::string& source : {std::string("ADD 1"), std::string("MUL 1 GRUOND"), std::string(),
