@@ -17,16 +17,17 @@ import sys
 # The engine, bottom up: each layer may include itself and the layers before it.
 ENGINE = ["base", "math", "device", "gp", "node", "world", "experiment"]
 ALLOWED = {layer: set(ENGINE[: i + 1]) for i, layer in enumerate(ENGINE)}
-# Checkpoints and traces sit on the whole engine, as does the evolutionary
-# search; the headless runner on all three.
+# Checkpoints and traces sit on the whole engine; the API (a gene, a run) on
+# checkpoints; the evolutionary search on the API; the headless runner on all.
 ALLOWED["record"] = set(ENGINE) | {"record"}
-ALLOWED["evolve"] = set(ENGINE) | {"evolve"}
-ALLOWED["sim"] = set(ENGINE) | {"record", "evolve", "sim"}
+ALLOWED["api"] = set(ENGINE) | {"record", "api"}
+ALLOWED["evolve"] = set(ENGINE) | {"api", "evolve"}
+ALLOWED["sim"] = set(ENGINE) | {"record", "api", "evolve", "sim"}
 # The window side: the desktop on the drawing interface, the scene on the
 # desktop, the shell on everything but the headless runner.
 ALLOWED["platform"] = {"base", "math", "device", "platform"}
 ALLOWED["render"] = ALLOWED["platform"] | {"render"}
-ALLOWED["shell"] = set(ENGINE) | {"record", "platform", "render", "shell"}
+ALLOWED["shell"] = set(ENGINE) | {"record", "api", "platform", "render", "shell"}
 
 # Headers of the libraries only src/platform may use.
 DESKTOP_HEADER = re.compile(r"^(SDL[\w.]*|SDL2/.*|GL/.*|assimp/.*|fontconfig/.*|X11/.*)$")
