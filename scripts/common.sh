@@ -35,9 +35,16 @@ qm_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-# qm_build PRESET [cmake options...]: configure with a preset of CMakePresets.json and build.
+# qm_build PRESET [cmake options...] [--target T]: configure with a preset of CMakePresets.json and
+# build (only T when given).
 qm_build() {
     local preset=$1
     shift
-    (cd "$QM_ROOT" && cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset" -j "$(nproc)")
+    local target=()
+    if [ "${*: -2:1}" = "--target" ]; then
+        target=(--target "${*: -1}")
+        set -- "${@:1:$(($# - 2))}"
+    fi
+    (cd "$QM_ROOT" && cmake --preset "$preset" "$@" >/dev/null &&
+        cmake --build --preset "$preset" -j "$(nproc)" "${target[@]}")
 }

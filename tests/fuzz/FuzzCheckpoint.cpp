@@ -9,9 +9,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
-#include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RunContext.h"
 #include "record/Hdf5.h"
 #include "record/RecordError.h"
 #include "record/RunCheckpoint.h"
@@ -31,15 +32,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" const char* __lsan_default_suppressions() { return "leak:libhdf5\n"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    qm::SetDebugSink([](std::string_view) {});
     static const std::string path = "/tmp/quillmoth-fuzz-checkpoint-" + std::to_string(getpid()) + ".h5";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return 0;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
+    qm::RunContext context;
+    context.diagnostics.SetSink([](std::string_view) {});
     try {
         const qm::record::RunState state = qm::record::ReadCheckpoint(path);
-        std::unique_ptr<qm::SourceTester> driver = qm::record::RestoreRun(state);
+        std::unique_ptr<qm::SourceTester> driver = qm::record::RestoreRun(context, state);
         driver->Worlds().at(0)->SetNodeLimit(256);
         for (int step = 0; step < 5; ++step) driver->Action();
     } catch (const qm::record::RecordError&) {

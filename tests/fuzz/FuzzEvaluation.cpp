@@ -5,18 +5,19 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
-#include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "gp/Unit.h"
 #include "world/NodeManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    qm::SetDebugSink([](std::string_view) {});
-    qm::Seed(1);
+    qm::RunContext context;
+    context.diagnostics.SetSink([](std::string_view) {});
+    context.random.Seed(1);
     qm::Unit gene;
-    qm::NodeManager world;
+    qm::NodeManager world(context);
     try {
         gene.Parse(std::string(reinterpret_cast<const char*>(data), size));
         qm::TNode* a = world.NewNode(&gene);

@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
-#include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "experiment/SourceTester.h"
 #include "record/RecordError.h"
 #include "record/RunState.h"
@@ -36,8 +36,10 @@ const qm::record::RunState& Base() {
         std::FILE* file = std::fopen(path.c_str(), "wb");
         std::fputs(kGene, file);
         std::fclose(file);
-        qm::Seed(9);
-        qm::SourceTester driver(path);
+        qm::RunContext context;
+        context.diagnostics.SetSink([](std::string_view) {});
+        context.random.Seed(9);
+        qm::SourceTester driver(context, path);
         driver.Init();
         for (int i = 0; i < 40; ++i) driver.Action();
         qm::record::Manifest manifest;
@@ -132,7 +134,6 @@ void Edit(qm::record::RunState& s, std::uint8_t what, std::uint16_t i, std::int3
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    qm::SetDebugSink([](std::string_view) {});
     qm::record::RunState state = Base();
     for (std::size_t at = 0; at + 8 <= size && at < 8 * 64; at += 8) {
         std::uint16_t i;
@@ -141,9 +142,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(&v, data + at + 4, sizeof v);
         Edit(state, data[at], i, v);
     }
+    qm::RunContext context;
+    context.diagnostics.SetSink([](std::string_view) {});
     try {
         qm::record::CheckRun(state);
-        std::unique_ptr<qm::SourceTester> driver = qm::record::RestoreRun(state);
+        std::unique_ptr<qm::SourceTester> driver = qm::record::RestoreRun(context, state);
         driver->Worlds().at(0)->SetNodeLimit(256);
         for (int step = 0; step < 5; ++step) driver->Action();
     } catch (const qm::record::RecordError&) {

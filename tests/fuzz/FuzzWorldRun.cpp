@@ -5,23 +5,24 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
-#include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/Random.h"
+#include "base/RunContext.h"
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
 #include "world/NodeManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    qm::SetDebugSink([](std::string_view) {});
-    qm::Seed(7);
+    qm::RunContext context;
+    context.diagnostics.SetSink([](std::string_view) {});
+    context.random.Seed(7);
     qm::Unit gene;
-    qm::NodeManager world;
+    qm::NodeManager world(context);
     world.SetNodeLimit(256);
     try {
-        gene.Parse(
-            qm::GPmanager::GetInstance()->Compile(std::string(reinterpret_cast<const char*>(data), size)));
+        gene.Parse(qm::GPmanager::GetInstance()->Compile(
+            std::string(reinterpret_cast<const char*>(data), size), context.diagnostics));
         world.InitWorld(&gene);
         for (int step = 0; step < 20; ++step) world.Action();
     } catch (const qm::ErrorText&) {

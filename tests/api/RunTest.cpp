@@ -1,0 +1,168 @@
+// A run as an object: runs side by side (alternately on one thread, or on
+// threads of their own) step exactly as each steps alone; a saved run goes
+// on as the straight one; a gene that cannot be made says what a run logs.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "api/Gene.h"
+#include "api/Run.h"
+#include "gp/GeneLimits.h"
+#include "support/LatticeScene.h"
+#include "support/TestFiles.h"
+#include "world/NodeManager.h"
+
+namespace qm {
+namespace {
+
+// Divides both ways, cuts links, sends values along them and dies when old.
+constexpr const char* kBrancher =
+    "PROG3 ( SETP 0 ( ADD ( GETP 0 ) 0.1 ) )\n"
+    "      ( IFT ( GT ECOUNT 0.2 ) ( IFTE ( GT ( GETP 1 ) 0.5 ) ( TDIVIDE 0 ) ( GDIVIDE ( 0 ) ) ) )\n"
+    "      ( PROG3 ( PROG2 ( ADDPAR 1 SMELL ) ( PULSE ( 3 ) ) ) ( ADDPAR 7 1 )\n"
+    "              ( IFTE ( GT ( GETP 7 ) 1.2 ) DIE ( IFTE ( LT ECOUNT 0.15 ) ( CUTEDGE ) ( ELENGTH 4 ) ) ) "
+    ")";
+// Divides, and of parent and child the one farther from the goal dies: two
+// nodes walking, with new ids every few steps.
+constexpr const char* kWalker =
+    "IFTE ( GT ( GETP 0.5 ) 0 )\n"
+    "     ( IFTE ( LT ( GETP 0.7 ) ( GETP 0.5 ) ) DIE\n"
+    "            ( PROG2 ( SETP 0.5 0 ) ( PROG2 CUTEDGE ( PROG2 ( SETP 0 1 ) ( GDIVIDE 0 ) ) ) ) )\n"
+    "     ( IFTE ( GT ECOUNT 0.9 ) ( PROG2 ( SETP 0 1 ) ( GDIVIDE 0 ) )\n"
+    "            ( PROG3 ( SETP 0.7 ( MUL SMELL 5000 ) ) ( SETP 0.5 ( MUL SMELL 10000 ) ) ( PULSE 0.5 ) ) )";
+
+constexpr int kSteps = 120;
+
+struct Spec {
+    const char* source;
+    std::uint32_t seed;
+};
+const Spec kRuns[2] = {{kBrancher, 9}, {kWalker, 4}};
+
+using Trace = std::vector<std::uint64_t>;  // a fingerprint after every step
+
+Diagnostics Quiet() {
+    Diagnostics quiet;
+    quiet.SetSink([](std::string_view) {});
+    quiet.SetErrorLogPath("");  // a run that reaches the goal writes no log here
+    return quiet;
+}
+
+std::unique_ptr<Run> Start(const Spec& spec) {
+    return std::make_unique<Run>(Gene::FromSource(spec.source), RunSettings{spec.seed, {}, 1000, {}},
+                                 Quiet());
+}
+
+// Every node's id, motion and parameters, with the generator and the id counter.
+std::uint64_t Fingerprint(Run& run) {
+    std::uint64_t h = scene::StateHash(*run.World());
+    auto add = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+    for (const auto& [id, node] : run.World()->NodeMap()) add(static_cast<std::uint64_t>(id));
+    add(run.Context().random.State());
+    add(static_cast<std::uint64_t>(run.Context().nextNodeId));
+    return h;
+}
+
+void StepInto(Run& run, Trace& trace, int steps) {
+    for (int i = 0; i < steps; ++i) {
+        run.Step();
+        trace.push_back(Fingerprint(run));
+    }
+}
+
+Trace Alone(const Spec& spec) {
+    Trace trace;
+    std::unique_ptr<Run> run = Start(spec);
+    StepInto(*run, trace, kSteps);
+    EXPECT_FALSE(run->Ended()) << "seed " << spec.seed << ": " << run->Outcome().text;
+    return trace;
+}
+
+TEST(RunTest, RunsSideBySideStepExactlyAsEachAlone) {
+    const std::array<Trace, 2> alone = {Alone(kRuns[0]), Alone(kRuns[1])};
+    ASSERT_NE(alone[0], alone[1]);
+    for (const Trace& trace : alone) ASSERT_NE(trace.front(), trace.back());
+
+    using Schedule = std::function<std::array<Trace, 2>()>;
+    const std::pair<const char*, Schedule> schedules[] = {
+        {"alternately on one thread",
+         [] {
+             std::array<std::unique_ptr<qm::Run>, 2> runs = {Start(kRuns[0]), Start(kRuns[1])};
+             std::array<Trace, 2> traces;
+             for (int i = 0; i < kSteps; ++i) {
+                 for (int k = 0; k < 2; ++k) StepInto(*runs[k], traces[k], 1);
+             }
+             return traces;
+         }},
+        {"on two threads",
+         [] {
+             std::array<Trace, 2> traces;
+             {
+                 std::array<std::jthread, 2> threads;
+                 for (int k = 0; k < 2; ++k) {
+                     threads[k] =
+                         std::jthread([&traces, k] { StepInto(*Start(kRuns[k]), traces[k], kSteps); });
+                 }
+             }
+             return traces;
+         }},
+    };
+    for (const auto& [name, schedule] : schedules) {
+        const std::array<Trace, 2> traces = schedule();
+        for (int k = 0; k < 2; ++k) EXPECT_EQ(traces[k], alone[k]) << name << ", run " << k;
+    }
+}
+
+TEST(RunTest, ASavedRunGoesOnAsTheStraightRun) {
+    for (const Spec& spec : kRuns) {
+        const Trace straight = Alone(spec);
+        for (int k : {1, 37, kSteps - 1}) {
+            TempFile file("", ".h5");
+            Trace resumed;
+            {
+                std::unique_ptr<qm::Run> first = Start(spec);
+                StepInto(*first, resumed, k);
+                first->Save(file.PathString());
+            }
+            std::unique_ptr<qm::Run> loaded = qm::Run::Load(file.PathString(), Quiet());
+            EXPECT_EQ(loaded->Steps(), k);
+            ASSERT_EQ(Fingerprint(*loaded), resumed.back()) << "seed " << spec.seed << ", saved after " << k;
+            StepInto(*loaded, resumed, kSteps - k);
+            EXPECT_EQ(resumed, straight) << "seed " << spec.seed << ", saved after " << k;
+        }
+    }
+}
+
+TEST(RunTest, AGeneThatCannotBeMadeSaysWhatTheRunLogs) {
+    std::string tooDeep;
+    for (int i = 0; i <= kMaxGeneDepth; ++i) tooDeep += "NEG ( ";
+    for (const std::string& source : {std::string("ADD 1"), std::string("MUL 1 GRUOND"), std::string(),
+                                      std::string("< only a comment >"), tooDeep + "1"}) {
+        std::string thrown = "<nothing thrown>";
+        try {
+            Gene::FromSource(source);
+        } catch (const GeneError& e) {
+            thrown = e.text;
+        }
+        TempFile gene(source), log("");
+        Diagnostics logged = Quiet();
+        logged.SetErrorLogPath(log.PathString());
+        qm::Run run(GeneFile{gene.PathString()}, RunSettings{1, {}, 1000, 10}, std::move(logged));
+        EXPECT_FALSE(run.Start()) << source;
+        EXPECT_EQ(run.Outcome().kind, RunOutcome::Kind::Error) << source;
+        EXPECT_EQ(thrown, ReadFile(log.PathString())) << source;
+        EXPECT_EQ(thrown, run.Outcome().text) << source;
+    }
+}
+
+}  // namespace
+}  // namespace qm
