@@ -10,6 +10,7 @@
 #include "base/Errors.h"
 #include "base/Random.h"
 #include "record/RecordError.h"
+#include "record/RunStateGuard.h"
 #include "world/NodeManager.h"
 
 namespace qm::record {
@@ -237,6 +238,7 @@ void CheckRun(const RunState& s) {
         if (i < 0 || s.nodes[static_cast<std::size_t>(i)].dying)
             Inconsistent("the selected node is not there");
     }
+    CheckPlacesAndGenes(s);
 }
 
 std::unique_ptr<SourceTester> RestoreRun(const RunState& s) {
