@@ -216,8 +216,11 @@ struct TableReader {
 };
 
 // Rows read from a table at once: what the reader holds of a trace besides
-// the step on show is a block of each table, however long the trace.
-constexpr hsize_t kBlockRows = 1024;
+// the step on show is a block of each table, however long the trace. The
+// blocks of nodes and links span whole chunks of the writer's (2,048 and
+// 8,192 rows), each unpacked once, and stay within a few megabytes.
+constexpr hsize_t kBlockRows = 1024;      // of the table of steps
+constexpr hsize_t kRowBlockRows = 16384;  // of the nodes and the links
 
 class Hdf5Source final : public TraceReader::Source {
   public:
@@ -257,8 +260,8 @@ class Hdf5Source final : public TraceReader::Source {
         TraceFrame read;
         read.step = s.step;
         try {
-            for (hsize_t at = 0; at < s.nodeCount; at += kBlockRows) {
-                const hsize_t n = std::min(kBlockRows, s.nodeCount - at);
+            for (hsize_t at = 0; at < s.nodeCount; at += kRowBlockRows) {
+                const hsize_t n = std::min(kRowBlockRows, s.nodeCount - at);
                 nodes.resize(n);
                 nodeTable.ReadRows(TheTraceTypes().node.Get(), s.nodeStart + at, n, nodes.data());
                 for (const NodeRow& r : nodes) {
@@ -269,8 +272,8 @@ class Hdf5Source final : public TraceReader::Source {
                     read.nodes.push_back({r.id, {r.x, r.y, r.z}, {r.r, r.g, r.b}});
                 }
             }
-            for (hsize_t at = 0; at < s.linkCount; at += kBlockRows) {
-                const hsize_t n = std::min(kBlockRows, s.linkCount - at);
+            for (hsize_t at = 0; at < s.linkCount; at += kRowBlockRows) {
+                const hsize_t n = std::min(kRowBlockRows, s.linkCount - at);
                 links.resize(n);
                 linkTable.ReadRows(TheTraceTypes().link.Get(), s.linkStart + at, n, links.data());
                 for (const LinkRow& r : links) {
