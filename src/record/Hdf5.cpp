@@ -241,6 +241,7 @@ Handle OpenArray(hid_t parent, const char* name, hid_t type, std::size_t element
     if (!Exists(parent, name)) throw Failure{std::string("it has no dataset '") + name + "'"};
     const std::string what = std::string("its dataset '") + name + "'";
     RequireHardLink(parent, name, what);
+    RequireNoVirtualLayout(parent, name, what);
     Handle dataset = Check(H5Dopen2(parent, name, H5P_DEFAULT), "cannot open " + what);
     RequireOwnHeader(dataset.Get(), what);
     Handle fileType = Check(H5Dget_type(dataset.Get()), "cannot read the type of " + what);

@@ -54,8 +54,15 @@ void RequireOwnFile(hid_t file);
 // `name` in `parent` is a plain link to an object of this file.
 void RequireHardLink(hid_t parent, const char* name, std::string_view what);
 
-// The object's header is of the writers' version.
-void RequireOwnHeader(hid_t object, std::string_view what);
+// The object's header is of the writers' version (`version` is the one found
+// when `object` is H5I_INVALID_HID).
+void RequireOwnHeader(hid_t object, std::string_view what, unsigned version = 0);
+
+// `name` in `parent` is a dataset whose layout is not virtual, read from its
+// header before HDF5 opens it: opening a virtual dataset decodes its mappings
+// from the global heap, which no checksum covers, and damage there has made
+// libhdf5 1.10 read out of bounds (H5HG_read from H5Dopen2).
+void RequireNoVirtualLayout(hid_t parent, const char* name, std::string_view what);
 
 // How a dataset's data must be laid out.
 enum class Layout { Contiguous, Chunked };

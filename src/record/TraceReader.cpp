@@ -179,6 +179,7 @@ struct TableReader {
         if (!h5::Exists(file, name)) throw h5::Failure{std::string("it has no table '") + name + "'"};
         const std::string what = std::string("its table '") + name + "'";
         h5::RequireHardLink(file, name, what);
+        h5::RequireNoVirtualLayout(file, name, what);
         dataset = h5::Check(H5Dopen2(file, name, H5P_DEFAULT), std::string("cannot open its table ") + name);
         h5::RequireOwnHeader(dataset.Get(), what);
         h5::Handle fileType = h5::Check(H5Dget_type(dataset.Get()), "cannot read a table's type");
