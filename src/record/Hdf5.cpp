@@ -1,5 +1,7 @@
 #include "record/Hdf5.h"
 
+#include "record/Hdf5Guard.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -77,17 +79,23 @@ Handle CreateFile(const std::string& path, hsize_t userBlock) {
 
 Handle OpenFile(const std::string& path, bool concurrent) {
     Quiet();
+    RequireOwnSuperblock(path);
     const unsigned mode = concurrent ? H5F_ACC_RDONLY | H5F_ACC_SWMR_READ : H5F_ACC_RDONLY;
-    return Check(H5Fopen(path.c_str(), mode, H5P_DEFAULT), "HDF5 cannot open it");
+    Handle file = Check(H5Fopen(path.c_str(), mode, H5P_DEFAULT), "HDF5 cannot open it");
+    RequireOwnFile(file.Get());
+    return file;
 }
 
 Handle OpenImage(const std::vector<char>& image) {
     Quiet();
+    RequireOwnSuperblock(image.data(), image.size());
     Handle access = Check(H5Pcreate(H5P_FILE_ACCESS), "cannot make a file property list");
     Check(H5Pset_fapl_core(access.Get(), 1 << 20, 0), "cannot read from memory");
     Check(H5Pset_file_image(access.Get(), const_cast<char*>(image.data()), image.size()),
           "cannot read from memory");
-    return Check(H5Fopen("in-memory image", H5F_ACC_RDONLY, access.Get()), "HDF5 cannot open it");
+    Handle file = Check(H5Fopen("in-memory image", H5F_ACC_RDONLY, access.Get()), "HDF5 cannot open it");
+    RequireOwnFile(file.Get());
+    return file;
 }
 
 bool Exists(hid_t parent, const char* name) { return H5Lexists(parent, name, H5P_DEFAULT) > 0; }
@@ -100,7 +108,11 @@ Handle CreateGroup(hid_t parent, const char* name) {
 
 Handle OpenGroup(hid_t parent, const char* name) {
     if (!Exists(parent, name)) throw Failure{std::string("it has no group '") + name + "'"};
-    return Check(H5Gopen2(parent, name, H5P_DEFAULT), std::string("cannot open the group ") + name);
+    const std::string what = std::string("its group '") + name + "'";
+    RequireHardLink(parent, name, what);
+    Handle group = Check(H5Gopen2(parent, name, H5P_DEFAULT), std::string("cannot open the group ") + name);
+    RequireOwnHeader(group.Get(), what);
+    return group;
 }
 
 void WriteString(hid_t object, const char* name, std::string_view value) {
@@ -228,7 +240,10 @@ Handle OpenArray(hid_t parent, const char* name, hid_t type, std::size_t element
                  std::size_t& count) {
     if (!Exists(parent, name)) throw Failure{std::string("it has no dataset '") + name + "'"};
     const std::string what = std::string("its dataset '") + name + "'";
+    RequireHardLink(parent, name, what);
+    RequireNoVirtualLayout(parent, name, what);
     Handle dataset = Check(H5Dopen2(parent, name, H5P_DEFAULT), "cannot open " + what);
+    RequireOwnHeader(dataset.Get(), what);
     Handle fileType = Check(H5Dget_type(dataset.Get()), "cannot read the type of " + what);
     const H5T_class_t wanted = H5Tget_class(type);
     if (H5Tget_class(fileType.Get()) != wanted ||
@@ -239,16 +254,13 @@ Handle OpenArray(hid_t parent, const char* name, hid_t type, std::size_t element
     if (H5Sget_simple_extent_ndims(space.Get()) != 1) throw Failure{what + " is not a list"};
     hsize_t dims[1] = {0};
     Check(H5Sget_simple_extent_dims(space.Get(), dims, nullptr), "cannot read the size of " + what);
+    // A dataset may claim more than the file stores (unwritten space reads as
+    // zeros, an external file as anything): the writer stores every entry in
+    // the file, so anything else is damage or worse.
+    CheckStorage(dataset.Get(), Layout::Contiguous, dims[0], H5Tget_size(fileType.Get()), what);
     if (dims[0] > maxCount) {
         throw Failure{what + " holds " + std::to_string(dims[0]) + " entries, more than the " +
                       std::to_string(maxCount) + " it may"};
-    }
-    // A dataset may claim more than the file stores (unwritten space reads as
-    // zeros): the writer stores every entry, so anything less is damage.
-    const hsize_t stored = H5Dget_storage_size(dataset.Get());
-    const std::size_t fileSize = H5Tget_size(fileType.Get());
-    if (dims[0] > 0 && (fileSize == 0 || stored / fileSize < dims[0])) {
-        throw Failure{what + " claims " + std::to_string(dims[0]) + " entries but holds data for fewer"};
     }
     (void)elementSize;
     count = static_cast<std::size_t>(dims[0]);

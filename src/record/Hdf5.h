@@ -12,6 +12,7 @@
 #include <hdf5.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,7 +108,13 @@ template <class T>
 std::vector<T> ReadArray(hid_t parent, const char* name, hid_t type, std::size_t maxCount) {
     std::size_t count = 0;
     Handle dataset = OpenArray(parent, name, type, sizeof(T), maxCount, count);
-    std::vector<T> out(count);
+    std::vector<T> out;
+    try {
+        out.resize(count);
+    } catch (const std::bad_alloc&) {
+        throw Failure{std::string("its dataset '") + name + "' of " + std::to_string(count) +
+                      " entries does not fit in memory"};
+    }
     if (count > 0) ReadWhole(dataset.Get(), type, out.data(), name);
     return out;
 }

@@ -4,17 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <type_traits>
 
 #include "base/Diagnostics.h"
 #include "gp/GeneLimits.h"
 #include "record/Hdf5.h"
 #include "record/NodeFields.h"
+#include "record/RunStateGuard.h"
 #include "record/Sha256.h"
 
 namespace qm::record {
@@ -199,14 +202,20 @@ RunState ReadState(hid_t file) {
     s.centroid = ReadVector(world.Get(), "centroid");
     s.goal = ReadVector(world.Get(), "goal");
     s.nodeLimit = static_cast<std::int32_t>(ReadIntIn(world.Get(), "node_limit", 1, kMaxIds));
-    s.nodes = h5::ReadArray<NodeRecord>(world.Get(), "nodes", types.node.Get(), kMaxIds);
-    s.partners = h5::ReadArray<std::int32_t>(world.Get(), "partners", H5T_NATIVE_INT32, 4 * kMaxIds);
-    s.cells = h5::ReadArray<CellRecord>(world.Get(), "cells", types.cell.Get(), kMaxIds);
-    s.cellNodes = h5::ReadArray<std::int32_t>(world.Get(), "cell_nodes", H5T_NATIVE_INT32, kMaxIds);
-    s.dying = h5::ReadArray<std::int32_t>(world.Get(), "dying", H5T_NATIVE_INT32, kMaxIds);
-    s.geneStarts = h5::ReadArray<std::uint64_t>(world.Get(), "gene_starts", H5T_NATIVE_UINT64, kMaxIds);
-    s.geneElements =
-        h5::ReadArray<ElementRecord>(world.Get(), "gene_elements", types.element.Get(), 4 * kMaxIds);
+    // Each table is bounded by what the ones read before it allow (ids below
+    // the counter, links as the nodes count them, ...) before it is allocated.
+    s.nodes = h5::ReadArray<NodeRecord>(world.Get(), "nodes", types.node.Get(),
+                                        static_cast<std::size_t>(s.nextNodeId));
+    const std::size_t nodes = s.nodes.size();
+    s.partners =
+        h5::ReadArray<std::int32_t>(world.Get(), "partners", H5T_NATIVE_INT32, PartnerEntries(s.nodes));
+    s.cells = h5::ReadArray<CellRecord>(world.Get(), "cells", types.cell.Get(), nodes);
+    s.cellNodes = h5::ReadArray<std::int32_t>(world.Get(), "cell_nodes", H5T_NATIVE_INT32, nodes);
+    s.dying = h5::ReadArray<std::int32_t>(world.Get(), "dying", H5T_NATIVE_INT32, nodes);
+    s.geneStarts = h5::ReadArray<std::uint64_t>(world.Get(), "gene_starts", H5T_NATIVE_UINT64, nodes + 1);
+    s.geneElements = h5::ReadArray<ElementRecord>(
+        world.Get(), "gene_elements", types.element.Get(),
+        (std::max<std::size_t>(s.geneStarts.size(), 1) - 1) * static_cast<std::size_t>(kMaxGeneElements));
     return s;
 }
 
@@ -355,6 +364,8 @@ RunState ReadCheckpoint(const std::string& path) {
     } catch (const RecordError& e) {
         if (e.message.rfind(name + ": ", 0) == 0) throw;
         throw fail(e.message);
+    } catch (const std::bad_alloc&) {
+        throw fail("it asks for more memory than there is");
     }
 }
 

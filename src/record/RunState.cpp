@@ -12,6 +12,7 @@
 #include "base/RunContext.h"
 #include "record/NodeFields.h"
 #include "record/RecordError.h"
+#include "record/RunStateGuard.h"
 #include "world/NodeManager.h"
 
 namespace qm::record {
@@ -229,6 +230,7 @@ void CheckRun(const RunState& s) {
         if (i < 0 || s.nodes[static_cast<std::size_t>(i)].dying)
             Inconsistent("the selected node is not there");
     }
+    CheckPlacesAndGenes(s);
 }
 
 std::unique_ptr<SourceTester> RestoreRun(RunContext& context, const RunState& s) {

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "base/Diagnostics.h"
 #include "record/Hdf5.h"
+#include "record/Hdf5Guard.h"
 #include "record/TraceHdf5.h"
 #include "record/TraceJson.h"
 
@@ -175,29 +177,29 @@ struct TableReader {
 
     TableReader(hid_t file, const char* name, hid_t type) {
         if (!h5::Exists(file, name)) throw h5::Failure{std::string("it has no table '") + name + "'"};
+        const std::string what = std::string("its table '") + name + "'";
+        h5::RequireHardLink(file, name, what);
+        h5::RequireNoVirtualLayout(file, name, what);
         dataset = h5::Check(H5Dopen2(file, name, H5P_DEFAULT), std::string("cannot open its table ") + name);
+        h5::RequireOwnHeader(dataset.Get(), what);
         h5::Handle fileType = h5::Check(H5Dget_type(dataset.Get()), "cannot read a table's type");
-        if (H5Tget_class(fileType.Get()) != H5T_COMPOUND)
-            throw h5::Failure{std::string("its table '") + name + "' is not a table"};
+        if (H5Tget_class(fileType.Get()) != H5T_COMPOUND) throw h5::Failure{what + " is not a table"};
         const int n = H5Tget_nmembers(type);
         for (int i = 0; i < n; ++i) {
             char* member = H5Tget_member_name(type, static_cast<unsigned>(i));
             const bool found = member && H5Tget_member_index(fileType.Get(), member) >= 0;
             H5free_memory(member);
-            if (!found) throw h5::Failure{std::string("its table '") + name + "' lacks a column"};
+            if (!found) throw h5::Failure{what + " lacks a column"};
         }
         h5::Handle space = h5::Check(H5Dget_space(dataset.Get()), "cannot read a table's size");
-        if (H5Sget_simple_extent_ndims(space.Get()) != 1)
-            throw h5::Failure{std::string("its table '") + name + "' is not a list"};
+        if (H5Sget_simple_extent_ndims(space.Get()) != 1) throw h5::Failure{what + " is not a list"};
         hsize_t dims[1] = {0};
         h5::Check(H5Sget_simple_extent_dims(space.Get(), dims, nullptr), "cannot read a table's size");
         rows = dims[0];
-        // Deflate packs at most about 1032 bytes into one: a table that claims
-        // more rows than its stored bytes could unpack to is damaged (and would
-        // otherwise ask for any amount of memory).
-        const hsize_t stored = H5Dget_storage_size(dataset.Get());
-        const std::size_t rowSize = std::max<std::size_t>(H5Tget_size(fileType.Get()), 1);
-        readable = std::min<hsize_t>(rows, stored / rowSize * 1100 + 65536);
+        // A table that claims more rows than its chunks hold, or than its stored
+        // bytes unpack to, would otherwise ask for any amount of memory and time.
+        readable =
+            h5::CheckStorage(dataset.Get(), h5::Layout::Chunked, rows, H5Tget_size(fileType.Get()), what);
     }
 
     // Rows [start, start + count) into `out` as `type`.
@@ -214,6 +216,13 @@ struct TableReader {
     }
 };
 
+// Rows read from a table at once: what the reader holds of a trace besides
+// the step on show is a block of each table, however long the trace. The
+// blocks of nodes and links span whole chunks of the writer's (2,048 and
+// 8,192 rows), each unpacked once, and stay within a few megabytes.
+constexpr hsize_t kBlockRows = 1024;      // of the table of steps
+constexpr hsize_t kRowBlockRows = 16384;  // of the nodes and the links
+
 class Hdf5Source final : public TraceReader::Source {
   public:
     explicit Hdf5Source(const std::string& path)
@@ -228,71 +237,63 @@ class Hdf5Source final : public TraceReader::Source {
         } catch (const h5::Failure&) {
             manifest.clear();  // a trace may be written without one
         }
-        // The index of steps, a block at a time: a damaged block ends it there.
-        const hsize_t block = 1024;
-        for (hsize_t at = 0; at < stepTable.rows; at += block) {
-            const hsize_t n = std::min(block, stepTable.rows - at);
-            if (at + n > stepTable.readable) {
-                Stop("its table of steps claims more rows than the file holds", steps.size(), LastStep());
-                return;
-            }
-            std::vector<StepRow> rows(n);
-            try {
-                stepTable.ReadRows(TheTraceTypes().step.Get(), at, n, rows.data());
-            } catch (const h5::Failure& f) {
-                Stop("its table of steps cannot be read past row " + std::to_string(at) + " (" + f.what + ")",
-                     steps.size(), LastStep());
-                return;
-            }
-            for (const StepRow& r : rows) {
-                if (!Plausible(r)) {
-                    Stop("step record " + std::to_string(steps.size()) + " does not fit the tables",
-                         steps.size(), LastStep());
-                    return;
-                }
-                steps.push_back(r);
-            }
-        }
     }
 
-    std::size_t Found() const override { return steps.size(); }
+    std::size_t Found() const override { return found; }
 
     bool Read(std::size_t index, TraceFrame& frame) override {
-        if (index >= steps.size()) {
+        while (found <= index && !finished) {
+            if (!ScanBlock()) break;
+        }
+        if (index >= found) {
             if (unfinished && !finished) {
                 Stop(
                     "the run that wrote it had not closed it (it is still running, or it was killed); what "
-                    "it "
-                    "had flushed reads",
-                    steps.size(), LastStep());
+                    "it had flushed reads",
+                    found, lastStep);
             }
             finished = true;
             return false;
         }
-        const StepRow& s = steps[index];
-        try {
-            nodes.resize(s.nodeCount);
-            nodeTable.ReadRows(TheTraceTypes().node.Get(), s.nodeStart, s.nodeCount, nodes.data());
-            links.resize(s.linkCount);
-            linkTable.ReadRows(TheTraceTypes().link.Get(), s.linkStart, s.linkCount, links.data());
-        } catch (const h5::Failure& f) {
-            return Fault(index, "cannot be read (" + f.what + ")");
-        }
+        StepRow s{};
+        if (!Row(index, s))
+            return Fault(index, "step record " + std::to_string(index) + " cannot be read again");
         TraceFrame read;
         read.step = s.step;
-        for (const NodeRow& r : nodes) {
-            if (r.step != s.step || (!read.nodes.empty() && r.id <= read.nodes.back().id) || r.id < 0) {
-                return Fault(index, "has nodes of another step or out of order");
+        try {
+            for (hsize_t at = 0; at < s.nodeCount; at += kRowBlockRows) {
+                const hsize_t n = std::min(kRowBlockRows, s.nodeCount - at);
+                nodes.resize(n);
+                nodeTable.ReadRows(TheTraceTypes().node.Get(), s.nodeStart + at, n, nodes.data());
+                for (const NodeRow& r : nodes) {
+                    if (r.step != s.step || (!read.nodes.empty() && r.id <= read.nodes.back().id) ||
+                        r.id < 0) {
+                        return Fault(index, StepText(s) + "has nodes of another step or out of order");
+                    }
+                    read.nodes.push_back({r.id, {r.x, r.y, r.z}, {r.r, r.g, r.b}});
+                }
             }
-            read.nodes.push_back({r.id, {r.x, r.y, r.z}, {r.r, r.g, r.b}});
-        }
-        for (const LinkRow& r : links) {
-            const std::pair<std::int32_t, std::int32_t> link{r.a, r.b};
-            if (r.step != s.step || r.a >= r.b || (!read.links.empty() && link <= read.links.back()) ||
-                !Has(read, r.a) || !Has(read, r.b)) {
-                return Fault(index, "has links of another step, out of order or to nodes it does not list");
+            for (hsize_t at = 0; at < s.linkCount; at += kRowBlockRows) {
+                const hsize_t n = std::min(kRowBlockRows, s.linkCount - at);
+                links.resize(n);
+                linkTable.ReadRows(TheTraceTypes().link.Get(), s.linkStart + at, n, links.data());
+                for (const LinkRow& r : links) {
+                    const std::pair<std::int32_t, std::int32_t> link{r.a, r.b};
+                    if (r.step != s.step || r.a >= r.b ||
+                        (!read.links.empty() && link <= read.links.back()) || !Has(read, r.a) ||
+                        !Has(read, r.b)) {
+                        return Fault(
+                            index,
+                            StepText(s) +
+                                "has links of another step, out of order or to nodes it does not list");
+                    }
+                    read.links.push_back(link);
+                }
             }
-            read.links.push_back(link);
+        } catch (const h5::Failure& f) {
+            return Fault(index, StepText(s) + "cannot be read (" + f.what + ")");
+        } catch (const std::bad_alloc&) {
+            return Fault(index, StepText(s) + "does not fit in memory");
         }
         frame = std::move(read);
         return true;
@@ -328,14 +329,61 @@ class Hdf5Source final : public TraceReader::Source {
         return file;
     }
 
+    // Reads the next block of the table of steps and takes its rows while they
+    // are whole steps; false when the trace ends or stops there.
+    bool ScanBlock() {
+        const hsize_t n = std::min<hsize_t>(kBlockRows, stepTable.rows - found);
+        if (n == 0) return false;
+        if (found + n > stepTable.readable) {
+            Stop("its table of steps claims more rows than the file holds", found, lastStep);
+            return false;
+        }
+        if (!ReadBlock(found, n)) {
+            Stop("its table of steps cannot be read past row " + std::to_string(found) + " (" + blockError +
+                     ")",
+                 found, lastStep);
+            return false;
+        }
+        for (const StepRow& r : block) {
+            if (!Plausible(r) || (found > 0 && r.step <= lastStep)) {
+                Stop("step record " + std::to_string(found) + " does not fit the tables", found, lastStep);
+                return false;
+            }
+            ++found;
+            lastStep = r.step;
+        }
+        return true;
+    }
+
+    // Rows [start, start + n) of the table of steps into `block`.
+    bool ReadBlock(hsize_t start, hsize_t n) {
+        block.resize(n);
+        blockStart = start;
+        try {
+            stepTable.ReadRows(TheTraceTypes().step.Get(), start, n, block.data());
+            return true;
+        } catch (const h5::Failure& f) {
+            block.clear();
+            blockError = f.what;
+            return false;
+        }
+    }
+
+    // The row of a step already found whole, from the block it is in.
+    bool Row(std::size_t index, StepRow& row) {
+        if (index < blockStart || index - blockStart >= block.size()) {
+            const hsize_t start = index / kBlockRows * kBlockRows;
+            if (!ReadBlock(start, std::min<hsize_t>(kBlockRows, found - start))) return false;
+        }
+        row = block[index - blockStart];
+        return Plausible(row);  // the same as when it was found, unless the file changed
+    }
+
     bool Plausible(const StepRow& r) const {
-        const bool ascending = steps.empty() || r.step > steps.back().step;
-        return ascending && r.step >= 0 && r.nodeCount <= nodeTable.readable &&
+        return r.step >= 0 && r.nodeCount <= nodeTable.readable &&
                r.nodeStart <= nodeTable.readable - r.nodeCount && r.linkCount <= linkTable.readable &&
                r.linkStart <= linkTable.readable - r.linkCount;
     }
-
-    long long LastStep() const { return steps.empty() ? -1 : steps.back().step; }
 
     static bool Has(const TraceFrame& frame, std::int32_t id) {
         auto at = std::lower_bound(frame.nodes.begin(), frame.nodes.end(), id,
@@ -343,17 +391,28 @@ class Hdf5Source final : public TraceReader::Source {
         return at != frame.nodes.end() && at->id == id;
     }
 
+    static std::string StepText(const StepRow& s) { return "step " + std::to_string(s.step) + " "; }
+
+    // Ends the trace before the `index`-th step: the steps from it on are not whole.
     bool Fault(std::size_t index, const std::string& why) {
-        const long long step = steps[index].step;
-        steps.resize(index);
-        Stop("step " + std::to_string(step) + " " + why, steps.size(), LastStep());
+        found = index;
+        lastStep = -1;
+        if (index > 0) {
+            StepRow before{};
+            if (Row(index - 1, before)) lastStep = before.step;
+        }
+        Stop(why, found, lastStep);
         return false;
     }
 
     bool unfinished = false;  // opened while its writer had it open
     h5::Handle file;
     TableReader stepTable, nodeTable, linkTable;
-    std::vector<StepRow> steps;
+    std::size_t found = 0;       // the steps known whole: rows [0, found) of the table of steps
+    long long lastStep = -1;     // the last of them
+    std::vector<StepRow> block;  // rows [blockStart, blockStart + block.size()) of the table of steps
+    hsize_t blockStart = 0;
+    std::string blockError;
     std::vector<NodeRow> nodes;
     std::vector<LinkRow> links;
 };

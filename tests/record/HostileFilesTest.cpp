@@ -4,15 +4,22 @@
 // crashes; a run refused for one of them writes nothing.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "record/Hdf5.h"
 #include "record/RecordTestSupport.h"
 #include "record/RunCheckpoint.h"
+#include "record/Sha256.h"
 #include "record/TraceReader.h"
 #include "support/TestFiles.h"
 
@@ -239,6 +246,324 @@ TEST_F(HostileFilesTest, AnHdf5TraceCutShortOrForeignIsRefusedClearly) {
     const record::TraceContents read = record::ReadTrace(brace);
     EXPECT_TRUE(read.frames.empty());
     EXPECT_TRUE(Has(read.stopped, "the trace stops before its first whole step")) << read.stopped;
+}
+
+// Hostile HDF5 structure: files made from the program's own checkpoint and
+// trace with HDF5's own API, as anyone could make them. Each is refused before
+// any of its data is used, with a message that says why, quickly and without
+// asking for memory; a run refused for one exits 2 and writes nothing.
+
+namespace h5 = record::h5;
+
+// The writers' own format, for the objects a case adds.
+h5::Handle OpenForChange(const std::string& path) {
+    h5::Handle access = h5::Check(H5Pcreate(H5P_FILE_ACCESS), "a property list");
+    h5::Check(H5Pset_libver_bounds(access.Get(), H5F_LIBVER_LATEST, H5F_LIBVER_LATEST), "the format");
+    return h5::Check(H5Fopen(path.c_str(), H5F_ACC_RDWR, access.Get()), "open " + path);
+}
+
+// A checkpoint changed after it was written, given a header that matches it
+// again: what an attacker does first.
+void Reseal(const std::string& path) {
+    std::string bytes = ReadFile(path);
+    std::string header =
+        "QUILLMOTH CHECKPOINT\nformat 1\nbytes " + std::to_string(bytes.size()) + "\nsha256 " +
+        record::Sha256Hex(std::string_view(bytes).substr(record::kCheckpointHeaderBytes)) + "\n";
+    header.resize(record::kCheckpointHeaderBytes, '\0');
+    bytes.replace(0, header.size(), header);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+// Replaces the dataset at `path` by one of `rows` rows of its type, made with
+// `create`, written from `data` unless it is null.
+void Replace(hid_t file, const char* path, hid_t create, hsize_t rows, const void* data = nullptr) {
+    h5::Handle type;
+    {
+        h5::Handle old = h5::Check(H5Dopen2(file, path, H5P_DEFAULT), path);
+        type = h5::Check(H5Dget_type(old.Get()), path);
+    }
+    h5::Check(H5Ldelete(file, path, H5P_DEFAULT), path);
+    const hsize_t dims[1] = {rows};
+    h5::Handle space = h5::Check(H5Screate_simple(1, dims, nullptr), path);
+    h5::Handle made =
+        h5::Check(H5Dcreate2(file, path, type.Get(), space.Get(), H5P_DEFAULT, create, H5P_DEFAULT), path);
+    if (data) h5::Check(H5Dwrite(made.Get(), type.Get(), H5S_ALL, H5S_ALL, H5P_DEFAULT, data), path);
+}
+
+h5::Handle External(const std::string& file, hsize_t bytes) {
+    h5::Handle create = h5::Check(H5Pcreate(H5P_DATASET_CREATE), "a property list");
+    h5::Check(H5Pset_external(create.Get(), file.c_str(), 0, bytes), "external");
+    return create;
+}
+
+// Every row of the dataset at `path`, in the file's own type; `edit` changes
+// them (given the rows and a member's offset in a row) and they are written back.
+template <class Edit>
+void EditRows(hid_t file, const char* path, const char* member, Edit edit) {
+    h5::Handle dataset = h5::Check(H5Dopen2(file, path, H5P_DEFAULT), path);
+    h5::Handle type = h5::Check(H5Dget_type(dataset.Get()), path);
+    const std::size_t rowSize = H5Tget_size(type.Get());
+    h5::Handle space = h5::Check(H5Dget_space(dataset.Get()), path);
+    std::vector<char> rows(rowSize * static_cast<std::size_t>(H5Sget_simple_extent_npoints(space.Get())));
+    h5::Check(H5Dread(dataset.Get(), type.Get(), H5S_ALL, H5S_ALL, H5P_DEFAULT, rows.data()), path);
+    const std::size_t offset =
+        member
+            ? H5Tget_member_offset(type.Get(), static_cast<unsigned>(H5Tget_member_index(type.Get(), member)))
+            : 0;
+    edit(rows, rowSize, offset);
+    h5::Check(H5Dwrite(dataset.Get(), type.Get(), H5S_ALL, H5S_ALL, H5P_DEFAULT, rows.data()), path);
+}
+
+// Called from HDF5's C code: says a failure, throws nothing.
+herr_t CopyAttribute(hid_t from, const char* name, const H5A_info_t*, void* to) {
+    h5::Handle a(H5Aopen(from, name, H5P_DEFAULT));
+    h5::Handle type(H5Aget_type(a.Get()));
+    h5::Handle space(H5Aget_space(a.Get()));
+    const hssize_t count = H5Sget_simple_extent_npoints(space.Get());
+    if (!a.Valid() || !type.Valid() || count < 0) return -1;
+    std::vector<char> value(H5Tget_size(type.Get()) * static_cast<std::size_t>(count));
+    h5::Handle b(
+        H5Acreate2(*static_cast<hid_t*>(to), name, type.Get(), space.Get(), H5P_DEFAULT, H5P_DEFAULT));
+    if (!b.Valid() || H5Aread(a.Get(), type.Get(), value.data()) < 0) return -1;
+    return H5Awrite(b.Get(), type.Get(), value.data());
+}
+
+// `from` copied, object by object, into `to` in HDF5's earliest format (no
+// metadata checksums), with the same user block.
+void CopyInEarliestFormat(const std::string& from, const std::string& to, hsize_t userBlock) {
+    h5::Handle create = h5::Check(H5Pcreate(H5P_FILE_CREATE), "a property list");
+    if (userBlock) h5::Check(H5Pset_userblock(create.Get(), userBlock), "user block");
+    h5::Handle access = h5::Check(H5Pcreate(H5P_FILE_ACCESS), "a property list");
+    h5::Check(H5Pset_libver_bounds(access.Get(), H5F_LIBVER_EARLIEST, H5F_LIBVER_LATEST), "the format");
+    h5::Handle out = h5::Check(H5Fcreate(to.c_str(), H5F_ACC_TRUNC, create.Get(), access.Get()), to);
+    h5::Handle in = h5::Check(H5Fopen(from.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), from);
+    hid_t target = out.Get();
+    h5::Check(H5Aiterate2(in.Get(), H5_INDEX_NAME, H5_ITER_INC, nullptr, CopyAttribute, &target),
+              "attributes");
+    h5::Check(H5Literate(
+                  in.Get(), H5_INDEX_NAME, H5_ITER_INC, nullptr,
+                  [](hid_t group, const char* name, const H5L_info_t*, void* to) -> herr_t {
+                      return H5Ocopy(group, name, *static_cast<hid_t*>(to), name, H5P_DEFAULT, H5P_DEFAULT);
+                  },
+                  &target),
+              "copy");
+}
+
+// Peak resident memory of this process and of the programs it ran, in MB.
+long PeakMb(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+TEST_F(HostileFilesTest, HostileHdf5StructureIsRefusedBeforeItsDataIsUsed) {
+    const std::string original = In("ck/step-00000060.h5");
+    const std::string fifo = In("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const h5::Handle nodeList = h5::Check(H5Pcreate(H5P_DATASET_CREATE), "a property list");
+
+    struct Case {
+        const char* name;
+        std::function<void(hid_t)> change;  // of an open copy of the checkpoint
+        const char* why;                    // in the refusal
+    };
+    const std::vector<Case> checkpointCases = {
+        {"nodes in an endless external file",
+         [&](hid_t f) { Replace(f, "world/nodes", External("/dev/zero", H5F_UNLIMITED).Get(), 2147483647); },
+         "its dataset 'nodes' keeps its data in 1 external file(s) named inside the file"},
+        {"gene source in a FIFO",
+         [&](hid_t f) { Replace(f, "driver/gene_source", External(fifo, H5F_UNLIMITED).Get(), 100); },
+         "its dataset 'gene_source' keeps its data in 1 external file(s)"},
+        {"gene source in a file of the machine",
+         [&](hid_t f) { Replace(f, "driver/gene_source", External("/etc/passwd", 64).Get(), 64); },
+         "its dataset 'gene_source' keeps its data in 1 external file(s)"},
+        {"nodes mapped from another file",
+         [&](hid_t f) {
+             h5::Handle create = h5::Check(H5Pcreate(H5P_DATASET_CREATE), "a property list");
+             const hsize_t dims[1] = {1000000};
+             h5::Handle space = h5::Check(H5Screate_simple(1, dims, nullptr), "space");
+             h5::Check(
+                 H5Pset_virtual(create.Get(), space.Get(), original.c_str(), "/world/nodes", space.Get()),
+                 "virtual");
+             Replace(f, "world/nodes", create.Get(), dims[0]);
+         },
+         "its dataset 'nodes' is a virtual dataset"},
+        {"world in another file",
+         [&](hid_t f) {
+             h5::Check(H5Ldelete(f, "world", H5P_DEFAULT), "delete");
+             h5::Check(H5Lcreate_external(original.c_str(), "/world", f, "world", H5P_DEFAULT, H5P_DEFAULT),
+                       "external link");
+         },
+         "its group 'world' is a link into another file, which this program does not follow"},
+        {"nodes a soft link",
+         [&](hid_t f) {
+             h5::Check(H5Ldelete(f, "world/nodes", H5P_DEFAULT), "delete");
+             h5::Check(H5Lcreate_soft("/world/cells", f, "world/nodes", H5P_DEFAULT, H5P_DEFAULT),
+                       "soft link");
+         },
+         "its dataset 'nodes' is a soft link"},
+        {"more nodes than the file holds",
+         [&](hid_t f) {
+             h5::Check(H5Pset_alloc_time(nodeList.Get(), H5D_ALLOC_TIME_LATE), "late");
+             Replace(f, "world/nodes", nodeList.Get(), 8000000);
+         },
+         "its dataset 'nodes' claims 8000000 entries but holds data for fewer"},
+        {"more nodes than ids were given out",
+         [&](hid_t f) {
+             // Each node 20 times over: more rows than ids below the counter.
+             std::vector<char> rows;
+             std::size_t rowSize = 1;
+             EditRows(f, "world/nodes", nullptr, [&](std::vector<char>& r, std::size_t size, std::size_t) {
+                 rows = r;
+                 rowSize = size;
+             });
+             const std::size_t once = rows.size();
+             for (int copy = 1; copy < 20; ++copy) rows.insert(rows.end(), rows.begin(), rows.begin() + once);
+             h5::Handle create = h5::Check(H5Pcreate(H5P_DATASET_CREATE), "a property list");
+             Replace(f, "world/nodes", create.Get(), rows.size() / rowSize, rows.data());
+         },
+         "entries, more than the"},
+        {"a node outside its cell",
+         [&](hid_t f) {
+             EditRows(f, "world/nodes", "pos", [](std::vector<char>& rows, std::size_t, std::size_t at) {
+                 float x = 0;
+                 std::memcpy(&x, rows.data() + at, sizeof x);
+                 x += 50;
+                 std::memcpy(rows.data() + at, &x, sizeof x);
+             });
+         },
+         "inconsistent: node 0 is filed in cell ("},
+        {"a gene element that names no primitive",
+         [&](hid_t f) {
+             EditRows(f, "world/gene_elements", "index",
+                      [](std::vector<char>& rows, std::size_t, std::size_t at) {
+                          const std::int32_t index = 999;
+                          std::memcpy(rows.data() + at, &index, sizeof index);
+                      });
+         },
+         "inconsistent: gene 0 holds an element (kind 3, index 999) that names no primitive"},
+        {"a gene cut short",
+         [&](hid_t f) {
+             std::vector<char> rows;
+             std::size_t rowSize = 0;
+             EditRows(f, "driver/gene", nullptr, [&](std::vector<char>& r, std::size_t size, std::size_t) {
+                 rows = r;
+                 rowSize = size;
+             });
+             h5::Handle create = h5::Check(H5Pcreate(H5P_DATASET_CREATE), "a property list");
+             Replace(f, "driver/gene", create.Get(), rows.size() / rowSize - 1, rows.data());
+         },
+         "inconsistent: the run's gene ends inside an expression"},
+        {"a gene file that is not the one hashed",
+         [&](hid_t f) {
+             EditRows(f, "driver/gene_source", nullptr,
+                      [](std::vector<char>& rows, std::size_t, std::size_t) { rows[0] ^= 1; });
+         },
+         "inconsistent: the saved gene file does not match the SHA-256 its manifest names"},
+    };
+    for (const Case& c : checkpointCases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Put("hostile.h5", checkpoint);
+        {
+            h5::Handle file = OpenForChange(path);
+            c.change(file.Get());
+        }
+        Reseal(path);
+        const std::string why = Refusal([&] { record::ReadCheckpoint(path); });
+        EXPECT_EQ(why.rfind(path + ": ", 0), 0u) << why;
+        EXPECT_TRUE(Has(why, c.why)) << why;
+
+        const auto start = std::chrono::steady_clock::now();
+        const test::Outcome o = Sim("run --resume hostile.h5 --steps 100 --trace t2.jsonl");
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.err.rfind("quillmoth-sim: cannot resume: ", 0), 0u) << o.err;
+        EXPECT_TRUE(Has(o.err, c.why)) << o.err;
+        EXPECT_LT(seconds, 5.0);
+        EXPECT_FALSE(std::filesystem::exists(In("t2.jsonl")));
+    }
+
+    // HDF5's earliest format, whose metadata has no checksums, damaged: HDF5
+    // would read it out of bounds.
+    const std::string earliest = In("earliest.h5");
+    CopyInEarliestFormat(original, earliest, record::kCheckpointHeaderBytes);
+    std::string damaged = ReadFile(earliest);
+    for (std::size_t at = 700; at < damaged.size(); at += 97)
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x5a);
+    Put("earliest.h5", damaged);
+    Reseal(earliest);
+    const test::Outcome o = Sim("run --resume earliest.h5 --steps 100");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "earliest.h5: its HDF5 superblock is of version 0, not the version 3")) << o.err;
+    EXPECT_LT(PeakMb(RUSAGE_CHILDREN), 300);
+
+    // Traces, through the reader the window's replay uses.
+    struct TraceCase {
+        const char* name;
+        std::function<void(hid_t)> change;  // of an open copy of the trace
+        const char* why;                    // in the refusal, or where it stops
+    };
+    const std::vector<TraceCase> traceCases = {
+        {"nodes in an endless external file",
+         [&](hid_t f) { Replace(f, "nodes", External("/dev/zero", H5F_UNLIMITED).Get(), 2147483647); },
+         "its table 'nodes' keeps its data in 1 external file(s)"},
+        {"steps mapped from another file",
+         [&](hid_t f) {
+             h5::Handle create = h5::Check(H5Pcreate(H5P_DATASET_CREATE), "a property list");
+             const hsize_t dims[1] = {1000000};
+             h5::Handle space = h5::Check(H5Screate_simple(1, dims, nullptr), "space");
+             h5::Check(H5Pset_virtual(create.Get(), space.Get(), In("t.h5").c_str(), "/steps", space.Get()),
+                       "virtual");
+             Replace(f, "steps", create.Get(), dims[0]);
+         },
+         "its table 'steps' is a virtual dataset"},
+        {"links in another file",
+         [&](hid_t f) {
+             h5::Check(H5Ldelete(f, "links", H5P_DEFAULT), "delete");
+             h5::Check(H5Lcreate_external(In("t.h5").c_str(), "/links", f, "links", H5P_DEFAULT, H5P_DEFAULT),
+                       "external link");
+         },
+         "its table 'links' is a link into another file"},
+        {"a step that claims a thousand times the nodes its table holds",
+         [&](hid_t f) {
+             h5::Handle nodes = h5::Check(H5Dopen2(f, "nodes", H5P_DEFAULT), "nodes");
+             h5::Handle type = h5::Check(H5Dget_type(nodes.Get()), "nodes");
+             const hsize_t claim = H5Dget_storage_size(nodes.Get()) * 1000 / H5Tget_size(type.Get());
+             const hsize_t far[1] = {hsize_t{1} << 40};
+             h5::Check(H5Dset_extent(nodes.Get(), far), "extent");
+             EditRows(f, "steps", "node_count", [&](std::vector<char>& rows, std::size_t, std::size_t at) {
+                 std::memcpy(rows.data() + at, &claim, sizeof claim);
+             });
+         },
+         "step record 0 does not fit the tables; the trace stops before its first whole step"},
+    };
+    for (const TraceCase& c : traceCases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Put("hostile-trace.h5", ReadFile(In("t.h5")));
+        {
+            h5::Handle file = OpenForChange(path);
+            c.change(file.Get());
+        }
+        const auto start = std::chrono::steady_clock::now();
+        std::string why;
+        try {
+            why = record::ReadTrace(path).stopped;
+        } catch (const record::RecordError& e) {
+            why = e.message;
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(why.rfind(path + ": ", 0), 0u) << why;
+        EXPECT_TRUE(Has(why, c.why)) << why;
+        EXPECT_LT(seconds, 5.0);
+    }
+    CopyInEarliestFormat(In("t.h5"), In("earliest-trace.h5"), 0);
+    EXPECT_TRUE(Has(Refusal([&] { record::ReadTrace(In("earliest-trace.h5")); }),
+                    "earliest-trace.h5: its HDF5 superblock is of version 0, not the version 3"));
+    EXPECT_LT(PeakMb(RUSAGE_SELF), 300);
 }
 
 }  // namespace
