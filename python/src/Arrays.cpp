@@ -33,8 +33,10 @@ py::dtype NodeDtype() {
     add("id", "<i4", offsetof(NodeRow, id));
     const char* motion[] = {"x", "y", "z", "vx", "vy", "vz"};
     for (std::size_t i = 0; i < 6; ++i) add(motion[i], "<f4", offsetof(NodeRow, x) + i * sizeof(float));
-    for (std::size_t i = 0; i < paramCount; ++i) add("p" + std::to_string(i), "<f8", offsetof(NodeRow, p) + i * 8);
-    for (std::size_t i = 0; i < paramCount; ++i) add("d" + std::to_string(i), "<f8", offsetof(NodeRow, d) + i * 8);
+    for (std::size_t i = 0; i < paramCount; ++i)
+        add("p" + std::to_string(i), "<f8", offsetof(NodeRow, p) + i * 8);
+    for (std::size_t i = 0; i < paramCount; ++i)
+        add("d" + std::to_string(i), "<f8", offsetof(NodeRow, d) + i * 8);
     add("edges", "<i4", offsetof(NodeRow, edges));
     add("request", "<i4", offsetof(NodeRow, request));
     add("ground", "u1", offsetof(NodeRow, ground));

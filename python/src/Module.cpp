@@ -93,7 +93,8 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
-            tasks.push_back({static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal)});
+            tasks.push_back(
+                {static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal)});
         }
     }
     py::list out;
@@ -115,8 +116,8 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
         py::gil_scoped_release release;
         ParallelFor(tasks.size(), workers, [&](std::size_t i) {
             const evolve::EvalTask& t = tasks[i];
-            runs[i] = std::make_unique<Run>(genes[i / seeds.size()], RunSettings{t.seed, t.goal, t.maxNodes, t.steps},
-                                            Quiet(""));
+            runs[i] = std::make_unique<Run>(genes[i / seeds.size()],
+                                            RunSettings{t.seed, t.goal, t.maxNodes, t.steps}, Quiet(""));
             while (!runs[i]->Ended()) runs[i]->Step();
         });
     }
@@ -155,7 +156,8 @@ PYBIND11_MODULE(_quillmoth, m) {
     py::class_<Gene>(m, "Gene", "A gene program, compiled from gene source.")
         .def_static("from_file", py::overload_cast<const std::string&>(&Gene::FromFile), py::arg("path"),
                     "Compile a gene source file; raises GeneError.")
-        .def_static("from_source", &Gene::FromSource, py::arg("text"), "Compile gene source text; raises GeneError.")
+        .def_static("from_source", &Gene::FromSource, py::arg("text"),
+                    "Compile gene source text; raises GeneError.")
         .def_static("from_code", &Gene::FromCode, py::arg("code"), "Read a code string; raises GeneError.")
         .def_property_readonly("code", &Gene::Code, "The code string.")
         .def_property_readonly("file", &Gene::File, "The file it was compiled from, or ''.")

@@ -67,7 +67,11 @@ void Run::NameFile(const std::string& path) {
 }
 
 Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
-    : stepLimit(stepLimit), started(true), steps(saved.step), manifest(saved.manifest), geneSource(saved.geneSource) {
+    : stepLimit(stepLimit),
+      started(true),
+      steps(saved.step),
+      manifest(saved.manifest),
+      geneSource(saved.geneSource) {
     context.diagnostics = std::move(diagnostics);
     std::unique_ptr<SourceTester> restored = record::RestoreRun(context, saved);
     driver = guard.Adopt(std::move(restored));

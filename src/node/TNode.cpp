@@ -63,7 +63,8 @@ int SlotIndex(double x) {
     return static_cast<int>(t * (paramCount - 1));
 }
 
-TNode::TNode(NodeWorld* manager, std::int32_t id) : id(id), manager(manager), unit(std::make_unique<Unit>(this)) {
+TNode::TNode(NodeWorld* manager, std::int32_t id)
+    : id(id), manager(manager), unit(std::make_unique<Unit>(this)) {
     material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
     material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
 }

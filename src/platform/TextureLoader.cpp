@@ -148,7 +148,8 @@ TextureHandle LoadTextureFromFile(Device& device, const std::string& path, const
     std::string why;
     std::optional<Image> image = LoadBmp(path, &why);
     if (!image) {
-        diagnostics.DebugPrint("cannot load texture %s: %s; drawing without it\n", Printable(path).c_str(), why.c_str());
+        diagnostics.DebugPrint("cannot load texture %s: %s; drawing without it\n", Printable(path).c_str(),
+                               why.c_str());
         return 0;
     }
     return device.CreateTexture(*image);

@@ -7,7 +7,7 @@
 
 namespace qm {
 
-Floor::Floor(Device& device, const Diagnostics& diagnostics)
+Floor::Floor(Device& device, const Diagnostics& diagnostics, const std::string& artFolder)
     : device_(device),
       // A strip of two triangles; u and v run to 5 so the texture repeats five times.
       vertexBuffer_{{
@@ -16,7 +16,7 @@ Floor::Floor(Device& device, const Diagnostics& diagnostics)
           {kHalfSize, kHeight, -kHalfSize, 0xFFFFFFFF, 0.0f, 5.0f},
           {-kHalfSize, kHeight, -kHalfSize, 0xFFFFFFFF, 5.0f, 5.0f},
       }} {
-    texture_ = LoadTextureFromFile(device, "floor.bmp", diagnostics);
+    texture_ = LoadTextureFromFile(device, artFolder + "floor.bmp", diagnostics);
 }
 
 Floor::~Floor() {

@@ -3,6 +3,7 @@
 // texture repeated five times along each side with every other copy mirrored.
 
 #include <array>
+#include <string>
 
 #include "device/DeviceTypes.h"
 
@@ -21,10 +22,11 @@ class Floor {
     static constexpr float kSlopeScaleDepthBias = 1.0f;
     static constexpr float kDepthBias = 4.0f;
 
+    // `artFolder` is where the art files are ("" the working folder, else ending in "/").
     // Fills the vertex buffer and loads "floor.bmp" from the working
     // directory; without the file the floor is drawn untextured.
     // What cannot be loaded is said on `diagnostics`.
-    Floor(Device& device, const Diagnostics& diagnostics);
+    Floor(Device& device, const Diagnostics& diagnostics, const std::string& artFolder = "");
     ~Floor();
     Floor(const Floor&) = delete;
     Floor& operator=(const Floor&) = delete;

@@ -8,9 +8,9 @@
 
 namespace qm {
 
-Goal::Goal(Device& device, const Diagnostics& diagnostics) : device_(device) {
+Goal::Goal(Device& device, const Diagnostics& diagnostics, const std::string& artFolder) : device_(device) {
     std::string why;
-    std::optional<LoadedMesh> loaded = LoadMeshFromX("goal.x", &why);
+    std::optional<LoadedMesh> loaded = LoadMeshFromX(artFolder + "goal.x", &why);
     if (!loaded) {
         diagnostics.DebugPrint("cannot load mesh goal.x: %s\n", why.c_str());
         throw ErrorCode{kEFail};
@@ -20,7 +20,7 @@ Goal::Goal(Device& device, const Diagnostics& diagnostics) : device_(device) {
     materialCount_ = static_cast<std::uint32_t>(materials_.size());
     spinAngle_ = 0.0f;
     scale_ = 3.0f;
-    texture_ = LoadTextureFromFile(device, "goal.bmp", diagnostics);
+    texture_ = LoadTextureFromFile(device, artFolder + "goal.bmp", diagnostics);
 }
 
 Goal::~Goal() {

@@ -4,6 +4,7 @@
 // measures against the world's own goal point, 10 units lower.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "device/DeviceTypes.h"
@@ -21,7 +22,7 @@ class Goal {
     // Loads "goal.x" (raising ErrorCode E_FAIL when it cannot) and "goal.bmp"
     // (drawn untextured without it) from the working directory.
     // What cannot be loaded is said on `diagnostics`.
-    Goal(Device& device, const Diagnostics& diagnostics);
+    Goal(Device& device, const Diagnostics& diagnostics, const std::string& artFolder = "");
     ~Goal();
     Goal(const Goal&) = delete;
     Goal& operator=(const Goal&) = delete;

@@ -18,13 +18,13 @@ void SkyTexCoords(const Vector3& position, float& u, float& v) {
     v = std::asin(std::clamp(d.y, -1.0f, 1.0f)) * 0.31830987f + 0.5f;
 }
 
-Sky::Sky(Device& device, const Diagnostics& diagnostics) : device_(device) {
+Sky::Sky(Device& device, const Diagnostics& diagnostics, const std::string& artFolder) : device_(device) {
     mesh_ = MakeSphere(kRadius, kSlices, kStacks);
     if (mesh_.vertices.empty()) throw ErrorCode{kEFail};
     // The sphere gains texture coordinates, worked out from each vertex's direction.
     mesh_.hasTexCoords = true;
     for (MeshVertex& vertex : mesh_.vertices) SkyTexCoords(vertex.position, vertex.u, vertex.v);
-    texture_ = LoadTextureFromFile(device, "sky.bmp", diagnostics);
+    texture_ = LoadTextureFromFile(device, artFolder + "sky.bmp", diagnostics);
 }
 
 Sky::~Sky() {

@@ -4,6 +4,7 @@
 // component, v the height, so the image's middle row is the horizon, its
 // bottom row the zenith and its left and right edges due -x and +x.
 
+#include <string>
 #include "device/DeviceTypes.h"
 #include "device/Mesh.h"
 
@@ -21,7 +22,7 @@ class Sky {
 
     // Builds the sphere and loads "sky.bmp" (drawn untextured without it).
     // What cannot be loaded is said on `diagnostics`.
-    Sky(Device& device, const Diagnostics& diagnostics);
+    Sky(Device& device, const Diagnostics& diagnostics, const std::string& artFolder = "");
     ~Sky();
     Sky(const Sky&) = delete;
     Sky& operator=(const Sky&) = delete;

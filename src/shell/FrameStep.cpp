@@ -156,10 +156,12 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
             shell.floor->Draw(device);
             shell.tester->Render(device);
             shell.goal->Draw(device);
-            if (shell.state.stepsPerFrame >= 2) shell.context.textLines.Add(FormatString("X %d", shell.state.stepsPerFrame));
+            if (shell.state.stepsPerFrame >= 2)
+                shell.context.textLines.Add(FormatString("X %d", shell.state.stepsPerFrame));
             DrawTextLines(*shell.font, shell.context.textLines.Lines());
             if (shell.readout.shown) {
-                DrawTextLine(*shell.font, shell.context.textLines.Lines().size(), ReadoutText(shell.readout, *shell.tester));
+                DrawTextLine(*shell.font, shell.context.textLines.Lines().size(),
+                             ReadoutText(shell.readout, *shell.tester));
             }
             device.EndScene();
         }

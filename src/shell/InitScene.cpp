@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
@@ -48,6 +49,16 @@ std::string UnreadableReason(const std::string& path) {
     return {};
 }
 
+std::string FindArtFolder() {
+    if (std::filesystem::exists("floor.bmp")) return "";
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return "";
+    const std::filesystem::path installed = program.parent_path().parent_path() / "share" / "quillmoth";
+    if (!std::filesystem::exists(installed / "floor.bmp", error)) return "";
+    return installed.string() + "/";
+}
+
 std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile) {
     return std::make_unique<SourceTester>(context, geneFile);
 }
@@ -82,11 +93,11 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
                             static_cast<float>(shell.state.windowHeight));
     shell.camera->Dolly(-1.0f);
 
-    shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics);
-    shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics);
+    shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics, shell.artFolder);
+    shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics, shell.artFolder);
     shell.goal->SetPosition({0.0f, -15.0f, 250.0f});
     InitShadow(shell.light.Direction);
-    shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics);
+    shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics, shell.artFolder);
 }
 
 std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver, std::string* why) {
@@ -118,10 +129,12 @@ std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& mak
         BuildScene(shell, makeDriver);
     } catch (const ErrorCode& e) {
         const char* what = !shell.floor ? "the floor" : !shell.goal ? "the goal mesh (goal.x)" : "the sky";
-        shell.context.diagnostics.DebugPrint("InitScene: %s could not be built\n", shell.camera ? what : "the node mesh");
+        shell.context.diagnostics.DebugPrint("InitScene: %s could not be built\n",
+                                             shell.camera ? what : "the node mesh");
         std::string failed = std::string("cannot build ") + (shell.camera ? what : "the node mesh");
-        if (shell.camera && shell.floor && !shell.goal && !UnreadableReason("goal.x").empty())
-            failed += ": " + UnreadableReason("goal.x");
+        const std::string mesh = shell.artFolder + "goal.x";
+        if (shell.camera && shell.floor && !shell.goal && !UnreadableReason(mesh).empty())
+            failed += ": " + UnreadableReason(mesh);
         Say(why, failed);
         return e.code;
     }

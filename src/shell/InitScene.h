@@ -17,9 +17,15 @@ class SdlWindow;
 class PTester;
 
 // Makes the experiment driver on a gene file; tests put a recording one in.
-using DriverFactory = std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
+using DriverFactory =
+    std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
 
 // The program's driver: a SourceTester.
+// Where the art files are: "" (the working folder) when it holds them, else
+// the share/quillmoth folder of an installed program ("PREFIX/share/quillmoth/")
+// when that does; "" again when neither does (the scene then says what is missing).
+std::string FindArtFolder();
+
 std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile);
 
 // Every step, in order. 0 on success, E_FAIL (negative) when the graphics

@@ -123,6 +123,7 @@ int ProcessEntry(const CommandLine& options) {
     Shell shell;
     shell.context.diagnostics.SetLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
     shell.geneFile = options.geneFile;
+    shell.artFolder = FindArtFolder();
     shell.readout.shown = options.showFps;
 
     // What the command line names must be usable before any window opens.

@@ -18,7 +18,8 @@ std::unique_ptr<PTester> ResumeDriver(RunContext& context, const std::string& pa
     }
     try {
         std::unique_ptr<PTester> driver = record::RestoreRun(context, saved);
-        context.diagnostics.DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(), saved.step);
+        context.diagnostics.DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(),
+                                       saved.step);
         return driver;
     } catch (const record::RecordError& e) {
         why = "cannot resume: " + Printable(path, 400) + ": " + e.message;

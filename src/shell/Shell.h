@@ -81,6 +81,7 @@ struct Shell {
     Readout readout;
     ShellServices* services = nullptr;
     std::string geneFile = "source.txt";  // the driver's gene file at start-up
+    std::string artFolder;                // where floor.bmp and the others are: "" or ending in "/"
 
     std::unique_ptr<GraphicsObject> graphics;
     std::unique_ptr<Device> device;

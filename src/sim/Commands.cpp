@@ -105,7 +105,8 @@ Diagnostics CompilerDiagnostics(const Options& options) {
 
 int Compile(const Options& options, std::FILE* out) {
     try {
-        std::string code = GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options));
+        std::string code =
+            GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options));
         std::fprintf(out, "%s\n", code.c_str());
         return kExitCompleted;
     } catch (const ErrorText& e) {
@@ -196,7 +197,8 @@ int Run(const Options& options, std::FILE* out) {
         }
     } else {
         run = std::make_unique<qm::Run>(
-            GeneFile{options.geneFile}, RunSettings{options.run.seed, options.goal, options.run.maxNodes, options.steps},
+            GeneFile{options.geneFile},
+            RunSettings{options.run.seed, options.goal, options.run.maxNodes, options.steps},
             std::move(diagnostics));
     }
     record::Manifest& manifest = run->Manifest();

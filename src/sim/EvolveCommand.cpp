@@ -147,8 +147,7 @@ int Evolve(const Options& options, std::FILE* out) {
         if (mpi) {
             evaluator = job->Coordinator();
         } else {
-            evaluator =
-                std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
+            evaluator = std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
         }
         RunSearch(o, *evaluator, mpi, out);
     } catch (const SearchError& e) {

@@ -108,7 +108,8 @@ TEST(InitScene, AnErrorOfInitIsLoggedWithItsSignatureLine) {
 
 TEST(InitScene, AnErrorCodeFromTheDriverOnlyQuits) {
     StartUp s(kArtFiles);
-    BuildScene(s.shell, [](RunContext&, const std::string&) -> std::unique_ptr<PTester> { throw ErrorCode{kEFail}; });
+    BuildScene(s.shell,
+               [](RunContext&, const std::string&) -> std::unique_ptr<PTester> { throw ErrorCode{kEFail}; });
     EXPECT_EQ(s.services.quits, std::vector<int>{0});
     EXPECT_FALSE(std::filesystem::exists("error.lot.txt"));
     EXPECT_TRUE(s.shell.sky);
