@@ -67,8 +67,22 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
     const float distance = FollowDistance(replay, camera) / Vec3Length(camera.direction);
     ProgressBar progress(count);
     std::vector<std::uint8_t> rgb;
+    // The video ends early, with a whole file of the frames made so far, when
+    // the user asks to quit (SDL turns SIGINT and SIGTERM into that) or when
+    // the trace stops short of a step it counted.
+    auto stopEarly = [&](std::size_t made, std::string reason) {
+        std::fputc('\n', stderr);
+        std::string finished;
+        why = encoder.Finish(finished)
+                  ? FormatString("%s; the file holds the %zu frames made before it", reason.c_str(), made)
+                  : reason + "; the file could not be finished: " + finished;
+        return false;
+    };
     for (std::size_t i = 0; i < count; ++i) {
-        replay.Show(i);
+        if (shell.services && shell.services->QuitPending()) {
+            return stopEarly(i, FormatString("stopped at frame %zu of %zu", i + 1, count));
+        }
+        if (replay.Show(i) != i) return stopEarly(i, "the trace stops short: " + replay.Stopped());
         shell.context.textLines.Clear();
         shell.context.textLines.Add(FormatString("step %lld", replay.Frame().step));
         camera.eye = replay.GetCentroid() - distance * camera.direction;
@@ -91,7 +105,12 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
         }
         progress.Show(i + 1);
     }
-    return encoder.Finish(why);
+    if (!encoder.Finish(why)) return false;
+    if (!replay.Stopped().empty()) {
+        why = "the trace stops short: " + replay.Stopped() + FormatString("; the video holds its %zu whole steps", count);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace qm

@@ -13,7 +13,9 @@ class VideoEncoder;
 
 // Draws every whole step of `replay` into `encoder` and finishes the video.
 // False, with the reason in `why`, when drawing, reading the frame back or
-// ffmpeg failed.
+// ffmpeg failed, when the user asked to quit (SIGINT, SIGTERM, the close
+// button) or when the trace stops short; the last two still leave a playable
+// file of the frames made.
 bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std::string& why);
 
 }  // namespace qm

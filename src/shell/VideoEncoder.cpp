@@ -67,7 +67,15 @@ bool VideoEncoder::Start(int width, int height, std::string& why) {
     posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
-    const int failed = posix_spawn(&child_, ffmpeg_.c_str(), &actions, nullptr, argv.data(), environ);
+    // A process group of its own: Ctrl-C in the terminal reaches only the
+    // program, which stops drawing and then closes the pipe, so that ffmpeg
+    // finishes a playable file of the frames it was given.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int failed = posix_spawn(&child_, ffmpeg_.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
     if (failed != 0) {

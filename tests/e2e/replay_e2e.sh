@@ -74,14 +74,35 @@ video)
     done
 
     # A trace cut inside its last step: the video holds the whole steps before
-    # the cut, and standard error says where the trace stopped.
+    # the cut, standard error says where the trace stopped, and the status says
+    # the video is not the whole run.
     head -c $(($(stat -c %s run.jsonl) - 30)) run.jsonl >cut.jsonl
     "$quillmoth" --replay cut.jsonl --video cut.mp4 >out.txt 2>&1
     status=$?
-    [ "$status" -eq 0 ] || fail "exit code $status for a cut trace, expected 0"
+    [ "$status" -eq 1 ] || fail "exit code $status for a cut trace, expected 1"
     grep -q '^quillmoth: cut.jsonl: .*the trace stops after step 39' out.txt || fail "no line saying where cut.jsonl stops"
+    grep -q '^quillmoth: cannot make the video cut.mp4: the trace stops short: .*the video holds its 40 whole steps' out.txt ||
+        fail "no line saying the video of cut.jsonl is short"
     n=$(frames_of cut.mp4)
     [ "$n" = 40 ] || fail "cut.mp4 holds $n frames, expected 40"
+
+    # SIGTERM to the whole process group (as a scheduler sends it; Ctrl-C's
+    # SIGINT is the same, but a background job of a script ignores it) while a
+    # video is made: a playable file of the frames made so far, a line saying
+    # how many, status 1.
+    "$sim" run --seed 1 --steps 600 --quiet --trace long.jsonl "$data/genes/walker.txt" >/dev/null ||
+        fail "quillmoth-sim did not record long.jsonl"
+    setsid "$quillmoth" --replay long.jsonl --video long.mp4 --fps 30 >out.txt 2>&1 &
+    pid=$!
+    for _ in $(seq 200); do grep -q ' [1-9][0-9]*/601 frames' out.txt && break; sleep 0.05; done
+    kill -TERM -- -"$pid"
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 1 ] || fail "exit code $status for a video stopped by SIGTERM, expected 1"
+    made=$(sed -n 's/.*the file holds the \([0-9]*\) frames made before it.*/\1/p' out.txt)
+    [ -n "$made" ] || fail "no line saying how many frames the stopped video holds"
+    n=$(frames_of long.mp4)
+    [ "$n" = "$made" ] || fail "long.mp4 holds $n frames, the message says $made"
 
     # ffmpeg that cannot write its output: the program fails with ffmpeg's message.
     "$quillmoth" --replay run.jsonl --video /nonexistent/out.mp4 >out.txt 2>&1
