@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "record/FileDescriptor.h"
+
 namespace qm::record::h5 {
 namespace {
 
@@ -38,25 +40,11 @@ void RequireVersion(int version) {
     }
 }
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor() {
-        if (fd >= 0) close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd; }
-
-  private:
-    int fd;
-};
-
 }  // namespace
 
 void RequireOwnSuperblock(const std::string& path) {
     // Not blocking: a FIFO named as a file must not hang the reader.
-    Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK));
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK));
     if (fd.Get() < 0) throw Failure{std::string("cannot read it: ") + std::strerror(errno)};
     struct stat info {};
     if (fstat(fd.Get(), &info) != 0) throw Failure{std::string("cannot read it: ") + std::strerror(errno)};

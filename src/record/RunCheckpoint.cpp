@@ -15,6 +15,7 @@
 
 #include "base/Diagnostics.h"
 #include "gp/GeneLimits.h"
+#include "record/FileDescriptor.h"
 #include "record/Hdf5.h"
 #include "record/NodeFields.h"
 #include "record/RunStateGuard.h"
@@ -242,20 +243,6 @@ std::string HashFrom(int fd, std::uint64_t from, std::uint64_t& size) {
     return sha.FinishHex();
 }
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor() {
-        if (fd >= 0) close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd; }
-
-  private:
-    int fd;
-};
-
 // The value of "key VALUE" on its line of the header, or "".
 std::string HeaderField(const std::string& header, const std::string& key) {
     const std::string start = "\n" + key + " ";
@@ -289,7 +276,7 @@ void WriteCheckpoint(const std::string& path, const RunState& state) {
             WriteState(file.Get(), state);
             h5::Check(H5Fflush(file.Get(), H5F_SCOPE_GLOBAL), "cannot write it");
         }  // closed here: every byte is in the file
-        Descriptor fd(open(temporary.c_str(), O_RDWR));
+        FileDescriptor fd(open(temporary.c_str(), O_RDWR));
         if (fd.Get() < 0) throw h5::Failure{std::string("cannot reopen it: ") + std::strerror(errno)};
         std::uint64_t size = 0;
         const std::string sha = HashFrom(fd.Get(), kCheckpointHeaderBytes, size);
@@ -313,7 +300,7 @@ RunState ReadCheckpoint(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
     if (S_ISDIR(info.st_mode)) throw fail("it is a folder, not a checkpoint");
-    Descriptor fd(open(path.c_str(), O_RDONLY));
+    FileDescriptor fd(open(path.c_str(), O_RDONLY));
     if (fd.Get() < 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
 
     std::string header(kCheckpointHeaderBytes, '\0');
