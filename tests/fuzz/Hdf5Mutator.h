@@ -10,6 +10,7 @@
 // external file or a virtual mapping, a link made soft or external.
 
 #include <hdf5.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -146,33 +147,42 @@ inline std::size_t MutateThroughHdf5(std::uint8_t* data, std::size_t size, std::
     if (!out) return 0;
     std::fwrite(data, 1, size, out);
     std::fclose(out);
-    std::mt19937 random(seed);
-    const hid_t access = H5Pcreate(H5P_FILE_ACCESS);
-    H5Pset_libver_bounds(access, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST);
-    const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDWR, access);
-    H5Pclose(access);
-    if (file < 0) return 0;
-    Objects objects;
-    H5Ovisit2(file, H5_INDEX_NAME, H5_ITER_INC, Collect, &objects, H5O_INFO_BASIC);
-    objects.groups.push_back("/");
-    if (!objects.datasets.empty()) {
-        const std::string& dataset = objects.datasets[random() % objects.datasets.size()];
-        switch (random() % 8) {
-            case 0:
-                Resize(file, dataset, random);
-                break;
-            case 1:
-                SetAttribute(file, objects.groups[random() % objects.groups.size()], random);
-                break;
-            case 2:
-                Redirect(file, dataset, random);
-                break;
-            default:
-                ChangeRows(file, dataset, random);
-                break;
+    // In a child process: a mutation can leave the library a file it cannot
+    // close (a flush that fails on the damage), which HDF5's own clean-up at
+    // exit would then crash on. The child ends without that clean-up.
+    const pid_t child = fork();
+    if (child < 0) return 0;
+    if (child == 0) {
+        std::mt19937 random(seed);
+        const hid_t access = H5Pcreate(H5P_FILE_ACCESS);
+        H5Pset_libver_bounds(access, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST);
+        const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDWR, access);
+        H5Pclose(access);
+        if (file < 0) _exit(1);
+        Objects objects;
+        H5Ovisit2(file, H5_INDEX_NAME, H5_ITER_INC, Collect, &objects, H5O_INFO_BASIC);
+        objects.groups.push_back("/");
+        if (!objects.datasets.empty()) {
+            const std::string& dataset = objects.datasets[random() % objects.datasets.size()];
+            switch (random() % 8) {
+                case 0:
+                    Resize(file, dataset, random);
+                    break;
+                case 1:
+                    SetAttribute(file, objects.groups[random() % objects.groups.size()], random);
+                    break;
+                case 2:
+                    Redirect(file, dataset, random);
+                    break;
+                default:
+                    ChangeRows(file, dataset, random);
+                    break;
+            }
         }
+        _exit(H5Fclose(file) < 0 ? 1 : 0);
     }
-    H5Fclose(file);
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) return 0;
     const std::size_t got = std::fread(data, 1, maxSize, in);
