@@ -69,8 +69,9 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
     std::vector<std::uint8_t> rgb;
     for (std::size_t i = 0; i < count; ++i) {
         replay.Show(i);
-        shell.context.textLines.Clear();
-        shell.context.textLines.Add(FormatString("step %lld", replay.Frame().step));
+        TextLines& lines = shell.ShownContext().textLines;
+        lines.Clear();
+        lines.Add(FormatString("step %lld", replay.Frame().step));
         camera.eye = replay.GetCentroid() - distance * camera.direction;
         SetFrameState(shell);
         bool written = false;
