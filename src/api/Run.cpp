@@ -67,15 +67,10 @@ void Run::NameFile(const std::string& path) {
 }
 
 Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
-    : stepLimit(stepLimit),
-      started(true),
-      steps(saved.step),
-      manifest(saved.manifest),
-      geneSource(saved.geneSource) {
+    : stepLimit(stepLimit), steps(saved.step), manifest(saved.manifest), geneSource(saved.geneSource) {
     context.diagnostics = std::move(diagnostics);
-    std::unique_ptr<SourceTester> restored = record::RestoreRun(context, saved);
-    driver = guard.Adopt(std::move(restored));
-    if (driver) Approach();
+    driver = record::RestoreRun(context, saved);
+    Approach();
 }
 
 std::unique_ptr<Run> Run::Load(const std::string& path, Diagnostics diagnostics) {
@@ -84,19 +79,29 @@ std::unique_ptr<Run> Run::Load(const std::string& path, Diagnostics diagnostics)
 
 Run::~Run() = default;
 
-bool Run::Start() {
+bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
     if (started) return driver != nullptr;
     started = true;
-    driver = guard.Start([&] {
-        auto made = gene ? std::make_unique<SourceTester>(context, gene->Elements())
-                         : std::make_unique<SourceTester>(context, geneFile);
-        if (goal) made->SetGoal(*goal);
-        made->SetNodeLimit(maxNodes);
-        return made;
-    });
+    // Only a resumed run has its driver before it starts.
+    if (driver) {
+        if (setup) driver = guard.Adopt(std::move(driver), setup);
+        return driver != nullptr;
+    }
+    driver = guard.Start(
+        [&]() -> std::unique_ptr<PTester> {
+            if (make && !gene) return make(context, geneFile);
+            auto made = gene ? std::make_unique<SourceTester>(context, gene->Elements())
+                             : std::make_unique<SourceTester>(context, geneFile);
+            if (goal) made->SetGoal(*goal);
+            made->SetNodeLimit(maxNodes);
+            return made;
+        },
+        setup);
     if (driver) Approach();
     return driver != nullptr;
 }
+
+bool Run::Reset(const std::string& name) { return driver && !Ended() && guard.Reset(*driver, name); }
 
 RunOutcome::Kind Run::Step() {
     if (!Start() || Ended()) return Outcome().kind;
@@ -119,7 +124,8 @@ RunOutcome::Kind Run::Step(long long n) {
 
 // Computed as the run's stats compute it.
 void Run::Approach() {
-    const NodeManager& world = *driver->Worlds().at(0);
+    if (driver->Worlds().empty()) return;  // a driver made by a factory may hold none
+    const NodeManager& world = *driver->Worlds().front();
     for (const auto& [id, node] : world.NodeMap()) {
         const double d = Vec3Length(world.GoalPos() - node->pos);
         if (d < closest) closest = d;

@@ -7,6 +7,7 @@
 // through it.
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -43,6 +44,12 @@ struct GeneFile {
 
 class Run {
   public:
+    // Makes the driver of a gene file in place of the run's own SourceTester
+    // (the window's tests put a recording one in); the run's goal and node
+    // limit are then the factory's to set.
+    using DriverFactory =
+        std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
+
     // Seeds the run's generator (writing "rand seed = N" to `diagnostics`);
     // the world is made by Start, or by the first Step.
     Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics = {});
@@ -57,17 +64,26 @@ class Run {
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
 
-    // Makes the driver and its world under the start-up guard; false when
-    // that ended the run (a gene file that cannot be compiled: logged).
-    bool Start();
+    // Makes the driver and its world under the start-up guard, then runs
+    // `setup` on it there (the window gives it its device); a resumed run,
+    // whose driver holds its world already, runs `setup` alone. `make`, when
+    // given, makes the driver of a gene-file run. False when that ended the
+    // run (a gene file that cannot be compiled: logged); once started, a run
+    // only says whether it has a driver.
+    bool Start(const RunGuard::DriverSetup& setup = {}, const DriverFactory& make = {});
     // One world step, unless the run has ended; then the outcome. The step
     // after the last of `steps` makes no step: it completes the run (so a
     // program can still record the last step, or fail for it).
     RunOutcome::Kind Step();
     // Up to n steps; a run whose steps are all done is then completed.
     RunOutcome::Kind Step(long long n);
-    // Ends the run with an error raised outside its steps (a failed write),
-    // logged like any other.
+    // The user's reload under the guard: the gene file `name` (the driver's
+    // own when empty) compiled again and the world begun anew; the steps go
+    // on counting. False when that ended the run, or it had ended or has no
+    // driver.
+    bool Reset(const std::string& name);
+    // Ends the run with an error raised outside its steps (a failed write, a
+    // world that cannot be drawn), logged like any other.
     void Fail(const std::string& text) { guard.Fail(text); }
 
     const RunOutcome& Outcome() const { return guard.Outcome(); }

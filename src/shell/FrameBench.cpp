@@ -48,13 +48,13 @@ bool RunFrameBench(Shell& shell, int frames, const std::string& screenshot, Fram
     result.links = static_cast<long long>(world.Links().Size());
 
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < frames && !shell.state.drawFailed && !shell.run.Ended(); ++i) {
+    for (int i = 0; i < frames && !shell.state.drawFailed && !shell.Ended(); ++i) {
         SetFrameState(shell);
         DrawFrame(shell);
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.frames = frames;
-    if (shell.state.drawFailed || shell.run.Ended()) {
+    if (shell.state.drawFailed || shell.Ended()) {
         why = "drawing the scene failed";
         return false;
     }

@@ -43,7 +43,7 @@ bool HandleInput(Shell& shell, const MouseState& mouse, const KeyboardState& key
 
     if (IsHeld(keys, kDikSpace) || s.resetRequested) {
         s.resetRequested = false;
-        if (!shell.run.Reset(tester, s.droppedFileName)) return false;
+        if (!shell.Reset(s.droppedFileName)) return false;
     }
     if (IsHeld(keys, kDikEscape)) {
         tester.Halt();
@@ -87,14 +87,15 @@ void QuitAtOnce(Shell& shell) {
 }
 
 void RunWorldSteps(Shell& shell) {
-    shell.context.textLines.Clear();
+    TextLines& lines = shell.ShownContext().textLines;
+    lines.Clear();
     const std::vector<NodeManager*>& worlds = shell.tester->Worlds();
     const bool running = !worlds.empty() && worlds[0]->IsRunning();
     // Only the lines added by the last step of the frame stay.
     for (std::int32_t i = 0; i < shell.state.stepsPerFrame; ++i) {
-        if (i == shell.state.stepsPerFrame - 1) shell.context.textLines.Clear();
-        if (!shell.run.Step(*shell.tester)) {
-            if (shell.run.Outcome().kind == RunOutcome::Kind::Interrupted) {
+        if (i == shell.state.stepsPerFrame - 1) lines.Clear();
+        if (!shell.Step()) {
+            if (shell.Outcome().kind == RunOutcome::Kind::Interrupted) {
                 QuitAtOnce(shell);
             } else {
                 Quit(shell);
@@ -149,6 +150,7 @@ void SetFrameState(Shell& shell) {
 
 void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
     Device& device = *shell.device;
+    RunContext& shown = shell.ShownContext();
     try {
         device.Clear(kClearColor, 1.0f, 0);
         if (device.BeginScene()) {
@@ -157,17 +159,17 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
             shell.tester->Render(device);
             shell.goal->Draw(device);
             if (shell.state.stepsPerFrame >= 2)
-                shell.context.textLines.Add(FormatString("X %d", shell.state.stepsPerFrame));
-            DrawTextLines(*shell.font, shell.context.textLines.Lines());
+                shown.textLines.Add(FormatString("X %d", shell.state.stepsPerFrame));
+            DrawTextLines(*shell.font, shown.textLines.Lines());
             if (shell.readout.shown) {
-                DrawTextLine(*shell.font, shell.context.textLines.Lines().size(),
+                DrawTextLine(*shell.font, shown.textLines.Lines().size(),
                              ReadoutText(shell.readout, *shell.tester));
             }
             device.EndScene();
         }
         if (beforePresent) beforePresent();
         if (!device.Present()) {
-            shell.context.diagnostics.DebugPrint("Reset!\n");
+            shown.diagnostics.DebugPrint("Reset!\n");
             device.Reset();
         }
         ++shell.readout.frames;
@@ -177,7 +179,7 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
         Quit(shell);
     } catch (const ErrorText& e) {
         // A world that cannot be drawn ends the program like one that cannot step.
-        shell.run.Fail(e.text);
+        shell.Fail(e.text);
         Quit(shell);
     }
 }
@@ -251,7 +253,7 @@ void FrameStep(Shell& shell) {
     s.framesSinceDraw = 1;
     if (!shell.tester->IsDrawEnabled()) return;
     // A step cut short for a quitting user leaves nothing worth drawing.
-    if (shell.run.Outcome().kind == RunOutcome::Kind::Interrupted) return;
+    if (shell.Outcome().kind == RunOutcome::Kind::Interrupted) return;
     s.screenshotRequested = false;
     if (!screenshot) {
         DrawFrame(shell);

@@ -65,10 +65,11 @@ std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string
 
 void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
     const auto setup = [&](PTester& driver) { driver.Setup(*shell.device); };
-    if (shell.readyDriver) {
-        shell.tester = shell.run.Adopt(std::move(shell.readyDriver), setup);
-    } else {
-        shell.tester = shell.run.Start([&] { return makeDriver(shell.context, shell.geneFile); }, setup);
+    if (shell.run) {
+        shell.tester = shell.run->Start(setup, makeDriver) ? shell.run->Driver() : nullptr;
+    } else if (shell.replay) {
+        shell.replay = shell.replayGuard.Adopt(std::move(shell.replay), setup);
+        shell.tester = shell.replay.get();
     }
     if (!shell.tester) {
         shell.services->PostQuit(0);

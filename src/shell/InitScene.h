@@ -5,9 +5,10 @@
 // and the scene objects.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
+
+#include "api/Run.h"
 
 namespace qm {
 
@@ -16,16 +17,16 @@ struct Shell;
 class SdlWindow;
 class PTester;
 
-// Makes the experiment driver on a gene file; tests put a recording one in.
-using DriverFactory =
-    std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
+// Makes the live run's driver on its gene file; tests put a recording one in.
+// Without one the run makes its own SourceTester, with its node limit.
+using DriverFactory = Run::DriverFactory;
 
-// The program's driver: a SourceTester.
 // Where the art files are: "" (the working folder) when it holds them, else
 // the share/quillmoth folder of an installed program ("PREFIX/share/quillmoth/")
 // when that does; "" again when neither does (the scene then says what is missing).
 std::string FindArtFolder();
 
+// A plain SourceTester on the gene file, for a factory that does more with it.
 std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile);
 
 // Every step, in order. 0 on success, E_FAIL (negative) when the graphics
@@ -33,7 +34,7 @@ std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string
 // then ends at once, and `why` (when given) says what failed and the
 // system's reason. An error of the driver's start is logged and a quit
 // request posted, and start-up still succeeds.
-std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver = MakeSourceTester,
+std::int32_t InitScene(Shell& shell, SdlWindow* window, const DriverFactory& makeDriver = {},
                        std::string* why = nullptr);
 
 // Why a file cannot be read ("No such file or directory"); empty when it can.
@@ -41,11 +42,13 @@ std::string UnreadableReason(const std::string& path);
 
 // The steps after the font, on the device and font already in `shell`.
 // Raises ErrorCode when the node mesh or a scene object cannot be made.
-void BuildScene(Shell& shell, const DriverFactory& makeDriver = MakeSourceTester);
+void BuildScene(Shell& shell, const DriverFactory& makeDriver = {});
 
-// The start-up guard around the driver: construct it on shell.geneFile, Init,
-// Setup; or, when shell.readyDriver holds one, Setup on it alone. A text error is logged and a quit request
-// posted; an error code posts the quit request only.
-void StartDriver(Shell& shell, const DriverFactory& makeDriver = MakeSourceTester);
+// Starts what is on show under its start-up guard, and puts its driver on
+// show: the live run (shell.run, made and seeded before start-up) makes its
+// driver, Init, then Setup on the device; a resumed run or a replay
+// (shell.replay) already holds its world, so Setup alone. A text error is
+// logged and a quit request posted; an error code posts the quit request only.
+void StartDriver(Shell& shell, const DriverFactory& makeDriver = {});
 
 }  // namespace qm

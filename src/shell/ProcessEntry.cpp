@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "api/Run.h"
 #include "base/Diagnostics.h"
 #include "experiment/RunGuard.h"
 #include "experiment/SourceTester.h"
@@ -38,17 +39,17 @@ int Refuse(const std::string& what) {
     return kExitUsage;
 }
 
-// The driver made before the window: a resumed run or a replay. Empty when
+// What is read before the window: a resumed run or a replay. Neither when
 // neither is asked for; `why` says what cannot be used.
-bool PrepareDriver(Shell& shell, const CommandLine& options, std::string& why) {
+bool PrepareSavedRun(Shell& shell, const CommandLine& options, std::string& why) {
     if (!options.replay.empty()) {
-        shell.readyDriver = ReplayDriverFor(shell.context, options.replay, why);
+        shell.replay = ReplayDriverFor(shell.context, options.replay, why);
         shell.state.replaying = true;
-        return shell.readyDriver != nullptr;
+        return shell.replay != nullptr;
     }
     if (!options.resume.empty()) {
-        shell.readyDriver = ResumeDriver(shell.context, options.resume, why);
-        return shell.readyDriver != nullptr;
+        shell.run = ResumeRun(options.resume, shell.context.diagnostics, why);
+        return shell.run != nullptr;
     }
     return true;
 }
@@ -63,24 +64,26 @@ std::string DisplayName() {
 
 // What ended the run, for its one stderr line: a gene file that cannot be
 // read is named with the system's reason; any other error points at the log.
-std::string RunFailure(const Shell& shell) {
-    const auto* driver = dynamic_cast<const SourceTester*>(shell.tester.get());
-    const std::string& geneFile = driver ? driver->FileName() : shell.geneFile;
-    const std::string reason =
-        shell.state.replaying ? "" : UnreadableReason(geneFile);  // a replay reads no gene
+std::string RunFailure(Shell& shell) {
+    // A replay reads no gene; a reload may have put another in the run's driver.
+    const auto* driver = dynamic_cast<const SourceTester*>(shell.tester);
+    const std::string geneFile = driver      ? driver->FileName()
+                                 : shell.run ? shell.run->Manifest().geneFile
+                                             : "";
+    const std::string reason = geneFile.empty() ? "" : UnreadableReason(geneFile);
     if (!reason.empty()) return "cannot read gene file " + geneFile + ": " + reason;
     if (shell.state.drawFailed) return "drawing the scene failed";
-    const std::string& text = shell.run.Outcome().text;
+    const std::string& text = shell.Outcome().text;
     if (text.empty()) return "the run ended with an error";
-    return "the run ended with an error, written to " + shell.context.diagnostics.ErrorLogPath();
+    return "the run ended with an error, written to " + shell.ShownContext().diagnostics.ErrorLogPath();
 }
 
 // The benchmark's JSON line; nothing, and why in `why`, when it failed.
 std::optional<std::string> RunBenchmark(Shell& shell, SdlWindow& window, const CommandLine& options,
                                         std::string& why) {
     // A benchmark needs the grown creature: a run that ended on the way failed it.
-    if (!shell.tester || shell.run.Ended()) {
-        why = shell.run.Outcome().kind == RunOutcome::Kind::GoalReached
+    if (!shell.tester || shell.Ended()) {
+        why = shell.Outcome().kind == RunOutcome::Kind::GoalReached
                   ? "a node reached the goal before the benchmark"
                   : RunFailure(shell);
         return std::nullopt;
@@ -92,7 +95,7 @@ std::optional<std::string> RunBenchmark(Shell& shell, SdlWindow& window, const C
     }
     StepBenchResult result;
     if (!RunStepBench(shell, window, options.benchSteps, result, why)) {
-        if (shell.run.Outcome().kind == RunOutcome::Kind::Error) why = RunFailure(shell);
+        if (shell.Outcome().kind == RunOutcome::Kind::Error) why = RunFailure(shell);
         return std::nullopt;
     }
     return StepBenchJson(result);
@@ -100,7 +103,7 @@ std::optional<std::string> RunBenchmark(Shell& shell, SdlWindow& window, const C
 
 bool RunFirstSteps(Shell& shell, int steps) {
     for (int i = 0; i < steps; ++i) {
-        if (!shell.run.Step(*shell.tester)) return false;
+        if (!shell.Step()) return false;
     }
     return true;
 }
@@ -122,7 +125,6 @@ int RunMessagePump(Shell& shell, SdlWindow& window) {
 int ProcessEntry(const CommandLine& options) {
     Shell shell;
     shell.context.diagnostics.SetLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
-    shell.geneFile = options.geneFile;
     shell.artFolder = FindArtFolder();
     shell.readout.shown = options.showFps;
 
@@ -136,7 +138,7 @@ int ProcessEntry(const CommandLine& options) {
         }
     }
     std::string refused;
-    if (!PrepareDriver(shell, options, refused)) return Refuse(refused);
+    if (!PrepareSavedRun(shell, options, refused)) return Refuse(refused);
 
     // The window is used without a test: without one, the graphics start-up
     // below fails with its message.
@@ -152,16 +154,16 @@ int ProcessEntry(const CommandLine& options) {
     if (window) services = std::make_unique<SdlShellServices>(*window);
     shell.services = services.get();
 
-    // A resumed run has its generator from the checkpoint; a replay draws none.
-    if (!shell.readyDriver) shell.run.SeedRandom(options.run.seed);
-
-    const auto makeDriver = [&options](RunContext& context, const std::string& geneFile) {
-        auto driver = std::make_unique<SourceTester>(context, geneFile);
-        driver->SetNodeLimit(options.run.maxNodes);
-        return driver;
-    };
+    // A new run is seeded as it is made; a resumed run has its generator from
+    // the checkpoint, and a replay draws none.
+    if (!shell.run && !shell.replay) {
+        RunSettings settings;
+        settings.seed = options.run.seed;
+        settings.maxNodes = options.run.maxNodes;
+        shell.run = std::make_unique<Run>(GeneFile{options.geneFile}, settings, shell.context.diagnostics);
+    }
     std::string why;
-    if (InitScene(shell, window.get(), makeDriver, &why) < 0) {
+    if (InitScene(shell, window.get(), {}, &why) < 0) {
         return Failure(!startFailure.empty() ? startFailure : why + " (on " + DisplayName() + ")");
     }
     if (InitInput(shell, *window) < 0)
@@ -170,7 +172,7 @@ int ProcessEntry(const CommandLine& options) {
     if (shell.tester && !RunFirstSteps(shell, options.stepsFirst)) services->PostQuit(0);
 
     if (!options.video.empty()) {
-        auto* replay = dynamic_cast<ReplayDriver*>(shell.tester.get());
+        auto* replay = dynamic_cast<ReplayDriver*>(shell.tester);
         bool made = false;
         if (replay) {
             VideoEncoder encoder(ffmpeg, options.video, options.fps);
@@ -197,7 +199,7 @@ int ProcessEntry(const CommandLine& options) {
     }
 
     const int exitCode = RunMessagePump(shell, *window);
-    const bool failed = shell.run.Outcome().kind == RunOutcome::Kind::Error || shell.state.drawFailed;
+    const bool failed = shell.Outcome().kind == RunOutcome::Kind::Error || shell.state.drawFailed;
     if (failed) why = RunFailure(shell);
     Shutdown(shell);
     return failed ? Failure(why) : exitCode;

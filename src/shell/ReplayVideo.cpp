@@ -83,8 +83,9 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
             return stopEarly(i, FormatString("stopped at frame %zu of %zu", i + 1, count));
         }
         if (replay.Show(i) != i) return stopEarly(i, "the trace stops short: " + replay.Stopped());
-        shell.context.textLines.Clear();
-        shell.context.textLines.Add(FormatString("step %lld", replay.Frame().step));
+        TextLines& lines = shell.ShownContext().textLines;
+        lines.Clear();
+        lines.Add(FormatString("step %lld", replay.Frame().step));
         camera.eye = replay.GetCentroid() - distance * camera.direction;
         SetFrameState(shell);
         bool written = false;

@@ -1,6 +1,6 @@
 #include "shell/SavedRuns.h"
 
-#include "base/Diagnostics.h"
+#include "api/Run.h"
 #include "base/RunContext.h"
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
@@ -8,7 +8,7 @@
 
 namespace qm {
 
-std::unique_ptr<PTester> ResumeDriver(RunContext& context, const std::string& path, std::string& why) {
+std::unique_ptr<Run> ResumeRun(const std::string& path, const Diagnostics& diagnostics, std::string& why) {
     record::RunState saved;
     try {
         saved = record::ReadCheckpoint(path);
@@ -17,10 +17,10 @@ std::unique_ptr<PTester> ResumeDriver(RunContext& context, const std::string& pa
         return nullptr;
     }
     try {
-        std::unique_ptr<PTester> driver = record::RestoreRun(context, saved);
-        context.diagnostics.DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(),
-                                       saved.step);
-        return driver;
+        auto run = std::make_unique<Run>(saved, std::nullopt, diagnostics);
+        run->Context().diagnostics.DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(),
+                                              saved.step);
+        return run;
     } catch (const record::RecordError& e) {
         why = "cannot resume: " + Printable(path, 400) + ": " + e.message;
         return nullptr;

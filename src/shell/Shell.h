@@ -2,7 +2,7 @@
 // The shell's one process-wide record: the state the window messages and the
 // frames share, and every object the shell owns for the whole run (the
 // graphics object, device, font and light, the camera and scene objects, the
-// experiment driver and the input devices).
+// run or replay on show and the input devices).
 //
 // Everything the frame needs from the desktop comes through ShellServices and
 // InputDevices, so the frame and the window procedure run in tests against
@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "api/Run.h"
 #include "base/RunContext.h"
 #include "device/Device.h"
 #include "device/Font.h"
@@ -80,26 +81,44 @@ struct Shell {
     ShellState state;
     Readout readout;
     ShellServices* services = nullptr;
-    std::string geneFile = "source.txt";  // the driver's gene file at start-up
-    std::string artFolder;                // where floor.bmp and the others are: "" or ending in "/"
+    std::string artFolder;  // where floor.bmp and the others are: "" or ending in "/"
 
     std::unique_ptr<GraphicsObject> graphics;
     std::unique_ptr<Device> device;
     std::unique_ptr<Font> font;
     Light light;
-    // The run's own state: its generator, node ids, debug text, error log and
-    // the text lines of its selected node (a replay's status lines too).
+    // The window's own: its debug text (at the level of --debug) and error
+    // log, which a live run's are copied from when it is made, and the text
+    // lines of a replay.
     RunContext context;
-    RunGuard run{context};  // the driver's start, steps and reloads, and how the run ended
-    std::unique_ptr<PTester> tester;
-    // A driver made before start-up (a run resumed from a checkpoint, a
-    // replay): it already holds its worlds, so it starts without Init.
-    std::unique_ptr<PTester> readyDriver;
+    // What is on show: a live run of the engine, made before start-up (new
+    // or resumed from a checkpoint) and started by it; or a replay, which
+    // plays a trace and is no run of the engine, with the guard it steps under.
+    std::unique_ptr<Run> run;
+    std::unique_ptr<PTester> replay;
+    RunGuard replayGuard{context};
+    // The driver on show once it has started (the run's or the replay): what
+    // the frame draws, picks with and sends the keys to. Null before, or
+    // when it failed to start.
+    PTester* tester = nullptr;
     std::unique_ptr<Camera> camera;
     std::unique_ptr<Floor> floor;
     std::unique_ptr<Goal> goal;
     std::unique_ptr<Sky> sky;
     std::unique_ptr<InputDevices> input;
+
+    // The context of what is on show: the text lines drawn, where its debug
+    // text and error log go.
+    RunContext& ShownContext() { return run ? run->Context() : context; }
+    // One step of what is on show, under its guard. False when that ended it.
+    bool Step();
+    // The user's reload (a held Space, a dropped file). False when that ended it.
+    bool Reset(const std::string& name);
+    // Ends what is on show with an error of its drawing, logged.
+    void Fail(const std::string& text);
+    // How what is on show ended, or Running.
+    const RunOutcome& Outcome() const { return run ? run->Outcome() : replayGuard.Outcome(); }
+    bool Ended() const { return Outcome().kind != RunOutcome::Kind::Running; }
 };
 
 }  // namespace qm

@@ -8,7 +8,9 @@ namespace qm {
 void Shutdown(Shell& shell) {
     shell.input.reset();
     ReleaseNodeResources();
-    shell.tester.reset();
+    shell.tester = nullptr;
+    shell.run.reset();
+    shell.replay.reset();
     shell.floor.reset();
     shell.goal.reset();
     shell.sky.reset();

@@ -16,6 +16,8 @@
 
 #include "api/Gene.h"
 #include "api/Run.h"
+#include "base/Errors.h"
+#include "experiment/SourceTester.h"
 #include "gp/GeneLimits.h"
 #include "support/LatticeScene.h"
 #include "support/TestFiles.h"
@@ -162,6 +164,111 @@ TEST(RunTest, AGeneThatCannotBeMadeSaysWhatTheRunLogs) {
         EXPECT_EQ(thrown, ReadFile(log.PathString())) << source;
         EXPECT_EQ(thrown, run.Outcome().text) << source;
     }
+}
+
+Diagnostics LoggedTo(const TempFile& log) {
+    Diagnostics logged = Quiet();
+    logged.SetErrorLogPath(log.PathString());
+    return logged;
+}
+
+// The window's start: `setup` runs on the driver under the start-up guard,
+// after Init for a new run and alone on the world a resumed run restored,
+// once; an error it raises ends the run, logged, with no driver.
+TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
+    TempFile gene(kBrancher), saved("", ".h5");
+    const RunSettings settings{3, {}, 1000, {}};
+    int savedNodes = 0;
+    {
+        qm::Run first(GeneFile{gene.PathString()}, settings, Quiet());
+        first.Step(40);
+        savedNodes = first.World()->GetNodeCount();
+        first.Save(saved.PathString());
+    }
+    ASSERT_GT(savedNodes, 1);
+    using Make = std::function<std::unique_ptr<qm::Run>(Diagnostics)>;
+    const struct {
+        const char* name;
+        Make make;
+        int nodes;  // what the setup finds
+    } starts[] = {
+        {"new",
+         [&](Diagnostics d) { return std::make_unique<qm::Run>(GeneFile{gene.PathString()}, settings, d); },
+         1},
+        {"resumed", [&](Diagnostics d) { return qm::Run::Load(saved.PathString(), d); }, savedNodes},
+    };
+    for (const auto& start : starts) {
+        for (const bool fails : {false, true}) {
+            SCOPED_TRACE(std::string(start.name) + (fails ? ", failing setup" : ""));
+            TempFile log("");
+            std::unique_ptr<qm::Run> run = start.make(LoggedTo(log));
+            int calls = 0, nodes = 0;
+            PTester* seen = nullptr;
+            const auto setup = [&](PTester& driver) {
+                ++calls;
+                seen = &driver;
+                nodes = driver.Worlds().at(0)->GetNodeCount();
+                if (fails) throw ErrorText{"no device\n"};
+            };
+            EXPECT_EQ(run->Start(setup), !fails);
+            EXPECT_EQ(calls, 1);
+            EXPECT_EQ(nodes, start.nodes);
+            EXPECT_EQ(run->Driver(), fails ? nullptr : seen);
+            EXPECT_EQ(ReadFile(log.PathString()), fails ? "no device\n" : "");
+            EXPECT_EQ(run->Step(), fails ? RunOutcome::Kind::Error : RunOutcome::Kind::Running);
+            EXPECT_EQ(run->Start(setup), !fails);  // started once only
+            EXPECT_EQ(calls, 1);
+        }
+    }
+}
+
+// A factory makes the driver of a gene-file run, on the run's own context.
+TEST(RunTest, AFactoryMakesTheDriverOfAGeneFileRun) {
+    TempFile gene(kBrancher);
+    qm::Run run(GeneFile{gene.PathString()}, RunSettings{5, {}, 1000, {}}, Quiet());
+    using Asked = std::vector<std::pair<const RunContext*, std::string>>;
+    Asked asked;
+    const PTester* made = nullptr;
+    ASSERT_TRUE(run.Start({}, [&](RunContext& context, const std::string& file) {
+        asked.emplace_back(&context, file);
+        auto driver = std::make_unique<SourceTester>(context, file);
+        made = driver.get();
+        return driver;
+    }));
+    EXPECT_EQ(asked, (Asked{{&run.Context(), gene.PathString()}}));
+    EXPECT_EQ(run.Driver(), made);
+    EXPECT_EQ(run.Step(5), RunOutcome::Kind::Running);
+}
+
+// The user's reload begins the world anew from the gene file named (the
+// driver's own when none is), under the guard: a file that is no gene ends
+// the run, logged, and a run that has ended, or never started, reloads nothing.
+TEST(RunTest, AReloadBeginsTheWorldAnewUnderTheGuard) {
+    TempFile brancher(kBrancher), walker(kWalker), notes("hello there"), log("");
+    qm::Run run(GeneFile{brancher.PathString()}, RunSettings{9, {}, 1000, {}}, LoggedTo(log));
+    EXPECT_FALSE(run.Reset(""));
+    EXPECT_FALSE(run.Ended());
+    run.Step(40);
+    ASSERT_GT(run.World()->GetNodeCount(), 1);
+    const auto fileName = [&] { return static_cast<const SourceTester&>(*run.Driver()).FileName(); };
+
+    EXPECT_TRUE(run.Reset(""));
+    EXPECT_EQ(run.World()->GetNodeCount(), 1);
+    EXPECT_EQ(fileName(), brancher.PathString());
+    EXPECT_EQ(run.Steps(), 40);
+    EXPECT_TRUE(run.Reset(walker.PathString()));
+    EXPECT_EQ(fileName(), walker.PathString());
+    EXPECT_EQ(run.Step(), RunOutcome::Kind::Running);
+
+    EXPECT_FALSE(run.Reset(notes.PathString()));
+    EXPECT_EQ(run.Outcome().kind, RunOutcome::Kind::Error);
+    const std::string logged = ReadFile(log.PathString());
+    EXPECT_EQ(logged.rfind("PTester::Reset()\n", 0), 0u) << logged;
+    EXPECT_EQ(run.Outcome().text, logged);
+    const std::string nameAfter = fileName();
+    EXPECT_FALSE(run.Reset(brancher.PathString()));
+    EXPECT_EQ(fileName(), nameAfter);
+    EXPECT_EQ(ReadFile(log.PathString()), logged);
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ import sys
 # the whole engine, the API (a gene, a run) on the records, the search on the
 # API and the headless runner on the search; the window
 # side: the desktop on the drawing interface, the scene on the desktop, the
-# shell on everything but the headless runner. A layer may include itself and
-# every layer it links, directly or through another.
+# shell on the scene and the API (a live run is a Run). A layer may include
+# itself and every layer it links, directly or through another.
 LINKS = {
     "base": set(),
     "math": set(),
@@ -37,7 +37,7 @@ LINKS = {
     "sim": {"evolve", "api"},
     "platform": {"device", "math", "base"},
     "render": {"platform"},
-    "shell": {"render", "record", "experiment"},
+    "shell": {"render", "api"},
 }
 
 

@@ -29,7 +29,7 @@ class FrameStepTest : public test::ShellFixture {
     }
     int Presents() const { return static_cast<int>(device->CallsStartingWith("Present").size()); }
 
-    test::DebugCapture debug{shell.context.diagnostics};
+    test::DebugCapture debug{shell.ShownContext().diagnostics};
 };
 
 TEST_F(FrameStepTest, FirstFrameCountsOneMillisecondAndDraws) {
@@ -157,9 +157,9 @@ TEST_F(FrameStepTest, TextLinesAreDrawnMeasuredThenGreenAtTheirRows) {
 TEST_F(FrameStepTest, OnlyTheLastStepsTextLinesStay) {
     shell.state.stepsPerFrame = 2;
     int step = 0;
-    Tester().actionFails = [&] { shell.context.textLines.Add("step " + std::to_string(++step)); };
+    Tester().actionFails = [&] { shell.ShownContext().textLines.Add("step " + std::to_string(++step)); };
     Frame();
-    EXPECT_EQ(shell.context.textLines.Lines(), (std::vector<std::string>{"step 2", "X 2"}));
+    EXPECT_EQ(shell.ShownContext().textLines.Lines(), (std::vector<std::string>{"step 2", "X 2"}));
 }
 
 TEST_F(FrameStepTest, MouseDragTurnsTheCameraHalfADegreePerUnit) {
@@ -324,12 +324,12 @@ TEST_F(FrameStepTest, SelectingTheNodeAtTheCentreShowsItsLines) {
     AimAtTheSeedNode(shell);
     Frame();
     TNode* node = Tester().Worlds()[0]->NodeMap().begin()->second;
-    EXPECT_TRUE(shell.context.textLines.Lines().empty());
+    EXPECT_TRUE(shell.ShownContext().textLines.Lines().empty());
     shell.state.pickArmed = true;
     input->Hold(kDikS);
     Frame();
     EXPECT_EQ(Tester().Worlds()[0]->SelectedNode(), node);
-    EXPECT_FALSE(shell.context.textLines.Lines().empty());
+    EXPECT_FALSE(shell.ShownContext().textLines.Lines().empty());
     // Drawn in green after the frame's steps.
     ASSERT_FALSE(font->calls.empty());
     EXPECT_EQ(font->calls.back().color, 0xFF00FF00u);
@@ -407,7 +407,7 @@ TEST_F(FrameStepTest, AnErrorCodeWhileDrawingQuitsWithoutALog) {
 // the selected node's lines and the step count, with the rates of the last
 // full second.
 TEST_F(FrameStepTest, TheReadoutShowsTheRatesOfTheLastSecondUnderTheTextLines) {
-    Tester().actionFails = [this] { shell.context.textLines.Add("Node ID:0"); };
+    Tester().actionFails = [this] { shell.ShownContext().textLines.Add("Node ID:0"); };
     shell.state.stepsPerFrame = 2;
     Frame();  // the readout's first second begins
     for (const auto& call : font->calls) EXPECT_EQ(call.text.find("fps"), std::string::npos);

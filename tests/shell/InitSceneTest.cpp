@@ -29,6 +29,7 @@ struct StartUp {
         device = recording.get();
         shell.device = std::move(recording);
         shell.font = std::make_unique<RecordingFont>();
+        test::MakeRun(shell);
     }
     ~StartUp() { ReleaseNodeResources(); }
     ScratchFolder folder;

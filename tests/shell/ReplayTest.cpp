@@ -215,7 +215,8 @@ TEST_F(ReplayDriverTest, TheWindowsKeysReachTheReplay) {
     Shell shell;
     shell.services = &services;
     shell.state.replaying = true;
-    shell.tester = std::make_unique<ReplayDriver>(shell.context, "run.jsonl");
+    shell.replay = std::make_unique<ReplayDriver>(shell.context, "run.jsonl");
+    shell.tester = shell.replay.get();
     const auto& replay = static_cast<const ReplayDriver&>(*shell.tester);
     auto release = [&](std::uint32_t key) {
         WindowMessage m;

@@ -88,8 +88,8 @@ TEST(ResumeInWindow, FramesGoOnFromTheCheckpointAsTheUninterruptedRun) {
     shell.font = std::make_unique<RecordingFont>();
     shell.input = std::make_unique<test::FakeInput>();
     std::string why;
-    shell.readyDriver = ResumeDriver(shell.context, "at.h5", why);
-    ASSERT_TRUE(shell.readyDriver) << why;
+    shell.run = ResumeRun("at.h5", shell.context.diagnostics, why);
+    ASSERT_TRUE(shell.run) << why;
     BuildScene(shell);
     ASSERT_TRUE(shell.tester);
     EXPECT_EQ(shell.tester->Worlds().size(), 1u);
@@ -107,12 +107,11 @@ TEST(ResumeInWindow, FramesGoOnFromTheCheckpointAsTheUninterruptedRun) {
 TEST(ResumeInWindow, AFileThatIsNoCheckpointIsRefusedWithTheReason) {
     test::ScratchFolder folder({"source.txt"});
     std::string why;
-    RunContext context;
-    EXPECT_FALSE(ResumeDriver(context, "source.txt", why));
+    EXPECT_FALSE(ResumeRun("source.txt", Diagnostics{}, why));
     EXPECT_EQ(why.rfind("cannot resume: ", 0), 0u) << why;
     EXPECT_NE(why.find("source.txt"), std::string::npos) << why;
     why.clear();
-    EXPECT_FALSE(ResumeDriver(context, "missing.h5", why));
+    EXPECT_FALSE(ResumeRun("missing.h5", Diagnostics{}, why));
     EXPECT_NE(why.find("missing.h5"), std::string::npos) << why;
 }
 

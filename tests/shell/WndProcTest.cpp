@@ -58,7 +58,7 @@ TEST_F(WndProcTest, SizeTakesTheOuterRectangleAndTellsTheDriver) {
 }
 
 TEST_F(WndProcTest, SizeBeforeTheDriverExistsChangesNothing) {
-    shell.tester.reset();
+    shell.tester = nullptr;
     services.windowRect = {0, 0, 800, 600};
     Send(WindowMessage::Type::Size);
     EXPECT_EQ(shell.state.windowWidth, 640);

@@ -33,6 +33,12 @@ void ScratchFolder::Write(const std::string& name, const std::string& text) cons
     std::ofstream(path_ / name, std::ios::binary) << text;
 }
 
+void MakeRun(Shell& shell) {
+    RunSettings settings;
+    settings.seed = 1;
+    shell.run = std::make_unique<Run>(GeneFile{"source.txt"}, settings, shell.context.diagnostics);
+}
+
 ShellFixture::ShellFixture(const std::string& geneSource) {
     folder.Write("source.txt", geneSource);
     shell.services = &services;
@@ -46,10 +52,11 @@ ShellFixture::ShellFixture(const std::string& geneSource) {
     input = fakeInput.get();
     shell.input = std::move(fakeInput);
 
+    MakeRun(shell);
     BuildScene(shell, [](RunContext& context, const std::string& file) {
         return std::make_unique<RecordingTester>(context, file);
     });
-    tester = dynamic_cast<RecordingTester*>(shell.tester.get());
+    tester = dynamic_cast<RecordingTester*>(shell.tester);
     if (!tester) ADD_FAILURE() << "the driver did not start";
     device->calls.clear();
     device->draws.clear();

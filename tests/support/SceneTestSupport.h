@@ -147,6 +147,11 @@ class RecordingTester : public SourceTester {
     }
 };
 
+// The shell's live run on "source.txt", made as the program makes it but
+// seeded with 1 (a generator's state when never seeded); its debug text and
+// error log go where the shell's go.
+void MakeRun(Shell& shell);
+
 // A shell as InitScene leaves it, on the recording device and font, in a
 // scratch folder with the art files and the gene `geneSource` as
 // "source.txt". The driver is a RecordingTester.
