@@ -8,6 +8,7 @@
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "evolve/SearchError.h"
+#include "evolve/SearchOutput.h"
 
 namespace qm::evolve {
 namespace {
@@ -124,16 +125,7 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     }
     out << "end\n";
 
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << out.str();
-        file.flush();
-        if (!file) throw SearchError{"cannot write the checkpoint " + temporary};
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        throw SearchError{"cannot replace the checkpoint " + path + " by " + temporary};
-    }
+    ReplaceFile(path, out.str());
 }
 
 Checkpoint LoadCheckpoint(const std::string& path) {

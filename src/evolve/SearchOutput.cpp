@@ -1,7 +1,10 @@
 #include "evolve/SearchOutput.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,13 +18,6 @@ namespace qm::evolve {
 namespace {
 
 namespace fs = std::filesystem;
-
-void WriteFile(const std::string& path, const std::string& text, std::ios::openmode mode = std::ios::trunc) {
-    std::ofstream file(path, std::ios::binary | mode);
-    file << text;
-    file.flush();
-    if (!file) throw SearchError{"cannot write " + path};
-}
 
 std::string ReadWhole(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -86,6 +82,32 @@ std::string GoalText(const Vector3& g) {
 
 }  // namespace
 
+void WriteFile(const std::string& path, const std::string& text, bool append) {
+    std::FILE* file = std::fopen(path.c_str(), append ? "ab" : "wb");
+    int error = file ? 0 : errno;
+    if (file) {
+        if (std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fflush(file) != 0)
+            error = errno;
+        if (std::fclose(file) != 0 && error == 0) error = errno;
+    }
+    if (error != 0) throw SearchError{"cannot write " + Printable(path, 400) + ": " + std::strerror(error)};
+}
+
+void ReplaceFile(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".tmp";
+    try {
+        WriteFile(temporary, text);
+    } catch (const SearchError&) {
+        std::remove(temporary.c_str());
+        throw;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        std::remove(temporary.c_str());
+        throw SearchError{"cannot replace " + Printable(path, 400) + ": " + std::strerror(error)};
+    }
+}
+
 std::string ExactDecimal(double v) {
     // Start with as many digits as the whole part has, so that 250 reads 250 and not 2.5e+02.
     int digits = 1;
@@ -119,7 +141,7 @@ void SearchOutput::TrimTable(int done) const {
     while (std::getline(rows, row)) {
         if (!row.empty() && std::atoi(row.c_str()) <= done) text += row + "\n";
     }
-    WriteFile(dir + "/generations.csv", text);
+    ReplaceFile(dir + "/generations.csv", text);
 }
 
 std::string SearchOutput::GeneFilePath(int generation) const {
@@ -134,10 +156,10 @@ void SearchOutput::Record(const Search& search, const GenerationReport& report) 
                            ExactDecimal(report.median).c_str(), ExactDecimal(report.worst).c_str(),
                            best.code.size(), Nodes(best), ExactDecimal(Closest(best)).c_str(),
                            GoalSeeds(best), report.evaluations, report.evaluationsPerSecond),
-              std::ios::app);
+              true);
     const std::string path = GeneFilePath(g);
     WriteFile(path, GeneFileText(search.Settings(), dir, g, best, path));
-    WriteFile(dir + "/best.txt", GeneFileText(search.Settings(), dir, g, best, dir + "/best.txt"));
+    ReplaceFile(dir + "/best.txt", GeneFileText(search.Settings(), dir, g, best, dir + "/best.txt"));
     SaveCheckpoint(CheckpointPath(), search.Settings(), search.State());
 }
 

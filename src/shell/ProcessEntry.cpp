@@ -70,9 +70,14 @@ std::string RunFailure(const Shell& shell) {
         shell.state.replaying ? "" : UnreadableReason(geneFile);  // a replay reads no gene
     if (!reason.empty()) return "cannot read gene file " + geneFile + ": " + reason;
     if (shell.state.drawFailed) return "drawing the scene failed";
-    const std::string& text = shell.run.Outcome().text;
-    if (text.empty()) return "the run ended with an error";
-    return "the run ended with an error, written to " + shell.context.diagnostics.ErrorLogPath();
+    const RunOutcome& outcome = shell.run.Outcome();
+    if (outcome.text.empty()) return "the run ended with an error";
+    const std::string log = Printable(shell.context.diagnostics.ErrorLogPath(), 400);
+    if (!outcome.logFailure.empty()) {
+        return "the run ended with an error (above), which could not be written to " + log + ": " +
+               outcome.logFailure;
+    }
+    return "the run ended with an error, written to " + log;
 }
 
 // The benchmark's JSON line; nothing, and why in `why`, when it failed.

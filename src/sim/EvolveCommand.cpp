@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
@@ -52,9 +53,12 @@ void PrepareStopMessage(const std::string& dir, int generation, bool mpi) {
     std::memcpy(stopMessage, text.data(), stopLength);
 }
 
+// What the search reports on standard output; a report that cannot be
+// written fails the search like any other output.
 void Print(std::FILE* out, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fflush(out);
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
+        throw SearchError{std::string("cannot write standard output: ") + std::strerror(errno)};
+    }
 }
 
 // A new search from the command line: seed genes read, settings checked, folder made.
@@ -147,12 +151,12 @@ int Evolve(const Options& options, std::FILE* out) {
         if (mpi) {
             evaluator = job->Coordinator();
         } else {
-            evaluator =
-                std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
+            evaluator = std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
         }
         RunSearch(o, *evaluator, mpi, out);
     } catch (const SearchError& e) {
-        Print(stderr, "quillmoth-sim evolve: " + e.message + "\n");
+        const std::string text = "quillmoth-sim evolve: " + e.message + "\n";
+        std::fwrite(text.data(), 1, text.size(), stderr);
         if (job && job->Size() > 1) job->Abort(kExitError);
         return kExitError;
     }

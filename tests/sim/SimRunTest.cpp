@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "record/TraceHdf5.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 
@@ -338,6 +339,79 @@ TEST_F(SimRunTest, ABadCommandLineExitsTwoWithTheUsage) {
     }
     Outcome o = Sim("run --seed 1 --steps 1 --quiet --trace /nonexistent/dir/t.jsonl '" + gene + "'");
     EXPECT_EQ(o.status, 2);
+}
+
+// A write the system refuses (a full disk: /dev/full; a file size limit, with
+// its signal ignored as a shell does) ends the run with status 1, a message
+// naming the file, a summary that says "error", no half checkpoint, and the
+// other outputs whole up to the newest checkpoint.
+TEST_F(SimRunTest, AFailedWriteEndsTheRunNamingTheFileAndKeepsWhatWasWritten) {
+    const std::string idle = Gene("idle.txt", kIdle);
+    const std::string crowd = Gene("crowd.txt", kCeilingCrowd);
+    const std::string grow = "run --seed 1 --steps 60 --goal 0,-1000,0 --quiet --log log.txt ";
+    struct Case {
+        const char* what;
+        int blocks;  // the file size limit in 512-byte blocks; 0: none
+        std::string args;
+        std::string message;
+        bool keeps = false;  // stats and trace hold every step up to the newest checkpoint
+    } cases[] = {
+        {"stats", 0, "run --seed 2 --steps 300 --quiet --log log.txt --stats /dev/full '" + idle + "'",
+         "quillmoth-sim: cannot write the stats file '/dev/full': No space left on device\n"},
+        {"JSON trace", 0, "run --seed 2 --steps 300 --quiet --log log.txt --trace /dev/full '" + idle + "'",
+         "quillmoth-sim: /dev/full: cannot write the trace: No space left on device\n"},
+        {"log of a goal, quiet", 0,
+         "run --seed 5 --steps 1000 --goal 0,-24,0 --quiet --log /dev/full '" + idle + "'",
+         "quillmoth-sim: cannot write the log file '/dev/full': No space left on device; it would have held\n"
+         "PTester::Action()\n"},
+        {"summary", 0, "run --seed 2 --steps 3 --quiet --log log.txt '" + idle + "' >/dev/full",
+         "quillmoth-sim: cannot write standard output: No space left on device\n"},
+        {"HDF5 trace", 64,
+         grow + "--trace t.h5 --stats s.csv --checkpoint-every 4 --checkpoint-dir ck '" + crowd + "'",
+         "quillmoth-sim: t.h5: cannot write the trace: File too large\n", true},
+        {"checkpoint", 16, grow + "--checkpoint-every 4 --checkpoint-dir ck '" + crowd + "'",
+         "quillmoth-sim: ck/step-00000004.h5: cannot write it: File too large\n"},
+        {"search checkpoint", 1,
+         "evolve --population 4 --generations 2 --steps 50 --seed 1 --quiet --out s idle.txt",
+         "quillmoth-sim evolve: cannot write s/checkpoint.txt.tmp: File too large;\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(In("ck"));
+        std::string command = "exec '" + sim + "' " + c.args;
+        if (c.blocks > 0) command = "trap '' XFSZ; ulimit -f " + std::to_string(c.blocks) + "; " + command;
+        const Outcome o = test::RunSim("/bin/sh", "-c \"" + command + "\"", dir);
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+        EXPECT_EQ(o.out.find("\"outcome\":\"completed\""), std::string::npos) << o.out;
+        EXPECT_EQ(o.out.find("\"outcome\":\"goal\""), std::string::npos) << o.out;
+        EXPECT_FALSE(std::filesystem::exists(In("s/checkpoint.txt.tmp")));
+        long long newest = -1;
+        if (std::filesystem::exists(In("ck"))) {
+            for (const auto& entry : std::filesystem::directory_iterator(In("ck"))) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+                newest = std::max(newest, std::stoll(name.substr(5, 8)));
+            }
+        }
+        if (!c.keeps) continue;
+        ASSERT_GT(newest, 0);
+        EXPECT_GE(static_cast<long long>(Lines(ReadFile(In("s.csv"))).size()), newest + 2);  // the header too
+        // A trace whose writing failed is left as a killed run leaves it: open for
+        // writing, read as such, with every step flushed before the checkpoint.
+        namespace h5 = record::h5;
+        const h5::Handle file = h5::OpenFile(In("t.h5"), true);
+        const h5::Handle table(H5Dopen2(file.Get(), "steps", H5P_DEFAULT));
+        const h5::Handle space(H5Dget_space(table.Get()));
+        hsize_t rows = 0;
+        ASSERT_EQ(H5Sget_simple_extent_dims(space.Get(), &rows, nullptr), 1);
+        std::vector<record::StepRow> steps(rows);
+        ASSERT_GE(H5Dread(table.Get(), record::TheTraceTypes().step.Get(), H5S_ALL, H5S_ALL, H5P_DEFAULT,
+                          steps.data()),
+                  0);
+        ASSERT_GT(static_cast<long long>(steps.size()), newest);
+        EXPECT_EQ(steps[static_cast<std::size_t>(newest)].step, newest);
+    }
 }
 
 TEST_F(SimRunTest, HelpAndVersionExitZero) {
