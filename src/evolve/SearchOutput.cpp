@@ -1,5 +1,9 @@
 #include "evolve/SearchOutput.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -121,6 +125,31 @@ std::string ExactDecimal(double v) {
 }
 
 SearchOutput::SearchOutput(std::string folder) : dir(std::move(folder)) {}
+
+SearchOutput::~SearchOutput() {
+    if (lock >= 0) close(lock);
+}
+
+void SearchOutput::Lock(bool create) {
+    std::error_code error;
+    if (create) {
+        fs::create_directories(dir, error);
+        if (error)
+            throw SearchError{"cannot make the folder " + Printable(dir, 400) + ": " + error.message()};
+    } else if (!fs::is_directory(dir, error)) {
+        return;  // nothing to guard: reading its checkpoint fails and says why
+    }
+    const std::string path = dir + "/search.lock";
+    lock = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lock < 0) throw SearchError{"cannot make " + Printable(path, 400) + ": " + std::strerror(errno)};
+    if (flock(lock, LOCK_EX | LOCK_NB) == 0) return;
+    if (errno != EWOULDBLOCK)
+        throw SearchError{"cannot lock " + Printable(path, 400) + ": " + std::strerror(errno)};
+    throw SearchError{"another search is running in " + Printable(dir, 400) + " (it holds " +
+                          Printable(path, 400) + "): wait for it to end" +
+                          (create ? ", or give another --out" : ""),
+                      true};
+}
 
 void SearchOutput::Create() const {
     std::error_code error;

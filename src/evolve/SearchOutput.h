@@ -4,6 +4,7 @@
 //   DIR/best/gen-NNNN.txt   the best gene of each generation, as gene source
 //   DIR/best.txt            the best gene of the last generation
 //   DIR/checkpoint.txt      the state to resume from (SearchCheckpoint.h)
+//   DIR/search.lock         locked while a search runs in the folder
 
 #include <string>
 
@@ -18,6 +19,14 @@ inline constexpr const char* kGenerationsHeader =
 class SearchOutput {
   public:
     explicit SearchOutput(std::string dir);
+    ~SearchOutput();
+    SearchOutput(const SearchOutput&) = delete;
+    SearchOutput& operator=(const SearchOutput&) = delete;
+
+    // Holds DIR/search.lock locked (flock) until the search ends, made with
+    // the folder for a new search: a second search on the folder is refused
+    // (SearchError, refused) before it writes anything.
+    void Lock(bool create);
 
     // A new search: makes the folders; refuses a folder that holds a search already.
     void Create() const;
@@ -33,6 +42,7 @@ class SearchOutput {
 
   private:
     std::string dir;
+    int lock = -1;
 };
 
 // Writes `text` to `path`, replacing the file or appended to it. Throws

@@ -20,6 +20,7 @@
 #include "record/TraceWriter.h"
 #include "sim/Progress.h"
 #include "sim/RunStats.h"
+#include "sim/SameFile.h"
 #include "world/NodeManager.h"
 
 namespace qm::sim {
@@ -195,6 +196,23 @@ std::optional<std::string> RefuseBeforeStart(const Options& o) {
     if (!o.checkpointDir.empty()) {
         if (auto why = CannotWriteInto(o.checkpointDir)) {
             return "cannot write checkpoints into '" + Printable(o.checkpointDir, 400) + "': " + *why;
+        }
+    }
+    // An output never replaces what the run reads, nor shares a file with another output.
+    const std::string& input = o.resume.empty() ? o.geneFile : o.resume;
+    const char* const inputName = o.resume.empty() ? "gene file" : "checkpoint";
+    const auto quoted = [](const std::string& name) { return "'" + Printable(name, 400) + "'"; };
+    for (std::size_t i = 0; i < std::size(outputs); ++i) {
+        const auto& [what, name] = outputs[i];
+        if (SameFile(*name, input)) {
+            return std::string("the ") + what + " file " + quoted(*name) + " would replace the " + inputName +
+                   " " + quoted(input) + ": give the " + what + " file another name";
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (SameFile(*name, *outputs[j].second)) {
+                return std::string("the ") + outputs[j].first + " file " + quoted(*outputs[j].second) +
+                       " and the " + what + " file " + quoted(*name) + " are one file: give each its own";
+            }
         }
     }
     return std::nullopt;

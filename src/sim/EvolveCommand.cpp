@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <vector>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
@@ -16,6 +17,7 @@
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
 #include "sim/Commands.h"
+#include "sim/SameFile.h"
 
 namespace qm::sim {
 namespace {
@@ -61,8 +63,25 @@ void Print(std::FILE* out, const std::string& text) {
     }
 }
 
+// A seed gene file that is one of the files the search writes in its folder.
+void RefuseSeedsAsOutputs(const EvolveOptions& o, const evolve::SearchOutput& output) {
+    const std::string& dir = output.Dir();
+    for (const std::string& file : o.search.seedFiles) {
+        std::vector<std::string> written = {dir + "/generations.csv", dir + "/best.txt",
+                                            output.CheckpointPath(), dir + "/search.lock"};
+        const std::string name = file.substr(file.find_last_of('/') + 1);  // npos + 1: all of it
+        if (name.rfind("gen-", 0) == 0) written.push_back(dir + "/best/" + name);
+        for (const std::string& path : written) {
+            if (!SameFile(file, path)) continue;
+            throw SearchError{"the seed gene file '" + Printable(file, 400) + "' is the search's own '" +
+                                  Printable(path, 400) + "', which it would replace: give another --out",
+                              true};
+        }
+    }
+}
+
 // A new search from the command line: seed genes read, settings checked, folder made.
-evolve::Search StartSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output) {
     evolve::SearchSettings settings = o.search;
     if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
     Diagnostics silent;  // the reason is in the error's first line
@@ -77,11 +96,14 @@ evolve::Search StartSearch(const EvolveOptions& o, const evolve::SearchOutput& o
     }
     std::string problem = evolve::SettingsProblem(settings);
     if (!problem.empty()) throw SearchError{problem};
+    RefuseSeedsAsOutputs(o, output);
+    output.Lock(true);
     output.Create();
     return evolve::Search(std::move(settings));
 }
 
-evolve::Search ResumeSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output) {
+    output.Lock(false);
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
     if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
     std::string problem = evolve::SettingsProblem(checkpoint.settings);
@@ -98,7 +120,7 @@ std::string SeedList(const evolve::SearchSettings& s) {
 
 void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, std::FILE* out) {
     const bool resume = !o.resume.empty();
-    const evolve::SearchOutput output(resume ? o.resume : o.out);
+    evolve::SearchOutput output(resume ? o.resume : o.out);
     evolve::Search search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
     const evolve::SearchSettings& s = search.Settings();
     if (!o.quiet) {
@@ -157,8 +179,9 @@ int Evolve(const Options& options, std::FILE* out) {
     } catch (const SearchError& e) {
         const std::string text = "quillmoth-sim evolve: " + e.message + "\n";
         std::fwrite(text.data(), 1, text.size(), stderr);
-        if (job && job->Size() > 1) job->Abort(kExitError);
-        return kExitError;
+        const int status = e.refused ? kExitUsage : kExitError;
+        if (job && job->Size() > 1) job->Abort(status);
+        return status;
     }
     return kExitCompleted;
 }

@@ -217,9 +217,11 @@ std::string UsageText() {
            "evolve options:\n" +
            OptionHelp(*line.evolve) +
            "\n"
-           "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error,\n"
-           "2 bad command line, an output that cannot be written or a checkpoint that cannot be read;\n"
-           "evolve: 0 the search ran every generation, 1 it failed\n";
+           "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
+           "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
+           "another output, or a checkpoint that cannot be read;\n"
+           "evolve: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
+           "folder another search is running in, or a seed gene it would replace\n";
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -261,6 +263,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
         }
         if ((o.checkpointEvery > 0) != !o.checkpointDir.empty()) {
             Bad("--checkpoint-every K and --checkpoint-dir DIR go together");
+        }
+    }
+    if (o.command == Command::Evolve) {
+        // An empty folder name would put the files at the root of the file system ("/generations.csv").
+        const std::pair<const char*, const std::string*> folders[] = {{"--out", &o.evolve.out},
+                                                                      {"--resume", &o.evolve.resume}};
+        for (const auto& [name, folder] : folders) {
+            if (line.evolve->count(name) > 0 && folder->empty())
+                Bad(std::string(name) + " needs a folder name");
         }
     }
     if (o.command == Command::Evolve && !o.evolve.resume.empty()) {

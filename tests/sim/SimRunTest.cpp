@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -412,6 +416,55 @@ TEST_F(SimRunTest, AFailedWriteEndsTheRunNamingTheFileAndKeepsWhatWasWritten) {
         ASSERT_GT(static_cast<long long>(steps.size()), newest);
         EXPECT_EQ(steps[static_cast<std::size_t>(newest)].step, newest);
     }
+}
+
+// An output that is an input (by name, by another name for it, by a link to
+// it) or another output is refused before anything is written, status 2 and
+// both named; so is a search folder that another search holds locked.
+TEST_F(SimRunTest, AnOutputThatIsAnInputOrAnotherOutputIsRefusedAndNothingIsWritten) {
+    Gene("g.txt", kIdle);
+    ASSERT_EQ(
+        Sim("run --seed 1 --steps 10 --quiet --log log.txt --checkpoint-every 10 --checkpoint-dir ck g.txt")
+            .status,
+        0);
+    std::filesystem::create_symlink("g.txt", In("link.txt"));
+    std::filesystem::create_directories(In("s"));
+    std::filesystem::copy_file(In("g.txt"), In("s/best.txt"));
+    std::filesystem::create_directories(In("held"));
+    const int lock = open(In("held/search.lock").c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);  // as a search running there holds it
+    const std::string checkpoint = ReadFile(In("ck/step-00000010.h5"));
+    const std::string search = "evolve --population 4 --generations 1 --steps 20 --seed 1 --quiet ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"run --seed 1 --steps 5 --trace g.txt g.txt",
+         "the trace file 'g.txt' would replace the gene file 'g.txt'"},
+        {"run --seed 1 --steps 5 --log link.txt g.txt",
+         "the log file 'link.txt' would replace the gene file 'g.txt'"},
+        {"run --resume ck/step-00000010.h5 --steps 20 --log log.txt --stats ck/../ck/step-00000010.h5",
+         "the stats file 'ck/../ck/step-00000010.h5' would replace the checkpoint 'ck/step-00000010.h5'"},
+        {"run --seed 1 --steps 5 --log log.txt --trace x.jsonl --stats ./x.jsonl g.txt",
+         "the trace file 'x.jsonl' and the stats file './x.jsonl' are one file"},
+        {"run --seed 1 --steps 5 --log log.txt --trace - --stats - g.txt",
+         "the trace file '-' and the stats file '-' are one file"},
+        {"evolve --out '' g.txt", "--out needs a folder name"},
+        {search + "--out s s/best.txt", "the seed gene file 's/best.txt' is the search's own 's/best.txt'"},
+        {search + "--out held g.txt", "another search is running in held (it holds held/search.lock)"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Outcome o = Sim(args);
+        EXPECT_EQ(o.status, 2) << args;
+        EXPECT_NE(o.err.find(message), std::string::npos) << args << "\n" << o.err;
+        EXPECT_EQ(o.out, "") << args;
+    }
+    EXPECT_EQ(ReadFile(In("g.txt")), kIdle);
+    EXPECT_EQ(ReadFile(In("s/best.txt")), kIdle);
+    EXPECT_EQ(ReadFile(In("ck/step-00000010.h5")), checkpoint);
+    EXPECT_FALSE(std::filesystem::exists(In("x.jsonl")));
+    EXPECT_FALSE(std::filesystem::exists(In("held/generations.csv")));
+    close(lock);
+    // A device is no one's file: every output may go to /dev/null.
+    EXPECT_EQ(Sim("run --seed 1 --steps 5 --log /dev/null --trace /dev/null --stats /dev/null g.txt").status,
+              0);
 }
 
 TEST_F(SimRunTest, HelpAndVersionExitZero) {
