@@ -1,5 +1,6 @@
 #include "record/RunCheckpoint.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -299,6 +300,21 @@ void WriteCheckpoint(const std::string& path, const RunState& state) {
                                ? std::string("cannot write it: ") + std::strerror(f.systemError)
                                : Printable(f.what, 400))};
     }
+}
+
+void RemovePartialCheckpoints(const std::string& dir) {
+    DIR* folder = opendir(dir.empty() ? "." : dir.c_str());
+    if (!folder) return;
+    const std::string prefix = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    const std::string tail = std::string(".h5") + kPartial;  // then the six letters mkstemp chose
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.rfind("step-", 0) == 0 && name.size() > tail.size() + 6 &&
+            name.compare(name.size() - 6 - tail.size(), tail.size(), tail) == 0) {
+            std::remove((prefix + name).c_str());
+        }
+    }
+    closedir(folder);
 }
 
 RunState ReadCheckpoint(const std::string& path) {

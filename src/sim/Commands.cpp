@@ -267,6 +267,7 @@ int Run(const Options& options, std::FILE* out) {
         return Refuse("cannot make the checkpoint folder '" + Printable(options.checkpointDir, 400) +
                       "': " + std::strerror(errno));
     }
+    if (!options.checkpointDir.empty()) record::RemovePartialCheckpoints(options.checkpointDir);
     diagnostics.SetErrorLogPath(options.logFile);
 
     std::unique_ptr<qm::Run> run;
