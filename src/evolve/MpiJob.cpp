@@ -3,8 +3,8 @@
 #include <mpi.h>
 
 #include <csignal>
-#include <new>
 #include <ctime>
+#include <new>
 #include <string>
 #include <vector>
 

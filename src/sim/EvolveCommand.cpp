@@ -107,7 +107,11 @@ evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
     if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
     std::string problem = evolve::SettingsProblem(checkpoint.settings);
-    if (!problem.empty()) throw SearchError{"the checkpoint " + output.CheckpointPath() + " " + problem};
+    if (!problem.empty()) {
+        throw SearchError{"the checkpoint " + Printable(output.CheckpointPath(), 400) +
+                              " breaks the command line's rules: " + problem,
+                          true};
+    }
     output.TrimTable(checkpoint.state.done);
     return evolve::Search(std::move(checkpoint.settings), std::move(checkpoint.state));
 }
