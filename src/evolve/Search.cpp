@@ -50,7 +50,7 @@ std::string SettingsProblem(const SearchSettings& s) {
             const std::string name =
                 i < s.seedFiles.size() ? s.seedFiles[i] : FormatString("seed gene %zu", i + 1);
             std::string text = "the seed gene ";
-            text += name;
+            text += Printable(name, 400);
             text += " cannot be evolved: ";
             return text += problem;
         }

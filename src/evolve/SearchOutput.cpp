@@ -154,11 +154,13 @@ void SearchOutput::Lock(bool create) {
 void SearchOutput::Create() const {
     std::error_code error;
     if (fs::exists(CheckpointPath(), error)) {
-        throw SearchError{dir + " holds a search already: continue it with --resume " + dir +
+        const std::string shown = Printable(dir, 400);
+        throw SearchError{shown + " holds a search already: continue it with --resume " + shown +
                           ", or give another --out"};
     }
     fs::create_directories(fs::path(dir) / "best", error);
-    if (error) throw SearchError{"cannot make the folder " + dir + "/best: " + error.message()};
+    if (error)
+        throw SearchError{"cannot make the folder " + Printable(dir + "/best", 400) + ": " + error.message()};
     WriteFile(dir + "/generations.csv", kGenerationsHeader);
 }
 

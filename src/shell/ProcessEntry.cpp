@@ -68,7 +68,7 @@ std::string RunFailure(const Shell& shell) {
     const std::string& geneFile = driver ? driver->FileName() : shell.geneFile;
     const std::string reason =
         shell.state.replaying ? "" : UnreadableReason(geneFile);  // a replay reads no gene
-    if (!reason.empty()) return "cannot read gene file " + geneFile + ": " + reason;
+    if (!reason.empty()) return "cannot read gene file " + Printable(geneFile, 400) + ": " + reason;
     if (shell.state.drawFailed) return "drawing the scene failed";
     const RunOutcome& outcome = shell.run.Outcome();
     if (outcome.text.empty()) return "the run ended with an error";
@@ -181,9 +181,9 @@ int ProcessEntry(const CommandLine& options) {
             made = RecordVideo(shell, *replay, encoder, why);
             if (made) {
                 std::fprintf(stderr, "quillmoth: wrote %s: %d frames at %d per second\n",
-                             options.video.c_str(), encoder.Frames(), options.fps);
+                             Printable(options.video, 400).c_str(), encoder.Frames(), options.fps);
             } else {
-                why = "cannot make the video " + options.video + ": " + why;
+                why = "cannot make the video " + Printable(options.video, 400) + ": " + why;
             }
         } else {
             why = RunFailure(shell);

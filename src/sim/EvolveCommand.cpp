@@ -39,8 +39,9 @@ void OnStop(int sig) {
 // Which generations a search that ends during `generation` leaves behind.
 std::string Kept(const std::string& dir, int generation) {
     if (generation <= 1) return "no generation was complete";
+    const std::string shown = Printable(dir, 400);
     return FormatString("%s holds generations 1 to %d: quillmoth-sim evolve --resume %s goes on from there",
-                        dir.c_str(), generation - 1, dir.c_str());
+                        shown.c_str(), generation - 1, shown.c_str());
 }
 
 void PrepareStopMessage(const std::string& dir, int generation, bool mpi) {
@@ -90,8 +91,8 @@ evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output)
         try {
             settings.seedGenes.push_back(evolve::LoadGeneFile(file, silent));
         } catch (const ErrorText& e) {
-            throw SearchError{"the seed gene " + file +
-                              " does not load: " + e.text.substr(0, e.text.find('\n'))};
+            throw SearchError{"the seed gene " + Printable(file, 400) +
+                              " does not load: " + Printable(e.text.substr(0, e.text.find('\n')), 400)};
         }
     }
     std::string problem = evolve::SettingsProblem(settings);
@@ -132,7 +133,7 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
                                 "seeds %s; search seed %u; %s; writing to %s\n",
                                 resume ? "resuming at" : "starting at", search.Done() + 1, s.generations,
                                 s.population, s.steps, SeedList(s).c_str(), s.seed,
-                                evaluator.Describe().c_str(), output.Dir().c_str()));
+                                evaluator.Describe().c_str(), Printable(output.Dir(), 400).c_str()));
     }
     while (search.Done() < s.generations) {
         const int generation = search.Done() + 1;
@@ -148,11 +149,12 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
         if (!o.quiet) Print(out, evolve::ProgressLine(search, report));
     }
     if (!o.quiet) {
-        Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n", output.Dir().c_str(),
+        const std::string show =
+            evolve::ShowCommand(s, output.Dir() + "/best.txt", s.evalSeeds[evolve::BestRun(search.Best())]);
+        Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n",
+                                Printable(output.Dir(), 400).c_str(),
                                 evolve::ExactDecimal(search.Best().fitness).c_str(),
-                                evolve::ShowCommand(s, output.Dir() + "/best.txt",
-                                                    s.evalSeeds[evolve::BestRun(search.Best())])
-                                    .c_str()));
+                                Printable(show, 1000).c_str()));
     }
 }
 

@@ -434,8 +434,9 @@ TEST_F(SimRunTest, AnOutputThatIsAnInputOrAnotherOutputIsRefusedAndNothingIsWrit
     std::filesystem::create_symlink("g.txt", In("link.txt"));
     std::filesystem::create_directories(In("s"));
     std::filesystem::copy_file(In("g.txt"), In("s/best.txt"));
-    std::filesystem::create_directories(In("held"));
-    const int lock = open(In("held/search.lock").c_str(), O_RDWR | O_CREAT, 0666);
+    const std::string held = "held\x1B[2J";  // a name that would clear the terminal: shown safely
+    std::filesystem::create_directories(In(held));
+    const int lock = open(In(held + "/search.lock").c_str(), O_RDWR | O_CREAT, 0666);
     ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);  // as a search running there holds it
     const std::string checkpoint = ReadFile(In("ck/step-00000010.h5"));
     const std::string search = "evolve --population 4 --generations 1 --steps 20 --seed 1 --quiet ";
@@ -452,7 +453,8 @@ TEST_F(SimRunTest, AnOutputThatIsAnInputOrAnotherOutputIsRefusedAndNothingIsWrit
          "the trace file '-' and the stats file '-' are one file"},
         {"evolve --out '' g.txt", "--out needs a folder name"},
         {search + "--out s s/best.txt", "the seed gene file 's/best.txt' is the search's own 's/best.txt'"},
-        {search + "--out held g.txt", "another search is running in held (it holds held/search.lock)"},
+        {search + "--out '" + held + "' g.txt",
+         "another search is running in held\\x1B[2J (it holds held\\x1B[2J/search.lock)"},
     };
     for (const auto& [args, message] : cases) {
         const Outcome o = Sim(args);
@@ -464,7 +466,7 @@ TEST_F(SimRunTest, AnOutputThatIsAnInputOrAnotherOutputIsRefusedAndNothingIsWrit
     EXPECT_EQ(ReadFile(In("s/best.txt")), kIdle);
     EXPECT_EQ(ReadFile(In("ck/step-00000010.h5")), checkpoint);
     EXPECT_FALSE(std::filesystem::exists(In("x.jsonl")));
-    EXPECT_FALSE(std::filesystem::exists(In("held/generations.csv")));
+    EXPECT_FALSE(std::filesystem::exists(In(held + "/generations.csv")));
     close(lock);
     // A device is no one's file: every output may go to /dev/null.
     EXPECT_EQ(Sim("run --seed 1 --steps 5 --log /dev/null --trace /dev/null --stats /dev/null g.txt").status,
