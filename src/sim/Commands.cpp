@@ -369,10 +369,11 @@ int Run(const Options& options, std::FILE* out) {
                           : kind == RunOutcome::Kind::GoalReached ? "goal"
                           : kind == RunOutcome::Kind::Completed   ? "completed"
                                                                   : "error";
+    const int status = Ended(*run, options);  // says so when the log could not be written
     if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, world, outcome, manifest)) {
         return Printed(out, kExitError);
     }
-    return closed ? Ended(*run, options) : kExitError;
+    return closed ? status : kExitError;
 }
 
 }  // namespace qm::sim
