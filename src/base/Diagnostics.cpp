@@ -1,8 +1,9 @@
 #include "base/Diagnostics.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 
 namespace qm {
 namespace {
@@ -105,13 +106,25 @@ void Diagnostics::ErrorPrint(const char* format, ...) const {
     Emit(DebugLevel::Errors, text);
 }
 
-void Diagnostics::WriteErrorLog(const std::string& text, DebugLevel echo) const {
-    // Binary mode: the text carries its own line ends and is written byte for byte.
+bool Diagnostics::WriteErrorLog(const std::string& text, DebugLevel echo, std::string* why) const {
+    int error = 0;  // the system's reason when the log is not written whole
+    const auto failed = [&error] {
+        if (error == 0) error = errno != 0 ? errno : EIO;
+    };
     if (!logPath.empty()) {
-        std::ofstream log(logPath, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (log) log << text;
+        // Binary mode: the text carries its own line ends and is written byte for byte.
+        std::FILE* log = std::fopen(logPath.c_str(), "wb");
+        if (!log) {
+            failed();
+        } else {
+            if (std::fwrite(text.data(), 1, text.size(), log) != text.size() || std::fflush(log) != 0)
+                failed();
+            if (std::fclose(log) != 0) failed();
+        }
     }
     Emit(echo, FormatString("%s\n", text.c_str()));
+    if (error != 0 && why) *why = std::strerror(error);
+    return error == 0;
 }
 
 }  // namespace qm

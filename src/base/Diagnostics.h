@@ -52,8 +52,12 @@ class Diagnostics {
 
     // Replaces the error log with text, exactly, then writes text once more to
     // the debug output at `echo` (a goal reached is no error). A log that
-    // cannot be opened loses the text silently.
-    void WriteErrorLog(const std::string& text, DebugLevel echo = DebugLevel::Errors) const;
+    // cannot be opened or written loses the text without a word (the window
+    // goes on); the caller learns of it: false, and `why` (when given) holds
+    // the system's reason. True when the whole text is in the log, or no log
+    // is asked for.
+    bool WriteErrorLog(const std::string& text, DebugLevel echo = DebugLevel::Errors,
+                       std::string* why = nullptr) const;
 
   private:
     DebugSink sink;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <map>
 #include <numeric>
 
@@ -13,15 +14,26 @@
 namespace qm::evolve {
 
 std::string SettingsProblem(const SearchSettings& s) {
-    if (s.population < 2) return "--population must be at least 2";
-    if (s.generations < 1) return "--generations must be at least 1";
-    if (s.steps < 1) return "--steps must be at least 1";
+    if (s.population < 2 || s.population > kMaxPopulation) {
+        return FormatString("--population must lie between 2 and %d", kMaxPopulation);
+    }
+    if (s.generations < 1 || s.generations > kMaxGenerations) {
+        return FormatString("--generations must lie between 1 and %d", kMaxGenerations);
+    }
+    if (s.steps < 1 || s.steps > kMaxSearchSteps) {
+        return FormatString("--steps must lie between 1 and %lld", kMaxSearchSteps);
+    }
     if (s.evalSeeds.empty()) return "--eval-seeds needs at least one seed";
+    if (s.goal && !(std::isfinite(s.goal->x) && std::isfinite(s.goal->y) && std::isfinite(s.goal->z))) {
+        return "--goal takes three finite numbers";
+    }
     if (s.maxNodes < 1) return "--max-nodes must be at least 1";
     if (s.maxLength < 1 || s.maxLength > kMaxGeneElements) {
         return FormatString("--max-length must lie between 1 and %d", kMaxGeneElements);
     }
-    if (s.tournament < 1) return "--tournament must be at least 1";
+    if (s.tournament < 1 || s.tournament > kMaxTournament) {
+        return FormatString("--tournament must lie between 1 and %d", kMaxTournament);
+    }
     if (s.elite < 0 || s.elite >= s.population)
         return "--elite must lie between 0 and the population size minus one";
     if (!(s.crossoverRate >= 0.0 && s.crossoverRate <= 1.0)) return "--crossover must lie between 0 and 1";
@@ -38,7 +50,7 @@ std::string SettingsProblem(const SearchSettings& s) {
             const std::string name =
                 i < s.seedFiles.size() ? s.seedFiles[i] : FormatString("seed gene %zu", i + 1);
             std::string text = "the seed gene ";
-            text += name;
+            text += Printable(name, 400);
             text += " cannot be evolved: ";
             return text += problem;
         }

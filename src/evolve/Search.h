@@ -38,7 +38,15 @@ struct SearchSettings {
     std::vector<GeneCode> seedGenes;     // what they held when the search began
 };
 
-// Empty when the settings can run; otherwise what is wrong with them.
+// The most of each setting that the command line takes; a checkpoint may
+// hold no more.
+inline constexpr int kMaxPopulation = 1000000;
+inline constexpr int kMaxGenerations = 100000000;
+inline constexpr long long kMaxSearchSteps = 1000000000000LL;
+inline constexpr int kMaxTournament = 1000000;
+
+// Empty when the settings keep the command line's rules; otherwise which
+// option is wrong and how (a checkpoint is held to the same rules).
 std::string SettingsProblem(const SearchSettings& settings);
 
 struct ScoredGene {

@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "evolve/SearchError.h"
+#include "evolve/SearchOutput.h"
+#include "experiment/RunOptions.h"
 
 namespace qm::evolve {
 namespace {
@@ -43,7 +46,7 @@ class Reader {
     double Real(const std::string& text) {
         char* end = nullptr;
         const double v = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0') Fail("\"" + text + "\" is no number");
+        if (text.empty() || *end != '\0') Fail("\"" + Printable(text) + "\" is no number");
         return v;
     }
 
@@ -51,7 +54,7 @@ class Reader {
         try {
             return ParseCode(text);
         } catch (const ErrorText& e) {
-            Fail("holds a gene that does not load: " + e.text.substr(0, e.text.find('\n')));
+            Fail("holds a gene that does not load: " + Printable(e.text.substr(0, e.text.find('\n')), 400));
         }
     }
 
@@ -67,8 +70,10 @@ class Reader {
         return runs;
     }
 
+    // A checkpoint that cannot be read is refused before the search goes on.
     [[noreturn]] void Fail(const std::string& what) {
-        throw SearchError{FormatString("the checkpoint %s, line %d, ", path.c_str(), number) + what};
+        throw SearchError{
+            "the checkpoint " + Printable(path, 400) + FormatString(", line %d, ", number) + what, true};
     }
 
   private:
@@ -124,21 +129,12 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     }
     out << "end\n";
 
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << out.str();
-        file.flush();
-        if (!file) throw SearchError{"cannot write the checkpoint " + temporary};
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        throw SearchError{"cannot replace the checkpoint " + path + " by " + temporary};
-    }
+    ReplaceFile(path, out.str());
 }
 
 Checkpoint LoadCheckpoint(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) throw SearchError{"cannot read the checkpoint " + path};
+    if (!file) throw SearchError{"cannot read the checkpoint " + Printable(path, 400), true};
     Reader in(file, path);
     if (in.Expect("quillmoth-evolve") != "checkpoint 1") in.Fail("is not a checkpoint of this version");
     Checkpoint c;
@@ -149,10 +145,15 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     s.steps = in.Whole("steps", 1, 1000000000000LL);
     s.evalSeeds.clear();
     {
+        // Each as --eval-seeds takes it: from 0 to 4294967295, no sign.
         std::istringstream seeds(in.Expect("eval-seeds"));
-        unsigned long long seed = 0;
-        while (seeds >> seed) s.evalSeeds.push_back(static_cast<std::uint32_t>(seed));
-        if (s.evalSeeds.empty() || !seeds.eof()) in.Fail("\"eval-seeds\" needs whole numbers");
+        std::string word;
+        while (seeds >> word) {
+            const std::optional<std::uint32_t> seed = ParseSeed(word);
+            if (!seed) in.Fail("\"eval-seeds\" needs whole numbers from 0 to 4294967295");
+            s.evalSeeds.push_back(*seed);
+        }
+        if (s.evalSeeds.empty()) in.Fail("\"eval-seeds\" needs whole numbers from 0 to 4294967295");
     }
     s.seed = static_cast<std::uint32_t>(in.Whole("seed", 0, 4294967295LL));
     {

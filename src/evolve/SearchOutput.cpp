@@ -1,7 +1,14 @@
 #include "evolve/SearchOutput.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,13 +22,6 @@ namespace qm::evolve {
 namespace {
 
 namespace fs = std::filesystem;
-
-void WriteFile(const std::string& path, const std::string& text, std::ios::openmode mode = std::ios::trunc) {
-    std::ofstream file(path, std::ios::binary | mode);
-    file << text;
-    file.flush();
-    if (!file) throw SearchError{"cannot write " + path};
-}
 
 std::string ReadWhole(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -86,6 +86,32 @@ std::string GoalText(const Vector3& g) {
 
 }  // namespace
 
+void WriteFile(const std::string& path, const std::string& text, bool append) {
+    std::FILE* file = std::fopen(path.c_str(), append ? "ab" : "wb");
+    int error = file ? 0 : errno;
+    if (file) {
+        if (std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fflush(file) != 0)
+            error = errno;
+        if (std::fclose(file) != 0 && error == 0) error = errno;
+    }
+    if (error != 0) throw SearchError{"cannot write " + Printable(path, 400) + ": " + std::strerror(error)};
+}
+
+void ReplaceFile(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".tmp";
+    try {
+        WriteFile(temporary, text);
+    } catch (const SearchError&) {
+        std::remove(temporary.c_str());
+        throw;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        std::remove(temporary.c_str());
+        throw SearchError{"cannot replace " + Printable(path, 400) + ": " + std::strerror(error)};
+    }
+}
+
 std::string ExactDecimal(double v) {
     // Start with as many digits as the whole part has, so that 250 reads 250 and not 2.5e+02.
     int digits = 1;
@@ -100,14 +126,41 @@ std::string ExactDecimal(double v) {
 
 SearchOutput::SearchOutput(std::string folder) : dir(std::move(folder)) {}
 
+SearchOutput::~SearchOutput() {
+    if (lock >= 0) close(lock);
+}
+
+void SearchOutput::Lock(bool create) {
+    std::error_code error;
+    if (create) {
+        fs::create_directories(dir, error);
+        if (error)
+            throw SearchError{"cannot make the folder " + Printable(dir, 400) + ": " + error.message()};
+    } else if (!fs::is_directory(dir, error)) {
+        return;  // nothing to guard: reading its checkpoint fails and says why
+    }
+    const std::string path = dir + "/search.lock";
+    lock = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lock < 0) throw SearchError{"cannot make " + Printable(path, 400) + ": " + std::strerror(errno)};
+    if (flock(lock, LOCK_EX | LOCK_NB) == 0) return;
+    if (errno != EWOULDBLOCK)
+        throw SearchError{"cannot lock " + Printable(path, 400) + ": " + std::strerror(errno)};
+    throw SearchError{"another search is running in " + Printable(dir, 400) + " (it holds " +
+                          Printable(path, 400) + "): wait for it to end" +
+                          (create ? ", or give another --out" : ""),
+                      true};
+}
+
 void SearchOutput::Create() const {
     std::error_code error;
     if (fs::exists(CheckpointPath(), error)) {
-        throw SearchError{dir + " holds a search already: continue it with --resume " + dir +
+        const std::string shown = Printable(dir, 400);
+        throw SearchError{shown + " holds a search already: continue it with --resume " + shown +
                           ", or give another --out"};
     }
     fs::create_directories(fs::path(dir) / "best", error);
-    if (error) throw SearchError{"cannot make the folder " + dir + "/best: " + error.message()};
+    if (error)
+        throw SearchError{"cannot make the folder " + Printable(dir + "/best", 400) + ": " + error.message()};
     WriteFile(dir + "/generations.csv", kGenerationsHeader);
 }
 
@@ -119,7 +172,7 @@ void SearchOutput::TrimTable(int done) const {
     while (std::getline(rows, row)) {
         if (!row.empty() && std::atoi(row.c_str()) <= done) text += row + "\n";
     }
-    WriteFile(dir + "/generations.csv", text);
+    ReplaceFile(dir + "/generations.csv", text);
 }
 
 std::string SearchOutput::GeneFilePath(int generation) const {
@@ -134,10 +187,10 @@ void SearchOutput::Record(const Search& search, const GenerationReport& report) 
                            ExactDecimal(report.median).c_str(), ExactDecimal(report.worst).c_str(),
                            best.code.size(), Nodes(best), ExactDecimal(Closest(best)).c_str(),
                            GoalSeeds(best), report.evaluations, report.evaluationsPerSecond),
-              std::ios::app);
+              true);
     const std::string path = GeneFilePath(g);
     WriteFile(path, GeneFileText(search.Settings(), dir, g, best, path));
-    WriteFile(dir + "/best.txt", GeneFileText(search.Settings(), dir, g, best, dir + "/best.txt"));
+    ReplaceFile(dir + "/best.txt", GeneFileText(search.Settings(), dir, g, best, dir + "/best.txt"));
     SaveCheckpoint(CheckpointPath(), search.Settings(), search.State());
 }
 

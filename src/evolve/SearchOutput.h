@@ -4,6 +4,7 @@
 //   DIR/best/gen-NNNN.txt   the best gene of each generation, as gene source
 //   DIR/best.txt            the best gene of the last generation
 //   DIR/checkpoint.txt      the state to resume from (SearchCheckpoint.h)
+//   DIR/search.lock         locked while a search runs in the folder
 
 #include <string>
 
@@ -18,6 +19,14 @@ inline constexpr const char* kGenerationsHeader =
 class SearchOutput {
   public:
     explicit SearchOutput(std::string dir);
+    ~SearchOutput();
+    SearchOutput(const SearchOutput&) = delete;
+    SearchOutput& operator=(const SearchOutput&) = delete;
+
+    // Holds DIR/search.lock locked (flock) until the search ends, made with
+    // the folder for a new search: a second search on the folder is refused
+    // (SearchError, refused) before it writes anything.
+    void Lock(bool create);
 
     // A new search: makes the folders; refuses a folder that holds a search already.
     void Create() const;
@@ -33,7 +42,15 @@ class SearchOutput {
 
   private:
     std::string dir;
+    int lock = -1;
 };
+
+// Writes `text` to `path`, replacing the file or appended to it. Throws
+// SearchError naming the file and the system's reason when any of it fails.
+void WriteFile(const std::string& path, const std::string& text, bool append = false);
+// The same through PATH.tmp renamed over `path` once whole: a failed write
+// leaves the file as it was.
+void ReplaceFile(const std::string& path, const std::string& text);
 
 // The line printed after each generation.
 std::string ProgressLine(const Search& search, const GenerationReport& report);

@@ -24,7 +24,8 @@ void RunGuard::EndWith(const ErrorText& error) {
     }
     outcome.kind = error.goal ? RunOutcome::Kind::GoalReached : RunOutcome::Kind::Error;
     outcome.text = error.text;
-    context.diagnostics.WriteErrorLog(error.text, error.goal ? DebugLevel::Normal : DebugLevel::Errors);
+    context.diagnostics.WriteErrorLog(error.text, error.goal ? DebugLevel::Normal : DebugLevel::Errors,
+                                      &outcome.logFailure);
 }
 
 void RunGuard::EndQuietly(const char* debugText) {

@@ -27,6 +27,8 @@ struct RunOutcome {
     };
     Kind kind = Kind::Running;
     std::string text;  // the logged text of GoalReached and Error (empty for an error code)
+    // Why that text is not in the error log (the system's reason), or empty.
+    std::string logFailure;
 };
 
 class RunGuard {

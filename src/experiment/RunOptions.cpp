@@ -35,16 +35,16 @@ void AddRunOptions(CLI::App& app, RunOptions& options) {
     app.add_option("--max-nodes", options.maxNodes,
                    "the most nodes the creature may have; a division beyond it ends the run with an error "
                    "(default: a quarter of this machine's memory, " +
-                       std::to_string(DefaultMaxNodes()) + " nodes)")
+                       std::to_string(options.maxNodes) + " nodes)")
         ->type_name("N")
         ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
 }
 
-int DefaultMaxNodes() {
+int DefaultMaxNodes(long long bytesPerNode) {
     const long long pages = sysconf(_SC_PHYS_PAGES);
     const long long pageSize = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || pageSize <= 0) return 1000000;
-    const long long nodes = pages / 4 * pageSize / kBytesPerNode;
+    const long long nodes = pages / 4 * pageSize / bytesPerNode;
     return static_cast<int>(std::clamp<long long>(nodes, 1, std::numeric_limits<int>::max()));
 }
 

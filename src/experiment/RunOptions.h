@@ -24,16 +24,23 @@ std::string SeedError(std::string_view text);
 // (peak RSS less that of a one-node run), rounded up; the default node limit
 // is made from it.
 inline constexpr long long kBytesPerNode = 1024;
+// The same for the window, which also holds what it draws of every node and
+// link: quillmoth --bench-frames of the crowd gene under Xvfb grew its peak
+// RSS by 2,516 bytes a node from 32,768 to 131,072 nodes and by 2,351 from
+// there to 262,144, rounded up (below 32,768 nodes the drawing's fixed
+// costs still grow: about 5 KB a node).
+inline constexpr long long kWindowBytesPerNode = 2560;
 
-// A quarter of the machine's memory in nodes of kBytesPerNode, at most 2^31 - 1.
-int DefaultMaxNodes();
+// A quarter of the machine's memory in nodes of `bytesPerNode`, at most 2^31 - 1.
+int DefaultMaxNodes(long long bytesPerNode = kBytesPerNode);
 
 struct RunOptions {
     std::optional<std::uint32_t> seed;  // the clock's when not given
-    int maxNodes = DefaultMaxNodes();
+    int maxNodes = DefaultMaxNodes();   // the window's is DefaultMaxNodes(kWindowBytesPerNode)
 };
 
-// Adds --seed N and --max-nodes N to `app`, stored in `options`.
+// Adds --seed N and --max-nodes N to `app`, stored in `options`; the help
+// text names the default `options` holds.
 void AddRunOptions(CLI::App& app, RunOptions& options);
 
 // One line per option of `app` (positionals aside) with its description, for a help text.

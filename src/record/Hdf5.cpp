@@ -3,6 +3,7 @@
 #include "record/Hdf5Guard.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 namespace qm::record::h5 {
@@ -26,17 +27,29 @@ Handle ObjectCreation(hid_t propertyClass) {
 
 namespace {
 
+// The error number in HDF5's reason for a failed read or write of a file
+// ("file write failed: ..., errno = 28, error message = ..."), or 0.
+int SystemError(const std::string& reason) {
+    const std::string key = "errno = ";
+    const std::size_t at = reason.find(key);
+    return at == std::string::npos ? 0 : std::atoi(reason.c_str() + at + key.size());
+}
+
 [[noreturn]] void Fail(std::string_view what) {
     std::string text(what);
     const std::string reason = LastReason();
     if (!reason.empty()) text += " (HDF5: " + reason + ")";
-    throw Failure{text};
+    throw Failure{text, SystemError(reason)};
 }
 
 }  // namespace
 
 void Quiet() {
     static const bool done = [] {
+        // A file or dataset whose close failed (its last writes did not reach
+        // a full disk) stays half closed, and HDF5's own closing of it at exit
+        // crashes; every object here is closed by its owner before then.
+        H5dont_atexit();
         H5open();
         H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
         return true;
@@ -53,6 +66,13 @@ std::string LastReason() {
 void Handle::Reset() {
     if (id >= 0) H5Idec_ref(id);
     id = H5I_INVALID_HID;
+}
+
+void Handle::Close(std::string_view what) {
+    if (id < 0) return;
+    const int left = H5Idec_ref(id);
+    id = H5I_INVALID_HID;  // not released again, whatever happened
+    Check(static_cast<herr_t>(left < 0 ? -1 : 0), what);
 }
 
 Handle Check(hid_t id, std::string_view what) {

@@ -19,7 +19,8 @@
 
 namespace qm::record::h5 {
 
-// Turns off HDF5's printing of its error stack (once per process).
+// Turns off HDF5's printing of its error stack, and its closing of what is
+// still open when the process exits (once per process, before any other call).
 void Quiet();
 
 // HDF5's own reason for the last failure: the innermost message of its error
@@ -29,6 +30,9 @@ std::string LastReason();
 // Thrown by the helpers below; `what` says which step failed.
 struct Failure {
     std::string what;
+    // The system's error number when the failure was a read or write of the
+    // file itself that the system refused (ENOSPC, EFBIG, EIO), or 0.
+    int systemError = 0;
 };
 
 // An HDF5 identifier of any kind, released when the handle goes.
@@ -52,6 +56,12 @@ class Handle {
     hid_t Get() const { return id; }
     bool Valid() const { return id >= 0; }
     void Reset();
+    // Releases the identifier now and checks it: closing a file or dataset
+    // writes what HDF5 still holds of it. Failure{what} when that fails.
+    void Close(std::string_view what);
+    // Gives the identifier up unreleased, so HDF5 writes nothing more for it:
+    // a file whose writing failed is left as a killed writer leaves it.
+    void Abandon() { id = H5I_INVALID_HID; }
 
   private:
     hid_t id = H5I_INVALID_HID;

@@ -1,5 +1,6 @@
 #include "record/RunCheckpoint.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ namespace {
 constexpr const char* kMagic = "QUILLMOTH CHECKPOINT\n";
 constexpr const char* kHdf5Signature = "\x89HDF\r\n\x1a\n";
 constexpr const char* kFormatName = "quillmoth-checkpoint";
+// What a checkpoint being written is called: its name and this, then six letters.
+constexpr const char* kPartial = ".partial-";
 constexpr std::size_t kMaxIds = std::numeric_limits<std::int32_t>::max();
 constexpr std::size_t kMaxText = 1 << 16;
 
@@ -262,7 +265,7 @@ std::string CheckpointName(const std::string& dir, long long step) {
 }
 
 void WriteCheckpoint(const std::string& path, const RunState& state) {
-    std::string temporary = path + ".partial-XXXXXX";
+    std::string temporary = path + kPartial + "XXXXXX";
     const int made = mkstemp(temporary.data());
     if (made < 0) throw RecordError{Printable(path, 400) + ": cannot write it: " + std::strerror(errno)};
     // mkstemp makes the file private; a checkpoint is an ordinary file.
@@ -271,11 +274,9 @@ void WriteCheckpoint(const std::string& path, const RunState& state) {
     fchmod(made, 0666 & ~mask);
     close(made);
     try {
-        {
-            h5::Handle file = h5::CreateFile(temporary, kCheckpointHeaderBytes);
-            WriteState(file.Get(), state);
-            h5::Check(H5Fflush(file.Get(), H5F_SCOPE_GLOBAL), "cannot write it");
-        }  // closed here: every byte is in the file
+        h5::Handle file = h5::CreateFile(temporary, kCheckpointHeaderBytes);
+        WriteState(file.Get(), state);
+        file.Close("cannot write it");  // every byte is in the file, or the system said why not
         FileDescriptor fd(open(temporary.c_str(), O_RDWR));
         if (fd.Get() < 0) throw h5::Failure{std::string("cannot reopen it: ") + std::strerror(errno)};
         std::uint64_t size = 0;
@@ -290,8 +291,26 @@ void WriteCheckpoint(const std::string& path, const RunState& state) {
         }
     } catch (const h5::Failure& f) {
         std::remove(temporary.c_str());
-        throw RecordError{Printable(path, 400) + ": " + f.what};
+        throw RecordError{Printable(path, 400) + ": " +
+                          (f.systemError != 0
+                               ? std::string("cannot write it: ") + std::strerror(f.systemError)
+                               : Printable(f.what, 400))};
     }
+}
+
+void RemovePartialCheckpoints(const std::string& dir) {
+    DIR* folder = opendir(dir.empty() ? "." : dir.c_str());
+    if (!folder) return;
+    const std::string prefix = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    const std::string tail = std::string(".h5") + kPartial;  // then the six letters mkstemp chose
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.rfind("step-", 0) == 0 && name.size() > tail.size() + 6 &&
+            name.compare(name.size() - 6 - tail.size(), tail.size(), tail) == 0) {
+            std::remove((prefix + name).c_str());
+        }
+    }
+    closedir(folder);
 }
 
 RunState ReadCheckpoint(const std::string& path) {

@@ -34,6 +34,10 @@ std::string CheckpointName(const std::string& dir, long long step);
 // the real name. Throws RecordError.
 void WriteCheckpoint(const std::string& path, const RunState& state);
 
+// Removes from `dir` the temporary files of checkpoints whose writing was
+// cut short (the run was killed): step-NNNNNNNN.h5.partial-XXXXXX.
+void RemovePartialCheckpoints(const std::string& dir);
+
 // Reads the checkpoint at `path` and checks it (CheckRun). Throws RecordError
 // whose message names the file and says why: it is missing, not a
 // checkpoint, of another format version, cut short, damaged, or inconsistent.

@@ -59,12 +59,22 @@ bool IsHdf5Name(const std::string& path) {
 
 namespace {
 
+// A trace that the system refuses to write is named with the system's reason
+// ("No space left on device"); any other failure with HDF5's.
+RecordError Failed(const std::string& path, const h5::Failure& f) {
+    if (f.systemError != 0) {
+        return RecordError{Printable(path, 400) +
+                           ": cannot write the trace: " + std::strerror(f.systemError)};
+    }
+    return RecordError{Printable(path, 400) + ": " + Printable(f.what, 400)};
+}
+
 class JsonTraceWriter final : public TraceWriter {
   public:
     JsonTraceWriter(std::FILE* file, bool owned, std::string name)
         : file(file), owned(owned), name(std::move(name)) {}
     ~JsonTraceWriter() override {
-        if (owned) std::fclose(file);
+        if (owned && file) std::fclose(file);
     }
     JsonTraceWriter(const JsonTraceWriter&) = delete;
     JsonTraceWriter& operator=(const JsonTraceWriter&) = delete;
@@ -87,12 +97,21 @@ class JsonTraceWriter final : public TraceWriter {
     void Flush() override {
         if (std::fflush(file) != 0 || std::ferror(file)) Fail();
     }
+    void Close() override {
+        if (broken) return;
+        Flush();
+        if (!owned) return;
+        std::FILE* closing = file;
+        file = nullptr;
+        if (std::fclose(closing) != 0) Fail();
+    }
 
   private:
     void Put() {
         if (std::fwrite(line.Text().data(), 1, line.Text().size(), file) != line.Text().size()) Fail();
     }
-    [[noreturn]] void Fail() const {
+    [[noreturn]] void Fail() {
+        broken = true;
         throw RecordError{Printable(name, 400) + ": cannot write the trace: " + std::strerror(errno)};
     }
 
@@ -100,6 +119,7 @@ class JsonTraceWriter final : public TraceWriter {
     bool owned;
     std::string name;
     JsonOut line;
+    bool broken = false;
 };
 
 // One growing table of the HDF5 trace.
@@ -124,6 +144,8 @@ class Table {
     }
 
     std::uint64_t Rows() const { return rows; }
+    void Close() { dataset.Close(std::string("cannot write the table ") + name); }
+    void Abandon() { dataset.Abandon(); }
 
     void Append(const void* data, std::size_t count) {
         if (count == 0) return;
@@ -168,7 +190,17 @@ class Hdf5TraceWriter final : public TraceWriter {
         h5::Check(H5Fstart_swmr_write(file.Get()), "cannot start writing the tables");
         Flush();
     } catch (const h5::Failure& f) {
-        throw RecordError{Printable(path, 400) + ": " + f.what};
+        throw Failed(path, f);
+    }
+    // After a failed write, closing would write the file's end and its closed
+    // state over what the last flush left: the file stays as a run killed then
+    // leaves it, readable up to that flush.
+    ~Hdf5TraceWriter() override {
+        if (!broken) return;
+        steps.Abandon();
+        nodes.Abandon();
+        links.Abandon();
+        file.Abandon();
     }
 
     void Write(long long step, const NodeManager& world) override {
@@ -186,16 +218,32 @@ class Hdf5TraceWriter final : public TraceWriter {
             const auto now = std::chrono::steady_clock::now();
             if (now - lastFlush >= std::chrono::seconds(1)) Flush();
         } catch (const h5::Failure& f) {
-            throw RecordError{Printable(name, 400) + ": " + f.what};
+            broken = true;
+            throw Failed(name, f);
         }
     }
 
     void Flush() override {
-        if (H5Fflush(file.Get(), H5F_SCOPE_LOCAL) < 0) {
-            throw RecordError{Printable(name, 400) + ": cannot write the trace (HDF5: " + h5::LastReason() +
-                              ")"};
+        try {
+            h5::Check(H5Fflush(file.Get(), H5F_SCOPE_LOCAL), "cannot write the trace");
+        } catch (const h5::Failure& f) {
+            broken = true;
+            throw Failed(name, f);
         }
         lastFlush = std::chrono::steady_clock::now();
+    }
+
+    void Close() override {
+        if (broken) return;
+        try {
+            steps.Close();
+            nodes.Close();
+            links.Close();
+            file.Close("cannot write the trace");
+        } catch (const h5::Failure& f) {
+            broken = true;
+            throw Failed(name, f);
+        }
     }
 
   private:
@@ -229,6 +277,7 @@ class Hdf5TraceWriter final : public TraceWriter {
     std::vector<NodeRow> nodeRows;
     std::vector<LinkRow> linkRows;
     std::chrono::steady_clock::time_point lastFlush;
+    bool broken = false;
 };
 
 }  // namespace

@@ -25,7 +25,11 @@ class TraceWriter {
     virtual void Write(long long step, const NodeManager& world) = 0;
     // Everything written so far is in the file (also done now and then on
     // the way, so a run that is killed leaves a trace that can be read).
+    // Throws RecordError when it cannot be written.
     virtual void Flush() = 0;
+    // Writes what is left and closes the file; throws RecordError when that
+    // fails. A writer that failed before closes quietly: that was reported.
+    virtual void Close() = 0;
 };
 
 // True for a name that asks for the HDF5 format.

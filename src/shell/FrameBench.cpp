@@ -67,7 +67,7 @@ bool RunFrameBench(Shell& shell, int frames, const std::string& screenshot, Fram
     bool saved = false;
     SetFrameState(shell);
     DrawFrame(shell, [&] { saved = gl->SaveBackBuffer(screenshot, &why); });
-    if (!saved) why = "cannot write the screenshot " + screenshot + ": " + why;
+    if (!saved) why = "cannot write the screenshot " + Printable(screenshot, 400) + ": " + why;
     return saved;
 }
 

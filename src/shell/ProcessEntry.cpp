@@ -71,11 +71,16 @@ std::string RunFailure(Shell& shell) {
                                  : shell.run ? shell.run->Manifest().geneFile
                                              : "";
     const std::string reason = geneFile.empty() ? "" : UnreadableReason(geneFile);
-    if (!reason.empty()) return "cannot read gene file " + geneFile + ": " + reason;
+    if (!reason.empty()) return "cannot read gene file " + Printable(geneFile, 400) + ": " + reason;
     if (shell.state.drawFailed) return "drawing the scene failed";
-    const std::string& text = shell.Outcome().text;
-    if (text.empty()) return "the run ended with an error";
-    return "the run ended with an error, written to " + shell.ShownContext().diagnostics.ErrorLogPath();
+    const RunOutcome& outcome = shell.Outcome();
+    if (outcome.text.empty()) return "the run ended with an error";
+    const std::string log = Printable(shell.ShownContext().diagnostics.ErrorLogPath(), 400);
+    if (!outcome.logFailure.empty()) {
+        return "the run ended with an error (above), which could not be written to " + log + ": " +
+               outcome.logFailure;
+    }
+    return "the run ended with an error, written to " + log;
 }
 
 // The benchmark's JSON line; nothing, and why in `why`, when it failed.
@@ -179,9 +184,9 @@ int ProcessEntry(const CommandLine& options) {
             made = RecordVideo(shell, *replay, encoder, why);
             if (made) {
                 std::fprintf(stderr, "quillmoth: wrote %s: %d frames at %d per second\n",
-                             options.video.c_str(), encoder.Frames(), options.fps);
+                             Printable(options.video, 400).c_str(), encoder.Frames(), options.fps);
             } else {
-                why = "cannot make the video " + options.video + ": " + why;
+                why = "cannot make the video " + Printable(options.video, 400) + ": " + why;
             }
         } else {
             why = RunFailure(shell);

@@ -108,7 +108,8 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
     }
     if (!encoder.Finish(why)) return false;
     if (!replay.Stopped().empty()) {
-        why = "the trace stops short: " + replay.Stopped() + FormatString("; the video holds its %zu whole steps", count);
+        why = "the trace stops short: " + replay.Stopped() +
+              FormatString("; the video holds its %zu whole steps", count);
         return false;
     }
     return true;

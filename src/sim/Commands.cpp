@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "api/Run.h"
 #include "base/Diagnostics.h"
@@ -19,6 +20,7 @@
 #include "record/TraceWriter.h"
 #include "sim/Progress.h"
 #include "sim/RunStats.h"
+#include "sim/SameFile.h"
 #include "world/NodeManager.h"
 
 namespace qm::sim {
@@ -29,26 +31,57 @@ void PrintError(const std::string& text) {
     std::fflush(stderr);
 }
 
-// An output file of the run; "-" is standard output.
-struct OutputFile {
-    std::FILE* file = nullptr;
-    bool owned = false;
+// An output file of the run; "-" is standard output. A write the system
+// refuses throws record::RecordError naming the file and the reason.
+class OutputFile {
+  public:
+    explicit OutputFile(const char* what) : what(what) {}
     ~OutputFile() {
         if (owned && file) std::fclose(file);
     }
-    bool Open(const std::string& name, std::FILE* standardOut) {
-        if (name.empty()) return true;
-        if (name == "-") {
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool Open(const std::string& path, std::FILE* standardOut) {
+        name = path;
+        if (path.empty()) return true;
+        if (path == "-") {
             file = standardOut;
             return true;
         }
-        file = std::fopen(name.c_str(), "w");
+        file = std::fopen(path.c_str(), "w");
         owned = file != nullptr;
         return owned;
     }
+    bool IsOpen() const { return file != nullptr; }
     void Write(const std::string& text) {
-        if (file) std::fwrite(text.data(), 1, text.size(), file);
+        if (file && std::fwrite(text.data(), 1, text.size(), file) != text.size()) Fail();
     }
+    void Flush() {
+        if (file && std::fflush(file) != 0) Fail();
+    }
+    // Writes what is left and closes the file; one that failed before closes quietly.
+    void Close() {
+        if (!file || broken) return;
+        Flush();
+        if (!owned) return;
+        std::FILE* closing = std::exchange(file, nullptr);
+        if (std::fclose(closing) != 0) Fail();
+    }
+
+  private:
+    [[noreturn]] void Fail() {
+        broken = true;
+        const std::string shown = name == "-" ? "standard output" : "'" + Printable(name, 400) + "'";
+        throw record::RecordError{std::string("cannot write the ") + what + " file " + shown + ": " +
+                                  std::strerror(errno)};
+    }
+
+    const char* what;
+    std::string name;
+    std::FILE* file = nullptr;
+    bool owned = false;
+    bool broken = false;
 };
 
 // Why a file cannot be written at `path` (created or replaced), or nothing.
@@ -79,8 +112,9 @@ std::optional<std::string> CannotWriteInto(const std::string& dir) {
     return CannotWrite(dir);
 }
 
-// The closing line; a run that failed before its world existed reports an empty world.
-void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager* world,
+// The closing line; a run that failed before its world existed reports an
+// empty world. False when standard output refused it.
+bool WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager* world,
                   const char* outcome, const record::Manifest& manifest) {
     JsonOut json;
     json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
@@ -89,8 +123,16 @@ void WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const Nod
     json.Raw(",\"centroid\":").Vec(world ? world->GetCentroid() : Vector3{});
     json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"");
     json.Raw(",\"manifest\":").Raw(manifest.Json().c_str()).Raw("}\n");
-    std::fwrite(json.Text().data(), 1, json.Text().size(), out);
-    std::fflush(out);
+    return std::fwrite(json.Text().data(), 1, json.Text().size(), out) == json.Text().size() &&
+           std::fflush(out) == 0;
+}
+
+// What a command prints on standard output is checked like any file: the
+// status says whether it got there.
+int Printed(std::FILE* out, int status) {
+    if (std::fflush(out) == 0 && !std::ferror(out)) return status;
+    PrintError(std::string("quillmoth-sim: cannot write standard output: ") + std::strerror(errno) + "\n");
+    return kExitError;
 }
 
 }  // namespace
@@ -108,7 +150,7 @@ int Compile(const Options& options, std::FILE* out) {
         std::string code =
             GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options));
         std::fprintf(out, "%s\n", code.c_str());
-        return kExitCompleted;
+        return Printed(out, kExitCompleted);
     } catch (const ErrorText& e) {
         PrintError(e.text);
         return kExitError;
@@ -121,7 +163,7 @@ int Dump(const Options& options, std::FILE* out) {
         gene.Parse(GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options)));
         std::string text = gene.ToString();
         std::fwrite(text.data(), 1, text.size(), out);
-        return kExitCompleted;
+        return Printed(out, kExitCompleted);
     } catch (const ErrorText& e) {
         PrintError(e.text);
         return kExitError;
@@ -156,7 +198,46 @@ std::optional<std::string> RefuseBeforeStart(const Options& o) {
             return "cannot write checkpoints into '" + Printable(o.checkpointDir, 400) + "': " + *why;
         }
     }
+    // An output never replaces what the run reads, nor shares a file with another output.
+    const std::string& input = o.resume.empty() ? o.geneFile : o.resume;
+    const char* const inputName = o.resume.empty() ? "gene file" : "checkpoint";
+    const auto quoted = [](const std::string& name) { return "'" + Printable(name, 400) + "'"; };
+    for (std::size_t i = 0; i < std::size(outputs); ++i) {
+        const auto& [what, name] = outputs[i];
+        if (SameFile(*name, input)) {
+            return std::string("the ") + what + " file " + quoted(*name) + " would replace the " + inputName +
+                   " " + quoted(input) + ": give the " + what + " file another name";
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (SameFile(*name, *outputs[j].second)) {
+                return std::string("the ") + outputs[j].first + " file " + quoted(*outputs[j].second) +
+                       " and the " + what + " file " + quoted(*name) + " are one file: give each its own";
+            }
+        }
+    }
     return std::nullopt;
+}
+
+// The status of a run that has ended, once its log is checked: a log that
+// could not be written fails the run, and the text it would have held is
+// shown if it was not (a goal reached under --quiet).
+int Ended(const qm::Run& run, const Options& options) {
+    const RunOutcome& outcome = run.Outcome();
+    if (!outcome.logFailure.empty()) {
+        std::string message = "quillmoth-sim: cannot write the log file '" + Printable(options.logFile, 400) +
+                              "': " + outcome.logFailure;
+        const bool shown = outcome.kind != RunOutcome::Kind::GoalReached || !options.quiet;
+        PrintError(message + (shown ? "\n" : "; it would have held\n" + outcome.text + "\n"));
+        return kExitError;
+    }
+    switch (outcome.kind) {
+        case RunOutcome::Kind::GoalReached:
+            return kExitGoal;
+        case RunOutcome::Kind::Completed:
+            return kExitCompleted;
+        default:
+            return kExitError;
+    }
 }
 
 }  // namespace
@@ -186,6 +267,7 @@ int Run(const Options& options, std::FILE* out) {
         return Refuse("cannot make the checkpoint folder '" + Printable(options.checkpointDir, 400) +
                       "': " + std::strerror(errno));
     }
+    if (!options.checkpointDir.empty()) record::RemovePartialCheckpoints(options.checkpointDir);
     diagnostics.SetErrorLogPath(options.logFile);
 
     std::unique_ptr<qm::Run> run;
@@ -216,68 +298,82 @@ int Run(const Options& options, std::FILE* out) {
             return Refuse(e.message);
         }
     }
-    OutputFile stats;
+    OutputFile stats("stats");
     if (!stats.Open(options.statsFile, out)) {
         return Refuse("cannot write the stats file '" + Printable(options.statsFile, 400) + "'");
     }
 
-    if (!run->Start()) {
-        WriteSummary(out, run->Seed(), 0, nullptr, "error", manifest);
-        return kExitError;
-    }
-    const NodeManager& world = *run->World();
-    if (options.profile) {
+    const bool started = run->Start();  // false: the run ended at its start, logged
+    const NodeManager* world = run->World();
+    if (started && options.profile) {
         for (NodeManager* each : run->Driver()->Worlds()) each->EnableProfile(true);
     }
 
     auto recordStep = [&](long long step) {
-        if (trace && step % options.traceEvery == 0) trace->Write(step, world);
-        if (stats.file) stats.Write(StatsRow(step, world));
+        if (trace && step % options.traceEvery == 0) trace->Write(step, *world);
+        stats.Write(StatsRow(step, *world));
     };
     auto checkpoint = [&](long long step) {
         if (options.checkpointEvery == 0 || step % options.checkpointEvery != 0) return;
         // Everything up to this step is on disk before the checkpoint says so: a
         // run killed later leaves whole outputs up to its newest checkpoint.
-        if (stats.file) std::fflush(stats.file);
+        stats.Flush();
         if (trace) trace->Flush();
         run->Save(record::CheckpointName(options.checkpointDir, step));
     };
-    stats.Write(stats.file ? kStatsHeader : "");
 
-    Progress progress(stderr, options.steps, !options.quiet && isatty(STDERR_FILENO));
+    Progress progress(stderr, options.steps, started && !options.quiet && isatty(STDERR_FILENO));
     // Debug text (the logged error) starts on a line of its own below the bar.
     run->Context().diagnostics.SetSink([&](std::string_view text) {
         progress.Finish();
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
     });
+    // A write that fails ends the run like an engine error: logged, and on standard error.
     try {
-        if (!saved) recordStep(0);
-        while (run->Step() == RunOutcome::Kind::Running) {
-            recordStep(run->Steps());
-            checkpoint(run->Steps());
-            progress.Update(run->Steps(), world.GetNodeCount());
+        if (started) {
+            stats.Write(kStatsHeader);
+            if (!saved) recordStep(0);
+            while (run->Step() == RunOutcome::Kind::Running) {
+                recordStep(run->Steps());
+                checkpoint(run->Steps());
+                progress.Update(run->Steps(), world->GetNodeCount());
+            }
         }
-        if (trace) trace->Flush();
     } catch (const record::RecordError& e) {
         run->Fail("quillmoth-sim: " + e.message + "\n");
     }
     run->Context().diagnostics.SetSink(nullptr);
     progress.Finish();
-    if (stats.file) std::fflush(stats.file);
-    if (options.profile) PrintError(ProfileTable(world.Profile()));
-    const long long done = run->Steps();
-    switch (run->Outcome().kind) {
-        case RunOutcome::Kind::GoalReached:
-            WriteSummary(out, run->Seed(), done, &world, "goal", manifest);
-            return kExitGoal;
-        case RunOutcome::Kind::Completed:
-            WriteSummary(out, run->Seed(), done, &world, "completed", manifest);
-            return kExitCompleted;
-        default:
-            WriteSummary(out, run->Seed(), done, &world, "error", manifest);
-            return kExitError;
+
+    // Each output is closed on its own, so one that fails loses nothing of the
+    // others; one that fails now, after the run has ended, fails it all the same.
+    bool closed = true;
+    const auto close = [&closed](const auto& closing) {
+        try {
+            closing();
+        } catch (const record::RecordError& e) {
+            PrintError("quillmoth-sim: " + e.message + "\n");
+            closed = false;
+        }
+    };
+    close([&] { stats.Close(); });
+    close([&] {
+        if (trace) trace->Close();
+    });
+    if (started && options.profile) PrintError(ProfileTable(world->Profile()));
+
+    const RunOutcome::Kind kind = run->Outcome().kind;
+    const bool failedWrite = !closed || !run->Outcome().logFailure.empty();
+    const char* outcome = failedWrite                             ? "error"
+                          : kind == RunOutcome::Kind::GoalReached ? "goal"
+                          : kind == RunOutcome::Kind::Completed   ? "completed"
+                                                                  : "error";
+    const int status = Ended(*run, options);  // says so when the log could not be written
+    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, world, outcome, manifest)) {
+        return Printed(out, kExitError);
     }
+    return closed ? status : kExitError;
 }
 
 }  // namespace qm::sim

@@ -3,10 +3,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <vector>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
@@ -15,6 +17,7 @@
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
 #include "sim/Commands.h"
+#include "sim/SameFile.h"
 
 namespace qm::sim {
 namespace {
@@ -36,8 +39,9 @@ void OnStop(int sig) {
 // Which generations a search that ends during `generation` leaves behind.
 std::string Kept(const std::string& dir, int generation) {
     if (generation <= 1) return "no generation was complete";
+    const std::string shown = Printable(dir, 400);
     return FormatString("%s holds generations 1 to %d: quillmoth-sim evolve --resume %s goes on from there",
-                        dir.c_str(), generation - 1, dir.c_str());
+                        shown.c_str(), generation - 1, shown.c_str());
 }
 
 void PrepareStopMessage(const std::string& dir, int generation, bool mpi) {
@@ -52,13 +56,33 @@ void PrepareStopMessage(const std::string& dir, int generation, bool mpi) {
     std::memcpy(stopMessage, text.data(), stopLength);
 }
 
+// What the search reports on standard output; a report that cannot be
+// written fails the search like any other output.
 void Print(std::FILE* out, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fflush(out);
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
+        throw SearchError{std::string("cannot write standard output: ") + std::strerror(errno)};
+    }
+}
+
+// A seed gene file that is one of the files the search writes in its folder.
+void RefuseSeedsAsOutputs(const EvolveOptions& o, const evolve::SearchOutput& output) {
+    const std::string& dir = output.Dir();
+    for (const std::string& file : o.search.seedFiles) {
+        std::vector<std::string> written = {dir + "/generations.csv", dir + "/best.txt",
+                                            output.CheckpointPath(), dir + "/search.lock"};
+        const std::string name = file.substr(file.find_last_of('/') + 1);  // npos + 1: all of it
+        if (name.rfind("gen-", 0) == 0) written.push_back(dir + "/best/" + name);
+        for (const std::string& path : written) {
+            if (!SameFile(file, path)) continue;
+            throw SearchError{"the seed gene file '" + Printable(file, 400) + "' is the search's own '" +
+                                  Printable(path, 400) + "', which it would replace: give another --out",
+                              true};
+        }
+    }
 }
 
 // A new search from the command line: seed genes read, settings checked, folder made.
-evolve::Search StartSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output) {
     evolve::SearchSettings settings = o.search;
     if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
     Diagnostics silent;  // the reason is in the error's first line
@@ -67,21 +91,28 @@ evolve::Search StartSearch(const EvolveOptions& o, const evolve::SearchOutput& o
         try {
             settings.seedGenes.push_back(evolve::LoadGeneFile(file, silent));
         } catch (const ErrorText& e) {
-            throw SearchError{"the seed gene " + file +
-                              " does not load: " + e.text.substr(0, e.text.find('\n'))};
+            throw SearchError{"the seed gene " + Printable(file, 400) +
+                              " does not load: " + Printable(e.text.substr(0, e.text.find('\n')), 400)};
         }
     }
     std::string problem = evolve::SettingsProblem(settings);
     if (!problem.empty()) throw SearchError{problem};
+    RefuseSeedsAsOutputs(o, output);
+    output.Lock(true);
     output.Create();
     return evolve::Search(std::move(settings));
 }
 
-evolve::Search ResumeSearch(const EvolveOptions& o, const evolve::SearchOutput& output) {
+evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output) {
+    output.Lock(false);
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
     if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
     std::string problem = evolve::SettingsProblem(checkpoint.settings);
-    if (!problem.empty()) throw SearchError{"the checkpoint " + output.CheckpointPath() + " " + problem};
+    if (!problem.empty()) {
+        throw SearchError{"the checkpoint " + Printable(output.CheckpointPath(), 400) +
+                              " breaks the command line's rules: " + problem,
+                          true};
+    }
     output.TrimTable(checkpoint.state.done);
     return evolve::Search(std::move(checkpoint.settings), std::move(checkpoint.state));
 }
@@ -94,7 +125,7 @@ std::string SeedList(const evolve::SearchSettings& s) {
 
 void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, std::FILE* out) {
     const bool resume = !o.resume.empty();
-    const evolve::SearchOutput output(resume ? o.resume : o.out);
+    evolve::SearchOutput output(resume ? o.resume : o.out);
     evolve::Search search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
     const evolve::SearchSettings& s = search.Settings();
     if (!o.quiet) {
@@ -102,7 +133,7 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
                                 "seeds %s; search seed %u; %s; writing to %s\n",
                                 resume ? "resuming at" : "starting at", search.Done() + 1, s.generations,
                                 s.population, s.steps, SeedList(s).c_str(), s.seed,
-                                evaluator.Describe().c_str(), output.Dir().c_str()));
+                                evaluator.Describe().c_str(), Printable(output.Dir(), 400).c_str()));
     }
     while (search.Done() < s.generations) {
         const int generation = search.Done() + 1;
@@ -118,11 +149,12 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
         if (!o.quiet) Print(out, evolve::ProgressLine(search, report));
     }
     if (!o.quiet) {
-        Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n", output.Dir().c_str(),
+        const std::string show =
+            evolve::ShowCommand(s, output.Dir() + "/best.txt", s.evalSeeds[evolve::BestRun(search.Best())]);
+        Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n",
+                                Printable(output.Dir(), 400).c_str(),
                                 evolve::ExactDecimal(search.Best().fitness).c_str(),
-                                evolve::ShowCommand(s, output.Dir() + "/best.txt",
-                                                    s.evalSeeds[evolve::BestRun(search.Best())])
-                                    .c_str()));
+                                Printable(show, 1000).c_str()));
     }
 }
 
@@ -151,9 +183,11 @@ int Evolve(const Options& options, std::FILE* out) {
         }
         RunSearch(o, *evaluator, mpi, out);
     } catch (const SearchError& e) {
-        Print(stderr, "quillmoth-sim evolve: " + e.message + "\n");
-        if (job && job->Size() > 1) job->Abort(kExitError);
-        return kExitError;
+        const std::string text = "quillmoth-sim evolve: " + e.message + "\n";
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        const int status = e.refused ? kExitUsage : kExitError;
+        if (job && job->Size() > 1) job->Abort(status);
+        return status;
     }
     return kExitCompleted;
 }

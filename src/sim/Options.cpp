@@ -63,7 +63,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         ->expected(0, -1);
     evolve.add_option("--population", s.population, "genes per generation (default 64)")
         ->type_name("N")
-        ->check(CLI::Range(2, 1000000).description(""));
+        ->check(CLI::Range(2, evolve::kMaxPopulation).description(""));
     evolve
         .add_option_function<int>(
             "--generations",
@@ -73,10 +73,10 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
             },
             "generations to run (default 20); with --resume, the total to reach")
         ->type_name("N")
-        ->check(CLI::Range(1, 100000000).description(""));
+        ->check(CLI::Range(1, evolve::kMaxGenerations).description(""));
     evolve.add_option("--steps", s.steps, "world steps per evaluation (default 1000)")
         ->type_name("N")
-        ->check(CLI::Range(1LL, 1000000000000LL).description(""));
+        ->check(CLI::Range(1LL, evolve::kMaxSearchSteps).description(""));
     evolve
         .add_option_function<std::string>(
             "--eval-seeds", [&s](const std::string& text) { s.evalSeeds = ParseSeedList(text); },
@@ -115,7 +115,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         ->check(CLI::Range(1, 10000).description(""));
     evolve.add_option("--tournament", s.tournament, "genes drawn per tournament (default 3)")
         ->type_name("N")
-        ->check(CLI::Range(1, 1000000).description(""));
+        ->check(CLI::Range(1, evolve::kMaxTournament).description(""));
     evolve.add_option("--elite", s.elite, "best genes kept unchanged (default 2)")
         ->type_name("N")
         ->check(CLI::Range(0, 1000000).description(""));
@@ -217,9 +217,12 @@ std::string UsageText() {
            "evolve options:\n" +
            OptionHelp(*line.evolve) +
            "\n"
-           "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error,\n"
-           "2 bad command line, an output that cannot be written or a checkpoint that cannot be read;\n"
-           "evolve: 0 the search ran every generation, 1 it failed\n";
+           "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
+           "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
+           "another output, or a checkpoint that cannot be read;\n"
+           "evolve: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
+           "folder another search is running in, a seed gene it would replace, or a checkpoint that\n"
+           "cannot be read or breaks the command line's rules\n";
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -261,6 +264,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
         }
         if ((o.checkpointEvery > 0) != !o.checkpointDir.empty()) {
             Bad("--checkpoint-every K and --checkpoint-dir DIR go together");
+        }
+    }
+    if (o.command == Command::Evolve) {
+        // An empty folder name would put the files at the root of the file system ("/generations.csv").
+        const std::pair<const char*, const std::string*> folders[] = {{"--out", &o.evolve.out},
+                                                                      {"--resume", &o.evolve.resume}};
+        for (const auto& [name, folder] : folders) {
+            if (line.evolve->count(name) > 0 && folder->empty())
+                Bad(std::string(name) + " needs a folder name");
         }
     }
     if (o.command == Command::Evolve && !o.evolve.resume.empty()) {

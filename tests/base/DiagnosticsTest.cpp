@@ -86,11 +86,21 @@ TEST_F(ErrorLogTest, EmptyTextGivesAnEmptyFile) {
     EXPECT_EQ(debug.Text(), "\n");
 }
 
-TEST_F(ErrorLogTest, UnopenableLogLosesTheTextButNotTheDebugCopy) {
-    diagnostics.SetErrorLogPath("/nonexistent-folder/quillmoth/error.lot.txt");
+TEST_F(ErrorLogTest, ALogThatCannotBeOpenedOrWrittenLosesTheTextButNotTheDebugCopyAndSaysWhy) {
+    const std::pair<const char*, const char*> logs[] = {
+        {"/nonexistent-folder/quillmoth/error.lot.txt", "No such file or directory"},
+        {"/dev/full", "No space left on device"}};
+    for (const auto& [path, reason] : logs) {
+        diagnostics.SetErrorLogPath(path);
+        DebugCapture debug(diagnostics);
+        std::string why;
+        EXPECT_FALSE(diagnostics.WriteErrorLog("GOAL!\n", DebugLevel::Errors, &why)) << path;
+        EXPECT_EQ(why, reason);
+        EXPECT_EQ(debug.Text(), "GOAL!\n\n");
+    }
+    diagnostics.SetErrorLogPath(log.PathString());
     DebugCapture debug(diagnostics);
-    EXPECT_NO_THROW(diagnostics.WriteErrorLog("GOAL!\n"));
-    EXPECT_EQ(debug.Text(), "GOAL!\n\n");
+    EXPECT_TRUE(diagnostics.WriteErrorLog("GOAL!\n"));
 }
 
 }  // namespace

@@ -95,6 +95,12 @@ TEST_F(RunGuardTest, TheFirstErrorIsLoggedAndNothingLaterOverwritesIt) {
     EXPECT_EQ(guard.Outcome().kind, RunOutcome::Kind::Error);
     EXPECT_EQ(guard.Outcome().text, "PTester::Action()\nstep 2\n");
     EXPECT_EQ(ReadFile(log.PathString()), "PTester::Action()\nstep 2\n");
+    EXPECT_EQ(guard.Outcome().logFailure, "");
+    // A log that cannot be written is the caller's to report: the outcome says why.
+    context.diagnostics.SetErrorLogPath("/dev/full");
+    RunGuard full(context);
+    full.Fail("drawing\n");
+    EXPECT_EQ(full.Outcome().logFailure, "No space left on device");
 }
 
 TEST_F(RunGuardTest, AnInterruptedStepEndsTheRunWithoutALog) {

@@ -15,6 +15,12 @@ TEST(CommandLine, NoArgumentsMeansTheClockSeedAndSourceTxt) {
     EXPECT_FALSE(c.debug);  // the compiler's code string and the program stay off standard error
     EXPECT_TRUE(c.error.empty());
     EXPECT_TRUE(ParseCommandLine({"--debug", "mine.txt"}).debug);
+    // The node limit is what the window's own nodes cost (it draws them), not a headless run's.
+    EXPECT_EQ(c.run.maxNodes, DefaultMaxNodes(kWindowBytesPerNode));
+    EXPECT_LT(c.run.maxNodes, RunOptions{}.maxNodes);
+    EXPECT_NE(HelpText().find("(default: a quarter of this machine's memory, " +
+                              std::to_string(c.run.maxNodes) + " nodes)"),
+              std::string::npos);
 }
 
 TEST(CommandLine, SeedAndGeneFileInEitherOrder) {

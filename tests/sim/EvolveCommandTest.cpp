@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -174,7 +175,7 @@ TEST_F(EvolveCommandTest, TheBestGeneFileRunsAsItsCommentSays) {
     EXPECT_EQ(GeneOf(Read("again/best.txt")), GeneOf(file));
 }
 
-TEST_F(EvolveCommandTest, AFolderWithASearchIsNotOverwrittenAndResumeTakesNoSearchOptions) {
+TEST_F(EvolveCommandTest, AFolderWithASearchIsNotOverwrittenAndResumeTakesNoSearchOptionsNorBrokenRules) {
     ASSERT_EQ(Sim(std::string(kSearch) + " --out s walker.txt").status, 0);
     Outcome again = Sim(std::string(kSearch) + " --out s walker.txt");
     EXPECT_EQ(again.status, 1);
@@ -184,6 +185,27 @@ TEST_F(EvolveCommandTest, AFolderWithASearchIsNotOverwrittenAndResumeTakesNoSear
     Outcome mixed = Sim("evolve --resume s --seed 4");
     EXPECT_EQ(mixed.status, 2);
     EXPECT_NE(mixed.err.find("--seed cannot be given with it"), std::string::npos) << mixed.err;
+    // A checkpoint is held to the command line's rules: what the options refuse, it may not hold.
+    const std::string kept = Read("s/checkpoint.txt");
+    struct Broken {
+        std::regex line;
+        std::string replaced, refusal;
+    } cases[] = {
+        {std::regex("\ntournament \\d+\n"), "\ntournament 2147483647\n",
+         " breaks the command line's rules: --tournament must lie between 1 and 1000000"},
+        {std::regex("\ngoal [^\n]*\n"), "\ngoal nan 0 0\n",
+         " breaks the command line's rules: --goal takes three finite numbers"},
+        {std::regex("\neval-seeds 1 2\n"), "\neval-seeds 1 -1\n",
+         ", line 5, \"eval-seeds\" needs whole numbers from 0 to 4294967295"},
+    };
+    for (const Broken& c : cases) {
+        std::ofstream(dir + "/s/checkpoint.txt", std::ios::trunc)
+            << std::regex_replace(kept, c.line, c.replaced);
+        Outcome resumed = Sim("evolve --resume s --generations 4 --quiet");
+        EXPECT_EQ(resumed.status, 2) << c.refusal;
+        EXPECT_NE(resumed.err.find("the checkpoint s/checkpoint.txt" + c.refusal), std::string::npos)
+            << resumed.err;
+    }
     Outcome bad = Sim("evolve --out t --max-length 20 walker.txt");
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(

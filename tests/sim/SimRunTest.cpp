@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "record/TraceHdf5.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 
@@ -338,6 +343,134 @@ TEST_F(SimRunTest, ABadCommandLineExitsTwoWithTheUsage) {
     }
     Outcome o = Sim("run --seed 1 --steps 1 --quiet --trace /nonexistent/dir/t.jsonl '" + gene + "'");
     EXPECT_EQ(o.status, 2);
+}
+
+// A write the system refuses (a full disk: /dev/full; a file size limit, with
+// its signal ignored as a shell does) ends the run with status 1, a message
+// naming the file, a summary that says "error", no half checkpoint, and the
+// other outputs whole up to the newest checkpoint.
+TEST_F(SimRunTest, AFailedWriteEndsTheRunNamingTheFileAndKeepsWhatWasWritten) {
+    const std::string idle = Gene("idle.txt", kIdle);
+    const std::string crowd = Gene("crowd.txt", kCeilingCrowd);
+    const std::string grow = "run --seed 1 --steps 60 --goal 0,-1000,0 --quiet --log log.txt ";
+    struct Case {
+        const char* what;
+        int blocks;  // the file size limit in 512-byte blocks; 0: none
+        std::string args;
+        std::string message;
+        bool keeps = false;  // stats and trace hold every step up to the newest checkpoint
+    } cases[] = {
+        {"stats", 0, "run --seed 2 --steps 300 --quiet --log log.txt --stats /dev/full '" + idle + "'",
+         "quillmoth-sim: cannot write the stats file '/dev/full': No space left on device\n"},
+        {"JSON trace", 0, "run --seed 2 --steps 300 --quiet --log log.txt --trace /dev/full '" + idle + "'",
+         "quillmoth-sim: /dev/full: cannot write the trace: No space left on device\n"},
+        {"log of a goal, quiet", 0,
+         "run --seed 5 --steps 1000 --goal 0,-24,0 --quiet --log /dev/full '" + idle + "'",
+         "quillmoth-sim: cannot write the log file '/dev/full': No space left on device; it would have held\n"
+         "PTester::Action()\n"},
+        {"summary", 0, "run --seed 2 --steps 3 --quiet --log log.txt '" + idle + "' >/dev/full",
+         "quillmoth-sim: cannot write standard output: No space left on device\n"},
+        {"HDF5 trace", 64,
+         grow + "--trace t.h5 --stats s.csv --checkpoint-every 4 --checkpoint-dir ck '" + crowd + "'",
+         "quillmoth-sim: t.h5: cannot write the trace: File too large\n", true},
+        {"checkpoint", 16, grow + "--checkpoint-every 4 --checkpoint-dir ck '" + crowd + "'",
+         "quillmoth-sim: ck/step-00000004.h5: cannot write it: File too large\n"},
+        {"search checkpoint", 1,
+         "evolve --population 4 --generations 2 --steps 50 --seed 1 --quiet --out s idle.txt",
+         "quillmoth-sim evolve: cannot write s/checkpoint.txt.tmp: File too large;\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(In("ck"));
+        if (c.args.find("--checkpoint-dir ck") != std::string::npos) {
+            std::filesystem::create_directories(In("ck"));
+            Gene("ck/step-00000004.h5.partial-Kq3xQa", "half");  // a killed run's: the next run removes it
+        }
+        std::string command = "exec '" + sim + "' " + c.args;
+        if (c.blocks > 0) command = "trap '' XFSZ; ulimit -f " + std::to_string(c.blocks) + "; " + command;
+        const Outcome o = test::RunSim("/bin/sh", "-c \"" + command + "\"", dir);
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+        EXPECT_EQ(o.out.find("\"outcome\":\"completed\""), std::string::npos) << o.out;
+        EXPECT_EQ(o.out.find("\"outcome\":\"goal\""), std::string::npos) << o.out;
+        EXPECT_FALSE(std::filesystem::exists(In("s/checkpoint.txt.tmp")));
+        long long newest = -1;
+        if (std::filesystem::exists(In("ck"))) {
+            for (const auto& entry : std::filesystem::directory_iterator(In("ck"))) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+                newest = std::max(newest, std::stoll(name.substr(5, 8)));
+            }
+        }
+        if (!c.keeps) continue;
+        ASSERT_GT(newest, 0);
+        EXPECT_GE(static_cast<long long>(Lines(ReadFile(In("s.csv"))).size()), newest + 2);  // the header too
+        // A trace whose writing failed is left as a killed run leaves it: open for
+        // writing, read as such, with every step flushed before the checkpoint.
+        namespace h5 = record::h5;
+        const h5::Handle file = h5::OpenFile(In("t.h5"), true);
+        const h5::Handle table(H5Dopen2(file.Get(), "steps", H5P_DEFAULT));
+        const h5::Handle space(H5Dget_space(table.Get()));
+        hsize_t rows = 0;
+        ASSERT_EQ(H5Sget_simple_extent_dims(space.Get(), &rows, nullptr), 1);
+        std::vector<record::StepRow> steps(rows);
+        ASSERT_GE(H5Dread(table.Get(), record::TheTraceTypes().step.Get(), H5S_ALL, H5S_ALL, H5P_DEFAULT,
+                          steps.data()),
+                  0);
+        ASSERT_GT(static_cast<long long>(steps.size()), newest);
+        EXPECT_EQ(steps[static_cast<std::size_t>(newest)].step, newest);
+    }
+}
+
+// An output that is an input (by name, by another name for it, by a link to
+// it) or another output is refused before anything is written, status 2 and
+// both named; so is a search folder that another search holds locked.
+TEST_F(SimRunTest, AnOutputThatIsAnInputOrAnotherOutputIsRefusedAndNothingIsWritten) {
+    Gene("g.txt", kIdle);
+    ASSERT_EQ(
+        Sim("run --seed 1 --steps 10 --quiet --log log.txt --checkpoint-every 10 --checkpoint-dir ck g.txt")
+            .status,
+        0);
+    std::filesystem::create_symlink("g.txt", In("link.txt"));
+    std::filesystem::create_directories(In("s"));
+    std::filesystem::copy_file(In("g.txt"), In("s/best.txt"));
+    const std::string held = "held\x1B[2J";  // a name that would clear the terminal: shown safely
+    std::filesystem::create_directories(In(held));
+    const int lock = open(In(held + "/search.lock").c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);  // as a search running there holds it
+    const std::string checkpoint = ReadFile(In("ck/step-00000010.h5"));
+    const std::string search = "evolve --population 4 --generations 1 --steps 20 --seed 1 --quiet ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"run --seed 1 --steps 5 --trace g.txt g.txt",
+         "the trace file 'g.txt' would replace the gene file 'g.txt'"},
+        {"run --seed 1 --steps 5 --log link.txt g.txt",
+         "the log file 'link.txt' would replace the gene file 'g.txt'"},
+        {"run --resume ck/step-00000010.h5 --steps 20 --log log.txt --stats ck/../ck/step-00000010.h5",
+         "the stats file 'ck/../ck/step-00000010.h5' would replace the checkpoint 'ck/step-00000010.h5'"},
+        {"run --seed 1 --steps 5 --log log.txt --trace x.jsonl --stats ./x.jsonl g.txt",
+         "the trace file 'x.jsonl' and the stats file './x.jsonl' are one file"},
+        {"run --seed 1 --steps 5 --log log.txt --trace - --stats - g.txt",
+         "the trace file '-' and the stats file '-' are one file"},
+        {"evolve --out '' g.txt", "--out needs a folder name"},
+        {search + "--out s s/best.txt", "the seed gene file 's/best.txt' is the search's own 's/best.txt'"},
+        {search + "--out '" + held + "' g.txt",
+         "another search is running in held\\x1B[2J (it holds held\\x1B[2J/search.lock)"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Outcome o = Sim(args);
+        EXPECT_EQ(o.status, 2) << args;
+        EXPECT_NE(o.err.find(message), std::string::npos) << args << "\n" << o.err;
+        EXPECT_EQ(o.out, "") << args;
+    }
+    EXPECT_EQ(ReadFile(In("g.txt")), kIdle);
+    EXPECT_EQ(ReadFile(In("s/best.txt")), kIdle);
+    EXPECT_EQ(ReadFile(In("ck/step-00000010.h5")), checkpoint);
+    EXPECT_FALSE(std::filesystem::exists(In("x.jsonl")));
+    EXPECT_FALSE(std::filesystem::exists(In(held + "/generations.csv")));
+    close(lock);
+    // A device is no one's file: every output may go to /dev/null.
+    EXPECT_EQ(Sim("run --seed 1 --steps 5 --log /dev/null --trace /dev/null --stats /dev/null g.txt").status,
+              0);
 }
 
 TEST_F(SimRunTest, HelpAndVersionExitZero) {
