@@ -70,7 +70,7 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
     // The video ends early, with a whole file of the frames made so far, when
     // the user asks to quit (SDL turns SIGINT and SIGTERM into that) or when
     // the trace stops short of a step it counted.
-    auto stopEarly = [&](std::size_t made, std::string reason) {
+    auto stopEarly = [&](std::size_t made, const std::string& reason) {
         std::fputc('\n', stderr);
         std::string finished;
         why = encoder.Finish(finished)

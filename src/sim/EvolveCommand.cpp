@@ -71,7 +71,11 @@ void RefuseSeedsAsOutputs(const EvolveOptions& o, const evolve::SearchOutput& ou
         std::vector<std::string> written = {dir + "/generations.csv", dir + "/best.txt",
                                             output.CheckpointPath(), dir + "/search.lock"};
         const std::string name = file.substr(file.find_last_of('/') + 1);  // npos + 1: all of it
-        if (name.rfind("gen-", 0) == 0) written.push_back(dir + "/best/" + name);
+        if (name.rfind("gen-", 0) == 0) {
+            std::string best = dir + "/best/";
+            best += name;
+            written.push_back(std::move(best));
+        }
         for (const std::string& path : written) {
             if (!SameFile(file, path)) continue;
             throw SearchError{"the seed gene file '" + Printable(file, 400) + "' is the search's own '" +
