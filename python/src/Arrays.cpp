@@ -44,12 +44,12 @@ py::dtype NodeDtype() {
     add("r", "<f4", offsetof(NodeRow, r));
     add("g", "<f4", offsetof(NodeRow, g));
     add("b", "<f4", offsetof(NodeRow, b));
-    py::dict spec;
-    spec["names"] = names;
-    spec["formats"] = formats;
-    spec["offsets"] = offsets;
-    spec["itemsize"] = sizeof(NodeRow);
-    return py::dtype::from_args(spec);
+    py::dict layout;
+    layout["names"] = names;
+    layout["formats"] = formats;
+    layout["offsets"] = offsets;
+    layout["itemsize"] = sizeof(NodeRow);
+    return py::dtype::from_args(layout);
 }
 
 NodeRow RowOf(const TNode& n) {

@@ -44,11 +44,11 @@ constexpr const char* kWalker =
 
 constexpr int kSteps = 120;
 
-struct Spec {
+struct RunSetting {
     const char* source;
     std::uint32_t seed;
 };
-const Spec kRuns[2] = {{kBrancher, 9}, {kWalker, 4}};
+const RunSetting kRuns[2] = {{kBrancher, 9}, {kWalker, 4}};
 
 using Trace = std::vector<std::uint64_t>;  // a fingerprint after every step
 
@@ -59,8 +59,8 @@ Diagnostics Quiet() {
     return quiet;
 }
 
-std::unique_ptr<Run> Start(const Spec& spec) {
-    return std::make_unique<Run>(Gene::FromSource(spec.source), RunSettings{spec.seed, {}, 1000, {}},
+std::unique_ptr<Run> Start(const RunSetting& setting) {
+    return std::make_unique<Run>(Gene::FromSource(setting.source), RunSettings{setting.seed, {}, 1000, {}},
                                  Quiet());
 }
 
@@ -81,11 +81,11 @@ void StepInto(Run& run, Trace& trace, int steps) {
     }
 }
 
-Trace Alone(const Spec& spec) {
+Trace Alone(const RunSetting& setting) {
     Trace trace;
-    std::unique_ptr<Run> run = Start(spec);
+    std::unique_ptr<Run> run = Start(setting);
     StepInto(*run, trace, kSteps);
-    EXPECT_FALSE(run->Ended()) << "seed " << spec.seed << ": " << run->Outcome().text;
+    EXPECT_FALSE(run->Ended()) << "seed " << setting.seed << ": " << run->Outcome().text;
     return trace;
 }
 
@@ -125,21 +125,22 @@ TEST(RunTest, RunsSideBySideStepExactlyAsEachAlone) {
 }
 
 TEST(RunTest, ASavedRunGoesOnAsTheStraightRun) {
-    for (const Spec& spec : kRuns) {
-        const Trace straight = Alone(spec);
+    for (const RunSetting& setting : kRuns) {
+        const Trace straight = Alone(setting);
         for (int k : {1, 37, kSteps - 1}) {
             TempFile file("", ".h5");
             Trace resumed;
             {
-                std::unique_ptr<qm::Run> first = Start(spec);
+                std::unique_ptr<qm::Run> first = Start(setting);
                 StepInto(*first, resumed, k);
                 first->Save(file.PathString());
             }
             std::unique_ptr<qm::Run> loaded = qm::Run::Load(file.PathString(), Quiet());
             EXPECT_EQ(loaded->Steps(), k);
-            ASSERT_EQ(Fingerprint(*loaded), resumed.back()) << "seed " << spec.seed << ", saved after " << k;
+            ASSERT_EQ(Fingerprint(*loaded), resumed.back())
+                << "seed " << setting.seed << ", saved after " << k;
             StepInto(*loaded, resumed, kSteps - k);
-            EXPECT_EQ(resumed, straight) << "seed " << spec.seed << ", saved after " << k;
+            EXPECT_EQ(resumed, straight) << "seed " << setting.seed << ", saved after " << k;
         }
     }
 }
