@@ -60,10 +60,9 @@ Run::Run(const GeneFile& file, const RunSettings& settings, Diagnostics diagnost
 void Run::NameFile(const std::string& path) {
     geneFile = path;
     manifest.geneFile = path;
-    if (std::optional<std::string> source = ReadSource(path)) {
-        geneSource = std::move(*source);
-        manifest.geneSha256 = record::Sha256Hex(geneSource);
-    }
+    std::optional<std::string> source = ReadSource(path);
+    geneSource = source.value_or(std::string());
+    manifest.geneSha256 = source ? record::Sha256Hex(geneSource) : std::string();
 }
 
 Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
@@ -101,7 +100,14 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
     return driver != nullptr;
 }
 
-bool Run::Reset(const std::string& name) { return driver && !Ended() && guard.Reset(*driver, name); }
+bool Run::Reset(const std::string& name) {
+    if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
+    // A reload reads its file anew: what a checkpoint saves is the text now running.
+    if (!gene || !name.empty()) {
+        if (const auto* tester = dynamic_cast<const SourceTester*>(driver.get())) NameFile(tester->FileName());
+    }
+    return true;
+}
 
 RunOutcome::Kind Run::Step() {
     if (!Start() || Ended()) return Outcome().kind;

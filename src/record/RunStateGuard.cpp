@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
+#include "base/Diagnostics.h"
+#include "base/Errors.h"
 #include "gp/GPmanager.h"
+#include "gp/Unit.h"
 #include "record/RecordError.h"
 #include "record/Sha256.h"
 #include "world/SpatialGrid.h"
@@ -34,6 +38,26 @@ std::string GeneFault(const Element* code, std::size_t size) {
         open += e.kind - 1;
     }
     return open == 0 ? "" : "ends inside an expression";
+}
+
+// Whether the saved gene file's text compiles to the run's gene: the gene a
+// resumed run goes on with must be the one its record names.
+bool SourceGivesGene(const RunState& s) {
+    Diagnostics quiet;
+    quiet.SetSink([](std::string_view) {});
+    std::vector<GeneElement> compiled;
+    try {
+        Unit unit;
+        unit.Parse(GPmanager::GetInstance()->Compile(s.geneSource, quiet));
+        compiled = unit.Code();
+    } catch (const ErrorText&) {
+        return false;
+    }
+    return std::equal(compiled.begin(), compiled.end(), s.driver.gene.begin(), s.driver.gene.end(),
+                      [](const GeneElement& a, const GeneElement& b) {
+                          return a.kind == b.kind && a.index == b.index &&
+                                 (!a.IsConstant() || std::memcmp(&a.value, &b.value, sizeof a.value) == 0);
+                      });
 }
 
 }  // namespace
@@ -80,6 +104,8 @@ void CheckPlacesAndGenes(const RunState& s) {
     if (!s.manifest.geneSha256.empty() && Sha256Hex(s.geneSource) != s.manifest.geneSha256) {
         Inconsistent("the saved gene file does not match the SHA-256 its manifest names");
     }
+    // A run of a gene given in memory saves no file.
+    if (!s.geneSource.empty() && !SourceGivesGene(s)) Inconsistent("the saved gene file does not give the run's gene");
 }
 
 }  // namespace qm::record

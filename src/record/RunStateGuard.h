@@ -16,7 +16,8 @@ std::size_t PartnerEntries(const std::vector<NodeRecord>& nodes);
 
 // Every filed node sits in the cell its position gives; every gene (the
 // driver's and the nodes') is one whole expression of known primitives; the
-// gene file's bytes are those the manifest's hash names. Throws RecordError
+// gene file's bytes are those the manifest's hash names and compile to the
+// driver's gene. Throws RecordError
 // ("inconsistent: ...").
 void CheckPlacesAndGenes(const RunState& state);
 

@@ -462,6 +462,18 @@ TEST_F(HostileFilesTest, HostileHdf5StructureIsRefusedBeforeItsDataIsUsed) {
                       [](std::vector<char>& rows, std::size_t, std::size_t) { rows[0] ^= 1; });
          },
          "inconsistent: the saved gene file does not match the SHA-256 its manifest names"},
+        {"a gene other than its file's",
+         [&](hid_t f) {
+             EditRows(f, "driver/gene", "value", [](std::vector<char>& rows, std::size_t size, std::size_t at) {
+                 for (; at < rows.size(); at += size) {
+                     double v = 0;
+                     std::memcpy(&v, rows.data() + at, sizeof v);
+                     v += 1;
+                     std::memcpy(rows.data() + at, &v, sizeof v);
+                 }
+             });
+         },
+         "inconsistent: the saved gene file does not give the run's gene"},
     };
     for (const Case& c : checkpointCases) {
         SCOPED_TRACE(c.name);
