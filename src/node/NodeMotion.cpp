@@ -9,11 +9,13 @@
 namespace qm {
 
 void TNode::LimitForce() {
-    if (Vec3Length(force) > maxForce) force = Vec3Normalize(force) * maxForce;
+    const float most = Laws().maxForce;
+    if (Vec3Length(force) > most) force = Vec3Normalize(force) * most;
 }
 
 void TNode::LimitVel() {
-    if (Vec3Length(vel) > maxVelocity) vel = Vec3Normalize(vel) * maxVelocity;
+    const float most = Laws().maxVelocity;
+    if (Vec3Length(vel) > most) vel = Vec3Normalize(vel) * most;
 }
 
 void TNode::Integrate() {
@@ -27,7 +29,7 @@ void TNode::Integrate() {
 double TNode::GoalProximity() const { return 1.0 / static_cast<double>(Vec3Length(goal - pos)); }
 
 void TNode::CheckGoal() {
-    if (Vec3Length(goal - pos) < goalRadius) throw ErrorText{"GOAL!\n", true};
+    if (Vec3Length(goal - pos) < Laws().goalRadius) throw ErrorText{"GOAL!\n", true};
 }
 
 }  // namespace qm

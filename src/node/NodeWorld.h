@@ -1,7 +1,9 @@
 #pragma once
 // What a node asks of the world it lives in: the three actions of its gene
-// that reach its linked neighbours. NodeManager implements it, so the node
-// model sits below the world.
+// that reach its linked neighbours, and the physics its motion obeys.
+// NodeManager implements it, so the node model sits below the world.
+
+#include "node/Physics.h"
 
 namespace qm {
 
@@ -16,8 +18,13 @@ class NodeWorld {
     // Cuts every link of `a`.
     virtual void UnLinkNode(TNode* a) = 0;
 
+    // The constants of this world's step, which its nodes' motion and actions obey.
+    const Physics& GetPhysics() const { return physics; }
+
   protected:
     ~NodeWorld() = default;  // never deleted through the interface
+
+    Physics physics;
 };
 
 }  // namespace qm

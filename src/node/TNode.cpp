@@ -65,6 +65,11 @@ int SlotIndex(double x) {
 
 TNode::TNode(NodeWorld* manager, std::int32_t id)
     : id(id), manager(manager), unit(std::make_unique<Unit>(this)) {
+    const Physics& laws = Laws();
+    edgeLength = laws.linkLengthMin;
+    staticFriction0 = (laws.staticFrictionMax + laws.staticFrictionMin) * 0.5f;
+    dynFriction = (laws.dynamicFrictionMax + laws.dynamicFrictionMin) * 0.5f;
+    frictionDiff = staticFriction0 - dynFriction;
     material.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
     material.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
 }
@@ -128,29 +133,36 @@ void TNode::ApplyFlux() {
 }
 
 void TNode::Diffuse(TNode* other) {
+    const double diffusion = Laws().diffusion;
     for (int i = 0; i < paramCount; ++i) {
-        double d = std::sqrt(diffRate[i] * other->diffRate[i]) * (param[i] - other->param[i]) * 0.01;
+        double d = std::sqrt(diffRate[i] * other->diffRate[i]) * (param[i] - other->param[i]) * diffusion;
         paramFlux[i] -= d;
         other->paramFlux[i] += d;
     }
 }
 
 void TNode::SetEdgeLength(double x) {
-    edgeLength = edgeLengthMin + Clamp01(MemoTanh(x)) * (edgeLengthMax - edgeLengthMin);
+    const Physics& laws = Laws();
+    edgeLength = laws.linkLengthMin + Clamp01(MemoTanh(x)) * (laws.linkLengthMax - laws.linkLengthMin);
 }
 
 void TNode::SetDynFriction(double x) {
-    dynFriction = static_cast<float>(dynFrictionMin + MemoTanh(GetP(x)) * (dynFrictionMax - dynFrictionMin));
+    const Physics& laws = Laws();
+    dynFriction = static_cast<float>(laws.dynamicFrictionMin +
+                                     MemoTanh(GetP(x)) * (laws.dynamicFrictionMax - laws.dynamicFrictionMin));
 }
 
 void TNode::SetFrictionDiff(double x) {
+    const Physics& laws = Laws();
     frictionDiff =
-        static_cast<float>(frictionDiffMin + MemoTanh(GetP(x)) * (frictionDiffMax - frictionDiffMin));
+        static_cast<float>(laws.frictionDifferenceMin +
+                           MemoTanh(GetP(x)) * (laws.frictionDifferenceMax - laws.frictionDifferenceMin));
 }
 
 float TNode::GetStaticFriction() const {
+    const float most = Laws().staticFrictionMax;
     float sum = dynFriction + frictionDiff;
-    return sum > staticFrictionMax ? staticFrictionMax : sum;
+    return sum > most ? most : sum;
 }
 
 void TNode::SetColor(double x, double y, double z) {

@@ -10,35 +10,15 @@
 #include "gp/GeneHost.h"
 #include "gp/Unit.h"
 #include "math/D3dxTypes.h"
+#include "node/NodeWorld.h"
 #include "node/PartnerList.h"
 
 namespace qm {
 
 class Device;
-class NodeWorld;
 class TextLines;
 
 inline constexpr int paramCount = 10;  // parameter slots, and diffusion rates, per node
-
-// Link length (world units): what a node asks its links to be.
-inline constexpr double edgeLengthMin = 3.0;
-inline constexpr double edgeLengthMax = 8.0;
-
-// Floor friction coefficients (dimensionless): the static one is the dynamic
-// one plus the difference, at most staticFrictionMax.
-inline constexpr float staticFrictionMin = 0.5f;
-inline constexpr float staticFrictionMax = 2.0f;
-inline constexpr float dynFrictionMin = 0.1f;
-inline constexpr float dynFrictionMax = 1.0f;
-inline constexpr float frictionDiffMin = 0.1f;
-inline constexpr float frictionDiffMax = 1.0f;
-
-// Limits of motion, in world units per step (unit mass: a force is a velocity change).
-inline constexpr float maxForce = 10.0f;
-inline constexpr float maxVelocity = 20.0f;
-
-// A node closer to the goal than this (world units) has reached it.
-inline constexpr float goalRadius = 2.0f;
 
 // std::tanh, remembered for the last arguments seen (bit-identical results).
 double MemoTanh(double x);
@@ -117,6 +97,8 @@ class alignas(64) TNode : public GeneHost {
     void Integrate();
     double GoalProximity() const override;
     virtual void CheckGoal();
+    // Its world's, or the defaults for a node outside any world.
+    const Physics& Laws() const { return manager ? manager->GetPhysics() : DefaultPhysics(); }
 
     // Drawing (NodeDrawing.cpp).
     void Render(Device& device);
@@ -137,10 +119,11 @@ class alignas(64) TNode : public GeneHost {
     // Set when the world takes the node out (it waits in deadNodes until the
     // end of the node loop); such a node no longer acts, moves or is picked.
     bool dying = false;
-    double edgeLength = edgeLengthMin;
-    float staticFriction0 = (staticFrictionMax + staticFrictionMin) * 0.5f;
-    float dynFriction = (dynFrictionMax + dynFrictionMin) * 0.5f;
-    float frictionDiff = staticFriction0 - dynFriction;
+    // Set from the world's physics when the node is made.
+    double edgeLength;
+    float staticFriction0;
+    float dynFriction;
+    float frictionDiff;
     PartnerList partners;  // kept by the world's link registry (RefMapList)
     NodeWorld* manager;
     std::unique_ptr<Unit> unit;

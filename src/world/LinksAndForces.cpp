@@ -6,7 +6,6 @@
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "node/RefMapList.h"
-#include "world/Forces.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -73,9 +72,9 @@ void NodeManager::IntLinkForce(TNode* a, TNode* b) try {
     Vector3 d = b->pos - a->pos;
     float length = Vec3Length(d);
     if (length == 0.0f) return;
-    double rest = (a->edgeLength + b->edgeLength) * kRestLengthFactor;
+    double rest = (a->edgeLength + b->edgeLength) * physics.restLengthFactor;
     Vector3 u = Vec3Normalize(d);
-    double s = (length - rest) * kSpringStiffness;
+    double s = (length - rest) * physics.springStiffness;
     Vector3 f = u * static_cast<float>(s);
     a->AddForce(f);
     b->AddForce(-f);
@@ -88,7 +87,7 @@ void NodeManager::IntNodeRepForce(TNode* a, TNode* b) try {
     float length = Vec3Length(d);
     if (length == 0.0f) return;
     Vector3 u = Vec3Normalize(d);
-    double s = kRepulsion / length;
+    double s = physics.repulsion / length;
     Vector3 f = u * static_cast<float>(s);
     b->AddForce(f);
     a->AddForce(-f);
@@ -133,6 +132,7 @@ void NodeManager::RepelNeighboursBatched(TNode* node, const GridCell& c) {
     b.px = node->pos.x;
     b.py = node->pos.y;
     b.pz = node->pos.z;
+    b.repulsion = physics.repulsion;
     Vector3 own = node->force;
     int n = 0;
     auto flush = [&] {
@@ -165,7 +165,7 @@ void RepulsionBatch::Compute(int n) {
         const float dy = y[i] - py;
         const float dz = z[i] - pz;
         const float l = std::sqrt(dx * dx + dy * dy + dz * dz);  // Vec3Length
-        const float s = static_cast<float>(kRepulsion / static_cast<double>(l));
+        const float s = static_cast<float>(repulsion / static_cast<double>(l));
         fx[i] = dx / l * s;  // Vec3Normalize, then times s
         fy[i] = dy / l * s;
         fz[i] = dz / l * s;
@@ -174,8 +174,8 @@ void RepulsionBatch::Compute(int n) {
 }
 
 void NodeManager::spaceAffection(TNode* node) try {
-    node->AddForce(0.0f, -kGravity, 0.0f);
-    node->AddForce(-kDrag * node->vel);
+    node->AddForce(0.0f, -physics.gravity, 0.0f);
+    node->AddForce(-physics.drag * node->vel);
 } catch (...) {
     RethrowSigned(FormatString("spaceAffection: Node ID: %d;\n", node->id),
                   FormatString("spaceAffection: Node ID: %d %lf;\n", node->id,

@@ -31,6 +31,7 @@ struct RepulsionBatch {
     static constexpr int kSize = 64;
     void Compute(int n);
     float px = 0.0f, py = 0.0f, pz = 0.0f;
+    double repulsion = 0.0;  // the world's, set before each use
     alignas(64) float x[kSize], y[kSize], z[kSize];
     alignas(64) float fx[kSize], fy[kSize], fz[kSize], length[kSize];
     GridEntry* q[kSize];
@@ -131,6 +132,9 @@ class NodeManager final : public NodeWorld {
     void SelectNode(TNode* node) { selectedNode = node; }
     const Vector3& GoalPos() const { return goalPos; }
     void SetGoalPos(const Vector3& goal) { goalPos = goal; }
+    // Before the world's first node is made: a node takes its first link
+    // length and frictions from it.
+    void SetPhysics(const Physics& laws) { physics = laws; }
     const std::vector<TNode*>& DeadNodes() const { return deadNodes; }
     const std::vector<TNode*>& NewNodes() const { return newNodes; }
 

@@ -3,21 +3,16 @@
 #include <cmath>
 
 #include "base/Errors.h"
-#include "world/Forces.h"
 #include "world/NodeManager.h"
 
 namespace qm {
 namespace {
 
-// A bounce keeps this share of the speed into the wall.
-constexpr float kRestitution = 0.8f;
-// A bounce slower than this (world units per step) comes to rest instead.
-constexpr float kRestThreshold = 3.0f * kGravity;
-
-// A reversed velocity component, damped; a slow one comes to rest.
-float Bounce(float v) {
-    float reversed = -kRestitution * v;
-    return std::fabs(reversed) > kRestThreshold ? reversed : 0.0f;
+// A reversed velocity component, damped; one slower than 3 x gravity
+// (world units per step) comes to rest instead.
+float Bounce(float v, const Physics& physics) {
+    float reversed = -physics.restitution * v;
+    return std::fabs(reversed) > 3.0f * physics.gravity ? reversed : 0.0f;
 }
 
 }  // namespace
@@ -44,7 +39,7 @@ void NodeManager::ReactToWalls(TNode* node) {
     const float ceilingY = static_cast<float>(gridOrigin[1] + kBoxHalfY - 1);
     Vector3 next = pos + vel + force;
     if (next.y <= floorY || next.y >= ceilingY) {
-        vel.y = Bounce(vel.y);
+        vel.y = Bounce(vel.y, physics);
         if (pos.y < static_cast<float>(gridOrigin[1])) {
             node->onGround = true;
             pos.y = floorY;
@@ -74,7 +69,7 @@ void NodeManager::ReactToWalls(TNode* node) {
         float ahead = p + v + f;
         if (ahead <= low || ahead >= high) {
             f = 0.0f;
-            v = Bounce(v);
+            v = Bounce(v, physics);
             p = p > static_cast<float>(origin) ? high : low;
         }
     };
