@@ -5,7 +5,7 @@ QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the build, the tests, the checks, the window, the search across MPI ranks,
 # checkpoints and traces (HDF5; h5py for reading them in Python), the plots, the sweeps, PNG
-# screenshots (SDL2_image), videos (ffmpeg) and the Python package (pybind11, numpy, pytest) need.
+# screenshots (SDL2_image), physics files (toml++), videos (ffmpeg) and the Python package (pybind11, numpy, pytest) need.
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -13,7 +13,7 @@ QM_PACKAGES=(
     fontconfig fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
     clang-format clang-tidy
-    libcli11-dev libstb-dev
+    libcli11-dev libstb-dev libtomlplusplus-dev
     clang libclang-rt-14-dev
     libopenmpi-dev openmpi-bin
     python3-matplotlib python3-pandas

@@ -48,7 +48,7 @@ def plot_evolve(folder, output):
 
 def read_stats(path):
     """A stats CSV of quillmoth-sim run (docs/trace.md); empty fields (no node left) read as NaN."""
-    table = pd.read_csv(path)
+    table = pd.read_csv(path, comment="#")
     wanted = ["step", "nodes", "links", "centroid_y", "goal_distance"]
     missing = [c for c in wanted if c not in table.columns]
     if missing:

@@ -16,6 +16,7 @@
 #include "evolve/Evaluator.h"
 #include "evolve/Fitness.h"
 #include "evolve/Search.h"
+#include "experiment/PhysicsSettings.h"
 #include "record/RecordError.h"
 #include "world/NodeManager.h"
 
@@ -54,8 +55,10 @@ Diagnostics Quiet(const std::string& log) {
 
 std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed,
                              const std::optional<std::array<float, 3>>& goal, std::optional<int> maxNodes,
-                             std::optional<long long> steps, const std::string& log) {
-    RunSettings settings{seed, GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps};
+                             std::optional<long long> steps, const std::string& log,
+                             const std::optional<Physics>& physics) {
+    RunSettings settings{seed, GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps,
+                         physics.value_or(Physics{})};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
     run->Manifest().steps = steps.value_or(0);
     run->Start();
@@ -87,14 +90,14 @@ void ParallelFor(std::size_t n, int workers, Work&& work) {
 // seeds, each run finished.
 py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
                   int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
-                  const py::object& fitness) {
+                  const py::object& fitness, const std::optional<Physics>& physics) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
     if (workers < 1) workers = evolve::CoreCount();
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
-            tasks.push_back(
-                {static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal)});
+            tasks.push_back({static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal),
+                             physics.value_or(Physics{})});
         }
     }
     py::list out;
@@ -116,8 +119,9 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
         py::gil_scoped_release release;
         ParallelFor(tasks.size(), workers, [&](std::size_t i) {
             const evolve::EvalTask& t = tasks[i];
-            runs[i] = std::make_unique<Run>(genes[i / seeds.size()],
-                                            RunSettings{t.seed, t.goal, t.maxNodes, t.steps}, Quiet(""));
+            runs[i] =
+                std::make_unique<Run>(genes[i / seeds.size()],
+                                      RunSettings{t.seed, t.goal, t.maxNodes, t.steps, t.physics}, Quiet(""));
             while (!runs[i]->Ended()) runs[i]->Step();
         });
     }
@@ -129,6 +133,24 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
         out.append(sum / static_cast<double>(seeds.size()));
     }
     return out;
+}
+
+// Physics(gravity=0.005, ...): the defaults with the keys given; a bad key
+// or value is a ValueError naming it and the key's range.
+Physics MakePhysics(const py::kwargs& keys) {
+    Physics physics;
+    for (const auto& [key, value] : keys) {
+        try {
+            SetPhysicsKeyChecked(physics, key.cast<std::string>(), value.cast<double>());
+        } catch (const SettingError& e) {
+            throw py::value_error(e.message);
+        } catch (const py::cast_error&) {
+            throw py::value_error(key.cast<std::string>() + " takes a number");
+        }
+    }
+    if (const std::string fault = PhysicsFault(physics); !fault.empty())
+        throw py::value_error("the physics is unsound: " + fault);
+    return physics;
 }
 
 }  // namespace
@@ -165,9 +187,35 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def("__len__", [](const Gene& g) { return g.Elements().size(); })
         .def("__repr__", [](const Gene& g) { return "quillmoth.Gene.from_code('" + g.Code() + "')"; });
 
+    py::class_<Physics> physics(m, "Physics",
+                                "The world's constants (docs/physics.md): the defaults, with any given as "
+                                "keywords, e.g. Physics(gravity=0.005).");
+    physics.def(py::init(&MakePhysics))
+        .def("to_dict",
+             [](const Physics& p) {
+                 py::dict keys;
+                 for (const std::string& key : PhysicsKeys()) keys[py::str(key)] = GetPhysicsKey(p, key);
+                 return keys;
+             })
+        .def("__eq__", [](const Physics& a, const Physics& b) { return a == b; })
+        .def("__repr__", [](const Physics& p) -> std::string {
+            // The keys that differ from the defaults, as the constructor takes them.
+            std::string keys;
+            for (const std::string& key : PhysicsKeys()) {
+                const double value = GetPhysicsKey(p, key);
+                if (value != GetPhysicsKey(Physics{}, key))
+                    keys += (keys.empty() ? "" : ", ") + key + "=" + PhysicsValueText(value);
+            }
+            return "quillmoth.Physics(" + keys + ")";
+        });
+    for (const std::string& key : PhysicsKeys()) {
+        physics.def_property_readonly(key.c_str(), [key](const Physics& p) { return GetPhysicsKey(p, key); });
+    }
+
     py::class_<Run>(m, "Run", "One run: a gene grown from a seed in a world of its own.")
         .def(py::init(&MakeRun), py::arg("gene"), py::arg("seed") = py::none(), py::arg("goal") = py::none(),
-             py::arg("max_nodes") = py::none(), py::arg("steps") = py::none(), py::arg("log") = "")
+             py::arg("max_nodes") = py::none(), py::arg("steps") = py::none(), py::arg("log") = "",
+             py::arg("physics") = py::none())
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
                     "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(
@@ -192,6 +240,8 @@ PYBIND11_MODULE(_quillmoth, m) {
                                    const Vector3 c = run.World() ? run.World()->GetCentroid() : Vector3{};
                                    return py::make_tuple(c.x, c.y, c.z);
                                })
+        .def_property_readonly(
+            "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
         .def("kill", &Run::Kill, py::arg("node_id"), "Kill a node at the next step; False if there is none.")
         .def(
@@ -207,6 +257,6 @@ PYBIND11_MODULE(_quillmoth, m) {
 
     m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
-          py::arg("fitness") = py::none(),
+          py::arg("fitness") = py::none(), py::arg("physics") = py::none(),
           "Run every gene with every seed on threads; one fitness per gene.");
 }

@@ -33,13 +33,14 @@ std::optional<std::string> ReadSource(const std::string& path) {
 }  // namespace
 
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
-    : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes) {
+    : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes), physics(settings.physics) {
     context.diagnostics = std::move(diagnostics);
     manifest.version = QM_VERSION;
     manifest.seed = guard.SeedRandom(settings.seed);
     manifest.steps = settings.steps.value_or(0);
     manifest.goal = settings.goal.value_or(NodeManager::kDefaultGoal);
     manifest.maxNodes = settings.maxNodes;
+    manifest.physics = settings.physics;
 }
 
 Run::Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics)
@@ -93,6 +94,7 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
                              : std::make_unique<SourceTester>(context, geneFile);
             if (goal) made->SetGoal(*goal);
             made->SetNodeLimit(maxNodes);
+            made->SetPhysics(physics);
             return made;
         },
         setup);
@@ -104,7 +106,8 @@ bool Run::Reset(const std::string& name) {
     if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
     // A reload reads its file anew: what a checkpoint saves is the text now running.
     if (!gene || !name.empty()) {
-        if (const auto* tester = dynamic_cast<const SourceTester*>(driver.get())) NameFile(tester->FileName());
+        if (const auto* tester = dynamic_cast<const SourceTester*>(driver.get()))
+            NameFile(tester->FileName());
     }
     return true;
 }

@@ -33,6 +33,7 @@ struct RunSettings {
     std::optional<Vector3> goal;        // the world's default when not given
     int maxNodes = DefaultMaxNodes();
     std::optional<long long> steps;  // the run is completed after this many steps; no end when not given
+    Physics physics;
 };
 
 // A gene named by its file, compiled by the run when it starts (and again on
@@ -126,6 +127,7 @@ class Run {
     std::optional<long long> stepLimit;
     std::optional<Vector3> goal;
     int maxNodes = 0;
+    Physics physics;
     bool started = false;
     long long steps = 0;
     double closest = std::numeric_limits<double>::infinity();

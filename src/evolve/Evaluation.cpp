@@ -29,6 +29,9 @@ std::string EncodeTask(const EvalTask& task) {
     } else {
         text += "- - - ";
     }
+    ForEachPhysicsKey([&](const char*, auto member, double, double) {
+        text += FormatString("%a ", static_cast<double>(task.physics.*member));
+    });
     return text + task.code;
 }
 
@@ -36,7 +39,18 @@ bool DecodeTask(const std::string& text, EvalTask& task) {
     std::istringstream in(text);
     EvalTask t;
     std::string g[3];
-    if (!(in >> t.index >> t.seed >> t.steps >> t.maxNodes >> g[0] >> g[1] >> g[2] >> t.code)) return false;
+    if (!(in >> t.index >> t.seed >> t.steps >> t.maxNodes >> g[0] >> g[1] >> g[2])) return false;
+    bool read = true;
+    ForEachPhysicsKey([&](const char*, auto member, double, double) {
+        std::string word;
+        char* end = nullptr;
+        read = read && (in >> word);
+        const double value = read ? std::strtod(word.c_str(), &end) : 0.0;
+        read = read && end != word.c_str() && *end == '\0';
+        using T = std::remove_reference_t<decltype(t.physics.*member)>;
+        t.physics.*member = static_cast<T>(value);
+    });
+    if (!read || !(in >> t.code)) return false;
     if (!(in >> std::ws).eof()) return false;
     if (g[0] != "-") {
         Vector3 goal;
@@ -61,7 +75,8 @@ EvalResult EvaluateGene(const EvalTask& task) {
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }
-    Run run(*gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps}, std::move(silent));
+    Run run(*gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps, task.physics},
+            std::move(silent));
     if (!run.Start()) {
         result.outcome = EvalResult::Outcome::Error;
         return result;

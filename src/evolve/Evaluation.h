@@ -10,6 +10,7 @@
 
 #include "evolve/Fitness.h"
 #include "math/D3dxTypes.h"
+#include "node/Physics.h"
 
 namespace qm::evolve {
 
@@ -20,6 +21,7 @@ struct EvalTask {
     long long steps = 1000;
     int maxNodes = 1000;
     std::optional<Vector3> goal;  // the world's own goal when not set
+    Physics physics;
 };
 
 // One line of text that reads back exactly, for pipes and MPI messages.

@@ -28,6 +28,8 @@ std::string SettingsProblem(const SearchSettings& s) {
         return "--goal takes three finite numbers";
     }
     if (s.maxNodes < 1) return "--max-nodes must be at least 1";
+    if (const std::string fault = PhysicsFault(s.physics); !fault.empty())
+        return "the physics is unsound: " + fault;
     if (s.maxLength < 1 || s.maxLength > kMaxGeneElements) {
         return FormatString("--max-length must lie between 1 and %d", kMaxGeneElements);
     }
@@ -102,6 +104,7 @@ std::vector<ScoredGene> Search::Score(Evaluator& evaluator, GenerationReport& re
             task.steps = settings.steps;
             task.maxNodes = settings.maxNodes;
             task.goal = settings.goal;
+            task.physics = settings.physics;
             tasks.push_back(std::move(task));
             taskGene.push_back(codes.back());
         }

@@ -17,6 +17,7 @@
 #include "evolve/GeneCode.h"
 #include "evolve/SearchRandom.h"
 #include "math/D3dxTypes.h"
+#include "node/Physics.h"
 
 namespace qm::evolve {
 
@@ -34,6 +35,7 @@ struct SearchSettings {
     double crossoverRate = 0.7;
     double mutationRate = 0.9;
     double lengthPenalty = 0.001;
+    Physics physics;                     // of every evaluation
     std::vector<std::string> seedFiles;  // as the user named them
     std::vector<GeneCode> seedGenes;     // what they held when the search began
 };

@@ -10,6 +10,7 @@
 #include "base/Errors.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
+#include "experiment/PhysicsSettings.h"
 #include "experiment/RunOptions.h"
 
 namespace qm::evolve {
@@ -109,6 +110,11 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     out << "crossover-rate " << Hex(s.crossoverRate) << '\n';
     out << "mutation-rate " << Hex(s.mutationRate) << '\n';
     out << "length-penalty " << Hex(s.lengthPenalty) << '\n';
+    out << "physics";
+    ForEachPhysicsKey([&](const char* key, auto member, double, double) {
+        out << ' ' << key << '=' << Hex(static_cast<double>(s.physics.*member));
+    });
+    out << '\n';
     out << "seed-genes " << s.seedGenes.size() << '\n';
     for (std::size_t i = 0; i < s.seedGenes.size(); ++i) {
         out << "seed-gene " << CodeString(s.seedGenes[i]) << ' '
@@ -136,7 +142,9 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw SearchError{"cannot read the checkpoint " + Printable(path, 400), true};
     Reader in(file, path);
-    if (in.Expect("quillmoth-evolve") != "checkpoint 1") in.Fail("is not a checkpoint of this version");
+    // Format 2 added the physics; a format 1 search ran under the default physics.
+    const std::string format = in.Expect("quillmoth-evolve");
+    if (format != "checkpoint 1" && format != "checkpoint 2") in.Fail("is not a checkpoint of this version");
     Checkpoint c;
     SearchSettings& s = c.settings;
     constexpr long long kInt = 2147483647;
@@ -173,6 +181,17 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     s.crossoverRate = in.Real(in.Expect("crossover-rate"));
     s.mutationRate = in.Real(in.Expect("mutation-rate"));
     s.lengthPenalty = in.Real(in.Expect("length-penalty"));
+    if (format == "checkpoint 2") {
+        std::istringstream pairs(in.Expect("physics"));
+        std::vector<std::string> keys = PhysicsKeys();
+        std::string pair;
+        for (const std::string& key : keys) {
+            if (!(pairs >> pair) || pair.rfind(key + "=", 0) != 0)
+                in.Fail("\"physics\" needs " + key + "=VALUE");
+            SetPhysicsKey(s.physics, key, in.Real(pair.substr(key.size() + 1)));
+        }
+        if (pairs >> pair) in.Fail("\"physics\" holds more than its keys");
+    }
     const long long seedGenes = in.Whole("seed-genes", 0, kInt);
     for (long long i = 0; i < seedGenes; ++i) {
         const std::string line = in.Expect("seed-gene");

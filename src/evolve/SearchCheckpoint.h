@@ -11,7 +11,7 @@
 
 namespace qm::evolve {
 
-inline constexpr const char* kCheckpointHeader = "quillmoth-evolve checkpoint 1";
+inline constexpr const char* kCheckpointHeader = "quillmoth-evolve checkpoint 2";
 
 struct Checkpoint {
     SearchSettings settings;

@@ -17,6 +17,7 @@
 #include "base/Diagnostics.h"
 #include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
+#include "experiment/PhysicsSettings.h"
 
 namespace qm::evolve {
 namespace {
@@ -236,7 +237,7 @@ std::string ShowCommand(const SearchSettings& s, const std::string& path, std::u
     std::string command =
         FormatString("quillmoth-sim run --seed %u --steps %lld --max-nodes %d", seed, s.steps, s.maxNodes);
     if (s.goal) command += " --goal " + GoalText(*s.goal);
-    return command + " " + Quoted(path);
+    return command + PhysicsArguments(s.physics) + " " + Quoted(path);
 }
 
 std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int generations) {
@@ -250,7 +251,7 @@ std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int 
                             s.maxLength, s.tournament, s.elite);
     command += " --crossover " + ExactDecimal(s.crossoverRate) + " --mutation " +
                ExactDecimal(s.mutationRate) + " --length-penalty " + ExactDecimal(s.lengthPenalty) +
-               " --out " + Quoted(dir);
+               PhysicsArguments(s.physics) + " --out " + Quoted(dir);
     for (const std::string& file : s.seedFiles) command += " " + Quoted(file);
     return command;
 }

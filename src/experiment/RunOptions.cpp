@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "experiment/PhysicsSettings.h"
+
 namespace qm {
 
 std::optional<std::uint32_t> ParseSeed(std::string_view text) {
@@ -38,6 +40,22 @@ void AddRunOptions(CLI::App& app, RunOptions& options) {
                        std::to_string(options.maxNodes) + " nodes)")
         ->type_name("N")
         ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+    AddPhysicsOptions(app, options.physics);
+}
+
+void AddPhysicsOptions(CLI::App& app, PhysicsOptions& options) {
+    app.add_option("--physics", options.file, "the world's constants from a TOML file (docs/physics.md)")
+        ->type_name("FILE");
+    app.add_option("--set", options.settings, "one constant, over --physics; repeatable (e.g. gravity=0.005)")
+        ->type_name("KEY=VALUE")
+        ->allow_extra_args(false);  // one KEY=VALUE per --set: the gene file may follow
+    app.parse_complete_callback([&options] {
+        try {
+            options.physics = ResolvePhysics(options.file, options.settings);
+        } catch (const SettingError& e) {
+            throw CLI::ValidationError(e.message);
+        }
+    });
 }
 
 int DefaultMaxNodes(long long bytesPerNode) {

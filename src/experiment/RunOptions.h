@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "node/Physics.h"
 
 namespace CLI {
 class App;
@@ -34,13 +37,27 @@ inline constexpr long long kWindowBytesPerNode = 2560;
 // A quarter of the machine's memory in nodes of `bytesPerNode`, at most 2^31 - 1.
 int DefaultMaxNodes(long long bytesPerNode = kBytesPerNode);
 
+// --physics FILE and --set KEY=VALUE: the physics they give, once the command line is parsed.
+struct PhysicsOptions {
+    std::string file;
+    std::vector<std::string> settings;
+    Physics physics;
+    bool Given() const { return !file.empty() || !settings.empty(); }
+};
+
 struct RunOptions {
     std::optional<std::uint32_t> seed;  // the clock's when not given
     int maxNodes = DefaultMaxNodes();   // the window's is DefaultMaxNodes(kWindowBytesPerNode)
+    PhysicsOptions physics;
 };
 
-// Adds --seed N and --max-nodes N to `app`, stored in `options`; the help
-// text names the default `options` holds.
+// Adds --physics FILE and --set KEY=VALUE (repeatable) to `app`; when `app`
+// is parsed, options.physics holds the physics they give (a bad one is a
+// validation error naming the key, the value and its range).
+void AddPhysicsOptions(CLI::App& app, PhysicsOptions& options);
+
+// Adds --seed N, --max-nodes N and the physics options to `app`, stored in
+// `options`; the help text names the default `options` holds.
 void AddRunOptions(CLI::App& app, RunOptions& options);
 
 // One line per option of `app` (positionals aside) with its description, for a help text.

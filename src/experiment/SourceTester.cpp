@@ -23,7 +23,7 @@ SourceTester::SourceTester(RunContext& context, const std::vector<GeneElement>& 
 SourceTester::~SourceTester() = default;
 
 SourceTester::State SourceTester::SaveState() const {
-    return {fileName, resetName, gene->Code(), goalOverride, nodeLimit};
+    return {fileName, resetName, gene->Code(), goalOverride, nodeLimit, physics};
 }
 
 std::unique_ptr<SourceTester> SourceTester::Restore(RunContext& context, const State& state) {
@@ -34,9 +34,11 @@ std::unique_ptr<SourceTester> SourceTester::Restore(RunContext& context, const S
     driver->resetName = state.resetName;
     driver->goalOverride = state.goal;
     driver->nodeLimit = state.nodeLimit;
+    driver->physics = state.physics;
     driver->worldCount = 1;
     driver->CreateWorlds();
     for (NodeManager* world : driver->worlds) {
+        world->SetPhysics(state.physics);
         if (state.goal) world->SetGoalPos(*state.goal);
         if (state.nodeLimit) world->SetNodeLimit(*state.nodeLimit);
     }
@@ -50,6 +52,7 @@ void SourceTester::Load() {
     }
     if (!geneInMemory) gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
     for (NodeManager* world : worlds) {
+        world->SetPhysics(physics);
         if (goalOverride) world->SetGoalPos(*goalOverride);
         if (nodeLimit) world->SetNodeLimit(*nodeLimit);
         world->InitWorld(gene.get());

@@ -9,6 +9,7 @@
 
 #include "experiment/PTester.h"
 #include "gp/Unit.h"
+#include "node/Physics.h"
 
 namespace qm {
 
@@ -28,6 +29,7 @@ class SourceTester : public PTester {
         std::vector<GeneElement> gene;  // the seed gene as loaded
         std::optional<Vector3> goal;
         std::optional<int> nodeLimit;
+        Physics physics;
     };
     State SaveState() const;
     // A driver that goes on from a saved state: the gene file is not read, and
@@ -46,6 +48,8 @@ class SourceTester : public PTester {
     void SetGoal(const Vector3& goal) { goalOverride = goal; }
     // The most nodes each world seeded from now on may hold.
     void SetNodeLimit(int limit) { nodeLimit = limit; }
+    // The physics of every world seeded from now on.
+    void SetPhysics(const Physics& laws) { physics = laws; }
 
   protected:
     void Load() override;
@@ -63,6 +67,7 @@ class SourceTester : public PTester {
     bool geneInMemory = false;  // Load seeds from `gene` as it is, reading no file
     std::optional<Vector3> goalOverride;
     std::optional<int> nodeLimit;
+    Physics physics;
 };
 
 }  // namespace qm

@@ -164,6 +164,14 @@ void WriteFloats(hid_t object, const char* name, const float* values, int count)
           std::string("cannot write the attribute ") + name);
 }
 
+void WriteDouble(hid_t object, const char* name, double value) {
+    Handle space = Check(H5Screate(H5S_SCALAR), "cannot make a dataspace");
+    Handle attribute = Check(H5Acreate2(object, name, H5T_IEEE_F64LE, space.Get(), H5P_DEFAULT, H5P_DEFAULT),
+                             std::string("cannot create the attribute ") + name);
+    Check(H5Awrite(attribute.Get(), H5T_NATIVE_DOUBLE, &value),
+          std::string("cannot write the attribute ") + name);
+}
+
 namespace {
 
 Handle OpenAttribute(hid_t object, const char* name) {
@@ -220,6 +228,18 @@ void ReadFloats(hid_t object, const char* name, float* values, int count) {
     }
     Check(H5Aread(attribute.Get(), H5T_NATIVE_FLOAT, values),
           std::string("cannot read the attribute ") + name);
+}
+
+double ReadDouble(hid_t object, const char* name) {
+    Handle attribute = OpenAttribute(object, name);
+    Handle type = Check(H5Aget_type(attribute.Get()), std::string("cannot read the attribute ") + name);
+    if (H5Tget_class(type.Get()) != H5T_FLOAT || Elements(attribute.Get(), name) != 1) {
+        throw Failure{std::string("its attribute '") + name + "' is not a number"};
+    }
+    double value = 0;
+    Check(H5Aread(attribute.Get(), H5T_NATIVE_DOUBLE, &value),
+          std::string("cannot read the attribute ") + name);
+    return value;
 }
 
 void WriteArray(hid_t parent, const char* name, hid_t type, const void* data, std::size_t count) {

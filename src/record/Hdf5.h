@@ -94,9 +94,11 @@ Handle OpenGroup(hid_t parent, const char* name);
 void WriteString(hid_t object, const char* name, std::string_view value);
 void WriteInt(hid_t object, const char* name, std::int64_t value);
 void WriteFloats(hid_t object, const char* name, const float* values, int count);
+void WriteDouble(hid_t object, const char* name, double value);
 std::string ReadString(hid_t object, const char* name, std::size_t maxBytes);
 std::int64_t ReadInt(hid_t object, const char* name);
 void ReadFloats(hid_t object, const char* name, float* values, int count);
+double ReadDouble(hid_t object, const char* name);
 
 // A one-dimensional dataset of `count` elements of `type`, written whole,
 // contiguous (so its storage is its size, which the reader checks).

@@ -18,6 +18,15 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
+std::string PhysicsJson(const Physics& physics) {
+    std::string json = "{";
+    ForEachPhysicsKey([&](const char* key, auto member, double, double) {
+        json +=
+            (json.size() > 1 ? ",\"" : "\"") + std::string(key) + "\":" + PhysicsValueText(physics.*member);
+    });
+    return json + "}";
+}
+
 std::string Manifest::Json() const {
     JsonOut json;
     json.Raw("{\"program\":").Raw(JsonString(program).c_str());
@@ -26,7 +35,10 @@ std::string Manifest::Json() const {
     json.Raw(",\"sha256\":").Raw(JsonString(geneSha256).c_str()).Raw("}");
     json.Raw(",\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
     json.Raw(",\"options\":{\"goal\":").Vec(goal).Raw(",\"max_nodes\":").Int(maxNodes);
-    json.Raw(",\"trace_every\":").Int(traceEvery).Raw("}}");
+    json.Raw(",\"trace_every\":").Int(traceEvery).Raw("}");
+    json.Raw(",\"physics\":").Raw(PhysicsJson(physics).c_str());
+    if (physicsOverride) json.Raw(",\"physics_override\":true");
+    json.Raw("}");
     return json.Text();
 }
 

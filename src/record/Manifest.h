@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "math/D3dxTypes.h"
+#include "node/Physics.h"
 
 namespace qm::record {
 
@@ -22,11 +23,17 @@ struct Manifest {
     Vector3 goal;
     int maxNodes = 0;
     int traceEvery = 1;
+    Physics physics;
+    bool physicsOverride = false;  // a resumed run's physics set anew on its command line
 
     // {"program":"quillmoth-sim","version":"0.2.0","gene":{"file":"...","sha256":"..."},"seed":1,
-    //  "steps":400,"options":{"goal":[0,-25,250],"max_nodes":N,"trace_every":1}}
+    //  "steps":400,"options":{"goal":[0,-25,250],"max_nodes":N,"trace_every":1},
+    //  "physics":{"spring_stiffness":0.02,...}} (and "physics_override":true when so)
     std::string Json() const;
 };
+
+// {"spring_stiffness":0.02,...}: every key with the shortest text of its value.
+std::string PhysicsJson(const Physics& physics);
 
 // `text` as a JSON string, quotes included. Bytes that are not UTF-8 are
 // written as the four characters \xNN, so any file name gives valid JSON.

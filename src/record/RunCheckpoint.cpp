@@ -103,6 +103,26 @@ void WriteManifest(hid_t file, const Manifest& m) {
     WriteVector(g.Get(), "goal", m.goal);
     h5::WriteInt(g.Get(), "max_nodes", m.maxNodes);
     h5::WriteInt(g.Get(), "trace_every", m.traceEvery);
+    h5::WriteInt(g.Get(), "physics_override", m.physicsOverride ? 1 : 0);
+}
+
+void WritePhysics(hid_t parent, const Physics& physics) {
+    h5::Handle g = h5::CreateGroup(parent, "physics");
+    ForEachPhysicsKey([&](const char* key, auto member, double, double) {
+        h5::WriteDouble(g.Get(), key, static_cast<double>(physics.*member));
+    });
+}
+
+Physics ReadPhysics(hid_t parent) {
+    h5::Handle g = h5::OpenGroup(parent, "physics");
+    Physics physics;
+    ForEachPhysicsKey([&](const char* key, auto member, double, double) {
+        using T = std::remove_reference_t<decltype(physics.*member)>;
+        physics.*member = static_cast<T>(h5::ReadDouble(g.Get(), key));
+    });
+    const std::string fault = PhysicsFault(physics);
+    if (!fault.empty()) throw h5::Failure{"its physics is unsound: " + fault};
+    return physics;
 }
 
 void WriteState(hid_t file, const RunState& s) {
@@ -126,6 +146,7 @@ void WriteState(hid_t file, const RunState& s) {
     for (const GeneElement& e : s.driver.gene) gene.push_back({e.kind, e.index, e.value});
     h5::WriteArray(driver.Get(), "gene", types.element.Get(), gene.data(), gene.size());
     h5::WriteArray(driver.Get(), "gene_source", H5T_NATIVE_UINT8, s.geneSource.data(), s.geneSource.size());
+    WritePhysics(driver.Get(), s.driver.physics);
 
     h5::Handle world = h5::CreateGroup(file, "world");
     h5::WriteInt(world.Get(), "running", s.running ? 1 : 0);
@@ -173,12 +194,15 @@ RunState ReadState(hid_t file) {
     if (h5::ReadString(file, "format", kMaxText) != kFormatName)
         throw h5::Failure{"not a Quillmoth checkpoint"};
     const std::int64_t version = h5::ReadInt(file, "format_version");
-    if (version != kCheckpointFormat) {
+    if (version < kOldestCheckpointFormat || version > kCheckpointFormat) {
         throw h5::Failure{"checkpoint format " + std::to_string(version) + "; this program reads format " +
                           std::to_string(kCheckpointFormat)};
     }
     RunState s;
     s.manifest = ReadManifest(file);
+    if (version >= 2)
+        s.manifest.physicsOverride =
+            ReadIntIn(h5::OpenGroup(file, "manifest").Get(), "physics_override", 0, 1) != 0;
 
     h5::Handle run = h5::OpenGroup(file, "run");
     s.step = ReadIntIn(run.Get(), "step", 0, std::numeric_limits<std::int64_t>::max());
@@ -199,6 +223,8 @@ RunState ReadState(hid_t file) {
     std::vector<char> source =
         h5::ReadArray<char>(driver.Get(), "gene_source", H5T_NATIVE_UINT8, kMaxGeneFileBytes);
     s.geneSource.assign(source.begin(), source.end());
+    if (version >= 2) s.driver.physics = ReadPhysics(driver.Get());
+    s.manifest.physics = s.driver.physics;
 
     h5::Handle world = h5::OpenGroup(file, "world");
     s.running = ReadIntIn(world.Get(), "running", 0, 1) != 0;
@@ -336,7 +362,8 @@ RunState ReadCheckpoint(const std::string& path) {
         throw fail("not a Quillmoth checkpoint");
     }
     const std::string format = HeaderField(header, "format");
-    if (format != std::to_string(kCheckpointFormat)) {
+    if (format.size() != 1 || format[0] < '0' + kOldestCheckpointFormat ||
+        format[0] > '0' + kCheckpointFormat) {
         if (format.empty()) throw fail("cut short or damaged: its header is incomplete");
         throw fail("checkpoint format " + Printable(format, 20) + "; this program reads format " +
                    std::to_string(kCheckpointFormat));

@@ -84,6 +84,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } catch (const CLI::ParseError& e) {
         out.error = e.what();
     }
+    if (out.error.empty() && (!out.resume.empty() || !out.replay.empty()) && out.run.physics.Given())
+        out.error = "--physics and --set do not go with --resume or --replay: the file's physics holds";
     return out;
 }
 

@@ -12,7 +12,7 @@ namespace qm {
 
 struct CommandLine {
     bool help = false;
-    RunOptions run{.seed = std::nullopt, .maxNodes = DefaultMaxNodes(kWindowBytesPerNode)};
+    RunOptions run{.seed = std::nullopt, .maxNodes = DefaultMaxNodes(kWindowBytesPerNode), .physics = {}};
     std::string geneFile = "source.txt";  // the driver's gene file
     bool debug = false;                   // the compiler's code string and the program on standard error
     std::string error;                    // set when the arguments make no sense

@@ -165,6 +165,7 @@ int ProcessEntry(const CommandLine& options) {
         RunSettings settings;
         settings.seed = options.run.seed;
         settings.maxNodes = options.run.maxNodes;
+        settings.physics = options.run.physics.physics;
         shell.run = std::make_unique<Run>(GeneFile{options.geneFile}, settings, shell.context.diagnostics);
     }
     std::string why;

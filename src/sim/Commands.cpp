@@ -257,6 +257,11 @@ int Run(const Options& options, std::FILE* out) {
         } catch (const record::RecordError& e) {
             return Refuse("cannot resume: " + e.message);
         }
+        if (options.physicsOverride) {
+            saved->driver.physics = options.run.physics.physics;
+            saved->manifest.physics = options.run.physics.physics;
+            saved->manifest.physicsOverride = true;
+        }
         if (options.steps < saved->step) {
             return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
                           std::to_string(saved->step) + " (N counts from the start of the run)");
@@ -278,10 +283,10 @@ int Run(const Options& options, std::FILE* out) {
             return Refuse("cannot resume: " + Printable(options.resume, 400) + ": " + e.message);
         }
     } else {
-        run = std::make_unique<qm::Run>(
-            GeneFile{options.geneFile},
-            RunSettings{options.run.seed, options.goal, options.run.maxNodes, options.steps},
-            std::move(diagnostics));
+        run = std::make_unique<qm::Run>(GeneFile{options.geneFile},
+                                        RunSettings{options.run.seed, options.goal, options.run.maxNodes,
+                                                    options.steps, options.run.physics.physics},
+                                        std::move(diagnostics));
     }
     record::Manifest& manifest = run->Manifest();
     manifest.version = QM_VERSION;
@@ -332,6 +337,8 @@ int Run(const Options& options, std::FILE* out) {
     // A write that fails ends the run like an engine error: logged, and on standard error.
     try {
         if (started) {
+            // The manifest (physics included) as a comment line: readers skip it with comment="#".
+            stats.Write("# " + manifest.Json() + "\n");
             stats.Write(kStatsHeader);
             if (!saved) recordStep(0);
             while (run->Step() == RunOutcome::Kind::Running) {

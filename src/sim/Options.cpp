@@ -53,9 +53,9 @@ std::vector<std::uint32_t> ParseSeedList(const std::string& text) {
 // The options of evolve that change what a search finds: a resumed search
 // takes them from its checkpoint instead.
 const char* const kSearchOptions[] = {
-    "--population", "--steps",     "--eval-seeds",     "--seed",       "--out",
-    "--goal",       "--max-nodes", "--max-length",     "--tournament", "--elite",
-    "--crossover",  "--mutation",  "--length-penalty", "GENE_FILE"};
+    "--population",     "--steps",      "--eval-seeds", "--seed",   "--out",       "--goal",
+    "--max-nodes",      "--max-length", "--tournament", "--elite",  "--crossover", "--mutation",
+    "--length-penalty", "--physics",    "--set",        "GENE_FILE"};
 
 void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
     evolve::SearchSettings& s = o.search;
@@ -128,6 +128,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
     evolve.add_option("--length-penalty", s.lengthPenalty, "fitness cost per gene element (default 0.001)")
         ->type_name("C")
         ->check(CLI::Range(0.0, 1.0).description(""));
+    AddPhysicsOptions(evolve, o.physics);
     evolve.add_flag("--quiet", o.quiet, "no line per generation");
 }
 
@@ -178,6 +179,9 @@ struct CommandLine {
                "go on from a checkpoint to step N of --steps; the gene, seed, goal and node limit are "
                "the checkpoint's")
             ->type_name("FILE");
+        run->add_flag("--physics-override", o.physicsOverride,
+                      "with --resume: go on under the physics of --physics and --set instead of the "
+                      "checkpoint's (the manifest says so)");
         run->add_flag(
             "--profile", o.profile,
             "time each phase of the steps; print phase, total ms and share on standard error at the end");
@@ -262,6 +266,13 @@ Options ParseOptions(const std::vector<std::string>& args) {
                     (name[0] == '-' ? name : "a gene file") + " cannot be given with it");
             }
         }
+        if (!o.resume.empty() && o.run.physics.Given() && !o.physicsOverride) {
+            Bad("run --resume takes the physics from the checkpoint; --physics and --set change it only with "
+                "--physics-override");
+        }
+        if (o.physicsOverride && (o.resume.empty() || !o.run.physics.Given())) {
+            Bad("--physics-override goes with --resume and --physics or --set");
+        }
         if ((o.checkpointEvery > 0) != !o.checkpointDir.empty()) {
             Bad("--checkpoint-every K and --checkpoint-dir DIR go together");
         }
@@ -275,6 +286,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
                 Bad(std::string(name) + " needs a folder name");
         }
     }
+    if (o.command == Command::Evolve) o.evolve.search.physics = o.evolve.physics.physics;
     if (o.command == Command::Evolve && !o.evolve.resume.empty()) {
         for (const char* name : kSearchOptions) {
             if (line.evolve->count(name) > 0) {

@@ -21,7 +21,8 @@ struct EvolveOptions {
     std::string out = "evolve-out";
     std::string resume;  // the folder of a search to go on with
     bool generationsGiven = false;
-    int workers = 0;  // 0: one per core
+    PhysicsOptions physics;  // into search.physics once parsed
+    int workers = 0;         // 0: one per core
     bool quiet = false;
 };
 
@@ -39,7 +40,8 @@ struct Options {
     bool debug = false;             // and the compiler's texts: the code string, the program printed
     long long checkpointEvery = 0;  // 0: none
     std::string checkpointDir;
-    std::string resume;  // the checkpoint a run goes on from
+    std::string resume;            // the checkpoint a run goes on from
+    bool physicsOverride = false;  // a resumed run takes --physics/--set over the checkpoint's physics
     EvolveOptions evolve;
     bool profile = false;  // print where the time of the steps went
 };

@@ -60,8 +60,8 @@ Diagnostics Quiet() {
 }
 
 std::unique_ptr<Run> Start(const RunSetting& setting) {
-    return std::make_unique<Run>(Gene::FromSource(setting.source), RunSettings{setting.seed, {}, 1000, {}},
-                                 Quiet());
+    return std::make_unique<Run>(Gene::FromSource(setting.source),
+                                 RunSettings{setting.seed, {}, 1000, {}, {}}, Quiet());
 }
 
 // Every node's id, motion and parameters, with the generator and the id counter.
@@ -159,7 +159,7 @@ TEST(RunTest, AGeneThatCannotBeMadeSaysWhatTheRunLogs) {
         TempFile gene(source), log("");
         Diagnostics logged = Quiet();
         logged.SetErrorLogPath(log.PathString());
-        qm::Run run(GeneFile{gene.PathString()}, RunSettings{1, {}, 1000, 10}, std::move(logged));
+        qm::Run run(GeneFile{gene.PathString()}, RunSettings{1, {}, 1000, 10, {}}, std::move(logged));
         EXPECT_FALSE(run.Start()) << source;
         EXPECT_EQ(run.Outcome().kind, RunOutcome::Kind::Error) << source;
         EXPECT_EQ(thrown, ReadFile(log.PathString())) << source;
@@ -178,7 +178,7 @@ Diagnostics LoggedTo(const TempFile& log) {
 // once; an error it raises ends the run, logged, with no driver.
 TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
     TempFile gene(kBrancher), saved("", ".h5");
-    const RunSettings settings{3, {}, 1000, {}};
+    const RunSettings settings{3, {}, 1000, {}, {}};
     int savedNodes = 0;
     {
         qm::Run first(GeneFile{gene.PathString()}, settings, Quiet());
@@ -226,7 +226,7 @@ TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
 // A factory makes the driver of a gene-file run, on the run's own context.
 TEST(RunTest, AFactoryMakesTheDriverOfAGeneFileRun) {
     TempFile gene(kBrancher);
-    qm::Run run(GeneFile{gene.PathString()}, RunSettings{5, {}, 1000, {}}, Quiet());
+    qm::Run run(GeneFile{gene.PathString()}, RunSettings{5, {}, 1000, {}, {}}, Quiet());
     using Asked = std::vector<std::pair<const RunContext*, std::string>>;
     Asked asked;
     const PTester* made = nullptr;
@@ -246,7 +246,7 @@ TEST(RunTest, AFactoryMakesTheDriverOfAGeneFileRun) {
 // the run, logged, and a run that has ended, or never started, reloads nothing.
 TEST(RunTest, AReloadBeginsTheWorldAnewUnderTheGuard) {
     TempFile brancher(kBrancher), walker(kWalker), notes("hello there"), log("");
-    qm::Run run(GeneFile{brancher.PathString()}, RunSettings{9, {}, 1000, {}}, LoggedTo(log));
+    qm::Run run(GeneFile{brancher.PathString()}, RunSettings{9, {}, 1000, {}, {}}, LoggedTo(log));
     EXPECT_FALSE(run.Reset(""));
     EXPECT_FALSE(run.Ended());
     run.Step(40);

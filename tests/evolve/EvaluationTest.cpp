@@ -61,7 +61,8 @@ PlainRun RunOf(const std::string& source, const EvalTask& task, const std::strin
     }
     std::istringstream rows(ReadFile(stats.PathString()));
     std::string row;
-    std::getline(rows, row);
+    std::getline(rows, row);  // the manifest
+    std::getline(rows, row);  // the header
     double least = INFINITY;
     while (std::getline(rows, row)) {
         const std::string last = row.substr(row.rfind(',') + 1);

@@ -127,16 +127,27 @@ TEST(NodeFields, TheListCoversTheRecordFieldByFieldInItsOrder) {
 }
 
 // A checkpoint of format 1 written by an earlier build (chain.txt, seed 3,
-// after 60 steps): it still reads, and what is read writes back to the same
-// bytes, so no dataset, column, order or type of the format has changed.
-TEST(CheckpointFormat, AStoredCheckpointReadsAndWritesBackByteForByte) {
+// after 60 steps): it still reads, under the default physics; written in
+// today's format it reads back to the same state, and that file writes back
+// byte for byte.
+TEST(CheckpointFormat, AStoredCheckpointReadsAndRoundTripsInTodaysFormat) {
     const std::string stored = std::string(QM_RECORD_TEST_DATA) + "/checkpoint-format-1.h5";
     const record::RunState state = record::ReadCheckpoint(stored);
     ASSERT_GT(state.nodes.size(), 1u);
     ASSERT_FALSE(state.partners.empty());
+    EXPECT_EQ(state.driver.physics, Physics{});
     TempFile copy("", ".h5");
     record::WriteCheckpoint(copy.PathString(), state);
-    EXPECT_TRUE(ReadFile(copy.PathString()) == ReadFile(stored));
+    const record::RunState again = record::ReadCheckpoint(copy.PathString());
+    EXPECT_EQ(again.manifest.Json(), state.manifest.Json());
+    ASSERT_EQ(again.nodes.size(), state.nodes.size());
+    EXPECT_EQ(std::memcmp(again.nodes.data(), state.nodes.data(), state.nodes.size() * sizeof state.nodes[0]),
+              0);
+    EXPECT_EQ(again.partners, state.partners);
+    EXPECT_EQ(again.geneSource, state.geneSource);
+    TempFile second("", ".h5");
+    record::WriteCheckpoint(second.PathString(), again);
+    EXPECT_TRUE(ReadFile(second.PathString()) == ReadFile(copy.PathString()));
 }
 
 TEST_F(RunStateTest, AStateWhosePartsDisagreeIsRefused) {

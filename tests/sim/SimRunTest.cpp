@@ -230,12 +230,17 @@ TEST_F(SimRunTest, TheTraceListsNodesByIdAndLinksAsSortedPairsThatMatchTheEdgeCo
     }
 }
 
-TEST_F(SimRunTest, StatsHaveAHeaderAndOneRowPerStepFromZero) {
+TEST_F(SimRunTest, StatsHaveTheManifestAHeaderAndOneRowPerStepFromZero) {
     std::string gene = Gene("idle.txt", kIdle);
     Outcome o = Sim("run --seed 2 --steps 4 --quiet --log log.txt --stats stats.csv '" + gene + "'");
     ASSERT_EQ(o.status, 0) << o.err;
     std::vector<std::string> rows = Lines(ReadFile(In("stats.csv")));
-    ASSERT_EQ(rows.size(), 6u);
+    ASSERT_EQ(rows.size(), 7u);
+    // The comment line is the summary's manifest.
+    const std::string summary = Lines(o.out).at(0);
+    const std::size_t at = summary.find("\"manifest\":") + 11;
+    EXPECT_EQ(rows[0], "# " + summary.substr(at, summary.size() - at - 1));
+    rows.erase(rows.begin());
     EXPECT_EQ(rows[0], "step,nodes,links,centroid_x,centroid_y,centroid_z,goal_distance");
     // The seed at the origin, the goal at (0, -25, 250): sqrt(25^2 + 250^2) in single precision.
     EXPECT_EQ(rows[1], "0,1,0,0,0,0," + G9(std::sqrt(63125.0f)));
