@@ -108,3 +108,20 @@ def test_evaluate_matches_runs_and_the_search_fitness():
         assert value == pytest.approx(sum(r.closest for r in runs) / 2)
     default = quillmoth.evaluate(genes, seeds=[1, 2], steps=50, workers=1)
     assert default == quillmoth.evaluate(genes, seeds=[1, 2], steps=50, workers=2)
+
+
+def test_physics_is_the_command_lines_and_refuses_what_it_refuses(tmp_path):
+    code, out = sim("run", "--seed", "5", "--steps", "150", "--set", "gravity=0.004", "--set", "drag=0.05",
+                    os.path.abspath(SOURCE), cwd=tmp_path)
+    summary = json.loads(out)
+    physics = quillmoth.Physics(gravity=0.004, drag=0.05)
+    assert physics.to_dict() == summary["manifest"]["physics"]
+    run = quillmoth.Run(quillmoth.Gene.from_file(os.path.abspath(SOURCE)), seed=5, steps=150, physics=physics)
+    run.step(150)
+    assert run.physics == physics and run.physics != quillmoth.Physics()
+    assert (len(run.nodes), run.centroid) == (summary["nodes"], pytest.approx(summary["centroid"], abs=1e-6))
+    for keys, said in [({"gravty": 1}, "unknown physics key 'gravty'"),
+                       ({"drag": -1}, "drag = -1 is outside its range, 0 to 1"),
+                       ({"gravity": "weak"}, "gravity takes a number")]:
+        with pytest.raises(ValueError, match=said):
+            quillmoth.Physics(**keys)

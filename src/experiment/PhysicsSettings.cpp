@@ -122,7 +122,9 @@ void SetPhysicsKeyChecked(Physics& physics, const std::string& key, double value
 
 double GetPhysicsKey(const Physics& physics, const std::string& key) {
     double value = 0;
-    WithKey(key, [&](auto member, double, double) { value = static_cast<double>(physics.*member); });
+    WithKey(key, [&](auto member, double, double) {
+        value = std::strtod(PhysicsValueText(physics.*member).c_str(), nullptr);
+    });
     return value;
 }
 

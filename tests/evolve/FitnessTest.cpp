@@ -67,8 +67,11 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     task.steps = 7;
     task.maxNodes = 9;
     task.goal = Vector3{0.1f, -25.0f, 1e-7f};
+    task.physics.gravity = 0.1f / 3.0f;
+    task.physics.springStiffness = 1.0 / 3.0;
     EvalTask again;
     ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
+    EXPECT_EQ(again.physics, task.physics);
     EXPECT_EQ(again.index, 3);
     EXPECT_EQ(again.code, task.code);
     EXPECT_EQ(again.seed, task.seed);

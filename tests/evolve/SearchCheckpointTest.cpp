@@ -43,6 +43,8 @@ TEST_F(CheckpointTest, EverySettingAndTheWholeStateReadBackExactly) {
     s.crossoverRate = 0.7;
     s.mutationRate = 1.0 / 3.0;
     s.lengthPenalty = 0.0015;
+    s.physics.drag = 0.1f / 3.0f;
+    s.physics.linkLengthMax = 7.0 / 3.0 + 4.0;
     s.seedFiles = {"genes/a walker.txt"};
     s.seedGenes = {RandomGene(random, 20)};
     SearchState state;
@@ -61,6 +63,7 @@ TEST_F(CheckpointTest, EverySettingAndTheWholeStateReadBackExactly) {
     SaveCheckpoint(dir + "/again.txt", c.settings, c.state);
     EXPECT_EQ(ReadFile(dir + "/again.txt"), ReadFile(path));
     EXPECT_EQ(c.settings.mutationRate, 1.0 / 3.0);
+    EXPECT_EQ(c.settings.physics, s.physics);
     EXPECT_EQ(c.settings.goal->x, 0.1f);
     EXPECT_EQ(c.settings.seedFiles[0], "genes/a walker.txt");
     EXPECT_EQ(c.state.best.fitness, 1.0 / 7.0);
