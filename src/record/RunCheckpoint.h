@@ -5,7 +5,7 @@
 // user block):
 //
 //     QUILLMOTH CHECKPOINT
-//     format 1
+//     format 2
 //     bytes 123456
 //     sha256 <64 hex digits of the SHA-256 of every byte after the header>
 //
@@ -23,7 +23,10 @@
 
 namespace qm::record {
 
-inline constexpr int kCheckpointFormat = 1;
+// Format 2 added each node's lineage (/world/parents, /world/births); a
+// checkpoint of format 1 still reads, its nodes' lineage unknown.
+inline constexpr int kCheckpointFormat = 2;
+inline constexpr int kOldestCheckpointFormat = 1;
 inline constexpr std::size_t kCheckpointHeaderBytes = 512;
 
 // "DIR/step-00000080.h5": the name of the checkpoint after `step` steps.
