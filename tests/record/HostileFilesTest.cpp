@@ -98,10 +98,10 @@ TEST_F(HostileFilesTest, ADamagedNewerOrForeignFileIsNoCheckpoint) {
     const std::string longer = Put("longer.h5", checkpoint + "x");
     EXPECT_TRUE(Has(Refusal([&] { record::ReadCheckpoint(longer); }), "damaged: it holds"));
     std::string newer = checkpoint;
-    newer.replace(newer.find("format 1\n"), 9, "format 7\n");
+    newer.replace(newer.find("format 2\n"), 9, "format 7\n");
     const std::string newerPath = Put("newer.h5", newer);
     EXPECT_TRUE(Has(Refusal([&] { record::ReadCheckpoint(newerPath); }),
-                    "checkpoint format 7; this program reads format 1"));
+                    "checkpoint format 7; this program reads formats 1 to 2"));
 
     // Random bytes of many sizes, a trace of each kind, a plain HDF5 file, a folder, nothing.
     std::mt19937 random(11);
@@ -266,9 +266,10 @@ h5::Handle OpenForChange(const std::string& path) {
 // again: what an attacker does first.
 void Reseal(const std::string& path) {
     std::string bytes = ReadFile(path);
-    std::string header =
-        "QUILLMOTH CHECKPOINT\nformat 1\nbytes " + std::to_string(bytes.size()) + "\nsha256 " +
-        record::Sha256Hex(std::string_view(bytes).substr(record::kCheckpointHeaderBytes)) + "\n";
+    std::string header = "QUILLMOTH CHECKPOINT\nformat " + std::to_string(record::kCheckpointFormat) +
+                         "\nbytes " + std::to_string(bytes.size()) + "\nsha256 " +
+                         record::Sha256Hex(std::string_view(bytes).substr(record::kCheckpointHeaderBytes)) +
+                         "\n";
     header.resize(record::kCheckpointHeaderBytes, '\0');
     bytes.replace(0, header.size(), header);
     std::FILE* f = std::fopen(path.c_str(), "wb");
