@@ -28,14 +28,15 @@ using test::WithoutWallTime;
 // Doubles every 50 steps: 4,096 nodes by step 600, each step slower than the last.
 constexpr const char* kGrow = "PROG2 ( SETP ( 0 ADD ( GETP 0 ) 0.02 ) ) ( GDIVIDE ( 0 ) )";
 
-// Runs the command after the signal's name, and once the checkpoint of step
-// 50 is there pauses it, sends it the signal and lets it go on: the signal
-// comes in the middle of a step, and long before the run's end.
+// Runs the command after the signal's name, and once its stats file shows
+// rows on disk (the first few kilobytes, some eighty steps in) pauses it,
+// sends it the signal and lets it go on: the signal comes in the middle of a
+// step, long before the run's end and between two of its checkpoints.
 constexpr const char* kStopScript =
     "sig=$1; shift\n"
     "\"$@\" &\n"
     "pid=$!\n"
-    "while [ ! -e ck/step-00000050.h5 ] && kill -0 $pid 2>/dev/null; do sleep 0.01; done\n"
+    "while [ ! -s s.csv ] && kill -0 $pid 2>/dev/null; do sleep 0.01; done\n"
     "kill -STOP $pid; kill -$sig $pid; kill -CONT $pid\n"
     "wait $pid\n";
 
@@ -112,20 +113,21 @@ TEST_F(RunStopResumeTest, AStoppedRunResumedIntoItsFilesEqualsTheRunNeverStopped
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signal);
         std::filesystem::remove_all(In("ck"));
+        std::filesystem::remove(In("s.csv"));
         const std::string outputs =
             std::string(" --trace ") + c.trace + " --trace-every 20 --stats s.csv --log log.txt";
         const std::string args =
-            "run --seed 3 --steps 600 --checkpoint-every 50 --checkpoint-dir ck" + outputs + " grow.txt";
+            "run --seed 3 --steps 600 --checkpoint-every 500 --checkpoint-dir ck" + outputs + " grow.txt";
         const test::Outcome stopped =
             test::RunSim("/bin/sh", "stop.sh " + std::string(c.signal) + " '" + sim + "' " + args, dir);
         ASSERT_EQ(stopped.status, c.status) << stopped.err;
         EXPECT_EQ(Field(stopped.out, "outcome"), "\"interrupted\"") << stopped.out;
         const long long at = std::stoll(Field(stopped.out, "steps"));
-        ASSERT_GE(at, 50);
+        ASSERT_GT(at, 0);
         ASSERT_LT(at, 600);
         char name[32];
         std::snprintf(name, sizeof name, "ck/step-%08lld.h5", at);
-        EXPECT_TRUE(std::filesystem::exists(In(name))) << name;
+        EXPECT_TRUE(std::filesystem::exists(In(name))) << name;  // saved on the signal, between 500s
         EXPECT_NE(
             stopped.err.find("stopped by SIG" + std::string(c.signal) + " after step " + std::to_string(at)),
             std::string::npos)
@@ -236,6 +238,7 @@ TEST_F(RunStopResumeTest, AppendingKeepsTheFilesUpToTheCheckpointAndRefusesOther
     for (const char* trace : {"a.jsonl", "a.h5"}) {
         SCOPED_TRACE(trace);
         std::filesystem::remove_all(In("ck"));
+        std::filesystem::remove(In("s.csv"));
         const std::string outputs =
             std::string(" --trace ") + trace + " --trace-every 2 --stats a.csv --log l.txt";
         ASSERT_EQ(Sim("run --quiet --seed 3 --steps 120 --checkpoint-every 50 --checkpoint-dir ck" + outputs +
