@@ -69,7 +69,9 @@ void Run::NameFile(const std::string& path) {
 Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
     : stepLimit(stepLimit), steps(saved.step), manifest(saved.manifest), geneSource(saved.geneSource) {
     context.diagnostics = std::move(diagnostics);
+    context.step = saved.step;
     driver = record::RestoreRun(context, saved);
+    closest = saved.closest;
     Approach();
 }
 
@@ -118,6 +120,7 @@ RunOutcome::Kind Run::Step() {
         guard.Complete();
         return Outcome().kind;
     }
+    context.step = steps + 1;  // the births of this step
     if (guard.Step(*driver)) {
         ++steps;
         Approach();
@@ -155,7 +158,9 @@ bool Run::Kill(std::int32_t id) {
 void Run::Save(const std::string& path) const {
     if (!driver) throw record::RecordError{"the run has no world to save: it ended at its start"};
     const auto& tester = static_cast<const SourceTester&>(*driver);
-    record::WriteCheckpoint(path, record::CaptureRun(tester, steps, manifest, geneSource));
+    record::RunState state = record::CaptureRun(tester, steps, manifest, geneSource);
+    state.closest = static_cast<float>(closest);
+    record::WriteCheckpoint(path, state);
 }
 
 }  // namespace qm

@@ -86,6 +86,8 @@ class Run {
     // Ends the run with an error raised outside its steps (a failed write, a
     // world that cannot be drawn), logged like any other.
     void Fail(const std::string& text) { guard.Fail(text); }
+    // Ends the run between two steps because the program was asked to stop.
+    void Interrupt() { guard.Interrupt(); }
 
     const RunOutcome& Outcome() const { return guard.Outcome(); }
     bool Ended() const { return guard.Ended(); }

@@ -31,6 +31,8 @@ struct ErrorText {
     // Set when a step was cut short because the user is quitting: not a
     // fault, and not worth a log.
     bool interrupted = false;
+    // The id of the node that reached the goal (with `goal`), or -1.
+    std::int32_t goalNode = -1;
 };
 
 // An error code (E_FAIL and friends) raised by graphics start-up.

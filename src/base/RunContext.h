@@ -23,6 +23,9 @@ struct RunContext {
     TextLines textLines;
     // The id the next node takes: ids start at 0 and are never given twice.
     std::int32_t nextNodeId = 0;
+    // The step being made, counted from the start of the run (steps completed
+    // between two steps): the birth step a node made now records.
+    long long step = 0;
 };
 
 }  // namespace qm

@@ -24,6 +24,7 @@ void RunGuard::EndWith(const ErrorText& error) {
     }
     outcome.kind = error.goal ? RunOutcome::Kind::GoalReached : RunOutcome::Kind::Error;
     outcome.text = error.text;
+    outcome.goalNode = error.goal ? error.goalNode : -1;
     context.diagnostics.WriteErrorLog(error.text, error.goal ? DebugLevel::Normal : DebugLevel::Errors,
                                       &outcome.logFailure);
 }
@@ -92,6 +93,10 @@ void RunGuard::Fail(const std::string& text) { EndWith(ErrorText{text}); }
 
 void RunGuard::Complete() {
     if (!Ended()) outcome.kind = RunOutcome::Kind::Completed;
+}
+
+void RunGuard::Interrupt() {
+    if (!Ended()) outcome.kind = RunOutcome::Kind::Interrupted;
 }
 
 }  // namespace qm

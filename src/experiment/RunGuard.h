@@ -29,6 +29,8 @@ struct RunOutcome {
     std::string text;  // the logged text of GoalReached and Error (empty for an error code)
     // Why that text is not in the error log (the system's reason), or empty.
     std::string logFailure;
+    // GoalReached: the id of the node that reached the goal.
+    std::int32_t goalNode = -1;
 };
 
 class RunGuard {
@@ -64,6 +66,9 @@ class RunGuard {
 
     // Every step asked for has run.
     void Complete();
+    // The program was asked to stop between two steps (a signal): the run
+    // ends as Interrupted, with nothing logged.
+    void Interrupt();
 
     const RunOutcome& Outcome() const { return outcome; }
     bool Ended() const { return outcome.kind != RunOutcome::Kind::Running; }

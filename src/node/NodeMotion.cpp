@@ -29,7 +29,7 @@ void TNode::Integrate() {
 double TNode::GoalProximity() const { return 1.0 / static_cast<double>(Vec3Length(goal - pos)); }
 
 void TNode::CheckGoal() {
-    if (Vec3Length(goal - pos) < Laws().goalRadius) throw ErrorText{"GOAL!\n", true};
+    if (Vec3Length(goal - pos) < Laws().goalRadius) throw ErrorText{"GOAL!\n", true, false, id};
 }
 
 }  // namespace qm

@@ -124,6 +124,11 @@ class alignas(64) TNode : public GeneHost {
     float staticFriction0;
     float dynFriction;
     float frictionDiff;
+    // Lineage, set once when the node is made: the id of the node that divided
+    // into it (-1 for a run's first node) and the step it was made in (-1
+    // when unknown: a node restored from a checkpoint that did not keep it).
+    // They fill what alignment leaves free, so the node does not grow.
+    std::int32_t parent = -1;
     PartnerList partners;  // kept by the world's link registry (RefMapList)
     NodeWorld* manager;
     std::unique_ptr<Unit> unit;
@@ -134,7 +139,8 @@ class alignas(64) TNode : public GeneHost {
     Vector3 goal;
     Vector3 rot;
     Material material;
-    Matrix drawTransform;  // the world transform of the last draw (the cube, then its shadow)
+    Matrix drawTransform;   // the world transform of the last draw (the cube, then its shadow)
+    std::int32_t born = 0;  // see parent; a step past 2^31 - 1 is kept as 2^31 - 1
 };
 
 // Pinned so that a field added in the wrong place shows: the first cache line

@@ -1,5 +1,7 @@
 #include "record/Manifest.h"
 
+#include <regex>
+
 #include "base/Diagnostics.h"
 #include "record/TraceJson.h"
 
@@ -40,6 +42,24 @@ std::string Manifest::Json() const {
     if (physicsOverride) json.Raw(",\"physics_override\":true");
     json.Raw("}");
     return json.Text();
+}
+
+std::string RunIdentity(const std::string& manifestJson) {
+    static const std::regex kParts[] = {std::regex(R"("sha256":"[^"]*")"), std::regex(R"("seed":[0-9]+)"),
+                                        std::regex(R"("goal":\[[^\]]*\])"), std::regex(R"("physics":\{[^}]*\})")};
+    std::string identity;
+    for (const std::regex& part : kParts) {
+        std::smatch m;
+        if (std::regex_search(manifestJson, m, part)) identity += (identity.empty() ? "" : ",") + m.str();
+    }
+    return identity;
+}
+
+long long TraceEveryOf(const std::string& manifestJson) {
+    static const std::regex kEvery(R"("trace_every":([0-9]+))");
+    std::smatch m;
+    if (!std::regex_search(manifestJson, m, kEvery)) return -1;
+    return std::stoll(m[1].str());
 }
 
 }  // namespace qm::record

@@ -35,6 +35,15 @@ struct Manifest {
 // {"spring_stiffness":0.02,...}: every key with the shortest text of its value.
 std::string PhysicsJson(const Physics& physics);
 
+// What tells one run from another in a manifest's JSON text (Manifest::Json's
+// layout): the gene's SHA-256, the seed, the goal and the physics, as they are written
+// there. The steps, the node limit (a default that depends on the machine)
+// and the trace's step interval do not count: a run resumed with other ones
+// is still the same run. Empty when the text holds none of them.
+std::string RunIdentity(const std::string& manifestJson);
+// The value of "trace_every" in a manifest's JSON text, or -1.
+long long TraceEveryOf(const std::string& manifestJson);
+
 // `text` as a JSON string, quotes included. Bytes that are not UTF-8 are
 // written as the four characters \xNN, so any file name gives valid JSON.
 std::string JsonString(std::string_view text);

@@ -135,6 +135,7 @@ void WriteState(hid_t file, const RunState& s) {
     h5::WriteInt(run.Get(), "step", s.step);
     h5::WriteInt(run.Get(), "random_state", s.randomState);
     h5::WriteInt(run.Get(), "next_node_id", s.nextNodeId);
+    h5::WriteFloats(run.Get(), "closest", &s.closest, 1);
 
     h5::Handle driver = h5::CreateGroup(file, "driver");
     h5::WriteString(driver.Get(), "file_name", s.driver.fileName);
@@ -162,6 +163,8 @@ void WriteState(hid_t file, const RunState& s) {
     h5::WriteArray(world.Get(), "gene_starts", H5T_NATIVE_UINT64, s.geneStarts.data(), s.geneStarts.size());
     h5::WriteArray(world.Get(), "gene_elements", types.element.Get(), s.geneElements.data(),
                    s.geneElements.size());
+    h5::WriteArray(world.Get(), "parents", H5T_NATIVE_INT32, s.parents.data(), s.parents.size());
+    h5::WriteArray(world.Get(), "births", H5T_NATIVE_INT32, s.births.data(), s.births.size());
 }
 
 std::int64_t ReadIntIn(hid_t object, const char* name, std::int64_t low, std::int64_t high) {
@@ -189,14 +192,14 @@ Manifest ReadManifest(hid_t file) {
     return m;
 }
 
-RunState ReadState(hid_t file) {
+RunState ReadState(hid_t file, int headerFormat) {
     const Types& types = TheTypes();
     if (h5::ReadString(file, "format", kMaxText) != kFormatName)
         throw h5::Failure{"not a Quillmoth checkpoint"};
     const std::int64_t version = h5::ReadInt(file, "format_version");
-    if (version < kOldestCheckpointFormat || version > kCheckpointFormat) {
-        throw h5::Failure{"checkpoint format " + std::to_string(version) + "; this program reads format " +
-                          std::to_string(kCheckpointFormat)};
+    if (version != headerFormat) {
+        throw h5::Failure{"damaged: its header says format " + std::to_string(headerFormat) +
+                          ", its contents format " + std::to_string(version)};
     }
     RunState s;
     s.manifest = ReadManifest(file);
@@ -246,6 +249,12 @@ RunState ReadState(hid_t file) {
     s.geneElements = h5::ReadArray<ElementRecord>(
         world.Get(), "gene_elements", types.element.Get(),
         (std::max<std::size_t>(s.geneStarts.size(), 1) - 1) * static_cast<std::size_t>(kMaxGeneElements));
+    if (version >= 2) {
+        h5::ReadFloats(run.Get(), "closest", &s.closest, 1);
+        if (!(s.closest >= 0.0f)) throw h5::Failure{"its attribute 'closest' is out of range"};
+        s.parents = h5::ReadArray<std::int32_t>(world.Get(), "parents", H5T_NATIVE_INT32, nodes);
+        s.births = h5::ReadArray<std::int32_t>(world.Get(), "births", H5T_NATIVE_INT32, nodes);
+    }
     return s;
 }
 
@@ -362,11 +371,14 @@ RunState ReadCheckpoint(const std::string& path) {
         throw fail("not a Quillmoth checkpoint");
     }
     const std::string format = HeaderField(header, "format");
-    if (format.size() != 1 || format[0] < '0' + kOldestCheckpointFormat ||
-        format[0] > '0' + kCheckpointFormat) {
+    int headerFormat = 0;
+    for (int known = kOldestCheckpointFormat; known <= kCheckpointFormat; ++known) {
+        if (format == std::to_string(known)) headerFormat = known;
+    }
+    if (headerFormat == 0) {
         if (format.empty()) throw fail("cut short or damaged: its header is incomplete");
-        throw fail("checkpoint format " + Printable(format, 20) + "; this program reads format " +
-                   std::to_string(kCheckpointFormat));
+        throw fail("checkpoint format " + Printable(format, 20) + "; this program reads formats " +
+                   std::to_string(kOldestCheckpointFormat) + " to " + std::to_string(kCheckpointFormat));
     }
     const std::string bytesField = HeaderField(header, "bytes");
     const std::string shaField = HeaderField(header, "sha256");
@@ -389,7 +401,7 @@ RunState ReadCheckpoint(const std::string& path) {
             throw fail("damaged: its contents do not match the checksum in its header");
         }
         h5::Handle file = h5::OpenFile(path);
-        RunState state = ReadState(file.Get());
+        RunState state = ReadState(file.Get(), headerFormat);
         CheckRun(state);
         return state;
     } catch (const h5::Failure& f) {

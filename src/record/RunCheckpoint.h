@@ -23,8 +23,9 @@
 
 namespace qm::record {
 
-// Format 2 added the physics (/driver/physics); a format 1 file was made
-// under the default physics and still reads.
+// Format 2 added the physics (/driver/physics) and each node's lineage
+// (/world/parents, /world/births); a checkpoint of format 1 still reads,
+// made under the default physics, its nodes' lineage unknown.
 inline constexpr int kCheckpointFormat = 2;
 inline constexpr int kOldestCheckpointFormat = 1;
 inline constexpr std::size_t kCheckpointHeaderBytes = 512;

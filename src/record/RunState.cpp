@@ -131,6 +131,8 @@ RunState CaptureRun(const SourceTester& driver, long long step, const Manifest& 
         std::span<TNode* const> partners = world.Links().Partners(node);
         for (const TNode* p : partners) s.partners.push_back(p->id);
         s.nodes.push_back(RecordOf(*node, at->second, static_cast<std::int32_t>(partners.size())));
+        s.parents.push_back(node->parent);
+        s.births.push_back(node->born);
     }
     world.ForEachCell([&](const GridCell& c, std::span<const GridEntry> entries) {
         s.cells.push_back({c.ix, c.iy, c.iz, static_cast<std::uint32_t>(entries.size())});
@@ -167,6 +169,20 @@ void CheckRun(const RunState& s) {
         partnerEntries += static_cast<std::size_t>(r.partnerCount);
     }
     if (partnerEntries != s.partners.size()) Inconsistent("the partner lists do not add up");
+
+    // Lineage, when kept: a parent is older than its child (ids count up), and
+    // no node is born after the step the state was taken at.
+    if (s.parents.size() != s.births.size() || (!s.parents.empty() && s.parents.size() != s.nodes.size())) {
+        Inconsistent("the lineage does not list every node once");
+    }
+    for (std::size_t i = 0; i < s.parents.size(); ++i) {
+        if (s.parents[i] < -1 || s.parents[i] >= s.nodes[i].id) {
+            Inconsistent("node " + std::to_string(s.nodes[i].id) + " has a parent that is not older than it");
+        }
+        if (s.births[i] < -1 || s.births[i] > s.step) {
+            Inconsistent("node " + std::to_string(s.nodes[i].id) + " is born after the step saved");
+        }
+    }
 
     // Links: known partners, no link to itself or twice, and each both ways.
     std::vector<std::pair<std::int32_t, std::int32_t>> directed;
@@ -256,6 +272,9 @@ std::unique_ptr<SourceTester> RestoreRun(RunContext& context, const RunState& s)
     for (const NodeRecord& r : s.nodes) {
         TNode* node = world.RestoreNode(r.id);
         Apply(r, *node);
+        const std::size_t i = nodes.size();
+        node->parent = s.parents.empty() ? -1 : s.parents[i];
+        node->born = s.births.empty() ? -1 : s.births[i];
         node->unit->CopyFrom(*genes[static_cast<std::size_t>(r.gene)]);
         nodes.push_back(node);
     }

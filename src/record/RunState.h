@@ -6,6 +6,7 @@
 // driver that goes on from it exactly as the run it was taken from would have.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +68,15 @@ struct RunState {
     std::vector<std::int32_t> dying;        // nodes killed since the last step, in the order they wait
     std::vector<std::uint64_t> geneStarts;  // gene g is geneElements[geneStarts[g], geneStarts[g + 1])
     std::vector<ElementRecord> geneElements;
+    // Each node's lineage, in the order of `nodes`: the id of its parent (-1:
+    // none) and its birth step (-1: unknown). Both empty for a checkpoint of
+    // format 1, which did not keep them: its nodes go on with -1 and -1.
+    std::vector<std::int32_t> parents;
+    std::vector<std::int32_t> births;
+    // The least distance from a node to the goal over the steps so far
+    // (qm::Run::Closest), so a resumed run's summary is the uninterrupted
+    // one's; infinity when not kept (format 1: counted from the checkpoint on).
+    float closest = std::numeric_limits<float>::infinity();
 };
 
 // The state of `driver` after `step` steps, between two steps. Throws

@@ -6,10 +6,11 @@
 //   steps  (step, node_start, node_count, link_start, link_count): one row per
 //          recorded step; its nodes and links are those row ranges of the others
 //   nodes  (step, id, x, y, z, vx, vy, vz, p0..p9, d0..d9, edges, request,
-//          ground, edge_length, r, g, b): one row per node and recorded step
+//          ground, edge_length, r, g, b, parent, born): one row per node and
+//          recorded step (format 1 has no parent and born)
 //   links  (step, a, b): one row per link and recorded step, a < b
 //
-// Root attributes: format "quillmoth-trace", format_version 1, manifest (its
+// Root attributes: format "quillmoth-trace", format_version 2, manifest (its
 // JSON text) and, for a resumed run, resumed_from and resumed_step. A step's
 // row in `steps` is written after its nodes and links, so a step listed
 // there is whole. pandas reads a table as it is:
@@ -21,7 +22,7 @@
 
 namespace qm::record {
 
-inline constexpr int kTraceFormat = 1;
+inline constexpr int kTraceFormat = 2;
 inline constexpr const char* kTraceFormatName = "quillmoth-trace";
 
 struct StepRow {
@@ -40,6 +41,8 @@ struct NodeRow {
     double d[10];
     double edgeLength;
     float r, g, b;
+    std::int32_t parent;  // -1: none
+    std::int32_t born;    // -1: unknown
 };
 
 struct LinkRow {
@@ -51,6 +54,8 @@ struct LinkRow {
 struct TraceTypes {
     h5::Compound step{sizeof(StepRow)};
     h5::Compound node{sizeof(NodeRow)};
+    // The columns of format 1's nodes (all but the lineage): what the viewer reads of either format.
+    h5::Compound nodeV1{sizeof(NodeRow)};
     h5::Compound link{sizeof(LinkRow)};
     TraceTypes();
 };

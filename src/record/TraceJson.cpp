@@ -61,7 +61,8 @@ void AppendTraceLine(JsonOut& out, long long step, const NodeManager& world) {
         out.Raw(",\"ground\":").Raw(node->onGround ? "true" : "false");
         out.Raw(",\"edgeLength\":").Double(node->edgeLength);
         const ColorValue& c = node->material.Diffuse;
-        out.Raw(",\"color\":[").Float(c.r).Raw(",").Float(c.g).Raw(",").Float(c.b).Raw("]}");
+        out.Raw(",\"color\":[").Float(c.r).Raw(",").Float(c.g).Raw(",").Float(c.b).Raw("]");
+        out.Raw(",\"parent\":").Int(node->parent).Raw(",\"born\":").Int(node->born).Raw("}");
     }
     out.Raw("],\"links\":[");
     first = true;

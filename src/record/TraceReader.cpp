@@ -229,7 +229,7 @@ class Hdf5Source final : public TraceReader::Source {
         : Source(path),
           file(Open(path)),
           stepTable(file.Get(), "steps", TheTraceTypes().step.Get()),
-          nodeTable(file.Get(), "nodes", TheTraceTypes().node.Get()),
+          nodeTable(file.Get(), "nodes", TheTraceTypes().nodeV1.Get()),
           linkTable(file.Get(), "links", TheTraceTypes().link.Get()) {
         format = "hdf5";
         try {
@@ -264,7 +264,7 @@ class Hdf5Source final : public TraceReader::Source {
             for (hsize_t at = 0; at < s.nodeCount; at += kRowBlockRows) {
                 const hsize_t n = std::min(kRowBlockRows, s.nodeCount - at);
                 nodes.resize(n);
-                nodeTable.ReadRows(TheTraceTypes().node.Get(), s.nodeStart + at, n, nodes.data());
+                nodeTable.ReadRows(TheTraceTypes().nodeV1.Get(), s.nodeStart + at, n, nodes.data());
                 for (const NodeRow& r : nodes) {
                     if (r.step != s.step || (!read.nodes.empty() && r.id <= read.nodes.back().id) ||
                         r.id < 0) {

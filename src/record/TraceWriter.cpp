@@ -1,9 +1,16 @@
 #include "record/TraceWriter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "base/Diagnostics.h"
@@ -21,27 +28,31 @@ TraceTypes::TraceTypes() {
         .Add("node_count", offsetof(StepRow, nodeCount), H5T_NATIVE_UINT64)
         .Add("link_start", offsetof(StepRow, linkStart), H5T_NATIVE_UINT64)
         .Add("link_count", offsetof(StepRow, linkCount), H5T_NATIVE_UINT64);
-    node.Add("step", offsetof(NodeRow, step), H5T_NATIVE_INT64)
-        .Add("id", offsetof(NodeRow, id), H5T_NATIVE_INT32)
-        .Add("x", offsetof(NodeRow, x), H5T_NATIVE_FLOAT)
-        .Add("y", offsetof(NodeRow, y), H5T_NATIVE_FLOAT)
-        .Add("z", offsetof(NodeRow, z), H5T_NATIVE_FLOAT)
-        .Add("vx", offsetof(NodeRow, vx), H5T_NATIVE_FLOAT)
-        .Add("vy", offsetof(NodeRow, vy), H5T_NATIVE_FLOAT)
-        .Add("vz", offsetof(NodeRow, vz), H5T_NATIVE_FLOAT);
-    static const char* const kP[] = {"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
-    static const char* const kD[] = {"d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8", "d9"};
-    for (std::size_t i = 0; i < 10; ++i)
-        node.Add(kP[i], offsetof(NodeRow, p) + i * sizeof(double), H5T_NATIVE_DOUBLE);
-    for (std::size_t i = 0; i < 10; ++i)
-        node.Add(kD[i], offsetof(NodeRow, d) + i * sizeof(double), H5T_NATIVE_DOUBLE);
-    node.Add("edges", offsetof(NodeRow, edges), H5T_NATIVE_INT32)
-        .Add("request", offsetof(NodeRow, request), H5T_NATIVE_INT32)
-        .Add("ground", offsetof(NodeRow, ground), H5T_NATIVE_UINT8)
-        .Add("edge_length", offsetof(NodeRow, edgeLength), H5T_NATIVE_DOUBLE)
-        .Add("r", offsetof(NodeRow, r), H5T_NATIVE_FLOAT)
-        .Add("g", offsetof(NodeRow, g), H5T_NATIVE_FLOAT)
-        .Add("b", offsetof(NodeRow, b), H5T_NATIVE_FLOAT);
+    for (h5::Compound* type : {&node, &nodeV1}) {
+        type->Add("step", offsetof(NodeRow, step), H5T_NATIVE_INT64)
+            .Add("id", offsetof(NodeRow, id), H5T_NATIVE_INT32)
+            .Add("x", offsetof(NodeRow, x), H5T_NATIVE_FLOAT)
+            .Add("y", offsetof(NodeRow, y), H5T_NATIVE_FLOAT)
+            .Add("z", offsetof(NodeRow, z), H5T_NATIVE_FLOAT)
+            .Add("vx", offsetof(NodeRow, vx), H5T_NATIVE_FLOAT)
+            .Add("vy", offsetof(NodeRow, vy), H5T_NATIVE_FLOAT)
+            .Add("vz", offsetof(NodeRow, vz), H5T_NATIVE_FLOAT);
+        static const char* const kP[] = {"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
+        static const char* const kD[] = {"d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8", "d9"};
+        for (std::size_t i = 0; i < 10; ++i)
+            type->Add(kP[i], offsetof(NodeRow, p) + i * sizeof(double), H5T_NATIVE_DOUBLE);
+        for (std::size_t i = 0; i < 10; ++i)
+            type->Add(kD[i], offsetof(NodeRow, d) + i * sizeof(double), H5T_NATIVE_DOUBLE);
+        type->Add("edges", offsetof(NodeRow, edges), H5T_NATIVE_INT32)
+            .Add("request", offsetof(NodeRow, request), H5T_NATIVE_INT32)
+            .Add("ground", offsetof(NodeRow, ground), H5T_NATIVE_UINT8)
+            .Add("edge_length", offsetof(NodeRow, edgeLength), H5T_NATIVE_DOUBLE)
+            .Add("r", offsetof(NodeRow, r), H5T_NATIVE_FLOAT)
+            .Add("g", offsetof(NodeRow, g), H5T_NATIVE_FLOAT)
+            .Add("b", offsetof(NodeRow, b), H5T_NATIVE_FLOAT);
+    }
+    node.Add("parent", offsetof(NodeRow, parent), H5T_NATIVE_INT32)
+        .Add("born", offsetof(NodeRow, born), H5T_NATIVE_INT32);
     link.Add("step", offsetof(LinkRow, step), H5T_NATIVE_INT64)
         .Add("a", offsetof(LinkRow, a), H5T_NATIVE_INT32)
         .Add("b", offsetof(LinkRow, b), H5T_NATIVE_INT32);
@@ -171,8 +182,11 @@ class Table {
 
 class Hdf5TraceWriter final : public TraceWriter {
   public:
-    Hdf5TraceWriter(const std::string& path, const TraceHeader& header) try
-        : name(path),
+    Hdf5TraceWriter(const std::string& path, const TraceHeader& header)
+        : Hdf5TraceWriter(path, path, header) {}
+    // Writes the file at `path`, named `shown` in messages.
+    Hdf5TraceWriter(const std::string& path, const std::string& shown, const TraceHeader& header) try
+        : name(shown),
           file(h5::CreateFile(path, 0)),
           steps(file.Get(), "steps", TheTraceTypes().step.Get(), 1024),
           nodes(file.Get(), "nodes", TheTraceTypes().node.Get(), 2048),
@@ -223,6 +237,18 @@ class Hdf5TraceWriter final : public TraceWriter {
         }
     }
 
+    // Takes the first rows of each table of the trace `from` (as kept).
+    void CopyRows(hid_t from, const TraceContinuation& kept) {
+        try {
+            CopyTable<StepRow>(from, "steps", TheTraceTypes().step.Get(), kept.steps, steps);
+            CopyTable<NodeRow>(from, "nodes", TheTraceTypes().node.Get(), kept.nodes, nodes);
+            CopyTable<LinkRow>(from, "links", TheTraceTypes().link.Get(), kept.links, links);
+        } catch (const h5::Failure& f) {
+            broken = true;
+            throw Failed(name, f);
+        }
+    }
+
     void Flush() override {
         try {
             h5::Check(H5Fflush(file.Get(), H5F_SCOPE_LOCAL), "cannot write the trace");
@@ -247,6 +273,26 @@ class Hdf5TraceWriter final : public TraceWriter {
     }
 
   private:
+    template <class Row>
+    static void CopyTable(hid_t from, const char* table, hid_t type, std::uint64_t count, Table& to) {
+        h5::Handle dataset =
+            h5::Check(H5Dopen2(from, table, H5P_DEFAULT), std::string("cannot open the table ") + table);
+        std::vector<Row> rows;
+        constexpr std::uint64_t kBlock = 16384;
+        for (std::uint64_t at = 0; at < count; at += kBlock) {
+            const hsize_t n[1] = {std::min(kBlock, count - at)};
+            const hsize_t start[1] = {at};
+            rows.resize(n[0]);
+            h5::Handle space = h5::Check(H5Dget_space(dataset.Get()), "cannot select rows");
+            h5::Check(H5Sselect_hyperslab(space.Get(), H5S_SELECT_SET, start, nullptr, n, nullptr),
+                      "cannot select rows");
+            h5::Handle memory = h5::Check(H5Screate_simple(1, n, nullptr), "cannot select rows");
+            h5::Check(H5Dread(dataset.Get(), type, memory.Get(), space.Get(), H5P_DEFAULT, rows.data()),
+                      std::string("cannot read the table ") + table);
+            to.Append(rows.data(), rows.size());
+        }
+    }
+
     static NodeRow RowOf(long long step, const TNode& n) {
         NodeRow r{};
         r.step = step;
@@ -268,6 +314,8 @@ class Hdf5TraceWriter final : public TraceWriter {
         r.r = n.material.Diffuse.r;
         r.g = n.material.Diffuse.g;
         r.b = n.material.Diffuse.b;
+        r.parent = n.parent;
+        r.born = n.born;
         return r;
     }
 
@@ -280,7 +328,170 @@ class Hdf5TraceWriter final : public TraceWriter {
     bool broken = false;
 };
 
+// An HDF5 trace as its run left it: closed, or still marked open by a run
+// that was killed.
+h5::Handle OpenWritten(const std::string& path) {
+    try {
+        return h5::OpenFile(path);
+    } catch (const h5::Failure& f) {
+        if (f.what.find("already open for write") == std::string::npos) throw;
+        return h5::OpenFile(path, true);
+    }
+}
+
+std::int64_t Rows(hid_t file, const char* table) {
+    if (!h5::Exists(file, table)) throw h5::Failure{std::string("it has no table '") + table + "'"};
+    h5::Handle dataset =
+        h5::Check(H5Dopen2(file, table, H5P_DEFAULT), std::string("cannot open its table ") + table);
+    h5::Handle space = h5::Check(H5Dget_space(dataset.Get()), "cannot read a table's size");
+    hsize_t dims[1] = {0};
+    if (H5Sget_simple_extent_ndims(space.Get()) != 1)
+        throw h5::Failure{std::string("its table ") + table + " is not a list"};
+    h5::Check(H5Sget_simple_extent_dims(space.Get(), dims, nullptr), "cannot read a table's size");
+    return static_cast<std::int64_t>(dims[0]);
+}
+
+// The run's step a line of a JSON trace records ({"step":N,...), or -1.
+long long StepOfLine(const std::string& line) {
+    constexpr const char* kStart = "{\"step\":";
+    if (line.rfind(kStart, 0) != 0) return -1;
+    char* end = nullptr;
+    const long long step = std::strtoll(line.c_str() + std::strlen(kStart), &end, 10);
+    return end && *end == ',' ? step : -1;
+}
+
 }  // namespace
+
+TraceContinuation CheckTraceToContinue(const std::string& path, const std::string& manifestJson,
+                                       long long step, int traceEvery) {
+    const std::string name = Printable(path, 400);
+    TraceContinuation kept;
+    kept.path = path;
+    kept.hdf5 = IsHdf5Name(path);
+    const long long last = step - step % traceEvery;  // the last step recorded up to the checkpoint
+    auto sameRun = [&](const std::string& json) {
+        if (RunIdentity(json) != RunIdentity(manifestJson)) {
+            throw RecordError{name + ": the trace of another run (" + RunIdentity(json) +
+                              "), not of this one (" + RunIdentity(manifestJson) + ")"};
+        }
+        if (TraceEveryOf(json) != traceEvery) {
+            throw RecordError{name + ": recorded every " + std::to_string(TraceEveryOf(json)) +
+                              " steps, not every " + std::to_string(traceEvery) + " (--trace-every)"};
+        }
+    };
+    auto ends = [&](long long found) {
+        if (found != last) {
+            throw RecordError{name + ": it holds recorded steps up to " + std::to_string(found) +
+                              ", not up to " + std::to_string(last) + " (the checkpoint's step is " +
+                              std::to_string(step) + ")"};
+        }
+    };
+    if (!kept.hdf5) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) throw RecordError{name + ": cannot read it: " + std::strerror(errno)};
+        std::string line;
+        if (!std::getline(in, line) || in.eof() || line.rfind("{\"manifest\":", 0) != 0) {
+            throw RecordError{name + ": not a trace (its first line is no manifest)"};
+        }
+        sameRun(line);
+        std::uint64_t at = line.size() + 1;
+        kept.bytes = at;
+        long long found = -1;
+        while (std::getline(in, line) && !in.eof()) {  // a last line without its end is cut short
+            const long long s = StepOfLine(line);
+            if (s < 0 || s > step || s <= found) break;
+            found = s;
+            at += line.size() + 1;
+            kept.bytes = at;
+        }
+        ends(found);
+        kept.keepThrough = found;
+        return kept;
+    }
+    try {
+        h5::Handle file = OpenWritten(path);
+        if (h5::ReadString(file.Get(), "format", 64) != kTraceFormatName)
+            throw h5::Failure{"not a Quillmoth trace"};
+        const std::int64_t format = h5::ReadInt(file.Get(), "format_version");
+        if (format != kTraceFormat) {
+            throw h5::Failure{"a trace of format " + std::to_string(format) +
+                              ", which has no lineage columns; " + "this program goes on with format " +
+                              std::to_string(kTraceFormat) + " only"};
+        }
+        kept.header.manifestJson = h5::ReadString(file.Get(), "manifest", 1 << 20);
+        sameRun(kept.header.manifestJson);
+        if (H5Aexists(file.Get(), "resumed_from") > 0) {
+            kept.header.resumedFrom = h5::ReadString(file.Get(), "resumed_from", 1 << 16);
+            kept.header.resumedStep = h5::ReadInt(file.Get(), "resumed_step");
+        }
+        const std::int64_t stepRows = Rows(file.Get(), "steps");
+        h5::Handle table =
+            h5::Check(H5Dopen2(file.Get(), "steps", H5P_DEFAULT), "cannot open its table steps");
+        std::vector<StepRow> rows(static_cast<std::size_t>(stepRows));
+        if (stepRows > 0) {
+            h5::Check(
+                H5Dread(table.Get(), TheTraceTypes().step.Get(), H5S_ALL, H5S_ALL, H5P_DEFAULT, rows.data()),
+                "cannot read its table steps");
+        }
+        long long found = -1;
+        for (const StepRow& r : rows) {
+            if (r.step > step || r.step <= found) break;
+            found = r.step;
+            ++kept.steps;
+            kept.nodes = r.nodeStart + r.nodeCount;
+            kept.links = r.linkStart + r.linkCount;
+        }
+        if (static_cast<std::uint64_t>(Rows(file.Get(), "nodes")) < kept.nodes ||
+            static_cast<std::uint64_t>(Rows(file.Get(), "links")) < kept.links) {
+            throw h5::Failure{"its tables hold fewer rows than its steps list"};
+        }
+        ends(found);
+        kept.keepThrough = found;
+    } catch (const h5::Failure& f) {
+        throw RecordError{name + ": " + f.what};
+    }
+    return kept;
+}
+
+std::unique_ptr<TraceWriter> ContinueTraceWriter(const TraceContinuation& kept) {
+    const std::string name = Printable(kept.path, 400);
+    if (!kept.hdf5) {
+        if (truncate(kept.path.c_str(), static_cast<off_t>(kept.bytes)) != 0) {
+            throw RecordError{name + ": cannot write the trace: " + std::strerror(errno)};
+        }
+        std::FILE* file = std::fopen(kept.path.c_str(), "a");
+        if (!file) throw RecordError{name + ": cannot write the trace: " + std::strerror(errno)};
+        return std::make_unique<JsonTraceWriter>(file, true, kept.path);
+    }
+    // The copy takes the trace's name only once it holds every kept step: a
+    // run killed before then leaves the trace as it was.
+    std::string temporary = kept.path + ".append-XXXXXX";
+    const int made = mkstemp(temporary.data());
+    if (made < 0) throw RecordError{name + ": cannot write the trace: " + std::strerror(errno)};
+    // mkstemp makes the file private; a trace is an ordinary file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(made, 0666 & ~mask);
+    close(made);
+    try {
+        auto writer = std::make_unique<Hdf5TraceWriter>(temporary, kept.path, kept.header);
+        {
+            h5::Handle from = OpenWritten(kept.path);
+            writer->CopyRows(from.Get(), kept);
+        }
+        writer->Flush();
+        if (std::rename(temporary.c_str(), kept.path.c_str()) != 0) {
+            throw RecordError{name + ": cannot write the trace: " + std::strerror(errno)};
+        }
+        return writer;
+    } catch (const h5::Failure& f) {
+        std::remove(temporary.c_str());
+        throw Failed(kept.path, f);
+    } catch (...) {
+        std::remove(temporary.c_str());
+        throw;
+    }
+}
 
 std::unique_ptr<TraceWriter> OpenTraceWriter(const std::string& path, const TraceHeader& header,
                                              std::FILE* standardOut) {

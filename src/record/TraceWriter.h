@@ -2,6 +2,7 @@
 // Writing a run's trace: JSON lines or HDF5 (a name ending in ".h5"). Either
 // starts with the run's manifest and then takes one recorded step at a time.
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -41,5 +42,30 @@ bool IsHdf5Name(const std::string& path);
 // RecordError when the file cannot be created.
 std::unique_ptr<TraceWriter> OpenTraceWriter(const std::string& path, const TraceHeader& header,
                                              std::FILE* standardOut);
+
+// What going on with the trace of a resumed run keeps of it (found before
+// anything is written): its header and every recorded step up to the
+// checkpoint's; the steps after that (a run killed after its checkpoint
+// recorded some) are dropped and made again.
+struct TraceContinuation {
+    std::string path;
+    bool hdf5 = false;
+    long long keepThrough = -1;                     // the last recorded step kept
+    std::uint64_t bytes = 0;                        // JSON lines: the bytes kept
+    std::uint64_t steps = 0, nodes = 0, links = 0;  // HDF5: the rows kept of each table
+    TraceHeader header;                             // HDF5: the attributes it had
+};
+
+// Checks that the trace at `path` was written by the run whose manifest is
+// `manifestJson` (the same RunIdentity and step interval `traceEvery`) and
+// holds every step it recorded up to `step`. Throws RecordError saying why
+// it cannot be continued.
+TraceContinuation CheckTraceToContinue(const std::string& path, const std::string& manifestJson,
+                                       long long step, int traceEvery);
+
+// Drops what the trace holds past the step kept and opens it to take the
+// next steps. An HDF5 trace is copied up to there into a new file that takes
+// its name once whole. Throws RecordError.
+std::unique_ptr<TraceWriter> ContinueTraceWriter(const TraceContinuation& kept);
 
 }  // namespace qm::record

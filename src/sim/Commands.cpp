@@ -1,13 +1,21 @@
 #include "sim/Commands.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstring>
+#include <fstream>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "api/Run.h"
 #include "base/Diagnostics.h"
@@ -50,6 +58,14 @@ class OutputFile {
             return true;
         }
         file = std::fopen(path.c_str(), "w");
+        owned = file != nullptr;
+        return owned;
+    }
+    // Keeps the first `bytes` of the file at `path` and writes after them.
+    bool OpenToAppend(const std::string& path, std::uint64_t bytes) {
+        name = path;
+        if (truncate(path.c_str(), static_cast<off_t>(bytes)) != 0) return false;
+        file = std::fopen(path.c_str(), "a");
         owned = file != nullptr;
         return owned;
     }
@@ -112,17 +128,39 @@ std::optional<std::string> CannotWriteInto(const std::string& dir) {
     return CannotWrite(dir);
 }
 
+// What the summary adds to the world's figures: how the run went.
+struct SummaryExtras {
+    long long goalStep = -1;  // the step in which a node reached the goal, or -1
+    std::int32_t goalNode = -1;
+    double closest = std::numeric_limits<double>::infinity();
+    double wallSeconds = 0.0;
+};
+
 // The closing line; a run that failed before its world existed reports an
 // empty world. False when standard output refused it.
 bool WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager* world,
-                  const char* outcome, const record::Manifest& manifest) {
+                  const char* outcome, const record::Manifest& manifest, const SummaryExtras& extras) {
     JsonOut json;
     json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
     json.Raw(",\"nodes\":").Int(world ? world->GetNodeCount() : 0);
     json.Raw(",\"links\":").Int(world ? static_cast<long long>(world->Links().Size()) : 0);
     json.Raw(",\"centroid\":").Vec(world ? world->GetCentroid() : Vector3{});
     json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"");
-    json.Raw(",\"manifest\":").Raw(manifest.Json().c_str()).Raw("}\n");
+    json.Raw(",\"manifest\":").Raw(manifest.Json().c_str());
+    if (extras.goalStep >= 0) {
+        json.Raw(",\"goal_step\":").Int(extras.goalStep).Raw(",\"goal_node\":").Int(extras.goalNode);
+    } else {
+        json.Raw(",\"goal_step\":null,\"goal_node\":null");
+    }
+    json.Raw(",\"closest\":");
+    if (std::isfinite(extras.closest)) {
+        json.Float(static_cast<float>(extras.closest));
+    } else {
+        json.Raw("null");
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", extras.wallSeconds);
+    json.Raw(",\"wall_seconds\":").Raw(seconds).Raw("}\n");
     return std::fwrite(json.Text().data(), 1, json.Text().size(), out) == json.Text().size() &&
            std::fflush(out) == 0;
 }
@@ -174,6 +212,23 @@ int Dump(const Options& options, std::FILE* out) {
 }
 
 namespace {
+
+// The signal that asked the run to stop (SIGINT, SIGTERM), or 0. The handler
+// only sets it; the run looks at it between two steps.
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int sig) { stopSignal = sig; }
+
+// From here on SIGINT and SIGTERM stop the run after the step it is making; a
+// second one ends the program at once, as if it were not caught.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 // A usage error of `run`: the message on standard error, status 2, nothing written.
 int Refuse(const std::string& message) {
@@ -235,25 +290,125 @@ int Ended(const qm::Run& run, const Options& options) {
             return kExitGoal;
         case RunOutcome::Kind::Completed:
             return kExitCompleted;
+        case RunOutcome::Kind::Interrupted:
+            return kExitSignalBase + (stopSignal != 0 ? stopSignal : SIGTERM);
         default:
             return kExitError;
     }
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The checkpoints of `dir` (step-NNNNNNNN.h5; not the temporary files of
+// one being written), newest first.
+std::vector<std::string> CheckpointsIn(const std::string& dir) {
+    std::vector<std::pair<long long, std::string>> found;
+    if (DIR* folder = opendir(dir.c_str())) {
+        while (const dirent* entry = readdir(folder)) {
+            const std::string name = entry->d_name;
+            if (name.size() < 13 || name.rfind("step-", 0) != 0 ||
+                name.compare(name.size() - 3, 3, ".h5") != 0)
+                continue;
+            const std::string digits = name.substr(5, name.size() - 8);
+            if (digits.empty() || digits.size() > 18 ||
+                !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+                continue;
+            }
+            found.emplace_back(std::stoll(digits), record::CheckpointName(dir, std::stoll(digits)));
+        }
+        closedir(folder);
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<std::string> names;
+    for (auto& [step, name] : found) names.push_back(std::move(name));
+    return names;
+}
+
+// The newest checkpoint of `dir` that reads whole, with its path; why each
+// newer one was skipped goes to `skipped`.
+std::optional<std::pair<std::string, record::RunState>> NewestCheckpoint(const std::string& dir,
+                                                                         std::vector<std::string>* skipped) {
+    for (const std::string& path : CheckpointsIn(dir)) {
+        try {
+            return std::make_pair(path, record::ReadCheckpoint(path));
+        } catch (const record::RecordError& e) {
+            if (skipped) skipped->push_back(e.message);
+        }
+    }
+    return std::nullopt;
+}
+
+// How many bytes of the stats file of a resumed run to keep: the header and
+// every row up to the checkpoint's `step`. Throws record::RecordError when it
+// does not hold them.
+std::uint64_t StatsToContinue(const std::string& path, const std::string& manifestJson, long long step) {
+    const std::string name = "'" + Printable(path, 400) + "'";
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw record::RecordError{"cannot go on with the stats file " + name + ": " + std::strerror(errno)};
+    std::string line;
+    if (!std::getline(in, line) || in.eof() || line.rfind("# ", 0) != 0) {
+        throw record::RecordError{"cannot go on with the stats file " + name +
+                                  ": its first line is not a manifest"};
+    }
+    if (record::RunIdentity(line.substr(2)) != record::RunIdentity(manifestJson)) {
+        throw record::RecordError{"cannot go on with the stats file " + name + ": it is another run's"};
+    }
+    std::uint64_t kept = line.size() + 1;
+    const std::string header(kStatsHeader, std::strlen(kStatsHeader) - 1);
+    if (!std::getline(in, line) || in.eof() || line != header) {
+        throw record::RecordError{"cannot go on with the stats file " + name +
+                                  ": its second line is not the header"};
+    }
+    kept += line.size() + 1;
+    long long last = -1;
+    while (std::getline(in, line) && !in.eof()) {  // a last row without its line end is cut short
+        char* end = nullptr;
+        const long long row = std::strtoll(line.c_str(), &end, 10);
+        if (end == line.c_str() || *end != ',' || row <= last || row > step) break;
+        last = row;
+        kept += line.size() + 1;
+    }
+    if (last != step) {
+        throw record::RecordError{"cannot go on with the stats file " + name + ": it holds rows up to step " +
+                                  std::to_string(last) + ", not up to the checkpoint's step " +
+                                  std::to_string(step)};
+    }
+    return kept;
+}
+
 }  // namespace
 
 int Run(const Options& options, std::FILE* out) {
+    const auto began = std::chrono::steady_clock::now();
     Diagnostics diagnostics;
     diagnostics.SetLevel(options.debug   ? DebugLevel::Detail
                          : options.quiet ? DebugLevel::Errors
                                          : DebugLevel::Normal);
-    if (auto why = RefuseBeforeStart(options)) return Refuse(*why);
+    // A run resumed from a folder goes on from its newest checkpoint that reads whole.
+    std::string resume = options.resume;
+    std::optional<record::RunState> saved;
+    if (!resume.empty() && IsFolder(resume)) {
+        std::vector<std::string> skipped;
+        auto newest = NewestCheckpoint(resume, &skipped);
+        for (const std::string& why : skipped) PrintError("quillmoth-sim: skipped " + why + "\n");
+        if (!newest) {
+            return Refuse("cannot resume: no checkpoint in '" + Printable(resume, 400) + "' reads whole");
+        }
+        resume = newest->first;
+        saved = std::move(newest->second);
+    }
+    Options checked = options;
+    checked.resume = resume;
+    if (auto why = RefuseBeforeStart(checked)) return Refuse(*why);
 
     // A resumed run takes its world, gene, seed and options from the checkpoint.
-    std::optional<record::RunState> saved;
-    if (!options.resume.empty()) {
+    if (!resume.empty() && !saved) {
         try {
-            saved = record::ReadCheckpoint(options.resume);
+            saved = record::ReadCheckpoint(resume);
         } catch (const record::RecordError& e) {
             return Refuse("cannot resume: " + e.message);
         }
@@ -262,17 +417,11 @@ int Run(const Options& options, std::FILE* out) {
             saved->manifest.physics = options.run.physics.physics;
             saved->manifest.physicsOverride = true;
         }
-        if (options.steps < saved->step) {
-            return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
-                          std::to_string(saved->step) + " (N counts from the start of the run)");
-        }
     }
-    if (!options.checkpointDir.empty() && mkdir(options.checkpointDir.c_str(), 0777) != 0 &&
-        errno != EEXIST) {
-        return Refuse("cannot make the checkpoint folder '" + Printable(options.checkpointDir, 400) +
-                      "': " + std::strerror(errno));
+    if (saved && options.steps < saved->step) {
+        return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
+                      std::to_string(saved->step) + " (N counts from the start of the run)");
     }
-    if (!options.checkpointDir.empty()) record::RemovePartialCheckpoints(options.checkpointDir);
     diagnostics.SetErrorLogPath(options.logFile);
 
     std::unique_ptr<qm::Run> run;
@@ -280,7 +429,7 @@ int Run(const Options& options, std::FILE* out) {
         try {
             run = std::make_unique<qm::Run>(*saved, options.steps, std::move(diagnostics));
         } catch (const record::RecordError& e) {
-            return Refuse("cannot resume: " + Printable(options.resume, 400) + ": " + e.message);
+            return Refuse("cannot resume: " + Printable(resume, 400) + ": " + e.message);
         }
     } else {
         run = std::make_unique<qm::Run>(GeneFile{options.geneFile},
@@ -294,17 +443,55 @@ int Run(const Options& options, std::FILE* out) {
     manifest.traceEvery = options.traceEvery;
     const long long first = run->Steps();  // steps completed when the loop starts
 
+    // A checkpoint folder is one run's: another run's checkpoints there would
+    // be taken for this one's by --resume DIR.
+    if (!options.checkpointDir.empty() && IsFolder(options.checkpointDir) &&
+        !(resume.size() > 0 && IsFolder(options.resume) && SameFile(options.resume, options.checkpointDir))) {
+        if (auto theirs = NewestCheckpoint(options.checkpointDir, nullptr)) {
+            const std::string ours = record::RunIdentity(manifest.Json());
+            const std::string other = record::RunIdentity(theirs->second.manifest.Json());
+            if (ours != other) {
+                return Refuse("the checkpoint folder '" + Printable(options.checkpointDir, 400) +
+                              "' holds the checkpoints of another run (" + Printable(theirs->first, 400) +
+                              ": " + other + "; this run: " + ours +
+                              "): give this run another folder, or --resume that one");
+            }
+        }
+    }
+    // --append goes on with the files of the run resumed: checked whole before any is touched.
+    std::optional<record::TraceContinuation> traceKept;
+    std::uint64_t statsKept = 0;
+    if (options.append) {
+        try {
+            if (!options.traceFile.empty()) {
+                traceKept = record::CheckTraceToContinue(options.traceFile, manifest.Json(), first,
+                                                         options.traceEvery);
+            }
+            if (!options.statsFile.empty()) statsKept = StatsToContinue(options.statsFile, manifest.Json(), first);
+        } catch (const record::RecordError& e) {
+            return Refuse("--append: " + e.message);
+        }
+    }
+    if (!options.checkpointDir.empty() && mkdir(options.checkpointDir.c_str(), 0777) != 0 &&
+        errno != EEXIST) {
+        return Refuse("cannot make the checkpoint folder '" + Printable(options.checkpointDir, 400) +
+                      "': " + std::strerror(errno));
+    }
+    if (!options.checkpointDir.empty()) record::RemovePartialCheckpoints(options.checkpointDir);
+
     std::unique_ptr<record::TraceWriter> trace;
     if (!options.traceFile.empty()) {
-        record::TraceHeader header{manifest.Json(), options.resume, first};
+        record::TraceHeader header{manifest.Json(), resume, first};
         try {
-            trace = record::OpenTraceWriter(options.traceFile, header, out);
+            trace = traceKept ? record::ContinueTraceWriter(*traceKept)
+                              : record::OpenTraceWriter(options.traceFile, header, out);
         } catch (const record::RecordError& e) {
             return Refuse(e.message);
         }
     }
     OutputFile stats("stats");
-    if (!stats.Open(options.statsFile, out)) {
+    if (!(options.append && !options.statsFile.empty() ? stats.OpenToAppend(options.statsFile, statsKept)
+                                                       : stats.Open(options.statsFile, out))) {
         return Refuse("cannot write the stats file '" + Printable(options.statsFile, 400) + "'");
     }
 
@@ -335,17 +522,48 @@ int Run(const Options& options, std::FILE* out) {
         std::fflush(stderr);
     });
     // A write that fails ends the run like an engine error: logged, and on standard error.
+    CatchStopSignals();
     try {
         if (started) {
-            // The manifest (physics included) as a comment line: readers skip it with comment="#".
-            stats.Write("# " + manifest.Json() + "\n");
-            stats.Write(kStatsHeader);
+            if (!options.append) {
+                // The manifest (physics included) as a comment line: readers skip it with comment="#".
+                stats.Write("# " + manifest.Json() + "\n");
+                stats.Write(kStatsHeader);
+            }
             if (!saved) recordStep(0);
-            while (run->Step() == RunOutcome::Kind::Running) {
+            while (stopSignal == 0 && run->Step() == RunOutcome::Kind::Running) {
                 recordStep(run->Steps());
                 checkpoint(run->Steps());
                 progress.Update(run->Steps(), world->GetNodeCount());
             }
+            if (!run->Ended() && run->Steps() >= options.steps)
+                run->Step();  // the signal came after the last step
+            if (!run->Ended()) {
+                run->Interrupt();
+                // What a resumed run needs to go on from here: the step just made.
+                const std::string name = options.checkpointDir.empty()
+                                             ? std::string()
+                                             : record::CheckpointName(options.checkpointDir, run->Steps());
+                if (!name.empty() && access(name.c_str(), F_OK) != 0) {
+                    stats.Flush();
+                    if (trace) trace->Flush();
+                    run->Save(name);
+                }
+                if (!options.quiet) {
+                    progress.Finish();
+                    PrintError(std::string("quillmoth-sim: stopped by ") +
+                               (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after step " +
+                               std::to_string(run->Steps()) +
+                               (name.empty()
+                                    ? std::string()
+                                    : "; " + Printable(name, 400) + " holds it: --resume " +
+                                          Printable(options.checkpointDir, 400) + " --append goes on") +
+                               "\n");
+                }
+            }
+            // The row of the step the goal cut short: the world as the goal left it.
+            if (run->Outcome().kind == RunOutcome::Kind::GoalReached)
+                stats.Write(StatsRow(run->Steps() + 1, *world));
         }
     } catch (const record::RecordError& e) {
         run->Fail("quillmoth-sim: " + e.message + "\n");
@@ -375,9 +593,18 @@ int Run(const Options& options, std::FILE* out) {
     const char* outcome = failedWrite                             ? "error"
                           : kind == RunOutcome::Kind::GoalReached ? "goal"
                           : kind == RunOutcome::Kind::Completed   ? "completed"
+                          : kind == RunOutcome::Kind::Interrupted ? "interrupted"
                                                                   : "error";
     const int status = Ended(*run, options);  // says so when the log could not be written
-    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, world, outcome, manifest)) {
+    SummaryExtras extras;
+    extras.closest = run->Closest();
+    if (kind == RunOutcome::Kind::GoalReached && world) {
+        extras.goalStep = run->Steps() + 1;
+        extras.goalNode = run->Outcome().goalNode;
+        extras.closest = std::min<double>(extras.closest, GoalDistance(*world));
+    }
+    extras.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, world, outcome, manifest, extras)) {
         return Printed(out, kExitError);
     }
     return closed ? status : kExitError;

@@ -11,6 +11,9 @@ inline constexpr int kExitCompleted = 0;
 inline constexpr int kExitError = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitGoal = 3;
+// A run stopped by a signal (SIGINT, SIGTERM) exits with 128 + its number, as
+// a shell reports a program the signal ended: 130 and 143.
+inline constexpr int kExitSignalBase = 128;
 
 int Compile(const Options& options, std::FILE* out);
 int Dump(const Options& options, std::FILE* out);

@@ -174,11 +174,13 @@ struct CommandLine {
         run->add_option("--checkpoint-dir", o.checkpointDir,
                         "the folder of the checkpoints (made if missing)")
             ->type_name("DIR");
-        run->add_option(
-               "--resume", o.resume,
-               "go on from a checkpoint to step N of --steps; the gene, seed, goal and node limit are "
-               "the checkpoint's")
-            ->type_name("FILE");
+        run->add_option("--resume", o.resume,
+                        "go on from a checkpoint, or from the newest one of DIR that reads whole, to step N "
+                        "of --steps; the gene, seed, goal and node limit are the checkpoint's")
+            ->type_name("FILE|DIR");
+        run->add_flag("--append", o.append,
+                      "with --resume: go on with the trace and stats files of the resumed run, dropping what "
+                      "they hold past the checkpoint's step");
         run->add_flag("--physics-override", o.physicsOverride,
                       "with --resume: go on under the physics of --physics and --set instead of the "
                       "checkpoint's (the manifest says so)");
@@ -205,7 +207,7 @@ std::string UsageText() {
     return "usage: quillmoth-sim compile [--debug] GENE_FILE\n"
            "       quillmoth-sim dump [--debug] GENE_FILE\n"
            "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
-           "       quillmoth-sim run --resume CHECKPOINT [--steps N] [OPTIONS]\n"
+           "       quillmoth-sim run --resume CHECKPOINT|DIR [--append] [--steps N] [OPTIONS]\n"
            "       quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
            "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n"
            "       quillmoth-sim --help | --version\n"
@@ -223,7 +225,9 @@ std::string UsageText() {
            "\n"
            "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
            "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
-           "another output, or a checkpoint that cannot be read;\n"
+           "another output, a checkpoint that cannot be read, a checkpoint folder of another run or a\n"
+           "file --append cannot go on with; 130 stopped by SIGINT (Ctrl-C), 143 by SIGTERM, after\n"
+           "finishing the step, saving a checkpoint (with --checkpoint-every) and the summary;\n"
            "evolve: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
            "folder another search is running in, a seed gene it would replace, or a checkpoint that\n"
            "cannot be read or breaks the command line's rules\n";
@@ -275,6 +279,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
         }
         if ((o.checkpointEvery > 0) != !o.checkpointDir.empty()) {
             Bad("--checkpoint-every K and --checkpoint-dir DIR go together");
+        }
+        if (o.append && o.resume.empty()) Bad("--append goes on with a resumed run's files: give --resume");
+        if (o.append && (o.traceFile == "-" || o.statsFile == "-")) {
+            Bad("--append goes on with files; standard output (-) cannot be continued");
         }
     }
     if (o.command == Command::Evolve) {

@@ -59,6 +59,8 @@ void NodeManager::divide(TNode* parent) try {
     newNodes.push_back(new TNode(this, TakeNodeId()));
     TNode* child = newNodes.back();
     child->goal = goalPos;
+    child->parent = parent->id;
+    child->born = BirthStep();
     std::int32_t q = parent->request;
     child->Inherit(parent);
 

@@ -53,6 +53,7 @@ void NodeManager::initContainer() try {
 TNode* NodeManager::NewNode(Unit* initGene) try {
     auto node = std::make_unique<TNode>(this, TakeNodeId());
     node->goal = goalPos;
+    node->born = BirthStep();
     node->NewNode(initGene);
     addToGrid(node.get(), CellIndex(node.get()));
     if (nodeMap.count(node->id)) {
@@ -270,6 +271,11 @@ void NodeManager::PickNode(const Vector3& origin, const Vector3& direction, int 
 }
 
 std::int32_t NodeManager::TakeNodeId() { return context.nextNodeId++; }
+
+std::int32_t NodeManager::BirthStep() const {
+    return static_cast<std::int32_t>(
+        std::min<long long>(context.step, std::numeric_limits<std::int32_t>::max()));
+}
 
 TNode* NodeManager::RestoreNode(std::int32_t id) {
     auto node = std::make_unique<TNode>(this, id);

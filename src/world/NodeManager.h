@@ -193,6 +193,8 @@ class NodeManager final : public NodeWorld {
     void DestroyNodes();
 
     std::int32_t TakeNodeId();
+    // The step a node made now records as its birth (the run's step, saturated).
+    std::int32_t BirthStep() const;
 
     RunContext& context;
     NodeTable nodeMap;

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <regex>
 
 #include "support/TestFiles.h"
 
@@ -21,6 +22,11 @@ Outcome RunSim(const std::string& sim, const std::string& arguments, const std::
     o.out = ReadFile(out.PathString());
     o.err = ReadFile(err.PathString());
     return o;
+}
+
+std::string WithoutWallTime(const std::string& out) {
+    static const std::regex kWall(R"("wall_seconds":[0-9.]+)");
+    return std::regex_replace(out, kWall, "\"wall_seconds\":_");
 }
 
 }  // namespace qm::test

@@ -18,4 +18,8 @@ const char* SimBinary();
 // folder when it is empty.
 Outcome RunSim(const std::string& sim, const std::string& arguments, const std::string& folder = "");
 
+// A run's summary line with its wall time (which no two runs share) written
+// as "wall_seconds":_, so summaries can be compared byte for byte.
+std::string WithoutWallTime(const std::string& out);
+
 }  // namespace qm::test
