@@ -97,6 +97,16 @@ std::size_t FieldStart(const std::string& row, std::size_t n) {
     return at;
 }
 
+// Where two manifests part: the field of each from there, "...; this command's ...".
+std::string Difference(const std::string& held, const std::string& made) {
+    const std::size_t differ = static_cast<std::size_t>(
+        std::mismatch(held.begin(), held.end(), made.begin(), made.end()).first - held.begin());
+    const std::size_t field = held.find_last_of(",{[", differ == 0 ? 0 : differ - 1);
+    const std::size_t from = field == std::string::npos ? 0 : field + 1;
+    return Printable(held.substr(from, 120), 120) + "; this command's " +
+           Printable(made.substr(from, 120), 120);
+}
+
 // The runs of a sweep: every point of the settings' grid (the first setting
 // changing slowest), and at each point every seed, in the order given.
 class Grid {
@@ -129,6 +139,14 @@ class Grid {
         std::string name;
         for (const PhysicsSetting& setting : o.grid) name += KeyText(physics, setting.key) + ",";
         return name + std::to_string(Seed(run));
+    }
+    // "gravity=0.005 drag=0.02": the settings of a run, for messages.
+    std::string Label(std::size_t run) const {
+        const Physics physics = PhysicsOf(run);
+        std::string label;
+        for (const PhysicsSetting& setting : o.grid)
+            label += (label.empty() ? "" : " ") + setting.key + "=" + KeyText(physics, setting.key);
+        return label;
     }
     std::string Header() const {
         std::string header;
@@ -271,8 +289,7 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
     if (!gene) return Refuse("cannot read the gene file " + Quoted(o.geneFile) + ": " + std::strerror(errno));
     for (std::size_t run = 0; run < grid.Runs(); run += o.seeds.size()) {
         const std::string fault = PhysicsFault(grid.PhysicsOf(run));
-        if (!fault.empty())
-            return Refuse("the run " + grid.Name(run) + " (settings, seed) is unsound: " + fault);
+        if (!fault.empty()) return Refuse("the settings " + grid.Label(run) + " are unsound: " + fault);
     }
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
         return Refuse("cannot make the folder " + Quoted(dir) + ": " + std::strerror(errno));
@@ -297,9 +314,8 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
                               " holds a sweep already: add --resume to go on with it, or give another --out");
             }
             if (*held != manifest) {
-                return Refuse(Quoted(dir) +
-                              " holds another sweep: its sweep.json differs from this command's\n  " +
-                              Printable(*held, 2000) + "\n  " + Printable(manifest, 2000));
+                return Refuse(Quoted(dir) + " holds another sweep: its sweep.json says " +
+                              Difference(*held, manifest));
             }
         } else if (access(resultsPath.c_str(), F_OK) == 0) {
             return Refuse(Quoted(dir) + " holds a results.csv but no sweep.json: give another --out");
@@ -346,7 +362,16 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
         std::atomic<std::size_t> next{0};
         const auto work = [&] {
             for (std::size_t i = next++; i < todo.size() && !failed; i = next++) {
-                std::string row = RunRow(o, grid, todo[i]);
+                std::string row;
+                try {
+                    row = RunRow(o, grid, todo[i]);
+                } catch (const std::exception& e) {  // out of memory: no row, and no more runs
+                    std::lock_guard hold(written);
+                    if (!failed.exchange(true))
+                        failure = "the run " + grid.Label(todo[i]) + " seed " +
+                                  std::to_string(grid.Seed(todo[i])) + " failed: " + e.what();
+                    return;
+                }
                 std::lock_guard hold(written);
                 if (failed) return;
                 if (std::fwrite(row.data(), 1, row.size(), results) != row.size() ||
