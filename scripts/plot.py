@@ -2,7 +2,8 @@
 """Plots of Quillmoth's outputs. Run through scripts/plot, which installs matplotlib and pandas.
 
 Each plot is one function; main() picks it from the arguments: one stats file (a run), --sweep with
-many (the spread over seeds), --evolve with a search's folder (its fitness curve).
+many (the spread over seeds) or with the folder of quillmoth-sim sweep (its results against the first
+setting varied), --evolve with a search's folder (its fitness curve).
 """
 
 import argparse
@@ -81,6 +82,70 @@ def plot_run(stats, output):
     print(target)
 
 
+def read_results(path):
+    """The results.csv of quillmoth-sim sweep: a column per setting, then seed, outcome, ... (docs/sweeps.md)."""
+    table = pd.read_csv(path, comment="#")
+    missing = [c for c in ["seed", "outcome", "closest"] if c not in table.columns]
+    if missing:
+        sys.exit(f"{path}: not a results.csv of quillmoth-sim sweep (no column {', '.join(missing)})")
+    if table.empty:
+        sys.exit(f"{path} holds no run")
+    return table
+
+
+def is_results(path):
+    """Whether `path` is a sweep's folder or its results.csv (rather than the stats of a run)."""
+    path = pathlib.Path(path)
+    if path.is_dir():
+        return True
+    with open(path, encoding="utf-8", errors="replace") as f:
+        header = next((line for line in f if not line.startswith("#")), "")
+    return "outcome" in header.split(",")
+
+
+def plot_results(path, output):
+    """For the first setting the sweep varied: the median closest approach and the share of runs that
+    reached the goal at each of its values, a line per combination of the other settings varied."""
+    path = pathlib.Path(path)
+    if path.is_dir():
+        path = path / "results.csv"
+    table = read_results(path)
+    settings = list(table.columns[:list(table.columns).index("seed")])
+    varied = [c for c in settings if table[c].nunique() > 1]
+    if not varied:
+        sys.exit(f"{path}: the sweep varies no setting (columns before 'seed': {', '.join(settings) or 'none'})")
+    x, others = varied[0], varied[1:]
+    table["reached"] = table["outcome"] == "goal"
+    fig, (near, goal) = plt.subplots(2, 1, figsize=(8, 6.5), dpi=100, sharex=True,
+                                     gridspec_kw={"height_ratios": [3, 2]})
+    groups = table.groupby(others if len(others) > 1 else others[0]) if others else [((), table)]
+    for key, group in groups:
+        key = key if isinstance(key, tuple) else (key,)
+        label = ", ".join(f"{name} {value:g}" for name, value in zip(others, key)) or "all runs"
+        points = group.groupby(x).agg(median=("closest", "median"), low=("closest", lambda c: c.quantile(0.25)),
+                                      high=("closest", lambda c: c.quantile(0.75)), runs=("seed", "size"),
+                                      reached=("reached", "mean"))
+        line = near.errorbar(points.index, points["median"],
+                             yerr=[points["median"] - points["low"], points["high"] - points["median"]],
+                             marker="o", capsize=3, label=label)
+        goal.plot(points.index, points["reached"], marker="o", color=line[0].get_color(), label=label)
+        for at, row in points.iterrows():
+            near.annotate(f"n={int(row['runs'])}", (at, row["median"]), textcoords="offset points", xytext=(4, 4),
+                          fontsize=8, color=line[0].get_color())
+    near.set_ylabel("closest approach to the goal\n(median, 25–75 %)")
+    near.set_title(f"{path.parent.name}: {len(table)} runs, {int(table['reached'].sum())} reached the goal")
+    near.grid(True, alpha=0.3)
+    near.legend(loc="best", fontsize=8)
+    goal.set_ylabel("share reaching the goal")
+    goal.set_ylim(-0.05, 1.05)
+    goal.set_xlabel(x)
+    goal.grid(True, alpha=0.3)
+    fig.tight_layout()
+    target = pathlib.Path(output) if output else path.parent / "sweep.png"
+    fig.savefig(target)
+    print(target)
+
+
 def plot_sweep(files, output):
     """The spread of the distance to the goal over the seeds of a sweep, step by step."""
     if not files:
@@ -119,13 +184,16 @@ def plot_sweep(files, output):
 def main():
     parser = argparse.ArgumentParser(
         prog="scripts/plot", description=__doc__.splitlines()[0],
-        usage="scripts/plot STATS.csv [-o FILE] | --sweep STATS.csv... [-o FILE] | --evolve DIR [-o FILE]")
+        usage="scripts/plot STATS.csv [-o FILE] | --sweep STATS.csv... [-o FILE] | --sweep DIR [-o FILE] | "
+              "--evolve DIR [-o FILE]")
     parser.add_argument("stats", nargs="*", metavar="STATS.csv",
                         help="the stats of a run (quillmoth-sim run --stats): nodes, links, centroid height and "
                              "distance to the goal over the steps (STATS.png unless -o says otherwise)")
     parser.add_argument("--sweep", action="store_true",
                         help="the spread of the distance to the goal over the runs whose stats are given "
-                             "(sweep.png beside the first unless -o says otherwise)")
+                             "(sweep.png beside the first unless -o says otherwise); or, given the folder of "
+                             "quillmoth-sim sweep or its results.csv, the median closest approach and the "
+                             "share reaching the goal against the first setting varied (DIR/sweep.png)")
     parser.add_argument("--evolve", metavar="DIR",
                         help="the fitness curve of the search in DIR (DIR/fitness.png unless -o says otherwise)")
     parser.add_argument("-o", "--output", metavar="FILE", help="where the picture goes (PNG, SVG or PDF)")
@@ -134,6 +202,8 @@ def main():
         if args.stats or args.sweep:
             parser.error("--evolve takes a folder and no stats files")
         plot_evolve(args.evolve, args.output)
+    elif args.sweep and len(args.stats) == 1 and is_results(args.stats[0]):
+        plot_results(args.stats[0], args.output)
     elif args.sweep:
         plot_sweep(args.stats, args.output)
     elif len(args.stats) == 1:

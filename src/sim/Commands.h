@@ -19,5 +19,6 @@ int Compile(const Options& options, std::FILE* out);
 int Dump(const Options& options, std::FILE* out);
 int Run(const Options& options, std::FILE* out);
 int Evolve(const Options& options, std::FILE* out);
+int Sweep(const Options& options, std::FILE* out);
 
 }  // namespace qm::sim

@@ -50,6 +50,130 @@ std::vector<std::uint32_t> ParseSeedList(const std::string& text) {
     }
 }
 
+// The most runs one sweep holds: beyond, the grid is a typing error, not a plan.
+constexpr std::size_t kMaxSweepRuns = 10000000;
+
+// "1-20", "1,5,9" or both ("1-5,9"): each seed once, in the order given.
+std::vector<std::uint32_t> ParseSeedRanges(const std::string& text) {
+    const auto bad = [&text](const std::string& why) {
+        return CLI::ValidationError(
+            "--seeds takes seeds and ranges A-B separated by commas (e.g. 1-20 or 1,5,9), "
+            "not '" +
+            text + "': " + why);
+    };
+    std::vector<std::uint32_t> seeds;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', at);
+        const std::string part = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        const std::size_t dash = part.find('-');
+        const std::optional<std::uint32_t> first = ParseSeed(part.substr(0, dash));
+        const std::optional<std::uint32_t> last =
+            dash == std::string::npos ? first : ParseSeed(part.substr(dash + 1));
+        if (!first || !last) throw bad("'" + part + "' is not a seed (0 to 4294967295) or a range of them");
+        if (*last < *first) throw bad("the range " + part + " runs backwards");
+        if (*last - *first >= kMaxSweepRuns || seeds.size() + (*last - *first) >= kMaxSweepRuns) {
+            throw bad("more than " + std::to_string(kMaxSweepRuns) + " seeds");
+        }
+        for (std::uint64_t seed = *first; seed <= *last; ++seed)
+            seeds.push_back(static_cast<std::uint32_t>(seed));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    std::vector<std::uint32_t> sorted = seeds;
+    std::sort(sorted.begin(), sorted.end());
+    const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
+    if (twice != sorted.end()) throw bad("seed " + std::to_string(*twice) + " is given twice");
+    return seeds;
+}
+
+void AddSweepOptions(CLI::App& sweep, SweepOptions& o) {
+    sweep.add_option("GENE_FILE", o.geneFile, "the gene every run grows")->required();
+    sweep
+        .add_option_function<std::string>(
+            "--seeds", [&o](const std::string& text) { o.seeds = ParseSeedRanges(text); },
+            "the seeds of every setting: a range, a list or both (e.g. 1-20, 1,5,9)")
+        ->type_name("A-B,C,...")
+        ->required();
+    sweep
+        .add_option("--set", o.settings,
+                    "a constant and its values, one run each; repeatable: the grid is "
+                    "every combination (e.g. gravity=0.005,0.01,0.02)")
+        ->type_name("KEY=V1,V2,...")
+        ->allow_extra_args(false);
+    sweep
+        .add_option("--physics", o.physicsFile,
+                    "the base physics the settings change (TOML, docs/physics.md)")
+        ->type_name("FILE");
+    sweep.add_option("--steps", o.steps, "the steps of every run (default 1000)")
+        ->type_name("N")
+        ->check(CLI::Range(0LL, 1000000000000LL).description(""));
+    sweep
+        .add_option_function<std::string>(
+            "--goal", [&o](const std::string& text) { o.goal = ParseGoal(text); },
+            "put the goal there instead of 0,-25,250")
+        ->type_name("X,Y,Z");
+    sweep
+        .add_option(
+            "--max-nodes", o.maxNodes,
+            "the most nodes a creature may have (default as run's, " + std::to_string(o.maxNodes) + ")")
+        ->type_name("N")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+    sweep.add_option("--out", o.out, "the folder of results.csv and sweep.json (default sweep-out)")
+        ->type_name("DIR");
+    sweep.add_option("--workers", o.workers, "runs at once (default: one per core)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 4096).description(""));
+    sweep.add_flag("--resume", o.resume,
+                   "go on with the sweep of the same command in DIR: skip the runs it has");
+    sweep
+        .add_option_function<std::string>(
+            "--only",
+            [&o](const std::string& text) {
+                const std::size_t slash = text.find('/');
+                const std::optional<std::uint32_t> i = ParseSeed(text.substr(0, slash));
+                const std::optional<std::uint32_t> n =
+                    slash == std::string::npos ? std::nullopt : ParseSeed(text.substr(slash + 1));
+                if (!i || !n || *i < 1 || *i > *n || *n > 1000000) {
+                    throw CLI::ValidationError("--only takes I/N with 1 <= I <= N <= 1000000, not '" + text +
+                                               "'");
+                }
+                o.onlyIndex = static_cast<int>(*i);
+                o.onlyCount = static_cast<int>(*n);
+            },
+            "run only the I-th of N shares of the runs (for job arrays; docs/sweeps.md)")
+        ->type_name("I/N");
+    sweep.add_flag("--quiet", o.quiet, "no progress and no closing line");
+}
+
+// The grid of a sweep from its command line; a bad setting is a usage error.
+void ResolveSweep(SweepOptions& o) {
+    try {
+        o.base = ResolvePhysics(o.physicsFile, {});
+        for (const std::string& text : o.settings) {
+            PhysicsSetting setting = ParsePhysicsSetting(text);
+            for (const PhysicsSetting& earlier : o.grid) {
+                if (earlier.key == setting.key)
+                    Bad("--set " + setting.key + " is given twice: list its values in one");
+            }
+            std::vector<double> sorted = setting.values;
+            std::sort(sorted.begin(), sorted.end());
+            if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+                Bad("--set " + text + ": a value is given twice");
+            }
+            o.grid.push_back(std::move(setting));
+        }
+    } catch (const SettingError& e) {
+        Bad(e.message);
+    }
+    std::size_t runs = o.seeds.size();
+    for (const PhysicsSetting& setting : o.grid) {
+        runs *= setting.values.size();
+        if (runs > kMaxSweepRuns) Bad("the grid holds more than " + std::to_string(kMaxSweepRuns) + " runs");
+    }
+    if (runs == 0) Bad("the grid is empty: give --seeds and at least one value per --set");
+}
+
 // The options of evolve that change what a search finds: a resumed search
 // takes them from its checkpoint instead.
 const char* const kSearchOptions[] = {
@@ -189,7 +313,10 @@ struct CommandLine {
             "time each phase of the steps; print phase, total ms and share on standard error at the end");
         evolve = app.add_subcommand("evolve", "search for a gene whose creature reaches the goal");
         AddEvolveOptions(*evolve, o.evolve);
-        for (CLI::App* command : {compile, dump, run, evolve}) command->set_help_flag();
+        sweep =
+            app.add_subcommand("sweep", "run a grid of physics settings x seeds on all cores into one table");
+        AddSweepOptions(*sweep, o.sweep);
+        for (CLI::App* command : {compile, dump, run, evolve, sweep}) command->set_help_flag();
     }
 
     CLI::App app{"", "quillmoth-sim"};
@@ -197,6 +324,7 @@ struct CommandLine {
     CLI::App* dump;
     CLI::App* run;
     CLI::App* evolve;
+    CLI::App* sweep;
 };
 
 }  // namespace
@@ -210,18 +338,24 @@ std::string UsageText() {
            "       quillmoth-sim run --resume CHECKPOINT|DIR [--append] [--steps N] [OPTIONS]\n"
            "       quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
            "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n"
+           "       quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n"
            "       quillmoth-sim --help | --version\n"
            "\n"
            "  compile   print the gene's code string\n"
            "  dump      print the gene as an indented program\n"
            "  run       grow a creature from the gene without a window\n"
            "  evolve    search for a gene whose creature reaches the goal (docs/evolve.md)\n"
+           "  sweep     run every combination of settings x seeds, each as run would, into DIR/results.csv\n"
+           "            (docs/sweeps.md)\n"
            "\n"
            "run options:\n" +
            OptionHelp(*line.run) +
            "\n"
            "evolve options:\n" +
            OptionHelp(*line.evolve) +
+           "\n"
+           "sweep options:\n" +
+           OptionHelp(*line.sweep) +
            "\n"
            "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
            "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
@@ -230,7 +364,10 @@ std::string UsageText() {
            "finishing the step, saving a checkpoint (with --checkpoint-every) and the summary;\n"
            "evolve: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
            "folder another search is running in, a seed gene it would replace, or a checkpoint that\n"
-           "cannot be read or breaks the command line's rules\n";
+           "cannot be read or breaks the command line's rules;\n"
+           "sweep: 0 every run ran, whatever its outcome, 1 a write failed, 2 bad command line or settings, "
+           "an\n"
+           "empty grid, or a folder that holds another sweep (or one running)\n";
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -242,7 +379,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
         o.command = Command::Version;
         return o;
     }
-    if (first != "compile" && first != "dump" && first != "run" && first != "evolve") {
+    if (first != "compile" && first != "dump" && first != "run" && first != "evolve" && first != "sweep") {
         Bad("unknown command '" + first + "'");
     }
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
@@ -260,7 +397,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
     o.command = line.compile->parsed() ? Command::Compile
                 : line.dump->parsed()  ? Command::Dump
                 : line.run->parsed()   ? Command::Run
+                : line.sweep->parsed() ? Command::Sweep
                                        : Command::Evolve;
+    if (o.command == Command::Sweep) {
+        if (o.sweep.out.empty()) Bad("--out needs a folder name");
+        ResolveSweep(o.sweep);
+    }
     if (o.command == Command::Run) {
         if (o.resume.empty() && o.geneFile.empty()) Bad("run needs a GENE_FILE (or --resume FILE)");
         for (const char* name : {"GENE_FILE", "--seed", "--goal", "--max-nodes"}) {

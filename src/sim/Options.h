@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "evolve/Search.h"
+#include "experiment/PhysicsSettings.h"
 #include "experiment/RunOptions.h"
 #include "math/D3dxTypes.h"
 
 namespace qm::sim {
 
-enum class Command { Help, Version, Compile, Dump, Run, Evolve };
+enum class Command { Help, Version, Compile, Dump, Run, Evolve, Sweep };
 
 // The options of `evolve`. The search's own settings go straight into
 // `search`; the seed gene files are read when the search starts.
@@ -23,6 +24,25 @@ struct EvolveOptions {
     bool generationsGiven = false;
     PhysicsOptions physics;  // into search.physics once parsed
     int workers = 0;         // 0: one per core
+    bool quiet = false;
+};
+
+// The options of `sweep`: a grid of physics settings x seeds, each a `run`.
+struct SweepOptions {
+    std::string geneFile;
+    std::string physicsFile;            // the base physics
+    std::vector<std::string> settings;  // "KEY=V1,V2,...", as given
+    Physics base;                       // the defaults, then --physics
+    std::vector<PhysicsSetting> grid;   // the settings parsed, in the order given
+    std::vector<std::uint32_t> seeds;
+    long long steps = 1000;
+    std::optional<Vector3> goal;
+    int maxNodes = DefaultMaxNodes();
+    std::string out = "sweep-out";
+    int workers = 0;  // 0: one per core
+    bool resume = false;
+    int onlyIndex = 1;  // --only I/N: this share of the runs
+    int onlyCount = 1;
     bool quiet = false;
 };
 
@@ -44,6 +64,7 @@ struct Options {
     bool append = false;  // go on with the resumed run's trace and stats files
     bool physicsOverride = false;  // a resumed run takes --physics/--set over the checkpoint's physics
     EvolveOptions evolve;
+    SweepOptions sweep;
     bool profile = false;  // print where the time of the steps went
 };
 

@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
             return Run(options, stdout);
         case Command::Evolve:
             return Evolve(options, stdout);
+        case Command::Sweep:
+            return Sweep(options, stdout);
     }
     return kExitUsage;
 }
