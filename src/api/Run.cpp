@@ -69,6 +69,9 @@ Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diag
     : stepLimit(stepLimit), steps(saved.step), manifest(saved.manifest), geneSource(saved.geneSource) {
     context.diagnostics = std::move(diagnostics);
     driver = record::RestoreRun(context, saved);
+    // The gene file may not be where the run began: a reload takes the saved text.
+    if (auto* tester = dynamic_cast<SourceTester*>(driver.get()); tester && !geneSource.empty())
+        tester->ReloadFromText(geneSource);
     Approach();
 }
 
@@ -104,7 +107,8 @@ bool Run::Reset(const std::string& name) {
     if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
     // A reload reads its file anew: what a checkpoint saves is the text now running.
     if (!gene || !name.empty()) {
-        if (const auto* tester = dynamic_cast<const SourceTester*>(driver.get())) NameFile(tester->FileName());
+        const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
+        if (tester && !tester->ReloadsFromText()) NameFile(tester->FileName());
     }
     return true;
 }
@@ -115,8 +119,11 @@ RunOutcome::Kind Run::Step() {
         guard.Complete();
         return Outcome().kind;
     }
+    // A paused world (the window's Enter) makes no step, though its driver is called.
+    const NodeManager* world = World();
+    const bool moving = !world || world->IsRunning();
     if (guard.Step(*driver)) {
-        ++steps;
+        if (moving) ++steps;
         Approach();
     }
     return Outcome().kind;

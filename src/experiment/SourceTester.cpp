@@ -47,8 +47,13 @@ void SourceTester::Load() {
     if (!resetName.empty()) {
         fileName = resetName;
         geneInMemory = false;
+        sourceText.reset();
     }
-    if (!geneInMemory) gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
+    if (sourceText) {
+        gene->Parse(GPmanager::GetInstance()->Compile(*sourceText, context.diagnostics));
+    } else if (!geneInMemory) {
+        gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
+    }
     for (NodeManager* world : worlds) {
         if (goalOverride) world->SetGoalPos(*goalOverride);
         if (nodeLimit) world->SetNodeLimit(*nodeLimit);

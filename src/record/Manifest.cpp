@@ -1,5 +1,8 @@
 #include "record/Manifest.h"
 
+#include <cmath>
+#include <cstdlib>
+
 #include "base/Diagnostics.h"
 #include "record/TraceJson.h"
 
@@ -28,6 +31,25 @@ std::string Manifest::Json() const {
     json.Raw(",\"options\":{\"goal\":").Vec(goal).Raw(",\"max_nodes\":").Int(maxNodes);
     json.Raw(",\"trace_every\":").Int(traceEvery).Raw("}}");
     return json.Text();
+}
+
+std::optional<Vector3> ManifestGoal(std::string_view json) {
+    // A quote inside a JSON string is escaped, so the key cannot be matched inside a file name.
+    constexpr std::string_view kKey = "\"options\":{\"goal\":[";
+    const std::size_t at = json.find(kKey);
+    if (at == std::string_view::npos) return std::nullopt;
+    const std::size_t close = json.find(']', at);
+    if (close == std::string_view::npos) return std::nullopt;
+    const std::string numbers(json.substr(at + kKey.size(), close - at - kKey.size()));
+    float v[3];
+    const char* p = numbers.c_str();
+    for (int i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        v[i] = std::strtof(p, &end);
+        if (end == p || !std::isfinite(v[i]) || *end != (i < 2 ? ',' : '\0')) return std::nullopt;
+        p = end + 1;
+    }
+    return Vector3{v[0], v[1], v[2]};
 }
 
 }  // namespace qm::record

@@ -5,6 +5,7 @@
 // output names the run it came from and how to make it again.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,10 @@ struct Manifest {
     //  "steps":400,"options":{"goal":[0,-25,250],"max_nodes":N,"trace_every":1}}
     std::string Json() const;
 };
+
+// The goal of a manifest's JSON text (as Json() writes it); nothing when the
+// text holds none that reads as three finite numbers.
+std::optional<Vector3> ManifestGoal(std::string_view json);
 
 // `text` as a JSON string, quotes included. Bytes that are not UTF-8 are
 // written as the four characters \xNN, so any file name gives valid JSON.

@@ -49,15 +49,20 @@ std::string UnreadableReason(const std::string& path) {
     return {};
 }
 
-std::string FindArtFolder() {
-    if (std::filesystem::exists("floor.bmp")) return "";
+std::string FindArtFolder(const std::string& dataDir, std::filesystem::path program) {
+    if (!dataDir.empty()) return dataDir.back() == '/' ? dataDir : dataDir + "/";
     std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "";
-    const std::filesystem::path installed = program.parent_path().parent_path() / "share" / "quillmoth";
-    if (!std::filesystem::exists(installed / "floor.bmp", error)) return "";
-    return installed.string() + "/";
+    if (std::filesystem::exists("floor.bmp", error)) return "";
+    if (program.empty()) program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || program.empty()) return "";
+    const std::filesystem::path prefix = program.parent_path().parent_path();
+    for (const std::filesystem::path& folder : {prefix / "share" / "quillmoth", prefix / "data"}) {
+        if (std::filesystem::exists(folder / "floor.bmp", error)) return folder.string() + "/";
+    }
+    return "";
 }
+
+Vector3 GoalMarkerPosition(const Vector3& goal) { return {goal.x, goal.y + 10.0f, goal.z}; }
 
 std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile) {
     return std::make_unique<SourceTester>(context, geneFile);
@@ -96,7 +101,7 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
 
     shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics, shell.artFolder);
     shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics, shell.artFolder);
-    shell.goal->SetPosition({0.0f, -15.0f, 250.0f});
+    shell.goal->SetPosition(GoalMarkerPosition(shell.run ? shell.run->Manifest().goal : shell.goalShown));
     InitShadow(shell.light.Direction);
     shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics, shell.artFolder);
 }

@@ -14,24 +14,6 @@ namespace {
 
 [[noreturn]] void Bad(const std::string& message) { throw UsageError{message}; }
 
-Vector3 ParseGoal(const std::string& text) {
-    float v[3];
-    std::size_t at = 0;
-    for (int i = 0; i < 3; ++i) {
-        std::size_t comma = text.find(',', at);
-        std::string part = text.substr(at, i < 2 ? comma - at : std::string::npos);
-        char* end = nullptr;
-        errno = 0;
-        v[i] = std::strtof(part.c_str(), &end);
-        if (part.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v[i]) ||
-            (i < 2 && comma == std::string::npos)) {
-            throw CLI::ValidationError("--goal takes three numbers X,Y,Z, not '" + text + "'");
-        }
-        at = comma + 1;
-    }
-    return {v[0], v[1], v[2]};
-}
-
 std::vector<std::uint32_t> ParseSeedList(const std::string& text) {
     std::vector<std::uint32_t> seeds;
     std::size_t at = 0;
@@ -97,11 +79,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         ->type_name("DIR");
     evolve.add_option("--resume", o.resume, "go on with the search whose checkpoint is in DIR")
         ->type_name("DIR");
-    evolve
-        .add_option_function<std::string>(
-            "--goal", [&s](const std::string& text) { s.goal = ParseGoal(text); },
-            "put the goal there instead of 0,-25,250")
-        ->type_name("X,Y,Z");
+    AddGoalOption(evolve, s.goal);
     evolve.add_option("--workers", o.workers, "evaluations at once on this machine (default: one per core)")
         ->type_name("N")
         ->check(CLI::Range(1, 4096).description(""));
@@ -160,10 +138,7 @@ struct CommandLine {
             ->type_name("FILE");
         run->add_option("--log", o.logFile, "where the error log goes (default error.lot.txt)")
             ->type_name("FILE");
-        run->add_option_function<std::string>(
-               "--goal", [&o](const std::string& text) { o.goal = ParseGoal(text); },
-               "put the goal there instead of 0,-25,250")
-            ->type_name("X,Y,Z");
+        AddGoalOption(*run, o.goal);
         run->add_flag("--quiet", o.quiet, "nothing on standard error but errors");
         run->add_flag("--debug", o.debug, "the gene's code string and the program on standard error too");
         run->add_option("--checkpoint-every", o.checkpointEvery,
