@@ -31,6 +31,9 @@ struct ErrorText {
     // Set when a step was cut short because the user is quitting: not a
     // fault, and not worth a log.
     bool interrupted = false;
+    // What a person reads beside the logged text: the fault in plain words,
+    // where it is and what may fix it (one line, no line end). Never logged.
+    std::string hint{};
 };
 
 // An error code (E_FAIL and friends) raised by graphics start-up.

@@ -28,11 +28,11 @@ constexpr int kFontHeight = 28;
 // `why` gets the reason the last kind failed.
 std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window, const Diagnostics& diagnostics, std::string& why) {
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareMixed, &why)) return device;
-    diagnostics.DebugPrint(
+    diagnostics.DetailPrint(
         "ミックス頂点処理モードでDIRECT3Dデバイスの作成に失敗しました\nソフトウエアによる頂点処理で再試行しま"
         "す\n");
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareSoftware, &why)) return device;
-    diagnostics.DebugPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
+    diagnostics.DetailPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
     return GlDevice::Create(window->Handle(), DeviceKind::Reference, &why);
 }
 

@@ -201,6 +201,11 @@ int ProcessEntry(const CommandLine& options) {
         settings.goal = options.goal;
         shell.run = std::make_unique<Run>(GeneFile{options.geneFile}, settings, shell.context.diagnostics);
         shell.run->Manifest().program = "quillmoth";
+        // What repeats the run, in words (the engine's own "rand seed" line is debug text).
+        if (!options.benchFrames && !options.benchSteps) {
+            std::fprintf(stderr, "quillmoth: seed %u (--seed %u repeats the run)\n", shell.run->Seed(),
+                         shell.run->Seed());
+        }
     }
     std::string why;
     if (InitScene(shell, window.get(), {}, &why) < 0) {

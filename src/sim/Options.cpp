@@ -170,9 +170,34 @@ struct CommandLine {
 
 }  // namespace
 
-std::string UsageText() {
+std::string UsageText(const std::string& command) {
     Options unused;
     CommandLine line(unused);
+    const std::pair<const char*, const char*> usages[] = {
+        {"compile", "usage: quillmoth-sim compile [--debug] GENE_FILE\n\nprints the gene's code string\n"},
+        {"dump", "usage: quillmoth-sim dump [--debug] GENE_FILE\n\nprints the gene as an indented program\n"},
+        {"run",
+         "usage: quillmoth-sim run [OPTIONS] GENE_FILE\n"
+         "       quillmoth-sim run --resume CHECKPOINT [--steps N] [OPTIONS]\n\n"
+         "grows a creature from the gene without a window\n\noptions:\n"},
+        {"evolve",
+         "usage: quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
+         "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n\n"
+         "searches for a gene whose creature reaches the goal (docs/evolve.md)\n\noptions:\n"}};
+    const std::string runStatus =
+        "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
+        "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
+        "another output, or a checkpoint that cannot be read\n";
+    const std::string evolveStatus =
+        "exit status: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
+        "folder another search is running in, a seed gene it would replace, or a checkpoint that\n"
+        "cannot be read or breaks the command line's rules\n";
+    for (const auto& [name, usage] : usages) {
+        if (command != name) continue;
+        if (command == "run") return usage + OptionHelp(*line.run) + "\n" + runStatus;
+        if (command == "evolve") return usage + OptionHelp(*line.evolve) + "\n" + evolveStatus;
+        return std::string(usage) + "\nexit status: 0 it compiled, 1 it does not, 2 bad command line\n";
+    }
     return "usage: quillmoth-sim compile [--debug] GENE_FILE\n"
            "       quillmoth-sim dump [--debug] GENE_FILE\n"
            "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
@@ -186,19 +211,21 @@ std::string UsageText() {
            "  run       grow a creature from the gene without a window\n"
            "  evolve    search for a gene whose creature reaches the goal (docs/evolve.md)\n"
            "\n"
+           "quillmoth-sim COMMAND --help shows one command alone.\n"
+           "\n"
            "run options:\n" +
-           OptionHelp(*line.run) +
-           "\n"
-           "evolve options:\n" +
-           OptionHelp(*line.evolve) +
-           "\n"
-           "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
-           "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
-           "another output, or a checkpoint that cannot be read;\n"
-           "evolve: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
-           "folder another search is running in, a seed gene it would replace, or a checkpoint that\n"
-           "cannot be read or breaks the command line's rules\n";
+           OptionHelp(*line.run) + "\nevolve options:\n" + OptionHelp(*line.evolve) + "\nrun " + runStatus +
+           "evolve " + evolveStatus;
 }
+
+std::string UsageHint(const std::string& command) {
+    return "(quillmoth-sim " + (command.empty() ? std::string() : command + " ") + "--help shows the usage)";
+}
+
+namespace {
+// The options of the command named first; throws UsageError without the command's name.
+void ParseCommand(const std::vector<std::string>& args, Options& o);
+}  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options o;
@@ -214,9 +241,21 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
         std::find(args.begin(), args.end(), "-h") != args.end()) {
+        o.helpCommand = first;
         return o;
     }
+    try {
+        ParseCommand(args, o);
+    } catch (UsageError& e) {
+        e.command = first;
+        throw;
+    }
+    return o;
+}
 
+namespace {
+
+void ParseCommand(const std::vector<std::string>& args, Options& o) {
     CommandLine line(o);
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes the arguments last first
     try {
@@ -258,7 +297,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             }
         }
     }
-    return o;
 }
+
+}  // namespace
 
 }  // namespace qm::sim
