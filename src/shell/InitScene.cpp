@@ -24,7 +24,8 @@ constexpr int kFontHeight = 28;
 
 // The device fallbacks: an accelerated context first, asked for in two ways,
 // then any context, the software rasteriser included. A machine without
-// acceleration writes the two retry texts and goes on with the last kind.
+// acceleration writes the two retry texts (debug text: shown with --debug) and
+// goes on with the last kind.
 // `why` gets the reason the last kind failed.
 std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window, const Diagnostics& diagnostics, std::string& why) {
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareMixed, &why)) return device;
