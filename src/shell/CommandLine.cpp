@@ -18,9 +18,10 @@ struct Options {
         goal->description(
             "put the goal there instead of 0,-25,250; with --replay, draw the marker there instead of at "
             "the trace's goal");
-        app.add_option("--data-dir", out.dataDir,
-                       "read the art files (floor.bmp, sky.bmp, goal.bmp, goal.x) from DIR (default: the "
-                       "working folder when it holds them, else the installed ones)")
+        app.add_option(
+               "--data-dir", out.dataDir,
+               "read the art files (floor.bmp, sky.bmp, goal.bmp, goal.x) from DIR (default: the "
+               "working folder when it holds them, else the installed ones or the source tree's data folder)")
             ->type_name("DIR");
         app.add_flag("--show-fps", out.showFps,
                      "show frames and world steps per second, nodes and links under the text lines "

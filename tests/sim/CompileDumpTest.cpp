@@ -94,7 +94,10 @@ TEST_F(SimToolTest, UnknownNameIsAnErrorOnStderr) {
         Outcome o = OnGene(command, "mul 1 2");
         EXPECT_EQ(o.status, 1) << command;
         EXPECT_EQ(o.out, "") << command;
-        EXPECT_EQ(o.err, "GPmanager::GetCode; 不正な関数名が検出されました: mul\n") << command;
+        // The system's text exactly, then one line in words (ACompileErrorIsExplainedAfterTheLoggedText).
+        const std::string logged = "GPmanager::GetCode; 不正な関数名が検出されました: mul\n";
+        EXPECT_TRUE(o.err.starts_with(logged + "unknown primitive mul at ")) << command << ": " << o.err;
+        EXPECT_TRUE(o.err.ends_with(":1:1; did you mean MUL?\n")) << command << ": " << o.err;
     }
 }
 
@@ -103,9 +106,17 @@ TEST_F(SimToolTest, UnbalancedGenePrintsItsCodeStringThenTheError) {
         Outcome o = OnGene(command, "ADD 1 (NEG 2)");
         EXPECT_EQ(o.status, 1) << command;
         EXPECT_EQ(o.out, "") << command;
-        EXPECT_EQ(o.err, "2,7+0,0,1+0,0,1+0,0,2+\nGPmanager::GetCode; 不正なコードです\n") << command;
+        EXPECT_TRUE(
+            o.err.starts_with("2,7+0,0,1+0,0,1+0,0,2+\nGPmanager::GetCode; 不正なコードです\n"
+                              "more than one expression in "))
+            << command << ": " << o.err;
     }
-    EXPECT_EQ(OnGene("dump", "ADD 1 (NEG 2)").err, "GPmanager::GetCode; 不正なコードです\n");
+    // The glued "(NEG" is a number, so "2)" is left over: the hint names it and its place.
+    const std::string err = OnGene("dump", "ADD 1 (NEG 2)").err;
+    EXPECT_TRUE(err.starts_with("GPmanager::GetCode; 不正なコードです\nmore than one expression in ")) << err;
+    EXPECT_NE(err.find(": 2) at "), std::string::npos) << err;
+    EXPECT_TRUE(err.ends_with(":1:12 follows a whole program; join expressions with PROG2 or PROG3\n"))
+        << err;
 }
 
 TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
@@ -114,10 +125,14 @@ TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err,
               "cannot read gene file /nonexistent/quillmoth/gene.txt: No such file or directory\n"
-              "GPmanager::GetCode; 不正なコードです\n");
+              "GPmanager::GetCode; 不正なコードです\n"
+              "no gene in /nonexistent/quillmoth/gene.txt: it holds no element (only comments, or nothing it "
+              "could read)\n");
     Outcome comment = OnGene("dump --debug", "< only a comment >");
     EXPECT_EQ(comment.status, 1);
-    EXPECT_EQ(comment.err, "\nGPmanager::GetCode; 不正なコードです\n");  // an empty code string first
+    // An empty code string first, then the system's text and the same in words.
+    EXPECT_TRUE(comment.err.starts_with("\nGPmanager::GetCode; 不正なコードです\nno gene in "))
+        << comment.err;
 }
 
 TEST_F(SimToolTest, StructuralErrorWhilePrintingFailsTheDump) {
