@@ -120,8 +120,8 @@ RunOutcome::Kind Run::Step() {
         return Outcome().kind;
     }
     // A paused world (the window's Enter) makes no step, though its driver is called.
-    const NodeManager* world = World();
-    const bool moving = !world || world->IsRunning();
+    const std::vector<NodeManager*>& worlds = driver->Worlds();  // a factory's driver may hold none
+    const bool moving = worlds.empty() || worlds.front()->IsRunning();
     if (guard.Step(*driver)) {
         if (moving) ++steps;
         Approach();
