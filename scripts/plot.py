@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Plots of Quillmoth's outputs. Run through scripts/plot, which installs matplotlib and pandas.
+"""Plots of Quillmoth's outputs. Run through scripts/plot, which picks a Python 3 that has matplotlib and pandas.
 
 Each plot is one function; main() picks it from the arguments: one stats file (a run), --sweep with
 many (the spread over seeds) or with the folder of quillmoth-sim sweep (its results against the first
@@ -7,6 +7,7 @@ setting varied), --evolve with a search's folder (its fitness curve).
 """
 
 import argparse
+import json
 import pathlib
 import sys
 
@@ -144,6 +145,27 @@ def plot_results(path, output):
     target = pathlib.Path(output) if output else path.parent / "sweep.png"
     fig.savefig(target)
     print(target)
+def run_outcome(stats_file):
+    """How a run of a sweep ended, from the summary line beside its stats file (runs/7.json for
+    runs/7.csv): "goal", "error", "completed", or None when there is no readable summary."""
+    summary = pathlib.Path(stats_file).with_suffix(".json")
+    try:
+        lines = [line for line in summary.read_text().splitlines() if line.strip()]
+        return json.loads(lines[-1]).get("outcome")
+    except (OSError, IndexError, ValueError, AttributeError):
+        return None
+
+
+def sweep_title(outcomes):
+    """"40 runs: 3 reached the goal, 1 ended with an error, 36 completed" (and any whose
+    summary is missing)."""
+    counts = {kind: sum(1 for o in outcomes if o == kind) for kind in ("goal", "error", "completed")}
+    unknown = len(outcomes) - sum(counts.values())
+    parts = [f"{counts['goal']} reached the goal", f"{counts['error']} ended with an error",
+             f"{counts['completed']} completed"]
+    if unknown:
+        parts.append(f"{unknown} without a summary (runs/N.json beside runs/N.csv)")
+    return f"{len(outcomes)} runs: " + ", ".join(parts)
 
 
 def plot_sweep(files, output):
@@ -151,27 +173,40 @@ def plot_sweep(files, output):
     if not files:
         sys.exit("--sweep needs the stats files of the runs (runs/*.csv)")
     runs = {}
+    outcomes = {}
     for name in files:
         table = read_stats(name)
         runs[pathlib.Path(name).stem] = table.set_index("step")["goal_distance"]
+        outcomes[pathlib.Path(name).stem] = run_outcome(name)
     wide = pd.DataFrame(runs)  # a column per run; a run that ended early is NaN after its end
     wide = wide.sort_index()
     steps = wide.index
+    going = wide.notna().sum(axis=1)
     fig, (ax, alive) = plt.subplots(2, 1, figsize=(8, 6), dpi=100, sharex=True,
                                     gridspec_kw={"height_ratios": [3, 1]})
     for low, high, shade in [(0.05, 0.95, 0.15), (0.25, 0.75, 0.3)]:
         ax.fill_between(steps, wide.quantile(low, axis=1), wide.quantile(high, axis=1),
                         color="tab:blue", alpha=shade, linewidth=0,
-                        label=f"{int(low * 100)}–{int(high * 100)} % of the runs")
-    ax.plot(steps, wide.median(axis=1), color="tab:blue", linewidth=2, label="median")
+                        label=f"{int(low * 100)}–{int(high * 100)} % of the runs going")
+    # The median is over the runs still going at each step: say how many that is.
+    ax.plot(steps, wide.median(axis=1), color="tab:blue", linewidth=2,
+            label=f"median of the runs going ({going.iloc[0]} at step {steps[0]}, "
+                  f"{going.iloc[-1]} at step {steps[-1]})")
     ax.plot(steps, wide.min(axis=1), color="tab:green", linewidth=1, linestyle="--", label="closest run")
     ax.axhline(2.0, color="tab:green", linestyle=":", linewidth=1)
+    # Where each run that ended early ended, marked by how it ended.
+    marks = {"goal": ("o", "tab:green", "reached the goal"), "error": ("x", "tab:red", "ended with an error")}
+    for kind, (marker, colour, label) in marks.items():
+        ends = [(wide[c].last_valid_index(), wide[c].dropna().iloc[-1])
+                for c in wide.columns if outcomes[c] == kind and wide[c].notna().any()]
+        if ends:
+            ax.scatter([e[0] for e in ends], [e[1] for e in ends], marker=marker, color=colour, zorder=3,
+                       label=f"{label} ({len(ends)})")
     ax.set_ylabel("distance to the goal")
-    reached = sum(1 for c in wide.columns if (wide[c] < 2.0).any() or wide[c].dropna().index.max() < steps.max())
-    ax.set_title(f"{len(wide.columns)} runs; {reached} ended before the last step (goal or error)")
+    ax.set_title(sweep_title([outcomes[c] for c in wide.columns]), fontsize=10)
     ax.grid(True, alpha=0.3)
-    ax.legend(loc="upper right")
-    alive.plot(steps, wide.notna().sum(axis=1), color="tab:gray")
+    ax.legend(loc="upper right", fontsize=8)
+    alive.plot(steps, going, color="tab:gray")
     alive.set_ylabel("runs going")
     alive.set_xlabel("step")
     alive.grid(True, alpha=0.3)

@@ -72,6 +72,9 @@ Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diag
     context.step = saved.step;
     driver = record::RestoreRun(context, saved);
     closest = saved.closest;
+    // The gene file may not be where the run began: a reload takes the saved text.
+    if (auto* tester = dynamic_cast<SourceTester*>(driver.get()); tester && !geneSource.empty())
+        tester->ReloadFromText(geneSource);
     Approach();
 }
 
@@ -108,8 +111,8 @@ bool Run::Reset(const std::string& name) {
     if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
     // A reload reads its file anew: what a checkpoint saves is the text now running.
     if (!gene || !name.empty()) {
-        if (const auto* tester = dynamic_cast<const SourceTester*>(driver.get()))
-            NameFile(tester->FileName());
+        const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
+        if (tester && !tester->ReloadsFromText()) NameFile(tester->FileName());
     }
     return true;
 }
@@ -121,8 +124,11 @@ RunOutcome::Kind Run::Step() {
         return Outcome().kind;
     }
     context.step = steps + 1;  // the births of this step
+    // A paused world (the window's Enter) makes no step, though its driver is called.
+    const std::vector<NodeManager*>& worlds = driver->Worlds();  // a factory's driver may hold none
+    const bool moving = worlds.empty() || worlds.front()->IsRunning();
     if (guard.Step(*driver)) {
-        ++steps;
+        if (moving) ++steps;
         Approach();
     }
     return Outcome().kind;

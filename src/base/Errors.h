@@ -33,6 +33,9 @@ struct ErrorText {
     bool interrupted = false;
     // The id of the node that reached the goal (with `goal`), or -1.
     std::int32_t goalNode = -1;
+    // What a person reads beside the logged text: the fault in plain words,
+    // where it is and what may fix it (one line, no line end). Never logged.
+    std::string hint{};
 };
 
 // An error code (E_FAIL and friends) raised by graphics start-up.

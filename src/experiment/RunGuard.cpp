@@ -10,7 +10,7 @@ namespace qm {
 
 std::uint32_t RunGuard::SeedRandom(std::optional<std::uint32_t> seed) {
     const std::uint32_t value = seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr));
-    context.diagnostics.DebugPrint("rand seed = %d\n", static_cast<int>(value));
+    context.diagnostics.DetailPrint("rand seed = %d\n", static_cast<int>(value));
     context.random.Seed(value);
     return value;
 }
@@ -27,6 +27,7 @@ void RunGuard::EndWith(const ErrorText& error) {
     outcome.goalNode = error.goal ? error.goalNode : -1;
     context.diagnostics.WriteErrorLog(error.text, error.goal ? DebugLevel::Normal : DebugLevel::Errors,
                                       &outcome.logFailure);
+    if (!error.hint.empty()) context.diagnostics.Emit(DebugLevel::Errors, error.hint + "\n");
 }
 
 void RunGuard::EndQuietly(const char* debugText) {
@@ -72,7 +73,7 @@ bool RunGuard::Step(PTester& driver) {
         return true;
     } catch (const ErrorText& e) {
         EndWith(e);
-        if (!e.interrupted) context.diagnostics.DebugPrint("Restore\n");
+        if (!e.interrupted) context.diagnostics.DetailPrint("Restore\n");
     } catch (...) {
         EndQuietly("Action Exception\n");
     }

@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 
 #include "experiment/PhysicsSettings.h"
 
@@ -23,6 +26,37 @@ std::optional<std::uint32_t> ParseSeed(std::string_view text) {
 
 std::string SeedError(std::string_view text) {
     return "--seed takes a whole number from 0 to 4294967295, not '" + std::string(text) + "'";
+}
+
+std::optional<Vector3> ParseGoal(std::string_view text) {
+    float v[3];
+    std::size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t comma = text.find(',', at);
+        if ((i < 2) == (comma == std::string_view::npos)) return std::nullopt;
+        const std::string part(text.substr(at, i < 2 ? comma - at : std::string_view::npos));
+        char* end = nullptr;
+        errno = 0;
+        v[i] = std::strtof(part.c_str(), &end);
+        if (part.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v[i])) return std::nullopt;
+        at = comma + 1;
+    }
+    return Vector3{v[0], v[1], v[2]};
+}
+
+std::string GoalError(std::string_view text) {
+    return "--goal takes three numbers X,Y,Z, not '" + std::string(text) + "'";
+}
+
+void AddGoalOption(CLI::App& app, std::optional<Vector3>& goal) {
+    app.add_option_function<std::string>(
+           "--goal",
+           [&goal](const std::string& text) {
+               goal = ParseGoal(text);
+               if (!goal) throw CLI::ValidationError(GoalError(text));
+           },
+           "put the goal there instead of 0,-25,250")
+        ->type_name("X,Y,Z");
 }
 
 void AddRunOptions(CLI::App& app, RunOptions& options) {

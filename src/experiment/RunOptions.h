@@ -11,6 +11,8 @@
 
 #include "node/Physics.h"
 
+#include "math/D3dxTypes.h"
+
 namespace CLI {
 class App;
 }
@@ -21,6 +23,11 @@ namespace qm {
 // text is not one; SeedError says so for a command line.
 std::optional<std::uint32_t> ParseSeed(std::string_view text);
 std::string SeedError(std::string_view text);
+
+// "--goal" values: three finite numbers "X,Y,Z". Nothing when the text is
+// not that; GoalError says so for a command line.
+std::optional<Vector3> ParseGoal(std::string_view text);
+std::string GoalError(std::string_view text);
 
 // Peak memory of a headless run per node (bytes): quillmoth-sim runs of the
 // crowd gene measured 972 bytes a node at 16,384 nodes and 889 at 1,048,576
@@ -59,6 +66,9 @@ void AddPhysicsOptions(CLI::App& app, PhysicsOptions& options);
 // Adds --seed N, --max-nodes N and the physics options to `app`, stored in
 // `options`; the help text names the default `options` holds.
 void AddRunOptions(CLI::App& app, RunOptions& options);
+
+// Adds --goal X,Y,Z to `app`, stored in `goal`; both programs place a run's goal with it.
+void AddGoalOption(CLI::App& app, std::optional<Vector3>& goal);
 
 // One line per option of `app` (positionals aside) with its description, for a help text.
 std::string OptionHelp(const CLI::App& app);

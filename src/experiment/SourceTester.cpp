@@ -49,8 +49,13 @@ void SourceTester::Load() {
     if (!resetName.empty()) {
         fileName = resetName;
         geneInMemory = false;
+        sourceText.reset();
     }
-    if (!geneInMemory) gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
+    if (sourceText) {
+        gene->Parse(GPmanager::GetInstance()->Compile(*sourceText, context.diagnostics));
+    } else if (!geneInMemory) {
+        gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
+    }
     for (NodeManager* world : worlds) {
         world->SetPhysics(physics);
         if (goalOverride) world->SetGoalPos(*goalOverride);

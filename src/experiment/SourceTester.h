@@ -41,6 +41,11 @@ class SourceTester : public PTester {
     void KeyDown(int key) override;
 
     const std::string& FileName() const { return fileName; }
+    // Reloads (Space) compile this gene source text instead of reading the
+    // gene file, until another file is named: a run resumed elsewhere than
+    // where it began reloads the text it was saved with.
+    void ReloadFromText(std::string text) { sourceText = std::move(text); }
+    bool ReloadsFromText() const { return sourceText.has_value(); }
     Unit& Gene() { return *gene; }
 
     // Places the goal of every world seeded from now on somewhere else than
@@ -64,7 +69,8 @@ class SourceTester : public PTester {
 
     std::unique_ptr<Unit> gene;
     std::string fileName;
-    bool geneInMemory = false;  // Load seeds from `gene` as it is, reading no file
+    bool geneInMemory = false;              // Load seeds from `gene` as it is, reading no file
+    std::optional<std::string> sourceText;  // Load compiles this instead of the file
     std::optional<Vector3> goalOverride;
     std::optional<int> nodeLimit;
     Physics physics;

@@ -1,7 +1,9 @@
 #include "gp/GPmanager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
+#include <vector>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
@@ -31,6 +33,46 @@ void ReadNumberPrefix(const std::string& token, double& number) {
     if (mantissa >> read) number = read;
 }
 
+// Edit distance with letter case ignored: insertions, deletions and changes.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+    const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min(
+                {row[j] + 1, row[j - 1] + 1, diagonal + (upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// Where a token starts, as "name:line:column" (1-based; columns in bytes),
+// counted on from the last place asked for.
+class Places {
+  public:
+    Places(const std::string& text, std::string_view name) : text(text), name(name) {}
+    std::string At(std::size_t offset) {
+        for (; scanned < offset && scanned < text.size(); ++scanned) {
+            if (text[scanned] == '\n') {
+                ++line;
+                lineStart = scanned + 1;
+            }
+        }
+        const std::string place = std::to_string(line) + ":" + std::to_string(offset - lineStart + 1);
+        return name.empty() ? "line " + place : Printable(name, 400) + ":" + place;
+    }
+
+  private:
+    const std::string& text;
+    std::string_view name;
+    std::size_t scanned = 0, line = 1, lineStart = 0;
+};
+
 }  // namespace
 
 GPmanager* GPmanager::GetInstance() {
@@ -55,6 +97,21 @@ GPfunction* GPmanager::FindByName(const std::string& name) const {
     return it == byName.end() ? nullptr : it->second;
 }
 
+std::optional<std::string> GPmanager::ClosestName(std::string_view name) const {
+    const GPfunction* best = nullptr;
+    std::size_t bestDistance = 0;
+    for (const auto& f : functions) {
+        const std::size_t d = EditDistance(name, f->Name());
+        if (!best || d < bestDistance) {
+            best = f.get();
+            bestDistance = d;
+        }
+    }
+    // Two slips at most, and fewer than the name has letters.
+    if (!best || bestDistance > 2 || bestDistance >= name.size()) return std::nullopt;
+    return best->Name();
+}
+
 std::string FormatCodeNumber(double value) {
     std::ostringstream out;
     out << value;
@@ -76,11 +133,15 @@ std::string CodeString(const std::vector<GeneElement>& code) {
 
 // An unreadable file compiles like an empty one, into the balance error.
 std::string GPmanager::GetCode(const char* fileName, const Diagnostics& diagnostics) const {
-    return Compile(ReadGeneFile(fileName, diagnostics).value_or(std::string()), diagnostics);
+    return Compile(ReadGeneFile(fileName, diagnostics).value_or(std::string()), diagnostics, fileName);
 }
 
-std::string GPmanager::Compile(const std::string& source, const Diagnostics& diagnostics) const {
+std::string GPmanager::Compile(const std::string& source, const Diagnostics& diagnostics,
+                               std::string_view name) const {
     std::istringstream in(source);
+    Places places(source, name);
+    std::streamoff start = 0;
+    std::string extra;  // where the first element after a whole program is
     bool comment = false;
     long long balance = 0;
     double number = 0.0;
@@ -88,7 +149,7 @@ std::string GPmanager::Compile(const std::string& source, const Diagnostics& dia
     NestingCounter nesting;
     int elements = 0;
     std::string token;
-    while (in >> token) {
+    while ((in >> std::ws) && (start = in.tellg()) >= 0 && in >> token) {
         if (token == ">") {
             comment = false;
             continue;
@@ -111,18 +172,38 @@ std::string GPmanager::Compile(const std::string& source, const Diagnostics& dia
         } else {
             GPfunction* f = FindByName(token);
             if (!f) {
-                throw ErrorText{"GPmanager::GetCode; 不正な関数名が検出されました: " + Printable(token) +
+                ErrorText error{"GPmanager::GetCode; 不正な関数名が検出されました: " + Printable(token) +
                                 "\n"};
+                error.hint = "unknown primitive " + Printable(token) + " at " +
+                             places.At(static_cast<std::size_t>(start));
+                if (auto near = ClosestName(token)) error.hint += "; did you mean " + *near + "?";
+                throw error;
             }
             output += std::to_string(f->kind) + "," + std::to_string(f->index);
             kind = f->kind;
         }
+        if (balance == 1 && extra.empty())
+            extra = Printable(token) + " at " + places.At(static_cast<std::size_t>(start));
         balance += 1 - kind;
         nesting.Add(kind);
         output += "+";
     }
     diagnostics.DetailPrint("%s\n", output.c_str());
-    if (balance != 1) throw ErrorText{"GPmanager::GetCode; 不正なコードです\n"};
+    if (balance != 1) {
+        ErrorText error{"GPmanager::GetCode; 不正なコードです\n"};
+        const std::string where = name.empty() ? "the gene" : Printable(name, 400);
+        if (elements == 0) {
+            error.hint =
+                "no gene in " + where + ": it holds no element (only comments, or nothing it could read)";
+        } else if (balance > 1) {
+            error.hint = "more than one expression in " + where + ": " + extra +
+                         " follows a whole program; join expressions with PROG2 or PROG3";
+        } else {
+            error.hint = "the gene in " + where + " ends with " + std::to_string(1 - balance) +
+                         " argument(s) missing; check how many each primitive takes (docs/genes.md)";
+        }
+        throw error;
+    }
     if (nesting.Deepest() > kMaxGeneDepth) {
         throw ErrorText{FormatString("GPmanager::GetCode; the gene nests %d calls deep; the limit is %d\n",
                                      nesting.Deepest(), kMaxGeneDepth)};

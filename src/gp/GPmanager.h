@@ -3,7 +3,9 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,8 +28,13 @@ class GPmanager {
     // The code string goes to `diagnostics` at the Detail level, and why a
     // file cannot be read at the Errors level.
     std::string GetCode(const char* fileName, const Diagnostics& diagnostics) const;
-    // The same for gene source text in memory.
-    std::string Compile(const std::string& source, const Diagnostics& diagnostics) const;
+    // The same for gene source text in memory; `name` (a file's) starts the
+    // places the hint of an error names ("source.txt:3:9").
+    std::string Compile(const std::string& source, const Diagnostics& diagnostics,
+                        std::string_view name = {}) const;
+    // The primitive whose name is closest to `name` by edit distance (letter
+    // case aside), when it is near enough to be a slip; else nothing.
+    std::optional<std::string> ClosestName(std::string_view name) const;
 
     const std::vector<std::unique_ptr<GPfunction>>& Functions() const { return functions; }
 

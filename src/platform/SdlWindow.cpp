@@ -11,7 +11,7 @@ namespace qm {
 namespace {
 
 // The virtual-key code of a released or pressed key; the window procedure
-// acts on Enter, the arrows, Home, P and F1 only.
+// acts on Enter, the arrows, Home, P, F1 and F5 only.
 std::uint32_t VirtualKey(SDL_Keycode key) {
     switch (key) {
         case SDLK_RETURN:
@@ -33,6 +33,8 @@ std::uint32_t VirtualKey(SDL_Keycode key) {
             return 32;
         case SDLK_F1:
             return kVkF1;
+        case SDLK_F5:
+            return kVkF5;
         case SDLK_BACKSPACE:
             return 8;
         case SDLK_TAB:

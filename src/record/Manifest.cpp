@@ -1,6 +1,8 @@
 #include "record/Manifest.h"
 
 #include <regex>
+#include <cmath>
+#include <cstdlib>
 
 #include "base/Diagnostics.h"
 #include "record/TraceJson.h"
@@ -60,6 +62,25 @@ long long TraceEveryOf(const std::string& manifestJson) {
     std::smatch m;
     if (!std::regex_search(manifestJson, m, kEvery)) return -1;
     return std::stoll(m[1].str());
+}
+
+std::optional<Vector3> ManifestGoal(std::string_view json) {
+    // A quote inside a JSON string is escaped, so the key cannot be matched inside a file name.
+    constexpr std::string_view kKey = "\"options\":{\"goal\":[";
+    const std::size_t at = json.find(kKey);
+    if (at == std::string_view::npos) return std::nullopt;
+    const std::size_t close = json.find(']', at);
+    if (close == std::string_view::npos) return std::nullopt;
+    const std::string numbers(json.substr(at + kKey.size(), close - at - kKey.size()));
+    float v[3];
+    const char* p = numbers.c_str();
+    for (int i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        v[i] = std::strtof(p, &end);
+        if (end == p || !std::isfinite(v[i]) || *end != (i < 2 ? ',' : '\0')) return std::nullopt;
+        p = end + 1;
+    }
+    return Vector3{v[0], v[1], v[2]};
 }
 
 }  // namespace qm::record

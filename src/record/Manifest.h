@@ -5,6 +5,7 @@
 // output names the run it came from and how to make it again.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,9 @@ std::string PhysicsJson(const Physics& physics);
 std::string RunIdentity(const std::string& manifestJson);
 // The value of "trace_every" in a manifest's JSON text, or -1.
 long long TraceEveryOf(const std::string& manifestJson);
+// The goal of a manifest's JSON text (as Json() writes it); nothing when the
+// text holds none that reads as three finite numbers.
+std::optional<Vector3> ManifestGoal(std::string_view json);
 
 // `text` as a JSON string, quotes included. Bytes that are not UTF-8 are
 // written as the four characters \xNN, so any file name gives valid JSON.

@@ -13,6 +13,16 @@ struct Options {
         app.set_help_flag("-h,--help", "show this text");  // answered before parsing
         app.add_option("GENE_FILE", out.geneFile, "the gene source file (default source.txt)");
         AddRunOptions(app, out.run);
+        AddGoalOption(app, out.goal);
+        CLI::Option* goal = app.get_option("--goal");
+        goal->description(
+            "put the goal there instead of 0,-25,250; with --replay, draw the marker there instead of at "
+            "the trace's goal");
+        app.add_option(
+               "--data-dir", out.dataDir,
+               "read the art files (floor.bmp, sky.bmp, goal.bmp, goal.x) from DIR (default: the "
+               "working folder when it holds them, else the installed ones or the source tree's data folder)")
+            ->type_name("DIR");
         app.add_flag("--show-fps", out.showFps,
                      "show frames and world steps per second, nodes and links under the text lines "
                      "(F1 turns it on and off)");
@@ -42,8 +52,10 @@ struct Options {
         CLI::Option* resume =
             app.add_option("--resume", out.resume,
                            "go on from a checkpoint of quillmoth-sim run --checkpoint-every: its gene, seed "
-                           "and world (GENE_FILE, --seed and --max-nodes are not used)")
-                ->type_name("FILE");
+                           "and world, goal included (GENE_FILE, --seed and --max-nodes are not used; --goal "
+                           "cannot be given)")
+                ->type_name("FILE")
+                ->excludes(goal);
         CLI::Option* replay =
             app.add_option(
                    "--replay", out.replay,
@@ -54,6 +66,11 @@ struct Options {
                 ->excludes(resume)
                 ->excludes(bench)
                 ->excludes("--bench-steps");
+        app.add_option("--trace", out.trace,
+                       "record every step of the live run as quillmoth-sim run --trace does: JSON lines, or "
+                       "HDF5 for a name ending in .h5")
+            ->type_name("FILE")
+            ->excludes(replay);
         CLI::Option* video =
             app.add_option("--video", out.video,
                            "with --replay: draw every recorded step once, write the frames to this video "
@@ -96,7 +113,9 @@ std::string HelpText() {
 
 Grows a creature from the gene in GENE_FILE ("source.txt" in the working
 directory by default) and shows it in a 640 x 480 window. The art files
-floor.bmp, sky.bmp, goal.bmp and goal.x are read from the working directory.
+floor.bmp, sky.bmp, goal.bmp and goal.x are read from --data-dir DIR, else
+from the working directory when it holds them, else from the installed ones
+(PREFIX/share/quillmoth) or the data folder of the source tree built in.
 
 Options
 )" + OptionHelp(options.app) +
@@ -110,10 +129,12 @@ Mouse
 Keys
   F / B        move the camera forward / backward
   C            centre the camera on the creature
-  Space        restart the experiment
+  Space        restart the experiment (a resumed run: from the gene text its checkpoint holds)
   Enter        pause or resume the world
   Up / Down    one more / one fewer world step per frame ("X n" shows the count)
   P            save the picture as quillmoth-YYYYmmdd-HHMMSS.png in the working directory
+  F5           save the live run as step-NNNNNNNN.h5 in the working directory, a checkpoint
+               that quillmoth --resume and quillmoth-sim run --resume go on from
   Escape       quit
   F1           show or hide the readout of frames and steps per second, nodes and links
 Drop a gene file on the window to restart the experiment with it.

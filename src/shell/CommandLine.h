@@ -3,10 +3,12 @@
 // Without arguments the program seeds its random numbers from the clock and
 // reads "source.txt" from the working directory.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "experiment/RunOptions.h"
+#include "math/D3dxTypes.h"
 
 namespace qm {
 
@@ -26,6 +28,10 @@ struct CommandLine {
     // The step benchmark: run the window as usual until the world has made
     // this many more steps, print one JSON line and end. 0 runs as usual.
     int benchSteps = 0;
+
+    std::optional<Vector3> goal;  // a new run's goal; with --replay, where the marker stands
+    std::string dataDir;          // the art files' folder; found by FindArtFolder when not given
+    std::string trace;            // the live run's trace, as quillmoth-sim run --trace writes it
 
     std::string resume;  // a checkpoint of quillmoth-sim to go on from
     std::string replay;  // a trace to play instead of a live world

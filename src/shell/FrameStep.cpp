@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
@@ -9,6 +10,7 @@
 #include "shell/FrameCapture.h"
 #include "shell/ReplayDriver.h"
 #include "shell/Shell.h"
+#include "shell/WindowOutputs.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -114,17 +116,30 @@ void RunWorldSteps(Shell& shell) {
     }
 }
 
-// P: the frame just drawn, as quillmoth-YYYYmmdd-HHMMSS.png in the working
-// folder. Its name, or why it failed, goes to standard error; the run goes on either way.
-void SaveScreenshot(const Device& device) {
-    const std::string name = ScreenshotName(std::time(nullptr));
-    std::string why;
-    if (SaveFrame(device, name, why)) {
-        std::fprintf(stderr, "quillmoth: screenshot saved as %s\n", name.c_str());
-    } else {
-        std::fprintf(stderr, "quillmoth: cannot save the screenshot %s: %s\n", name.c_str(), why.c_str());
-    }
+// Says a line on standard error, as the window's own messages go.
+void Say(const std::string& line) {
+    std::fprintf(stderr, "quillmoth: %s\n", line.c_str());
     std::fflush(stderr);
+}
+
+// P: the name of the screenshot to save, in the working folder; nothing, and
+// the reason said, when it cannot be written there (no frame is drawn for it).
+std::optional<std::string> ScreenshotToSave() {
+    std::string name = ScreenshotName(std::time(nullptr));
+    if (auto why = CannotWrite(name)) {
+        Say("cannot save the screenshot " + Printable(FullPath(name), 400) + ": " + *why);
+        return std::nullopt;
+    }
+    return name;
+}
+
+// The frame just drawn, saved under `name`. Its full path, or why it failed,
+// goes to standard error; the run goes on either way.
+void SaveScreenshot(const Device& device, const std::string& name) {
+    std::string why;
+    const std::string shown = Printable(FullPath(name), 400);
+    Say(SaveFrame(device, name, why) ? "screenshot saved as " + shown
+                                     : "cannot save the screenshot " + shown + ": " + why);
 }
 
 // Turns the counts into rates once a second has passed.
@@ -243,12 +258,22 @@ void FrameStep(Shell& shell) {
 
     SetFrameState(shell);
 
+    // F5 saves the world as it stands between two steps.
+    if (s.checkpointRequested) {
+        s.checkpointRequested = false;
+        Say(SaveLiveCheckpoint(shell));
+    }
     if (commandsDone) RunWorldSteps(shell);
 
     // Draw when the frames since the last drawing cover the last interval in
     // 33 1/3 ms units: slow frames spend their time on simulation steps. A
     // screenshot asked for is drawn at once.
-    const bool screenshot = s.screenshotRequested;
+    std::optional<std::string> shot;
+    if (s.screenshotRequested) {
+        shot = ScreenshotToSave();
+        if (!shot) s.screenshotRequested = false;
+    }
+    const bool screenshot = shot.has_value();
     if (!screenshot && static_cast<float>(s.framesSinceDraw) < 30.0 / s.frameRate) return;
     s.framesSinceDraw = 1;
     if (!shell.tester->IsDrawEnabled()) return;
@@ -259,7 +284,7 @@ void FrameStep(Shell& shell) {
         DrawFrame(shell);
         return;
     }
-    DrawFrame(shell, [&shell] { SaveScreenshot(*shell.device); });
+    DrawFrame(shell, [&shell, &shot] { SaveScreenshot(*shell.device, *shot); });
 }
 
 }  // namespace qm

@@ -24,15 +24,16 @@ constexpr int kFontHeight = 28;
 
 // The device fallbacks: an accelerated context first, asked for in two ways,
 // then any context, the software rasteriser included. A machine without
-// acceleration writes the two retry texts and goes on with the last kind.
+// acceleration writes the two retry texts (debug text: shown with --debug) and
+// goes on with the last kind.
 // `why` gets the reason the last kind failed.
 std::unique_ptr<GlDevice> CreateDevice(SdlWindow* window, const Diagnostics& diagnostics, std::string& why) {
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareMixed, &why)) return device;
-    diagnostics.DebugPrint(
+    diagnostics.DetailPrint(
         "ミックス頂点処理モードでDIRECT3Dデバイスの作成に失敗しました\nソフトウエアによる頂点処理で再試行しま"
         "す\n");
     if (auto device = GlDevice::Create(window->Handle(), DeviceKind::HardwareSoftware, &why)) return device;
-    diagnostics.DebugPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
+    diagnostics.DetailPrint("HALモードでDIRECT3Dデバイスを作成できません\nREFモードで再試行します\n");
     return GlDevice::Create(window->Handle(), DeviceKind::Reference, &why);
 }
 
@@ -49,15 +50,20 @@ std::string UnreadableReason(const std::string& path) {
     return {};
 }
 
-std::string FindArtFolder() {
-    if (std::filesystem::exists("floor.bmp")) return "";
+std::string FindArtFolder(const std::string& dataDir, std::filesystem::path program) {
+    if (!dataDir.empty()) return dataDir.back() == '/' ? dataDir : dataDir + "/";
     std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "";
-    const std::filesystem::path installed = program.parent_path().parent_path() / "share" / "quillmoth";
-    if (!std::filesystem::exists(installed / "floor.bmp", error)) return "";
-    return installed.string() + "/";
+    if (std::filesystem::exists("floor.bmp", error)) return "";
+    if (program.empty()) program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || program.empty()) return "";
+    const std::filesystem::path prefix = program.parent_path().parent_path();
+    for (const std::filesystem::path& folder : {prefix / "share" / "quillmoth", prefix / "data"}) {
+        if (std::filesystem::exists(folder / "floor.bmp", error)) return folder.string() + "/";
+    }
+    return "";
 }
+
+Vector3 GoalMarkerPosition(const Vector3& goal) { return {goal.x, goal.y + 10.0f, goal.z}; }
 
 std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile) {
     return std::make_unique<SourceTester>(context, geneFile);
@@ -96,7 +102,7 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
 
     shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics, shell.artFolder);
     shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics, shell.artFolder);
-    shell.goal->SetPosition({0.0f, -15.0f, 250.0f});
+    shell.goal->SetPosition(GoalMarkerPosition(shell.run ? shell.run->Manifest().goal : shell.goalShown));
     InitShadow(shell.light.Direction);
     shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics, shell.artFolder);
 }

@@ -5,6 +5,7 @@
 // and the scene objects.
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -21,10 +22,16 @@ class PTester;
 // Without one the run makes its own SourceTester, with its node limit.
 using DriverFactory = Run::DriverFactory;
 
-// Where the art files are: "" (the working folder) when it holds them, else
-// the share/quillmoth folder of an installed program ("PREFIX/share/quillmoth/")
-// when that does; "" again when neither does (the scene then says what is missing).
-std::string FindArtFolder();
+// Where the art files are, "" (the working folder) or a folder ending in "/":
+// `dataDir` when given; else the working folder when it holds them, else the
+// share/quillmoth folder beside an installed `program` ("PREFIX/share/quillmoth/"),
+// else the data folder of the source tree it was built in (a build folder
+// inside it); "" again when none does (the scene then says what is missing).
+// `program` is the running program's path when empty.
+std::string FindArtFolder(const std::string& dataDir = "", std::filesystem::path program = {});
+
+// Where the marker of a goal at `goal` stands: 10 units above it.
+Vector3 GoalMarkerPosition(const Vector3& goal);
 
 // A plain SourceTester on the gene file, for a factory that does more with it.
 std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string& geneFile);

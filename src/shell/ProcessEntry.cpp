@@ -9,6 +9,7 @@
 #include "experiment/RunGuard.h"
 #include "experiment/SourceTester.h"
 #include "platform/SdlWindow.h"
+#include "record/RecordError.h"
 #include "shell/FrameBench.h"
 #include "shell/FrameStep.h"
 #include "shell/InitScene.h"
@@ -19,6 +20,7 @@
 #include "shell/Shell.h"
 #include "shell/Shutdown.h"
 #include "shell/VideoEncoder.h"
+#include "shell/WindowOutputs.h"
 #include "shell/WndProc.h"
 
 namespace qm {
@@ -45,7 +47,11 @@ bool PrepareSavedRun(Shell& shell, const CommandLine& options, std::string& why)
     if (!options.replay.empty()) {
         shell.replay = ReplayDriverFor(shell.context, options.replay, why);
         shell.state.replaying = true;
-        return shell.replay != nullptr;
+        if (!shell.replay) return false;
+        // The marker stands where the recorded run's goal was, unless told otherwise.
+        const auto* replay = static_cast<const ReplayDriver*>(shell.replay.get());
+        shell.goalShown = options.goal.value_or(replay->Goal().value_or(NodeManager::kDefaultGoal));
+        return true;
     }
     if (!options.resume.empty()) {
         shell.run = ResumeRun(options.resume, shell.context.diagnostics, why);
@@ -67,7 +73,8 @@ std::string DisplayName() {
 std::string RunFailure(Shell& shell) {
     // A replay reads no gene; a reload may have put another in the run's driver.
     const auto* driver = dynamic_cast<const SourceTester*>(shell.tester);
-    const std::string geneFile = driver      ? driver->FileName()
+    // A resumed run that reloads its saved text reads no file either.
+    const std::string geneFile = driver      ? (driver->ReloadsFromText() ? "" : driver->FileName())
                                  : shell.run ? shell.run->Manifest().geneFile
                                              : "";
     const std::string reason = geneFile.empty() ? "" : UnreadableReason(geneFile);
@@ -106,6 +113,18 @@ std::optional<std::string> RunBenchmark(Shell& shell, SdlWindow& window, const C
     return StepBenchJson(result);
 }
 
+// Writes the rest of the live run's trace; empty when that went well (or there is none).
+std::string CloseTrace(Shell& shell) {
+    if (!shell.trace) return "";
+    try {
+        shell.trace->Close();
+    } catch (const record::RecordError& e) {
+        return e.message;
+    }
+    shell.trace.reset();
+    return "";
+}
+
 bool RunFirstSteps(Shell& shell, int steps) {
     for (int i = 0; i < steps; ++i) {
         if (!shell.Step()) return false;
@@ -130,7 +149,7 @@ int RunMessagePump(Shell& shell, SdlWindow& window) {
 int ProcessEntry(const CommandLine& options) {
     Shell shell;
     shell.context.diagnostics.SetLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
-    shell.artFolder = FindArtFolder();
+    shell.artFolder = FindArtFolder(options.dataDir);
     shell.readout.shown = options.showFps;
 
     // What the command line names must be usable before any window opens.
@@ -140,6 +159,20 @@ int ProcessEntry(const CommandLine& options) {
         if (ffmpeg.empty()) {
             return Refuse(
                 "cannot make a video: ffmpeg is not installed or not on PATH (Debian package ffmpeg)");
+        }
+    }
+    if (!options.dataDir.empty() && !UnreadableReason(shell.artFolder + "floor.bmp").empty()) {
+        return Refuse("cannot use --data-dir " + Printable(options.dataDir, 400) +
+                      ": it holds no readable floor.bmp (" + UnreadableReason(shell.artFolder + "floor.bmp") +
+                      ")");
+    }
+    const std::pair<const char*, const std::string*> outputs[] = {{"video", &options.video},
+                                                                  {"trace", &options.trace}};
+    for (const auto& [what, name] : outputs) {
+        if (name->empty() || *name == "-") continue;
+        if (auto cannot = CannotWrite(*name)) {
+            return Refuse(std::string("cannot write the ") + what + " file " +
+                          Printable(FullPath(*name), 400) + ": " + *cannot);
         }
     }
     std::string refused;
@@ -166,7 +199,14 @@ int ProcessEntry(const CommandLine& options) {
         settings.seed = options.run.seed;
         settings.maxNodes = options.run.maxNodes;
         settings.physics = options.run.physics.physics;
+        settings.goal = options.goal;
         shell.run = std::make_unique<Run>(GeneFile{options.geneFile}, settings, shell.context.diagnostics);
+        shell.run->Manifest().program = "quillmoth";
+        // What repeats the run, in words (the engine's own "rand seed" line is debug text).
+        if (!options.benchFrames && !options.benchSteps) {
+            std::fprintf(stderr, "quillmoth: seed %u (--seed %u repeats the run)\n", shell.run->Seed(),
+                         shell.run->Seed());
+        }
     }
     std::string why;
     if (InitScene(shell, window.get(), {}, &why) < 0) {
@@ -175,6 +215,13 @@ int ProcessEntry(const CommandLine& options) {
     if (InitInput(shell, *window) < 0)
         return Failure("cannot read the keyboard and mouse: " + SdlWindow::LastError());
 
+    if (!options.trace.empty()) {
+        const std::string failed = StartLiveTrace(shell, options.trace, options.resume);
+        if (!failed.empty()) {
+            Shutdown(shell);
+            return Failure(failed);
+        }
+    }
     if (shell.tester && !RunFirstSteps(shell, options.stepsFirst)) services->PostQuit(0);
 
     if (!options.video.empty()) {
@@ -185,7 +232,7 @@ int ProcessEntry(const CommandLine& options) {
             made = RecordVideo(shell, *replay, encoder, why);
             if (made) {
                 std::fprintf(stderr, "quillmoth: wrote %s: %d frames at %d per second\n",
-                             Printable(options.video, 400).c_str(), encoder.Frames(), options.fps);
+                             Printable(FullPath(options.video), 400).c_str(), encoder.Frames(), options.fps);
             } else {
                 why = "cannot make the video " + Printable(options.video, 400) + ": " + why;
             }
@@ -205,9 +252,11 @@ int ProcessEntry(const CommandLine& options) {
     }
 
     const int exitCode = RunMessagePump(shell, *window);
+    const std::string traceFailure = CloseTrace(shell);
     const bool failed = shell.Outcome().kind == RunOutcome::Kind::Error || shell.state.drawFailed;
     if (failed) why = RunFailure(shell);
     Shutdown(shell);
+    if (!failed && !traceFailure.empty()) return Failure(traceFailure);
     return failed ? Failure(why) : exitCode;
 }
 

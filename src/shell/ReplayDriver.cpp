@@ -7,6 +7,7 @@
 #include "base/KeyCodes.h"
 #include "base/RunContext.h"
 #include "node/NodeDrawing.h"
+#include "record/Manifest.h"
 
 namespace qm {
 
@@ -45,6 +46,8 @@ ReplayDriver::ReplayDriver(RunContext& context, const std::string& tracePath)
     }
     centroid = Centroid(frame);
 }
+
+std::optional<Vector3> ReplayDriver::Goal() const { return record::ManifestGoal(reader.ManifestJson()); }
 
 void ReplayDriver::Reached(std::size_t count) {
     cursor.EndsAt(count);

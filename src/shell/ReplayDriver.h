@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "experiment/PTester.h"
@@ -33,6 +34,9 @@ class ReplayDriver : public PTester {
     std::size_t Show(std::size_t index);
     // Reads the trace to its end: its whole steps.
     std::size_t CountSteps();
+
+    // The goal of the recorded run, as its manifest says; nothing for a trace without one.
+    std::optional<Vector3> Goal() const;
 
     const record::TraceFrame& Frame() const { return frame; }
     const ReplayCursor& Cursor() const { return cursor; }

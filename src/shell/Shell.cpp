@@ -1,9 +1,23 @@
 #include "shell/Shell.h"
 
+#include "record/RecordError.h"
+
 namespace qm {
 
 bool Shell::Step() {
-    if (run) return run->Step() == RunOutcome::Kind::Running;
+    if (run) {
+        const long long before = run->Steps();
+        if (run->Step() != RunOutcome::Kind::Running) return false;
+        if (!trace || run->Steps() == before) return true;
+        // A trace that cannot be written ends the run as quillmoth-sim's does.
+        try {
+            trace->Write(run->Steps(), *run->World());
+        } catch (const record::RecordError& e) {
+            run->Fail("quillmoth: " + e.message + "\n");
+            return false;
+        }
+        return true;
+    }
     return replay && replayGuard.Step(*replay);
 }
 

@@ -19,10 +19,12 @@
 #include "experiment/PTester.h"
 #include "experiment/RunGuard.h"
 #include "platform/InputDevices.h"
+#include "record/TraceWriter.h"
 #include "render/Camera.h"
 #include "render/Floor.h"
 #include "render/Goal.h"
 #include "render/Sky.h"
+#include "world/NodeManager.h"
 
 namespace qm {
 
@@ -47,6 +49,7 @@ struct ShellState {
     std::uint64_t framesDrawn = 0;     // frames drawn and presented
     bool replaying = false;            // the driver plays a trace: Up and Down set its speed
     bool screenshotRequested = false;  // P was released: the next frame is drawn and saved
+    bool checkpointRequested = false;  // F5 was released: the live run is saved before the next steps
 };
 
 // The readout line (--show-fps, F1): frames drawn and world steps run, counted
@@ -82,6 +85,9 @@ struct Shell {
     Readout readout;
     ShellServices* services = nullptr;
     std::string artFolder;  // where floor.bmp and the others are: "" or ending in "/"
+    // The goal the marker shows when no live run says where its goal is: a
+    // replay's (its trace's, or --goal's).
+    Vector3 goalShown = NodeManager::kDefaultGoal;
 
     std::unique_ptr<GraphicsObject> graphics;
     std::unique_ptr<Device> device;
@@ -106,6 +112,8 @@ struct Shell {
     std::unique_ptr<Goal> goal;
     std::unique_ptr<Sky> sky;
     std::unique_ptr<InputDevices> input;
+    // The live run's trace (--trace): every step it makes is written to it.
+    std::unique_ptr<record::TraceWriter> trace;
 
     // The context of what is on show: the text lines drawn, where its debug
     // text and error log go.

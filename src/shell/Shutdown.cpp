@@ -9,6 +9,7 @@ void Shutdown(Shell& shell) {
     shell.input.reset();
     ReleaseNodeResources();
     shell.tester = nullptr;
+    shell.trace.reset();
     shell.run.reset();
     shell.replay.reset();
     shell.floor.reset();

@@ -183,33 +183,35 @@ Diagnostics CompilerDiagnostics(const Options& options) {
     return diagnostics;
 }
 
-int Compile(const Options& options, std::FILE* out) {
-    try {
-        std::string code =
-            GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options));
-        std::fprintf(out, "%s\n", code.c_str());
-        return Printed(out, kExitCompleted);
-    } catch (const ErrorText& e) {
-        PrintError(e.text);
-        return kExitError;
-    }
-}
+namespace {
 
-int Dump(const Options& options, std::FILE* out) {
+// The gene file compiled and then loaded as a run loads it (a code string its
+// loader refuses is no gene either), printed as the code string or, with
+// `program`, as the program.
+int PrintGene(const Options& options, std::FILE* out, bool program) {
     try {
+        const std::string code =
+            GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options));
         Unit gene;
-        gene.Parse(GPmanager::GetInstance()->GetCode(options.geneFile.c_str(), CompilerDiagnostics(options)));
-        std::string text = gene.ToString();
+        gene.Parse(code);
+        const std::string text = program ? gene.ToString() : code + "\n";
         std::fwrite(text.data(), 1, text.size(), out);
         return Printed(out, kExitCompleted);
     } catch (const ErrorText& e) {
-        PrintError(e.text);
+        // The system's own text, then the same in plain words.
+        PrintError(e.text + (e.hint.empty() ? "" : e.hint + "\n"));
         return kExitError;
     } catch (const std::exception& e) {
         PrintError(std::string(e.what()) + "\n");
         return kExitError;
     }
 }
+
+}  // namespace
+
+int Compile(const Options& options, std::FILE* out) { return PrintGene(options, out, false); }
+
+int Dump(const Options& options, std::FILE* out) { return PrintGene(options, out, true); }
 
 namespace {
 
@@ -586,7 +588,7 @@ int Run(const Options& options, std::FILE* out) {
     close([&] {
         if (trace) trace->Close();
     });
-    if (started && options.profile) PrintError(ProfileTable(world->Profile()));
+    if (started && options.profile && !options.quiet) PrintError(ProfileTable(world->Profile()));
 
     const RunOutcome::Kind kind = run->Outcome().kind;
     const bool failedWrite = !closed || !run->Outcome().logFailure.empty();

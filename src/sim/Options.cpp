@@ -14,24 +14,6 @@ namespace {
 
 [[noreturn]] void Bad(const std::string& message) { throw UsageError{message}; }
 
-Vector3 ParseGoal(const std::string& text) {
-    float v[3];
-    std::size_t at = 0;
-    for (int i = 0; i < 3; ++i) {
-        std::size_t comma = text.find(',', at);
-        std::string part = text.substr(at, i < 2 ? comma - at : std::string::npos);
-        char* end = nullptr;
-        errno = 0;
-        v[i] = std::strtof(part.c_str(), &end);
-        if (part.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v[i]) ||
-            (i < 2 && comma == std::string::npos)) {
-            throw CLI::ValidationError("--goal takes three numbers X,Y,Z, not '" + text + "'");
-        }
-        at = comma + 1;
-    }
-    return {v[0], v[1], v[2]};
-}
-
 std::vector<std::uint32_t> ParseSeedList(const std::string& text) {
     std::vector<std::uint32_t> seeds;
     std::size_t at = 0;
@@ -221,11 +203,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         ->type_name("DIR");
     evolve.add_option("--resume", o.resume, "go on with the search whose checkpoint is in DIR")
         ->type_name("DIR");
-    evolve
-        .add_option_function<std::string>(
-            "--goal", [&s](const std::string& text) { s.goal = ParseGoal(text); },
-            "put the goal there instead of 0,-25,250")
-        ->type_name("X,Y,Z");
+    AddGoalOption(evolve, s.goal);
     evolve.add_option("--workers", o.workers, "evaluations at once on this machine (default: one per core)")
         ->type_name("N")
         ->check(CLI::Range(1, 4096).description(""));
@@ -285,10 +263,7 @@ struct CommandLine {
             ->type_name("FILE");
         run->add_option("--log", o.logFile, "where the error log goes (default error.lot.txt)")
             ->type_name("FILE");
-        run->add_option_function<std::string>(
-               "--goal", [&o](const std::string& text) { o.goal = ParseGoal(text); },
-               "put the goal there instead of 0,-25,250")
-            ->type_name("X,Y,Z");
+        AddGoalOption(*run, o.goal);
         run->add_flag("--quiet", o.quiet, "nothing on standard error but errors");
         run->add_flag("--debug", o.debug, "the gene's code string and the program on standard error too");
         run->add_option("--checkpoint-every", o.checkpointEvery,
@@ -329,9 +304,44 @@ struct CommandLine {
 
 }  // namespace
 
-std::string UsageText() {
+std::string UsageText(const std::string& command) {
     Options unused;
     CommandLine line(unused);
+    const std::pair<const char*, const char*> usages[] = {
+        {"compile", "usage: quillmoth-sim compile [--debug] GENE_FILE\n\nprints the gene's code string\n"},
+        {"dump", "usage: quillmoth-sim dump [--debug] GENE_FILE\n\nprints the gene as an indented program\n"},
+        {"run",
+         "usage: quillmoth-sim run [OPTIONS] GENE_FILE\n"
+         "       quillmoth-sim run --resume CHECKPOINT|DIR [--append] [--steps N] [OPTIONS]\n\n"
+         "grows a creature from the gene without a window\n\noptions:\n"},
+        {"evolve",
+         "usage: quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
+         "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n\n"
+         "searches for a gene whose creature reaches the goal (docs/evolve.md)\n\noptions:\n"},
+        {"sweep",
+         "usage: quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n\n"
+         "runs every combination of settings x seeds, each as run would, into DIR/results.csv "
+         "(docs/sweeps.md)\n\noptions:\n"}};
+    const std::string runStatus =
+        "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
+        "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
+        "another output, a checkpoint that cannot be read, a checkpoint folder of another run or a\n"
+        "file --append cannot go on with; 130 stopped by SIGINT (Ctrl-C), 143 by SIGTERM, after\n"
+        "finishing the step, saving a checkpoint (with --checkpoint-every) and the summary\n";
+    const std::string evolveStatus =
+        "exit status: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
+        "folder another search is running in, a seed gene it would replace, or a checkpoint that\n"
+        "cannot be read or breaks the command line's rules\n";
+    const std::string sweepStatus =
+        "exit status: 0 every run ran, whatever its outcome, 1 a write failed, 2 bad command line or\n"
+        "settings, an empty grid, or a folder that holds another sweep (or one running)\n";
+    for (const auto& [name, usage] : usages) {
+        if (command != name) continue;
+        if (command == "sweep") return usage + OptionHelp(*line.sweep) + "\n" + sweepStatus;
+        if (command == "run") return usage + OptionHelp(*line.run) + "\n" + runStatus;
+        if (command == "evolve") return usage + OptionHelp(*line.evolve) + "\n" + evolveStatus;
+        return std::string(usage) + "\nexit status: 0 it compiled, 1 it does not, 2 bad command line\n";
+    }
     return "usage: quillmoth-sim compile [--debug] GENE_FILE\n"
            "       quillmoth-sim dump [--debug] GENE_FILE\n"
            "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
@@ -348,27 +358,21 @@ std::string UsageText() {
            "  sweep     run every combination of settings x seeds, each as run would, into DIR/results.csv\n"
            "            (docs/sweeps.md)\n"
            "\n"
+           "quillmoth-sim COMMAND --help shows one command alone.\n"
+           "\n"
            "run options:\n" +
-           OptionHelp(*line.run) +
-           "\n"
-           "evolve options:\n" +
-           OptionHelp(*line.evolve) +
-           "\n"
-           "sweep options:\n" +
-           OptionHelp(*line.sweep) +
-           "\n"
-           "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
-           "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
-           "another output, a checkpoint that cannot be read, a checkpoint folder of another run or a\n"
-           "file --append cannot go on with; 130 stopped by SIGINT (Ctrl-C), 143 by SIGTERM, after\n"
-           "finishing the step, saving a checkpoint (with --checkpoint-every) and the summary;\n"
-           "evolve: 0 the search ran every generation, 1 it failed (a write too), 2 bad command line, a\n"
-           "folder another search is running in, a seed gene it would replace, or a checkpoint that\n"
-           "cannot be read or breaks the command line's rules;\n"
-           "sweep: 0 every run ran, whatever its outcome, 1 a write failed, 2 bad command line or settings, "
-           "an\n"
-           "empty grid, or a folder that holds another sweep (or one running)\n";
+           OptionHelp(*line.run) + "\nevolve options:\n" + OptionHelp(*line.evolve) + "\nsweep options:\n" +
+           OptionHelp(*line.sweep) + "\nrun " + runStatus + "evolve " + evolveStatus + "sweep " + sweepStatus;
 }
+
+std::string UsageHint(const std::string& command) {
+    return "(quillmoth-sim " + (command.empty() ? std::string() : command + " ") + "--help shows the usage)";
+}
+
+namespace {
+// The options of the command named first; throws UsageError without the command's name.
+void ParseCommand(const std::vector<std::string>& args, Options& o);
+}  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options o;
@@ -384,9 +388,21 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
         std::find(args.begin(), args.end(), "-h") != args.end()) {
+        o.helpCommand = first;
         return o;
     }
+    try {
+        ParseCommand(args, o);
+    } catch (UsageError& e) {
+        e.command = first;
+        throw;
+    }
+    return o;
+}
 
+namespace {
+
+void ParseCommand(const std::vector<std::string>& args, Options& o) {
     CommandLine line(o);
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes the arguments last first
     try {
@@ -445,7 +461,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             }
         }
     }
-    return o;
 }
+
+}  // namespace
 
 }  // namespace qm::sim

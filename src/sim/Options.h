@@ -65,16 +65,22 @@ struct Options {
     bool physicsOverride = false;  // a resumed run takes --physics/--set over the checkpoint's physics
     EvolveOptions evolve;
     SweepOptions sweep;
-    bool profile = false;  // print where the time of the steps went
+    bool profile = false;     // print where the time of the steps went
+    std::string helpCommand;  // with Command::Help: the command whose help was asked for, or ""
 };
 
 // Parses argv (without the program name); throws UsageError on a bad command line.
 struct UsageError {
     std::string message;
+    std::string command{};  // the command it was given for, or "" before one was named
 };
 Options ParseOptions(const std::vector<std::string>& args);
 
-// What --help prints, and what follows a usage error.
-std::string UsageText();
+// What --help prints: every command, or with `command` ("run", "evolve",
+// "compile", "dump") only that one's usage and options.
+std::string UsageText(const std::string& command = "");
+
+// The one line that follows a usage error: where the usage is.
+std::string UsageHint(const std::string& command);
 
 }  // namespace qm::sim

@@ -17,13 +17,13 @@ int main(int argc, char** argv) {
         options = ParseOptions(args);
     } catch (const UsageError& e) {
         // The message may quote an argument: show it cut short and printable.
-        std::fprintf(stderr, "quillmoth-sim: %s\n\n%s", qm::Printable(e.message, 400).c_str(),
-                     UsageText().c_str());
+        std::fprintf(stderr, "quillmoth-sim: %s\n%s\n", qm::Printable(e.message, 400).c_str(),
+                     UsageHint(e.command).c_str());
         return kExitUsage;
     }
     switch (options.command) {
         case Command::Help:
-            std::fputs(UsageText().c_str(), stdout);
+            std::fputs(UsageText(options.helpCommand).c_str(), stdout);
             return kExitCompleted;
         case Command::Version:
             std::puts("quillmoth-sim " QM_VERSION);

@@ -21,7 +21,9 @@ if(TARGET quillmoth)
   foreach(mode_test IN ITEMS "video;ReplayVideosHoldOneFramePerRecordedStep"
                              "no-ffmpeg;VideoWithoutFfmpegExitsTwoBeforeAnyWindow"
                              "window;ReplayWindowSavesAPngOnP"
-                             "resume;WindowResumedFromACheckpointEndsAsTheStraightRun")
+                             "resume;WindowResumedFromACheckpointEndsAsTheStraightRun"
+                             "goal;TheGoalMarkerStandsOverTheRunsGoal"
+                             "outputs;WindowOutputsAreCheckedAndNamedByTheirFullPaths")
     list(GET mode_test 0 mode)
     list(GET mode_test 1 name)
     add_test(NAME e2e.${name}

@@ -9,6 +9,11 @@
 #   replay_e2e.sh window    QUILLMOTH SIM DATA_DIR   the replay window: P saves a PNG, Escape quits with 0
 #   replay_e2e.sh resume    QUILLMOTH SIM DATA_DIR   the window resumed from a checkpoint reaches the
 #                                                   straight run's creature
+#   replay_e2e.sh goal      QUILLMOTH SIM DATA_DIR   the goal marker stands over the run's goal: a
+#                                                   replay with --goal, a replay of a trace recorded
+#                                                   with --goal, and a live run with --goal agree
+#   replay_e2e.sh outputs   QUILLMOTH SIM DATA_DIR   P, F5 and --trace of the live window write where
+#                                                   they say (full paths), and refuse what cannot be written
 #
 # Each run works in a fresh temporary folder holding copies of the art files.
 # QM_E2E_KEEP=1 keeps it for a look afterwards.
@@ -57,7 +62,124 @@ frames_of() {  # video: the frames ffprobe counts in it
 "$sim" run --seed 1 --steps 40 --quiet --trace-every 5 --trace run.h5 "$data/genes/walker.txt" >/dev/null ||
     fail "quillmoth-sim did not record run.h5"
 
+# Starts the window with the given arguments, waits for it, presses each key
+# given in KEYS (space-separated xdotool names) a second apart, then Escape.
+# Standard error goes to out.txt; the status to $status.
+run_window() {
+    local keys=$1
+    shift
+    "$quillmoth" "$@" >"$work/out.txt" 2>&1 &
+    local pid=$!
+    wid=""
+    for ((i = 0; i < 300; i++)); do
+        wid=$(xdotool search --name '^Quillmoth$' 2>/dev/null | head -n 1)
+        [ -n "$wid" ] && break
+        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+        sleep 0.1
+    done
+    [ -n "$wid" ] || fail "no window titled Quillmoth appeared"
+    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    sleep 2
+    for key in $keys; do
+        xdotool key --window "$wid" "$key" 2>/dev/null || xdotool key "$key"
+        sleep 1
+    done
+    xdotool keydown --window "$wid" Escape 2>/dev/null || xdotool keydown Escape
+    sleep 0.5
+    xdotool keyup --window "$wid" Escape 2>/dev/null || xdotool keyup Escape
+    for ((i = 0; i < 300; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "Escape did not end the window"; }
+    wait "$pid"
+    status=$?
+}
+
+# The window started with the arguments, P pressed: the screenshot's full path.
+screenshot_of() {
+    run_window p "$@"
+    [ "$status" -eq 0 ] || fail "exit code $status for quillmoth $*, expected 0"
+    local shot
+    shot=$(sed -n 's/^quillmoth: screenshot saved as //p' out.txt | head -n 1)
+    [ -n "$shot" ] && [ -f "$shot" ] || fail "P saved no screenshot for quillmoth $*"
+    echo "$shot"
+}
+
+# The centre "X Y" of the marker's orange pixels in a picture, and their count.
+marker_of() {
+    convert "$1" -depth 8 txt:- | awk -F'[ ,:()]+' 'NR > 1 {
+        if ($3 > 150 && $3 - $4 > 50 && $4 - $5 > 20 && $5 < 120) { n++; sx += $1; sy += $2 } }
+        END { if (n) printf "%.0f %.0f %d\n", sx / n, sy / n, n; else print "none" }'
+}
+
+# Whether two marker centres are within 4 pixels of each other.
+near() {
+    read -r ax ay _ <<<"$1"
+    read -r bx by _ <<<"$2"
+    [ "$ax" != none ] && [ "$bx" != none ] && (((ax - bx) ** 2 + (ay - by) ** 2 <= 16))
+}
+
 case "$mode" in
+goal)
+    # One node at the origin (step 0 only), recorded with the default goal and with it moved nearer.
+    cp "$data/source.txt" source.txt
+    "$sim" run --seed 1 --steps 0 --quiet --trace default.jsonl source.txt >/dev/null || fail "no default.jsonl"
+    "$sim" run --seed 1 --steps 0 --quiet --goal 0,-25,100 --trace near.jsonl source.txt >/dev/null ||
+        fail "no near.jsonl"
+    # The live run with the goal moved is the reference.
+    live=$(marker_of "$(screenshot_of --seed 1 --goal 0,-25,100 source.txt)")
+    over=$(marker_of "$(screenshot_of --goal 0,-25,100 --replay default.jsonl)")
+    recorded=$(marker_of "$(screenshot_of --replay near.jsonl)")
+    default=$(marker_of "$(screenshot_of --replay default.jsonl)")
+    echo "marker centre (x y pixels): live --goal $live; replay --goal $over; replay of a --goal trace $recorded; default $default"
+    read -r _ _ count <<<"$live"
+    [ "$live" != none ] && [ "$count" -gt 500 ] || fail "the live run's marker at 0,-25,100 is not in view: $live"
+    near "$over" "$live" || fail "--goal 0,-25,100 --replay draws the marker at $over, the live run at $live"
+    near "$recorded" "$live" || fail "the replay of a trace recorded with --goal draws the marker at $recorded, not $live"
+    near "$default" "$live" && fail "the replay of a trace with the default goal draws the marker at $default too"
+    echo "PASS: the marker stands over the run's goal in replays and live runs"
+    ;;
+
+outputs)
+    cp "$data/source.txt" source.txt
+    # P names the picture by its full path; F5 saves a checkpoint and names it;
+    # --trace records the steps. Started in a folder without the art files.
+    mkdir shots
+    (cd shots && run_window "p F5" --data-dir "$work" --seed 3 --trace ../live.jsonl ../source.txt
+     [ "$status" -eq 0 ]) || fail "the window in shots/ did not end with 0"
+    shot=$(sed -n 's/^quillmoth: screenshot saved as //p' out.txt)
+    [[ "$shot" == "$work"/shots/quillmoth-*.png ]] || fail "the screenshot is named '$shot', not by its full path in shots/"
+    [ -f "$shot" ] || fail "$shot does not exist"
+    saved=$(sed -n 's/^quillmoth: checkpoint of step [0-9]* saved as //p' out.txt)
+    step=$(sed -n 's/^quillmoth: checkpoint of step \([0-9]*\) saved as .*/\1/p' out.txt)
+    [[ "$saved" == "$work"/shots/step-*.h5 ]] || fail "F5 saved no checkpoint named by its full path: '$saved'"
+    # The checkpoint goes on headless, and the trace of the live run replays.
+    "$sim" run --resume "$saved" --steps $((step + 5)) --quiet >resumed.json || fail "quillmoth-sim cannot resume $saved"
+    grep -q '"outcome":"completed"' resumed.json || fail "the resumed run did not complete: $(cat resumed.json)"
+    head -n 1 live.jsonl | grep -q '"manifest":{"program":"quillmoth"' || fail "live.jsonl starts without the window's manifest"
+    lines=$(wc -l <live.jsonl)
+    [ "$lines" -gt $((step + 1)) ] || fail "live.jsonl holds $lines lines, the run made more than $step steps"
+    "$quillmoth" --replay live.jsonl --video live.mp4 >out.txt 2>&1 || fail "the live run's trace does not replay"
+    grep -q "^quillmoth: wrote $work/live.mp4: " out.txt || fail "the video is not named by its full path"
+    echo "P: $shot; F5 at step $step: $saved; live.jsonl: $lines lines"
+
+    # What cannot be written is refused before anything is drawn (root may write anywhere).
+    if [ "$(id -u)" -ne 0 ]; then
+        mkdir locked && chmod a-w locked
+        "$quillmoth" --replay live.jsonl --video locked/v.mp4 >out.txt 2>&1
+        status=$?
+        [ "$status" -eq 2 ] || fail "exit code $status for a video into a folder without write permission, expected 2"
+        grep -q "^quillmoth: cannot write the video file $work/locked/v.mp4: Permission denied" out.txt ||
+            fail "no line refusing locked/v.mp4"
+        "$quillmoth" --trace locked/t.jsonl source.txt >out.txt 2>&1
+        status=$?
+        [ "$status" -eq 2 ] || fail "exit code $status for a trace that cannot be written, expected 2"
+        (cd locked && run_window p --data-dir "$work" ../source.txt)
+        grep -q "^quillmoth: cannot save the screenshot $work/locked/quillmoth-.*: Permission denied" out.txt ||
+            fail "P in a folder without write permission said nothing"
+        chmod u+w locked
+    fi
+    echo "PASS: P, F5, --trace and --video write where they say and refuse what they cannot write"
+    ;;
+
 video)
     for shot in "run.jsonl 41 30" "run.h5 9 10"; do
         read -r trace expected fps <<<"$shot"
@@ -104,13 +226,19 @@ video)
     n=$(frames_of long.mp4)
     [ "$n" = "$made" ] || fail "long.mp4 holds $n frames, the message says $made"
 
-    # ffmpeg that cannot write its output: the program fails with ffmpeg's message.
+    # An output that cannot be written is refused before anything is drawn,
+    # named by its full path.
     "$quillmoth" --replay run.jsonl --video /nonexistent/out.mp4 >out.txt 2>&1
     status=$?
+    [ "$status" -eq 2 ] || fail "exit code $status for a video in a missing folder, expected 2"
+    grep -qx 'quillmoth: cannot write the video file /nonexistent/out.mp4: No such file or directory' out.txt ||
+        fail "no line refusing /nonexistent/out.mp4"
+    # ffmpeg that cannot make its output: the program fails with ffmpeg's message.
+    "$quillmoth" --replay run.jsonl --video out.nosuchformat >out.txt 2>&1
+    status=$?
     [ "$status" -eq 1 ] || fail "exit code $status when ffmpeg fails, expected 1"
-    grep -q '^quillmoth: cannot make the video /nonexistent/out.mp4: .*ffmpeg ended with exit status' out.txt ||
+    grep -q '^quillmoth: cannot make the video out.nosuchformat: .*ffmpeg ended with exit status' out.txt ||
         fail "no line saying ffmpeg failed"
-    grep -q 'nonexistent/out.mp4: No such file or directory' out.txt || fail "ffmpeg's own message is missing"
     echo "PASS: the videos hold one frame per recorded step"
     ;;
 
@@ -157,7 +285,7 @@ window)
     done
     shot=$(sed -n 's/^quillmoth: screenshot saved as //p' out.txt | head -n 1)
     [ -n "$shot" ] || fail "P saved no screenshot"
-    [[ "$shot" =~ ^quillmoth-[0-9]{8}-[0-9]{6}\.png$ ]] || fail "the screenshot is named $shot"
+    [[ "$shot" =~ ^$work/quillmoth-[0-9]{8}-[0-9]{6}\.png$ ]] || fail "the screenshot is named $shot"
     [ "$(identify -format '%m %w %h' "$shot")" = "PNG 640 480" ] || fail "$shot is no 640 x 480 PNG"
     # Escape is read as held once a frame: held long enough for a slow (sanitizer) build to see it.
     xdotool keydown --window "$wid" Escape 2>/dev/null || xdotool keydown Escape
@@ -188,7 +316,7 @@ resume)
     ;;
 
 *)
-    echo "usage: replay_e2e.sh video|no-ffmpeg|window|resume QUILLMOTH SIM DATA_DIR" >&2
+    echo "usage: replay_e2e.sh video|no-ffmpeg|window|resume|goal|outputs QUILLMOTH SIM DATA_DIR" >&2
     exit 2
     ;;
 esac

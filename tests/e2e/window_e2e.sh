@@ -178,6 +178,22 @@ no-gene)
     expected=$(printf 'GPmanager::GetCode; \xe4\xb8\x8d\xe6\xad\xa3\xe3\x81\xaa\xe3\x82\xb3\xe3\x83\xbc\xe3\x83\x89\xe3\x81\xa7\xe3\x81\x99\n' | od -An -tx1)
     actual=$(od -An -tx1 error.lot.txt)
     [ "$expected" = "$actual" ] || fail "error.lot.txt holds: $(cat error.lot.txt)"
+    # The device fallbacks and the engine's seed line are debug text: only with --debug.
+    grep -q 'DIRECT3D\|rand seed' out.txt && fail "debug text on standard error without --debug"
+    grep -qx 'quillmoth: seed 1 (--seed 1 repeats the run)' out.txt || fail "no line naming the seed"
+
+    # A misspelt primitive: the log's exact text, then where it is and what was meant.
+    printf 'PROG2\n  ( SETP ( 0 1 ) )\n  ( GDIVDE ( 0 ) )\n' >source.txt
+    start --seed 1 --debug
+    wait_exit 60 || { kill "$pid"; fail "the program did not quit on a gene that does not compile"; }
+    [ "$status" -eq 1 ] || fail "exit code $status for a misspelt gene, expected 1"
+    logged=$(printf 'GPmanager::GetCode; \xe4\xb8\x8d\xe6\xad\xa3\xe3\x81\xaa\xe9\x96\xa2\xe6\x95\xb0\xe5\x90\x8d\xe3\x81\x8c\xe6\xa4\x9c\xe5\x87\xba\xe3\x81\x95\xe3\x82\x8c\xe3\x81\xbe\xe3\x81\x97\xe3\x81\x9f: GDIVDE')
+    [ "$(cat error.lot.txt)" = "$logged" ] || fail "error.lot.txt holds: $(cat error.lot.txt)"
+    at_log=$(grep -nxF "$logged" out.txt | head -n 1 | cut -d: -f1)
+    at_hint=$(grep -nx 'unknown primitive GDIVDE at source.txt:3:5; did you mean GDIVIDE?' out.txt | cut -d: -f1)
+    [ -n "$at_log" ] && [ -n "$at_hint" ] && [ "$at_hint" -gt "$at_log" ] ||
+        fail "standard error does not show the logged text and then the hint"
+    grep -q 'DIRECT3D' out.txt || fail "--debug shows no device fallbacks"
     echo "PASS: the compile error was logged, the missing file named and the program failed with 1"
     ;;
 

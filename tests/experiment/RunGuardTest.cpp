@@ -52,6 +52,38 @@ class RunGuardTest : public ::testing::Test {
     RunGuard guard{context};
 };
 
+// The log and its echo keep the system's text exactly; the hint for a person
+// follows on the debug output and never reaches the log. The engine's own
+// debug lines (the seed, Restore) show only at the Detail level (--debug).
+TEST_F(RunGuardTest, AHintFollowsTheLoggedTextAndDebugLinesNeedTheDetailLevel) {
+    for (const DebugLevel level : {DebugLevel::Normal, DebugLevel::Detail}) {
+        RunContext shown;
+        shown.diagnostics.SetErrorLogPath(log.PathString());
+        shown.diagnostics.SetLevel(level);
+        DebugCapture said{shown.diagnostics};
+        RunGuard guarded{shown};
+        guarded.SeedRandom(9);
+        auto driver = guarded.Start([&] {
+            auto made = std::make_unique<ScriptedDriver>(shown);
+            made->onAction = [] {
+                ErrorText error{"GPmanager::GetCode; 不正なコードです\n"};
+                error.hint = "the gene in g.txt ends with 1 argument(s) missing";
+                throw error;
+            };
+            return made;
+        });
+        ASSERT_TRUE(driver);
+        EXPECT_FALSE(guarded.Step(*driver));
+        EXPECT_EQ(ReadFile(log.PathString()), "PTester::Action()\nGPmanager::GetCode; 不正なコードです\n");
+        const std::string expected =
+            "PTester::Action()\nGPmanager::GetCode; 不正なコードです\n\n"
+            "the gene in g.txt ends with 1 argument(s) missing\n";
+        const std::string debugLines = level == DebugLevel::Detail ? "Restore\n" : "";
+        const std::string seedLine = level == DebugLevel::Detail ? "rand seed = 9\n" : "";
+        EXPECT_EQ(said.Text(), seedLine + expected + debugLines) << static_cast<int>(level);
+    }
+}
+
 TEST_F(RunGuardTest, TheGoalIsKnownByItsFlagNotItsText) {
     // A text that merely ends like the goal message is an error...
     auto driver = StartScripted([] { throw ErrorText{"it said GOAL!\n"}; });

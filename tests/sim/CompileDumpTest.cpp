@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -91,7 +94,10 @@ TEST_F(SimToolTest, UnknownNameIsAnErrorOnStderr) {
         Outcome o = OnGene(command, "mul 1 2");
         EXPECT_EQ(o.status, 1) << command;
         EXPECT_EQ(o.out, "") << command;
-        EXPECT_EQ(o.err, "GPmanager::GetCode; 不正な関数名が検出されました: mul\n") << command;
+        // The system's text exactly, then one line in words (ACompileErrorIsExplainedAfterTheLoggedText).
+        const std::string logged = "GPmanager::GetCode; 不正な関数名が検出されました: mul\n";
+        EXPECT_TRUE(o.err.starts_with(logged + "unknown primitive mul at ")) << command << ": " << o.err;
+        EXPECT_TRUE(o.err.ends_with(":1:1; did you mean MUL?\n")) << command << ": " << o.err;
     }
 }
 
@@ -100,9 +106,17 @@ TEST_F(SimToolTest, UnbalancedGenePrintsItsCodeStringThenTheError) {
         Outcome o = OnGene(command, "ADD 1 (NEG 2)");
         EXPECT_EQ(o.status, 1) << command;
         EXPECT_EQ(o.out, "") << command;
-        EXPECT_EQ(o.err, "2,7+0,0,1+0,0,1+0,0,2+\nGPmanager::GetCode; 不正なコードです\n") << command;
+        EXPECT_TRUE(
+            o.err.starts_with("2,7+0,0,1+0,0,1+0,0,2+\nGPmanager::GetCode; 不正なコードです\n"
+                              "more than one expression in "))
+            << command << ": " << o.err;
     }
-    EXPECT_EQ(OnGene("dump", "ADD 1 (NEG 2)").err, "GPmanager::GetCode; 不正なコードです\n");
+    // The glued "(NEG" is a number, so "2)" is left over: the hint names it and its place.
+    const std::string err = OnGene("dump", "ADD 1 (NEG 2)").err;
+    EXPECT_TRUE(err.starts_with("GPmanager::GetCode; 不正なコードです\nmore than one expression in ")) << err;
+    EXPECT_NE(err.find(": 2) at "), std::string::npos) << err;
+    EXPECT_TRUE(err.ends_with(":1:12 follows a whole program; join expressions with PROG2 or PROG3\n"))
+        << err;
 }
 
 TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
@@ -111,10 +125,14 @@ TEST_F(SimToolTest, MissingOrEmptyFileIsNotAProgram) {
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err,
               "cannot read gene file /nonexistent/quillmoth/gene.txt: No such file or directory\n"
-              "GPmanager::GetCode; 不正なコードです\n");
+              "GPmanager::GetCode; 不正なコードです\n"
+              "no gene in /nonexistent/quillmoth/gene.txt: it holds no element (only comments, or nothing it "
+              "could read)\n");
     Outcome comment = OnGene("dump --debug", "< only a comment >");
     EXPECT_EQ(comment.status, 1);
-    EXPECT_EQ(comment.err, "\nGPmanager::GetCode; 不正なコードです\n");  // an empty code string first
+    // An empty code string first, then the system's text and the same in words.
+    EXPECT_TRUE(comment.err.starts_with("\nGPmanager::GetCode; 不正なコードです\nno gene in "))
+        << comment.err;
 }
 
 TEST_F(SimToolTest, StructuralErrorWhilePrintingFailsTheDump) {
@@ -126,10 +144,12 @@ TEST_F(SimToolTest, StructuralErrorWhilePrintingFailsTheDump) {
     EXPECT_EQ(OnGene("compile", "MUL 1 2 3 MUL").status, 0);
 }
 
-TEST_F(SimToolTest, ConstvByNameCompilesButDoesNotLoad) {
+TEST_F(SimToolTest, ConstvByNameNeitherCompilesNorLoads) {
+    // compile loads the code it made as dump and run do, and fails as they fail.
     Outcome compiled = OnGene("compile", "CONSTV");
-    EXPECT_EQ(compiled.status, 0);
-    EXPECT_EQ(compiled.out, "0,0+\n");
+    EXPECT_EQ(compiled.status, 1);
+    EXPECT_EQ(compiled.out, "");
+    EXPECT_EQ(compiled.err, "Unit::Parse; malformed code item: \"0,0\"\n");
     Outcome dumped = OnGene("dump", "CONSTV");
     EXPECT_EQ(dumped.status, 1);
     EXPECT_EQ(dumped.out, "");
@@ -145,7 +165,67 @@ TEST_F(SimToolTest, HelpAndUsage) {
     Outcome bare = Sim("compile");
     EXPECT_EQ(bare.status, 2);
     EXPECT_EQ(bare.out, "");
-    EXPECT_NE(bare.err.find("usage:"), std::string::npos);
+    EXPECT_EQ(bare.err,
+              "quillmoth-sim: GENE_FILE is required\n(quillmoth-sim compile --help shows the usage)\n");
+}
+
+TEST_F(SimToolTest, EachCommandsHelpListsItsOwnOptionsOnly) {
+    struct Case {
+        const char* command;
+        std::vector<const char*> own;
+        std::vector<const char*> others;
+    };
+    for (const Case& c :
+         {Case{"run", {"--steps N", "--trace FILE", "--profile", "--goal X,Y,Z"}, {"--population", "dump"}},
+          Case{"evolve", {"--population N", "--generations N", "--goal X,Y,Z"}, {"--trace", "--profile"}},
+          Case{"compile", {"quillmoth-sim compile [--debug] GENE_FILE"}, {"--steps", "--population"}},
+          Case{"dump", {"quillmoth-sim dump [--debug] GENE_FILE"}, {"--steps", "--population"}}}) {
+        Outcome help = Sim(std::string(c.command) + " --help");
+        EXPECT_EQ(help.status, 0) << c.command;
+        EXPECT_TRUE(help.out.starts_with(std::string("usage: quillmoth-sim ") + c.command)) << help.out;
+        for (const char* text : c.own)
+            EXPECT_NE(help.out.find(text), std::string::npos) << c.command << ": " << text;
+        for (const char* text : c.others)
+            EXPECT_EQ(help.out.find(text), std::string::npos) << c.command << ": " << text;
+    }
+}
+
+// What a person reads for a gene that does not compile: the log's exact text,
+// then the fault in words with its place and a hint.
+TEST_F(SimToolTest, ACompileErrorIsExplainedAfterTheLoggedText) {
+    struct Case {
+        std::string source;
+        std::string logged;
+        std::string hint;  // "g.txt" is the gene file's name
+    };
+    // The gene file is named as given on the command line: run in a folder of its own.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qm-hint-" + std::to_string(getpid()));
+    std::filesystem::create_directory(folder);
+    const std::string badName = "GPmanager::GetCode; 不正な関数名が検出されました: ";
+    const std::string badCode = "GPmanager::GetCode; 不正なコードです\n";
+    for (const Case& c : std::vector<Case>{
+             {"PROG2\n  ( GDIVIDE ( 0 ) )\n  ( GDIVDE 0 )\n", badName + "GDIVDE\n",
+              "unknown primitive GDIVDE at g.txt:3:5; did you mean GDIVIDE?"},
+             {"< a comment > gdivide 0", badName + "gdivide\n",
+              "unknown primitive gdivide at g.txt:1:15; did you mean GDIVIDE?"},
+             {"ADD 1 ZZZZZZZZ", badName + "ZZZZZZZZ\n", "unknown primitive ZZZZZZZZ at g.txt:1:7"},
+             {"GDIVIDE ( 0 )\n\t1", badCode,
+              "more than one expression in g.txt: 1 at g.txt:2:2 follows a whole program; join expressions "
+              "with PROG2 or PROG3"},
+             {"PROG3 ( 1 )", badCode,
+              "the gene in g.txt ends with 2 argument(s) missing; check how many each primitive takes "
+              "(docs/genes.md)"},
+             {"< nothing >", badCode,
+              "no gene in g.txt: it holds no element (only comments, or nothing it could read)"}}) {
+        for (const char* command : {"compile", "dump"}) {
+            std::ofstream(folder / "g.txt") << c.source;
+            Outcome o = test::RunSim(sim, std::string(command) + " g.txt", folder.string());
+            EXPECT_EQ(o.status, 1) << c.source;
+            EXPECT_EQ(o.err, c.logged + c.hint + "\n") << command << " of " << c.source;
+        }
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(SimToolTest, ShippedGenesCompileAndDump) {

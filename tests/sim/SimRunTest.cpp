@@ -107,11 +107,12 @@ TEST_F(SimRunTest, ACompletedRunEndsWithItsSummaryLineAndStatusZero) {
         << o.out;
     EXPECT_NEAR(std::stod(m[1]), FallAfter(5), 1e-6);
     EXPECT_FALSE(std::filesystem::exists(In("log.txt")));
-    // Quiet: nothing but errors on standard error. Otherwise the seed; the
-    // compiler's code string and the program only with --debug.
+    // Quiet: nothing but errors on standard error; nor otherwise for a run
+    // that goes well (the summary names the seed). The engine's own seed line,
+    // the compiler's code string and the program only with --debug.
     EXPECT_EQ(o.err, "");
     Outcome told = Sim("run --seed 1 --steps 5 --log log.txt '" + gene + "'");
-    EXPECT_EQ(told.err, "rand seed = 1\n");
+    EXPECT_EQ(told.err, "");
     Outcome debug = Sim("run --seed 1 --steps 5 --debug --log log.txt '" + gene + "'");
     EXPECT_EQ(debug.err,
               "rand seed = 1\n0,0,0+\n0,0,0+\n0.000000\n\n");  // the program ends in its own line end
@@ -121,9 +122,10 @@ TEST_F(SimRunTest, ACompletedRunEndsWithItsSummaryLineAndStatusZero) {
 TEST_F(SimRunTest, ProfileNamesEveryPhaseWithItsTimeAndShareAndChangesNoResult) {
     std::string gene = Gene("crowd.txt", "PROG2 ( ADDPAR ( 0 100 ) ) ( GDIVIDE ( 0 ) )");
     Outcome plain = Sim("run --seed 3 --steps 300 --quiet --log log.txt --trace a.jsonl '" + gene + "'");
-    Outcome profiled =
-        Sim("run --seed 3 --steps 300 --quiet --profile --log log.txt --trace b.jsonl '" + gene + "'");
+    Outcome profiled = Sim("run --seed 3 --steps 300 --profile --log log.txt --trace b.jsonl '" + gene + "'");
     ASSERT_EQ(profiled.status, 0) << profiled.err;
+    // --quiet keeps it off standard error like every other note.
+    EXPECT_EQ(Sim("run --seed 3 --steps 30 --quiet --profile --log log.txt '" + gene + "'").err, "");
     EXPECT_EQ(test::WithoutWallTime(profiled.out), test::WithoutWallTime(plain.out));
     EXPECT_EQ(ReadFile(In("b.jsonl")), ReadFile(In("a.jsonl")));
     const std::size_t at = profiled.err.find("step profile: 300 steps\n");
@@ -349,7 +351,11 @@ TEST_F(SimRunTest, ABadCommandLineExitsTwoWithTheUsage) {
                                   "run '" + gene + "' '" + gene + "'", "walk '" + gene + "'", ""}) {
         Outcome o = Sim(args);
         EXPECT_EQ(o.status, 2) << args;
-        EXPECT_NE(o.err.find("usage: quillmoth-sim"), std::string::npos) << args;
+        // The error and one line saying where the usage is, not the usage itself.
+        const std::string command = args.rfind("run", 0) == 0 ? "run " : "";
+        EXPECT_TRUE(o.err.starts_with("quillmoth-sim: ")) << o.err;
+        EXPECT_TRUE(o.err.ends_with("\n(quillmoth-sim " + command + "--help shows the usage)\n")) << o.err;
+        EXPECT_EQ(Lines(o.err).size(), 2u) << o.err;
         EXPECT_EQ(o.out, "") << args;
     }
     Outcome o = Sim("run --seed 1 --steps 1 --quiet --trace /nonexistent/dir/t.jsonl '" + gene + "'");
