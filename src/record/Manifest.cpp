@@ -1,8 +1,8 @@
 #include "record/Manifest.h"
 
-#include <regex>
 #include <cmath>
 #include <cstdlib>
+#include <regex>
 
 #include "base/Diagnostics.h"
 #include "record/TraceJson.h"
@@ -48,7 +48,8 @@ std::string Manifest::Json() const {
 
 std::string RunIdentity(const std::string& manifestJson) {
     static const std::regex kParts[] = {std::regex(R"("sha256":"[^"]*")"), std::regex(R"("seed":[0-9]+)"),
-                                        std::regex(R"("goal":\[[^\]]*\])"), std::regex(R"("physics":\{[^}]*\})")};
+                                        std::regex(R"("goal":\[[^\]]*\])"),
+                                        std::regex(R"("physics":\{[^}]*\})")};
     std::string identity;
     for (const std::regex& part : kParts) {
         std::smatch m;

@@ -105,7 +105,8 @@ void CheckPlacesAndGenes(const RunState& s) {
         Inconsistent("the saved gene file does not match the SHA-256 its manifest names");
     }
     // A run of a gene given in memory saves no file.
-    if (!s.geneSource.empty() && !SourceGivesGene(s)) Inconsistent("the saved gene file does not give the run's gene");
+    if (!s.geneSource.empty() && !SourceGivesGene(s))
+        Inconsistent("the saved gene file does not give the run's gene");
 }
 
 }  // namespace qm::record

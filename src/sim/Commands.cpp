@@ -469,7 +469,8 @@ int Run(const Options& options, std::FILE* out) {
                 traceKept = record::CheckTraceToContinue(options.traceFile, manifest.Json(), first,
                                                          options.traceEvery);
             }
-            if (!options.statsFile.empty()) statsKept = StatsToContinue(options.statsFile, manifest.Json(), first);
+            if (!options.statsFile.empty())
+                statsKept = StatsToContinue(options.statsFile, manifest.Json(), first);
         } catch (const record::RecordError& e) {
             return Refuse("--append: " + e.message);
         }

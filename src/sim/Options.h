@@ -60,8 +60,8 @@ struct Options {
     bool debug = false;             // and the compiler's texts: the code string, the program printed
     long long checkpointEvery = 0;  // 0: none
     std::string checkpointDir;
-    std::string resume;   // the checkpoint a run goes on from, or the folder whose newest whole one
-    bool append = false;  // go on with the resumed run's trace and stats files
+    std::string resume;            // the checkpoint a run goes on from, or the folder whose newest whole one
+    bool append = false;           // go on with the resumed run's trace and stats files
     bool physicsOverride = false;  // a resumed run takes --physics/--set over the checkpoint's physics
     EvolveOptions evolve;
     SweepOptions sweep;
