@@ -1,8 +1,9 @@
 #include "record/RunStateGuard.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
+#include <cstdint>
 #include <string>
 
 #include "base/Diagnostics.h"
@@ -56,7 +57,8 @@ bool SourceGivesGene(const RunState& s) {
     return std::equal(compiled.begin(), compiled.end(), s.driver.gene.begin(), s.driver.gene.end(),
                       [](const GeneElement& a, const GeneElement& b) {
                           return a.kind == b.kind && a.index == b.index &&
-                                 (!a.IsConstant() || std::memcmp(&a.value, &b.value, sizeof a.value) == 0);
+                                 (!a.IsConstant() || std::bit_cast<std::uint64_t>(a.value) ==
+                                                         std::bit_cast<std::uint64_t>(b.value));
                       });
 }
 

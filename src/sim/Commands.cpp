@@ -325,6 +325,7 @@ std::vector<std::string> CheckpointsIn(const std::string& dir) {
     }
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<std::string> names;
+    names.reserve(found.size());
     for (auto& [step, name] : found) names.push_back(std::move(name));
     return names;
 }
