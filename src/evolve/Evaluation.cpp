@@ -1,5 +1,6 @@
 #include "evolve/Evaluation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "api/Run.h"
 #include "base/Diagnostics.h"
+#include "node/TNode.h"
 #include "world/NodeManager.h"
 
 namespace qm::evolve {
@@ -19,10 +21,40 @@ bool ReadFloat(const std::string& text, float& out) {
     return end != text.c_str() && *end == '\0';
 }
 
+// The floor's height: the bottom of the world box.
+constexpr double kFloorY = -25.0;
+
+struct Shape {
+    double x = 0.0, z = 0.0;  // the centroid
+    double top = 0.0;         // the highest node above the floor
+    bool any = false;
+};
+
+Shape Measure(const NodeManager& world) {
+    Shape shape;
+    int count = 0;
+    for (const auto& [id, node] : world.NodeMap()) {
+        if (!node) continue;
+        const Vector3& p = node->pos;
+        shape.x += p.x;
+        shape.z += p.z;
+        const double above = static_cast<double>(p.y) - kFloorY;
+        shape.top = count == 0 ? above : std::max(shape.top, above);
+        ++count;
+    }
+    if (count > 0) {
+        shape.x /= count;
+        shape.z /= count;
+        shape.any = true;
+    }
+    return shape;
+}
+
 }  // namespace
 
 std::string EncodeTask(const EvalTask& task) {
-    std::string text = FormatString("%d %u %lld %d ", task.index, task.seed, task.steps, task.maxNodes);
+    std::string text = FormatString("%d %u %lld %d %d ", task.index, task.seed, task.steps, task.maxNodes,
+                                    task.holdNodes);
     if (task.goal) {
         text += FormatString("%a %a %a ", static_cast<double>(task.goal->x),
                              static_cast<double>(task.goal->y), static_cast<double>(task.goal->z));
@@ -39,7 +71,8 @@ bool DecodeTask(const std::string& text, EvalTask& task) {
     std::istringstream in(text);
     EvalTask t;
     std::string g[3];
-    if (!(in >> t.index >> t.seed >> t.steps >> t.maxNodes >> g[0] >> g[1] >> g[2])) return false;
+    if (!(in >> t.index >> t.seed >> t.steps >> t.maxNodes >> t.holdNodes >> g[0] >> g[1] >> g[2]))
+        return false;
     bool read = true;
     ForEachPhysicsKey([&](const char*, auto member, double, double) {
         std::string word;
@@ -81,7 +114,29 @@ EvalResult EvaluateGene(const EvalTask& task) {
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }
-    while (!run.Ended()) run.Step();
+    const Shape start = Measure(*run.World());
+    // Task size N: how far the node count stays from N once half the steps have run.
+    const long long holdFrom = task.steps / 2;
+    double heldError = 0.0;
+    long long heldSteps = 0;
+    while (!run.Ended()) {
+        run.Step();
+        if (task.holdNodes > 0 && !run.Ended() && run.Steps() > holdFrom) {
+            heldError += std::fabs(run.World()->GetNodeCount() - task.holdNodes);
+            ++heldSteps;
+        }
+    }
+    if (const Shape end = Measure(*run.World());
+        end.any && start.any && (run.Outcome().kind == RunOutcome::Kind::Completed ||
+                                 run.Outcome().kind == RunOutcome::Kind::GoalReached)) {
+        result.dx = end.x - start.x;
+        result.dz = end.z - start.z;
+        result.height = end.top;
+    }
+    if (task.holdNodes > 0) {
+        result.sizeError = heldSteps > 0 ? heldError / static_cast<double>(heldSteps)
+                                         : std::fabs(run.World()->GetNodeCount() - task.holdNodes);
+    }
     result.closest = run.Closest();
     result.nodes = run.World()->GetNodeCount();
     result.steps = run.Steps();

@@ -22,6 +22,7 @@ struct EvalTask {
     int maxNodes = 1000;
     std::optional<Vector3> goal;  // the world's own goal when not set
     Physics physics;
+    int holdNodes = 0;  // the N of task size N, for EvalResult::sizeError; 0 when not wanted
 };
 
 // One line of text that reads back exactly, for pipes and MPI messages.
@@ -30,7 +31,8 @@ std::string EncodeTask(const EvalTask& task);
 bool DecodeTask(const std::string& text, EvalTask& task);
 
 // Runs the evaluation: a Run of its own, whose debug text and error log go
-// nowhere. It shares nothing with any other run, so evaluations on threads
+// nowhere. What the creature did (EvalResult's behaviour fields) is read
+// from the world between steps and changes nothing in it. It shares nothing with any other run, so evaluations on threads
 // side by side each give exactly what the same run gives alone.
 EvalResult EvaluateGene(const EvalTask& task);
 

@@ -26,8 +26,8 @@ double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneL
 }
 
 std::string EncodeResult(const EvalResult& result) {
-    return FormatString("%d %lld %a %d", static_cast<int>(result.outcome), result.steps, result.closest,
-                        result.nodes);
+    return FormatString("%d %lld %a %d %a %a %a %a", static_cast<int>(result.outcome), result.steps,
+                        result.closest, result.nodes, result.dx, result.dz, result.height, result.sizeError);
 }
 
 bool DecodeResult(const std::string& text, EvalResult& result) {
@@ -36,10 +36,21 @@ bool DecodeResult(const std::string& text, EvalResult& result) {
     std::string closest;
     EvalResult r;
     if (!(in >> outcome >> r.steps >> closest >> r.nodes) || outcome < 0 || outcome > 2) return false;
-    if (!(in >> std::ws).eof()) return false;
-    char* end = nullptr;
-    r.closest = std::strtod(closest.c_str(), &end);
-    if (end == closest.c_str() || *end != '\0') return false;
+    auto real = [](const std::string& word, double& out) {
+        char* end = nullptr;
+        out = std::strtod(word.c_str(), &end);
+        return end != word.c_str() && *end == '\0';
+    };
+    if (!real(closest, r.closest)) return false;
+    if (!(in >> std::ws).eof()) {
+        std::string behaviour[4];
+        if (!(in >> behaviour[0] >> behaviour[1] >> behaviour[2] >> behaviour[3])) return false;
+        if (!(in >> std::ws).eof()) return false;
+        double* fields[4] = {&r.dx, &r.dz, &r.height, &r.sizeError};
+        for (int i = 0; i < 4; ++i) {
+            if (!real(behaviour[i], *fields[i])) return false;
+        }
+    }
     r.outcome = static_cast<EvalResult::Outcome>(outcome);
     result = r;
     return true;

@@ -26,11 +26,18 @@ struct EvalResult {
     long long steps = 0;   // steps that ran; for GoalReached the step in which a node reached the goal
     double closest = 0.0;  // least distance from any node to the goal: at the start and after every step
     int nodes = 0;         // nodes in the world when the run ended
+    // What the creature did, for tasks other than the goal and for behaviour
+    // descriptors (Behaviour.h); all 0 when no node is left at the end.
+    double dx = 0.0, dz = 0.0;  // the centroid's displacement along x and z, first node to last step
+    double height = 0.0;        // the highest node above the floor at the end
+    double sizeError = 0.0;     // mean |nodes - N| over the second half of the steps (task size N)
 };
 
 double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneLength, double lengthPenalty);
 
 // One line of text that reads back exactly (hexadecimal floating point).
+// A result of four fields (outcome to nodes, what checkpoints of format 1
+// and 2 hold) also reads, with the behaviour fields 0.
 std::string EncodeResult(const EvalResult& result);
 // False when the text is not a result EncodeResult wrote.
 bool DecodeResult(const std::string& text, EvalResult& result);

@@ -9,9 +9,43 @@
 #include "base/Diagnostics.h"
 #include "evolve/SearchError.h"
 #include "evolve/Variation.h"
+#include "evolve/Task.h"
 #include "gp/GPmanager.h"
 
 namespace qm::evolve {
+
+std::optional<Algorithm> ParseAlgorithm(const std::string& name) {
+    for (Algorithm a : {Algorithm::Ga, Algorithm::MapElites, Algorithm::Novelty}) {
+        if (name == AlgorithmName(a)) return a;
+    }
+    return std::nullopt;
+}
+
+const char* AlgorithmName(Algorithm algorithm) {
+    switch (algorithm) {
+        case Algorithm::MapElites:
+            return "map-elites";
+        case Algorithm::Novelty:
+            return "novelty";
+        case Algorithm::Ga:
+            break;
+    }
+    return "ga";
+}
+
+std::optional<Init> ParseInit(const std::string& name) {
+    if (name == "grow") return Init::Grow;
+    if (name == "ramped") return Init::Ramped;
+    return std::nullopt;
+}
+
+const char* InitName(Init init) { return init == Init::Ramped ? "ramped" : "grow"; }
+
+void SearchSettings::SetAlgorithmDefaults(bool initGiven, bool constantMutationGiven) {
+    const bool ga = algorithm == Algorithm::Ga;
+    if (!initGiven) init = ga ? Init::Grow : Init::Ramped;
+    if (!constantMutationGiven) constantMutation = ga ? 0.0 : 0.5;
+}
 
 std::string SettingsProblem(const SearchSettings& s) {
     if (s.population < 2 || s.population > kMaxPopulation) {
@@ -42,6 +76,32 @@ std::string SettingsProblem(const SearchSettings& s) {
     if (!(s.mutationRate >= 0.0 && s.mutationRate <= 1.0)) return "--mutation must lie between 0 and 1";
     if (!(s.lengthPenalty >= 0.0 && s.lengthPenalty <= 1.0))
         return "--length-penalty must lie between 0 and 1";
+    if (s.descriptors.empty() || static_cast<int>(s.descriptors.size()) > kMaxDescriptors)
+        return FormatString("--descriptors takes 1 to %d names", kMaxDescriptors);
+    for (std::size_t i = 0; i < s.descriptors.size(); ++i) {
+        if (!FindDescriptor(s.descriptors[i]))
+            return "--descriptors: no descriptor '" + Printable(s.descriptors[i], 100) +
+                   "'; the descriptors are " + DescriptorNames();
+        for (std::size_t j = 0; j < i; ++j) {
+            if (s.descriptors[j] == s.descriptors[i])
+                return "--descriptors names '" + s.descriptors[i] + "' twice";
+        }
+    }
+    if (s.grid < 1 || std::pow(static_cast<double>(s.grid), static_cast<double>(s.descriptors.size())) >
+                          static_cast<double>(kMaxGridCells)) {
+        return FormatString("--grid must lie between 1 and the number whose power of %zu is %d cells",
+                            s.descriptors.size(), kMaxGridCells);
+    }
+    if (s.task.kind == Task::Kind::Size && (s.task.nodes < 1 || s.task.nodes > s.maxNodes))
+        return "--task size N needs N between 1 and --max-nodes";
+    if (!(s.constantMutation >= 0.0 && s.constantMutation <= 1.0))
+        return "--constant-mutation must lie between 0 and 1";
+    if (s.neighbours < 1 || s.neighbours > kMaxPopulation)
+        return FormatString("--neighbours must lie between 1 and %d", kMaxPopulation);
+    if (!(s.fitnessWeight >= 0.0 && s.fitnessWeight <= 1.0))
+        return "--fitness-weight must lie between 0 and 1";
+    if (s.evaluations < 0 || s.evaluations > kMaxEvaluations)
+        return FormatString("--evaluations must lie between 1 and %lld", kMaxEvaluations);
     if (static_cast<int>(s.seedGenes.size()) > s.population) {
         return FormatString("%zu seed genes do not fit in a population of %d", s.seedGenes.size(),
                             s.population);
@@ -60,35 +120,91 @@ std::string SettingsProblem(const SearchSettings& s) {
     return {};
 }
 
-Search::Search(SearchSettings s) : settings(std::move(s)), random(settings.seed) {
+namespace {
+
+constexpr int kMutationTries = 8;
+
+// A gene's behaviour counts only when all its runs went without an error.
+bool Failed(const ScoredGene& gene) { return gene.fitness >= kWorstFitness; }
+
+}  // namespace
+
+Search::Search(SearchSettings s)
+    : settings(std::move(s)), space(settings.descriptors, settings.grid, settings.maxNodes),
+      random(settings.seed) {
     const int n = settings.population;
     const int seeds = static_cast<int>(settings.seedGenes.size());
     for (int i = 0; i < n; ++i) {
         if (seeds == 0) {
-            population.push_back(RandomGene(random, settings.maxLength));
+            Add(RandomStart(), "random", {});
         } else if (i < seeds) {
-            population.push_back(settings.seedGenes[static_cast<std::size_t>(i)]);
-            Normalise(population.back());
+            GeneCode gene = settings.seedGenes[static_cast<std::size_t>(i)];
+            Normalise(gene);
+            Add(std::move(gene), "seed", {});
         } else {
-            population.push_back(population[static_cast<std::size_t>(i % seeds)]);
-            Mutate(population.back(), random, settings.maxLength);
+            const std::size_t from = static_cast<std::size_t>(i % seeds);
+            GeneCode gene = next[from];
+            Mutation(gene);
+            Add(std::move(gene), "mutation", {nextOrigins[from].id});
         }
     }
+    population = std::move(next);
+    origins = std::move(nextOrigins);
 }
 
 Search::Search(SearchSettings s, SearchState state)
     : settings(std::move(s)),
+      space(settings.descriptors, settings.grid, settings.maxNodes),
       random(state.randomState),
       done(state.done),
       population(std::move(state.population)),
+      origins(std::move(state.origins)),
       best(std::move(state.best)),
-      lastRuns(std::move(state.lastRuns)) {}
+      lastRuns(std::move(state.lastRuns)),
+      evaluations(state.evaluations),
+      nextId(state.nextId),
+      archive(std::move(state.archive)),
+      novelty(std::move(state.novelty)) {}
 
-SearchState Search::State() const { return {done, random.State(), population, best, lastRuns}; }
+SearchState Search::State() const {
+    return {done, random.State(), population, origins, best, lastRuns, evaluations, nextId, archive, novelty};
+}
 
-std::vector<ScoredGene> Search::Score(Evaluator& evaluator, GenerationReport& report) {
+bool Search::Finished() const {
+    return done >= settings.generations || (settings.evaluations > 0 && evaluations >= settings.evaluations);
+}
+
+void Search::Mutation(GeneCode& gene) {
+    if (settings.algorithm == Algorithm::Ga) {  // today's operator, draw for draw
+        Vary(gene, random, settings.maxLength, settings.constantMutation);
+        return;
+    }
+    // A mutation that changes nothing (a new value for a constant's slot in a
+    // function, a depth limit hit) would only cost an evaluation.
+    const std::string before = CodeString(gene);
+    for (int attempt = 0; attempt < kMutationTries; ++attempt) {
+        Vary(gene, random, settings.maxLength, settings.constantMutation);
+        if (CodeString(gene) != before) return;
+    }
+}
+
+GeneCode Search::RandomStart() {
+    return settings.init == Init::Ramped ? RampedGene(random, settings.maxLength)
+                                         : RandomGene(random, settings.maxLength);
+}
+
+void Search::Add(GeneCode code, std::string op, std::vector<long long> parents) {
+    next.push_back(std::move(code));
+    nextOrigins.push_back({nextId++, std::move(op), std::move(parents)});
+}
+
+void Search::Score(Evaluator& evaluator, GenerationReport& report) {
     const std::size_t seedCount = settings.evalSeeds.size();
     std::map<std::string, std::vector<EvalResult>> runs(lastRuns.begin(), lastRuns.end());
+    // Map-elites breeds from its archive: a child equal to a gene kept there is not grown again.
+    if (settings.algorithm == Algorithm::MapElites) {
+        for (const auto& [cell, gene] : archive) runs.emplace(CodeString(gene.code), gene.runs);
+    }
     std::vector<std::string> codes;
     std::vector<EvalTask> tasks;
     std::vector<std::string> taskGene;
@@ -105,6 +221,7 @@ std::vector<ScoredGene> Search::Score(Evaluator& evaluator, GenerationReport& re
             task.maxNodes = settings.maxNodes;
             task.goal = settings.goal;
             task.physics = settings.physics;
+            task.holdNodes = settings.task.kind == Task::Kind::Size ? settings.task.nodes : 0;
             tasks.push_back(std::move(task));
             taskGene.push_back(codes.back());
         }
@@ -117,25 +234,35 @@ std::vector<ScoredGene> Search::Score(Evaluator& evaluator, GenerationReport& re
     report.evaluationsPerSecond =
         report.seconds > 0.0 ? static_cast<double>(tasks.size()) / report.seconds : 0.0;
     for (std::size_t t = 0; t < tasks.size(); ++t) runs[taskGene[t]][t % seedCount] = results[t];
+    evaluations += static_cast<long long>(tasks.size());
 
-    std::vector<ScoredGene> scored;
+    scored.clear();
     lastRuns.clear();
     for (std::size_t i = 0; i < population.size(); ++i) {
         ScoredGene gene;
         gene.code = population[i];
         gene.runs = runs[codes[i]];
-        gene.fitness =
-            Fitness(gene.runs, settings.steps, static_cast<int>(gene.code.size()), settings.lengthPenalty);
+        gene.fitness = TaskFitness(settings.task, gene.runs, settings.steps, static_cast<int>(gene.code.size()),
+                                   settings.lengthPenalty);
+        gene.origin = i < origins.size() ? origins[i] : Origin{};
+        gene.generation = report.generation;
         lastRuns.emplace_back(codes[i], gene.runs);
         scored.push_back(std::move(gene));
     }
-    return scored;
+    // Every algorithm files its genes in the grid (map-elites breeds from it);
+    // the gene there first keeps its cell against an equal one.
+    for (const ScoredGene& gene : scored) {
+        if (Failed(gene)) continue;
+        const int cell = space.Cell(space.Values(gene.runs));
+        auto [at, added] = archive.try_emplace(cell, gene);
+        if (!added && gene.fitness < at->second.fitness) at->second = gene;
+    }
 }
 
 GenerationReport Search::RunGeneration(Evaluator& evaluator) {
     GenerationReport report;
     report.generation = done + 1;
-    std::vector<ScoredGene> scored = Score(evaluator, report);
+    Score(evaluator, report);
 
     std::vector<double> fitness;
     fitness.reserve(scored.size());
@@ -145,46 +272,159 @@ GenerationReport Search::RunGeneration(Evaluator& evaluator) {
     report.best = fitness.front();
     report.worst = fitness.back();
     report.median = n % 2 ? fitness[n / 2] : (fitness[n / 2 - 1] + fitness[n / 2]) / 2.0;
+    report.totalEvaluations = evaluations;
+    report.archiveCells = static_cast<int>(archive.size());
 
     int first = 0;
     for (int i = 1; i < static_cast<int>(scored.size()); ++i) {
         if (RanksBefore(scored[i].fitness, i, scored[first].fitness, first)) first = i;
     }
     best = scored[static_cast<std::size_t>(first)];
-    Breed(scored);
+    if (settings.algorithm == Algorithm::MapElites) {
+        for (const auto& [cell, gene] : archive) {
+            if (gene.fitness < best.fitness) best = gene;
+        }
+    }
+    switch (settings.algorithm) {
+        case Algorithm::Ga:
+            BreedGa();
+            break;
+        case Algorithm::MapElites:
+            BreedMapElites();
+            break;
+        case Algorithm::Novelty:
+            BreedNovelty();
+            break;
+    }
+    population = std::move(next);
+    origins = std::move(nextOrigins);
+    next.clear();
+    nextOrigins.clear();
     ++done;
     return report;
 }
 
-int Search::Tournament(const std::vector<ScoredGene>& scored) {
-    const int n = static_cast<int>(scored.size());
+template <class Before>
+int Search::Tournament(int n, Before before) {
     int winner = random.Below(n);
     for (int k = 1; k < settings.tournament; ++k) {
         const int other = random.Below(n);
-        if (RanksBefore(scored[other].fitness, other, scored[winner].fitness, winner)) winner = other;
+        if (before(other, winner)) winner = other;
     }
     return winner;
 }
 
-void Search::Breed(const std::vector<ScoredGene>& scored) {
+template <class Before>
+void Search::FillByTournaments(Before before) {
+    const int n = static_cast<int>(scored.size());
+    while (static_cast<int>(next.size()) < settings.population) {
+        const ScoredGene& parent = scored[static_cast<std::size_t>(Tournament(n, before))];
+        GeneCode child = parent.code;
+        std::vector<long long> parents{parent.origin.id};
+        std::string op;
+        if (random.Chance(settings.crossoverRate)) {
+            const ScoredGene& donor = scored[static_cast<std::size_t>(Tournament(n, before))];
+            child = Crossover(parent.code, donor.code, random, settings.maxLength);
+            parents.push_back(donor.origin.id);
+            op = "crossover";
+        }
+        if (random.Chance(settings.mutationRate)) {
+            Mutation(child);
+            op += op.empty() ? "mutation" : "+mutation";
+        }
+        Add(std::move(child), op.empty() ? "copy" : op, std::move(parents));
+    }
+}
+
+void Search::BreedGa() {
     std::vector<int> order(scored.size());
     std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(),
-              [&](int a, int b) { return RanksBefore(scored[a].fitness, a, scored[b].fitness, b); });
-    std::vector<GeneCode> next;
-    next.reserve(static_cast<std::size_t>(settings.population));
-    for (int i = 0; i < settings.elite; ++i) next.push_back(scored[order[i]].code);
-    while (static_cast<int>(next.size()) < settings.population) {
-        const GeneCode& parent = scored[Tournament(scored)].code;
-        GeneCode child = parent;
-        if (random.Chance(settings.crossoverRate)) {
-            const GeneCode& donor = scored[Tournament(scored)].code;
-            child = Crossover(parent, donor, random, settings.maxLength);
-        }
-        if (random.Chance(settings.mutationRate)) Mutate(child, random, settings.maxLength);
-        next.push_back(std::move(child));
+    auto before = [&](int a, int b) { return RanksBefore(scored[a].fitness, a, scored[b].fitness, b); };
+    std::sort(order.begin(), order.end(), before);
+    for (int i = 0; i < settings.elite; ++i) {
+        const ScoredGene& elite = scored[static_cast<std::size_t>(order[i])];
+        Add(elite.code, "elite", {elite.origin.id});
     }
-    population = std::move(next);
+    FillByTournaments(before);
+}
+
+void Search::BreedMapElites() {
+    std::vector<const ScoredGene*> elites;
+    for (const auto& [cell, gene] : archive) elites.push_back(&gene);
+    const int n = static_cast<int>(elites.size());
+    while (static_cast<int>(next.size()) < settings.population) {
+        if (n == 0) {  // every gene so far failed: start afresh
+            Add(RandomStart(), "random", {});
+            continue;
+        }
+        const ScoredGene& parent = *elites[static_cast<std::size_t>(random.Below(n))];
+        GeneCode child = parent.code;
+        std::vector<long long> parents{parent.origin.id};
+        std::string op;
+        if (random.Chance(settings.crossoverRate)) {
+            const ScoredGene& donor = *elites[static_cast<std::size_t>(random.Below(n))];
+            child = Crossover(parent.code, donor.code, random, settings.maxLength);
+            parents.push_back(donor.origin.id);
+            op = "crossover";
+        }
+        // A copy of a kept gene would only be evaluated again.
+        if (random.Chance(settings.mutationRate) || CodeString(child) == CodeString(parent.code)) {
+            Mutation(child);
+            op += op.empty() ? "mutation" : "+mutation";
+        }
+        Add(std::move(child), op, std::move(parents));
+    }
+}
+
+void Search::BreedNovelty() {
+    const std::size_t n = scored.size();
+    std::vector<std::vector<double>> behaviour(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!Failed(scored[i])) behaviour[i] = space.Values(scored[i].runs);
+    }
+    // Novelty: the mean distance to the nearest behaviours of the generation
+    // and the archive; a gene that failed is the least novel.
+    std::vector<double> noveltyOf(n, -1.0);
+    std::vector<double> distances;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (behaviour[i].empty()) continue;
+        distances.clear();
+        for (std::size_t j = 0; j < n; ++j) {
+            if (j != i && !behaviour[j].empty()) distances.push_back(space.Distance(behaviour[i], behaviour[j]));
+        }
+        for (const std::vector<double>& point : novelty) distances.push_back(space.Distance(behaviour[i], point));
+        const std::size_t k = std::min(distances.size(), static_cast<std::size_t>(settings.neighbours));
+        std::partial_sort(distances.begin(), distances.begin() + static_cast<std::ptrdiff_t>(k), distances.end());
+        double sum = 0.0;
+        for (std::size_t m = 0; m < k; ++m) sum += distances[m];
+        noveltyOf[i] = k > 0 ? sum / static_cast<double>(k) : 0.0;
+    }
+    std::vector<int> byNovelty(n), byFitness(n);
+    std::iota(byNovelty.begin(), byNovelty.end(), 0);
+    std::iota(byFitness.begin(), byFitness.end(), 0);
+    auto fitter = [&](int a, int b) { return RanksBefore(scored[a].fitness, a, scored[b].fitness, b); };
+    std::sort(byNovelty.begin(), byNovelty.end(), [&](int a, int b) {
+        return noveltyOf[a] > noveltyOf[b] || (noveltyOf[a] == noveltyOf[b] && fitter(a, b));
+    });
+    std::sort(byFitness.begin(), byFitness.end(), fitter);
+
+    // The most novel tenth of the generation joins the archive.
+    const std::size_t joining = std::max<std::size_t>(1, n / 10);
+    for (std::size_t r = 0; r < joining; ++r) {
+        if (!behaviour[byNovelty[r]].empty()) novelty.push_back(behaviour[byNovelty[r]]);
+    }
+
+    std::vector<double> cost(n, 0.0);
+    const double w = settings.fitnessWeight;
+    for (std::size_t r = 0; r < n; ++r) {
+        cost[byNovelty[r]] += (1.0 - w) * static_cast<double>(r);
+        cost[byFitness[r]] += w * static_cast<double>(r);
+    }
+    for (int i = 0; i < settings.elite; ++i) {
+        const ScoredGene& elite = scored[static_cast<std::size_t>(byFitness[i])];
+        Add(elite.code, "elite", {elite.origin.id});
+    }
+    FillByTournaments([&](int a, int b) { return cost[a] < cost[b] || (cost[a] == cost[b] && fitter(a, b)); });
 }
 
 }  // namespace qm::evolve

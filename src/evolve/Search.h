@@ -1,25 +1,44 @@
 #pragma once
-// The evolutionary search: a population of genes, each grown once per
-// evaluation seed and ranked by its fitness (Fitness.h); the next generation
-// keeps the best few as they are (elitism) and fills the rest with children
-// of tournament winners, made by subtree crossover and the gene code's own
-// mutation. Everything random comes from the search's own generator, and
-// evaluations depend on their task alone, so the same settings give the same
-// generations however many processes evaluate them.
+// The evolutionary search: generations of genes, each grown once per
+// evaluation seed and scored by the task's fitness (Task.h). How the next
+// generation is made is the algorithm's:
+//   ga          the best few kept as they are (elitism), the rest children of
+//               tournament winners, made by subtree crossover and mutation;
+//   map-elites  children of genes drawn at random from the archive, a grid
+//               over the behaviour descriptors (Behaviour.h) whose every cell
+//               keeps the fittest gene that fell into it;
+//   novelty     as ga, but tournaments are won by novelty (the mean distance
+//               of a behaviour to its nearest neighbours in the generation and
+//               the novelty archive), mixed with the fitness rank by a weight.
+// Everything random comes from the search's own generator, and evaluations
+// depend on their task alone, so the same settings give the same generations
+// however many processes evaluate them.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "evolve/Behaviour.h"
 #include "evolve/Evaluator.h"
 #include "evolve/GeneCode.h"
 #include "evolve/SearchRandom.h"
+#include "evolve/Task.h"
 #include "math/D3dxTypes.h"
 #include "node/Physics.h"
 
 namespace qm::evolve {
+
+enum class Algorithm { Ga, MapElites, Novelty };
+std::optional<Algorithm> ParseAlgorithm(const std::string& name);
+const char* AlgorithmName(Algorithm algorithm);
+
+// How random genes are made: the gene code's own random tree (grow) or RampedGene.
+enum class Init { Grow, Ramped };
+std::optional<Init> ParseInit(const std::string& name);
+const char* InitName(Init init);
 
 struct SearchSettings {
     int population = 64;
@@ -38,6 +57,19 @@ struct SearchSettings {
     Physics physics;                     // of every evaluation
     std::vector<std::string> seedFiles;  // as the user named them
     std::vector<GeneCode> seedGenes;     // what they held when the search began
+    Algorithm algorithm = Algorithm::Ga;
+    Task task;
+    std::vector<std::string> descriptors{"closest", "nodes"};
+    int grid = 25;  // cells per descriptor
+    Init init = Init::Grow;
+    double constantMutation = 0.0;  // share of mutations that move a constant (Vary)
+    int neighbours = 15;            // novelty: how many nearest behaviours it averages
+    double fitnessWeight = 0.5;     // novelty: weight of the fitness rank against the novelty rank
+    long long evaluations = 0;      // the budget of runs; 0: none, the generations decide
+
+    // The defaults of the options whose default depends on the algorithm:
+    // ga keeps the gene code's own random genes and mutation.
+    void SetAlgorithmDefaults(bool initGiven, bool constantMutationGiven);
 };
 
 // The most of each setting that the command line takes; a checkpoint may
@@ -46,21 +78,40 @@ inline constexpr int kMaxPopulation = 1000000;
 inline constexpr int kMaxGenerations = 100000000;
 inline constexpr long long kMaxSearchSteps = 1000000000000LL;
 inline constexpr int kMaxTournament = 1000000;
+inline constexpr long long kMaxEvaluations = 1000000000000LL;
+inline constexpr int kMaxGridCells = 1000000;  // cells of the whole grid
+inline constexpr int kMaxDescriptors = 3;
 
 // Empty when the settings keep the command line's rules; otherwise which
 // option is wrong and how (a checkpoint is held to the same rules).
 std::string SettingsProblem(const SearchSettings& settings);
 
+// Where a gene came from: its number in the search, how it was made
+// ("seed", "random", "elite", "copy", "mutation", "crossover",
+// "crossover+mutation") and the numbers of its parents.
+struct Origin {
+    long long id = 0;
+    std::string op;
+    std::vector<long long> parents;
+};
+
 struct ScoredGene {
     GeneCode code;
     double fitness = 0.0;
     std::vector<EvalResult> runs;  // one per evaluation seed
+    Origin origin;
+    int generation = 0;  // in which it was evaluated
 };
+
+// The behaviour grid: by cell (BehaviourSpace::Cell), the fittest gene that fell into it.
+using Archive = std::map<int, ScoredGene>;
 
 struct GenerationReport {
     int generation = 0;
     double best = 0.0, median = 0.0, worst = 0.0;
     int evaluations = 0;  // runs this generation needed (genes seen in the last generation are not run again)
+    long long totalEvaluations = 0;  // runs since the search began
+    int archiveCells = 0;            // cells of the behaviour grid filled so far
     double seconds = 0.0;
     double evaluationsPerSecond = 0.0;
 };
@@ -74,10 +125,15 @@ struct SearchState {
     int done = 0;  // generations evaluated so far
     std::uint32_t randomState = 0;
     std::vector<GeneCode> population;  // the next to evaluate
-    ScoredGene best;                   // the best of the last generation evaluated
+    std::vector<Origin> origins;       // theirs, in the same order
+    ScoredGene best;  // the best of the last generation evaluated (map-elites: of the archive)
     // The runs of the last generation's genes: elites and unchanged children
     // are not grown again (their runs would be the same).
     KnownRuns lastRuns;
+    long long evaluations = 0;  // runs so far
+    long long nextId = 0;       // of the next gene made
+    Archive archive;
+    std::vector<std::vector<double>> novelty;  // the behaviours of the novelty archive
 };
 
 class Search {
@@ -93,23 +149,47 @@ class Search {
     GenerationReport RunGeneration(Evaluator& evaluator);
 
     const SearchSettings& Settings() const { return settings; }
-    // Only the number of generations may change on the way (a resumed search goes on further).
-    void SetGenerations(int generations) { settings.generations = generations; }
     SearchState State() const;
     int Done() const { return done; }
+    // Every generation ran, or the budget of evaluations is spent.
+    bool Finished() const;
     const ScoredGene& Best() const { return best; }
+    // The generation evaluated last, in its order (empty before the first).
+    const std::vector<ScoredGene>& Generation() const { return scored; }
+    const Archive& Grid() const { return archive; }
+    const BehaviourSpace& Space() const { return space; }
 
   private:
-    std::vector<ScoredGene> Score(Evaluator& evaluator, GenerationReport& report);
-    void Breed(const std::vector<ScoredGene>& scored);
-    int Tournament(const std::vector<ScoredGene>& scored);
+    void Score(Evaluator& evaluator, GenerationReport& report);
+    void BreedGa();
+    void BreedMapElites();
+    void BreedNovelty();
+    // The winner of a tournament among n entrants; before(a, b) ranks two.
+    template <class Before>
+    int Tournament(int n, Before before);
+    // Fills the next generation up with children of tournament winners.
+    template <class Before>
+    void FillByTournaments(Before before);
+    GeneCode RandomStart();
+    // One mutation (Vary); map-elites and novelty try again while it changes nothing.
+    void Mutation(GeneCode& gene);
+    void Add(GeneCode code, std::string op, std::vector<long long> parents);
 
     SearchSettings settings;
+    BehaviourSpace space;
     SearchRandom random;
     int done = 0;
     std::vector<GeneCode> population;
+    std::vector<Origin> origins;
     ScoredGene best;
     KnownRuns lastRuns;
+    long long evaluations = 0;
+    long long nextId = 0;
+    Archive archive;
+    std::vector<std::vector<double>> novelty;
+    std::vector<ScoredGene> scored;
+    std::vector<GeneCode> next;  // the generation being bred
+    std::vector<Origin> nextOrigins;
 };
 
 // True when a ranks before b: lower fitness, then the earlier place.

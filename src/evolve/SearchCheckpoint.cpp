@@ -87,6 +87,32 @@ void WriteRuns(std::ostream& out, const std::vector<EvalResult>& runs) {
     for (const EvalResult& r : runs) out << "run " << EncodeResult(r) << '\n';
 }
 
+// "ID OPERATOR PARENTS CODE", PARENTS "-" or the ids joined by ";".
+std::string GeneLine(const Origin& origin, const GeneCode& code) {
+    std::string parents;
+    for (long long id : origin.parents) parents += (parents.empty() ? "" : ";") + std::to_string(id);
+    return std::to_string(origin.id) + ' ' + origin.op + ' ' + (parents.empty() ? "-" : parents) + ' ' +
+           CodeString(code);
+}
+
+void ReadGeneLine(Reader& in, const std::string& line, Origin& origin, GeneCode& code) {
+    std::istringstream words(line);
+    std::string parents, text;
+    if (!(words >> origin.id >> origin.op >> parents >> text) || !(words >> std::ws).eof() || origin.id < 0)
+        in.Fail("holds a gene line that does not read");
+    if (parents != "-") {
+        std::istringstream ids(parents);
+        std::string id;
+        while (std::getline(ids, id, ';')) {
+            char* end = nullptr;
+            const long long v = std::strtoll(id.c_str(), &end, 10);
+            if (id.empty() || *end != '\0' || v < 0) in.Fail("holds a gene whose parents do not read");
+            origin.parents.push_back(v);
+        }
+    }
+    code = in.Code(text);
+}
+
 }  // namespace
 
 void SaveCheckpoint(const std::string& path, const SearchSettings& s, const SearchState& state) {
@@ -115,6 +141,16 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
         out << ' ' << key << '=' << Hex(static_cast<double>(s.physics.*member));
     });
     out << '\n';
+    out << "algorithm " << AlgorithmName(s.algorithm) << '\n';
+    out << "task " << TaskText(s.task) << '\n';
+    out << "descriptors";
+    for (const std::string& d : s.descriptors) out << ' ' << d;
+    out << '\n' << "grid " << s.grid << '\n';
+    out << "init " << InitName(s.init) << '\n';
+    out << "constant-mutation " << Hex(s.constantMutation) << '\n';
+    out << "neighbours " << s.neighbours << '\n';
+    out << "fitness-weight " << Hex(s.fitnessWeight) << '\n';
+    out << "evaluations " << s.evaluations << '\n';
     out << "seed-genes " << s.seedGenes.size() << '\n';
     for (std::size_t i = 0; i < s.seedGenes.size(); ++i) {
         out << "seed-gene " << CodeString(s.seedGenes[i]) << ' '
@@ -122,16 +158,31 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     }
     out << "done " << state.done << '\n';
     out << "random " << state.randomState << '\n';
+    out << "total-evaluations " << state.evaluations << '\n';
+    out << "next-id " << state.nextId << '\n';
     out << "best " << Hex(state.best.fitness) << ' '
         << (state.best.code.empty() ? "-" : CodeString(state.best.code)) << '\n';
     out << "best-runs " << state.best.runs.size() << '\n';
     WriteRuns(out, state.best.runs);
     out << "next " << state.population.size() << '\n';
-    for (const GeneCode& gene : state.population) out << "gene " << CodeString(gene) << '\n';
+    for (std::size_t i = 0; i < state.population.size(); ++i)
+        out << "gene " << GeneLine(state.origins[i], state.population[i]) << '\n';
     out << "known " << state.lastRuns.size() << '\n';
     for (const auto& [code, runs] : state.lastRuns) {
         out << "known-gene " << code << '\n';
         WriteRuns(out, runs);
+    }
+    out << "archive " << state.archive.size() << '\n';
+    for (const auto& [cell, gene] : state.archive) {
+        out << "cell " << cell << ' ' << gene.generation << ' ' << Hex(gene.fitness) << ' '
+            << GeneLine(gene.origin, gene.code) << '\n';
+        WriteRuns(out, gene.runs);
+    }
+    out << "novelty " << state.novelty.size() << '\n';
+    for (const std::vector<double>& point : state.novelty) {
+        out << "point";
+        for (double v : point) out << ' ' << Hex(v);
+        out << '\n';
     }
     out << "end\n";
 
@@ -142,9 +193,12 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw SearchError{"cannot read the checkpoint " + Printable(path, 400), true};
     Reader in(file, path);
-    // Format 2 added the physics; a format 1 search ran under the default physics.
+    // Format 2 added the physics, 3 the algorithms, tasks, lineage and grid;
+    // a search of an older format is a ga under the default physics.
     const std::string format = in.Expect("quillmoth-evolve");
-    if (format != "checkpoint 1" && format != "checkpoint 2") in.Fail("is not a checkpoint of this version");
+    if (format != "checkpoint 1" && format != "checkpoint 2" && format != "checkpoint 3")
+        in.Fail("is not a checkpoint of this version");
+    const bool three = format == "checkpoint 3";
     Checkpoint c;
     SearchSettings& s = c.settings;
     constexpr long long kInt = 2147483647;
@@ -192,6 +246,25 @@ Checkpoint LoadCheckpoint(const std::string& path) {
         }
         if (pairs >> pair) in.Fail("\"physics\" holds more than its keys");
     }
+    if (three) {
+        const std::optional<Algorithm> algorithm = ParseAlgorithm(in.Expect("algorithm"));
+        if (!algorithm) in.Fail("names no algorithm");
+        s.algorithm = *algorithm;
+        const std::optional<Task> task = ParseTask(in.Expect("task"));
+        if (!task) in.Fail("names no task");
+        s.task = *task;
+        std::istringstream names(in.Expect("descriptors"));
+        s.descriptors.clear();
+        for (std::string name; names >> name;) s.descriptors.push_back(name);
+        s.grid = static_cast<int>(in.Whole("grid", 1, kInt));
+        const std::optional<Init> init = ParseInit(in.Expect("init"));
+        if (!init) in.Fail("names no way to make random genes");
+        s.init = *init;
+        s.constantMutation = in.Real(in.Expect("constant-mutation"));
+        s.neighbours = static_cast<int>(in.Whole("neighbours", 1, kInt));
+        s.fitnessWeight = in.Real(in.Expect("fitness-weight"));
+        s.evaluations = in.Whole("evaluations", 0, kMaxEvaluations);
+    }
     const long long seedGenes = in.Whole("seed-genes", 0, kInt);
     for (long long i = 0; i < seedGenes; ++i) {
         const std::string line = in.Expect("seed-gene");
@@ -203,6 +276,10 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     SearchState& state = c.state;
     state.done = static_cast<int>(in.Whole("done", 0, kInt));
     state.randomState = static_cast<std::uint32_t>(in.Whole("random", 0, 4294967295LL));
+    if (three) {
+        state.evaluations = in.Whole("total-evaluations", 0, kMaxEvaluations);
+        state.nextId = in.Whole("next-id", 0, 9223372036854775807LL);
+    }
     {
         const std::string best = in.Expect("best");
         const std::size_t blank = best.find(' ');
@@ -213,11 +290,43 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     }
     state.best.runs = in.Runs(static_cast<std::size_t>(in.Whole("best-runs", 0, kInt)));
     const long long next = in.Whole("next", 1, kInt);
-    for (long long i = 0; i < next; ++i) state.population.push_back(in.Code(in.Expect("gene")));
+    for (long long i = 0; i < next; ++i) {
+        state.population.emplace_back();
+        state.origins.emplace_back();
+        if (three) {
+            ReadGeneLine(in, in.Expect("gene"), state.origins.back(), state.population.back());
+        } else {  // an older search kept no lineage: its genes are numbered from here on
+            state.population.back() = in.Code(in.Expect("gene"));
+            state.origins.back() = {state.nextId++, "-", {}};
+        }
+    }
     const long long known = in.Whole("known", 0, kInt);
     for (long long i = 0; i < known; ++i) {
         std::string code = in.Expect("known-gene");
         state.lastRuns.emplace_back(std::move(code), in.Runs(s.evalSeeds.size()));
+    }
+    if (three) {
+        const long long cells = in.Whole("archive", 0, kMaxGridCells);
+        for (long long i = 0; i < cells; ++i) {
+            std::istringstream line(in.Expect("cell"));
+            int cell = -1;
+            ScoredGene gene;
+            std::string fitness, rest;
+            if (!(line >> cell >> gene.generation >> fitness) || cell < 0 || !std::getline(line >> std::ws, rest))
+                in.Fail("holds a cell that does not read");
+            gene.fitness = in.Real(fitness);
+            ReadGeneLine(in, rest, gene.origin, gene.code);
+            gene.runs = in.Runs(s.evalSeeds.size());
+            if (!state.archive.emplace(cell, std::move(gene)).second) in.Fail("holds a cell twice");
+        }
+        const long long points = in.Whole("novelty", 0, kInt);
+        for (long long i = 0; i < points; ++i) {
+            std::istringstream line(in.Expect("point"));
+            std::vector<double> point;
+            for (std::string word; line >> word;) point.push_back(in.Real(word));
+            if (point.size() != s.descriptors.size()) in.Fail("holds a point of another number of descriptors");
+            state.novelty.push_back(std::move(point));
+        }
     }
     in.Expect("end");
     if (static_cast<int>(state.population.size()) != s.population)

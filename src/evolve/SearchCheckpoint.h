@@ -11,7 +11,7 @@
 
 namespace qm::evolve {
 
-inline constexpr const char* kCheckpointHeader = "quillmoth-evolve checkpoint 2";
+inline constexpr const char* kCheckpointHeader = "quillmoth-evolve checkpoint 3";
 
 struct Checkpoint {
     SearchSettings settings;

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -78,6 +79,89 @@ std::string Quoted(const std::string& word) {
     std::string out = "'";
     for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+}
+
+// The first line of the tables of genes and the grid: what the columns mean.
+std::string TablesComment(const Search& search) {
+    const SearchSettings& s = search.Settings();
+    const BehaviourSpace& space = search.Space();
+    std::string text = FormatString("# {\"algorithm\":\"%s\",\"task\":\"%s\",\"descriptors\":[",
+                                    AlgorithmName(s.algorithm), TaskText(s.task).c_str());
+    for (std::size_t i = 0; i < space.Size(); ++i) {
+        const Descriptor& d = space.Axis(i);
+        text += FormatString("%s{\"name\":\"%s\",\"low\":%s,\"high\":%s,\"cells\":%d}", i ? "," : "", d.name,
+                             ExactDecimal(d.low).c_str(), ExactDecimal(d.high).c_str(), space.CellsPerAxis());
+    }
+    return text + "]}\n";
+}
+
+std::string DescriptorColumns(const BehaviourSpace& space, const char* prefix) {
+    std::string text;
+    for (std::size_t i = 0; i < space.Size(); ++i) text += std::string(prefix) + space.Axis(i).name + ",";
+    return text;
+}
+
+std::string IndividualsHeader(const Search& search) {
+    return TablesComment(search) + "id,generation,parents,operator,fitness," +
+           DescriptorColumns(search.Space(), "") + "length,code\n";
+}
+
+// The descriptor values of a gene, or empty fields for one that failed.
+std::string BehaviourFields(const BehaviourSpace& space, const ScoredGene& gene) {
+    std::string text;
+    const std::vector<double> values = space.Values(gene.runs);
+    for (double v : values) text += (gene.fitness >= kWorstFitness ? std::string() : ExactDecimal(v)) + ",";
+    return text;
+}
+
+std::string ParentsText(const Origin& origin) {
+    std::string text;
+    for (long long id : origin.parents) text += (text.empty() ? "" : ";") + std::to_string(id);
+    return text.empty() ? "-" : text;
+}
+
+std::string IndividualsRows(const Search& search) {
+    std::string text;
+    for (const ScoredGene& gene : search.Generation()) {
+        text += FormatString("%lld,%d,%s,%s,%s,", gene.origin.id, gene.generation, ParentsText(gene.origin).c_str(),
+                             gene.origin.op.c_str(), ExactDecimal(gene.fitness).c_str()) +
+                BehaviourFields(search.Space(), gene) + FormatString("%zu,", gene.code.size()) +
+                CodeString(gene.code) + "\n";
+    }
+    return text;
+}
+
+std::string ArchiveText(const Search& search) {
+    const BehaviourSpace& space = search.Space();
+    std::string text = TablesComment(search) + DescriptorColumns(space, "cell_") + DescriptorColumns(space, "") +
+                       "fitness,id,generation,length,code\n";
+    for (const auto& [cell, gene] : search.Grid()) {
+        for (int at : space.Coordinates(cell)) text += std::to_string(at) + ",";
+        text += BehaviourFields(space, gene) +
+                FormatString("%s,%lld,%d,%zu,", ExactDecimal(gene.fitness).c_str(), gene.origin.id, gene.generation,
+                             gene.code.size()) +
+                CodeString(gene.code) + "\n";
+    }
+    return text;
+}
+
+// Keeps the rows of `path` below its header whose column `column` (0: the
+// first) is a generation up to `done`; a file that is not there is begun.
+void TrimRows(const std::string& path, const std::string& header, int column, int done) {
+    std::istringstream rows(ReadWhole(path));
+    std::string text = header;
+    std::string row;
+    const long headerLines = std::count(header.begin(), header.end(), '\n');
+    for (long i = 0; i < headerLines; ++i) std::getline(rows, row);
+    while (std::getline(rows, row)) {
+        std::size_t at = 0;
+        for (int c = 0; c < column && at != std::string::npos; ++c) {
+            at = row.find(',', at);
+            if (at != std::string::npos) ++at;
+        }
+        if (!row.empty() && at != std::string::npos && std::atoi(row.c_str() + at) <= done) text += row + "\n";
+    }
+    ReplaceFile(path, text);
 }
 
 std::string GoalText(const Vector3& g) {
@@ -165,15 +249,13 @@ void SearchOutput::Create() const {
     WriteFile(dir + "/generations.csv", kGenerationsHeader);
 }
 
-void SearchOutput::TrimTable(int done) const {
-    std::istringstream rows(ReadWhole(dir + "/generations.csv"));
-    std::string text = kGenerationsHeader;
-    std::string row;
-    std::getline(rows, row);  // the header
-    while (std::getline(rows, row)) {
-        if (!row.empty() && std::atoi(row.c_str()) <= done) text += row + "\n";
-    }
-    ReplaceFile(dir + "/generations.csv", text);
+void SearchOutput::Begin(const Search& search) const {
+    WriteFile(dir + "/individuals.csv", IndividualsHeader(search));
+}
+
+void SearchOutput::TrimTables(const Search& search) const {
+    TrimRows(dir + "/generations.csv", kGenerationsHeader, 0, search.Done());
+    TrimRows(dir + "/individuals.csv", IndividualsHeader(search), 1, search.Done());
 }
 
 std::string SearchOutput::GeneFilePath(int generation) const {
@@ -184,11 +266,14 @@ void SearchOutput::Record(const Search& search, const GenerationReport& report) 
     const ScoredGene& best = search.Best();
     const int g = report.generation;
     WriteFile(dir + "/generations.csv",
-              FormatString("%d,%s,%s,%s,%zu,%d,%s,%d,%d,%.1f\n", g, ExactDecimal(report.best).c_str(),
+              FormatString("%d,%s,%s,%s,%zu,%d,%s,%d,%d,%lld,%d,%.1f\n", g, ExactDecimal(report.best).c_str(),
                            ExactDecimal(report.median).c_str(), ExactDecimal(report.worst).c_str(),
                            best.code.size(), Nodes(best), ExactDecimal(Closest(best)).c_str(),
-                           GoalSeeds(best), report.evaluations, report.evaluationsPerSecond),
+                           GoalSeeds(best), report.evaluations, report.totalEvaluations, report.archiveCells,
+                           report.evaluationsPerSecond),
               true);
+    WriteFile(dir + "/individuals.csv", IndividualsRows(search), true);
+    ReplaceFile(dir + "/archive.csv", ArchiveText(search));
     const std::string path = GeneFilePath(g);
     WriteFile(path, GeneFileText(search.Settings(), dir, g, best, path));
     ReplaceFile(dir + "/best.txt", GeneFileText(search.Settings(), dir, g, best, dir + "/best.txt"));
@@ -198,8 +283,12 @@ void SearchOutput::Record(const Search& search, const GenerationReport& report) 
 std::string ProgressLine(const Search& search, const GenerationReport& report) {
     const ScoredGene& best = search.Best();
     const int seeds = static_cast<int>(best.runs.size());
+    const SearchSettings& s = search.Settings();
     std::string how;
-    if (GoalSeeds(best) > 0) {
+    if (s.task.kind != Task::Kind::Goal) {
+        how = FormatString("%s %.4g", s.task.kind == Task::Kind::Size ? "size error" : TaskText(s.task).c_str(),
+                           TaskMeasure(s.task, best.runs));
+    } else if (GoalSeeds(best) > 0) {
         long long slowest = 0;
         for (const EvalResult& r : best.runs) {
             if (r.outcome == EvalResult::Outcome::GoalReached) slowest = std::max(slowest, r.steps);
@@ -208,10 +297,15 @@ std::string ProgressLine(const Search& search, const GenerationReport& report) {
     } else {
         how = FormatString("closest %.4g", Closest(best));
     }
+    const std::string of = s.evaluations > 0 ? FormatString("  %lld/%lld evaluations", report.totalEvaluations,
+                                                              s.evaluations)
+                                             : FormatString("/%d", s.generations);
+    const std::string cells =
+        s.algorithm == Algorithm::MapElites ? FormatString("  %d cells", report.archiveCells) : std::string();
     return FormatString(
-        "generation %d/%d  best %.6g (%s, %zu elements, %d nodes)  median %.6g  %.1f s  %.1f evaluations/s\n",
-        report.generation, search.Settings().generations, report.best, how.c_str(), best.code.size(),
-        Nodes(best), report.median, report.seconds, report.evaluationsPerSecond);
+        "generation %d%s  best %.6g (%s, %zu elements, %d nodes)  median %.6g%s  %.1f s  %.1f evaluations/s\n",
+        report.generation, of.c_str(), report.best, how.c_str(), best.code.size(), Nodes(best), report.median,
+        cells.c_str(), report.seconds, report.evaluationsPerSecond);
 }
 
 std::size_t BestRun(const ScoredGene& gene) {
@@ -251,7 +345,23 @@ std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int 
                             s.maxLength, s.tournament, s.elite);
     command += " --crossover " + ExactDecimal(s.crossoverRate) + " --mutation " +
                ExactDecimal(s.mutationRate) + " --length-penalty " + ExactDecimal(s.lengthPenalty) +
-               PhysicsArguments(s.physics) + " --out " + Quoted(dir);
+               PhysicsArguments(s.physics);
+    // Written only when they differ from ga's defaults, so ga's commands read as they always did.
+    const SearchSettings ga;
+    if (s.algorithm != ga.algorithm) command += std::string(" --algorithm ") + AlgorithmName(s.algorithm);
+    if (s.task != ga.task) command += " --task " + Quoted(TaskText(s.task));
+    if (s.algorithm != Algorithm::Ga || s.descriptors != ga.descriptors || s.grid != ga.grid) {
+        std::string names;
+        for (const std::string& d : s.descriptors) names += (names.empty() ? "" : ",") + d;
+        command += " --descriptors " + names + FormatString(" --grid %d", s.grid);
+    }
+    if (s.init != ga.init) command += std::string(" --init ") + InitName(s.init);
+    if (s.constantMutation != ga.constantMutation)
+        command += " --constant-mutation " + ExactDecimal(s.constantMutation);
+    if (s.algorithm == Algorithm::Novelty) {
+        command += FormatString(" --neighbours %d --fitness-weight ", s.neighbours) + ExactDecimal(s.fitnessWeight);
+    }
+    command += " --out " + Quoted(dir);
     for (const std::string& file : s.seedFiles) command += " " + Quoted(file);
     return command;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // What a search leaves in its folder, and the line it prints per generation:
 //   DIR/generations.csv     one row per generation
+//   DIR/individuals.csv     one row per gene of every generation: its origin, fitness and behaviour
+//   DIR/archive.csv         the behaviour grid: the fittest gene of every cell filled
 //   DIR/best/gen-NNNN.txt   the best gene of each generation, as gene source
 //   DIR/best.txt            the best gene of the last generation
 //   DIR/checkpoint.txt      the state to resume from (SearchCheckpoint.h)
@@ -14,7 +16,7 @@ namespace qm::evolve {
 
 inline constexpr const char* kGenerationsHeader =
     "generation,best,median,worst,best_length,best_nodes,best_closest,best_goal_seeds,evaluations,"
-    "evaluations_per_second\n";
+    "total_evaluations,archive_cells,evaluations_per_second\n";
 
 class SearchOutput {
   public:
@@ -30,10 +32,12 @@ class SearchOutput {
 
     // A new search: makes the folders; refuses a folder that holds a search already.
     void Create() const;
-    // A resumed search: the table keeps the rows of the generations the checkpoint holds.
-    void TrimTable(int done) const;
+    // A new search: the headers of the tables of genes and the grid.
+    void Begin(const Search& search) const;
+    // A resumed search: the tables keep the rows of the generations the checkpoint holds.
+    void TrimTables(const Search& search) const;
 
-    // Writes the row, the best gene's files, then the checkpoint.
+    // Writes the rows, the grid, the best gene's files, then the checkpoint.
     void Record(const Search& search, const GenerationReport& report) const;
 
     std::string CheckpointPath() const { return dir + "/checkpoint.txt"; }

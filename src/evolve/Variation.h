@@ -13,6 +13,22 @@ namespace qm::evolve {
 // One random tree of at most maxLength elements.
 GeneCode RandomGene(SearchRandom& random, int maxLength);
 
+// Ramped half-and-half: a tree of a depth drawn from 2 to 6 (less when it
+// would not fit in maxLength), half of them full to that depth and half
+// grown at random, that uses at least one action (a primitive that changes
+// the node or its world: DIE, GDIVIDE, SETP, ...). Its constants are drawn
+// widely: half in [-1, 1], half of a magnitude from 0.01 to 10.
+GeneCode RampedGene(SearchRandom& random, int maxLength);
+
+// Moves one constant of the gene, chosen at random, by a normal step of a
+// fifth of its size (at least 0.2). False, with no draw, when it has none.
+bool PerturbConstant(GeneCode& gene, SearchRandom& random);
+
+// The search's mutation: a constant perturbed with probability
+// constantRate (when the gene has one), otherwise Mutate. A rate of 0
+// draws nothing more than Mutate does.
+void Vary(GeneCode& gene, SearchRandom& random, int maxLength, double constantRate);
+
 // One random change (Unit::Mutate with maxLength as its limit). A change that
 // would break the depth limit is dropped and the gene kept as it was.
 void Mutate(GeneCode& gene, SearchRandom& random, int maxLength);

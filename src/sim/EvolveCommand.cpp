@@ -104,21 +104,25 @@ evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output)
     RefuseSeedsAsOutputs(o, output);
     output.Lock(true);
     output.Create();
-    return evolve::Search(std::move(settings));
+    evolve::Search search(std::move(settings));
+    output.Begin(search);
+    return search;
 }
 
 evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output) {
     output.Lock(false);
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
     if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
+    if (o.evaluationsGiven) checkpoint.settings.evaluations = o.search.evaluations;
     std::string problem = evolve::SettingsProblem(checkpoint.settings);
     if (!problem.empty()) {
         throw SearchError{"the checkpoint " + Printable(output.CheckpointPath(), 400) +
                               " breaks the command line's rules: " + problem,
                           true};
     }
-    output.TrimTable(checkpoint.state.done);
-    return evolve::Search(std::move(checkpoint.settings), std::move(checkpoint.state));
+    evolve::Search search(std::move(checkpoint.settings), std::move(checkpoint.state));
+    output.TrimTables(search);
+    return search;
 }
 
 std::string SeedList(const evolve::SearchSettings& s) {
@@ -133,13 +137,21 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
     evolve::Search search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
     const evolve::SearchSettings& s = search.Settings();
     if (!o.quiet) {
-        Print(out, FormatString("evolve: %s generation %d of %d; population %d, %lld steps per evaluation on "
+        const std::string of = s.generations < evolve::kMaxGenerations ? FormatString(" of %d", s.generations)
+                                                                        : std::string();
+        const std::string budget =
+            s.evaluations > 0 ? FormatString(", a budget of %lld evaluations", s.evaluations) : std::string();
+        const std::string algorithm =
+            s.algorithm == evolve::Algorithm::Ga && s.task.kind == evolve::Task::Kind::Goal
+                ? std::string()
+                : FormatString("%s, task %s; ", evolve::AlgorithmName(s.algorithm), TaskText(s.task).c_str());
+        Print(out, FormatString("evolve: %s generation %d%s%s; %spopulation %d, %lld steps per evaluation on "
                                 "seeds %s; search seed %u; %s; writing to %s\n",
-                                resume ? "resuming at" : "starting at", search.Done() + 1, s.generations,
-                                s.population, s.steps, SeedList(s).c_str(), s.seed,
-                                evaluator.Describe().c_str(), Printable(output.Dir(), 400).c_str()));
+                                resume ? "resuming at" : "starting at", search.Done() + 1, of.c_str(),
+                                budget.c_str(), algorithm.c_str(), s.population, s.steps, SeedList(s).c_str(),
+                                s.seed, evaluator.Describe().c_str(), Printable(output.Dir(), 400).c_str()));
     }
-    while (search.Done() < s.generations) {
+    while (!search.Finished()) {
         const int generation = search.Done() + 1;
         PrepareStopMessage(output.Dir(), generation, mpi);
         evolve::GenerationReport report;

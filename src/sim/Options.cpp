@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <sstream>
 
 namespace qm::sim {
 namespace {
@@ -161,7 +162,8 @@ void ResolveSweep(SweepOptions& o) {
 const char* const kSearchOptions[] = {
     "--population",     "--steps",      "--eval-seeds", "--seed",   "--out",       "--goal",
     "--max-nodes",      "--max-length", "--tournament", "--elite",  "--crossover", "--mutation",
-    "--length-penalty", "--physics",    "--set",        "GENE_FILE"};
+    "--length-penalty", "--physics",    "--set",        "GENE_FILE", "--algorithm", "--task",
+    "--descriptors",    "--grid",       "--init",       "--constant-mutation", "--neighbours", "--fitness-weight"};
 
 void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
     evolve::SearchSettings& s = o.search;
@@ -230,6 +232,80 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
     evolve.add_option("--length-penalty", s.lengthPenalty, "fitness cost per gene element (default 0.001)")
         ->type_name("C")
         ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve
+        .add_option_function<std::string>(
+            "--algorithm",
+            [&s](const std::string& name) {
+                const std::optional<evolve::Algorithm> a = evolve::ParseAlgorithm(name);
+                if (!a) throw CLI::ValidationError("--algorithm takes ga, map-elites or novelty, not '" + name + "'");
+                s.algorithm = *a;
+            },
+            "ga (default), map-elites or novelty")
+        ->type_name("NAME");
+    evolve
+        .add_option_function<std::vector<std::string>>(
+            "--task",
+            [&s](const std::vector<std::string>& words) {
+                std::string text;
+                for (const std::string& w : words) text += (text.empty() ? "" : " ") + w;
+                const std::optional<evolve::Task> task = evolve::ParseTask(text);
+                if (!task) {
+                    throw CLI::ValidationError("--task takes goal, distance, height or size N (N from 1 to "
+                                               "1000000), not '" +
+                                               text + "'");
+                }
+                s.task = *task;
+            },
+            "what the fitness measures: goal (default), distance, height or size N")
+        ->type_name("TASK")
+        ->expected(1, 2);
+    evolve
+        .add_option_function<std::string>(
+            "--descriptors",
+            [&s](const std::string& text) {
+                s.descriptors.clear();
+                std::string name;
+                std::istringstream names(text);
+                while (std::getline(names, name, ',')) s.descriptors.push_back(name);
+            },
+            "behaviour descriptors of the grid and of novelty (default closest,nodes; docs/evolve.md lists them)")
+        ->type_name("A,B");
+    evolve.add_option("--grid", s.grid, "cells per descriptor (default 25)")
+        ->type_name("N")
+        ->check(CLI::Range(1, evolve::kMaxGridCells).description(""));
+    evolve
+        .add_option_function<std::string>(
+            "--init",
+            [&s](const std::string& name) {
+                const std::optional<evolve::Init> init = evolve::ParseInit(name);
+                if (!init) throw CLI::ValidationError("--init takes grow or ramped, not '" + name + "'");
+                s.init = *init;
+            },
+            "random genes: grow (ga's default) or ramped (the default of the others)")
+        ->type_name("HOW");
+    evolve
+        .add_option("--constant-mutation", s.constantMutation,
+                    "share of mutations that move a constant (ga: 0, the others: 0.5)")
+        ->type_name("P")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve.add_option("--neighbours", s.neighbours, "novelty: nearest behaviours averaged (default 15)")
+        ->type_name("K")
+        ->check(CLI::Range(1, evolve::kMaxPopulation).description(""));
+    evolve
+        .add_option("--fitness-weight", s.fitnessWeight,
+                    "novelty: weight of the fitness rank against the novelty rank (default 0.5)")
+        ->type_name("W")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve
+        .add_option_function<long long>(
+            "--evaluations",
+            [&o](long long n) {
+                o.search.evaluations = n;
+                o.evaluationsGiven = true;
+            },
+            "budget: stop after the generation in which the runs reach N; with --resume, the new budget")
+        ->type_name("N")
+        ->check(CLI::Range(1LL, evolve::kMaxEvaluations).description(""));
     AddPhysicsOptions(evolve, o.physics);
     evolve.add_flag("--quiet", o.quiet, "no line per generation");
 }
@@ -316,7 +392,7 @@ std::string UsageText(const std::string& command) {
          "grows a creature from the gene without a window\n\noptions:\n"},
         {"evolve",
          "usage: quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
-         "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n\n"
+         "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] [--quiet]\n\n"
          "searches for a gene whose creature reaches the goal (docs/evolve.md)\n\noptions:\n"},
         {"sweep",
          "usage: quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n\n"
@@ -347,7 +423,7 @@ std::string UsageText(const std::string& command) {
            "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
            "       quillmoth-sim run --resume CHECKPOINT|DIR [--append] [--steps N] [OPTIONS]\n"
            "       quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
-           "       quillmoth-sim evolve --resume DIR [--generations N] [--workers N] [--quiet]\n"
+           "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] [--quiet]\n"
            "       quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n"
            "       quillmoth-sim --help | --version\n"
            "\n"
@@ -452,7 +528,13 @@ void ParseCommand(const std::vector<std::string>& args, Options& o) {
                 Bad(std::string(name) + " needs a folder name");
         }
     }
-    if (o.command == Command::Evolve) o.evolve.search.physics = o.evolve.physics.physics;
+    if (o.command == Command::Evolve) {
+        evolve::SearchSettings& s = o.evolve.search;
+        s.physics = o.evolve.physics.physics;
+        s.SetAlgorithmDefaults(line.evolve->count("--init") > 0, line.evolve->count("--constant-mutation") > 0);
+        // A budget alone decides when the search ends.
+        if (o.evolve.evaluationsGiven && !o.evolve.generationsGiven) s.generations = evolve::kMaxGenerations;
+    }
     if (o.command == Command::Evolve && !o.evolve.resume.empty()) {
         for (const char* name : kSearchOptions) {
             if (line.evolve->count(name) > 0) {

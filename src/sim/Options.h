@@ -22,6 +22,7 @@ struct EvolveOptions {
     std::string out = "evolve-out";
     std::string resume;  // the folder of a search to go on with
     bool generationsGiven = false;
+    bool evaluationsGiven = false;
     PhysicsOptions physics;  // into search.physics once parsed
     int workers = 0;         // 0: one per core
     bool quiet = false;

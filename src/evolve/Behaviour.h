@@ -1,0 +1,56 @@
+#pragma once
+// Behaviour descriptors: numbers that say what a creature did, whatever the
+// task. Quality-diversity searches keep genes that behave differently
+// (map-elites: the best gene of every cell of a grid over the descriptors;
+// novelty: genes far from those seen before); every search records where its
+// genes fall.
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "evolve/Fitness.h"
+
+namespace qm::evolve {
+
+struct Descriptor {
+    const char* name;
+    const char* meaning;
+    double low, high;  // the grid's range; values outside it fall into the edge cells
+    double (*value)(const EvalResult&);
+};
+
+// The descriptors in the order docs/evolve.md lists them. The range of
+// `nodes` is 0 to the search's node cap, which BehaviourSpace puts in.
+std::span<const Descriptor> Descriptors();
+const Descriptor* FindDescriptor(std::string_view name);
+// "dx, dz, ...": the names, for messages.
+std::string DescriptorNames();
+
+// The grid of a search: each of its descriptors' ranges cut into `cells`
+// equal cells. A gene's behaviour is the mean of each descriptor over its runs.
+class BehaviourSpace {
+  public:
+    // The names must be known (FindDescriptor) and cells at least 1.
+    BehaviourSpace(const std::vector<std::string>& names, int cells, int maxNodes);
+
+    std::vector<double> Values(std::span<const EvalResult> runs) const;
+    // The cell of a behaviour, numbered with the first descriptor varying slowest.
+    int Cell(std::span<const double> values) const;
+    // The cell's place along each descriptor, 0 to cells - 1.
+    std::vector<int> Coordinates(int cell) const;
+    // Distance of two behaviours with each descriptor measured in units of its range.
+    double Distance(std::span<const double> a, std::span<const double> b) const;
+
+    int CellCount() const;
+    int CellsPerAxis() const { return cells; }
+    std::size_t Size() const { return axes.size(); }
+    const Descriptor& Axis(std::size_t i) const { return axes[i]; }
+
+  private:
+    std::vector<Descriptor> axes;
+    int cells;
+};
+
+}  // namespace qm::evolve
