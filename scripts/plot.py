@@ -241,7 +241,7 @@ def plot_archive(folder, table, descriptors, about, target):
         ax.set_title(f"Behaviour grid of {folder.name}: {about['algorithm']}, task {about['task']}, "
                      f"{filled} of {total} cells filled")
     else:
-        ax.set_title(f"Behaviour grid of {folder.name}: {filled} cells filled")
+        ax.set_title(f"Behaviour grid of {folder.name}: {filled} cells filled (of at least {total})")
     if handles:
         ax.legend(handles=handles, loc="upper center", bbox_to_anchor=(0.5, -0.12 if two else -0.35), ncol=2,
                   fontsize=8, frameon=False)
