@@ -8,6 +8,8 @@
 #                                          a display turns a replay into a video or says what to do
 #   scripts_test.sh sweep ROOT SIM         the sweep plot tells goals from errors and says how many
 #                                          runs its median covers
+#   scripts_test.sh evolve-plot ROOT       the search plots draw the behaviour grid of 2 and 1
+#                                          descriptors and compare searches; they refuse what they cannot read
 set -uo pipefail
 
 mode=$1
@@ -123,5 +125,61 @@ print(plot.sweep_title([plot.run_outcome(f'$work/{n}.csv') for n in (1, 2, 3, 4,
     grep -q 'label=f"median of the runs going ({going.iloc\[0\]} at step' "$root/scripts/plot.py" ||
         fail "the median's label does not say how many runs it covers"
     echo "PASS: $title"
+    ;;
+
+evolve-plot)
+    head=generation,best,median,worst,best_length,best_nodes,best_closest,best_goal_seeds,evaluations
+    search() {  # DIR ALGORITHM DESCRIPTORS(name:cells,...) ARCHIVE_ROWS...
+        local dir=$1 json="" names="" cells="" d
+        mkdir -p "$dir" && printf 'seed 7\n' >"$dir/checkpoint.txt"
+        printf '%s\n' "$head,total_evaluations,archive_cells,evaluations_per_second" "1,40,90,1e6,9,3,39,0,8,8,2,5" \
+            "2,0.5,60,1e6,9,3,0,1,8,16,3,5" >"$dir/generations.csv"
+        for d in ${3//,/ }; do
+            json+="${json:+,}{\"name\":\"${d%:*}\",\"low\":-10,\"high\":10,\"cells\":${d#*:}}"
+            names+="${d%:*},"; cells+="cell_${d%:*},"
+        done
+        printf '# {"algorithm":"%s","task":"goal","descriptors":[%s]}\n%s%sfitness,id,generation,length,code\n' \
+            "$2" "$json" "$cells" "$names" >"$dir/archive.csv"
+        shift 3 && printf '%s\n' "$@" >>"$dir/archive.csv"
+    }
+    search q2 map-elites dx:4,dz:3 "0,0,-9,-9,40,1,1,9,x" "3,2,9,9,0.5,2,2,9,dup(x,y)" "1,2,-4,9,1e6,3,2,9,x"
+    search q1 novelty dx:5 "4,9,0.5,1,1,9,x" "0,-9,30,2,2,9,x"
+    search bad ga dx:5 "x,9,0.5,1,1,9,x"
+    mkdir -p bare old empty && cp q2/generations.csv bare && tail -n +2 q2/archive.csv >bare/archive.csv
+    cut -d, -f1-9,12 q2/generations.csv >old/generations.csv
+    mkdir -p neg && sed 's/,0.5,/,-3,/; s/"goal"/"distance"/' q1/archive.csv >neg/archive.csv  # a cost below 0
+    sed 's/,0.5,/,-3,/' q2/generations.csv >neg/generations.csv
+    # status | arguments | files it must write | what its output (stdout, stderr, the SVG's text) must say
+    # (or, after !, must not: a log scale has ticks 10^{...})
+    while IFS='|' read -r status args files says; do
+        before=$(find . -name '*.png' -o -name '*.svg' | sort)
+        "$root/scripts/plot" $args >out.txt 2>&1
+        got=$?
+        [ "$got" -eq "$status" ] || fail "scripts/plot $args: status $got, expected $status"
+        [ "$(wc -l <out.txt)" -ge 1 ] || fail "scripts/plot $args said nothing"
+        for f in $files; do
+            [ -s "$f" ] && grep -qx "$f" out.txt || fail "scripts/plot $args did not write and name $f"
+        done
+        [ "$status" -eq 0 ] || [ "$before" = "$(find . -name '*.png' -o -name '*.svg' | sort)" ] ||
+            fail "scripts/plot $args wrote a picture and refused"
+        IFS=';' read -ra patterns <<<"$says"
+        for p in "${patterns[@]}"; do  # the SVG keeps its texts in comments
+            grep -qF -- "${p#!}" out.txt $(printf '%s\n' $files | grep '\.svg$')
+            [ $? -eq "$([ "${p:0:1}" = '!' ] && echo 1 || echo 0)" ] || fail "scripts/plot $args: '$p'"
+        done
+    done <<'CASES'
+0|--evolve q2 -o q2f.svg --archive-output q2.svg|q2f.svg q2.svg|map-elites, task goal, 3 of 12 cells filled;goal reached (fitness &lt; 1): 1 cells;the engine failed;10^{;evaluations (runs so far)
+0|--evolve neg -o negf.svg --archive-output neg.svg|negf.svg neg.svg|novelty, task distance, 2 of 5 cells filled;!goal reached;!10^{;!fitness 1
+0|--evolve q1 --archive-output q1.svg|q1/fitness.png q1.svg|novelty, task goal, 2 of 5 cells filled;goal reached (fitness &lt; 1): 1 cells
+0|--evolve bare --archive-output bare.svg|bare/fitness.png bare.svg|no '# {...}' line first;Behaviour grid of bare: 3 cells filled (of at least 12)
+0|--evolve old -o old.svg|old.svg|!evaluations (runs so far);!archive
+0|--evolve-compare c.svg q2 q1|c.svg|map-elites, seed 7 (q2);novelty, seed 7 (q1)
+2|--evolve nowhere||nowhere: no such folder
+2|--evolve empty||empty/generations.csv: no such file
+2|--evolve bad||bad/archive.csv: row 1
+2|--evolve-compare c.png q2 old||old/generations.csv has no column total_evaluations
+2|--evolve-compare q2 q1||the first argument is the picture to write
+CASES
+    echo "PASS: the search plots draw 2 and 1 descriptors, compare searches and refuse what they cannot read"
     ;;
 esac
