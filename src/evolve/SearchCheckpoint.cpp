@@ -91,7 +91,8 @@ void WriteRuns(std::ostream& out, const std::vector<EvalResult>& runs) {
 std::string GeneLine(const Origin& origin, const GeneCode& code) {
     std::string parents;
     for (long long id : origin.parents) parents += (parents.empty() ? "" : ";") + std::to_string(id);
-    return std::to_string(origin.id) + ' ' + origin.op + ' ' + (parents.empty() ? "-" : parents) + ' ' +
+    return std::to_string(origin.id) + ' ' + (origin.op.empty() ? "-" : origin.op) + ' ' +
+           (parents.empty() ? "-" : parents) + ' ' +
            CodeString(code);
 }
 
@@ -166,7 +167,8 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     WriteRuns(out, state.best.runs);
     out << "next " << state.population.size() << '\n';
     for (std::size_t i = 0; i < state.population.size(); ++i)
-        out << "gene " << GeneLine(state.origins[i], state.population[i]) << '\n';
+        out << "gene " << GeneLine(i < state.origins.size() ? state.origins[i] : Origin{}, state.population[i])
+            << '\n';
     out << "known " << state.lastRuns.size() << '\n';
     for (const auto& [code, runs] : state.lastRuns) {
         out << "known-gene " << code << '\n';
@@ -235,7 +237,7 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     s.crossoverRate = in.Real(in.Expect("crossover-rate"));
     s.mutationRate = in.Real(in.Expect("mutation-rate"));
     s.lengthPenalty = in.Real(in.Expect("length-penalty"));
-    if (format == "checkpoint 2") {
+    if (format != "checkpoint 1") {
         std::istringstream pairs(in.Expect("physics"));
         std::vector<std::string> keys = PhysicsKeys();
         std::string pair;

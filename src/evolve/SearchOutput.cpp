@@ -81,6 +81,9 @@ std::string Quoted(const std::string& word) {
     return out + "'";
 }
 
+// A code string as a CSV field: it holds commas.
+std::string CsvCode(const GeneCode& code) { return "\"" + CodeString(code) + "\""; }
+
 // The first line of the tables of genes and the grid: what the columns mean.
 std::string TablesComment(const Search& search) {
     const SearchSettings& s = search.Settings();
@@ -126,7 +129,7 @@ std::string IndividualsRows(const Search& search) {
         text += FormatString("%lld,%d,%s,%s,%s,", gene.origin.id, gene.generation, ParentsText(gene.origin).c_str(),
                              gene.origin.op.c_str(), ExactDecimal(gene.fitness).c_str()) +
                 BehaviourFields(search.Space(), gene) + FormatString("%zu,", gene.code.size()) +
-                CodeString(gene.code) + "\n";
+                CsvCode(gene.code) + "\n";
     }
     return text;
 }
@@ -140,7 +143,7 @@ std::string ArchiveText(const Search& search) {
         text += BehaviourFields(space, gene) +
                 FormatString("%s,%lld,%d,%zu,", ExactDecimal(gene.fitness).c_str(), gene.origin.id, gene.generation,
                              gene.code.size()) +
-                CodeString(gene.code) + "\n";
+                CsvCode(gene.code) + "\n";
     }
     return text;
 }

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <vector>
 
+#include "evolve/Behaviour.h"
 #include "evolve/Evaluation.h"
 #include "evolve/Fitness.h"
+#include "evolve/Task.h"
 
 namespace qm::evolve {
 namespace {
@@ -59,6 +61,13 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     EXPECT_FALSE(DecodeResult("", back));
     EXPECT_FALSE(DecodeResult("7 1 0x1p+0 1", back));       // no such outcome
     EXPECT_FALSE(DecodeResult("0 1 0x1p+0 1 junk", back));  // a partial line is no result
+    r.dx = -1.0 / 3.0;
+    r.height = 1e-300;
+    ASSERT_TRUE(DecodeResult(EncodeResult(r), back));
+    EXPECT_EQ(back.dx, r.dx);
+    EXPECT_EQ(back.height, r.height);
+    ASSERT_TRUE(DecodeResult("1 5 0x1p+0 2", back));  // what older checkpoints hold
+    EXPECT_EQ(back.dx, 0.0);
 
     EvalTask task;
     task.index = 3;
@@ -69,6 +78,7 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     task.goal = Vector3{0.1f, -25.0f, 1e-7f};
     task.physics.gravity = 0.1f / 3.0f;
     task.physics.springStiffness = 1.0 / 3.0;
+    task.holdNodes = 12;
     EvalTask again;
     ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
     EXPECT_EQ(again.physics, task.physics);
@@ -77,13 +87,53 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     EXPECT_EQ(again.seed, task.seed);
     EXPECT_EQ(again.steps, 7);
     EXPECT_EQ(again.maxNodes, 9);
+    EXPECT_EQ(again.holdNodes, 12);
     ASSERT_TRUE(again.goal.has_value());
     EXPECT_EQ(again.goal->x, 0.1f);
     EXPECT_EQ(again.goal->z, 1e-7f);
     task.goal.reset();
     ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
     EXPECT_FALSE(again.goal.has_value());
-    EXPECT_FALSE(DecodeTask("3 1 7 9 - - - ", again));  // no gene
+    EXPECT_FALSE(DecodeTask("3 1 7 9 0 - - - ", again));  // no gene
+}
+
+TEST(FitnessTest, EachTaskScoresItsOwnMeasureAndReadsBackAsWritten) {
+    EvalResult a = Missed(40.0), b = Missed(10.0);
+    a.dx = 3.0, a.dz = 4.0, a.height = 2.0, a.sizeError = 6.0;
+    b.dx = 0.0, b.dz = 1.0, b.height = 4.0, b.sizeError = 2.0;
+    const std::vector<EvalResult> runs{a, b};
+    struct Case {
+        std::string text;
+        double fitness;  // of runs a and b with 10 elements at 0.001 each
+    } cases[] = {{"goal", (41.0 + 11.0) / 2.0 + 0.01},
+                 {"distance", -(5.0 + 1.0) / 2.0 + 0.01},
+                 {"height", -(2.0 + 4.0) / 2.0 + 0.01},
+                 {"size 30", (6.0 + 2.0) / 2.0 + 0.01}};
+    for (const Case& c : cases) {
+        const std::optional<Task> task = ParseTask(c.text);
+        ASSERT_TRUE(task) << c.text;
+        EXPECT_EQ(TaskText(*task), c.text);
+        EXPECT_DOUBLE_EQ(TaskFitness(*task, runs, 1000, 10, 0.001), c.fitness) << c.text;
+        EXPECT_EQ(TaskFitness(*task, std::vector<EvalResult>{a, Failed()}, 1000, 10, 0.001), kWorstFitness);
+    }
+    EXPECT_EQ(ParseTask("size=7")->nodes, 7);
+    for (const char* bad : {"", "size", "size 0", "size -3", "size 1000001", "size 5x", "speed", "Goal"})
+        EXPECT_FALSE(ParseTask(bad)) << bad;
+}
+
+TEST(FitnessTest, BehavioursFallIntoTheirCellsAndOutliersIntoTheEdgeOnes) {
+    const BehaviourSpace space({"closest", "nodes"}, 10, 200);  // 25 units and 20 nodes per cell
+    EXPECT_EQ(space.CellCount(), 100);
+    const double inside[] = {30.0, 45.0}, beyond[] = {1e9, -5.0}, unknown[] = {NAN, 199.9};
+    EXPECT_EQ(space.Cell(inside), 12);
+    EXPECT_EQ(space.Cell(beyond), 90);
+    EXPECT_EQ(space.Cell(unknown), 9);
+    EXPECT_EQ(space.Coordinates(12), (std::vector<int>{1, 2}));
+    const double a[] = {0.0, 0.0}, b[] = {75.0, 80.0};  // 0.3 and 0.4 of the two ranges
+    EXPECT_DOUBLE_EQ(space.Distance(a, b), 0.5);
+    EvalResult r = Missed(30.0);
+    r.nodes = 45;
+    EXPECT_EQ(space.Values(std::vector<EvalResult>{r, Missed(50.0)}), (std::vector<double>{40.0, 25.0}));
 }
 
 }  // namespace

@@ -56,6 +56,17 @@ TEST_F(CheckpointTest, EverySettingAndTheWholeStateReadBackExactly) {
     state.best.runs = {{EvalResult::Outcome::GoalReached, 812, 1.25, 2},
                        {EvalResult::Outcome::Completed, 1234, 0.1, 3}};
     state.lastRuns = {{CodeString(state.population[0]), state.best.runs}};
+    s.algorithm = Algorithm::Novelty;
+    s.task = Task{Task::Kind::Size, 40};
+    s.descriptors = {"dz", "height", "nodes"};
+    s.fitnessWeight = 0.1;
+    s.evaluations = 123456789012LL;
+    state.origins = {{7, "crossover+mutation", {3, 5}}, {8, "random", {}}, {9, "elite", {2}}};
+    state.nextId = 10;
+    state.evaluations = 4242;
+    state.archive[17] = state.best;
+    state.archive[17].origin = state.origins[0];
+    state.novelty = {{0.5, -1.0 / 3.0, 40.0}};
 
     SaveCheckpoint(path, s, state);
     const Checkpoint c = LoadCheckpoint(path);
@@ -70,6 +81,10 @@ TEST_F(CheckpointTest, EverySettingAndTheWholeStateReadBackExactly) {
     EXPECT_EQ(c.state.randomState, 4000000000u);
     EXPECT_EQ(CodeString(c.state.population[2]), CodeString(state.population[2]));
     EXPECT_EQ(c.state.lastRuns.size(), 1u);
+    EXPECT_EQ(c.settings.task, s.task);
+    EXPECT_EQ(c.state.origins[0].parents, (std::vector<long long>{3, 5}));
+    EXPECT_EQ(c.state.novelty, state.novelty);
+    EXPECT_EQ(c.state.archive.at(17).runs[0].steps, 812);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 

@@ -1,6 +1,7 @@
 // The search loop on a stand-in evaluator whose results depend on the gene
-// alone: elitism, the reuse of known runs, and a resumed search that goes on
-// exactly as the uninterrupted one.
+// alone: elitism, the reuse of known runs, the grid and lineage of the
+// quality-diversity searches, and a resumed search of every algorithm that
+// goes on exactly as the uninterrupted one.
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@ class HashEvaluator final : public Evaluator {
             EvalResult r;
             r.steps = t.steps;
             r.closest = static_cast<double>(h % 100000) / 100.0;
+            r.nodes = static_cast<int>(h / 100000 % 1000);
             if (h % 17 == 0) r.outcome = EvalResult::Outcome::Error;
             results.push_back(r);
         }
@@ -49,8 +51,19 @@ SearchSettings Small() {
 std::string Fingerprint(const Search& search) {
     std::string text = std::to_string(search.Done()) + ":" + std::to_string(search.State().randomState);
     for (const GeneCode& g : search.State().population) text += "|" + CodeString(g);
+    for (const auto& [cell, gene] : search.Grid()) text += "|" + std::to_string(cell) + ":" + CodeString(gene.code);
+    text += "|" + std::to_string(search.State().novelty.size()) + "|" + std::to_string(search.State().nextId);
     return text + "|best " + CodeString(search.Best().code);
 }
+
+SearchSettings Small(Algorithm algorithm) {
+    SearchSettings s = Small();
+    s.algorithm = algorithm;
+    s.SetAlgorithmDefaults(false, false);
+    return s;
+}
+
+constexpr Algorithm kAlgorithms[] = {Algorithm::Ga, Algorithm::MapElites, Algorithm::Novelty};
 
 TEST(SearchTest, TheBestNeverGetsWorseAndEliteGenesAreNotGrownAgain) {
     HashEvaluator evaluator;
@@ -78,21 +91,61 @@ TEST(SearchTest, TheBestNeverGetsWorseAndEliteGenesAreNotGrownAgain) {
 TEST(SearchTest, AResumedSearchGoesOnExactlyAsTheUninterruptedOne) {
     const std::string dir = std::filesystem::temp_directory_path() / "quillmoth-search-test";
     std::filesystem::create_directories(dir);
-    HashEvaluator evaluator;
-    Search whole(Small());
-    for (int g = 0; g < 6; ++g) whole.RunGeneration(evaluator);
+    for (Algorithm algorithm : kAlgorithms) {
+        SCOPED_TRACE(AlgorithmName(algorithm));
+        HashEvaluator evaluator;
+        Search whole(Small(algorithm));
+        for (int g = 0; g < 6; ++g) whole.RunGeneration(evaluator);
 
-    Search first(Small());
-    for (int g = 0; g < 3; ++g) first.RunGeneration(evaluator);
-    SaveCheckpoint(dir + "/c.txt", first.Settings(), first.State());
-    Checkpoint c = LoadCheckpoint(dir + "/c.txt");
-    Search resumed(c.settings, c.state);
-    HashEvaluator counting;
-    std::vector<int> counts;
-    for (int g = 0; g < 3; ++g) counts.push_back(resumed.RunGeneration(counting).evaluations);
-    EXPECT_EQ(Fingerprint(resumed), Fingerprint(whole));
-    EXPECT_LT(counts[0], 2 * 12);  // the known runs came back with the checkpoint
+        Search first(Small(algorithm));
+        for (int g = 0; g < 3; ++g) first.RunGeneration(evaluator);
+        SaveCheckpoint(dir + "/c.txt", first.Settings(), first.State());
+        Checkpoint c = LoadCheckpoint(dir + "/c.txt");
+        Search resumed(c.settings, c.state);
+        HashEvaluator counting;
+        std::vector<int> counts;
+        for (int g = 0; g < 3; ++g) counts.push_back(resumed.RunGeneration(counting).evaluations);
+        EXPECT_EQ(Fingerprint(resumed), Fingerprint(whole));
+        // The elites' runs came back with the checkpoint (map-elites makes no copies).
+        if (algorithm != Algorithm::MapElites) {
+            EXPECT_LT(counts[0], 2 * 12);
+        }
+    }
     std::filesystem::remove_all(dir);
+}
+
+TEST(SearchTest, TheGridKeepsTheFittestOfEachCellAndEveryGeneKnowsItsParents) {
+    for (Algorithm algorithm : kAlgorithms) {
+        SCOPED_TRACE(AlgorithmName(algorithm));
+        SearchSettings s = Small(algorithm);
+        s.evaluations = 100;
+        s.generations = kMaxGenerations;
+        HashEvaluator evaluator;
+        Search search(s);
+        long long lastId = -1;
+        std::size_t archived = 0;
+        while (!search.Finished()) {
+            const GenerationReport report = search.RunGeneration(evaluator);
+            EXPECT_EQ(report.totalEvaluations, evaluator.evaluated);
+            EXPECT_EQ(report.archiveCells, static_cast<int>(search.Grid().size()));
+            for (const ScoredGene& gene : search.Generation()) {
+                EXPECT_GT(gene.origin.id, lastId);  // numbered in the order made
+                lastId = gene.origin.id;
+                for (long long parent : gene.origin.parents) EXPECT_LT(parent, gene.origin.id);
+                if (gene.fitness >= kWorstFitness) continue;
+                const auto kept = search.Grid().find(search.Space().Cell(search.Space().Values(gene.runs)));
+                ASSERT_NE(kept, search.Grid().end());
+                EXPECT_LE(kept->second.fitness, gene.fitness);
+            }
+            // Novelty files the most novel tenth (at least one) of each generation.
+            if (algorithm == Algorithm::Novelty) {
+                EXPECT_EQ(search.State().novelty.size(), archived += 1);
+            }
+        }
+        // The budget ends the search in the generation that reaches it.
+        EXPECT_GE(evaluator.evaluated, 100);
+        EXPECT_LT(evaluator.evaluated - 2 * 12, 100);
+    }
 }
 
 TEST(SearchTest, SeedGenesStartTheFirstGenerationAndBadOnesAreRefused) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "base/RunContext.h"
 #include "evolve/GeneCode.h"
 #include "evolve/SearchRandom.h"
@@ -112,6 +114,38 @@ TEST(VariationTest, TheSameSearchSeedBreedsTheSameChildren) {
     };
     EXPECT_EQ(breed(42), breed(42));
     EXPECT_NE(breed(42), breed(43));
+}
+
+TEST(VariationTest, RampedGenesSpreadInSizeAndEachActsOnTheWorld) {
+    SearchRandom random(5);
+    std::set<std::size_t> sizes;
+    for (int i = 0; i < 200; ++i) {
+        const GeneCode gene = RampedGene(random, 50);
+        ASSERT_EQ(ShapeProblem(gene, 50), "");
+        sizes.insert(gene.size());
+        bool acts = false;
+        for (const GeneElement& e : gene) {
+            const std::string name = GPmanager::GetInstance()->FindByCode(e.kind, e.index)->Name();
+            acts = acts || name == "DIE" || name == "CUTEDGE" || name.find("DIVIDE") != std::string::npos ||
+                   name.rfind("SET", 0) == 0 || name.find("PAR") != std::string::npos ||
+                   name.find("DIF") != std::string::npos || name.find("FRIC") != std::string::npos ||
+                   name == "ELENGTH" || name == "PULSE" || name == "IMPULSE";
+        }
+        EXPECT_TRUE(acts) << CodeString(gene);
+    }
+    EXPECT_GE(sizes.size(), 20u);
+    EXPECT_LE(*sizes.begin(), 3u);
+    // A one-element limit leaves only the terminals that act.
+    EXPECT_EQ(RampedGene(random, 1).size(), 1u);
+
+    GeneCode gene = ParseCode("2,7+0,0,0.5+0,1+");
+    ASSERT_TRUE(PerturbConstant(gene, random));
+    EXPECT_NE(gene[1].value, 0.5);
+    EXPECT_EQ(CodeString(gene).substr(0, 4), "2,7+");
+    GeneCode none = ParseCode("0,1+");
+    const std::uint32_t before = random.State();
+    EXPECT_FALSE(PerturbConstant(none, random));
+    EXPECT_EQ(random.State(), before);
 }
 
 TEST(VariationTest, BelowCoversItsWholeRangeEvenly) {

@@ -1,6 +1,7 @@
-// quillmoth-sim evolve as a user runs it: the same best gene and the same
-// table with one worker, with more workers than cores and across three MPI
-// ranks; a resumed search that ends where the uninterrupted one does; gene
+// quillmoth-sim evolve as a user runs it: for every algorithm, the same best
+// genes, tables and grid with one worker, with more workers than cores and
+// across three MPI ranks, and a resumed search that ends where the
+// uninterrupted one does; gene
 // files that `run` loads and that do what their comment says; and a failed
 // evaluation or a lost rank that fails the search and keeps what was complete.
 
@@ -68,9 +69,10 @@ class EvolveCommandTest : public ::testing::Test {
     Outcome Sim(const std::string& arguments) { return test::RunSim(sim, arguments, dir); }
     std::string Read(const std::string& file) const { return ReadFile(dir + "/" + file); }
 
-    // The table and every best gene of the search in `out`.
+    // The tables, the grid and every best gene of the search in `out`.
     std::string Result(const std::string& out) const {
-        std::string all = TableOf(Read(out + "/generations.csv"));
+        std::string all = TableOf(Read(out + "/generations.csv")) + Read(out + "/individuals.csv") +
+                          Read(out + "/archive.csv");
         for (int g = 1; g <= 3; ++g) all += GeneOf(Read(out + "/best/gen-000" + std::to_string(g) + ".txt"));
         return all + GeneOf(Read(out + "/best.txt"));
     }
@@ -79,12 +81,37 @@ class EvolveCommandTest : public ::testing::Test {
     std::string dir;
 };
 
-TEST_F(EvolveCommandTest, OneWorkerAndManyWorkersFindTheSameGenesAndTable) {
-    Outcome one = Sim(std::string(kSearch) + " --workers 1 --out one walker.txt");
+// Each algorithm from what it starts from best: ga from the walker, the
+// others from random genes, each on a task of its own.
+struct Algorithm {
+    const char* name;
+    const char* options;  // after kSearch
+    const char* genes;    // seed gene files
+};
+
+void PrintTo(const Algorithm& a, std::ostream* os) { *os << a.name; }
+
+class EvolveExactTest : public EvolveCommandTest, public ::testing::WithParamInterface<Algorithm> {
+  protected:
+    std::string Command(const std::string& more, int generations = 3) const {
+        std::string command = std::string(kSearch) + " " + GetParam().options;
+        command.replace(command.find("--generations 3"), 15, "--generations " + std::to_string(generations));
+        return command + " " + more + " " + GetParam().genes;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Algorithms, EvolveExactTest,
+                         ::testing::Values(Algorithm{"ga", "", "walker.txt"},
+                                           Algorithm{"mapElites", "--algorithm map-elites --task height", ""},
+                                           Algorithm{"novelty", "--algorithm novelty --task size 6", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(EvolveExactTest, OneWorkerAndManyWorkersFindTheSameGenesTablesAndGrid) {
+    Outcome one = Sim(Command("--workers 1 --out one"));
     ASSERT_EQ(one.status, 0) << one.err;
-    Outcome many = Sim(std::string(kSearch) + " --workers 5 --out many walker.txt");
+    Outcome many = Sim(Command("--workers 5 --out many"));
     ASSERT_EQ(many.status, 0) << many.err;
-    Outcome cores = Sim(std::string(kSearch) + " --out cores walker.txt");  // one worker per core
+    Outcome cores = Sim(Command("--out cores"));  // one worker per core
     ASSERT_EQ(cores.status, 0) << cores.err;
     const std::string reference = Result("one");
     EXPECT_EQ(Result("many"), reference);
@@ -95,14 +122,13 @@ TEST_F(EvolveCommandTest, OneWorkerAndManyWorkersFindTheSameGenesAndTable) {
 }
 
 #ifdef QM_WITH_MPI
-TEST_F(EvolveCommandTest, ThreeMpiRanksFindTheSameGenesAndTableAsOneWorker) {
-    Outcome one = Sim(std::string(kSearch) + " --workers 1 --out one walker.txt");
+TEST_P(EvolveExactTest, ThreeMpiRanksFindTheSameGenesTablesAndGridAsOneWorker) {
+    Outcome one = Sim(Command("--workers 1 --out one"));
     ASSERT_EQ(one.status, 0) << one.err;
     // Leaks of the MPI library itself are not this program's to report.
     const std::string mpirun =
         "mpirun --oversubscribe --allow-run-as-root -np 3 -x ASAN_OPTIONS=detect_leaks=0 ";
-    Outcome mpi = test::RunSim(
-        "/bin/sh", "-c \"" + mpirun + "'" + sim + "' " + kSearch + " --out mpi walker.txt\"", dir);
+    Outcome mpi = test::RunSim("/bin/sh", "-c \"" + mpirun + "'" + sim + "' " + Command("--out mpi") + "\"", dir);
     ASSERT_EQ(mpi.status, 0) << mpi.err;
     EXPECT_EQ(Result("mpi"), Result("one"));
 }
@@ -122,11 +148,9 @@ TEST_F(EvolveCommandTest, ALostRankFailsTheJobAndLeavesNoGeneration) {
 }
 #endif
 
-TEST_F(EvolveCommandTest, AResumedSearchEndsExactlyWhereTheWholeOneDoes) {
-    ASSERT_EQ(Sim(std::string(kSearch) + " --out whole walker.txt").status, 0);
-    std::string firstTwo = std::string(kSearch);
-    firstTwo.replace(firstTwo.find("--generations 3"), 15, "--generations 2");
-    ASSERT_EQ(Sim(firstTwo + " --out parts walker.txt").status, 0);
+TEST_P(EvolveExactTest, AResumedSearchEndsExactlyWhereTheWholeOneDoes) {
+    ASSERT_EQ(Sim(Command("--out whole")).status, 0);
+    ASSERT_EQ(Sim(Command("--out parts", 2)).status, 0);
     Outcome resumed = Sim("evolve --resume parts --generations 3");
     ASSERT_EQ(resumed.status, 0) << resumed.err;
     EXPECT_NE(resumed.out.find("resuming at generation 3 of 3"), std::string::npos) << resumed.out;
@@ -156,8 +180,8 @@ TEST_F(EvolveCommandTest, AFailedEvaluationFailsTheSearchAndKeepsEveryCompleteGe
     EXPECT_EQ(Result("lost"), Result("whole"));
 }
 
-TEST_F(EvolveCommandTest, TheBestGeneFileRunsAsItsCommentSays) {
-    ASSERT_EQ(Sim(std::string(kSearch) + " --out s walker.txt").status, 0);
+TEST_P(EvolveExactTest, TheBestGeneFileRunsAsItsCommentSays) {
+    ASSERT_EQ(Sim(Command("--out s")).status, 0);
     const std::string file = Read("s/best.txt");
     std::smatch shown, outcome;
     ASSERT_TRUE(
@@ -169,9 +193,9 @@ TEST_F(EvolveCommandTest, TheBestGeneFileRunsAsItsCommentSays) {
     // The search's own command line reproduces it.
     std::smatch found;
     ASSERT_TRUE(std::regex_search(
-        file, found, std::regex(R"(Found by: quillmoth-sim (evolve [^\n]*) --out s walker\.txt >)")))
+        file, found, std::regex(R"(Found by: quillmoth-sim (evolve [^\n]*) --out s( walker\.txt)? >)")))
         << file;
-    ASSERT_EQ(Sim(found[1].str() + " --out again walker.txt --quiet").status, 0);
+    ASSERT_EQ(Sim(found[1].str() + " --out again --quiet " + GetParam().genes).status, 0);
     EXPECT_EQ(GeneOf(Read("again/best.txt")), GeneOf(file));
 }
 
@@ -197,6 +221,9 @@ TEST_F(EvolveCommandTest, AFolderWithASearchIsNotOverwrittenAndResumeTakesNoSear
          " breaks the command line's rules: --goal takes three finite numbers"},
         {std::regex("\neval-seeds 1 2\n"), "\neval-seeds 1 -1\n",
          ", line 5, \"eval-seeds\" needs whole numbers from 0 to 4294967295"},
+        {std::regex("\nalgorithm ga\n"), "\nalgorithm evolution\n", ", line 16, names no algorithm"},
+        {std::regex("\ndescriptors [^\n]*\n"), "\ndescriptors nodes speed\n",
+         " breaks the command line's rules: --descriptors: no descriptor 'speed'"},
     };
     for (const Broken& c : cases) {
         std::ofstream(dir + "/s/checkpoint.txt", std::ios::trunc)
