@@ -98,6 +98,15 @@ def test_a_gene_that_does_not_compile_raises_the_logs_text(make, text):
     assert caught.value.text == text
 
 
+def test_a_file_of_code_strings_is_refused_and_a_number_is_a_gene(tmp_path):
+    (tmp_path / "code.txt").write_text("2,16+1,6+0,0,0+2,3+0,0,0+0,0,1+\n")
+    (tmp_path / "number.txt").write_text("3\n")
+    with pytest.raises(quillmoth.GeneError) as caught:
+        quillmoth.Gene.from_file(str(tmp_path / "code.txt"))
+    assert "code.txt holds a code string, not gene source: quillmoth-sim decode" in caught.value.text
+    assert quillmoth.Gene.from_file(str(tmp_path / "number.txt")).code == "0,0,3+"
+
+
 def test_evaluate_matches_runs_and_the_search_fitness():
     genes = [quillmoth.Gene.from_file(SOURCE), quillmoth.Gene.from_source(CROWD)]
     closest = quillmoth.evaluate(genes, seeds=[1, 2], steps=50, workers=2, fitness=lambda run: run.closest)

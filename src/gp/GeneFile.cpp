@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "gp/GeneLimits.h"
+#include "gp/Unit.h"
 
 namespace qm {
 namespace {
@@ -21,6 +23,19 @@ std::nullopt_t Unreadable(const Diagnostics& diagnostics, const char* fileName, 
 
 bool StartsWith(const std::string& text, const char* prefix, std::size_t length) {
     return text.size() >= length && std::memcmp(text.data(), prefix, length) == 0;
+}
+
+// A file of code strings (what `compile` prints, what a search records) is
+// gene source too, but it compiles to its first number alone: one constant.
+bool HoldsOnlyCodeStrings(const std::string& text) {
+    std::istringstream words(text);
+    std::string word;
+    bool any = false;
+    while (words >> word) {
+        if (!IsCodeString(word)) return false;
+        any = true;
+    }
+    return any;
 }
 
 }  // namespace
@@ -53,6 +68,12 @@ std::optional<std::string> ReadGeneFile(const char* fileName, const Diagnostics&
         return Unreadable(diagnostics, fileName, "it is UTF-16 text; save it as UTF-8");
     }
     if (StartsWith(text, "\xEF\xBB\xBF", 3)) text.erase(0, 3);
+    if (HoldsOnlyCodeStrings(text)) {
+        const std::string name = Printable(fileName, 400);
+        throw ErrorText{"GPmanager::GetCode; " + name +
+                        " holds a code string, not gene source: quillmoth-sim decode " + name +
+                        " writes it as gene source\n"};
+    }
     return text;
 }
 

@@ -12,7 +12,8 @@ class Diagnostics;
 // cannot be a gene: it does not exist, is a directory, cannot be opened, is
 // empty or is UTF-16; one line on `diagnostics` then says which. A file
 // larger than kMaxGeneFileBytes raises a text error naming the limit, without
-// being read.
+// being read. A file that holds nothing but code strings is refused with a
+// text error that says how to turn it into gene source.
 std::optional<std::string> ReadGeneFile(const char* fileName, const Diagnostics& diagnostics);
 
 }  // namespace qm

@@ -46,7 +46,33 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return pieces;
 }
 
+enum class ItemRead { Loaded, KindOutOfRange, Malformed };
+
+// One item of a code string: "kind,index", or "0,0,number" for a constant.
+ItemRead ReadItem(const std::string& piece, GeneElement& e) {
+    std::vector<std::string> fields = Split(piece, ',');
+    if (fields.size() < 2 || !ReadField(fields[0], e.kind) || !ReadField(fields[1], e.index))
+        return ItemRead::Malformed;
+    if (e.kind < 0 || e.kind > 3) return ItemRead::KindOutOfRange;
+    const std::size_t expected = e.IsConstant() ? 3 : 2;
+    if (fields.size() != expected || (e.IsConstant() && !ReadField(fields[2], e.value)))
+        return ItemRead::Malformed;
+    return ItemRead::Loaded;
+}
+
 }  // namespace
+
+bool IsCodeString(const std::string& text) {
+    if (text.find(',') == std::string::npos || text.find('+') == std::string::npos) return false;
+    bool any = false;
+    for (const std::string& piece : Split(text, '+')) {
+        if (piece.empty()) continue;
+        GeneElement e;
+        if (ReadItem(piece, e) != ItemRead::Loaded) return false;
+        any = true;
+    }
+    return any;
+}
 
 int WalkSubtreeLength(const std::vector<GeneElement>& code, int from) {
     int count = 0;
@@ -95,19 +121,15 @@ void Unit::Parse(const std::string& codeString) {
     NestingCounter nesting;
     for (const std::string& piece : Split(codeString, '+')) {
         if (piece.empty()) continue;
-        std::vector<std::string> fields = Split(piece, ',');
         GeneElement e;
-        bool ok = fields.size() >= 2 && ReadField(fields[0], e.kind) && ReadField(fields[1], e.index);
-        if (ok && (e.kind < 0 || e.kind > 3)) {
+        const ItemRead read = ReadItem(piece, e);
+        if (read == ItemRead::KindOutOfRange) {
             throw ErrorText{
                 FormatString("Unit::Parse; element kind %d out of range 0..3 in code item \"%s\"\n", e.kind,
                              Printable(piece).c_str())};
         }
-        if (ok) {
-            std::size_t expected = e.IsConstant() ? 3 : 2;
-            ok = fields.size() == expected && (!e.IsConstant() || ReadField(fields[2], e.value));
-        }
-        if (!ok) throw ErrorText{"Unit::Parse; malformed code item: \"" + Printable(piece) + "\"\n"};
+        if (read == ItemRead::Malformed)
+            throw ErrorText{"Unit::Parse; malformed code item: \"" + Printable(piece) + "\"\n"};
         AppendWithinLimits(e, nesting, "Unit::Parse");
     }
 }

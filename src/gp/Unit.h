@@ -83,6 +83,11 @@ class Unit {
     std::shared_ptr<Shared> shared;
 };
 
+// True when `text` is a code string as the loader reads it (Unit::Parse):
+// items "kind,index" or "0,0,number" with kind 0..3, at least one, separated
+// by "+". The element and depth limits aside. A lone number ("3") is not one.
+bool IsCodeString(const std::string& text);
+
 // The straightforward walk: count elements from `from` until the balance of
 // (1 - kind) first reaches 1, or to the end of the code.
 int WalkSubtreeLength(const std::vector<GeneElement>& code, int from);

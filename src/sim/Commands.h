@@ -20,5 +20,6 @@ int Dump(const Options& options, std::FILE* out);
 int Run(const Options& options, std::FILE* out);
 int Evolve(const Options& options, std::FILE* out);
 int Sweep(const Options& options, std::FILE* out);
+int Decode(const Options& options, std::FILE* out);
 
 }  // namespace qm::sim

@@ -310,6 +310,31 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
     evolve.add_flag("--quiet", o.quiet, "no line per generation");
 }
 
+void AddDecodeOptions(CLI::App& decode, DecodeOptions& o) {
+    decode
+        .add_option("INPUT", o.input,
+                    "a code string, a file of code strings (one a line) or a table with id and code "
+                    "columns")
+        ->required();
+    decode
+        .add_option_function<std::vector<std::string>>(
+            "--id",
+            [&o](const std::vector<std::string>& ids) {
+                for (const std::string& id : ids) {
+                    if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos)
+                        throw CLI::ValidationError("--id takes a whole number, not '" + id + "'");
+                }
+                o.ids = ids;
+            },
+            "with a table: decode the row of this id; repeatable")
+        ->type_name("N")
+        ->allow_extra_args(false);
+    decode.add_option("--out", o.outDir, "write DIR/gene-LINE.txt (gene-ID.txt) per code string instead")
+        ->type_name("DIR");
+    decode.add_option("-o,--output", o.output, "write everything into FILE instead of standard output")
+        ->type_name("FILE");
+}
+
 // The commands and their options. The app keeps references into `o`.
 struct CommandLine {
     explicit CommandLine(Options& o) {
@@ -367,7 +392,9 @@ struct CommandLine {
         sweep =
             app.add_subcommand("sweep", "run a grid of physics settings x seeds on all cores into one table");
         AddSweepOptions(*sweep, o.sweep);
-        for (CLI::App* command : {compile, dump, run, evolve, sweep}) command->set_help_flag();
+        decode = app.add_subcommand("decode", "print code strings as gene source");
+        AddDecodeOptions(*decode, o.decode);
+        for (CLI::App* command : {compile, dump, run, evolve, sweep, decode}) command->set_help_flag();
     }
 
     CLI::App app{"", "quillmoth-sim"};
@@ -376,6 +403,7 @@ struct CommandLine {
     CLI::App* run;
     CLI::App* evolve;
     CLI::App* sweep;
+    CLI::App* decode;
 };
 
 }  // namespace
@@ -397,7 +425,14 @@ std::string UsageText(const std::string& command) {
         {"sweep",
          "usage: quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n\n"
          "runs every combination of settings x seeds, each as run would, into DIR/results.csv "
-         "(docs/sweeps.md)\n\noptions:\n"}};
+         "(docs/sweeps.md)\n\noptions:\n"},
+        {"decode",
+         "usage: quillmoth-sim decode [-o FILE] CODE_STRING\n"
+         "       quillmoth-sim decode [--out DIR | -o FILE] FILE\n"
+         "       quillmoth-sim decode [--out DIR | -o FILE] TABLE.csv --id N [--id N]...\n\n"
+         "prints code strings as gene source that run compiles back to the same code; from a FILE (one\n"
+         "a line; blank lines and lines starting with # skipped) or the rows of a TABLE (individuals.csv,\n"
+         "archive.csv), each gene after a comment naming where it came from (docs/genes.md)\n\noptions:\n"}};
     const std::string runStatus =
         "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
         "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
@@ -411,11 +446,16 @@ std::string UsageText(const std::string& command) {
     const std::string sweepStatus =
         "exit status: 0 every run ran, whatever its outcome, 1 a write failed, 2 bad command line or\n"
         "settings, an empty grid, or a folder that holds another sweep (or one running)\n";
+    const std::string decodeStatus =
+        "exit status: 0 every gene was written, 1 a write failed, 2 bad command line, an input that is\n"
+        "neither a readable file nor a code string, a line that is no code string of one whole gene, or\n"
+        "an id the table does not hold (nothing is written then)\n";
     for (const auto& [name, usage] : usages) {
         if (command != name) continue;
         if (command == "sweep") return usage + OptionHelp(*line.sweep) + "\n" + sweepStatus;
         if (command == "run") return usage + OptionHelp(*line.run) + "\n" + runStatus;
         if (command == "evolve") return usage + OptionHelp(*line.evolve) + "\n" + evolveStatus;
+        if (command == "decode") return usage + OptionHelp(*line.decode) + "\n" + decodeStatus;
         return std::string(usage) + "\nexit status: 0 it compiled, 1 it does not, 2 bad command line\n";
     }
     return "usage: quillmoth-sim compile [--debug] GENE_FILE\n"
@@ -425,6 +465,7 @@ std::string UsageText(const std::string& command) {
            "       quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
            "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] [--quiet]\n"
            "       quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n"
+           "       quillmoth-sim decode [--out DIR | -o FILE] CODE_STRING|FILE|TABLE.csv [--id N]...\n"
            "       quillmoth-sim --help | --version\n"
            "\n"
            "  compile   print the gene's code string\n"
@@ -433,6 +474,7 @@ std::string UsageText(const std::string& command) {
            "  evolve    search for a gene whose creature reaches the goal (docs/evolve.md)\n"
            "  sweep     run every combination of settings x seeds, each as run would, into DIR/results.csv\n"
            "            (docs/sweeps.md)\n"
+           "  decode    print code strings (one, a file of them, rows of a table) as gene source\n"
            "\n"
            "quillmoth-sim COMMAND --help shows one command alone.\n"
            "\n"
@@ -459,7 +501,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
         o.command = Command::Version;
         return o;
     }
-    if (first != "compile" && first != "dump" && first != "run" && first != "evolve" && first != "sweep") {
+    if (first != "compile" && first != "dump" && first != "run" && first != "evolve" && first != "sweep" &&
+        first != "decode") {
         Bad("unknown command '" + first + "'");
     }
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
@@ -491,6 +534,13 @@ void ParseCommand(const std::vector<std::string>& args, Options& o) {
                 : line.run->parsed()   ? Command::Run
                 : line.sweep->parsed() ? Command::Sweep
                                        : Command::Evolve;
+    if (line.decode->parsed()) o.command = Command::Decode;
+    if (o.command == Command::Decode) {
+        if (line.decode->count("--out") > 0 && o.decode.outDir.empty()) Bad("--out needs a folder name");
+        if (line.decode->count("--output") > 0 && o.decode.output.empty()) Bad("-o needs a file name");
+        if (!o.decode.outDir.empty() && !o.decode.output.empty())
+            Bad("--out DIR writes a file per gene and -o FILE one file: give one of them");
+    }
     if (o.command == Command::Sweep) {
         if (o.sweep.out.empty()) Bad("--out needs a folder name");
         ResolveSweep(o.sweep);

@@ -12,7 +12,7 @@
 
 namespace qm::sim {
 
-enum class Command { Help, Version, Compile, Dump, Run, Evolve, Sweep };
+enum class Command { Help, Version, Compile, Dump, Run, Evolve, Sweep, Decode };
 
 // The options of `evolve`. The search's own settings go straight into
 // `search`; the seed gene files are read when the search starts.
@@ -47,6 +47,14 @@ struct SweepOptions {
     bool quiet = false;
 };
 
+// The options of `decode`: code strings back to gene source.
+struct DecodeOptions {
+    std::string input;             // a code string, a file of them, or a table of individuals
+    std::vector<std::string> ids;  // the rows of the table to decode, in the order given
+    std::string outDir;            // one gene file per code string there, instead of stdout
+    std::string output;            // all of it into this file instead of stdout
+};
+
 struct Options {
     Command command = Command::Help;
     std::string geneFile;
@@ -66,6 +74,7 @@ struct Options {
     bool physicsOverride = false;  // a resumed run takes --physics/--set over the checkpoint's physics
     EvolveOptions evolve;
     SweepOptions sweep;
+    DecodeOptions decode;
     bool profile = false;     // print where the time of the steps went
     std::string helpCommand;  // with Command::Help: the command whose help was asked for, or ""
 };

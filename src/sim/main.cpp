@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
             return Evolve(options, stdout);
         case Command::Sweep:
             return Sweep(options, stdout);
+        case Command::Decode:
+            return Decode(options, stdout);
     }
     return kExitUsage;
 }

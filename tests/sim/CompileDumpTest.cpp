@@ -179,7 +179,8 @@ TEST_F(SimToolTest, EachCommandsHelpListsItsOwnOptionsOnly) {
          {Case{"run", {"--steps N", "--trace FILE", "--profile", "--goal X,Y,Z"}, {"--population", "dump"}},
           Case{"evolve", {"--population N", "--generations N", "--goal X,Y,Z"}, {"--trace", "--profile"}},
           Case{"compile", {"quillmoth-sim compile [--debug] GENE_FILE"}, {"--steps", "--population"}},
-          Case{"dump", {"quillmoth-sim dump [--debug] GENE_FILE"}, {"--steps", "--population"}}}) {
+          Case{"dump", {"quillmoth-sim dump [--debug] GENE_FILE"}, {"--steps", "--population"}},
+          Case{"decode", {"--id N", "--out DIR", "-o,--output FILE"}, {"--steps", "--debug"}}}) {
         Outcome help = Sim(std::string(c.command) + " --help");
         EXPECT_EQ(help.status, 0) << c.command;
         EXPECT_TRUE(help.out.starts_with(std::string("usage: quillmoth-sim ") + c.command)) << help.out;
