@@ -18,7 +18,8 @@ constexpr std::array<Descriptor, 6> kDescriptors{{
      [](const EvalResult& r) { return std::hypot(r.dx, r.dz); }},
     {"height", "the highest node above the floor at the end", 0.0, 50.0,
      [](const EvalResult& r) { return r.height; }},
-    {"nodes", "the nodes at the end", 0.0, 0.0, [](const EvalResult& r) { return static_cast<double>(r.nodes); }},
+    {"nodes", "the nodes at the end", 0.0, 0.0,
+     [](const EvalResult& r) { return static_cast<double>(r.nodes); }},
     {"closest", "the closest approach of any node to the goal", 0.0, 250.0,
      [](const EvalResult& r) { return r.closest; }},
 }};

@@ -53,8 +53,8 @@ Shape Measure(const NodeManager& world) {
 }  // namespace
 
 std::string EncodeTask(const EvalTask& task) {
-    std::string text = FormatString("%d %u %lld %d %d ", task.index, task.seed, task.steps, task.maxNodes,
-                                    task.holdNodes);
+    std::string text =
+        FormatString("%d %u %lld %d %d ", task.index, task.seed, task.steps, task.maxNodes, task.holdNodes);
     if (task.goal) {
         text += FormatString("%a %a %a ", static_cast<double>(task.goal->x),
                              static_cast<double>(task.goal->y), static_cast<double>(task.goal->z));
@@ -126,9 +126,9 @@ EvalResult EvaluateGene(const EvalTask& task) {
             ++heldSteps;
         }
     }
-    if (const Shape end = Measure(*run.World());
-        end.any && start.any && (run.Outcome().kind == RunOutcome::Kind::Completed ||
-                                 run.Outcome().kind == RunOutcome::Kind::GoalReached)) {
+    if (const Shape end = Measure(*run.World()); end.any && start.any &&
+                                                 (run.Outcome().kind == RunOutcome::Kind::Completed ||
+                                                  run.Outcome().kind == RunOutcome::Kind::GoalReached)) {
         result.dx = end.x - start.x;
         result.dz = end.z - start.z;
         result.height = end.top;

@@ -32,8 +32,8 @@ bool DecodeTask(const std::string& text, EvalTask& task);
 
 // Runs the evaluation: a Run of its own, whose debug text and error log go
 // nowhere. What the creature did (EvalResult's behaviour fields) is read
-// from the world between steps and changes nothing in it. It shares nothing with any other run, so evaluations on threads
-// side by side each give exactly what the same run gives alone.
+// from the world between steps and changes nothing in it. It shares nothing with any other run, so
+// evaluations on threads side by side each give exactly what the same run gives alone.
 EvalResult EvaluateGene(const EvalTask& task);
 
 }  // namespace qm::evolve

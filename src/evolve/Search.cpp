@@ -8,8 +8,8 @@
 
 #include "base/Diagnostics.h"
 #include "evolve/SearchError.h"
-#include "evolve/Variation.h"
 #include "evolve/Task.h"
+#include "evolve/Variation.h"
 #include "gp/GPmanager.h"
 
 namespace qm::evolve {
@@ -130,7 +130,8 @@ bool Failed(const ScoredGene& gene) { return gene.fitness >= kWorstFitness; }
 }  // namespace
 
 Search::Search(SearchSettings s)
-    : settings(std::move(s)), space(settings.descriptors, settings.grid, settings.maxNodes),
+    : settings(std::move(s)),
+      space(settings.descriptors, settings.grid, settings.maxNodes),
       random(settings.seed) {
     const int n = settings.population;
     const int seeds = static_cast<int>(settings.seedGenes.size());
@@ -242,8 +243,8 @@ void Search::Score(Evaluator& evaluator, GenerationReport& report) {
         ScoredGene gene;
         gene.code = population[i];
         gene.runs = runs[codes[i]];
-        gene.fitness = TaskFitness(settings.task, gene.runs, settings.steps, static_cast<int>(gene.code.size()),
-                                   settings.lengthPenalty);
+        gene.fitness = TaskFitness(settings.task, gene.runs, settings.steps,
+                                   static_cast<int>(gene.code.size()), settings.lengthPenalty);
         gene.origin = i < origins.size() ? origins[i] : Origin{};
         gene.generation = report.generation;
         lastRuns.emplace_back(codes[i], gene.runs);
@@ -390,11 +391,14 @@ void Search::BreedNovelty() {
         if (behaviour[i].empty()) continue;
         distances.clear();
         for (std::size_t j = 0; j < n; ++j) {
-            if (j != i && !behaviour[j].empty()) distances.push_back(space.Distance(behaviour[i], behaviour[j]));
+            if (j != i && !behaviour[j].empty())
+                distances.push_back(space.Distance(behaviour[i], behaviour[j]));
         }
-        for (const std::vector<double>& point : novelty) distances.push_back(space.Distance(behaviour[i], point));
+        for (const std::vector<double>& point : novelty)
+            distances.push_back(space.Distance(behaviour[i], point));
         const std::size_t k = std::min(distances.size(), static_cast<std::size_t>(settings.neighbours));
-        std::partial_sort(distances.begin(), distances.begin() + static_cast<std::ptrdiff_t>(k), distances.end());
+        std::partial_sort(distances.begin(), distances.begin() + static_cast<std::ptrdiff_t>(k),
+                          distances.end());
         double sum = 0.0;
         for (std::size_t m = 0; m < k; ++m) sum += distances[m];
         noveltyOf[i] = k > 0 ? sum / static_cast<double>(k) : 0.0;
@@ -424,7 +428,8 @@ void Search::BreedNovelty() {
         const ScoredGene& elite = scored[static_cast<std::size_t>(byFitness[i])];
         Add(elite.code, "elite", {elite.origin.id});
     }
-    FillByTournaments([&](int a, int b) { return cost[a] < cost[b] || (cost[a] == cost[b] && fitter(a, b)); });
+    FillByTournaments(
+        [&](int a, int b) { return cost[a] < cost[b] || (cost[a] == cost[b] && fitter(a, b)); });
 }
 
 }  // namespace qm::evolve

@@ -92,8 +92,7 @@ std::string GeneLine(const Origin& origin, const GeneCode& code) {
     std::string parents;
     for (long long id : origin.parents) parents += (parents.empty() ? "" : ";") + std::to_string(id);
     return std::to_string(origin.id) + ' ' + (origin.op.empty() ? "-" : origin.op) + ' ' +
-           (parents.empty() ? "-" : parents) + ' ' +
-           CodeString(code);
+           (parents.empty() ? "-" : parents) + ' ' + CodeString(code);
 }
 
 void ReadGeneLine(Reader& in, const std::string& line, Origin& origin, GeneCode& code) {
@@ -167,8 +166,8 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     WriteRuns(out, state.best.runs);
     out << "next " << state.population.size() << '\n';
     for (std::size_t i = 0; i < state.population.size(); ++i)
-        out << "gene " << GeneLine(i < state.origins.size() ? state.origins[i] : Origin{}, state.population[i])
-            << '\n';
+        out << "gene "
+            << GeneLine(i < state.origins.size() ? state.origins[i] : Origin{}, state.population[i]) << '\n';
     out << "known " << state.lastRuns.size() << '\n';
     for (const auto& [code, runs] : state.lastRuns) {
         out << "known-gene " << code << '\n';
@@ -314,7 +313,8 @@ Checkpoint LoadCheckpoint(const std::string& path) {
             int cell = -1;
             ScoredGene gene;
             std::string fitness, rest;
-            if (!(line >> cell >> gene.generation >> fitness) || cell < 0 || !std::getline(line >> std::ws, rest))
+            if (!(line >> cell >> gene.generation >> fitness) || cell < 0 ||
+                !std::getline(line >> std::ws, rest))
                 in.Fail("holds a cell that does not read");
             gene.fitness = in.Real(fitness);
             ReadGeneLine(in, rest, gene.origin, gene.code);
@@ -326,7 +326,8 @@ Checkpoint LoadCheckpoint(const std::string& path) {
             std::istringstream line(in.Expect("point"));
             std::vector<double> point;
             for (std::string word; line >> word;) point.push_back(in.Real(word));
-            if (point.size() != s.descriptors.size()) in.Fail("holds a point of another number of descriptors");
+            if (point.size() != s.descriptors.size())
+                in.Fail("holds a point of another number of descriptors");
             state.novelty.push_back(std::move(point));
         }
     }

@@ -23,7 +23,7 @@ constexpr int kRampLowest = 2, kRampHighest = 6;
 
 // The primitives that act on the node or through it on its world; a gene
 // without one cannot change anything.
-constexpr std::string_view kActions[] = {"DIE",    "CUTEDGE", "GDIVIDE", "TDIVIDE", "ELENGTH", "PULSE",
+constexpr std::string_view kActions[] = {"DIE",     "CUTEDGE", "GDIVIDE", "TDIVIDE", "ELENGTH", "PULSE",
                                          "DYNFRIC", "DIFFRIC", "IMPULSE", "ADDPAR",  "SUBPAR",  "ADDDIF",
                                          "SUBDIF",  "SETP",    "SETD",    "SETCOLP"};
 
@@ -68,7 +68,8 @@ void GrowTree(GeneCode& out, int depth, bool full, SearchRandom& random) {
 bool HasAction(const GeneCode& code) {
     const auto& actions = Primitives().actions;
     return std::any_of(code.begin(), code.end(), [&](const GeneElement& e) {
-        return std::find(actions.begin(), actions.end(), std::pair<int, int>(e.kind, e.index)) != actions.end();
+        return std::find(actions.begin(), actions.end(), std::pair<int, int>(e.kind, e.index)) !=
+               actions.end();
     });
 }
 
@@ -111,9 +112,11 @@ bool PerturbConstant(GeneCode& gene, SearchRandom& random) {
         if (gene[i].IsConstant()) constants.push_back(i);
     }
     if (constants.empty()) return false;
-    GeneElement& e = gene[constants[static_cast<std::size_t>(random.Below(static_cast<int>(constants.size())))]];
+    GeneElement& e =
+        gene[constants[static_cast<std::size_t>(random.Below(static_cast<int>(constants.size())))]];
     // Box-Muller: one normal draw from two uniform ones.
-    const double normal = std::sqrt(-2.0 * std::log(Uniform(random))) * std::cos(2.0 * std::numbers::pi * Uniform(random));
+    const double normal =
+        std::sqrt(-2.0 * std::log(Uniform(random))) * std::cos(2.0 * std::numbers::pi * Uniform(random));
     e.value += normal * std::max(0.2, 0.2 * std::fabs(e.value));
     Normalise(gene);
     return true;

@@ -137,8 +137,8 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
     evolve::Search search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
     const evolve::SearchSettings& s = search.Settings();
     if (!o.quiet) {
-        const std::string of = s.generations < evolve::kMaxGenerations ? FormatString(" of %d", s.generations)
-                                                                        : std::string();
+        const std::string of =
+            s.generations < evolve::kMaxGenerations ? FormatString(" of %d", s.generations) : std::string();
         const std::string budget =
             s.evaluations > 0 ? FormatString(", a budget of %lld evaluations", s.evaluations) : std::string();
         const std::string algorithm =

@@ -159,11 +159,30 @@ void ResolveSweep(SweepOptions& o) {
 
 // The options of evolve that change what a search finds: a resumed search
 // takes them from its checkpoint instead.
-const char* const kSearchOptions[] = {
-    "--population",     "--steps",      "--eval-seeds", "--seed",   "--out",       "--goal",
-    "--max-nodes",      "--max-length", "--tournament", "--elite",  "--crossover", "--mutation",
-    "--length-penalty", "--physics",    "--set",        "GENE_FILE", "--algorithm", "--task",
-    "--descriptors",    "--grid",       "--init",       "--constant-mutation", "--neighbours", "--fitness-weight"};
+const char* const kSearchOptions[] = {"--population",
+                                      "--steps",
+                                      "--eval-seeds",
+                                      "--seed",
+                                      "--out",
+                                      "--goal",
+                                      "--max-nodes",
+                                      "--max-length",
+                                      "--tournament",
+                                      "--elite",
+                                      "--crossover",
+                                      "--mutation",
+                                      "--length-penalty",
+                                      "--physics",
+                                      "--set",
+                                      "GENE_FILE",
+                                      "--algorithm",
+                                      "--task",
+                                      "--descriptors",
+                                      "--grid",
+                                      "--init",
+                                      "--constant-mutation",
+                                      "--neighbours",
+                                      "--fitness-weight"};
 
 void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
     evolve::SearchSettings& s = o.search;
@@ -237,7 +256,9 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
             "--algorithm",
             [&s](const std::string& name) {
                 const std::optional<evolve::Algorithm> a = evolve::ParseAlgorithm(name);
-                if (!a) throw CLI::ValidationError("--algorithm takes ga, map-elites or novelty, not '" + name + "'");
+                if (!a)
+                    throw CLI::ValidationError("--algorithm takes ga, map-elites or novelty, not '" + name +
+                                               "'");
                 s.algorithm = *a;
             },
             "ga (default), map-elites or novelty")
@@ -250,9 +271,10 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
                 for (const std::string& w : words) text += (text.empty() ? "" : " ") + w;
                 const std::optional<evolve::Task> task = evolve::ParseTask(text);
                 if (!task) {
-                    throw CLI::ValidationError("--task takes goal, distance, height or size N (N from 1 to "
-                                               "1000000), not '" +
-                                               text + "'");
+                    throw CLI::ValidationError(
+                        "--task takes goal, distance, height or size N (N from 1 to "
+                        "1000000), not '" +
+                        text + "'");
                 }
                 s.task = *task;
             },
@@ -268,7 +290,8 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
                 std::istringstream names(text);
                 while (std::getline(names, name, ',')) s.descriptors.push_back(name);
             },
-            "behaviour descriptors of the grid and of novelty (default closest,nodes; docs/evolve.md lists them)")
+            "behaviour descriptors of the grid and of novelty (default closest,nodes; docs/evolve.md lists "
+            "them)")
         ->type_name("A,B");
     evolve.add_option("--grid", s.grid, "cells per descriptor (default 25)")
         ->type_name("N")
@@ -420,7 +443,8 @@ std::string UsageText(const std::string& command) {
          "grows a creature from the gene without a window\n\noptions:\n"},
         {"evolve",
          "usage: quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
-         "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] [--quiet]\n\n"
+         "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] "
+         "[--quiet]\n\n"
          "searches for a gene whose creature reaches the goal (docs/evolve.md)\n\noptions:\n"},
         {"sweep",
          "usage: quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n\n"
@@ -463,7 +487,8 @@ std::string UsageText(const std::string& command) {
            "       quillmoth-sim run [OPTIONS] GENE_FILE\n"
            "       quillmoth-sim run --resume CHECKPOINT|DIR [--append] [--steps N] [OPTIONS]\n"
            "       quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
-           "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] [--quiet]\n"
+           "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] "
+           "[--quiet]\n"
            "       quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n"
            "       quillmoth-sim decode [--out DIR | -o FILE] CODE_STRING|FILE|TABLE.csv [--id N]...\n"
            "       quillmoth-sim --help | --version\n"
@@ -581,7 +606,8 @@ void ParseCommand(const std::vector<std::string>& args, Options& o) {
     if (o.command == Command::Evolve) {
         evolve::SearchSettings& s = o.evolve.search;
         s.physics = o.evolve.physics.physics;
-        s.SetAlgorithmDefaults(line.evolve->count("--init") > 0, line.evolve->count("--constant-mutation") > 0);
+        s.SetAlgorithmDefaults(line.evolve->count("--init") > 0,
+                               line.evolve->count("--constant-mutation") > 0);
         // A budget alone decides when the search ends.
         if (o.evolve.evaluationsGiven && !o.evolve.generationsGiven) s.generations = evolve::kMaxGenerations;
     }

@@ -51,7 +51,8 @@ SearchSettings Small() {
 std::string Fingerprint(const Search& search) {
     std::string text = std::to_string(search.Done()) + ":" + std::to_string(search.State().randomState);
     for (const GeneCode& g : search.State().population) text += "|" + CodeString(g);
-    for (const auto& [cell, gene] : search.Grid()) text += "|" + std::to_string(cell) + ":" + CodeString(gene.code);
+    for (const auto& [cell, gene] : search.Grid())
+        text += "|" + std::to_string(cell) + ":" + CodeString(gene.code);
     text += "|" + std::to_string(search.State().novelty.size()) + "|" + std::to_string(search.State().nextId);
     return text + "|best " + CodeString(search.Best().code);
 }

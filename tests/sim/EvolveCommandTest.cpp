@@ -128,7 +128,8 @@ TEST_P(EvolveExactTest, ThreeMpiRanksFindTheSameGenesTablesAndGridAsOneWorker) {
     // Leaks of the MPI library itself are not this program's to report.
     const std::string mpirun =
         "mpirun --oversubscribe --allow-run-as-root -np 3 -x ASAN_OPTIONS=detect_leaks=0 ";
-    Outcome mpi = test::RunSim("/bin/sh", "-c \"" + mpirun + "'" + sim + "' " + Command("--out mpi") + "\"", dir);
+    Outcome mpi =
+        test::RunSim("/bin/sh", "-c \"" + mpirun + "'" + sim + "' " + Command("--out mpi") + "\"", dir);
     ASSERT_EQ(mpi.status, 0) << mpi.err;
     EXPECT_EQ(Result("mpi"), Result("one"));
 }
