@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <stdexcept>
 
 namespace qm::evolve {
 namespace {
@@ -44,7 +45,11 @@ std::string DescriptorNames() {
 BehaviourSpace::BehaviourSpace(const std::vector<std::string>& names, int cells, int maxNodes)
     : cells(cells) {
     for (const std::string& name : names) {
-        Descriptor d = *FindDescriptor(name);
+        const Descriptor* known = FindDescriptor(name);
+        if (!known)
+            throw std::invalid_argument("no descriptor '" + name + "'; the descriptors are " +
+                                        DescriptorNames());
+        Descriptor d = *known;
         if (name == "nodes") d.high = maxNodes;
         axes.push_back(d);
     }

@@ -32,7 +32,8 @@ std::string DescriptorNames();
 // equal cells. A gene's behaviour is the mean of each descriptor over its runs.
 class BehaviourSpace {
   public:
-    // The names must be known (FindDescriptor) and cells at least 1.
+    // Cells must be at least 1; an unknown name throws std::invalid_argument
+    // (SettingsProblem refuses it first).
     BehaviourSpace(const std::vector<std::string>& names, int cells, int maxNodes);
 
     std::vector<double> Values(std::span<const EvalResult> runs) const;
