@@ -410,7 +410,7 @@ struct CommandLine {
         run->add_flag(
             "--profile", o.profile,
             "time each phase of the steps; print phase, total ms and share on standard error at the end");
-        evolve = app.add_subcommand("evolve", "search for a gene whose creature reaches the goal");
+        evolve = app.add_subcommand("evolve", "search for genes whose creatures do a task");
         AddEvolveOptions(*evolve, o.evolve);
         sweep =
             app.add_subcommand("sweep", "run a grid of physics settings x seeds on all cores into one table");
@@ -445,7 +445,7 @@ std::string UsageText(const std::string& command) {
          "usage: quillmoth-sim evolve [OPTIONS] [GENE_FILE...]\n"
          "       quillmoth-sim evolve --resume DIR [--generations N] [--evaluations N] [--workers N] "
          "[--quiet]\n\n"
-         "searches for a gene whose creature reaches the goal (docs/evolve.md)\n\noptions:\n"},
+         "searches for genes whose creatures do a task (docs/evolve.md)\n\noptions:\n"},
         {"sweep",
          "usage: quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n\n"
          "runs every combination of settings x seeds, each as run would, into DIR/results.csv "
@@ -496,7 +496,7 @@ std::string UsageText(const std::string& command) {
            "  compile   print the gene's code string\n"
            "  dump      print the gene as an indented program\n"
            "  run       grow a creature from the gene without a window\n"
-           "  evolve    search for a gene whose creature reaches the goal (docs/evolve.md)\n"
+           "  evolve    search for genes whose creatures do a task (docs/evolve.md)\n"
            "  sweep     run every combination of settings x seeds, each as run would, into DIR/results.csv\n"
            "            (docs/sweeps.md)\n"
            "  decode    print code strings (one, a file of them, rows of a table) as gene source\n"
