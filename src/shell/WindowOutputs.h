@@ -6,13 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "record/Writable.h"
+
 namespace qm {
 
 struct Shell;
-
-// Why a file cannot be made or replaced at `path`, or nothing. Asks the
-// system without touching the file, so a refused output leaves nothing behind.
-std::optional<std::string> CannotWrite(const std::string& path);
 
 // `path` as an absolute path (the working folder's prefix added), for messages.
 std::string FullPath(const std::string& path);

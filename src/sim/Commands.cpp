@@ -26,6 +26,7 @@
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "record/TraceWriter.h"
+#include "record/Writable.h"
 #include "sim/Progress.h"
 #include "sim/RunStats.h"
 #include "sim/SameFile.h"
@@ -99,23 +100,6 @@ class OutputFile {
     bool owned = false;
     bool broken = false;
 };
-
-// Why a file cannot be written at `path` (created or replaced), or nothing.
-// Asks the system without touching the file, so a refused run leaves no trace.
-std::optional<std::string> CannotWrite(const std::string& path) {
-    if (path.empty()) return "no file name";
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) return "it is a folder";
-        if (access(path.c_str(), W_OK) != 0) return std::strerror(errno);
-        return std::nullopt;
-    }
-    if (errno != ENOENT) return std::strerror(errno);
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    if (access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
-    return std::nullopt;
-}
 
 // Why checkpoints cannot be written into `dir` (made if missing), or nothing.
 std::optional<std::string> CannotWriteInto(const std::string& dir) {
