@@ -281,10 +281,13 @@ GenerationReport Search::RunGeneration(Evaluator& evaluator) {
         if (RanksBefore(scored[i].fitness, i, scored[first].fitness, first)) first = i;
     }
     best = scored[static_cast<std::size_t>(first)];
+    // Map-elites keeps its best gene in the archive, not in the generation:
+    // the table's best is the best the search holds, as elitism makes it for the others.
     if (settings.algorithm == Algorithm::MapElites) {
         for (const auto& [cell, gene] : archive) {
             if (gene.fitness < best.fitness) best = gene;
         }
+        report.best = best.fitness;
     }
     switch (settings.algorithm) {
         case Algorithm::Ga:
