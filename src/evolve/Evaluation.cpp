@@ -53,8 +53,8 @@ Shape Measure(const NodeManager& world) {
 }  // namespace
 
 std::string EncodeTask(const EvalTask& task) {
-    std::string text = FormatString("%d %u %lld %d %d ", task.index, task.seed, task.steps, task.maxNodes,
-                                    task.holdNodes);
+    std::string text =
+        FormatString("%d %u %lld %d %d ", task.index, task.seed, task.steps, task.maxNodes, task.holdNodes);
     if (task.goal) {
         text += FormatString("%a %a %a ", static_cast<double>(task.goal->x),
                              static_cast<double>(task.goal->y), static_cast<double>(task.goal->z));
@@ -97,6 +97,12 @@ bool DecodeTask(const std::string& text, EvalTask& task) {
 }
 
 EvalResult EvaluateGene(const EvalTask& task) {
+    std::unique_ptr<Run> run;
+    return EvaluateGene(task, run);
+}
+
+EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
+    finished.reset();
     EvalResult result;
     Diagnostics silent;
     silent.SetSink([](std::string_view) {});
@@ -108,9 +114,11 @@ EvalResult EvaluateGene(const EvalTask& task) {
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }
-    Run run(*gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps, task.physics},
-            std::move(silent));
+    finished = std::make_unique<Run>(
+        *gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps, task.physics}, std::move(silent));
+    Run& run = *finished;
     if (!run.Start()) {
+        finished.reset();
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }
@@ -126,9 +134,9 @@ EvalResult EvaluateGene(const EvalTask& task) {
             ++heldSteps;
         }
     }
-    if (const Shape end = Measure(*run.World());
-        end.any && start.any && (run.Outcome().kind == RunOutcome::Kind::Completed ||
-                                 run.Outcome().kind == RunOutcome::Kind::GoalReached)) {
+    if (const Shape end = Measure(*run.World()); end.any && start.any &&
+                                                 (run.Outcome().kind == RunOutcome::Kind::Completed ||
+                                                  run.Outcome().kind == RunOutcome::Kind::GoalReached)) {
         result.dx = end.x - start.x;
         result.dz = end.z - start.z;
         result.height = end.top;
