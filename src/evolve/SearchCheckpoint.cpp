@@ -92,8 +92,7 @@ std::string GeneLine(const Origin& origin, const GeneCode& code) {
     std::string parents;
     for (long long id : origin.parents) parents += (parents.empty() ? "" : ";") + std::to_string(id);
     return std::to_string(origin.id) + ' ' + (origin.op.empty() ? "-" : origin.op) + ' ' +
-           (parents.empty() ? "-" : parents) + ' ' +
-           CodeString(code);
+           (parents.empty() ? "-" : parents) + ' ' + CodeString(code);
 }
 
 void ReadGeneLine(Reader& in, const std::string& line, Origin& origin, GeneCode& code) {
@@ -167,8 +166,8 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     WriteRuns(out, state.best.runs);
     out << "next " << state.population.size() << '\n';
     for (std::size_t i = 0; i < state.population.size(); ++i)
-        out << "gene " << GeneLine(i < state.origins.size() ? state.origins[i] : Origin{}, state.population[i])
-            << '\n';
+        out << "gene "
+            << GeneLine(i < state.origins.size() ? state.origins[i] : Origin{}, state.population[i]) << '\n';
     out << "known " << state.lastRuns.size() << '\n';
     for (const auto& [code, runs] : state.lastRuns) {
         out << "known-gene " << code << '\n';
@@ -252,7 +251,12 @@ Checkpoint LoadCheckpoint(const std::string& path) {
         const std::optional<Algorithm> algorithm = ParseAlgorithm(in.Expect("algorithm"));
         if (!algorithm) in.Fail("names no algorithm");
         s.algorithm = *algorithm;
-        const std::optional<Task> task = ParseTask(in.Expect("task"));
+        const std::string taskText = in.Expect("task");
+        if (taskText == TaskText(Task{Task::Kind::Custom}))
+            in.Fail(
+                "holds a search whose fitness is a Python function (quillmoth.evolve): the command line "
+                "cannot go on with it");
+        const std::optional<Task> task = ParseTask(taskText);
         if (!task) in.Fail("names no task");
         s.task = *task;
         std::istringstream names(in.Expect("descriptors"));
@@ -314,7 +318,8 @@ Checkpoint LoadCheckpoint(const std::string& path) {
             int cell = -1;
             ScoredGene gene;
             std::string fitness, rest;
-            if (!(line >> cell >> gene.generation >> fitness) || cell < 0 || !std::getline(line >> std::ws, rest))
+            if (!(line >> cell >> gene.generation >> fitness) || cell < 0 ||
+                !std::getline(line >> std::ws, rest))
                 in.Fail("holds a cell that does not read");
             gene.fitness = in.Real(fitness);
             ReadGeneLine(in, rest, gene.origin, gene.code);
@@ -326,7 +331,8 @@ Checkpoint LoadCheckpoint(const std::string& path) {
             std::istringstream line(in.Expect("point"));
             std::vector<double> point;
             for (std::string word; line >> word;) point.push_back(in.Real(word));
-            if (point.size() != s.descriptors.size()) in.Fail("holds a point of another number of descriptors");
+            if (point.size() != s.descriptors.size())
+                in.Fail("holds a point of another number of descriptors");
             state.novelty.push_back(std::move(point));
         }
     }

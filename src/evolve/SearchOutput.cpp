@@ -126,8 +126,9 @@ std::string ParentsText(const Origin& origin) {
 std::string IndividualsRows(const Search& search) {
     std::string text;
     for (const ScoredGene& gene : search.Generation()) {
-        text += FormatString("%lld,%d,%s,%s,%s,", gene.origin.id, gene.generation, ParentsText(gene.origin).c_str(),
-                             gene.origin.op.c_str(), ExactDecimal(gene.fitness).c_str()) +
+        text += FormatString("%lld,%d,%s,%s,%s,", gene.origin.id, gene.generation,
+                             ParentsText(gene.origin).c_str(), gene.origin.op.c_str(),
+                             ExactDecimal(gene.fitness).c_str()) +
                 BehaviourFields(search.Space(), gene) + FormatString("%zu,", gene.code.size()) +
                 CsvCode(gene.code) + "\n";
     }
@@ -136,13 +137,13 @@ std::string IndividualsRows(const Search& search) {
 
 std::string ArchiveText(const Search& search) {
     const BehaviourSpace& space = search.Space();
-    std::string text = TablesComment(search) + DescriptorColumns(space, "cell_") + DescriptorColumns(space, "") +
-                       "fitness,id,generation,length,code\n";
+    std::string text = TablesComment(search) + DescriptorColumns(space, "cell_") +
+                       DescriptorColumns(space, "") + "fitness,id,generation,length,code\n";
     for (const auto& [cell, gene] : search.Grid()) {
         for (int at : space.Coordinates(cell)) text += std::to_string(at) + ",";
         text += BehaviourFields(space, gene) +
-                FormatString("%s,%lld,%d,%zu,", ExactDecimal(gene.fitness).c_str(), gene.origin.id, gene.generation,
-                             gene.code.size()) +
+                FormatString("%s,%lld,%d,%zu,", ExactDecimal(gene.fitness).c_str(), gene.origin.id,
+                             gene.generation, gene.code.size()) +
                 CsvCode(gene.code) + "\n";
     }
     return text;
@@ -162,7 +163,8 @@ void TrimRows(const std::string& path, const std::string& header, int column, in
             at = row.find(',', at);
             if (at != std::string::npos) ++at;
         }
-        if (!row.empty() && at != std::string::npos && std::atoi(row.c_str() + at) <= done) text += row + "\n";
+        if (!row.empty() && at != std::string::npos && std::atoi(row.c_str() + at) <= done)
+            text += row + "\n";
     }
     ReplaceFile(path, text);
 }
@@ -289,8 +291,9 @@ std::string ProgressLine(const Search& search, const GenerationReport& report) {
     const SearchSettings& s = search.Settings();
     std::string how;
     if (s.task.kind != Task::Kind::Goal) {
-        how = FormatString("%s %.4g", s.task.kind == Task::Kind::Size ? "size error" : TaskText(s.task).c_str(),
-                           TaskMeasure(s.task, best.runs));
+        how =
+            FormatString("%s %.4g", s.task.kind == Task::Kind::Size ? "size error" : TaskText(s.task).c_str(),
+                         TaskMeasure(s.task, best.runs));
     } else if (GoalSeeds(best) > 0) {
         long long slowest = 0;
         for (const EvalResult& r : best.runs) {
@@ -300,13 +303,14 @@ std::string ProgressLine(const Search& search, const GenerationReport& report) {
     } else {
         how = FormatString("closest %.4g", Closest(best));
     }
-    const std::string of = s.evaluations > 0 ? FormatString("  %lld/%lld evaluations", report.totalEvaluations,
-                                                              s.evaluations)
-                                             : FormatString("/%d", s.generations);
+    const std::string of =
+        s.evaluations > 0 ? FormatString("  %lld/%lld evaluations", report.totalEvaluations, s.evaluations)
+                          : FormatString("/%d", s.generations);
     const std::string cells =
         s.algorithm == Algorithm::MapElites ? FormatString("  %d cells", report.archiveCells) : std::string();
     return FormatString(
-        "generation %d%s  best %.6g (%s, %zu elements, %d nodes)  median %.6g%s  %.1f s  %.1f evaluations/s\n",
+        "generation %d%s  best %.6g (%s, %zu elements, %d nodes)  median %.6g%s  %.1f s  %.1f "
+        "evaluations/s\n",
         report.generation, of.c_str(), report.best, how.c_str(), best.code.size(), Nodes(best), report.median,
         cells.c_str(), report.seconds, report.evaluationsPerSecond);
 }
@@ -362,7 +366,8 @@ std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int 
     if (s.constantMutation != ga.constantMutation)
         command += " --constant-mutation " + ExactDecimal(s.constantMutation);
     if (s.algorithm == Algorithm::Novelty) {
-        command += FormatString(" --neighbours %d --fitness-weight ", s.neighbours) + ExactDecimal(s.fitnessWeight);
+        command +=
+            FormatString(" --neighbours %d --fitness-weight ", s.neighbours) + ExactDecimal(s.fitnessWeight);
     }
     command += " --out " + Quoted(dir);
     for (const std::string& file : s.seedFiles) command += " " + Quoted(file);
@@ -378,7 +383,11 @@ std::string GeneFileText(const SearchSettings& settings, const std::string& dir,
         run < settings.evalSeeds.size() ? settings.evalSeeds[run] : settings.evalSeeds.front();
     text += "  Shown by: " + CommentSafe(ShowCommand(settings, path, seed)) + "\n";
     text += "  (" + OutcomeText(gene, run) + ")\n";
-    text += "  Found by: " + CommentSafe(FoundByCommand(settings, dir, generation)) + " >\n";
+    // A Python fitness function is no option: the command gives the settings alone.
+    text += settings.task.kind == Task::Kind::Custom
+                ? "  Found by quillmoth.evolve with a Python fitness, as in: "
+                : "  Found by: ";
+    text += CommentSafe(FoundByCommand(settings, dir, generation)) + " >\n";
     return text + SourceText(gene.code);
 }
 
