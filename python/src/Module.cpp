@@ -1,21 +1,29 @@
-// The Python package's native part: Gene, Run and evaluate over the engine's
-// C++ API. Stepping releases the GIL, so runs step side by side on Python
-// threads; each owns all its state, so each gives what it gives alone.
+// The Python package's native part: Gene, Run, evaluate and evolve over the
+// engine's C++ API. Stepping releases the GIL, so runs step side by side on
+// Python threads; each owns all its state, so each gives what it gives alone.
 
 #include <pybind11/functional.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
+#include <exception>
+#include <mutex>
 #include <thread>
 
 #include "Arrays.h"
 #include "api/Gene.h"
 #include "api/Run.h"
+#include "base/Diagnostics.h"
 #include "evolve/Evaluation.h"
 #include "evolve/Evaluator.h"
 #include "evolve/Fitness.h"
+#include "evolve/GeneCode.h"
 #include "evolve/Search.h"
+#include "evolve/SearchError.h"
+#include "evolve/SearchOutput.h"
+#include "evolve/Task.h"
 #include "experiment/PhysicsSettings.h"
 #include "record/RecordError.h"
 #include "world/NodeManager.h"
@@ -133,6 +141,186 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
         out.append(sum / static_cast<double>(seeds.size()));
     }
     return out;
+}
+
+// The search's evaluations, on threads without the GIL. With a fitness
+// function each task is evaluated as the search evaluates it, its finished
+// run kept; then, under the GIL and in task order, the function is called on
+// every run that did not fail and its value kept as the run's score.
+class PythonEvaluator final : public evolve::Evaluator {
+  public:
+    PythonEvaluator(int workers, py::object fitness)
+        : workers(workers), pool(workers), fitness(std::move(fitness)) {}
+
+    std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::EvalTask>& tasks) override {
+        if (fitness.is_none()) {
+            py::gil_scoped_release release;
+            return pool.Evaluate(tasks);
+        }
+        std::vector<evolve::EvalResult> results(tasks.size());
+        std::vector<std::unique_ptr<Run>> runs(tasks.size());
+        {
+            py::gil_scoped_release release;
+            std::mutex guard;
+            std::exception_ptr failure;
+            std::atomic<bool> failed{false};
+            ParallelFor(tasks.size(), workers, [&](std::size_t i) {
+                if (failed) return;
+                try {
+                    results[i] = evolve::EvaluateGene(tasks[i], runs[i]);
+                } catch (...) {  // thrown here, once every thread is joined
+                    std::lock_guard lock(guard);
+                    if (!failed.exchange(true)) failure = std::current_exception();
+                }
+            });
+            if (failure) std::rethrow_exception(failure);
+        }
+        for (std::size_t i = 0; i < tasks.size(); ++i) {
+            if (results[i].outcome == evolve::EvalResult::Outcome::Error || !runs[i]) continue;
+            // What float() takes but a string: a text is no cost, even "3".
+            const py::object value = fitness(py::cast(std::move(runs[i])));
+            const double score = PyFloat_AsDouble(value.ptr());
+            if (score == -1.0 && PyErr_Occurred()) throw py::error_already_set();
+            if (std::isnan(score)) {
+                throw py::value_error("the fitness function gave nan for gene " + tasks[i].code +
+                                      " on seed " + std::to_string(tasks[i].seed));
+            }
+            results[i].score = score;
+        }
+        return results;
+    }
+
+    std::string Describe() const override { return pool.Describe(); }
+
+  private:
+    int workers;
+    evolve::ThreadPool pool;
+    py::object fitness;
+};
+
+py::dict ReportDict(const evolve::GenerationReport& r) {
+    return py::dict(py::arg("generation") = r.generation, py::arg("best") = r.best,
+                    py::arg("median") = r.median, py::arg("worst") = r.worst,
+                    py::arg("evaluations") = r.evaluations, py::arg("total_evaluations") = r.totalEvaluations,
+                    py::arg("archive_cells") = r.archiveCells);
+}
+
+// A gene's behaviour by descriptor name; None for a gene that failed, as
+// individuals.csv leaves its fields empty.
+py::dict Behaviour(const evolve::BehaviourSpace& space, const evolve::ScoredGene& gene) {
+    py::dict values;
+    const std::vector<double> v = space.Values(gene.runs);
+    for (std::size_t i = 0; i < space.Size(); ++i) {
+        values[space.Axis(i).name] =
+            gene.fitness >= evolve::kWorstFitness ? py::object(py::none()) : py::object(py::float_(v[i]));
+    }
+    return values;
+}
+
+struct EvolveArgs {
+    std::string algorithm;
+    int population;
+    std::optional<int> generations;
+    std::optional<long long> evaluations;
+    long long steps;
+    std::vector<std::uint32_t> seeds;
+    std::uint32_t seed;
+    std::optional<std::string> task;
+    std::vector<std::string> descriptors;
+    int grid, maxNodes, maxLength;
+    std::optional<std::array<float, 3>> goal;
+    std::optional<Physics> physics;
+    bool fitness;
+};
+
+// The settings as `quillmoth-sim evolve` makes them from its options.
+evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const EvolveArgs& a) {
+    evolve::SearchSettings s;
+    const std::optional<evolve::Algorithm> algorithm = evolve::ParseAlgorithm(a.algorithm);
+    if (!algorithm)
+        throw py::value_error("algorithm takes ga, map-elites or novelty, not '" + a.algorithm + "'");
+    s.algorithm = *algorithm;
+    s.SetAlgorithmDefaults(false, false);
+    const std::string python = evolve::TaskText(evolve::Task{evolve::Task::Kind::Custom});
+    if (a.fitness) {
+        if (a.task && *a.task != python) throw py::value_error("fitness is the task: give no other task");
+        s.task = evolve::Task{evolve::Task::Kind::Custom};
+    } else {
+        const std::string text = a.task.value_or("goal");
+        const std::optional<evolve::Task> task = evolve::ParseTask(text);
+        if (!task) {
+            throw py::value_error(text == python
+                                      ? "task 'python' needs a fitness function"
+                                      : "task takes goal, distance, height or size N, not '" + text + "'");
+        }
+        s.task = *task;
+    }
+    if (a.evaluations && *a.evaluations < 1)
+        throw py::value_error(
+            FormatString("evaluations must lie between 1 and %lld", evolve::kMaxEvaluations));
+    s.evaluations = a.evaluations.value_or(0);
+    // A budget alone decides when the search ends.
+    s.generations = a.generations.value_or(a.evaluations ? evolve::kMaxGenerations : s.generations);
+    s.population = a.population;
+    s.steps = a.steps;
+    s.evalSeeds = a.seeds;
+    s.seed = a.seed;
+    s.goal = GoalOf(a.goal);
+    s.descriptors = a.descriptors;
+    s.grid = a.grid;
+    s.maxNodes = a.maxNodes;
+    s.maxLength = a.maxLength;
+    s.physics = a.physics.value_or(Physics{});
+    for (const Gene& gene : genes) s.seedGenes.push_back(evolve::ParseCode(gene.Code()));
+    if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())
+        throw py::value_error(problem);
+    return s;
+}
+
+// The search of `quillmoth-sim evolve`, generation by generation, with its
+// folder written as the command writes it when `out` is given.
+py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int workers,
+                const py::object& fitness, const std::optional<std::string>& out,
+                const py::object& progress) {
+    evolve::SearchSettings settings = EvolveSettings(genes, args);
+    PythonEvaluator evaluator(workers < 1 ? evolve::CoreCount() : workers, fitness);
+    py::list generations, individuals, archive;
+    try {
+        std::optional<evolve::SearchOutput> output;
+        if (out) {
+            output.emplace(*out);
+            output->Lock(true);
+            output->Create();
+        }
+        evolve::Search search(std::move(settings));
+        if (output) output->Begin(search);
+        while (!search.Finished()) {
+            const evolve::GenerationReport report = search.RunGeneration(evaluator);
+            if (output) output->Record(search, report);
+            generations.append(ReportDict(report));
+            for (const evolve::ScoredGene& gene : search.Generation()) {
+                individuals.append(py::dict(
+                    py::arg("id") = gene.origin.id, py::arg("generation") = gene.generation,
+                    py::arg("parents") = gene.origin.parents, py::arg("operator") = gene.origin.op,
+                    py::arg("fitness") = gene.fitness,
+                    py::arg("descriptors") = Behaviour(search.Space(), gene),
+                    py::arg("length") = gene.code.size(), py::arg("code") = evolve::CodeString(gene.code)));
+            }
+            if (!progress.is_none()) progress(ReportDict(report));
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        }
+        for (const auto& [cell, gene] : search.Grid()) {
+            archive.append(py::dict(py::arg("cell") = py::tuple(py::cast(search.Space().Coordinates(cell))),
+                                    py::arg("descriptors") = Behaviour(search.Space(), gene),
+                                    py::arg("fitness") = gene.fitness, py::arg("id") = gene.origin.id,
+                                    py::arg("code") = evolve::CodeString(gene.code)));
+        }
+        return py::dict(py::arg("best") = Gene::FromCode(evolve::CodeString(search.Best().code)),
+                        py::arg("best_fitness") = search.Best().fitness, py::arg("generations") = generations,
+                        py::arg("individuals") = individuals, py::arg("archive") = archive);
+    } catch (const evolve::SearchError& e) {
+        throw std::runtime_error(e.message);
+    }
 }
 
 // Physics(gravity=0.005, ...): the defaults with the keys given; a bad key
@@ -259,4 +447,26 @@ PYBIND11_MODULE(_quillmoth, m) {
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
           py::arg("fitness") = py::none(), py::arg("physics") = py::none(),
           "Run every gene with every seed on threads; one fitness per gene.");
+    m.def(
+        "evolve",
+        [](const std::vector<Gene>& genes, const std::string& algorithm, int population,
+           std::optional<int> generations, std::optional<long long> evaluations, long long steps,
+           const std::vector<std::uint32_t>& seeds, std::uint32_t seed,
+           const std::optional<std::string>& task, const std::vector<std::string>& descriptors, int grid,
+           int maxNodes, int maxLength, const std::optional<std::array<float, 3>>& goal, int workers,
+           const std::optional<Physics>& physics, const py::object& fitness,
+           const std::optional<std::string>& out, const py::object& progress) {
+            const EvolveArgs args{algorithm, population, generations, evaluations, steps,
+                                  seeds,     seed,       task,        descriptors, grid,
+                                  maxNodes,  maxLength,  goal,        physics,     !fitness.is_none()};
+            return Evolve(genes, args, workers, fitness, out, progress);
+        },
+        py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
+        py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),
+        py::arg("steps") = 1000, py::arg("seeds") = std::vector<std::uint32_t>{1}, py::arg("seed") = 1,
+        py::arg("task") = py::none(), py::arg("descriptors") = std::vector<std::string>{"closest", "nodes"},
+        py::arg("grid") = 25, py::arg("max_nodes") = 1000, py::arg("max_length") = 50,
+        py::arg("goal") = py::none(), py::arg("workers") = 0, py::arg("physics") = py::none(),
+        py::arg("fitness") = py::none(), py::arg("out") = py::none(), py::arg("progress") = py::none(),
+        "The search of quillmoth-sim evolve; fitness(run) -> cost makes a task of a Python function.");
 }

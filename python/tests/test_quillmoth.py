@@ -134,3 +134,53 @@ def test_physics_is_the_command_lines_and_refuses_what_it_refuses(tmp_path):
                        ({"gravity": "weak"}, "gravity takes a number")]:
         with pytest.raises(ValueError, match=said):
             quillmoth.Physics(**keys)
+
+
+def search_result(result):
+    """What a search gives, comparable: the best gene as its code."""
+    return {**result, "best": result["best"].code}
+
+
+def test_evolve_is_the_command_lines_search_on_any_number_of_workers(tmp_path):
+    options = dict(task="height", seed=3, population=8, generations=2, steps=100)
+    reports = []
+    one = quillmoth.evolve(workers=1, out=str(tmp_path / "py"), progress=reports.append, **options)
+    assert search_result(one) == search_result(quillmoth.evolve(workers=2, **options))
+    assert reports == one["generations"] and len(one["individuals"]) == 16
+    code, _ = sim("evolve", "--algorithm", "map-elites", "--task", "height", "--seed", "3", "--population", "8",
+                  "--generations", "2", "--steps", "100", "--quiet", "--out", "cli", cwd=tmp_path)
+    assert code == 0
+    for name in ("generations.csv", "individuals.csv", "archive.csv"):
+        py, cli = ((tmp_path / d / name).read_text().splitlines() for d in ("py", "cli"))
+        if name == "generations.csv":  # the last column is a timing
+            py, cli = ([row.rsplit(",", 1)[0] for row in rows] for rows in (py, cli))
+        assert py == cli, name
+    assert not list(tmp_path.glob("py/*.tmp"))
+
+
+def test_a_python_fitness_is_the_task_of_the_search(tmp_path):
+    def top(run):  # the highest node, as a cost; an empty world's is the floor
+        return -float(run.nodes["y"].max(initial=-25.0))
+
+    options = dict(fitness=top, seeds=[1, 2], seed=5, population=6, generations=2, steps=60)
+    one = quillmoth.evolve(workers=1, out=str(tmp_path / "py"), **options)
+    assert search_result(one) == search_result(quillmoth.evolve(workers=2, **options))
+    best = one["best"]
+    runs = [quillmoth.Run(best, seed=s, steps=60, max_nodes=1000) for s in (1, 2)]
+    for run in runs:
+        run.step(60)
+    assert one["best_fitness"] == sum(top(run) for run in runs) / 2 + 0.001 * len(best)
+    # The command line has no function to run: it refuses the task and the search's folder.
+    for args in (["--task", "python", "--out", "cli"], ["--resume", "py"]):
+        assert sim("evolve", *args, cwd=tmp_path)[0] == 2
+
+    def fails(run):
+        raise KeyError("no such measure")
+
+    refusals = [(dict(fitness=fails), KeyError, "no such measure"),
+                (dict(fitness=lambda run: "high"), TypeError, "str"),
+                (dict(task="python"), ValueError, "needs a fitness function"),
+                (dict(population=1), ValueError, "--population must lie between 2")]
+    for extra, error, said in refusals:
+        with pytest.raises(error, match=said):
+            quillmoth.evolve(**{**dict(population=4, generations=1, steps=10), **extra})

@@ -97,6 +97,12 @@ bool DecodeTask(const std::string& text, EvalTask& task) {
 }
 
 EvalResult EvaluateGene(const EvalTask& task) {
+    std::unique_ptr<Run> run;
+    return EvaluateGene(task, run);
+}
+
+EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
+    finished.reset();
     EvalResult result;
     Diagnostics silent;
     silent.SetSink([](std::string_view) {});
@@ -108,9 +114,11 @@ EvalResult EvaluateGene(const EvalTask& task) {
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }
-    Run run(*gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps, task.physics},
-            std::move(silent));
+    finished = std::make_unique<Run>(
+        *gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps, task.physics}, std::move(silent));
+    Run& run = *finished;
     if (!run.Start()) {
+        finished.reset();
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }

@@ -5,12 +5,17 @@
 // node to the goal is followed step by step.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "evolve/Fitness.h"
 #include "math/D3dxTypes.h"
 #include "node/Physics.h"
+
+namespace qm {
+class Run;
+}
 
 namespace qm::evolve {
 
@@ -35,5 +40,8 @@ bool DecodeTask(const std::string& text, EvalTask& task);
 // from the world between steps and changes nothing in it. It shares nothing with any other run, so
 // evaluations on threads side by side each give exactly what the same run gives alone.
 EvalResult EvaluateGene(const EvalTask& task);
+// The same evaluation, which also hands back the finished run (empty when
+// the gene did not load or the run did not start), for a fitness of its own.
+EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished);
 
 }  // namespace qm::evolve

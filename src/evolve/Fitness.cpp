@@ -26,8 +26,9 @@ double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneL
 }
 
 std::string EncodeResult(const EvalResult& result) {
-    return FormatString("%d %lld %a %d %a %a %a %a", static_cast<int>(result.outcome), result.steps,
-                        result.closest, result.nodes, result.dx, result.dz, result.height, result.sizeError);
+    return FormatString("%d %lld %a %d %a %a %a %a %a", static_cast<int>(result.outcome), result.steps,
+                        result.closest, result.nodes, result.dx, result.dz, result.height, result.sizeError,
+                        result.score);
 }
 
 bool DecodeResult(const std::string& text, EvalResult& result) {
@@ -45,11 +46,13 @@ bool DecodeResult(const std::string& text, EvalResult& result) {
     if (!(in >> std::ws).eof()) {
         std::string behaviour[4];
         if (!(in >> behaviour[0] >> behaviour[1] >> behaviour[2] >> behaviour[3])) return false;
-        if (!(in >> std::ws).eof()) return false;
         double* fields[4] = {&r.dx, &r.dz, &r.height, &r.sizeError};
         for (int i = 0; i < 4; ++i) {
             if (!real(behaviour[i], *fields[i])) return false;
         }
+        std::string score;
+        if (!(in >> std::ws).eof() && (!(in >> score) || !real(score, r.score))) return false;
+        if (!(in >> std::ws).eof()) return false;
     }
     r.outcome = static_cast<EvalResult::Outcome>(outcome);
     result = r;

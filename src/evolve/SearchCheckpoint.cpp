@@ -251,7 +251,12 @@ Checkpoint LoadCheckpoint(const std::string& path) {
         const std::optional<Algorithm> algorithm = ParseAlgorithm(in.Expect("algorithm"));
         if (!algorithm) in.Fail("names no algorithm");
         s.algorithm = *algorithm;
-        const std::optional<Task> task = ParseTask(in.Expect("task"));
+        const std::string taskText = in.Expect("task");
+        if (taskText == TaskText(Task{Task::Kind::Custom}))
+            in.Fail(
+                "holds a search whose fitness is a Python function (quillmoth.evolve): the command line "
+                "cannot go on with it");
+        const std::optional<Task> task = ParseTask(taskText);
         if (!task) in.Fail("names no task");
         s.task = *task;
         std::istringstream names(in.Expect("descriptors"));

@@ -383,7 +383,11 @@ std::string GeneFileText(const SearchSettings& settings, const std::string& dir,
         run < settings.evalSeeds.size() ? settings.evalSeeds[run] : settings.evalSeeds.front();
     text += "  Shown by: " + CommentSafe(ShowCommand(settings, path, seed)) + "\n";
     text += "  (" + OutcomeText(gene, run) + ")\n";
-    text += "  Found by: " + CommentSafe(FoundByCommand(settings, dir, generation)) + " >\n";
+    // A Python fitness function is no option: the command gives the settings alone.
+    text += settings.task.kind == Task::Kind::Custom
+                ? "  Found by quillmoth.evolve with a Python fitness, as in: "
+                : "  Found by: ";
+    text += CommentSafe(FoundByCommand(settings, dir, generation)) + " >\n";
     return text + SourceText(gene.code);
 }
 

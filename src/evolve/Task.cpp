@@ -17,6 +17,8 @@ double RunMeasure(const Task& task, const EvalResult& run) {
             return run.height;
         case Task::Kind::Size:
             return run.sizeError;
+        case Task::Kind::Custom:
+            return run.score;
         case Task::Kind::Goal:
             break;
     }
@@ -50,6 +52,8 @@ std::string TaskText(const Task& task) {
             return "height";
         case Task::Kind::Size:
             return "size " + std::to_string(task.nodes);
+        case Task::Kind::Custom:
+            return "python";
         case Task::Kind::Goal:
             break;
     }
@@ -75,8 +79,9 @@ double TaskFitness(const Task& task, std::span<const EvalResult> runs, long long
         if (run.outcome == EvalResult::Outcome::Error) return kWorstFitness;
     }
     const double measure = TaskMeasure(task, runs);
-    const double cost = task.kind == Task::Kind::Size ? measure : -measure;
-    return cost + lengthPenalty * geneLength;
+    // The size error and a function's score are costs already; the others are gains.
+    const bool cost = task.kind == Task::Kind::Size || task.kind == Task::Kind::Custom;
+    return (cost ? measure : -measure) + lengthPenalty * geneLength;
 }
 
 }  // namespace qm::evolve

@@ -8,6 +8,9 @@
 //   height    minus the mean height of the highest node above the floor at the end
 //   size N    the mean over the seeds of how far the node count stays from N
 //             over the second half of the steps
+//   python    the mean over the seeds of what a Python function of the
+//             finished run gives (EvalResult::score): only quillmoth.evolve
+//             has the function, so the command line does not take this task
 
 #include <optional>
 #include <span>
@@ -18,16 +21,17 @@
 namespace qm::evolve {
 
 struct Task {
-    enum class Kind { Goal, Distance, Height, Size };
+    enum class Kind { Goal, Distance, Height, Size, Custom };
     Kind kind = Kind::Goal;
     int nodes = 0;  // the N of size N
 
     bool operator==(const Task&) const = default;
 };
 
-// "goal", "distance", "height" or "size N" (N from 1 to 1000000, also "size=N").
+// "goal", "distance", "height" or "size N" (N from 1 to 1000000, also "size=N");
+// never "python" (Custom), whose function no text can give.
 std::optional<Task> ParseTask(const std::string& text);
-// The text ParseTask reads back.
+// The text ParseTask reads back; "python" for Custom.
 std::string TaskText(const Task& task);
 
 double TaskFitness(const Task& task, std::span<const EvalResult> runs, long long stepBudget, int geneLength,

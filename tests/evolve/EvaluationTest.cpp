@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "api/Run.h"
 #include "base/RunContext.h"
 #include "evolve/Evaluation.h"
 #include "evolve/Evaluator.h"
@@ -20,6 +21,7 @@
 #include "support/GeneSupport.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
+#include "world/NodeManager.h"
 
 namespace qm::evolve {
 namespace {
@@ -133,6 +135,16 @@ TEST_F(EvaluationAsRunTest, AWorkerThreadGivesTheSameResultAndLeavesTheCallersRu
     ASSERT_EQ(pooled.size(), 2u);
     EXPECT_EQ(EncodeResult(pooled[0]), EncodeResult(here));
     EXPECT_EQ(EncodeResult(pooled[1]), EncodeResult(here));
+    // Keeping the finished run for a fitness of its own changes nothing in the result.
+    std::unique_ptr<qm::Run> run;  // the fixture has a Run of its own
+    EXPECT_EQ(EncodeResult(EvaluateGene(task, run)), EncodeResult(here));
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->Steps(), here.steps);
+    EXPECT_EQ(run->World()->GetNodeCount(), here.nodes);
+    EvalTask unreadable = task;
+    unreadable.code = "not a code string";
+    EXPECT_EQ(EvaluateGene(unreadable, run).outcome, EvalResult::Outcome::Error);
+    EXPECT_FALSE(run);
 }
 
 // A failed evaluation fails its batch with the reason; the next batch (the

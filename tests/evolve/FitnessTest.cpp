@@ -66,8 +66,15 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     ASSERT_TRUE(DecodeResult(EncodeResult(r), back));
     EXPECT_EQ(back.dx, r.dx);
     EXPECT_EQ(back.height, r.height);
+    r.score = -2.0 / 3.0;
+    ASSERT_TRUE(DecodeResult(EncodeResult(r), back));
+    EXPECT_EQ(back.score, r.score);
     ASSERT_TRUE(DecodeResult("1 5 0x1p+0 2", back));  // what older checkpoints hold
     EXPECT_EQ(back.dx, 0.0);
+    ASSERT_TRUE(DecodeResult("1 5 0x1p+0 2 0x1p+1 0x0p+0 0x0p+0 0x0p+0", back));  // and the first of format 3
+    EXPECT_EQ(back.dx, 2.0);
+    EXPECT_EQ(back.score, 0.0);
+    EXPECT_FALSE(DecodeResult("1 5 0x1p+0 2 0x1p+1 0x0p+0 0x0p+0 0x0p+0 0x1p+0 0", back));
 
     EvalTask task;
     task.index = 3;
@@ -99,8 +106,8 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
 
 TEST(FitnessTest, EachTaskScoresItsOwnMeasureAndReadsBackAsWritten) {
     EvalResult a = Missed(40.0), b = Missed(10.0);
-    a.dx = 3.0, a.dz = 4.0, a.height = 2.0, a.sizeError = 6.0;
-    b.dx = 0.0, b.dz = 1.0, b.height = 4.0, b.sizeError = 2.0;
+    a.dx = 3.0, a.dz = 4.0, a.height = 2.0, a.sizeError = 6.0, a.score = 7.0;
+    b.dx = 0.0, b.dz = 1.0, b.height = 4.0, b.sizeError = 2.0, b.score = -1.0;
     const std::vector<EvalResult> runs{a, b};
     struct Case {
         std::string text;
@@ -108,16 +115,19 @@ TEST(FitnessTest, EachTaskScoresItsOwnMeasureAndReadsBackAsWritten) {
     } cases[] = {{"goal", (41.0 + 11.0) / 2.0 + 0.01},
                  {"distance", -(5.0 + 1.0) / 2.0 + 0.01},
                  {"height", -(2.0 + 4.0) / 2.0 + 0.01},
-                 {"size 30", (6.0 + 2.0) / 2.0 + 0.01}};
+                 {"size 30", (6.0 + 2.0) / 2.0 + 0.01},
+                 {"python", (7.0 - 1.0) / 2.0 + 0.01}};
     for (const Case& c : cases) {
-        const std::optional<Task> task = ParseTask(c.text);
+        // A Python function's task is made in Python alone: no text gives it.
+        const std::optional<Task> task = c.text == "python" ? Task{Task::Kind::Custom} : ParseTask(c.text);
         ASSERT_TRUE(task) << c.text;
         EXPECT_EQ(TaskText(*task), c.text);
         EXPECT_DOUBLE_EQ(TaskFitness(*task, runs, 1000, 10, 0.001), c.fitness) << c.text;
         EXPECT_EQ(TaskFitness(*task, std::vector<EvalResult>{a, Failed()}, 1000, 10, 0.001), kWorstFitness);
     }
     EXPECT_EQ(ParseTask("size=7")->nodes, 7);
-    for (const char* bad : {"", "size", "size 0", "size -3", "size 1000001", "size 5x", "speed", "Goal"})
+    for (const char* bad :
+         {"", "size", "size 0", "size -3", "size 1000001", "size 5x", "speed", "Goal", "python"})
         EXPECT_FALSE(ParseTask(bad)) << bad;
 }
 

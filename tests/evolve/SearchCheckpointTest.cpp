@@ -115,6 +115,10 @@ TEST_F(CheckpointTest, ACutOrDamagedCheckpointIsRefusedWithItsLine) {
     EXPECT_NE(refusal(damaged).find("line 4, \"steps\" needs a whole number"), std::string::npos)
         << refusal(damaged);
     EXPECT_NE(refusal("hello\n").find("line 1"), std::string::npos);
+    // A Python search's fitness is a function the command line does not have.
+    std::string python = whole;
+    python.replace(python.find("task goal"), 9, "task python");
+    EXPECT_NE(refusal(python).find("is a Python function"), std::string::npos) << refusal(python);
     EXPECT_THROW(LoadCheckpoint(dir + "/none.txt"), SearchError);
 }
 
