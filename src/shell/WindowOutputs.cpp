@@ -1,6 +1,5 @@
 #include "shell/WindowOutputs.h"
 
-
 #include <filesystem>
 
 #include "base/Diagnostics.h"
