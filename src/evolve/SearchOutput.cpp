@@ -381,6 +381,8 @@ std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int 
         command += " --constant-mutation " + ExactDecimal(s.constantMutation);
     if (s.copyMutation != ga.copyMutation) command += " --copy-mutation " + ExactDecimal(s.copyMutation);
     if (s.immigrants != ga.immigrants) command += " --immigrants " + ExactDecimal(s.immigrants);
+    if (s.cellTournament != ga.cellTournament)
+        command += FormatString(" --cell-tournament %d", s.cellTournament);
     if (!s.goals.empty()) {
         std::string goals;
         for (const Vector3& g : s.goals) goals += (goals.empty() ? "" : ";") + GoalText(g);
