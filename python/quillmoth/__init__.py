@@ -9,6 +9,6 @@
 See docs/python.md.
 """
 
-from ._quillmoth import Gene, GeneError, Physics, Run, evaluate, evolve
+from ._quillmoth import Gene, GeneError, Physics, Run, __version__, evaluate, evolve
 
 __all__ = ["Gene", "GeneError", "Physics", "Run", "evaluate", "evolve"]

@@ -13,6 +13,10 @@
 #include <thread>
 
 #include "Arrays.h"
+#include "Errors.h"
+#include "Interrupt.h"
+#include "RunTable.h"
+#include "Variation.h"
 #include "api/Gene.h"
 #include "api/Run.h"
 #include "base/Diagnostics.h"
@@ -74,6 +78,7 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed
 }
 
 std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
+    CheckReadable(path);
     try {
         return Run::Load(path, Quiet(log));
     } catch (const record::RecordError& e) {
@@ -93,12 +98,29 @@ void ParallelFor(std::size_t n, int workers, Work&& work) {
     loop();
 }
 
+// The evaluations a few at a time (as many as there are workers), so that
+// Ctrl-C stops them between two: one evaluation cannot be cut short.
+std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTask>& tasks, int workers) {
+    evolve::ThreadPool pool(workers);
+    std::vector<evolve::EvalResult> results;
+    results.reserve(tasks.size());
+    InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
+        const std::vector<evolve::EvalTask> slice(tasks.begin() + static_cast<std::ptrdiff_t>(first),
+                                                  tasks.begin() + static_cast<std::ptrdiff_t>(last));
+        for (evolve::EvalResult& r : pool.Evaluate(slice)) results.push_back(std::move(r));
+    });
+    return results;
+}
+
 // One value per gene: by default the search's fitness over the seeds (a
 // cost, lower is better); with `fitness`, the mean of fitness(run) over the
 // seeds, each run finished.
-py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
-                  int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
-                  const py::object& fitness, const std::optional<Physics>& physics) {
+py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
+                           int workers, const py::object& fitness);
+
+py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
+                    int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
+                    const py::object& fitness, const std::optional<Physics>& physics, bool perSeed) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
     if (workers < 1) workers = evolve::CoreCount();
     std::vector<evolve::EvalTask> tasks;
@@ -108,13 +130,10 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
                              physics.value_or(Physics{})});
         }
     }
+    if (perSeed) return EvaluatePerSeed(genes, tasks, workers, fitness);
     py::list out;
     if (fitness.is_none()) {
-        std::vector<evolve::EvalResult> results;
-        {
-            py::gil_scoped_release release;
-            results = evolve::ThreadPool(workers).Evaluate(tasks);
-        }
+        const std::vector<evolve::EvalResult> results = EvaluateSliced(tasks, workers);
         for (std::size_t g = 0; g < genes.size(); ++g) {
             std::span<const evolve::EvalResult> runs(results.data() + g * seeds.size(), seeds.size());
             out.append(evolve::Fitness(runs, steps, static_cast<int>(genes[g].Elements().size()),
@@ -125,13 +144,24 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
     std::vector<std::unique_ptr<Run>> runs(tasks.size());
     {
         py::gil_scoped_release release;
+        // The calling thread asks Python about Ctrl-C between its steps; every thread stops then.
+        const std::thread::id caller = std::this_thread::get_id();
+        InterruptCheck check;
+        std::atomic<bool> stop{false};
         ParallelFor(tasks.size(), workers, [&](std::size_t i) {
             const evolve::EvalTask& t = tasks[i];
             runs[i] =
                 std::make_unique<Run>(genes[i / seeds.size()],
                                       RunSettings{t.seed, t.goal, t.maxNodes, t.steps, t.physics}, Quiet(""));
-            while (!runs[i]->Ended()) runs[i]->Step();
+            while (!stop && !runs[i]->Ended()) {
+                runs[i]->Step();
+                if (std::this_thread::get_id() == caller && check.Raised()) stop = true;
+            }
         });
+        if (stop) {
+            py::gil_scoped_acquire hold;
+            throw py::error_already_set();
+        }
     }
     for (std::size_t g = 0; g < genes.size(); ++g) {
         double sum = 0.0;
@@ -153,18 +183,15 @@ class PythonEvaluator final : public evolve::Evaluator {
         : workers(workers), pool(workers), fitness(std::move(fitness)) {}
 
     std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::EvalTask>& tasks) override {
-        if (fitness.is_none()) {
-            py::gil_scoped_release release;
-            return pool.Evaluate(tasks);
-        }
+        if (fitness.is_none()) return EvaluateSliced(tasks, workers);
         std::vector<evolve::EvalResult> results(tasks.size());
         std::vector<std::unique_ptr<Run>> runs(tasks.size());
-        {
-            py::gil_scoped_release release;
+        InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
             std::mutex guard;
             std::exception_ptr failure;
             std::atomic<bool> failed{false};
-            ParallelFor(tasks.size(), workers, [&](std::size_t i) {
+            ParallelFor(last - first, workers, [&](std::size_t k) {
+                const std::size_t i = first + k;
                 if (failed) return;
                 try {
                     results[i] = evolve::EvaluateGene(tasks[i], runs[i]);
@@ -174,7 +201,7 @@ class PythonEvaluator final : public evolve::Evaluator {
                 }
             });
             if (failure) std::rethrow_exception(failure);
-        }
+        });
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             if (results[i].outcome == evolve::EvalResult::Outcome::Error || !runs[i]) continue;
             // What float() takes but a string: a text is no cost, even "3".
@@ -197,6 +224,26 @@ class PythonEvaluator final : public evolve::Evaluator {
     evolve::ThreadPool pool;
     py::object fitness;
 };
+
+// A row per gene and seed; the fitness column is the search's cost of that
+// one run (their mean over a gene's seeds is its fitness) or fitness(run).
+py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
+                           int workers, const py::object& fitness) {
+    if (genes.empty()) return RunTable({});
+    const std::vector<evolve::EvalResult> results = PythonEvaluator(workers, fitness).Evaluate(tasks);
+    const std::size_t seeds = tasks.size() / genes.size();
+    const double penalty = evolve::SearchSettings{}.lengthPenalty;
+    std::vector<TableRow> rows;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const evolve::EvalResult& r = results[i];
+        const int length = static_cast<int>(genes[i / seeds].Elements().size());
+        double value = evolve::Fitness(std::span(&r, 1), tasks[i].steps, length, penalty);
+        if (!fitness.is_none())
+            value = r.outcome == evolve::EvalResult::Outcome::Error ? std::nan("") : r.score;
+        rows.push_back({static_cast<int>(i / seeds), &tasks[i], &r, value});
+    }
+    return RunTable(rows);
+}
 
 py::dict ReportDict(const evolve::GenerationReport& r) {
     return py::dict(py::arg("generation") = r.generation, py::arg("best") = r.best,
@@ -348,24 +395,19 @@ PYBIND11_MODULE(_quillmoth, m) {
     using namespace qm;
     using namespace qm::python;
     m.doc() = "Quillmoth: grow virtual creatures from gene programs.";
+    m.attr("__version__") = QM_VERSION;
 
-    static py::exception<GeneError> geneError(m, "GeneError", PyExc_ValueError);
-    py::register_exception_translator([](std::exception_ptr p) {
-        try {
-            if (p) std::rethrow_exception(p);
-        } catch (const GeneError& e) {
-            // The message is the log's text; .text and .detail as the C++ error has them.
-            py::object error = py::reinterpret_borrow<py::object>(geneError.ptr())(
-                e.detail.empty() ? e.text : e.text + e.detail);
-            error.attr("text") = e.text;
-            error.attr("detail") = e.detail;
-            PyErr_SetObject(geneError.ptr(), error.ptr());
-        }
-    });
+    RegisterErrors(m);
 
-    py::class_<Gene>(m, "Gene", "A gene program, compiled from gene source.")
-        .def_static("from_file", py::overload_cast<const std::string&>(&Gene::FromFile), py::arg("path"),
-                    "Compile a gene source file; raises GeneError.")
+    py::class_<Gene> gene(m, "Gene", "A gene program, compiled from gene source.");
+    gene.def_static(
+            "from_file",
+            [](const std::string& path) {
+                CheckReadable(path);
+                return Gene::FromFile(path);
+            },
+            py::arg("path"),
+            "Compile a gene source file; raises GeneError, or OSError when it cannot be read.")
         .def_static("from_source", &Gene::FromSource, py::arg("text"),
                     "Compile gene source text; raises GeneError.")
         .def_static("from_code", &Gene::FromCode, py::arg("code"), "Read a code string; raises GeneError.")
@@ -374,6 +416,7 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def("dump", &Gene::Dump, "The program as the engine reads it, indented.")
         .def("__len__", [](const Gene& g) { return g.Elements().size(); })
         .def("__repr__", [](const Gene& g) { return "quillmoth.Gene.from_code('" + g.Code() + "')"; });
+    AddVariation(gene);
 
     py::class_<Physics> physics(m, "Physics",
                                 "The world's constants (docs/physics.md): the defaults, with any given as "
@@ -407,12 +450,8 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
                     "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(
-            "step",
-            [](Run& run, long long n) {
-                py::gil_scoped_release release;
-                return OutcomeName(run.Step(n));
-            },
-            py::arg("n") = 1, "Step up to n times; returns the outcome.")
+            "step", [](Run& run, long long n) { return OutcomeName(StepWatched(run, n)); }, py::arg("n") = 1,
+            "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
         .def_property_readonly("steps", &Run::Steps)
         .def_property_readonly("seed", &Run::Seed)
         .def_property_readonly("outcome", [](const Run& run) { return OutcomeName(run.Outcome().kind); })
@@ -431,22 +470,30 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_property_readonly(
             "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
+        .def("__repr__",
+             [](const Run& run) {
+                 return FormatString("<quillmoth.Run seed=%u steps=%lld outcome=%s>", run.Seed(), run.Steps(),
+                                     OutcomeName(run.Outcome().kind));
+             })
         .def("kill", &Run::Kill, py::arg("node_id"), "Kill a node at the next step; False if there is none.")
         .def(
             "save",
             [](const Run& run, const std::string& path) {
+                if (!run.World())
+                    throw py::value_error("the run has no world to save: it ended at its start");
                 try {
                     run.Save(path);
                 } catch (const record::RecordError& e) {
-                    throw py::value_error(e.message);
+                    ThrowOSError(e.message);
                 }
             },
             py::arg("path"), "Write a checkpoint, as quillmoth-sim run --checkpoint-every does.");
 
     m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
-          py::arg("fitness") = py::none(), py::arg("physics") = py::none(),
-          "Run every gene with every seed on threads; one fitness per gene.");
+          py::arg("fitness") = py::none(), py::arg("physics") = py::none(), py::arg("per_seed") = false,
+          "Run every gene with every seed on threads; one fitness per gene, or with per_seed a numpy record "
+          "array of a row per gene and seed.");
     m.def(
         "evolve",
         [](const std::vector<Gene>& genes, const std::string& algorithm, int population,

@@ -90,7 +90,6 @@ def test_nodes_links_and_kill():
 @pytest.mark.parametrize("make, text", [
     (lambda: quillmoth.Gene.from_source("GDIVDE ( 0 )"), "GPmanager::GetCode; 不正な関数名が検出されました: GDIVDE\n"),
     (lambda: quillmoth.Gene.from_source("PROG2 ( 0 )"), "GPmanager::GetCode; 不正なコードです\n"),
-    (lambda: quillmoth.Gene.from_file("/nonexistent/gene.txt"), "GPmanager::GetCode; 不正なコードです\n"),
 ])
 def test_a_gene_that_does_not_compile_raises_the_logs_text(make, text):
     with pytest.raises(quillmoth.GeneError) as caught:
