@@ -16,6 +16,7 @@
 #include "Errors.h"
 #include "Interrupt.h"
 #include "RunTable.h"
+#include "SearchFolder.h"
 #include "Variation.h"
 #include "api/Gene.h"
 #include "api/Run.h"
@@ -328,19 +329,16 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
 // folder written as the command writes it when `out` is given.
 py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int workers,
                 const py::object& fitness, const std::optional<std::string>& out,
-                const py::object& progress) {
-    evolve::SearchSettings settings = EvolveSettings(genes, args);
+                const std::optional<std::string>& resume, const py::object& progress) {
+    if (out && resume) throw py::value_error("give out or resume, not both");
     PythonEvaluator evaluator(workers < 1 ? evolve::CoreCount() : workers, fitness);
     py::list generations, individuals, archive;
     try {
         std::optional<evolve::SearchOutput> output;
-        if (out) {
-            output.emplace(*out);
-            output->Lock(true);
-            output->Create();
-        }
-        evolve::Search search(std::move(settings));
-        if (output) output->Begin(search);
+        if (out || resume) output.emplace(resume ? *resume : *out);
+        evolve::Search search = resume ? ResumeFolder(*output, args.generations, args.evaluations, fitness)
+                                       : evolve::Search(EvolveSettings(genes, args));
+        if (out) BeginFolder(*output, search, fitness);
         while (!search.Finished()) {
             const evolve::GenerationReport report = search.RunGeneration(evaluator);
             if (output) output->Record(search, report);
@@ -502,11 +500,12 @@ PYBIND11_MODULE(_quillmoth, m) {
            const std::optional<std::string>& task, const std::vector<std::string>& descriptors, int grid,
            int maxNodes, int maxLength, const std::optional<std::array<float, 3>>& goal, int workers,
            const std::optional<Physics>& physics, const py::object& fitness,
-           const std::optional<std::string>& out, const py::object& progress) {
+           const std::optional<std::string>& out, const std::optional<std::string>& resume,
+           const py::object& progress) {
             const EvolveArgs args{algorithm, population, generations, evaluations, steps,
                                   seeds,     seed,       task,        descriptors, grid,
                                   maxNodes,  maxLength,  goal,        physics,     !fitness.is_none()};
-            return Evolve(genes, args, workers, fitness, out, progress);
+            return Evolve(genes, args, workers, fitness, out, resume, progress);
         },
         py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
         py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),
@@ -514,6 +513,7 @@ PYBIND11_MODULE(_quillmoth, m) {
         py::arg("task") = py::none(), py::arg("descriptors") = std::vector<std::string>{"closest", "nodes"},
         py::arg("grid") = 25, py::arg("max_nodes") = 1000, py::arg("max_length") = 50,
         py::arg("goal") = py::none(), py::arg("workers") = 0, py::arg("physics") = py::none(),
-        py::arg("fitness") = py::none(), py::arg("out") = py::none(), py::arg("progress") = py::none(),
+        py::arg("fitness") = py::none(), py::arg("out") = py::none(), py::arg("resume") = py::none(),
+        py::arg("progress") = py::none(),
         "The search of quillmoth-sim evolve; fitness(run) -> cost makes a task of a Python function.");
 }
