@@ -15,6 +15,7 @@
 #include "Arrays.h"
 #include "Errors.h"
 #include "Interrupt.h"
+#include "Remote.h"
 #include "RunTable.h"
 #include "SearchFolder.h"
 #include "Variation.h"
@@ -205,15 +206,7 @@ class PythonEvaluator final : public evolve::Evaluator {
         });
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             if (results[i].outcome == evolve::EvalResult::Outcome::Error || !runs[i]) continue;
-            // What float() takes but a string: a text is no cost, even "3".
-            const py::object value = fitness(py::cast(std::move(runs[i])));
-            const double score = PyFloat_AsDouble(value.ptr());
-            if (score == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-            if (std::isnan(score)) {
-                throw py::value_error("the fitness function gave nan for gene " + tasks[i].code +
-                                      " on seed " + std::to_string(tasks[i].seed));
-            }
-            results[i].score = score;
+            results[i].score = ScoreRun(fitness, tasks[i], std::move(runs[i]));
         }
         return results;
     }
@@ -329,9 +322,15 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
 // folder written as the command writes it when `out` is given.
 py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int workers,
                 const py::object& fitness, const std::optional<std::string>& out,
-                const std::optional<std::string>& resume, const py::object& progress) {
+                const std::optional<std::string>& resume, const py::object& progress,
+                const py::object& dispatch) {
     if (out && resume) throw py::value_error("give out or resume, not both");
-    PythonEvaluator evaluator(workers < 1 ? evolve::CoreCount() : workers, fitness);
+    std::unique_ptr<evolve::Evaluator> evaluator;
+    if (dispatch.is_none()) {
+        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? evolve::CoreCount() : workers, fitness);
+    } else {
+        evaluator = std::make_unique<DispatchEvaluator>(dispatch);
+    }
     py::list generations, individuals, archive;
     try {
         std::optional<evolve::SearchOutput> output;
@@ -340,7 +339,7 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
                                        : evolve::Search(EvolveSettings(genes, args));
         if (out) BeginFolder(*output, search, fitness);
         while (!search.Finished()) {
-            const evolve::GenerationReport report = search.RunGeneration(evaluator);
+            const evolve::GenerationReport report = search.RunGeneration(*evaluator);
             if (output) output->Record(search, report);
             generations.append(ReportDict(report));
             for (const evolve::ScoredGene& gene : search.Generation()) {
@@ -492,6 +491,8 @@ PYBIND11_MODULE(_quillmoth, m) {
           py::arg("fitness") = py::none(), py::arg("physics") = py::none(), py::arg("per_seed") = false,
           "Run every gene with every seed on threads; one fitness per gene, or with per_seed a numpy record "
           "array of a row per gene and seed.");
+    m.def("_evaluate_task", &EvaluateTask, py::arg("task"), py::arg("fitness") = py::none(),
+          "One task of a search evaluated here (for evolve(mpi=True)): the result's text.");
     m.def(
         "evolve",
         [](const std::vector<Gene>& genes, const std::string& algorithm, int population,
@@ -501,11 +502,11 @@ PYBIND11_MODULE(_quillmoth, m) {
            int maxNodes, int maxLength, const std::optional<std::array<float, 3>>& goal, int workers,
            const std::optional<Physics>& physics, const py::object& fitness,
            const std::optional<std::string>& out, const std::optional<std::string>& resume,
-           const py::object& progress) {
+           const py::object& progress, const py::object& dispatch) {
             const EvolveArgs args{algorithm, population, generations, evaluations, steps,
                                   seeds,     seed,       task,        descriptors, grid,
                                   maxNodes,  maxLength,  goal,        physics,     !fitness.is_none()};
-            return Evolve(genes, args, workers, fitness, out, resume, progress);
+            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch);
         },
         py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
         py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),
@@ -514,6 +515,6 @@ PYBIND11_MODULE(_quillmoth, m) {
         py::arg("grid") = 25, py::arg("max_nodes") = 1000, py::arg("max_length") = 50,
         py::arg("goal") = py::none(), py::arg("workers") = 0, py::arg("physics") = py::none(),
         py::arg("fitness") = py::none(), py::arg("out") = py::none(), py::arg("resume") = py::none(),
-        py::arg("progress") = py::none(),
+        py::arg("progress") = py::none(), py::arg("dispatch") = py::none(),
         "The search of quillmoth-sim evolve; fitness(run) -> cost makes a task of a Python function.");
 }

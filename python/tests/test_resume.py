@@ -1,7 +1,9 @@
-"""A search with a Python fitness, killed and taken up again, ends as the straight search ends."""
+"""A search with a Python fitness, killed and taken up again or spread over MPI ranks, ends as the
+straight search ends."""
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -22,17 +24,17 @@ def top(run):  # the highest node as a cost; the process dies at call QM_KILL_AT
     return -float(run.nodes["y"].max(initial=-25.0))
 
 how, folder = sys.argv[1], sys.argv[2]
-if how == "out":
+if how in ("out", "mpi"):
     quillmoth.evolve(out=folder, population=8, generations=4, steps=60, seeds=[1, 2], seed=3, workers=2,
-                     fitness=top)
+                     fitness=top, mpi=how == "mpi")
 else:
     quillmoth.evolve(resume=folder, fitness=top, workers=1)
 """
 
 
-def search(tmp_path, how, folder, kill_at=0):
+def search(tmp_path, how, folder, kill_at=0, launcher=()):
     env = dict(os.environ, QM_KILL_AT=str(kill_at))
-    return subprocess.run([sys.executable, "-c", SCRIPT, how, str(tmp_path / folder)], env=env,
+    return subprocess.run([*launcher, sys.executable, "-c", SCRIPT, how, str(tmp_path / folder)], env=env,
                           capture_output=True, text=True, timeout=300)
 
 
@@ -77,3 +79,20 @@ def test_resume_refuses_another_function_or_none_and_out_points_to_resume(tmp_pa
     assert [g["generation"] for g in more["generations"]] == [2]
     with pytest.raises(FileNotFoundError):
         quillmoth.evolve(resume=str(tmp_path / "none"), fitness=top)
+
+
+def has_mpi():
+    try:
+        import mpi4py  # noqa: F401
+    except ImportError:
+        return False
+    return shutil.which("mpiexec") is not None
+
+
+@pytest.mark.skipif(not has_mpi(), reason="needs mpi4py and mpiexec")
+def test_three_mpi_ranks_give_the_threaded_search(tmp_path):
+    assert search(tmp_path, "out", "threads").returncode == 0
+    ranks = search(tmp_path, "mpi", "ranks",
+                   launcher=("mpiexec", "--oversubscribe", "--allow-run-as-root", "-n", "3"))
+    assert ranks.returncode == 0, ranks.stderr
+    assert tables(tmp_path / "ranks") == tables(tmp_path / "threads")
