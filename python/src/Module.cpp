@@ -14,6 +14,7 @@
 
 #include "Arrays.h"
 #include "Errors.h"
+#include "History.h"
 #include "Interrupt.h"
 #include "Remote.h"
 #include "RunTable.h"
@@ -70,10 +71,13 @@ Diagnostics Quiet(const std::string& log) {
 std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed,
                              const std::optional<std::array<float, 3>>& goal, std::optional<int> maxNodes,
                              std::optional<long long> steps, const std::string& log,
-                             const std::optional<Physics>& physics) {
-    RunSettings settings{seed, GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps,
-                         physics.value_or(Physics{})};
+                             const std::optional<Physics>& physics, bool history, const py::object& observe,
+                             long long every) {
+    RunSettings settings{
+        seed,   GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps, physics.value_or(Physics{}),
+        history};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
+    ObserveBy(*run, observe, every);
     run->Manifest().steps = steps.value_or(0);
     run->Start();
     return run;
@@ -122,14 +126,15 @@ py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evo
 
 py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
                     int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
-                    const py::object& fitness, const std::optional<Physics>& physics, bool perSeed) {
+                    const py::object& fitness, const std::optional<Physics>& physics, bool perSeed,
+                    bool history) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
     if (workers < 1) workers = evolve::CoreCount();
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
             tasks.push_back({static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal),
-                             physics.value_or(Physics{})});
+                             physics.value_or(Physics{}), 0, history});
         }
     }
     if (perSeed) return EvaluatePerSeed(genes, tasks, workers, fitness);
@@ -152,9 +157,9 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
         std::atomic<bool> stop{false};
         ParallelFor(tasks.size(), workers, [&](std::size_t i) {
             const evolve::EvalTask& t = tasks[i];
-            runs[i] =
-                std::make_unique<Run>(genes[i / seeds.size()],
-                                      RunSettings{t.seed, t.goal, t.maxNodes, t.steps, t.physics}, Quiet(""));
+            runs[i] = std::make_unique<Run>(
+                genes[i / seeds.size()],
+                RunSettings{t.seed, t.goal, t.maxNodes, t.steps, t.physics, t.history}, Quiet(""));
             while (!stop && !runs[i]->Ended()) {
                 runs[i]->Step();
                 if (std::this_thread::get_id() == caller && check.Raised()) stop = true;
@@ -181,8 +186,8 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
 // every run that did not fail and its value kept as the run's score.
 class PythonEvaluator final : public evolve::Evaluator {
   public:
-    PythonEvaluator(int workers, py::object fitness)
-        : workers(workers), pool(workers), fitness(std::move(fitness)) {}
+    PythonEvaluator(int workers, py::object fitness, bool history = false)
+        : workers(workers), pool(workers), fitness(std::move(fitness)), history(history) {}
 
     std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::EvalTask>& tasks) override {
         if (fitness.is_none()) return EvaluateSliced(tasks, workers);
@@ -196,7 +201,9 @@ class PythonEvaluator final : public evolve::Evaluator {
                 const std::size_t i = first + k;
                 if (failed) return;
                 try {
-                    results[i] = evolve::EvaluateGene(tasks[i], runs[i]);
+                    evolve::EvalTask task = tasks[i];
+                    task.history = task.history || history;
+                    results[i] = evolve::EvaluateGene(task, runs[i]);
                 } catch (...) {  // thrown here, once every thread is joined
                     std::lock_guard lock(guard);
                     if (!failed.exchange(true)) failure = std::current_exception();
@@ -217,6 +224,7 @@ class PythonEvaluator final : public evolve::Evaluator {
     int workers;
     evolve::ThreadPool pool;
     py::object fitness;
+    bool history;  // the runs given to the function keep their RunHistory
 };
 
 // A row per gene and seed; the fitness column is the search's cost of that
@@ -323,11 +331,12 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
 py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int workers,
                 const py::object& fitness, const std::optional<std::string>& out,
                 const std::optional<std::string>& resume, const py::object& progress,
-                const py::object& dispatch) {
+                const py::object& dispatch, bool history) {
     if (out && resume) throw py::value_error("give out or resume, not both");
     std::unique_ptr<evolve::Evaluator> evaluator;
     if (dispatch.is_none()) {
-        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? evolve::CoreCount() : workers, fitness);
+        evaluator =
+            std::make_unique<PythonEvaluator>(workers < 1 ? evolve::CoreCount() : workers, fitness, history);
     } else {
         evaluator = std::make_unique<DispatchEvaluator>(dispatch);
     }
@@ -443,13 +452,16 @@ PYBIND11_MODULE(_quillmoth, m) {
     py::class_<Run>(m, "Run", "One run: a gene grown from a seed in a world of its own.")
         .def(py::init(&MakeRun), py::arg("gene"), py::arg("seed") = py::none(), py::arg("goal") = py::none(),
              py::arg("max_nodes") = py::none(), py::arg("steps") = py::none(), py::arg("log") = "",
-             py::arg("physics") = py::none())
+             py::arg("physics") = py::none(), py::arg("history") = false, py::arg("observe") = py::none(),
+             py::arg("every") = 1)
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
                     "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(
             "step", [](Run& run, long long n) { return OutcomeName(StepWatched(run, n)); }, py::arg("n") = 1,
             "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
         .def_property_readonly("steps", &Run::Steps)
+        .def_property_readonly("history", &HistoryOf,
+                               "The series the run keeps (Run(..., history=True)): numpy arrays by name.")
         .def_property_readonly("seed", &Run::Seed)
         .def_property_readonly("outcome", [](const Run& run) { return OutcomeName(run.Outcome().kind); })
         .def_property_readonly("error",
@@ -489,9 +501,11 @@ PYBIND11_MODULE(_quillmoth, m) {
     m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
           py::arg("fitness") = py::none(), py::arg("physics") = py::none(), py::arg("per_seed") = false,
+          py::arg("history") = false,
           "Run every gene with every seed on threads; one fitness per gene, or with per_seed a numpy record "
           "array of a row per gene and seed.");
     m.def("_evaluate_task", &EvaluateTask, py::arg("task"), py::arg("fitness") = py::none(),
+          py::arg("history") = false,
           "One task of a search evaluated here (for evolve(mpi=True)): the result's text.");
     m.def(
         "evolve",
@@ -502,11 +516,11 @@ PYBIND11_MODULE(_quillmoth, m) {
            int maxNodes, int maxLength, const std::optional<std::array<float, 3>>& goal, int workers,
            const std::optional<Physics>& physics, const py::object& fitness,
            const std::optional<std::string>& out, const std::optional<std::string>& resume,
-           const py::object& progress, const py::object& dispatch) {
+           const py::object& progress, const py::object& dispatch, bool history) {
             const EvolveArgs args{algorithm, population, generations, evaluations, steps,
                                   seeds,     seed,       task,        descriptors, grid,
                                   maxNodes,  maxLength,  goal,        physics,     !fitness.is_none()};
-            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch);
+            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history);
         },
         py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
         py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),
@@ -515,6 +529,6 @@ PYBIND11_MODULE(_quillmoth, m) {
         py::arg("grid") = 25, py::arg("max_nodes") = 1000, py::arg("max_length") = 50,
         py::arg("goal") = py::none(), py::arg("workers") = 0, py::arg("physics") = py::none(),
         py::arg("fitness") = py::none(), py::arg("out") = py::none(), py::arg("resume") = py::none(),
-        py::arg("progress") = py::none(), py::arg("dispatch") = py::none(),
+        py::arg("progress") = py::none(), py::arg("dispatch") = py::none(), py::arg("history") = false,
         "The search of quillmoth-sim evolve; fitness(run) -> cost makes a task of a Python function.");
 }

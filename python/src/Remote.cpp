@@ -22,9 +22,10 @@ double ScoreRun(const py::object& fitness, const evolve::EvalTask& task, std::un
     return score;
 }
 
-std::string EvaluateTask(const std::string& text, const py::object& fitness) {
+std::string EvaluateTask(const std::string& text, const py::object& fitness, bool history) {
     evolve::EvalTask task;
     if (!evolve::DecodeTask(text, task)) throw py::value_error("not a task: " + text.substr(0, 200));
+    task.history = history;
     std::unique_ptr<Run> run;
     evolve::EvalResult result;
     {

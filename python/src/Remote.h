@@ -19,8 +19,9 @@ namespace qm::python {
 // fitness(run) as the run's score (a cost); refuses what is not a real number, and nan.
 double ScoreRun(const pybind11::object& fitness, const evolve::EvalTask& task, std::unique_ptr<Run> run);
 
-// One task's text evaluated here, its run scored by `fitness` when given: the result's text.
-std::string EvaluateTask(const std::string& text, const pybind11::object& fitness);
+// One task's text evaluated here, its run scored by `fitness` when given (keeping its
+// RunHistory with `history`): the result's text.
+std::string EvaluateTask(const std::string& text, const pybind11::object& fitness, bool history);
 
 // Hands every batch to dispatch(list of task texts) -> list of result texts, in the same order.
 class DispatchEvaluator final : public evolve::Evaluator {

@@ -33,7 +33,11 @@ std::optional<std::string> ReadSource(const std::string& path) {
 }  // namespace
 
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
-    : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes), physics(settings.physics) {
+    : stepLimit(settings.steps),
+      goal(settings.goal),
+      maxNodes(settings.maxNodes),
+      physics(settings.physics),
+      history(settings.history ? std::make_unique<RunHistory>() : nullptr) {
     context.diagnostics = std::move(diagnostics);
     manifest.version = QM_VERSION;
     manifest.seed = guard.SeedRandom(settings.seed);
@@ -130,6 +134,8 @@ RunOutcome::Kind Run::Step() {
     if (guard.Step(*driver)) {
         if (moving) ++steps;
         Approach();
+        if (history && moving && !worlds.empty()) history->Append(steps, *worlds.front(), closest);
+        if (observer && moving && steps % observeEvery == 0) observer(*this);
     }
     return Outcome().kind;
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "api/Gene.h"
+#include "api/RunHistory.h"
 #include "base/RunContext.h"
 #include "experiment/RunGuard.h"
 #include "experiment/RunOptions.h"
@@ -34,6 +35,7 @@ struct RunSettings {
     int maxNodes = DefaultMaxNodes();
     std::optional<long long> steps;  // the run is completed after this many steps; no end when not given
     Physics physics;
+    bool history = false;  // keep a RunHistory
 };
 
 // A gene named by its file, compiled by the run when it starts (and again on
@@ -102,6 +104,14 @@ class Run {
     PTester* Driver() const { return driver.get(); }
     NodeManager* World() const;
 
+    // The series the run keeps of itself since it began here; null when it keeps none.
+    const RunHistory* History() const { return history.get(); }
+    // Calls `observer` after every `every`th step (counted as Steps()), once the step is whole.
+    void Observe(std::function<void(Run&)> observer, long long every) {
+        this->observer = std::move(observer);
+        observeEvery = every < 1 ? 1 : every;
+    }
+
     // Kills the node with this id at the next step, as the mouse does; false
     // when there is no such live node.
     bool Kill(std::int32_t id);
@@ -135,6 +145,9 @@ class Run {
     double closest = std::numeric_limits<double>::infinity();
     record::Manifest manifest;
     std::string geneSource;
+    std::unique_ptr<RunHistory> history;
+    std::function<void(Run&)> observer;
+    long long observeEvery = 1;
 };
 
 }  // namespace qm

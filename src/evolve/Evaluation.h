@@ -27,7 +27,8 @@ struct EvalTask {
     int maxNodes = 1000;
     std::optional<Vector3> goal;  // the world's own goal when not set
     Physics physics;
-    int holdNodes = 0;  // the N of task size N, for EvalResult::sizeError; 0 when not wanted
+    int holdNodes = 0;     // the N of task size N, for EvalResult::sizeError; 0 when not wanted
+    bool history = false;  // the run keeps its RunHistory, for a fitness of its own (not encoded)
 };
 
 // One line of text that reads back exactly, for pipes and MPI messages.
