@@ -41,19 +41,19 @@ evolve::GeneCode Parent(const Gene& gene, int maxLength, const char* name) {
 
 Gene Random(std::uint32_t seed, const std::string& init, int maxLength) {
     const std::optional<evolve::Init> kind = evolve::ParseInit(init);
-    if (!kind) throw py::value_error("init takes grow or ramped, not '" + init + "'");
+    if (!kind) throw py::value_error("init takes grow, ramped or motifs, not '" + init + "'");
     if (maxLength < 1) throw py::value_error("max_length must be at least 1");
     evolve::SearchRandom random = Drawn(seed);
-    return GeneOf(*kind == evolve::Init::Ramped ? evolve::RampedGene(random, maxLength)
-                                                : evolve::RandomGene(random, maxLength));
+    return GeneOf(evolve::MakeRandomGene(*kind, random, maxLength));
 }
 
-Gene Mutate(const Gene& gene, std::uint32_t seed, int maxLength, double constantRate) {
+Gene Mutate(const Gene& gene, std::uint32_t seed, int maxLength, double constantRate, double copyRate) {
     if (!(constantRate >= 0.0 && constantRate <= 1.0))
         throw py::value_error("constant_rate must lie between 0 and 1");
+    if (!(copyRate >= 0.0 && copyRate <= 1.0)) throw py::value_error("copy_rate must lie between 0 and 1");
     evolve::GeneCode code = Parent(gene, maxLength, "mutate");
     evolve::SearchRandom random = Drawn(seed);
-    evolve::Vary(code, random, maxLength, constantRate);
+    evolve::Vary(code, random, maxLength, constantRate, copyRate);
     return GeneOf(code);
 }
 
@@ -70,12 +70,12 @@ void AddVariation(py::class_<Gene>& gene) {
     const evolve::SearchSettings defaults;
     gene.def_static("random", &Random, py::arg("seed"), py::arg("init") = "grow",
                     py::arg("max_length") = defaults.maxLength,
-                    "A random gene as the search makes one: init 'grow' (the gene code's own random tree) "
-                    "or 'ramped'; the same seed gives the same gene.")
+                    "A random gene as the search makes one: init 'grow' (the gene code's own random tree), "
+                    "'ramped' or 'motifs'; the same seed gives the same gene.")
         .def("mutate", &Mutate, py::arg("seed"), py::arg("max_length") = defaults.maxLength,
-             py::arg("constant_rate") = 0.0,
+             py::arg("constant_rate") = 0.0, py::arg("copy_rate") = 0.0,
              "A mutated copy, by the search's mutation: a constant moved with probability constant_rate, "
-             "otherwise one random change.")
+             "else a copy within the gene with probability copy_rate, otherwise one random change.")
         .def_static("crossover", &Crossover, py::arg("receiver"), py::arg("donor"), py::arg("seed"),
                     py::arg("max_length") = defaults.maxLength,
                     "Subtree crossover: receiver with one subtree replaced by one of donor's.")

@@ -40,7 +40,7 @@ def test_the_operators_are_deterministic_by_seed_and_keep_the_length_limit():
 
 
 @pytest.mark.parametrize("call, said", [
-    (lambda: quillmoth.Gene.random(1, init="wide"), "init takes grow or ramped"),
+    (lambda: quillmoth.Gene.random(1, init="wide"), "init takes grow, ramped or motifs"),
     (lambda: quillmoth.Gene.from_file(SOURCE).mutate(1, max_length=3), "mutate cannot vary this gene"),
     (lambda: quillmoth.Gene.from_file(SOURCE).mutate(1, constant_rate=2), "constant_rate must lie"),
 ])

@@ -27,7 +27,13 @@ struct EvalTask {
     int maxNodes = 1000;
     std::optional<Vector3> goal;  // the world's own goal when not set
     Physics physics;
-    int holdNodes = 0;     // the N of task size N, for EvalResult::sizeError; 0 when not wanted
+    int holdNodes = 0;  // the N of task size N, for EvalResult::sizeError; 0 when not wanted
+    // Stop as soon as the outcome is settled (task taxis): when no node is
+    // left, or a division would pass the node cap, the run counts as
+    // completed at its last whole step (its steps those that ran), measured
+    // there: a creature that heads for the goal while it grows keeps the way
+    // it made before the cap.
+    bool settle = false;
     bool history = false;  // the run keeps its RunHistory, for a fitness of its own (not encoded)
 };
 
