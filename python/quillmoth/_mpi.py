@@ -35,7 +35,7 @@ def _dispatch(comm, tasks):
     return results
 
 
-def _serve(comm, fitness, history):
+def _serve(comm, fitness, history, descriptors):
     """Evaluate what rank 0 sends until it says stop. A failure ends the whole job."""
     from mpi4py import MPI
     status = MPI.Status()
@@ -45,7 +45,7 @@ def _serve(comm, fitness, history):
             return
         i, task = message
         try:
-            comm.send((i, _quillmoth._evaluate_task(task, fitness, history)), dest=0, tag=_TASK)
+            comm.send((i, _quillmoth._evaluate_task(task, fitness, history, descriptors)), dest=0, tag=_TASK)
         except BaseException:
             traceback.print_exc()
             sys.stderr.flush()
@@ -58,7 +58,7 @@ def evolve_across_ranks(evolve, kwargs):
     if comm.Get_size() < 2:
         return evolve(**kwargs)
     if comm.Get_rank() != 0:
-        _serve(comm, kwargs.get("fitness"), kwargs.get("history", False))
+        _serve(comm, kwargs.get("fitness"), kwargs.get("history", False), kwargs.get("descriptors"))
         return None
     try:
         return evolve(dispatch=lambda tasks: _dispatch(comm, tasks), **kwargs)

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Arrays.h"
+#include "Descriptors.h"
 #include "Errors.h"
 #include "History.h"
 #include "Interrupt.h"
@@ -184,16 +185,22 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
 }
 
 // The search's evaluations, on threads without the GIL. With a fitness
-// function each task is evaluated as the search evaluates it, its finished
-// run kept; then, under the GIL and in task order, the function is called on
-// every run that did not fail and its value kept as the run's score.
+// function or descriptor functions each task is evaluated as the search
+// evaluates it, its finished run kept; then, under the GIL and in task
+// order, the functions are called on every run that did not fail and their
+// values kept in its result (ScoreRun).
 class PythonEvaluator final : public evolve::Evaluator {
   public:
-    PythonEvaluator(int workers, py::object fitness, bool history = false)
-        : workers(workers), pool(workers), fitness(std::move(fitness)), history(history) {}
+    PythonEvaluator(int workers, py::object fitness, bool history = false,
+                    std::vector<py::object> describe = {})
+        : workers(workers),
+          pool(workers),
+          fitness(std::move(fitness)),
+          history(history),
+          describe(std::move(describe)) {}
 
     std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::EvalTask>& tasks) override {
-        if (fitness.is_none()) return EvaluateSliced(tasks, workers);
+        if (fitness.is_none() && describe.empty()) return EvaluateSliced(tasks, workers);
         std::vector<evolve::EvalResult> results(tasks.size());
         std::vector<std::unique_ptr<Run>> runs(tasks.size());
         InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
@@ -216,7 +223,7 @@ class PythonEvaluator final : public evolve::Evaluator {
         });
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             if (results[i].outcome == evolve::EvalResult::Outcome::Error || !runs[i]) continue;
-            results[i].score = ScoreRun(fitness, tasks[i], std::move(runs[i]));
+            ScoreRun(fitness, describe, tasks[i], std::move(runs[i]), results[i]);
         }
         return results;
     }
@@ -227,7 +234,8 @@ class PythonEvaluator final : public evolve::Evaluator {
     int workers;
     evolve::ThreadPool pool;
     py::object fitness;
-    bool history;  // the runs given to the function keep their RunHistory
+    bool history;  // the runs given to the functions keep their RunHistory
+    std::vector<py::object> describe;
 };
 
 // A row per gene and seed; the fitness column is the search's cost of that
@@ -340,12 +348,12 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
 py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int workers,
                 const py::object& fitness, const std::optional<std::string>& out,
                 const std::optional<std::string>& resume, const py::object& progress,
-                const py::object& dispatch, bool history) {
+                const py::object& dispatch, bool history, const std::vector<py::object>& describe) {
     if (out && resume) throw py::value_error("give out or resume, not both");
     std::unique_ptr<evolve::Evaluator> evaluator;
     if (dispatch.is_none()) {
-        evaluator =
-            std::make_unique<PythonEvaluator>(workers < 1 ? evolve::CoreCount() : workers, fitness, history);
+        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? evolve::CoreCount() : workers, fitness,
+                                                      history, describe);
     } else {
         evaluator = std::make_unique<DispatchEvaluator>(dispatch);
     }
@@ -353,9 +361,11 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
     try {
         std::optional<evolve::SearchOutput> output;
         if (out || resume) output.emplace(resume ? *resume : *out);
-        evolve::Search search = resume ? ResumeFolder(*output, args.generations, args.evaluations, fitness)
-                                       : evolve::Search(EvolveSettings(genes, args));
-        if (out) BeginFolder(*output, search, fitness);
+        const SearchFunctions functions{fitness, describe};
+        evolve::Search search =
+            resume ? ResumeFolder(*output, args.generations, args.evaluations, args.descriptors, functions)
+                   : evolve::Search(EvolveSettings(genes, args));
+        if (out) BeginFolder(*output, search, functions);
         while (!search.Finished()) {
             const evolve::GenerationReport report = search.RunGeneration(*evaluator);
             if (output) output->Record(search, report);
@@ -514,23 +524,25 @@ PYBIND11_MODULE(_quillmoth, m) {
           "Run every gene with every seed on threads; one fitness per gene, or with per_seed a numpy record "
           "array of a row per gene and seed.");
     m.def("_evaluate_task", &EvaluateTask, py::arg("task"), py::arg("fitness") = py::none(),
-          py::arg("history") = false,
+          py::arg("history") = false, py::arg("descriptors") = py::none(),
           "One task of a search evaluated here (for evolve(mpi=True)): the result's text.");
     m.def(
         "evolve",
         [](const std::vector<Gene>& genes, const std::string& algorithm, int population,
            std::optional<int> generations, std::optional<long long> evaluations, long long steps,
            const std::optional<std::vector<std::uint32_t>>& seeds, std::uint32_t seed,
-           const std::optional<std::string>& task, const std::optional<std::vector<std::string>>& descriptors,
-           int grid, std::optional<int> maxNodes, std::optional<int> maxLength,
+           const std::optional<std::string>& task, const py::object& descriptors, int grid,
+           std::optional<int> maxNodes, std::optional<int> maxLength,
            const std::optional<std::array<float, 3>>& goal, int workers,
            const std::optional<Physics>& physics, const py::object& fitness,
            const std::optional<std::string>& out, const std::optional<std::string>& resume,
            const py::object& progress, const py::object& dispatch, bool history) {
-            const EvolveArgs args{algorithm, population, generations, evaluations, steps,
-                                  seeds,     seed,       task,        descriptors, grid,
-                                  maxNodes,  maxLength,  goal,        physics,     !fitness.is_none()};
-            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history);
+            const DescriptorArgs described = ReadDescriptors(descriptors);
+            const EvolveArgs args{algorithm, population, generations, evaluations,     steps,
+                                  seeds,     seed,       task,        described.specs, grid,
+                                  maxNodes,  maxLength,  goal,        physics,         !fitness.is_none()};
+            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history,
+                          described.functions);
         },
         py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
         py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),

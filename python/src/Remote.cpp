@@ -4,25 +4,41 @@
 
 #include <cmath>
 
+#include "Descriptors.h"
 #include "evolve/Evaluation.h"
 
 namespace py = pybind11;
 
 namespace qm::python {
 
-double ScoreRun(const py::object& fitness, const evolve::EvalTask& task, std::unique_ptr<Run> run) {
-    // What float() takes but a string: a text is no cost, even "3".
-    const py::object value = fitness(py::cast(std::move(run)));
-    const double score = PyFloat_AsDouble(value.ptr());
-    if (score == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-    if (std::isnan(score)) {
-        throw py::value_error("the fitness function gave nan for gene " + task.code + " on seed " +
+namespace {
+
+double Measure(const py::object& function, const py::object& run, const evolve::EvalTask& task,
+               const std::string& what) {
+    // What float() takes but a string: a text is no measure, even "3".
+    const py::object value = function(run);
+    const double measure = PyFloat_AsDouble(value.ptr());
+    if (measure == -1.0 && PyErr_Occurred()) throw py::error_already_set();
+    if (std::isnan(measure)) {
+        throw py::value_error("the " + what + " gave nan for gene " + task.code + " on seed " +
                               std::to_string(task.seed));
     }
-    return score;
+    return measure;
 }
 
-std::string EvaluateTask(const std::string& text, const py::object& fitness, bool history) {
+}  // namespace
+
+void ScoreRun(const py::object& fitness, const std::vector<py::object>& describe,
+              const evolve::EvalTask& task, std::unique_ptr<Run> run, evolve::EvalResult& result) {
+    const py::object held = py::cast(std::move(run));
+    for (std::size_t k = 0; k < describe.size(); ++k)
+        result.python[k] = Measure(describe[k], held, task, "descriptor python" + std::to_string(k + 1));
+    if (!fitness.is_none()) result.score = Measure(fitness, held, task, "fitness function");
+}
+
+std::string EvaluateTask(const std::string& text, const py::object& fitness, bool history,
+                         const py::object& descriptors) {
+    const std::vector<py::object> describe = ReadDescriptors(descriptors).functions;
     evolve::EvalTask task;
     if (!evolve::DecodeTask(text, task)) throw py::value_error("not a task: " + text.substr(0, 200));
     task.history = history;
@@ -32,8 +48,8 @@ std::string EvaluateTask(const std::string& text, const py::object& fitness, boo
         py::gil_scoped_release release;
         result = evolve::EvaluateGene(task, run);
     }
-    if (!fitness.is_none() && result.outcome != evolve::EvalResult::Outcome::Error && run)
-        result.score = ScoreRun(fitness, task, std::move(run));
+    if (result.outcome != evolve::EvalResult::Outcome::Error && run)
+        ScoreRun(fitness, describe, task, std::move(run), result);
     return evolve::EncodeResult(result);
 }
 

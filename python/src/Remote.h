@@ -16,12 +16,16 @@
 
 namespace qm::python {
 
-// fitness(run) as the run's score (a cost); refuses what is not a real number, and nan.
-double ScoreRun(const pybind11::object& fitness, const evolve::EvalTask& task, std::unique_ptr<Run> run);
+// The search's Python functions of a finished run: each descriptor's value
+// into result.python, then fitness(run) (when given) into result.score.
+// Refuses what is not a real number, and nan.
+void ScoreRun(const pybind11::object& fitness, const std::vector<pybind11::object>& describe,
+              const evolve::EvalTask& task, std::unique_ptr<Run> run, evolve::EvalResult& result);
 
-// One task's text evaluated here, its run scored by `fitness` when given (keeping its
-// RunHistory with `history`): the result's text.
-std::string EvaluateTask(const std::string& text, const pybind11::object& fitness, bool history);
+// One task's text evaluated here, its run given to the functions (keeping
+// its RunHistory with `history`): the result's text. `descriptors` as evolve takes them.
+std::string EvaluateTask(const std::string& text, const pybind11::object& fitness, bool history,
+                         const pybind11::object& descriptors);
 
 // Hands every batch to dispatch(list of task texts) -> list of result texts, in the same order.
 class DispatchEvaluator final : public evolve::Evaluator {

@@ -14,24 +14,59 @@ namespace {
 
 std::string FingerprintPath(const evolve::SearchOutput& output) { return output.Dir() + "/fitness.txt"; }
 
-std::string Fingerprint(const py::object& fitness) {
-    return py::module_::import("quillmoth._fingerprint").attr("fingerprint")(fitness).cast<std::string>();
+// A line per function: "fitness NAME HASH", "python1 NAME HASH", ...
+std::vector<std::string> Fingerprints(const SearchFunctions& functions) {
+    const py::object fingerprint = py::module_::import("quillmoth._fingerprint").attr("fingerprint");
+    std::vector<std::string> lines;
+    if (!functions.fitness.is_none())
+        lines.push_back("fitness " + fingerprint(functions.fitness).cast<std::string>());
+    for (std::size_t k = 0; k < functions.describe.size(); ++k) {
+        lines.push_back("python" + std::to_string(k + 1) + " " +
+                        fingerprint(functions.describe[k]).cast<std::string>());
+    }
+    return lines;
 }
 
-// What the folder says of the function its search began with; empty for a
-// folder without it (a search without a function, or from before it was kept).
-std::string KeptFingerprint(const evolve::SearchOutput& output) {
+// What the folder says of the functions its search began with; none for a
+// folder without them (a search without functions, or from before they were kept).
+std::vector<std::string> KeptFingerprints(const evolve::SearchOutput& output) {
     std::ifstream in(FingerprintPath(output));
-    std::string line;
-    std::getline(in, line);
-    return line;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }
 
-std::string Name(const std::string& fingerprint) { return fingerprint.substr(0, fingerprint.find(' ')); }
+// "python1 module.name": the role and the function's name, without the hash.
+std::string Name(const std::string& line) { return line.substr(0, line.rfind(' ')); }
+
+std::string Joined(const std::vector<std::string>& specs) {
+    std::string text;
+    for (const std::string& spec : specs) text += (text.empty() ? "" : ", ") + spec;
+    return text;
+}
+
+void CheckFunctions(const evolve::SearchOutput& output, const SearchFunctions& functions) {
+    const std::vector<std::string> kept = KeptFingerprints(output);
+    if (kept.empty()) return;
+    const std::vector<std::string> given = Fingerprints(functions);
+    for (std::size_t i = 0; i < std::max(kept.size(), given.size()); ++i) {
+        if (i < kept.size() && i < given.size() && kept[i] == given[i]) continue;
+        if (i >= given.size() || i >= kept.size() || Name(given[i]) != Name(kept[i])) {
+            throw py::value_error("the functions given (" + (i < given.size() ? Name(given[i]) : "none") +
+                                  ") are not the search's own (" +
+                                  (i < kept.size() ? Name(kept[i]) : "none") + ", " +
+                                  FingerprintPath(output) + ")");
+        }
+        throw py::value_error("the code of " + Name(given[i]) +
+                              " differs from the code the search began with (" + FingerprintPath(output) +
+                              "): the search would not be the one it was");
+    }
+}
 
 }  // namespace
 
-void BeginFolder(evolve::SearchOutput& output, const evolve::Search& search, const py::object& fitness) {
+void BeginFolder(evolve::SearchOutput& output, const evolve::Search& search,
+                 const SearchFunctions& functions) {
     output.Lock(true);
     std::error_code error;
     if (std::filesystem::exists(output.CheckpointPath(), error)) {
@@ -39,36 +74,35 @@ void BeginFolder(evolve::SearchOutput& output, const evolve::Search& search, con
                               output.Dir() + "\"), or give another out");
     }
     output.Create();
-    if (!fitness.is_none()) evolve::WriteFile(FingerprintPath(output), Fingerprint(fitness) + "\n");
+    std::string text;
+    for (const std::string& line : Fingerprints(functions)) text += line + "\n";
+    if (!text.empty()) evolve::WriteFile(FingerprintPath(output), text);
     output.Begin(search);
 }
 
 evolve::Search ResumeFolder(evolve::SearchOutput& output, std::optional<int> generations,
-                            std::optional<long long> evaluations, const py::object& fitness) {
+                            std::optional<long long> evaluations,
+                            const std::optional<std::vector<std::string>>& specs,
+                            const SearchFunctions& functions) {
     output.Lock(false);
     CheckReadable(output.CheckpointPath());
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath(), true);
     evolve::SearchSettings& s = checkpoint.settings;
     const bool custom = s.task.kind == evolve::Task::Kind::Custom;
-    if (custom && fitness.is_none())
+    if (custom && functions.fitness.is_none())
         throw py::value_error(output.Dir() +
                               " holds a search whose fitness is a Python function: give it again "
                               "as fitness=");
-    if (!custom && !fitness.is_none())
+    if (!custom && !functions.fitness.is_none())
         throw py::value_error(output.Dir() + " holds a search of task " + evolve::TaskText(s.task) +
                               ": give no fitness function");
-    if (const std::string kept = KeptFingerprint(output); custom && !kept.empty()) {
-        const std::string given = Fingerprint(fitness);
-        if (Name(given) != Name(kept)) {
-            throw py::value_error("the fitness function " + Name(given) + " is not the search's own, " +
-                                  Name(kept) + " (" + FingerprintPath(output) + ")");
-        }
-        if (given != kept) {
-            throw py::value_error("the code of the fitness function " + Name(given) +
-                                  " differs from the code the search began with (" + FingerprintPath(output) +
-                                  "): the search would not be the one it was");
-        }
+    const bool described = !evolve::PythonDescriptorIn(s.descriptors).empty();
+    if ((specs && *specs != s.descriptors) || (described && !specs)) {
+        throw py::value_error("the search in " + output.Dir() + " has the descriptors " +
+                              Joined(s.descriptors) +
+                              (described ? ": give them again, each function with its range" : ""));
     }
+    CheckFunctions(output, functions);
     if (generations) s.generations = *generations;
     if (evaluations) s.evaluations = *evaluations;
     if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())

@@ -105,3 +105,25 @@ def test_genes_pickle_into_a_process_pool():
     assert len({genes[0], quillmoth.Gene.from_code(genes[0].code), genes[1]}) == 2
     with ProcessPoolExecutor(2) as pool:
         assert list(pool.map(grown, genes)) == [grown(g) for g in genes]
+
+
+def test_descriptors_of_your_own_with_their_ranges():
+    def width(run):
+        x = run.nodes["x"]
+        return float(x.max() - x.min()) if len(x) else 0.0
+
+    gene = quillmoth.Gene.from_file(SOURCE)
+    result = quillmoth.evolve(genes=[gene], population=6, generations=2, steps=40, seeds=[1, 2], workers=2,
+                              descriptors=[("dz", -5, 5, 4), (width, 0, 20, 5)])
+    for row in result["individuals"]:
+        if row["fitness"] < 1e6:
+            code = quillmoth.Gene.from_code(row["code"])
+            runs = [quillmoth.Run(code, seed=s, steps=40, max_nodes=1000) for s in (1, 2)]
+            for r in runs:
+                r.step(40)
+            assert row["descriptors"]["python1"] == pytest.approx(np.mean([width(r) for r in runs]))
+    assert all(0 <= c[0] < 4 and 0 <= c[1] < 5 for c in (a["cell"] for a in result["archive"]))
+    for descriptors, said in [(["python1"], "given as \\(function, low, high"), ([(width, 0)], "needs its range"),
+                              (["dz:5:1"], "needs LOW below HIGH"), ([("dz", "a", 1)], "takes numbers")]:
+        with pytest.raises((ValueError, TypeError), match=said):
+            quillmoth.evolve(population=4, generations=1, steps=10, descriptors=descriptors)

@@ -1,4 +1,4 @@
-"""A search with a Python fitness, killed and taken up again or spread over MPI ranks, ends as the
+"""A search with a Python fitness and a Python descriptor, killed and taken up again or spread over MPI ranks, ends as the
 straight search ends."""
 
 import os
@@ -23,12 +23,17 @@ def top(run):  # the highest node as a cost; the process dies at call QM_KILL_AT
         os.kill(os.getpid(), signal.SIGKILL)
     return -float(run.nodes["y"].max(initial=-25.0))
 
+def spread(run):  # how wide the creature is along x
+    x = run.nodes["x"]
+    return float(x.max() - x.min()) if len(x) else 0.0
+
+descriptors = [("nodes", 0, 40, 8), (spread, 0, 30, 6)]
 how, folder = sys.argv[1], sys.argv[2]
 if how in ("out", "mpi"):
     quillmoth.evolve(out=folder, population=8, generations=4, steps=60, seeds=[1, 2], seed=3, workers=2,
-                     fitness=top, mpi=how == "mpi")
+                     fitness=top, descriptors=descriptors, mpi=how == "mpi")
 else:
-    quillmoth.evolve(resume=folder, fitness=top, workers=1)
+    quillmoth.evolve(resume=folder, fitness=top, descriptors=descriptors, workers=1)
 """
 
 
@@ -57,6 +62,8 @@ def test_a_killed_search_resumed_ends_as_the_straight_search(tmp_path):
     resumed = search(tmp_path, "resume", "parts")
     assert resumed.returncode == 0, resumed.stderr
     assert tables(tmp_path / "parts") == tables(tmp_path / "straight")
+    assert "spread" in (tmp_path / "parts" / "fitness.txt").read_text()
+    assert len({line.split(",")[-2] for line in (tmp_path / "straight" / "archive.csv").read_text().splitlines()}) > 1
 
 
 def test_resume_refuses_another_function_or_none_and_out_points_to_resume(tmp_path):
@@ -68,9 +75,10 @@ def test_resume_refuses_another_function_or_none_and_out_points_to_resume(tmp_pa
 
     folder = str(tmp_path / "s")
     quillmoth.evolve(out=folder, population=4, generations=1, steps=10, fitness=top, workers=1)
-    for extra, said in [(dict(fitness=height), "height is not the search's own"),
+    for extra, said in [(dict(fitness=height), r"height\) are not the search's own \(fitness .*top"),
                         (dict(), "give it again as fitness="),
-                        (dict(fitness=lambda run: 0.0), "is not the search's own")]:
+                        (dict(fitness=lambda run: 0.0), r"<lambda>\) are not the search's own"),
+                        (dict(fitness=top, descriptors=["dz"]), "has the descriptors closest, nodes")]:
         with pytest.raises(ValueError, match=said):
             quillmoth.evolve(resume=folder, **extra)
     with pytest.raises(ValueError, match=re.escape(f'continue it with evolve(resume="{folder}")')):
