@@ -11,6 +11,10 @@ See docs/python.md.
 
 from ._quillmoth import Gene, GeneError, Physics, Run, __version__, evaluate
 from ._quillmoth import evolve as _evolve
+from ._pickle import reduce_run as _reduce_run
+
+# A run pickles as its checkpoint (without its history, observer or log).
+Run.__reduce__ = _reduce_run
 
 
 def evolve(genes=(), *, mpi=False, **settings):

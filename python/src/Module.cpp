@@ -498,6 +498,20 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_property_readonly(
             "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
+        .def_property_readonly(
+            "goal_step",
+            [](const Run& run) -> std::optional<long long> {
+                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
+                return run.Steps() + 1;  // the step in which the node got there, not counted as done
+            },
+            "The step in which a node reached the goal, or None.")
+        .def_property_readonly(
+            "goal_node",
+            [](const Run& run) -> std::optional<std::int32_t> {
+                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
+                return run.Outcome().goalNode;
+            },
+            "The id of the node that reached the goal, or None.")
         .def("__repr__",
              [](const Run& run) {
                  return FormatString("<quillmoth.Run seed=%u steps=%lld outcome=%s>", run.Seed(), run.Steps(),
@@ -544,13 +558,13 @@ PYBIND11_MODULE(_quillmoth, m) {
             return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history,
                           described.functions);
         },
-        py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
-        py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),
-        py::arg("steps") = 1000, py::arg("seeds") = py::none(), py::arg("seed") = 1,
-        py::arg("task") = py::none(), py::arg("descriptors") = py::none(), py::arg("grid") = 25,
-        py::arg("max_nodes") = py::none(), py::arg("max_length") = py::none(), py::arg("goal") = py::none(),
-        py::arg("workers") = 0, py::arg("physics") = py::none(), py::arg("fitness") = py::none(),
-        py::arg("out") = py::none(), py::arg("resume") = py::none(), py::arg("progress") = py::none(),
-        py::arg("dispatch") = py::none(), py::arg("history") = false,
+        py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "ga", py::arg("population") = 64,
+        py::arg("generations") = py::none(), py::arg("evaluations") = py::none(), py::arg("steps") = 1000,
+        py::arg("seeds") = py::none(), py::arg("seed") = 1, py::arg("task") = py::none(),
+        py::arg("descriptors") = py::none(), py::arg("grid") = 25, py::arg("max_nodes") = py::none(),
+        py::arg("max_length") = py::none(), py::arg("goal") = py::none(), py::arg("workers") = 0,
+        py::arg("physics") = py::none(), py::arg("fitness") = py::none(), py::arg("out") = py::none(),
+        py::arg("resume") = py::none(), py::arg("progress") = py::none(), py::arg("dispatch") = py::none(),
+        py::arg("history") = false,
         "The search of quillmoth-sim evolve; fitness(run) -> cost makes a task of a Python function.");
 }

@@ -1,7 +1,9 @@
 """What an outside search needs: the variation operators, per-seed results, errors it can act on."""
 
+import json
 import os
 import pickle
+import subprocess
 from concurrent.futures import ProcessPoolExecutor
 
 import numpy as np
@@ -11,6 +13,7 @@ import quillmoth
 
 DATA = os.environ.get("QM_DATA", "data")
 SOURCE = os.path.join(DATA, "source.txt")
+SIM = os.environ.get("QM_SIM", "build/quillmoth-sim")
 
 
 def test_the_operators_are_deterministic_by_seed_and_keep_the_length_limit():
@@ -127,3 +130,30 @@ def test_descriptors_of_your_own_with_their_ranges():
                               (["dz:5:1"], "needs LOW below HIGH"), ([("dz", "a", 1)], "takes numbers")]:
         with pytest.raises((ValueError, TypeError), match=said):
             quillmoth.evolve(population=4, generations=1, steps=10, descriptors=descriptors)
+
+
+def steps_taken(run):
+    run.step(25)
+    return run.steps, run.nodes.tobytes()
+
+
+def test_goal_step_and_node_and_runs_pickled_into_a_process_pool(tmp_path):
+    gene = quillmoth.Gene.from_file(SOURCE)
+    probe = quillmoth.Run(gene, seed=5)
+    probe.step(30)
+    goal = [float(probe.nodes[-1][axis]) for axis in "xyz"]
+    run = quillmoth.Run(gene, seed=5, goal=goal)
+    assert run.step(100) == "goal"
+    done = subprocess.run([SIM, "run", "--seed", "5", "--steps", "100", "--goal", ",".join(map(repr, goal)),
+                           os.path.abspath(SOURCE)], cwd=tmp_path, capture_output=True, text=True)
+    summary = json.loads(done.stdout)
+    assert (run.goal_step, run.goal_node) == (summary["goal_step"], summary["goal_node"]) != (None, None)
+    assert (probe.goal_step, probe.goal_node) == (None, None)
+    runs = [quillmoth.Run(gene, seed=s) for s in (1, 2)]
+    for r in runs:
+        r.step(10)
+    copies = [pickle.loads(pickle.dumps(r)) for r in runs]
+    assert [(c.steps, c.seed, c.nodes.tobytes()) for c in copies] == [(r.steps, r.seed, r.nodes.tobytes())
+                                                                       for r in runs]
+    with ProcessPoolExecutor(2) as pool:
+        assert list(pool.map(steps_taken, runs)) == [steps_taken(r) for r in runs]

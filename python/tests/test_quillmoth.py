@@ -141,7 +141,7 @@ def search_result(result):
 
 
 def test_evolve_is_the_command_lines_search_on_any_number_of_workers(tmp_path):
-    options = dict(task="height", seed=3, population=8, generations=2, steps=100)
+    options = dict(algorithm="map-elites", task="height", seed=3, population=8, generations=2, steps=100)
     reports = []
     one = quillmoth.evolve(workers=1, out=str(tmp_path / "py"), progress=reports.append, **options)
     assert search_result(one) == search_result(quillmoth.evolve(workers=2, **options))
