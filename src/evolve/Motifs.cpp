@@ -137,11 +137,14 @@ GeneCode MotifGene(SearchRandom& random, int maxLength) {
         Drawn g{random, SlotValue(random.Below(10)), SlotValue(random.Below(10)), SlotValue(random.Below(10)),
                 std::pow(10.0, 2.0 + 2.0 * random.Uniform())};
         gene.clear();
-        Row(gene, 2 + random.Below(most - 1), [&] { Block(gene, g); });
+        if (most >= 2) {
+            Row(gene, 2 + random.Below(most - 1), [&] { Block(gene, g); });
+        } else {  // a limit too small for two blocks: one statement
+            Statement(gene, g);
+        }
         if (static_cast<int>(gene.size()) > maxLength) {
-            most = std::max(2, most - 1);  // too big: fewer blocks next
-            if (maxLength < 12) Statement(gene = {}, g);
-            if (static_cast<int>(gene.size()) > maxLength || gene.empty()) continue;
+            --most;  // too big: fewer blocks next
+            continue;
         }
         if (HasAction(gene)) break;
     }
