@@ -73,7 +73,7 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed
                              const std::optional<std::array<float, 3>>& goal, std::optional<int> maxNodes,
                              std::optional<long long> steps, const std::string& log,
                              const std::optional<Physics>& physics, bool history, const py::object& observe,
-                             long long every) {
+                             long long every, const std::optional<std::string>& trace, int traceEvery) {
     RunSettings settings{
         seed,   GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps, physics.value_or(Physics{}),
         history};
@@ -81,6 +81,14 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed
     ObserveBy(*run, observe, every);
     run->Manifest().steps = steps.value_or(0);
     run->Start();
+    if (trace) {
+        if (traceEvery < 1) throw py::value_error("trace_every must be at least 1");
+        try {
+            run->Trace(*trace, traceEvery);
+        } catch (const record::RecordError& e) {
+            ThrowOSError(e.message);
+        }
+    }
     return run;
 }
 
@@ -472,7 +480,7 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def(py::init(&MakeRun), py::arg("gene"), py::arg("seed") = py::none(), py::arg("goal") = py::none(),
              py::arg("max_nodes") = py::none(), py::arg("steps") = py::none(), py::arg("log") = "",
              py::arg("physics") = py::none(), py::arg("history") = false, py::arg("observe") = py::none(),
-             py::arg("every") = 1)
+             py::arg("every") = 1, py::arg("trace") = py::none(), py::arg("trace_every") = 1)
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
                     "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(

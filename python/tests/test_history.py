@@ -59,3 +59,19 @@ def test_a_fitness_reads_the_history_in_evaluate_and_evolve():
     assert result["best_fitness"] < 0
     with pytest.raises(ValueError, match="keeps no history"):
         quillmoth.evaluate([gene], seeds=[1], steps=10, fitness=lambda run: run.history["height"].max())
+
+
+@pytest.mark.parametrize("name", ["trace.jsonl", "trace.h5"])
+def test_a_runs_trace_is_the_command_lines(tmp_path, name):
+    import subprocess
+    sim = os.environ.get("QM_SIM", "build/quillmoth-sim")
+    source = os.path.abspath(SOURCE)
+    done = subprocess.run([sim, "run", "--seed", "7", "--steps", "120", "--trace", "cli-" + name, "--trace-every",
+                           "10", source], cwd=tmp_path, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    run = quillmoth.Run(quillmoth.Gene.from_file(source), seed=7, steps=120, trace=str(tmp_path / name),
+                        trace_every=10)
+    assert run.step(200) == "completed"
+    assert (tmp_path / name).read_bytes() == (tmp_path / ("cli-" + name)).read_bytes()
+    with pytest.raises(OSError):
+        quillmoth.Run(quillmoth.Gene.from_file(source), trace=str(tmp_path / "no" / name))

@@ -27,7 +27,8 @@ namespace qm {
 class NodeManager;
 namespace record {
 struct RunState;
-}
+class TraceWriter;
+}  // namespace record
 
 // Where the goal is when a run names none.
 Vector3 DefaultGoal();
@@ -119,6 +120,13 @@ class Run {
     // when there is no such live node.
     bool Kill(std::int32_t id);
 
+    // Writes the run's trace to `path` as `quillmoth-sim run --trace PATH
+    // --trace-every N` does: the world now and after every `every`th step
+    // while the run goes on; closed when the run ends or goes. Throws
+    // record::RecordError when it cannot be made; a write that fails later
+    // ends the run with its error.
+    void Trace(const std::string& path, int every);
+
     // Writes a checkpoint of the run, between two steps. Throws record::RecordError.
     void Save(const std::string& path) const;
 
@@ -133,6 +141,7 @@ class Run {
     Run(const RunSettings& settings, Diagnostics diagnostics);
     void NameFile(const std::string& path);
     void Approach();
+    void CloseTrace();
 
     RunContext context;
     RunGuard guard{context};
@@ -149,6 +158,7 @@ class Run {
     record::Manifest manifest;
     std::string geneSource;
     std::unique_ptr<RunHistory> history;
+    std::unique_ptr<record::TraceWriter> trace;
     std::function<void(Run&)> observer;
     long long observeEvery = 1;
 };
