@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Arrays.h"
+#include "Share.h"
 #include "api/Gene.h"
 #include "api/Run.h"
 #include "base/Diagnostics.h"
@@ -442,6 +443,8 @@ PYBIND11_MODULE(_quillmoth, m) {
                 }
             },
             py::arg("path"), "Write a checkpoint, as quillmoth-sim run --checkpoint-every does.");
+
+    BindShare(m);
 
     m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
