@@ -67,6 +67,7 @@ void SearchSettings::SetDefaults(const std::function<bool(std::string_view)>& gi
         // distance: the usual penalty of 0.001 per element would outweigh it.
         if (!given("length-penalty")) lengthPenalty = 0.00001;
         if (!given("immigrants")) immigrants = 0.5;
+        if (!given("cell-tournament")) cellTournament = 5;
     }
     const bool ga = algorithm == Algorithm::Ga;
     if (!given("init")) init = ga ? Init::Grow : (taxis ? Init::Motifs : Init::Ramped);
@@ -76,8 +77,9 @@ void SearchSettings::SetDefaults(const std::function<bool(std::string_view)>& gi
 
 std::vector<Vector3> AroundTheStart(std::optional<Vector3> goal) {
     const Vector3 g = goal.value_or(DefaultGoal());
-    // Exact quarter turns: (x, z) -> (z, -x), no rounding.
-    return {g, {g.z, g.y, -g.x}, {-g.x, g.y, -g.z}, {-g.z, g.y, g.x}};
+    // Exact quarter turns: (x, z) -> (z, -x), no rounding; + 0 makes a -0 a 0.
+    auto minus = [](float v) { return -v + 0.0f; };
+    return {g, {g.z, g.y, minus(g.x)}, {minus(g.x), g.y, minus(g.z)}, {minus(g.z), g.y, g.x}};
 }
 
 double GoalDistance(std::optional<Vector3> goal) {
@@ -163,6 +165,8 @@ std::string SettingsProblem(const SearchSettings& s) {
         return "--constant-mutation must lie between 0 and 1";
     if (!(s.copyMutation >= 0.0 && s.copyMutation <= 1.0)) return "--copy-mutation must lie between 0 and 1";
     if (!(s.immigrants >= 0.0 && s.immigrants <= 1.0)) return "--immigrants must lie between 0 and 1";
+    if (s.cellTournament < 1 || s.cellTournament > kMaxTournament)
+        return FormatString("--cell-tournament must lie between 1 and %d", kMaxTournament);
     if (static_cast<int>(s.goals.size()) > kMaxGoals)
         return FormatString("--goals takes at most %d placements", kMaxGoals);
     for (const Vector3& g : s.goals) {
@@ -427,6 +431,16 @@ void Search::BreedGa() {
     FillByTournaments(before);
 }
 
+int Search::PickCell(const std::vector<const ScoredGene*>& elites) {
+    const int n = static_cast<int>(elites.size());
+    int winner = random.Below(n);
+    for (int k = 1; k < settings.cellTournament; ++k) {
+        const int other = random.Below(n);
+        if (RanksBefore(elites[other]->fitness, other, elites[winner]->fitness, winner)) winner = other;
+    }
+    return winner;
+}
+
 void Search::BreedMapElites() {
     std::vector<const ScoredGene*> elites;
     for (const auto& [cell, gene] : archive) elites.push_back(&gene);
@@ -440,12 +454,12 @@ void Search::BreedMapElites() {
             Add(RandomStart(), "random", {});
             continue;
         }
-        const ScoredGene& parent = *elites[static_cast<std::size_t>(random.Below(n))];
+        const ScoredGene& parent = *elites[static_cast<std::size_t>(PickCell(elites))];
         GeneCode child = parent.code;
         std::vector<long long> parents{parent.origin.id};
         std::string op;
         if (random.Chance(settings.crossoverRate)) {
-            const ScoredGene& donor = *elites[static_cast<std::size_t>(random.Below(n))];
+            const ScoredGene& donor = *elites[static_cast<std::size_t>(PickCell(elites))];
             child = Crossover(parent.code, donor.code, random, settings.maxLength);
             parents.push_back(donor.origin.id);
             op = "crossover";

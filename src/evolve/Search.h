@@ -68,6 +68,7 @@ struct SearchSettings {
     double constantMutation = 0.0;  // share of mutations that move a constant (Vary)
     double copyMutation = 0.0;      // share of the other mutations that copy within the gene (Vary)
     double immigrants = 0.0;        // map-elites: share of each batch made as new random genes
+    int cellTournament = 1;         // map-elites: a parent is the fittest of this many cells drawn
     // Task taxis: where the goal is put, each gene grown once per placement
     // and evaluation seed; empty for the other tasks (one run per seed).
     std::vector<Vector3> goals;
@@ -81,8 +82,9 @@ struct SearchSettings {
     // "algorithm", "init", ...). Task taxis brings its recipe (docs/evolve.md):
     // map-elites over taxis and moved, motif genes, seeds 1 and 2, the four
     // placements around the start, a node cap of 400, genes of up to 80
-    // elements, a length penalty of 0.00001 and half of every batch new
-    // random genes. ga keeps the gene code's own random genes and mutation.
+    // elements, a length penalty of 0.00001, half of every batch new random
+    // genes and parents drawn as the fittest of 5 cells. ga keeps the gene code's own random genes and
+    // mutation.
     void SetDefaults(const std::function<bool(std::string_view)>& given);
 };
 
@@ -197,6 +199,8 @@ class Search {
     void Score(Evaluator& evaluator, GenerationReport& report);
     void BreedGa();
     void BreedMapElites();
+    // A cell of the archive: the fittest of settings.cellTournament drawn at random.
+    int PickCell(const std::vector<const ScoredGene*>& elites);
     void BreedNovelty();
     // The winner of a tournament among n entrants; before(a, b) ranks two.
     template <class Before>

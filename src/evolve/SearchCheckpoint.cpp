@@ -153,6 +153,7 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     out << "evaluations " << s.evaluations << '\n';
     out << "copy-mutation " << Hex(s.copyMutation) << '\n';
     out << "immigrants " << Hex(s.immigrants) << '\n';
+    out << "cell-tournament " << s.cellTournament << '\n';
     out << "goals " << s.goals.size() << '\n';
     for (const Vector3& g : s.goals)
         out << "placement " << Hex(g.x) << ' ' << Hex(g.y) << ' ' << Hex(g.z) << '\n';
@@ -205,7 +206,7 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     if (format != "checkpoint 1" && format != "checkpoint 2" && format != "checkpoint 3" &&
         format != "checkpoint 4")
         in.Fail("is not a checkpoint of this version");
-    // Format 4 added the copy mutation, the immigrants and the goal placements of task taxis.
+    // Format 4 added the copy mutation, immigrants, the cell tournament and the goal placements.
     const bool four = format == "checkpoint 4";
     const bool three = format == "checkpoint 3" || four;
     Checkpoint c;
@@ -282,6 +283,7 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     if (four) {
         s.copyMutation = in.Real(in.Expect("copy-mutation"));
         s.immigrants = in.Real(in.Expect("immigrants"));
+        s.cellTournament = static_cast<int>(in.Whole("cell-tournament", 1, kMaxTournament));
         const long long goals = in.Whole("goals", 0, kMaxGoals);
         for (long long i = 0; i < goals; ++i) {
             std::istringstream parts(in.Expect("placement"));

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -75,7 +76,11 @@ std::string CommentSafe(const std::string& text) {
 }
 
 std::string Quoted(const std::string& word) {
-    if (!word.empty() && word.find_first_of(" \t'\"\\$`*?") == std::string::npos) return word;
+    // Only what no shell reads as anything but itself goes bare (a ';' would end the command).
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("_./,:=+-@%", c) != nullptr;
+    });
+    if (plain) return word;
     std::string out = "'";
     for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
@@ -381,6 +386,8 @@ std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int 
         command += " --constant-mutation " + ExactDecimal(s.constantMutation);
     if (s.copyMutation != ga.copyMutation) command += " --copy-mutation " + ExactDecimal(s.copyMutation);
     if (s.immigrants != ga.immigrants) command += " --immigrants " + ExactDecimal(s.immigrants);
+    if (s.cellTournament != ga.cellTournament)
+        command += FormatString(" --cell-tournament %d", s.cellTournament);
     if (!s.goals.empty()) {
         std::string goals;
         for (const Vector3& g : s.goals) goals += (goals.empty() ? "" : ";") + GoalText(g);

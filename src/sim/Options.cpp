@@ -183,6 +183,7 @@ const char* const kSearchOptions[] = {"--population",
                                       "--constant-mutation",
                                       "--copy-mutation",
                                       "--immigrants",
+                                      "--cell-tournament",
                                       "--goals",
                                       "--neighbours",
                                       "--fitness-weight"};
@@ -343,6 +344,11 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
                     "map-elites: share of every batch made as new random genes (default 0; taxis: 0.5)")
         ->type_name("P")
         ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve
+        .add_option("--cell-tournament", s.cellTournament,
+                    "map-elites: a parent is the fittest of K cells drawn at random (default 1; taxis: 5)")
+        ->type_name("K")
+        ->check(CLI::Range(1, evolve::kMaxTournament).description(""));
     evolve
         .add_option("--census", o.census,
                     "no search: grow N random genes (--init) with the goal ahead and behind, count those "
