@@ -5,7 +5,8 @@ QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the build, the tests, the checks, the window, the search across MPI ranks,
 # checkpoints and traces (HDF5; h5py for reading them in Python), the plots, the sweeps, PNG
-# screenshots (SDL2_image), physics files (toml++), videos (ffmpeg) and the Python package (pybind11, numpy, pytest) need.
+# screenshots (SDL2_image), physics files (toml++), videos (ffmpeg), the web page of a run (zlib; Chromium to
+# test it) and the Python package (pybind11, numpy, pytest) need.
 QM_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -19,6 +20,7 @@ QM_PACKAGES=(
     python3-matplotlib python3-pandas
     libhdf5-dev python3-h5py parallel
     libsdl2-image-dev ffmpeg
+    zlib1g-dev chromium
     pybind11-dev python3-numpy python3-pytest python3-dev
     python3-mpi4py python3-nbclient python3-ipykernel
 )

@@ -5,6 +5,7 @@
     run = quillmoth.Run(gene, seed=7, steps=300)
     run.step(300)                      # 'completed', 'goal' or 'error'
     run.nodes["x"], run.centroid, run.closest
+    quillmoth.show(run)                # the run as a web page, inline in Jupyter
 
 See docs/python.md.
 """
@@ -12,6 +13,7 @@ See docs/python.md.
 from ._quillmoth import Gene, GeneError, Physics, Run, __version__, evaluate
 from ._quillmoth import evolve as _evolve
 from ._pickle import reduce_run as _reduce_run
+from .show import Frames, Page, show
 
 # A run pickles as its checkpoint (without its history, observer or log).
 Run.__reduce__ = _reduce_run
@@ -28,4 +30,4 @@ def evolve(genes=(), *, mpi=False, **settings):
     return evolve_across_ranks(_evolve, settings)
 
 
-__all__ = ["Gene", "GeneError", "Physics", "Run", "__version__", "evaluate", "evolve"]
+__all__ = ["Frames", "Gene", "GeneError", "Page", "Physics", "Run", "__version__", "evaluate", "evolve", "show"]

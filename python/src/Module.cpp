@@ -20,6 +20,7 @@
 #include "Remote.h"
 #include "RunTable.h"
 #include "SearchFolder.h"
+#include "Share.h"
 #include "Variation.h"
 #include "api/Gene.h"
 #include "api/Run.h"
@@ -541,6 +542,8 @@ PYBIND11_MODULE(_quillmoth, m) {
                 }
             },
             py::arg("path"), "Write a checkpoint, as quillmoth-sim run --checkpoint-every does.");
+
+    BindShare(m);
 
     m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),

@@ -26,6 +26,7 @@ inline constexpr std::uint32_t kVkRight = 39;
 inline constexpr std::uint32_t kVkDown = 40;
 inline constexpr std::uint32_t kVkP = 'P';
 inline constexpr std::uint32_t kVkF1 = 0x70;
+inline constexpr std::uint32_t kVkF2 = 0x71;
 inline constexpr std::uint32_t kVkF5 = 0x74;
 
 // The codes the shell hands the experiment driver: a pick with K kills the

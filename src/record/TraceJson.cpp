@@ -225,6 +225,16 @@ Vector3 Triple(Cursor& in) {
     return {v[0], v[1], v[2]};
 }
 
+// [p0, ..., p9], each a number or null.
+void Params(Cursor& in, std::array<float, 10>& param) {
+    in.Expect('[');
+    for (std::size_t i = 0; i < param.size(); ++i) {
+        if (i) in.Expect(',');
+        param[i] = static_cast<float>(in.Number(true));
+    }
+    in.Expect(']');
+}
+
 TraceNode Node(Cursor& in) {
     TraceNode node;
     bool id = false, pos = false;
@@ -240,6 +250,13 @@ TraceNode Node(Cursor& in) {
                 pos = true;
             } else if (key == "color") {
                 node.color = Triple(in);
+            } else if (key == "param") {
+                Params(in, node.param);
+            } else if (key == "parent") {
+                node.parent =
+                    static_cast<std::int32_t>(in.Whole(-1, std::numeric_limits<std::int32_t>::max()));
+            } else if (key == "born") {
+                node.born = static_cast<std::int32_t>(in.Whole(-1, std::numeric_limits<std::int32_t>::max()));
             } else {
                 in.Skip();
             }

@@ -174,6 +174,7 @@ struct TableReader {
     h5::Handle dataset;
     hsize_t rows = 0;
     hsize_t readable = 0;  // rows the file's stored bytes can hold at most
+    bool lineage = false;  // it has the columns parent and born (nodes of format 2)
 
     TableReader(hid_t file, const char* name, hid_t type) {
         if (!h5::Exists(file, name)) throw h5::Failure{std::string("it has no table '") + name + "'"};
@@ -196,6 +197,8 @@ struct TableReader {
         hsize_t dims[1] = {0};
         h5::Check(H5Sget_simple_extent_dims(space.Get(), dims, nullptr), "cannot read a table's size");
         rows = dims[0];
+        lineage = H5Tget_member_index(fileType.Get(), "parent") >= 0 &&
+                  H5Tget_member_index(fileType.Get(), "born") >= 0;
         // A table that claims more rows than its chunks hold, or than its stored
         // bytes unpack to, would otherwise ask for any amount of memory and time.
         readable =
@@ -264,13 +267,21 @@ class Hdf5Source final : public TraceReader::Source {
             for (hsize_t at = 0; at < s.nodeCount; at += kRowBlockRows) {
                 const hsize_t n = std::min(kRowBlockRows, s.nodeCount - at);
                 nodes.resize(n);
-                nodeTable.ReadRows(TheTraceTypes().nodeV1.Get(), s.nodeStart + at, n, nodes.data());
+                const h5::Compound& type = nodeTable.lineage ? TheTraceTypes().node : TheTraceTypes().nodeV1;
+                nodeTable.ReadRows(type.Get(), s.nodeStart + at, n, nodes.data());
                 for (const NodeRow& r : nodes) {
                     if (r.step != s.step || (!read.nodes.empty() && r.id <= read.nodes.back().id) ||
                         r.id < 0) {
                         return Fault(index, StepText(s) + "has nodes of another step or out of order");
                     }
-                    read.nodes.push_back({r.id, {r.x, r.y, r.z}, {r.r, r.g, r.b}});
+                    TraceNode& node = read.nodes.emplace_back();
+                    node.id = r.id;
+                    node.pos = {r.x, r.y, r.z};
+                    node.color = {r.r, r.g, r.b};
+                    node.parent = nodeTable.lineage ? r.parent : -1;
+                    node.born = nodeTable.lineage ? r.born : -1;
+                    for (std::size_t i = 0; i < node.param.size(); ++i)
+                        node.param[i] = static_cast<float>(r.p[i]);
                 }
             }
             for (hsize_t at = 0; at < s.linkCount; at += kRowBlockRows) {

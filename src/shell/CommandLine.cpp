@@ -81,6 +81,25 @@ struct Options {
             ->type_name("N")
             ->check(CLI::Range(1, 240).description(""))
             ->needs(video);
+        app.add_option_function<std::string>(
+               "--video-size",
+               [&out](const std::string& text) {
+                   std::string why;
+                   if (!ParseVideoSize(text, out.framing, why)) throw CLI::ValidationError(why);
+               },
+               "with --video: its width and height in pixels (default 640x480; Xvfb's screen must hold it)")
+            ->type_name("WxH")
+            ->needs(video);
+        app.add_option_function<std::string>(
+               "--video-camera",
+               [&out](const std::string& text) {
+                   std::string why;
+                   if (!ParseVideoCamera(text, out.framing, why)) throw CLI::ValidationError(why);
+               },
+               "with --video: follow (the creature, from above and behind; the default), orbit (around it, "
+               "a turn every 360 frames) or EX,EY,EZ@TX,TY,TZ (standing at E looking at T)")
+            ->type_name("CAMERA")
+            ->needs(video);
     }
     CLI::App app{"", "quillmoth"};
 };
@@ -137,6 +156,7 @@ Keys
                that quillmoth --resume and quillmoth-sim run --resume go on from
   Escape       quit
   F1           show or hide the readout of frames and steps per second, nodes and links
+  F2           show or hide the live run's step, node count, seed, gene file and "paused"
 Drop a gene file on the window to restart the experiment with it.
 Replaying a trace (--replay), Enter pauses or resumes the replay, Up / Down
 change the recorded steps shown per frame (1 to 64), Left / Right step one

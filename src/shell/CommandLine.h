@@ -9,6 +9,7 @@
 
 #include "experiment/RunOptions.h"
 #include "math/D3dxTypes.h"
+#include "shell/VideoFraming.h"
 
 namespace qm {
 
@@ -33,10 +34,11 @@ struct CommandLine {
     std::string dataDir;          // the art files' folder; found by FindArtFolder when not given
     std::string trace;            // the live run's trace, as quillmoth-sim run --trace writes it
 
-    std::string resume;  // a checkpoint of quillmoth-sim to go on from
-    std::string replay;  // a trace to play instead of a live world
-    std::string video;   // with replay: the video file to write, no interaction
-    int fps = 30;        // the video's frames per second
+    std::string resume;    // a checkpoint of quillmoth-sim to go on from
+    std::string replay;    // a trace to play instead of a live world
+    std::string video;     // with replay: the video file to write, no interaction
+    int fps = 30;          // the video's frames per second
+    VideoFraming framing;  // the video's size and camera
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

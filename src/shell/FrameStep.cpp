@@ -176,9 +176,12 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
             if (shell.state.stepsPerFrame >= 2)
                 shown.textLines.Add(FormatString("X %d", shell.state.stepsPerFrame));
             DrawTextLines(*shell.font, shown.textLines.Lines());
-            if (shell.readout.shown) {
-                DrawTextLine(*shell.font, shown.textLines.Lines().size(),
-                             ReadoutText(shell.readout, *shell.tester));
+            std::size_t line = shown.textLines.Lines().size();
+            if (shell.readout.shown)
+                DrawTextLine(*shell.font, line++, ReadoutText(shell.readout, *shell.tester));
+            if (shell.state.overlayShown && shell.run) {
+                for (const std::string& text : OverlayLines(*shell.run))
+                    DrawTextLine(*shell.font, line++, text);
             }
             device.EndScene();
         }
@@ -207,6 +210,15 @@ void DrawTextLine(Font& font, std::size_t index, const std::string& line) {
 
 void DrawTextLines(Font& font, const std::vector<std::string>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) DrawTextLine(font, i, lines[i]);
+}
+
+std::vector<std::string> OverlayLines(const Run& run) {
+    const NodeManager* world = run.World();
+    std::vector<std::string> lines{
+        FormatString("step %lld, %d nodes", run.Steps(), world ? world->GetNodeCount() : 0),
+        FormatString("seed %u, gene %s", run.Seed(), Printable(run.Manifest().geneFile, 80).c_str())};
+    if (world && !world->IsRunning() && !run.Ended()) lines.emplace_back("paused (Enter goes on)");
+    return lines;
 }
 
 std::string ReadoutText(const Readout& readout, const PTester& tester) {

@@ -12,6 +12,7 @@ namespace qm {
 
 struct Shell;
 class Font;
+class Run;
 
 void FrameStep(Shell& shell);
 
@@ -28,6 +29,10 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent = {});
 // opaque green in the rectangle measured.
 void DrawTextLine(Font& font, std::size_t index, const std::string& line);
 void DrawTextLines(Font& font, const std::vector<std::string>& lines);
+
+// The overlay of a live run (F2): its step and node count, seed and gene
+// file, and "paused" while Enter holds the world.
+std::vector<std::string> OverlayLines(const Run& run);
 
 // The readout line: frames drawn and world steps run per second over the last
 // full second, then the nodes and links of the driver's worlds.

@@ -151,6 +151,7 @@ int ProcessEntry(const CommandLine& options) {
     shell.context.diagnostics.SetLevel(options.debug ? DebugLevel::Detail : DebugLevel::Normal);
     shell.artFolder = FindArtFolder(options.dataDir);
     shell.readout.shown = options.showFps;
+    shell.state.overlayShown = !options.benchFrames && !options.benchSteps;
 
     // What the command line names must be usable before any window opens.
     std::string ffmpeg;
@@ -180,6 +181,10 @@ int ProcessEntry(const CommandLine& options) {
 
     // The window is used without a test: without one, the graphics start-up
     // below fails with its message.
+    if (!options.video.empty()) {  // the video is the window's picture
+        shell.state.windowWidth = options.framing.width;
+        shell.state.windowHeight = options.framing.height;
+    }
     std::unique_ptr<SdlWindow> window =
         SdlWindow::Create("Quillmoth", shell.state.windowWidth, shell.state.windowHeight);
     std::string startFailure;
@@ -229,7 +234,7 @@ int ProcessEntry(const CommandLine& options) {
         bool made = false;
         if (replay) {
             VideoEncoder encoder(ffmpeg, options.video, options.fps);
-            made = RecordVideo(shell, *replay, encoder, why);
+            made = RecordVideo(shell, *replay, encoder, options.framing, why);
             if (made) {
                 std::fprintf(stderr, "quillmoth: wrote %s: %d frames at %d per second\n",
                              Printable(FullPath(options.video), 400).c_str(), encoder.Frames(), options.fps);

@@ -14,6 +14,7 @@
 #include "shell/ReplayDriver.h"
 #include "shell/Shell.h"
 #include "shell/VideoEncoder.h"
+#include "shell/VideoFraming.h"
 
 namespace qm {
 
@@ -55,9 +56,36 @@ float FollowDistance(const ReplayDriver& replay, const Camera& camera) {
     return std::max(radius / std::sin(camera.fieldOfView * 0.5f), 20.0f);
 }
 
+// Where the orbiting camera is at frame i: a turn every kOrbitFrames frames
+// around the creature's centroid, as far and as high as the following camera.
+constexpr double kOrbitFrames = 360.0;
+
+void PlaceCamera(Camera& camera, const VideoFraming& framing, const Vector3& centroid, float distance,
+                 std::size_t frame) {
+    switch (framing.camera) {
+        case VideoFraming::Camera::Follow:
+            camera.eye = centroid - distance * camera.direction;
+            break;
+        case VideoFraming::Camera::Fixed:
+            camera.eye = framing.eye;
+            camera.direction = framing.at - framing.eye;
+            break;
+        case VideoFraming::Camera::Orbit: {
+            const Vector3 behind = distance * camera.direction;  // the follow camera's offset, turned
+            const double angle = 2.0 * 3.14159265358979 * static_cast<double>(frame) / kOrbitFrames;
+            const auto c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+            camera.eye =
+                centroid - Vector3{c * behind.x + s * behind.z, behind.y, c * behind.z - s * behind.x};
+            camera.direction = centroid - camera.eye;
+            break;
+        }
+    }
+}
+
 }  // namespace
 
-bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std::string& why) {
+bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, const VideoFraming& framing,
+                 std::string& why) {
     // Every frame counts; none waits for the display's refresh.
     if (auto* gl = dynamic_cast<GlDevice*>(shell.device.get())) gl->SetSwapInterval(0);
     const std::size_t count = replay.CountSteps();
@@ -65,6 +93,7 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
     camera.Turn(kLookDown, 0.0f);
     replay.Show(count - 1);
     const float distance = FollowDistance(replay, camera) / Vec3Length(camera.direction);
+    const Vector3 followDirection = camera.direction;
     ProgressBar progress(count);
     std::vector<std::uint8_t> rgb;
     // The video ends early, with a whole file of the frames made so far, when
@@ -86,7 +115,8 @@ bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std:
         TextLines& lines = shell.ShownContext().textLines;
         lines.Clear();
         lines.Add(FormatString("step %lld", replay.Frame().step));
-        camera.eye = replay.GetCentroid() - distance * camera.direction;
+        camera.direction = followDirection;
+        PlaceCamera(camera, framing, replay.GetCentroid(), distance, i);
         SetFrameState(shell);
         bool written = false;
         DrawFrame(shell, [&] {

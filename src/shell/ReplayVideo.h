@@ -1,13 +1,15 @@
 #pragma once
 // A replay made into a video: every recorded step drawn once, in the usual
-// scene with the camera looking down on the creature and following it, and
-// handed to ffmpeg; a progress bar on standard error.
+// scene with the camera framed as asked (VideoFraming: following the
+// creature from above, fixed, or orbiting it), and handed to ffmpeg; a
+// progress bar on standard error.
 
 #include <string>
 
 namespace qm {
 
 struct Shell;
+struct VideoFraming;
 class ReplayDriver;
 class VideoEncoder;
 
@@ -16,6 +18,7 @@ class VideoEncoder;
 // ffmpeg failed, when the user asked to quit (SIGINT, SIGTERM, the close
 // button) or when the trace stops short; the last two still leave a playable
 // file of the frames made.
-bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, std::string& why);
+bool RecordVideo(Shell& shell, ReplayDriver& replay, VideoEncoder& encoder, const VideoFraming& framing,
+                 std::string& why);
 
 }  // namespace qm

@@ -50,6 +50,9 @@ struct ShellState {
     bool replaying = false;            // the driver plays a trace: Up and Down set its speed
     bool screenshotRequested = false;  // P was released: the next frame is drawn and saved
     bool checkpointRequested = false;  // F5 was released: the live run is saved before the next steps
+    // F2: the live run's step, nodes, seed, gene file and pause, under the
+    // other lines. Hidden in benchmarks, which draw nothing but the scene.
+    bool overlayShown = true;
 };
 
 // The readout line (--show-fps, F1): frames drawn and world steps run, counted

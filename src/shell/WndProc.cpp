@@ -39,6 +39,9 @@ void KeyReleased(Shell& shell, std::uint32_t key) {
         case kVkF1:
             shell.readout.shown = !shell.readout.shown;
             break;
+        case kVkF2:
+            s.overlayShown = !s.overlayShown;
+            break;
         case kVkF5:
             s.checkpointRequested = true;
             break;

@@ -21,5 +21,6 @@ int Run(const Options& options, std::FILE* out);
 int Evolve(const Options& options, std::FILE* out);
 int Sweep(const Options& options, std::FILE* out);
 int Decode(const Options& options, std::FILE* out);
+int Export(const Options& options);
 
 }  // namespace qm::sim

@@ -403,6 +403,17 @@ void AddDecodeOptions(CLI::App& decode, DecodeOptions& o) {
         ->type_name("FILE");
 }
 
+void AddExportOptions(CLI::App& command, ExportOptions& o) {
+    command.add_option("TRACE", o.trace, "a trace of run --trace: JSON lines or HDF5")->required();
+    command.add_option("-o,--output", o.output, "the page to write")->type_name("FILE")->required();
+    command.add_option("--every", o.every, "keep the recorded steps whose number K divides (default 1)")
+        ->type_name("K")
+        ->check(CLI::Range(1LL, 1000000000000LL).description(""));
+    command.add_option("--max-mb", o.maxMb, "refuse to write a page larger than M megabytes")
+        ->type_name("M")
+        ->check(CLI::PositiveNumber.description(""));
+}
+
 // The commands and their options. The app keeps references into `o`.
 struct CommandLine {
     explicit CommandLine(Options& o) {
@@ -462,7 +473,10 @@ struct CommandLine {
         AddSweepOptions(*sweep, o.sweep);
         decode = app.add_subcommand("decode", "print code strings as gene source");
         AddDecodeOptions(*decode, o.decode);
-        for (CLI::App* command : {compile, dump, run, evolve, sweep, decode}) command->set_help_flag();
+        exportPage = app.add_subcommand("export", "write a trace as one web page that opens anywhere");
+        AddExportOptions(*exportPage, o.exportPage);
+        for (CLI::App* command : {compile, dump, run, evolve, sweep, decode, exportPage})
+            command->set_help_flag();
     }
 
     CLI::App app{"", "quillmoth-sim"};
@@ -472,6 +486,7 @@ struct CommandLine {
     CLI::App* evolve;
     CLI::App* sweep;
     CLI::App* decode;
+    CLI::App* exportPage;
 };
 
 }  // namespace
@@ -501,7 +516,11 @@ std::string UsageText(const std::string& command) {
          "       quillmoth-sim decode [--out DIR | -o FILE] TABLE.csv --id N [--id N]...\n\n"
          "prints code strings as gene source that run compiles back to the same code; from a FILE (one\n"
          "a line; blank lines and lines starting with # skipped) or the rows of a TABLE (individuals.csv,\n"
-         "archive.csv), each gene after a comment naming where it came from (docs/genes.md)\n\noptions:\n"}};
+         "archive.csv), each gene after a comment naming where it came from (docs/genes.md)\n\noptions:\n"},
+        {"export",
+         "usage: quillmoth-sim export [--every K] [--max-mb M] -o FILE.html TRACE\n\n"
+         "writes a trace as one web page (docs/share.md): the viewer and the run's frames in one file\n"
+         "that opens in a browser without a network or a server\n\noptions:\n"}};
     const std::string runStatus =
         "exit status: 0 all steps ran, 3 a node reached the goal, 1 the engine raised an error or a\n"
         "write failed, 2 bad command line, an output that cannot be written or that is an input or\n"
@@ -519,12 +538,17 @@ std::string UsageText(const std::string& command) {
         "exit status: 0 every gene was written, 1 a write failed, 2 bad command line, an input that is\n"
         "neither a readable file nor a code string, a line that is no code string of one whole gene, or\n"
         "an id the table does not hold (nothing is written then)\n";
+    const std::string exportStatus =
+        "exit status: 0 the page was written, 1 a write failed, 2 bad command line, a trace that cannot\n"
+        "be read or holds no whole step, an output that cannot be written or is the trace, or a page\n"
+        "larger than --max-mb (the message says which --every fits)\n";
     for (const auto& [name, usage] : usages) {
         if (command != name) continue;
         if (command == "sweep") return usage + OptionHelp(*line.sweep) + "\n" + sweepStatus;
         if (command == "run") return usage + OptionHelp(*line.run) + "\n" + runStatus;
         if (command == "evolve") return usage + OptionHelp(*line.evolve) + "\n" + evolveStatus;
         if (command == "decode") return usage + OptionHelp(*line.decode) + "\n" + decodeStatus;
+        if (command == "export") return usage + OptionHelp(*line.exportPage) + "\n" + exportStatus;
         return std::string(usage) + "\nexit status: 0 it compiled, 1 it does not, 2 bad command line\n";
     }
     return "usage: quillmoth-sim compile [--debug] GENE_FILE\n"
@@ -536,6 +560,7 @@ std::string UsageText(const std::string& command) {
            "[--quiet]\n"
            "       quillmoth-sim sweep --seeds A-B [--set KEY=V1,V2,...]... [OPTIONS] GENE_FILE\n"
            "       quillmoth-sim decode [--out DIR | -o FILE] CODE_STRING|FILE|TABLE.csv [--id N]...\n"
+           "       quillmoth-sim export [--every K] [--max-mb M] -o FILE.html TRACE\n"
            "       quillmoth-sim --help | --version\n"
            "\n"
            "  compile   print the gene's code string\n"
@@ -545,6 +570,7 @@ std::string UsageText(const std::string& command) {
            "  sweep     run every combination of settings x seeds, each as run would, into DIR/results.csv\n"
            "            (docs/sweeps.md)\n"
            "  decode    print code strings (one, a file of them, rows of a table) as gene source\n"
+           "  export    write a trace as one web page that opens anywhere (docs/share.md)\n"
            "\n"
            "quillmoth-sim COMMAND --help shows one command alone.\n"
            "\n"
@@ -572,7 +598,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
         return o;
     }
     if (first != "compile" && first != "dump" && first != "run" && first != "evolve" && first != "sweep" &&
-        first != "decode") {
+        first != "decode" && first != "export") {
         Bad("unknown command '" + first + "'");
     }
     if (std::find(args.begin(), args.end(), "--help") != args.end() ||
@@ -605,6 +631,10 @@ void ParseCommand(const std::vector<std::string>& args, Options& o) {
                 : line.sweep->parsed() ? Command::Sweep
                                        : Command::Evolve;
     if (line.decode->parsed()) o.command = Command::Decode;
+    if (line.exportPage->parsed()) {
+        o.command = Command::Export;
+        if (o.exportPage.output.empty()) Bad("-o needs a file name");
+    }
     if (o.command == Command::Decode) {
         if (line.decode->count("--out") > 0 && o.decode.outDir.empty()) Bad("--out needs a folder name");
         if (line.decode->count("--output") > 0 && o.decode.output.empty()) Bad("-o needs a file name");

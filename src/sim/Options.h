@@ -12,7 +12,7 @@
 
 namespace qm::sim {
 
-enum class Command { Help, Version, Compile, Dump, Run, Evolve, Sweep, Decode };
+enum class Command { Help, Version, Compile, Dump, Run, Evolve, Sweep, Decode, Export };
 
 // The options of `evolve`. The search's own settings go straight into
 // `search`; the seed gene files are read when the search starts.
@@ -56,6 +56,14 @@ struct DecodeOptions {
     std::string output;            // all of it into this file instead of stdout
 };
 
+// The options of `export`: a trace as one web page.
+struct ExportOptions {
+    std::string trace;
+    std::string output;
+    long long every = 1;  // keep the recorded steps whose number it divides
+    double maxMb = 0.0;   // the largest page in megabytes (10^6 bytes); 0: no limit
+};
+
 struct Options {
     Command command = Command::Help;
     std::string geneFile;
@@ -76,6 +84,7 @@ struct Options {
     EvolveOptions evolve;
     SweepOptions sweep;
     DecodeOptions decode;
+    ExportOptions exportPage;
     bool profile = false;     // print where the time of the steps went
     std::string helpCommand;  // with Command::Help: the command whose help was asked for, or ""
 };

@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
             return Sweep(options, stdout);
         case Command::Decode:
             return Decode(options, stdout);
+        case Command::Export:
+            return Export(options);
     }
     return kExitUsage;
 }

@@ -195,6 +195,25 @@ video)
         echo "$trace: $n frames of ${w}x${h} at $rate"
     done
 
+    # Framed as asked: a size, and a camera standing still, circling or following. The still
+    # camera's first frame is not the following camera's.
+    for camera in "0,20,-60@0,-25,0" orbit follow; do
+        "$quillmoth" --replay run.h5 --video "framed-${camera%%,*}.mp4" --video-size 320x240 \
+            --video-camera "$camera" >out.txt 2>&1 || fail "exit code $? making a video with --video-camera $camera"
+        size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=x "framed-${camera%%,*}.mp4")
+        [ "$size" = 320x240 ] || fail "--video-size 320x240 --video-camera $camera made a video of $size"
+        [ "$(frames_of "framed-${camera%%,*}.mp4")" = 9 ] || fail "the framed video of run.h5 lacks frames"
+    done
+    ffmpeg -v error -i framed-0.mp4 -frames:v 1 fixed.png && ffmpeg -v error -i framed-follow.mp4 -frames:v 1 follow.png ||
+        fail "cannot take the framed videos' first frames"
+    [ "$(compare -metric AE fixed.png follow.png null: 2>&1)" != 0 ] || fail "the fixed camera shows what the following one shows"
+    for bad in "--video-size 641x480" "--video-size big" "--video-camera 1,2@3,4,5" "--video-camera 0,5,0@0,-5,0"; do
+        # shellcheck disable=SC2086
+        "$quillmoth" --replay run.h5 --video bad.mp4 $bad >out.txt 2>&1
+        status=$?
+        [ "$status" -eq 2 ] || fail "exit code $status for $bad, expected 2"
+    done
+
     # A trace cut inside its last step: the video holds the whole steps before
     # the cut, standard error says where the trace stopped, and the status says
     # the video is not the whole run.

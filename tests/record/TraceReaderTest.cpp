@@ -1,5 +1,5 @@
 // The trace readers: both formats of the same run read back as the same
-// steps (ids, positions, colours, links), every K-th step with --trace-every,
+// steps (ids, positions, colours, parameters, lineage, links), every K-th step with --trace-every,
 // the manifest, and any step in any order.
 
 #include <gtest/gtest.h>
@@ -35,7 +35,7 @@ TEST_F(TraceReaderTest, BothFormatsOfARunReadBackAsTheSameSteps) {
     ASSERT_EQ(all.frames.size(), 101u);
     ASSERT_EQ(json.frames.size(), 15u);  // steps 0, 7, ..., 98
     ASSERT_EQ(hdf5.frames.size(), json.frames.size());
-    bool coloured = false;
+    bool coloured = false, children = false, counted = false;
     for (std::size_t i = 0; i < json.frames.size(); ++i) {
         const record::TraceFrame& a = json.frames[i];
         const record::TraceFrame& b = hdf5.frames[i];
@@ -49,13 +49,21 @@ TEST_F(TraceReaderTest, BothFormatsOfARunReadBackAsTheSameSteps) {
             EXPECT_EQ(b.nodes[k].id, a.nodes[k].id);
             EXPECT_EQ(b.nodes[k].pos, a.nodes[k].pos);
             EXPECT_EQ(b.nodes[k].color, a.nodes[k].color);
+            EXPECT_EQ(b.nodes[k].param, a.nodes[k].param);
+            EXPECT_EQ(b.nodes[k].parent, a.nodes[k].parent);
+            EXPECT_EQ(b.nodes[k].born, a.nodes[k].born);
             EXPECT_EQ(every.nodes[k].pos, a.nodes[k].pos);
             coloured = coloured || a.nodes[k].color.x != 0.0f;
+            const record::TraceNode& n = a.nodes[k];
+            counted = counted || n.param[0] > 0.0f;  // the gene adds to P0 every turn
+            children = children || n.parent >= 0;
         }
         EXPECT_EQ(b.links, a.links);
         EXPECT_EQ(every.links, a.links);
     }
     EXPECT_TRUE(coloured);
+    EXPECT_TRUE(children);
+    EXPECT_TRUE(counted);
     EXPECT_GT(json.frames.back().links.size(), 10u);
 }
 

@@ -68,6 +68,49 @@ TEST(CommandLine, ResumeReplayAndVideo) {
     }
 }
 
+TEST(CommandLine, AVideoIsFramedAsAsked) {
+    using Camera = VideoFraming::Camera;
+    struct Case {
+        std::vector<std::string> framing;
+        int width, height;
+        Camera camera;
+        Vector3 eye, at;
+    };
+    const Case cases[] = {
+        {{}, 640, 480, Camera::Follow, {}, {}},
+        {{"--video-size", "1280x720"}, 1280, 720, Camera::Follow, {}, {}},
+        {{"--video-camera", "orbit", "--video-size", "320x240"}, 320, 240, Camera::Orbit, {}, {}},
+        {{"--video-camera", "0,20.5,-60@1,-25,2e1"}, 640, 480, Camera::Fixed, {0, 20.5f, -60}, {1, -25, 20}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--replay", "a.h5", "--video", "a.mp4"};
+        args.insert(args.end(), c.framing.begin(), c.framing.end());
+        const CommandLine line = ParseCommandLine(args);
+        ASSERT_TRUE(line.error.empty()) << line.error;
+        EXPECT_EQ(line.framing.width, c.width);
+        EXPECT_EQ(line.framing.height, c.height);
+        EXPECT_EQ(line.framing.camera, c.camera);
+        EXPECT_EQ(line.framing.eye, c.eye);
+        EXPECT_EQ(line.framing.at, c.at);
+    }
+    const std::pair<const char*, const char*> mistakes[] = {{"--video-size", "641x480"},
+                                                            {"--video-size", "8x8"},
+                                                            {"--video-size", "8000x480"},
+                                                            {"--video-size", "640*480"},
+                                                            {"--video-size", "x480"},
+                                                            {"--video-camera", "above"},
+                                                            {"--video-camera", "1,2@3,4,5"},
+                                                            {"--video-camera", "1,2,3@1,2,3"},
+                                                            {"--video-camera", "0,9,0@0,-25,0"},
+                                                            {"--video-camera", "1,2,nan@0,0,0"}};
+    for (const auto& [option, value] : mistakes) {
+        EXPECT_FALSE(ParseCommandLine({"--replay", "a.h5", "--video", "a.mp4", option, value}).error.empty())
+            << option << " " << value;
+    }
+    EXPECT_FALSE(
+        ParseCommandLine({"--replay", "a.h5", "--video-size", "320x240"}).error.empty());  // no video
+}
+
 TEST(CommandLine, TheReadoutAndTheBenchmarks) {
     CommandLine c = ParseCommandLine({});
     EXPECT_FALSE(c.showFps);

@@ -101,6 +101,7 @@ TEST_F(FrameStepTest, DrawsSkyFloorWorldGoalInOrderOnWhite) {
 }
 
 TEST_F(FrameStepTest, AStepsCountAboveOneIsShownLast) {
+    shell.state.overlayShown = false;  // its lines come after the text lines (below)
     shell.state.stepsPerFrame = 3;
     Frame();
     ASSERT_FALSE(font->calls.empty());
@@ -408,6 +409,7 @@ TEST_F(FrameStepTest, AnErrorCodeWhileDrawingQuitsWithoutALog) {
 // full second.
 TEST_F(FrameStepTest, TheReadoutShowsTheRatesOfTheLastSecondUnderTheTextLines) {
     Tester().actionFails = [this] { shell.ShownContext().textLines.Add("Node ID:0"); };
+    shell.state.overlayShown = false;
     shell.state.stepsPerFrame = 2;
     Frame();  // the readout's first second begins
     for (const auto& call : font->calls) EXPECT_EQ(call.text.find("fps"), std::string::npos);
@@ -423,6 +425,31 @@ TEST_F(FrameStepTest, TheReadoutShowsTheRatesOfTheLastSecondUnderTheTextLines) {
     EXPECT_EQ(font->calls[4].text, "40.0 fps, 80.0 steps/s, 1 nodes, 0 links");
     EXPECT_EQ(font->calls[5].rectIn.top, 40);
     EXPECT_EQ(font->calls[5].color, 0xFF00FF00u);
+}
+
+// The overlay of the live run comes last: its step and nodes, seed and gene
+// file, and "paused" while the world is; hidden, nothing of it is drawn.
+TEST_F(FrameStepTest, TheOverlaySaysTheStepTheSeedTheGeneAndThePause) {
+    const auto drawn = [this] {
+        std::vector<std::string> texts;
+        for (const auto& call : font->calls) {
+            if (call.color != 0) texts.push_back(call.text);  // the drawing pass, not the measuring one
+        }
+        return texts;
+    };
+    shell.state.stepsPerFrame = 2;
+    Frame();
+    EXPECT_EQ(drawn(), (std::vector<std::string>{"X 2", "step 2, 1 nodes", "seed 1, gene source.txt"}));
+    EXPECT_EQ(font->calls.back().rectIn.top, 40);
+    Tester().KeyDown(kPauseKey);
+    font->calls.clear();
+    Frame();
+    EXPECT_EQ(drawn(), (std::vector<std::string>{"X 2", "step 2, 1 nodes", "seed 1, gene source.txt",
+                                                 "paused (Enter goes on)"}));
+    shell.state.overlayShown = false;
+    font->calls.clear();
+    Frame();
+    EXPECT_EQ(drawn(), std::vector<std::string>{"X 2"});
 }
 
 TEST_F(FrameStepTest, APausedWorldCountsNoSteps) {

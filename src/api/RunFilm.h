@@ -1,0 +1,43 @@
+#pragma once
+// A run kept as frames for its web page (share::RunPage): every `every`-th
+// step's nodes and links, in memory, as a trace would hold them. For a
+// notebook, which has a live Run and no trace file.
+//
+//     RunFilm film(10);
+//     film.Step(run, 300);                  // steps the run, keeping steps 0, 10, 20, ...
+//     std::string html = film.Page(run);
+
+#include <string>
+
+#include "api/Run.h"
+#include "share/RunPage.h"
+
+namespace qm {
+
+class RunFilm {
+  public:
+    explicit RunFilm(long long every = 1) : frames(every) {}
+
+    // Keeps the run's step on show if its number is one to keep and not kept yet.
+    void Add(const Run& run);
+    // Steps the run up to `n` times, keeping the steps to keep; the outcome as Run::Step gives it.
+    RunOutcome::Kind Step(Run& run, long long n);
+
+    std::size_t Count() const { return frames.Frames().size(); }
+    long long Every() const { return frames.Every(); }
+    // The page of the frames kept, named by the run's manifest.
+    std::string Page(const Run& run) const;
+
+  private:
+    share::PageFrames frames;
+};
+
+// The page of one step alone: the run as it is now.
+std::string PageOfRun(const Run& run);
+
+// The page of a trace file, keeping the recorded steps whose number `every`
+// divides. Throws record::RecordError as the trace reader does, and when no
+// step is left to show.
+std::string PageOfTrace(const std::string& path, long long every = 1);
+
+}  // namespace qm
