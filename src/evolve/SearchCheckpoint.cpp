@@ -8,6 +8,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RegularFile.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
 #include "experiment/PhysicsSettings.h"
@@ -191,8 +192,10 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
 }
 
 Checkpoint LoadCheckpoint(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw SearchError{"cannot read the checkpoint " + Printable(path, 400), true};
+    std::string why;
+    std::optional<std::string> text = ReadRegularFile(path, why);
+    if (!text) throw SearchError{"cannot read the checkpoint " + Printable(path, 400) + ": " + why, true};
+    std::istringstream file(std::move(*text));
     Reader in(file, path);
     // Format 2 added the physics, 3 the algorithms, tasks, lineage and grid;
     // a search of an older format is a ga under the default physics.

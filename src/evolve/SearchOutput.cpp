@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 #include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 #include "experiment/PhysicsSettings.h"
@@ -26,10 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    std::string why;
+    return ReadRegularFile(path, why).value_or(std::string());
 }
 
 int GoalSeeds(const ScoredGene& gene) {
@@ -195,10 +194,10 @@ void ReplaceFile(const std::string& path, const std::string& text) {
         std::remove(temporary.c_str());
         throw;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
+    std::string why;
+    if (!ReplaceWith(temporary, path, why)) {
         std::remove(temporary.c_str());
-        throw SearchError{"cannot replace " + Printable(path, 400) + ": " + std::strerror(error)};
+        throw SearchError{"cannot replace " + Printable(path, 400) + ": " + why};
     }
 }
 

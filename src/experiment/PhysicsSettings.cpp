@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 
 namespace qm {
 namespace {
@@ -57,7 +58,7 @@ std::string ReadSmallFile(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
         Refuse(Printable(path, 400) + ": cannot read it: " + std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) Refuse(Printable(path, 400) + ": not a regular file");
+    if (auto why = NotRegularFile(path)) Refuse(Printable(path, 400) + ": " + *why);
     if (static_cast<std::size_t>(info.st_size) > kMaxPhysicsFileBytes) {
         Refuse(Printable(path, 400) + ": " + std::to_string(info.st_size) +
                " bytes; a physics file has at most " + std::to_string(kMaxPhysicsFileBytes));

@@ -17,6 +17,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RegularFile.h"
 #include "evolve/GeneCode.h"
 #include "gp/GeneLimits.h"
 #include "sim/Commands.h"
@@ -85,11 +86,10 @@ std::string Comment(const std::string& text) {
 }
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) throw Refusal{"cannot read " + Shown(path) + ": " + std::strerror(errno)};
-    return text.str();
+    std::string why;
+    std::optional<std::string> text = ReadRegularFile(path, why);
+    if (!text) throw Refusal{"cannot read " + Shown(path) + ": " + why};
+    return *text;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -247,10 +247,11 @@ void WriteFiles(const std::string& dir, const std::vector<Decoded>& genes, std::
             std::remove(temporary.c_str());
             throw;
         }
-        if (std::fclose(file) != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
-            const int why = errno;
+        std::string why;
+        if (std::fclose(file) != 0 ? (why = std::strerror(errno), true)
+                                   : !ReplaceWith(temporary, path, why)) {
             std::remove(temporary.c_str());
-            throw WriteFailure{"cannot write " + Shown(path) + ": " + std::strerror(why)};
+            throw WriteFailure{"cannot write " + Shown(path) + ": " + why};
         }
         Write(out, path + "\n", "standard output");
     }

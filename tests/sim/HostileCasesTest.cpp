@@ -1,0 +1,121 @@
+// The red team's cases against quillmoth-sim, one row each: what is set up,
+// the command, the exit status and what standard error must say. Inputs
+// that never end are FIFOs in the test's own folder.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+
+namespace qm {
+namespace {
+
+class HostileCasesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* path = test::SimBinary();
+        if (!path) GTEST_SKIP() << "QM_SIM names the quillmoth-sim binary; ctest sets it";
+        sim = path;
+        const char* data = std::getenv("QM_DATA");
+        if (!data) GTEST_SKIP() << "QM_DATA names the data folder; ctest sets it";
+        genes = std::string(data) + "/genes/";
+        char name[] = "/tmp/quillmoth-hostile-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+    }
+    void TearDown() override {
+        if (!dir.empty()) std::filesystem::remove_all(dir);
+    }
+    std::string In(const std::string& file) const { return dir + "/" + file; }
+    void Fifo(const std::string& name) const { ASSERT_EQ(mkfifo(In(name).c_str(), 0600), 0) << name; }
+    test::Outcome Sim(const std::string& arguments) const { return test::RunSim(sim, arguments, dir); }
+
+    std::string sim;
+    std::string genes;
+    std::string dir;
+};
+
+// The highest and lowest height of any node at the end of any step of a trace.
+std::pair<double, double> HeightRange(const std::string& trace) {
+    static const std::regex pos(R"("pos":\[[^,]+,([^,]+),)");
+    double low = 0.0, high = 0.0;
+    for (auto it = std::sregex_iterator(trace.begin(), trace.end(), pos); it != std::sregex_iterator(); ++it) {
+        const double y = std::stod((*it)[1]);
+        low = std::min(low, y);
+        high = std::max(high, y);
+    }
+    return {low, high};
+}
+
+TEST_F(HostileCasesTest, EachCaseIsRefusedOrHeldAsDocumented) {
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        std::string arguments;
+        int status;
+        std::string says;
+    };
+    const std::string walker = genes + "walker.txt";
+    const Case cases[] = {
+        {"a FIFO as the checkpoint to resume", [&] { Fifo("ck.h5"); }, "run --resume ck.h5 --steps 5", 2,
+         "ck.h5: it is a FIFO, not a regular file"},
+        {"a FIFO as the newest checkpoint of a folder",
+         [&] {
+             ASSERT_EQ(Sim("run --seed 1 --steps 10 --quiet --checkpoint-every 10 --checkpoint-dir ck '" + walker +
+                           "'")
+                           .status,
+                       0);
+             Fifo("ck/step-00000020.h5");
+         },
+         "run --resume ck --steps 12 --quiet", 0, "skipped ck/step-00000020.h5: it is a FIFO, not a regular file"},
+        {"a FIFO as the gene file", [&] { Fifo("gene.txt"); }, "run --steps 5 gene.txt", 1,
+         "cannot read gene file gene.txt: it is a FIFO, not a regular file"},
+        {"a FIFO as the physics file", [&] { Fifo("p.toml"); }, "run --steps 5 --physics p.toml '" + walker + "'",
+         2, "p.toml: it is a FIFO, not a regular file"},
+        {"a FIFO as the search checkpoint",
+         [&] {
+             std::filesystem::create_directory(In("search"));
+             Fifo("search/checkpoint.txt");
+         },
+         "evolve --resume search", 2, "it is a FIFO, not a regular file"},
+        {"a FIFO as a table to decode", [&] { Fifo("t.csv"); }, "decode t.csv", 2,
+         "cannot read 't.csv': it is a FIFO, not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.setUp();
+        const auto start = std::chrono::steady_clock::now();
+        const test::Outcome o = Sim(c.arguments);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+    }
+}
+
+// Every setting in its range, the strongest pushes and full bounces: the
+// walls keep every node within a grid cell (5 units) of the box.
+TEST_F(HostileCasesTest, TheWallsHoldUnderTheWildestPhysics) {
+    const test::Outcome o =
+        Sim("run --seed 3 --steps 1500 --quiet --trace t.jsonl --set spring_stiffness=0.5 --set drag=0 "
+            "--set max_velocity=24 --set max_force=24 --set repulsion=1 --set restitution=1 --set gravity=0 '" +
+            genes + "goal-seeker.txt'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto [low, high] = HeightRange(ReadFile(In("t.jsonl")));
+    EXPECT_GE(low, -30.0);
+    EXPECT_LE(high, 29.0);
+}
+
+}  // namespace
+}  // namespace qm
