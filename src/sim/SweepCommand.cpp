@@ -27,6 +27,7 @@
 
 #include "api/Run.h"
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 #include "evolve/Evaluator.h"
 #include "record/Manifest.h"
 #include "record/Sha256.h"
@@ -65,12 +66,8 @@ std::string KeyText(const Physics& physics, const std::string& key) {
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
+    std::string why;
+    return ReadRegularFile(path, why);
 }
 
 // Writes `text` to `path` whole or not at all (a temporary file renamed).
@@ -81,8 +78,8 @@ void WriteWhole(const std::string& path, const std::string& text) {
     ok = f && std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
     const int error = errno;
     if (f && std::fclose(f) != 0) ok = false;
-    if (ok && std::rename(partial.c_str(), path.c_str()) == 0) return;
-    const std::string why = std::strerror(ok ? errno : error);
+    std::string why = std::strerror(error);
+    if (ok && ReplaceWith(partial, path, why)) return;
     std::remove(partial.c_str());
     throw SweepFailure{"cannot write " + Quoted(path) + ": " + why};
 }
@@ -161,6 +158,20 @@ class Grid {
     std::size_t points;
 };
 
+// The seeds as --seeds takes them, each run of consecutive ones as a range:
+// "1-10000000" rather than ten million numbers.
+std::string SeedRanges(const std::vector<std::uint32_t>& seeds) {
+    std::string text;
+    for (std::size_t i = 0; i < seeds.size();) {
+        std::size_t j = i;
+        while (j + 1 < seeds.size() && seeds[j + 1] == seeds[j] + 1) ++j;
+        text += (text.empty() ? "" : ",") + std::to_string(seeds[i]);
+        if (j > i) text += "-" + std::to_string(seeds[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
 // What names the sweep in DIR/sweep.json: all that decides its rows.
 std::string SweepManifest(const SweepOptions& o, const std::string& geneSha256) {
     record::JsonOut json;
@@ -181,9 +192,8 @@ std::string SweepManifest(const SweepOptions& o, const std::string& geneSha256) 
         }
         json.Raw("]}");
     }
-    json.Raw("],\"seeds\":[");
-    for (std::size_t i = 0; i < o.seeds.size(); ++i) json.Raw(i ? "," : "").Int(o.seeds[i]);
-    json.Raw("],\"steps\":").Int(o.steps);
+    json.Raw("],\"seeds\":").Raw(record::JsonString(SeedRanges(o.seeds)).c_str());
+    json.Raw(",\"steps\":").Int(o.steps);
     json.Raw(",\"goal\":").Vec(o.goal.value_or(NodeManager::kDefaultGoal));
     json.Raw(",\"max_nodes\":").Int(o.maxNodes).Raw("}\n");
     return json.Text();
@@ -225,31 +235,79 @@ std::string RunRow(const SweepOptions& o, const Grid& grid, std::size_t index) {
            "," + Format("%.3f", seconds) + "\n";
 }
 
-// The rows a results.csv holds, by run; refuses one of another sweep. A
-// last line cut short by a kill is left out: its run runs again.
-std::map<std::size_t, std::string> ReadRows(const std::string& path, const Grid& grid) {
+// Whether `text` is a whole number (digits, a sign allowed when `signedness`).
+bool IsInteger(const std::string& text, bool signedness) {
+    std::size_t at = signedness && !text.empty() && text[0] == '-' ? 1 : 0;
+    if (at == text.size()) return false;
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether `text` is a finite number as the rows write them.
+bool IsNumber(const std::string& text) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// Whether the fields after a run's name are those RunRow writes: the count
+// and each field's kind. A row cut short or holding junk is no result.
+bool IsWholeResult(const std::string& row, std::size_t settings) {
+    if (row.empty() || row.back() != '\n') return false;
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    const std::string line = row.substr(0, row.size() - 1);
+    for (;;) {
+        const std::size_t comma = line.find(',', at);
+        fields.push_back(line.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    if (fields.size() != settings + 11) return false;
+    const auto field = [&](std::size_t n) -> const std::string& { return fields[settings + 1 + n]; };
+    const std::string& outcome = field(0);
+    const bool goal = outcome == "goal";
+    if (!goal && outcome != "completed" && outcome != "error") return false;
+    if (!IsInteger(field(1), false) || !(goal ? IsInteger(field(2), false) : field(2).empty())) return false;
+    // closest and the centroid are empty when not finite (an empty world has no closest node).
+    const auto numberOrNone = [&](std::size_t n) { return field(n).empty() || IsNumber(field(n)); };
+    return numberOrNone(3) && IsInteger(field(4), false) && IsInteger(field(5), false) && numberOrNone(6) &&
+           numberOrNone(7) && numberOrNone(8) && IsNumber(field(9));
+}
+
+// The rows a results.csv holds, by run; refuses one of another sweep. Lines
+// ended by CR LF (a table saved on another system) read as lines. A row that
+// is not a whole result of this sweep's runs (a last line cut short by a
+// kill, a row damaged since) is dropped and counted in `dropped`: its run
+// runs again.
+std::map<std::size_t, std::string> ReadRows(const std::string& path, const Grid& grid, std::size_t& dropped) {
     std::map<std::size_t, std::string> rows;
+    dropped = 0;
     const std::optional<std::string> text = ReadFile(path);
     if (!text) return rows;
     std::map<std::string, std::size_t> runs;
     for (std::size_t i = 0; i < grid.Runs(); ++i) runs.emplace(grid.Name(i), i);
     std::size_t at = 0;
-    for (int line = 1;; ++line) {
+    for (int line = 1; at < text->size(); ++line) {
         const std::size_t end = text->find('\n', at);
-        if (end == std::string::npos) break;
-        const std::string row = text->substr(at, end + 1 - at);
-        at = end + 1;
+        std::string row = text->substr(at, end == std::string::npos ? std::string::npos : end + 1 - at);
+        at = end == std::string::npos ? text->size() : end + 1;
+        if (row.size() >= 2 && row.compare(row.size() - 2, 2, "\r\n") == 0) row.erase(row.size() - 2, 1);
         if (line == 1) {
             if (row != grid.Header()) {
-                throw SweepFailure{Quoted(path) + " holds the results of another sweep (its columns differ)"};
+                throw SweepFailure{Quoted(path) + " does not have this sweep's columns: its first line is '" +
+                                   Printable(row.substr(0, row.find('\n')), 200) + "', this sweep's is '" +
+                                   grid.Header().substr(0, grid.Header().size() - 1) + "'"};
             }
             continue;
         }
         // The settings and seed are the first fields; the outcome follows.
         const std::size_t cut = FieldStart(row, grid.Settings() + 1);
         const auto found = cut == std::string::npos ? runs.end() : runs.find(row.substr(0, cut - 1));
-        if (found == runs.end()) {
-            throw SweepFailure{Quoted(path) + " line " + std::to_string(line) + " is no run of this sweep"};
+        if (found == runs.end() || !IsWholeResult(row, grid.Settings()) || rows.count(found->second)) {
+            ++dropped;
+            continue;
         }
         rows.emplace(found->second, row);
     }
@@ -309,7 +367,7 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
     std::map<std::size_t, std::string> rows;
     try {
         if (const std::optional<std::string> held = ReadFile(manifestPath)) {
-            if (!o.resume) {
+            if (!o.resume && o.merge.empty()) {
                 return Refuse(Quoted(dir) +
                               " holds a sweep already: add --resume to go on with it, or give another --out");
             }
@@ -320,7 +378,28 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
         } else if (access(resultsPath.c_str(), F_OK) == 0) {
             return Refuse(Quoted(dir) + " holds a results.csv but no sweep.json: give another --out");
         }
-        rows = ReadRows(resultsPath, grid);
+        const auto take = [&](const std::string& path) {
+            std::size_t dropped = 0;
+            for (auto& [run, row] : ReadRows(path, grid, dropped)) rows.emplace(run, std::move(row));
+            if (dropped > 0) {
+                PrintError(FormatString(
+                    "%s: dropped %zu row%s that %s no whole result of this sweep; %s again",
+                    Quoted(path).c_str(), dropped, dropped == 1 ? "" : "s", dropped == 1 ? "is" : "are",
+                    dropped == 1 ? "its run runs" : "their runs run"));
+            }
+        };
+        take(resultsPath);
+        // A share is this sweep run with --only: the same sweep.json, its rows a part of the table.
+        for (const std::string& share : o.merge) {
+            const std::string shareManifest = share + "/sweep.json";
+            const std::optional<std::string> held = ReadFile(shareManifest);
+            if (!held) return Refuse("cannot read " + Quoted(shareManifest) + ": it is no share of a sweep");
+            if (*held != manifest) {
+                return Refuse(Quoted(share) + " holds a share of another sweep: its sweep.json says " +
+                              Difference(*held, manifest));
+            }
+            take(share + "/results.csv");
+        }
     } catch (const SweepFailure& e) {
         return Refuse(e.message);
     }

@@ -51,7 +51,8 @@ class HostileCasesTest : public ::testing::Test {
 std::pair<double, double> HeightRange(const std::string& trace) {
     static const std::regex pos(R"("pos":\[[^,]+,([^,]+),)");
     double low = 0.0, high = 0.0;
-    for (auto it = std::sregex_iterator(trace.begin(), trace.end(), pos); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(trace.begin(), trace.end(), pos); it != std::sregex_iterator();
+         ++it) {
         const double y = std::stod((*it)[1]);
         low = std::min(low, y);
         high = std::max(high, y);
@@ -73,17 +74,18 @@ TEST_F(HostileCasesTest, EachCaseIsRefusedOrHeldAsDocumented) {
          "ck.h5: it is a FIFO, not a regular file"},
         {"a FIFO as the newest checkpoint of a folder",
          [&] {
-             ASSERT_EQ(Sim("run --seed 1 --steps 10 --quiet --checkpoint-every 10 --checkpoint-dir ck '" + walker +
-                           "'")
+             ASSERT_EQ(Sim("run --seed 1 --steps 10 --quiet --checkpoint-every 10 --checkpoint-dir ck '" +
+                           walker + "'")
                            .status,
                        0);
              Fifo("ck/step-00000020.h5");
          },
-         "run --resume ck --steps 12 --quiet", 0, "skipped ck/step-00000020.h5: it is a FIFO, not a regular file"},
+         "run --resume ck --steps 12 --quiet", 0,
+         "skipped ck/step-00000020.h5: it is a FIFO, not a regular file"},
         {"a FIFO as the gene file", [&] { Fifo("gene.txt"); }, "run --steps 5 gene.txt", 1,
          "cannot read gene file gene.txt: it is a FIFO, not a regular file"},
-        {"a FIFO as the physics file", [&] { Fifo("p.toml"); }, "run --steps 5 --physics p.toml '" + walker + "'",
-         2, "p.toml: it is a FIFO, not a regular file"},
+        {"a FIFO as the physics file", [&] { Fifo("p.toml"); },
+         "run --steps 5 --physics p.toml '" + walker + "'", 2, "p.toml: it is a FIFO, not a regular file"},
         {"a FIFO as the search checkpoint",
          [&] {
              std::filesystem::create_directory(In("search"));
@@ -107,10 +109,10 @@ TEST_F(HostileCasesTest, EachCaseIsRefusedOrHeldAsDocumented) {
 // Every setting in its range, the strongest pushes and full bounces: the
 // walls keep every node within a grid cell (5 units) of the box.
 TEST_F(HostileCasesTest, TheWallsHoldUnderTheWildestPhysics) {
-    const test::Outcome o =
-        Sim("run --seed 3 --steps 1500 --quiet --trace t.jsonl --set spring_stiffness=0.5 --set drag=0 "
-            "--set max_velocity=24 --set max_force=24 --set repulsion=1 --set restitution=1 --set gravity=0 '" +
-            genes + "goal-seeker.txt'");
+    const test::Outcome o = Sim(
+        "run --seed 3 --steps 1500 --quiet --trace t.jsonl --set spring_stiffness=0.5 --set drag=0 "
+        "--set max_velocity=24 --set max_force=24 --set repulsion=1 --set restitution=1 --set gravity=0 '" +
+        genes + "goal-seeker.txt'");
     ASSERT_EQ(o.status, 0) << o.err;
     const auto [low, high] = HeightRange(ReadFile(In("t.jsonl")));
     EXPECT_GE(low, -30.0);
