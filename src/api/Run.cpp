@@ -12,6 +12,8 @@
 #include "world/NodeManager.h"
 
 namespace qm {
+
+Vector3 DefaultGoal() { return NodeManager::kDefaultGoal; }
 namespace {
 
 // The gene file's bytes for the manifest, read apart from the compiler; so

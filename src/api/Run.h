@@ -28,6 +28,9 @@ namespace record {
 struct RunState;
 }
 
+// Where the goal is when a run names none.
+Vector3 DefaultGoal();
+
 struct RunSettings {
     std::optional<std::uint32_t> seed;  // the clock's when not given
     std::optional<Vector3> goal;        // the world's default when not given
