@@ -102,8 +102,9 @@ evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output)
                               " does not load: " + Printable(e.text.substr(0, e.text.find('\n')), 400)};
         }
     }
+    // Refused before anything is written, as a bad command line is.
     std::string problem = evolve::SettingsProblem(settings);
-    if (!problem.empty()) throw SearchError{problem};
+    if (!problem.empty()) throw SearchError{problem, true};
     RefuseSeedsAsOutputs(o, output);
     output.Lock(true);
     output.Create();

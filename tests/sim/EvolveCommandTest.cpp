@@ -236,7 +236,7 @@ TEST_F(EvolveCommandTest, AFolderWithASearchIsNotOverwrittenAndResumeTakesNoSear
             << resumed.err;
     }
     Outcome bad = Sim("evolve --out t --max-length 20 walker.txt");
-    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.status, 2);
     EXPECT_NE(
         bad.err.find("the seed gene walker.txt cannot be evolved: the gene has 47 elements; the limit is 20"),
         std::string::npos)

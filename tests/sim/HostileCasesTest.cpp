@@ -94,6 +94,28 @@ TEST_F(HostileCasesTest, EachCaseIsRefusedOrHeldAsDocumented) {
          "evolve --resume search", 2, "it is a FIFO, not a regular file"},
         {"a FIFO as a table to decode", [&] { Fifo("t.csv"); }, "decode t.csv", 2,
          "cannot read 't.csv': it is a FIFO, not a regular file"},
+        // Settings a search refuses before it writes anything.
+        {"a grid too fine", [] {},
+         "evolve --out e --algorithm map-elites --descriptors dx,dz --grid 1001 '" + walker + "'", 2,
+         "--grid and the descriptors' cells must make from 1 to 1000000 cells"},
+        {"a descriptor twice", [] {}, "evolve --out e --descriptors closest,closest '" + walker + "'", 2,
+         "--descriptors names 'closest' twice"},
+        {"an elite as large as the population", [] {},
+         "evolve --out e --population 10 --elite 100 '" + walker + "'", 2,
+         "--elite must lie between 0 and the population size minus one"},
+        {"a fitness weight not a number", [] {}, "evolve --out e --fitness-weight nan '" + walker + "'", 2,
+         "--fitness-weight must lie between 0 and 1"},
+        // A value too near 0 for its key is refused alike from --set and from a file.
+        {"a subnormal gravity from --set", [] {}, "run --steps 1 --set gravity=5e-324 '" + walker + "'", 2,
+         "gravity = 4.94066e-324 is too near 0 to hold: give 0 or at least 1.17549e-38"},
+        {"a subnormal gravity from a file",
+         [&] {
+             std::FILE* f = std::fopen(In("tiny.toml").c_str(), "wb");
+             std::fputs("gravity = 5e-324\n", f);
+             std::fclose(f);
+         },
+         "run --steps 1 --physics tiny.toml '" + walker + "'", 2,
+         "tiny.toml:1: gravity = 4.94066e-324 is too near 0 to hold"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -103,6 +125,7 @@ TEST_F(HostileCasesTest, EachCaseIsRefusedOrHeldAsDocumented) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         EXPECT_EQ(o.status, c.status) << o.err;
         EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+        EXPECT_FALSE(std::filesystem::exists(In("e"))) << "a refused search writes nothing";
     }
 }
 
