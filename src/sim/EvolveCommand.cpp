@@ -118,6 +118,12 @@ evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
     if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
     if (o.evaluationsGiven) checkpoint.settings.evaluations = o.search.evaluations;
+    if (checkpoint.state.done > checkpoint.settings.generations) {
+        throw SearchError{FormatString("the search in %s has done %d generations: --generations %d is fewer",
+                                       Printable(o.resume, 400).c_str(), checkpoint.state.done,
+                                       checkpoint.settings.generations),
+                          true};
+    }
     std::string problem = evolve::SettingsProblem(checkpoint.settings);
     if (!problem.empty()) {
         throw SearchError{"the checkpoint " + Printable(output.CheckpointPath(), 400) +

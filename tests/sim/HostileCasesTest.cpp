@@ -41,6 +41,11 @@ class HostileCasesTest : public ::testing::Test {
     std::string In(const std::string& file) const { return dir + "/" + file; }
     void Fifo(const std::string& name) const { ASSERT_EQ(mkfifo(In(name).c_str(), 0600), 0) << name; }
     test::Outcome Sim(const std::string& arguments) const { return test::RunSim(sim, arguments, dir); }
+    void Put(const std::string& name, const std::string& text) const {
+        std::FILE* f = std::fopen(In(name).c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
 
     std::string sim;
     std::string genes;
@@ -94,6 +99,13 @@ TEST_F(HostileCasesTest, EachCaseIsRefusedOrHeldAsDocumented) {
          "evolve --resume search", 2, "it is a FIFO, not a regular file"},
         {"a FIFO as a table to decode", [&] { Fifo("t.csv"); }, "decode t.csv", 2,
          "cannot read 't.csv': it is a FIFO, not a regular file"},
+        // Tables whose rows are not sure.
+        {"an id given twice",
+         [&] { Put("two.csv", "id,generation,code\n1,1,\"1,12+0,0,0.5\"\n1,2,\"1,12+0,0,0.7\"\n"); },
+         "decode two.csv --id 1", 2, "has two rows with id 1 (lines 2 and 3)"},
+        {"a quoted code holding a line break",
+         [&] { Put("open.csv", "id,generation,code\n1,1,\"1,12+0,0,0.5\n0,0,0.7\"\n"); },
+         "decode open.csv --id 1", 2, "line 2 has a quote left open or out of place"},
         // Settings a search refuses before it writes anything.
         {"a grid too fine", [] {},
          "evolve --out e --algorithm map-elites --descriptors dx,dz --grid 1001 '" + walker + "'", 2,
@@ -127,6 +139,75 @@ TEST_F(HostileCasesTest, EachCaseIsRefusedOrHeldAsDocumented) {
         EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
         EXPECT_FALSE(std::filesystem::exists(In("e"))) << "a refused search writes nothing";
     }
+}
+
+// A search whose saved state was tampered with is refused with status 2 and
+// the reason; its tables are left as they were.
+TEST_F(HostileCasesTest, ATamperedSearchIsRefused) {
+    const std::string made =
+        "evolve --out s --algorithm map-elites --descriptors dx,dz --grid 4 --generations 3 "
+        "--population 6 --steps 30 --seed 1 --quiet '" +
+        genes + "walker.txt'";
+    ASSERT_EQ(Sim(made).status, 0);
+    std::filesystem::copy(In("s"), In("kept"), std::filesystem::copy_options::recursive);
+    const std::string checkpoint = ReadFile(In("kept/checkpoint.txt"));
+    struct Case {
+        const char* what;
+        std::string file;  // in the search's folder
+        std::regex line;
+        std::string replaced;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"a cell past the grid", "checkpoint.txt", std::regex("\ncell [0-9]+ "), "\ncell 99 ",
+         "holds cell 99, past the grid's cells"},
+        {"a fitness that is no number", "checkpoint.txt", std::regex("(\ncell [0-9]+ [0-9]+ )[^ ]+"), "$1nan",
+         "\"nan\" is no number"},
+        {"an infinite behaviour", "checkpoint.txt", std::regex("\nnovelty 0\n"), "\nnovelty 1\npoint inf 0\n",
+         "\"inf\" is not a finite number"},
+        {"a next id past every id", "checkpoint.txt", std::regex("\nnext-id [0-9]+"),
+         "\nnext-id 18446744073709551615", "\"next-id\" needs a whole number from 0 to"},
+        {"an id not yet given", "checkpoint.txt", std::regex("\nnext-id [0-9]+"), "\nnext-id 1",
+         "not below next-id"},
+        {"more generations done than asked", "checkpoint.txt", std::regex("\ndone [0-9]+"), "\ndone 99",
+         "\"done\" needs a whole number from 0 to 3"},
+        {"a table cut short", "individuals.csv", std::regex("\n[0-9]+,[23],[^]*"), "\n",
+         "individuals.csv lacks generation 2 of the 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(In("s"));
+        std::filesystem::copy(In("kept"), In("s"), std::filesystem::copy_options::recursive);
+        const std::string original = ReadFile(In("kept/" + c.file));
+        const std::string tampered = std::regex_replace(original, c.line, c.replaced);
+        ASSERT_NE(tampered, original);
+        std::FILE* f = std::fopen(In("s/" + c.file).c_str(), "wb");
+        std::fwrite(tampered.data(), 1, tampered.size(), f);
+        std::fclose(f);
+        const test::Outcome o = Sim("evolve --resume s --generations 3 --quiet");
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+        EXPECT_EQ(ReadFile(In("s/generations.csv")), ReadFile(In("kept/generations.csv")));
+    }
+    const test::Outcome fewer = Sim("evolve --resume kept --generations 2 --quiet");
+    EXPECT_EQ(fewer.status, 2);
+    EXPECT_NE(fewer.err.find("has done 3 generations: --generations 2 is fewer"), std::string::npos)
+        << fewer.err;
+    EXPECT_EQ(ReadFile(In("kept/checkpoint.txt")), checkpoint);
+}
+
+// A gene nested 1,500 calls deep (the limit is 2,500) decodes to source that
+// compile reads back to the same code string.
+TEST_F(HostileCasesTest, ADeepGeneDecodesToSourceCompileReads) {
+    std::string code;
+    for (int i = 0; i < 1500; ++i) code += "1,12+";
+    code += "0,0,0.5";
+    const test::Outcome decoded = Sim("decode -o deep.txt '" + code + "'");
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    EXPECT_LT(std::filesystem::file_size(In("deep.txt")), 1u << 20);
+    const test::Outcome compiled = Sim("compile deep.txt");
+    ASSERT_EQ(compiled.status, 0) << compiled.err;
+    EXPECT_EQ(compiled.out, code + "+\n");
 }
 
 // Every setting in its range, the strongest pushes and full bounces: the
