@@ -33,6 +33,7 @@
 #include "record/Sha256.h"
 #include "record/TraceJson.h"
 #include "sim/Commands.h"
+#include "sim/SweepRows.h"
 #include "world/NodeManager.h"
 
 namespace qm::sim {
@@ -82,16 +83,6 @@ void WriteWhole(const std::string& path, const std::string& text) {
     if (ok && ReplaceWith(partial, path, why)) return;
     std::remove(partial.c_str());
     throw SweepFailure{"cannot write " + Quoted(path) + ": " + why};
-}
-
-// Where field `n` (from 0) of a CSV row begins; npos when it has fewer fields.
-std::size_t FieldStart(const std::string& row, std::size_t n) {
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < n && at != std::string::npos; ++i) {
-        at = row.find(',', at);
-        if (at != std::string::npos) ++at;
-    }
-    return at;
 }
 
 // Where two manifests part: the field of each from there, "...; this command's ...".
@@ -235,83 +226,22 @@ std::string RunRow(const SweepOptions& o, const Grid& grid, std::size_t index) {
            "," + Format("%.3f", seconds) + "\n";
 }
 
-// Whether `text` is a whole number (digits, a sign allowed when `signedness`).
-bool IsInteger(const std::string& text, bool signedness) {
-    std::size_t at = signedness && !text.empty() && text[0] == '-' ? 1 : 0;
-    if (at == text.size()) return false;
-    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Whether `text` is a finite number as the rows write them.
-bool IsNumber(const std::string& text) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(value);
-}
-
-// Whether the fields after a run's name are those RunRow writes: the count
-// and each field's kind. A row cut short or holding junk is no result.
-bool IsWholeResult(const std::string& row, std::size_t settings) {
-    if (row.empty() || row.back() != '\n') return false;
-    std::vector<std::string> fields;
-    std::size_t at = 0;
-    const std::string line = row.substr(0, row.size() - 1);
-    for (;;) {
-        const std::size_t comma = line.find(',', at);
-        fields.push_back(line.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
-        if (comma == std::string::npos) break;
-        at = comma + 1;
-    }
-    if (fields.size() != settings + 11) return false;
-    const auto field = [&](std::size_t n) -> const std::string& { return fields[settings + 1 + n]; };
-    const std::string& outcome = field(0);
-    const bool goal = outcome == "goal";
-    if (!goal && outcome != "completed" && outcome != "error") return false;
-    if (!IsInteger(field(1), false) || !(goal ? IsInteger(field(2), false) : field(2).empty())) return false;
-    // closest and the centroid are empty when not finite (an empty world has no closest node).
-    const auto numberOrNone = [&](std::size_t n) { return field(n).empty() || IsNumber(field(n)); };
-    return numberOrNone(3) && IsInteger(field(4), false) && IsInteger(field(5), false) && numberOrNone(6) &&
-           numberOrNone(7) && numberOrNone(8) && IsNumber(field(9));
-}
-
-// The rows a results.csv holds, by run; refuses one of another sweep. Lines
-// ended by CR LF (a table saved on another system) read as lines. A row that
-// is not a whole result of this sweep's runs (a last line cut short by a
-// kill, a row damaged since) is dropped and counted in `dropped`: its run
-// runs again.
+// The rows a results.csv holds, by run; refuses one of another sweep. A row
+// that is no whole result is dropped and counted in `dropped`: its run runs again.
 std::map<std::size_t, std::string> ReadRows(const std::string& path, const Grid& grid, std::size_t& dropped) {
-    std::map<std::size_t, std::string> rows;
     dropped = 0;
     const std::optional<std::string> text = ReadFile(path);
-    if (!text) return rows;
+    if (!text) return {};
     std::map<std::string, std::size_t> runs;
     for (std::size_t i = 0; i < grid.Runs(); ++i) runs.emplace(grid.Name(i), i);
-    std::size_t at = 0;
-    for (int line = 1; at < text->size(); ++line) {
-        const std::size_t end = text->find('\n', at);
-        std::string row = text->substr(at, end == std::string::npos ? std::string::npos : end + 1 - at);
-        at = end == std::string::npos ? text->size() : end + 1;
-        if (row.size() >= 2 && row.compare(row.size() - 2, 2, "\r\n") == 0) row.erase(row.size() - 2, 1);
-        if (line == 1) {
-            if (row != grid.Header()) {
-                throw SweepFailure{Quoted(path) + " does not have this sweep's columns: its first line is '" +
-                                   Printable(row.substr(0, row.find('\n')), 200) + "', this sweep's is '" +
-                                   grid.Header().substr(0, grid.Header().size() - 1) + "'"};
-            }
-            continue;
-        }
-        // The settings and seed are the first fields; the outcome follows.
-        const std::size_t cut = FieldStart(row, grid.Settings() + 1);
-        const auto found = cut == std::string::npos ? runs.end() : runs.find(row.substr(0, cut - 1));
-        if (found == runs.end() || !IsWholeResult(row, grid.Settings()) || rows.count(found->second)) {
-            ++dropped;
-            continue;
-        }
-        rows.emplace(found->second, row);
+    SweepRows read = ReadSweepRows(*text, grid.Header(), runs, grid.Settings());
+    if (read.otherHeader) {
+        throw SweepFailure{Quoted(path) + " does not have this sweep's columns: its first line is '" +
+                           Printable(*read.otherHeader, 200) + "', this sweep's is '" +
+                           grid.Header().substr(0, grid.Header().size() - 1) + "'"};
     }
-    return rows;
+    dropped = read.dropped;
+    return std::move(read.rows);
 }
 
 // Runs done out of all, on a terminal as one line redrawn; elsewhere a line each tenth.
