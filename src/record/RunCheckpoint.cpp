@@ -301,6 +301,9 @@ std::string CheckpointName(const std::string& dir, long long step) {
 }
 
 void WriteCheckpoint(const std::string& path, const RunState& state) {
+    // Asked first too, so nothing is written beside a device or FIFO at all.
+    if (auto why = CannotReplace(path))
+        throw RecordError{Printable(path, 400) + ": cannot write it: " + *why};
     std::string temporary = path + kPartial + "XXXXXX";
     const int made = mkstemp(temporary.data());
     if (made < 0) throw RecordError{Printable(path, 400) + ": cannot write it: " + std::strerror(errno)};
