@@ -10,5 +10,8 @@ See docs/python.md.
 """
 
 from ._quillmoth import Gene, GeneError, Physics, Run, evaluate, evolve
+from ._threads import lock_each_call
+
+lock_each_call(Run)
 
 __all__ = ["Gene", "GeneError", "Physics", "Run", "evaluate", "evolve"]
