@@ -9,6 +9,7 @@
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "record/Sha256.h"
+#include "record/TraceWriter.h"
 #include "world/NodeManager.h"
 
 namespace qm {
@@ -27,7 +28,11 @@ std::optional<std::string> ReadSource(const std::string& path) {
 }  // namespace
 
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
-    : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes), physics(settings.physics) {
+    : stepLimit(settings.steps),
+      goal(settings.goal),
+      maxNodes(settings.maxNodes),
+      physics(settings.physics),
+      history(settings.history ? std::make_unique<RunHistory>() : nullptr) {
     context.diagnostics = std::move(diagnostics);
     manifest.version = QM_VERSION;
     manifest.seed = guard.SeedRandom(settings.seed);
@@ -76,7 +81,25 @@ std::unique_ptr<Run> Run::Load(const std::string& path, Diagnostics diagnostics)
     return std::make_unique<Run>(record::ReadCheckpoint(path), std::nullopt, std::move(diagnostics));
 }
 
-Run::~Run() = default;
+Run::~Run() {
+    try {
+        CloseTrace();
+    } catch (const record::RecordError&) {  // a run that goes has no one to tell
+    }
+}
+
+void Run::Trace(const std::string& path, int every) {
+    if (!Start() || Ended()) throw record::RecordError{"the run has ended: there is nothing to trace"};
+    manifest.traceEvery = every < 1 ? 1 : every;
+    trace = record::OpenTraceWriter(path, record::TraceHeader{manifest.Json(), "", 0}, stdout);
+    trace->Write(steps, *World());
+}
+
+void Run::CloseTrace() {
+    if (!trace) return;
+    std::unique_ptr<record::TraceWriter> closing = std::move(trace);
+    closing->Close();
+}
 
 bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
     if (started) return driver != nullptr;
@@ -115,6 +138,7 @@ RunOutcome::Kind Run::Step() {
     if (!Start() || Ended()) return Outcome().kind;
     if (stepLimit && steps >= *stepLimit) {
         guard.Complete();
+        CloseTrace();
         return Outcome().kind;
     }
     context.step = steps + 1;  // the births of this step
@@ -124,6 +148,24 @@ RunOutcome::Kind Run::Step() {
     if (guard.Step(*driver)) {
         if (moving) ++steps;
         Approach();
+        if (history && moving && !worlds.empty()) history->Append(steps, *worlds.front(), closest);
+        if (trace && moving && steps % manifest.traceEvery == 0) {
+            // A trace that cannot be written ends the run, as for quillmoth-sim run.
+            try {
+                trace->Write(steps, *worlds.front());
+            } catch (const record::RecordError& e) {
+                trace.reset();
+                Fail(e.message);
+            }
+        }
+        if (observer && moving && steps % observeEvery == 0) observer(*this);
+    }
+    if (Ended()) {
+        try {
+            CloseTrace();
+        } catch (const record::RecordError& e) {
+            Fail(e.message);
+        }
     }
     return Outcome().kind;
 }

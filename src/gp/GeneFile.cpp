@@ -24,8 +24,8 @@ bool StartsWith(const std::string& text, const char* prefix, std::size_t length)
     return text.size() >= length && std::memcmp(text.data(), prefix, length) == 0;
 }
 
-// A file of code strings (what `compile` prints, what a search records) is
-// gene source too, but it compiles to its first number alone: one constant.
+}  // namespace
+
 bool HoldsOnlyCodeStrings(const std::string& text) {
     std::istringstream words(text);
     std::string word;
@@ -36,8 +36,6 @@ bool HoldsOnlyCodeStrings(const std::string& text) {
     }
     return any;
 }
-
-}  // namespace
 
 std::optional<std::string> ReadGeneFile(const char* fileName, const Diagnostics& diagnostics) {
     std::string why;

@@ -16,4 +16,8 @@ class Diagnostics;
 // text error that says how to turn it into gene source.
 std::optional<std::string> ReadGeneFile(const char* fileName, const Diagnostics& diagnostics);
 
+// True when the text is nothing but code strings (what `compile` prints, what
+// a search records): gene source too, but it compiles to its first number alone.
+bool HoldsOnlyCodeStrings(const std::string& text);
+
 }  // namespace qm
