@@ -13,10 +13,13 @@ See docs/python.md.
 from ._quillmoth import Gene, GeneError, Physics, Run, __version__, evaluate
 from ._quillmoth import evolve as _evolve
 from ._pickle import reduce_run as _reduce_run
+from ._threads import lock_each_call
 from .show import Frames, Page, show
 
 # A run pickles as its checkpoint (without its history, observer or log).
 Run.__reduce__ = _reduce_run
+# Threads may share a run: each call holds the run's own lock.
+lock_each_call(Run)
 
 
 def evolve(genes=(), *, mpi=False, **settings):

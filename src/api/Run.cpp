@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "base/RegularFile.h"
 #include "gp/GeneLimits.h"
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
@@ -20,17 +21,8 @@ namespace {
 // only from a regular file, which reads the same twice (not from a pipe).
 // Nothing when it cannot be read: the driver then says why, as for any run.
 std::optional<std::string> ReadSource(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text;
-    char piece[65536];
-    while (in && text.size() <= kMaxGeneFileBytes) {
-        in.read(piece, sizeof piece);
-        text.append(piece, static_cast<std::size_t>(in.gcount()));
-    }
-    return text;
+    std::string why;
+    return ReadRegularFile(path, why);
 }
 
 }  // namespace

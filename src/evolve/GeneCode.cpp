@@ -13,6 +13,10 @@ namespace {
 
 // Subtrees up to this many elements are written on one line.
 constexpr int kOneLine = 7;
+// The deepest indentation, in columns: beyond it deeper calls stay at this
+// margin, so a gene nested thousands deep still writes a file compile reads
+// (growing indentation alone made 1,500 levels 4.5 MB).
+constexpr int kMostIndent = 40;
 
 const GPfunction* FunctionOf(const GeneElement& e) {
     return GPmanager::GetInstance()->FindByCode(e.kind, e.index);
@@ -35,7 +39,7 @@ std::size_t WriteTree(const GeneCode& code, std::size_t at, int indent, bool one
             out += ' ';
         } else {
             out += '\n';
-            out.append(static_cast<std::size_t>(indent) + 2, ' ');
+            out.append(static_cast<std::size_t>(std::min(indent + 2, kMostIndent)), ' ');
         }
         next = WriteTree(code, next, indent + 2, flat, out);
     }
@@ -43,7 +47,7 @@ std::size_t WriteTree(const GeneCode& code, std::size_t at, int indent, bool one
         out += " )";
     } else {
         out += '\n';
-        out.append(static_cast<std::size_t>(indent), ' ');
+        out.append(static_cast<std::size_t>(std::min(indent, kMostIndent)), ' ');
         out += ')';
     }
     return next;

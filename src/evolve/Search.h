@@ -115,6 +115,8 @@ inline constexpr long long kMaxSearchSteps = 1000000000000LL;
 inline constexpr int kMaxTournament = 1000000;
 inline constexpr long long kMaxEvaluations = 1000000000000LL;
 inline constexpr int kMaxGridCells = 1000000;  // cells of the whole grid
+// Gene ids stay exact as doubles, so every table reader keeps them whole.
+inline constexpr long long kMaxGeneId = 1LL << 53;
 inline constexpr int kMaxDescriptors = 3;
 inline constexpr int kMaxGoals = 64;  // goal placements of a taxis search
 

@@ -1,13 +1,18 @@
 #include "evolve/SearchCheckpoint.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RegularFile.h"
+#include "evolve/Behaviour.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
 #include "experiment/PhysicsSettings.h"
@@ -38,16 +43,27 @@ class Reader {
     long long Whole(const std::string& keyword, long long low, long long high) {
         const std::string text = Expect(keyword);
         char* end = nullptr;
+        errno = 0;
         const long long v = std::strtoll(text.c_str(), &end, 10);
-        if (text.empty() || *end != '\0' || v < low || v > high)
-            Fail("\"" + keyword + "\" needs a whole number");
+        if (text.empty() || *end != '\0' || errno == ERANGE || v < low || v > high) {
+            Fail("\"" + keyword + "\" needs a whole number from " + std::to_string(low) + " to " +
+                 std::to_string(high) + ", not \"" + Printable(text, 40) + "\"");
+        }
         return v;
     }
 
+    // A number; NaN is none (a best not yet found is written as infinity).
     double Real(const std::string& text) {
         char* end = nullptr;
         const double v = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0') Fail("\"" + Printable(text) + "\" is no number");
+        if (text.empty() || *end != '\0' || std::isnan(v)) Fail("\"" + Printable(text) + "\" is no number");
+        return v;
+    }
+
+    // A fitness, a behaviour or a place: a finite number.
+    double Finite(const std::string& text) {
+        const double v = Real(text);
+        if (!std::isfinite(v)) Fail("\"" + Printable(text) + "\" is not a finite number");
         return v;
     }
 
@@ -197,8 +213,10 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
 }
 
 Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw SearchError{"cannot read the checkpoint " + Printable(path, 400), true};
+    std::string why;
+    std::optional<std::string> text = ReadRegularFile(path, why);
+    if (!text) throw SearchError{"cannot read the checkpoint " + Printable(path, 400) + ": " + why, true};
+    std::istringstream file(std::move(*text));
     Reader in(file, path);
     // Format 2 added the physics, 3 the algorithms, tasks, lineage and grid;
     // a search of an older format is a ga under the default physics.
@@ -234,8 +252,8 @@ Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
             std::istringstream parts(goal);
             std::string x, y, z;
             parts >> x >> y >> z;
-            s.goal = Vector3{static_cast<float>(in.Real(x)), static_cast<float>(in.Real(y)),
-                             static_cast<float>(in.Real(z))};
+            s.goal = Vector3{static_cast<float>(in.Finite(x)), static_cast<float>(in.Finite(y)),
+                             static_cast<float>(in.Finite(z))};
         }
     }
     s.maxNodes = static_cast<int>(in.Whole("max-nodes", 1, kInt));
@@ -291,8 +309,8 @@ Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
             std::string x, y, z;
             if (!(parts >> x >> y >> z) || !(parts >> std::ws).eof())
                 in.Fail("holds a placement that does not read");
-            s.goals.push_back(Vector3{static_cast<float>(in.Real(x)), static_cast<float>(in.Real(y)),
-                                      static_cast<float>(in.Real(z))});
+            s.goals.push_back(Vector3{static_cast<float>(in.Finite(x)), static_cast<float>(in.Finite(y)),
+                                      static_cast<float>(in.Finite(z))});
         }
     }
     const std::size_t runsPerGene = Trials(s).size();
@@ -305,11 +323,11 @@ Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
     }
 
     SearchState& state = c.state;
-    state.done = static_cast<int>(in.Whole("done", 0, kInt));
+    state.done = static_cast<int>(in.Whole("done", 0, s.generations));
     state.randomState = static_cast<std::uint32_t>(in.Whole("random", 0, 4294967295LL));
     if (three) {
         state.evaluations = in.Whole("total-evaluations", 0, kMaxEvaluations);
-        state.nextId = in.Whole("next-id", 0, 9223372036854775807LL);
+        state.nextId = in.Whole("next-id", 0, kMaxGeneId);
     }
     {
         const std::string best = in.Expect("best");
@@ -336,8 +354,29 @@ Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
         std::string code = in.Expect("known-gene");
         state.lastRuns.emplace_back(std::move(code), in.Runs(runsPerGene));
     }
+    // Every id given out is below next-id (an older search numbers its genes from there).
+    const auto given = [&](const Origin& origin) {
+        if (!three) return;
+        if (origin.id >= state.nextId)
+            in.Fail("holds gene id " + std::to_string(origin.id) + ", not below next-id");
+        for (long long parent : origin.parents) {
+            if (parent >= state.nextId)
+                in.Fail("holds parent id " + std::to_string(parent) + ", not below next-id");
+        }
+    };
+    for (const Origin& origin : state.origins) given(origin);
     if (three) {
         const long long cells = in.Whole("archive", 0, kMaxGridCells);
+        // The cells a behaviour can fall into, when the search has a grid.
+        double cellCount = 0.0;
+        if (cells > 0) {
+            try {
+                cellCount = BehaviourSpace(s.descriptors, s.grid, s.maxNodes).CellCount();
+            } catch (const std::invalid_argument&) {
+                // Descriptors that do not read are refused by the command line's rules after loading.
+                cellCount = kMaxGridCells;
+            }
+        }
         for (long long i = 0; i < cells; ++i) {
             std::istringstream line(in.Expect("cell"));
             int cell = -1;
@@ -346,8 +385,12 @@ Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
             if (!(line >> cell >> gene.generation >> fitness) || cell < 0 ||
                 !std::getline(line >> std::ws, rest))
                 in.Fail("holds a cell that does not read");
-            gene.fitness = in.Real(fitness);
+            if (cell >= cellCount) in.Fail("holds cell " + std::to_string(cell) + ", past the grid's cells");
+            gene.fitness = in.Finite(fitness);
+            if (gene.generation < 0 || gene.generation > state.done)
+                in.Fail("holds a cell of generation " + std::to_string(gene.generation) + ", not yet made");
             ReadGeneLine(in, rest, gene.origin, gene.code);
+            given(gene.origin);
             gene.runs = in.Runs(runsPerGene);
             if (!state.archive.emplace(cell, std::move(gene)).second) in.Fail("holds a cell twice");
         }
@@ -355,7 +398,7 @@ Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
         for (long long i = 0; i < points; ++i) {
             std::istringstream line(in.Expect("point"));
             std::vector<double> point;
-            for (std::string word; line >> word;) point.push_back(in.Real(word));
+            for (std::string word; line >> word;) point.push_back(in.Finite(word));
             if (point.size() != s.descriptors.size())
                 in.Fail("holds a point of another number of descriptors");
             state.novelty.push_back(std::move(point));

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 #include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 #include "experiment/PhysicsSettings.h"
@@ -27,10 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    std::string why;
+    return ReadRegularFile(path, why).value_or(std::string());
 }
 
 int GoalSeeds(const ScoredGene& gene) {
@@ -165,24 +164,39 @@ std::string ArchiveText(const Search& search) {
     return text;
 }
 
-// Keeps the rows of `path` below its header whose column `column` (0: the
-// first) is a generation up to `done`; a file that is not there is begun.
-void TrimRows(const std::string& path, const std::string& header, int column, int done) {
+// The rows of `path` below its header whose column `column` (0: the first)
+// is a generation up to `done`, under the header; a file that is not there is
+// begun. Refuses a table that lacks one of the generations 1 to `done`: it was
+// cut or replaced since the checkpoint, and the search would go on without them.
+std::string KeptRows(const std::string& path, const std::string& header, int column, int done) {
     std::istringstream rows(ReadWhole(path));
     std::string text = header;
     std::string row;
     const long headerLines = std::count(header.begin(), header.end(), '\n');
     for (long i = 0; i < headerLines; ++i) std::getline(rows, row);
+    std::vector<bool> seen(static_cast<std::size_t>(done) + 1, false);
     while (std::getline(rows, row)) {
         std::size_t at = 0;
         for (int c = 0; c < column && at != std::string::npos; ++c) {
             at = row.find(',', at);
             if (at != std::string::npos) ++at;
         }
-        if (!row.empty() && at != std::string::npos && std::atoi(row.c_str() + at) <= done)
-            text += row + "\n";
+        if (row.empty() || at == std::string::npos) continue;
+        const int generation = std::atoi(row.c_str() + at);
+        if (generation > done) continue;
+        if (generation >= 0) seen[static_cast<std::size_t>(generation)] = true;
+        text += row + "\n";
     }
-    ReplaceFile(path, text);
+    for (int g = 1; g <= done; ++g) {
+        if (!seen[static_cast<std::size_t>(g)]) {
+            throw SearchError{
+                FormatString("%s lacks generation %d of the %d the checkpoint has done: it was cut "
+                             "or replaced, and the search cannot go on without it",
+                             Printable(path, 400).c_str(), g, done),
+                true};
+        }
+    }
+    return text;
 }
 
 std::string GoalText(const Vector3& g) {
@@ -211,10 +225,10 @@ void ReplaceFile(const std::string& path, const std::string& text) {
         std::remove(temporary.c_str());
         throw;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
+    std::string why;
+    if (!ReplaceWith(temporary, path, why)) {
         std::remove(temporary.c_str());
-        throw SearchError{"cannot replace " + Printable(path, 400) + ": " + std::strerror(error)};
+        throw SearchError{"cannot replace " + Printable(path, 400) + ": " + why};
     }
 }
 
@@ -275,8 +289,14 @@ void SearchOutput::Begin(const Search& search) const {
 }
 
 void SearchOutput::TrimTables(const Search& search) const {
-    TrimRows(dir + "/generations.csv", kGenerationsHeader, 0, search.Done());
-    TrimRows(dir + "/individuals.csv", IndividualsHeader(search), 1, search.Done());
+    // Both are checked before either is replaced.
+    const std::string generations = KeptRows(dir + "/generations.csv", kGenerationsHeader, 0, search.Done());
+    const std::string individuals =
+        KeptRows(dir + "/individuals.csv", IndividualsHeader(search), 1, search.Done());
+    ReplaceFile(dir + "/generations.csv", generations);
+    ReplaceFile(dir + "/individuals.csv", individuals);
+    // The archive is written whole from the search's state: made again as it was.
+    ReplaceFile(dir + "/archive.csv", ArchiveText(search));
 }
 
 std::string SearchOutput::GeneFilePath(int generation) const {

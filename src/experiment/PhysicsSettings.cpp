@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 
 namespace qm {
 namespace {
@@ -45,10 +47,18 @@ void CheckKnown(std::string_view key, const std::string& where) {
 }
 
 void CheckRange(const std::string& key, double value, const std::string& where) {
-    WithKey(key, [&](auto, double lowest, double highest) {
+    WithKey(key, [&](auto member, double lowest, double highest) {
         if (!(value >= lowest && value <= highest)) {
             Refuse(where + key + " = " + PhysicsValueText(value) + " is outside its range, " +
                    PhysicsValueText(lowest) + " to " + PhysicsValueText(highest));
+        }
+        // A value so near 0 that the key's type keeps it as 0 or with lost
+        // digits (a subnormal) is refused the same from --set, a file or Python.
+        using T = std::remove_reference_t<decltype(Physics{}.*member)>;
+        if (value != 0.0 && std::fabs(value) < static_cast<double>(std::numeric_limits<T>::min())) {
+            Refuse(where + key + " = " + Printable(FormatString("%g", value), 40) +
+                   " is too near 0 to hold: give 0 or at least " +
+                   FormatString("%g", static_cast<double>(std::numeric_limits<T>::min())));
         }
     });
 }
@@ -57,7 +67,7 @@ std::string ReadSmallFile(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
         Refuse(Printable(path, 400) + ": cannot read it: " + std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) Refuse(Printable(path, 400) + ": not a regular file");
+    if (auto why = NotRegularFile(path)) Refuse(Printable(path, 400) + ": " + *why);
     if (static_cast<std::size_t>(info.st_size) > kMaxPhysicsFileBytes) {
         Refuse(Printable(path, 400) + ": " + std::to_string(info.st_size) +
                " bytes; a physics file has at most " + std::to_string(kMaxPhysicsFileBytes));
@@ -141,8 +151,12 @@ PhysicsSetting ParsePhysicsSetting(std::string_view text) {
         char* end = nullptr;
         errno = 0;
         const double value = std::strtod(part.c_str(), &end);
-        if (part.empty() || *end != '\0' || errno == ERANGE) {
+        // Out of range (ERANGE) is left to CheckRange: a value too large or too small says so.
+        if (part.empty() || *end != '\0') {
             Refuse(where + setting.key + " takes a number, not '" + Printable(part, 80) + "'");
+        }
+        if (errno == ERANGE && value == 0.0) {
+            Refuse(where + setting.key + " = " + Printable(part, 80) + " is too near 0 to hold: give 0");
         }
         CheckRange(setting.key, value, where);
         setting.values.push_back(value);

@@ -1,7 +1,5 @@
 #include "gp/GeneFile.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +8,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RegularFile.h"
 #include "gp/GeneLimits.h"
 #include "gp/Unit.h"
 
@@ -39,12 +38,9 @@ bool HoldsOnlyCodeStrings(const std::string& text) {
 }
 
 std::optional<std::string> ReadGeneFile(const char* fileName, const Diagnostics& diagnostics) {
-    struct stat info {};
-    if (stat(fileName, &info) != 0) return Unreadable(diagnostics, fileName, std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) return Unreadable(diagnostics, fileName, "it is a directory");
-
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName, "rb"), &std::fclose);
-    if (!file) return Unreadable(diagnostics, fileName, std::strerror(errno));
+    std::string why;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenRegularFile(fileName, why), &std::fclose);
+    if (!file) return Unreadable(diagnostics, fileName, why.c_str());
     // Read in pieces up to one byte past the limit: a file that grows, or a
     // device that never ends, is caught as surely as one whose size says so.
     std::string text;

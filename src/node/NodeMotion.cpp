@@ -18,10 +18,17 @@ void TNode::LimitVel() {
     if (Vec3Length(vel) > most) vel = Vec3Normalize(vel) * most;
 }
 
+Vector3 TNode::NextVelocity() const {
+    const Physics& laws = Laws();
+    Vector3 f = force;
+    if (Vec3Length(f) > laws.maxForce) f = Vec3Normalize(f) * laws.maxForce;
+    Vector3 v = vel + f;
+    if (Vec3Length(v) > laws.maxVelocity) v = Vec3Normalize(v) * laws.maxVelocity;
+    return v;
+}
+
 void TNode::Integrate() {
-    LimitForce();
-    vel += force;
-    LimitVel();
+    vel = NextVelocity();
     force = {0.0f, 0.0f, 0.0f};
     pos += vel;
 }

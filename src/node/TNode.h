@@ -94,6 +94,9 @@ class alignas(64) TNode : public GeneHost {
     void AddForce(const Vector3& v) { force += v; }
     void LimitForce();
     void LimitVel();
+    // The velocity Integrate will give: the force cut to its limit, added,
+    // and the sum cut to the speed limit.
+    Vector3 NextVelocity() const;
     void Integrate();
     double GoalProximity() const override;
     virtual void CheckGoal();

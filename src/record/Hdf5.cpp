@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/RegularFile.h"
+
 namespace qm::record::h5 {
 namespace {
 
@@ -99,6 +101,7 @@ Handle CreateFile(const std::string& path, hsize_t userBlock) {
 
 Handle OpenFile(const std::string& path, bool concurrent) {
     Quiet();
+    if (auto why = NotRegularFile(path)) throw Failure{*why};
     RequireOwnSuperblock(path);
     const unsigned mode = concurrent ? H5F_ACC_RDONLY | H5F_ACC_SWMR_READ : H5F_ACC_RDONLY;
     Handle file = Check(H5Fopen(path.c_str(), mode, H5P_DEFAULT), "HDF5 cannot open it");

@@ -15,6 +15,7 @@
 #include <type_traits>
 
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 #include "gp/GeneLimits.h"
 #include "record/FileDescriptor.h"
 #include "record/Hdf5.h"
@@ -300,6 +301,9 @@ std::string CheckpointName(const std::string& dir, long long step) {
 }
 
 void WriteCheckpoint(const std::string& path, const RunState& state) {
+    // Asked first too, so nothing is written beside a device or FIFO at all.
+    if (auto why = CannotReplace(path))
+        throw RecordError{Printable(path, 400) + ": cannot write it: " + *why};
     std::string temporary = path + kPartial + "XXXXXX";
     const int made = mkstemp(temporary.data());
     if (made < 0) throw RecordError{Printable(path, 400) + ": cannot write it: " + std::strerror(errno)};
@@ -321,9 +325,8 @@ void WriteCheckpoint(const std::string& path, const RunState& state) {
             fsync(fd.Get()) != 0) {
             throw h5::Failure{std::string("cannot write it: ") + std::strerror(errno)};
         }
-        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-            throw h5::Failure{std::string("cannot give it its name: ") + std::strerror(errno)};
-        }
+        std::string why;
+        if (!ReplaceWith(temporary, path, why)) throw h5::Failure{"cannot give it its name: " + why};
     } catch (const h5::Failure& f) {
         std::remove(temporary.c_str());
         throw RecordError{Printable(path, 400) + ": " +
@@ -351,11 +354,11 @@ void RemovePartialCheckpoints(const std::string& dir) {
 RunState ReadCheckpoint(const std::string& path) {
     const std::string name = Printable(path, 400);
     auto fail = [&](const std::string& why) -> RecordError { return RecordError{name + ": " + why}; };
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) throw fail("it is a folder, not a checkpoint");
-    FileDescriptor fd(open(path.c_str(), O_RDONLY));
+    if (auto why = NotRegularFile(path)) throw fail(*why);
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.Get() < 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
+    struct stat info {};
+    if (fstat(fd.Get(), &info) != 0) throw fail(std::string("cannot read it: ") + std::strerror(errno));
 
     std::string header(kCheckpointHeaderBytes, '\0');
     const ssize_t got = pread(fd.Get(), header.data(), header.size(), 0);

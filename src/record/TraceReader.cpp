@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 #include "record/Hdf5.h"
 #include "record/Hdf5Guard.h"
 #include "record/TraceHdf5.h"
@@ -430,8 +431,9 @@ class Hdf5Source final : public TraceReader::Source {
 
 std::unique_ptr<TraceReader::Source> OpenSource(const std::string& path) {
     const std::string name = Printable(path, 400);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) throw RecordError{name + ": cannot read it: " + std::strerror(errno)};
+    std::string why;
+    std::FILE* file = OpenRegularFile(path, why);
+    if (!file) throw RecordError{name + ": cannot read it: " + why};
     char head[8] = {};
     const std::size_t got = std::fread(head, 1, sizeof head, file);
     if (got == 0) {

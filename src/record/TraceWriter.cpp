@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 #include "record/Manifest.h"
 #include "record/RecordError.h"
 #include "record/TraceHdf5.h"
@@ -387,6 +388,7 @@ TraceContinuation CheckTraceToContinue(const std::string& path, const std::strin
         }
     };
     if (!kept.hdf5) {
+        if (auto why = NotRegularFile(path)) throw RecordError{name + ": cannot read it: " + *why};
         std::ifstream in(path, std::ios::binary);
         if (!in) throw RecordError{name + ": cannot read it: " + std::strerror(errno)};
         std::string line;
@@ -480,9 +482,9 @@ std::unique_ptr<TraceWriter> ContinueTraceWriter(const TraceContinuation& kept) 
             writer->CopyRows(from.Get(), kept);
         }
         writer->Flush();
-        if (std::rename(temporary.c_str(), kept.path.c_str()) != 0) {
-            throw RecordError{name + ": cannot write the trace: " + std::strerror(errno)};
-        }
+        std::string why;
+        if (!ReplaceWith(temporary, kept.path, why))
+            throw RecordError{name + ": cannot write the trace: " + why};
         return writer;
     } catch (const h5::Failure& f) {
         std::remove(temporary.c_str());

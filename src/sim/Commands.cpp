@@ -20,6 +20,7 @@
 #include "api/Run.h"
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RegularFile.h"
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
 #include "record/Manifest.h"
@@ -333,6 +334,8 @@ std::optional<std::pair<std::string, record::RunState>> NewestCheckpoint(const s
 // does not hold them.
 std::uint64_t StatsToContinue(const std::string& path, const std::string& manifestJson, long long step) {
     const std::string name = "'" + Printable(path, 400) + "'";
+    if (auto why = NotRegularFile(path))
+        throw record::RecordError{"cannot go on with the stats file " + name + ": " + *why};
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw record::RecordError{"cannot go on with the stats file " + name + ": " + std::strerror(errno)};

@@ -17,6 +17,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/RegularFile.h"
 #include "evolve/GeneCode.h"
 #include "gp/GeneLimits.h"
 #include "sim/Commands.h"
@@ -72,6 +73,12 @@ Source SourceOf(const std::string& code) {
     source.loaded = true;
     source.why = evolve::ShapeProblem(gene, kMaxGeneElements);
     if (source.why.empty()) source.text = evolve::SourceText(gene);
+    if (source.text.size() > kMaxGeneFileBytes) {
+        source.why =
+            FormatString("its gene source would be %zu bytes, more than the %zu a gene file may hold",
+                         source.text.size(), kMaxGeneFileBytes);
+        source.text.clear();
+    }
     return source;
 }
 
@@ -85,11 +92,10 @@ std::string Comment(const std::string& text) {
 }
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) throw Refusal{"cannot read " + Shown(path) + ": " + std::strerror(errno)};
-    return text.str();
+    std::string why;
+    std::optional<std::string> text = ReadRegularFile(path, why);
+    if (!text) throw Refusal{"cannot read " + Shown(path) + ": " + why};
+    return *text;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -101,16 +107,24 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // The fields of one CSV row; a field in double quotes may hold commas, and
-// "" inside it stands for one quote.
-std::vector<std::string> CsvFields(const std::string& row) {
+// "" inside it stands for one quote. A quote left open (a field that held a
+// line break, or a broken quote) or a quote inside an unquoted field makes
+// the row ambiguous: `broken` says so, and the row is not read.
+std::vector<std::string> CsvFields(const std::string& row, bool* broken = nullptr) {
     std::vector<std::string> fields(1);
     bool quoted = false;
+    bool bad = false;
     for (std::size_t i = 0; i < row.size(); ++i) {
         const char c = row[i];
         if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
             fields.back() += '"';
             ++i;
         } else if (c == '"') {
+            // A quote opens a field or closes it before a comma or the end.
+            if (!quoted && !Trimmed(fields.back()).empty()) bad = true;
+            if (quoted && i + 1 < row.size() && row.find_first_not_of(" \t\r", i + 1) != std::string::npos &&
+                row[row.find_first_not_of(" \t\r", i + 1)] != ',')
+                bad = true;
             quoted = !quoted;
         } else if (c == ',' && !quoted) {
             fields.emplace_back();
@@ -118,6 +132,7 @@ std::vector<std::string> CsvFields(const std::string& row) {
             fields.back() += c;
         }
     }
+    if (broken) *broken = bad || quoted;
     for (std::string& field : fields) field = Trimmed(field);
     return fields;
 }
@@ -175,10 +190,22 @@ std::vector<Decoded> FromTable(const std::string& path, const std::string& text,
     for (const std::string& id : ids) wanted[id] = {0, {}};
     for (std::size_t i = at + 1; i < lines.size(); ++i) {
         if (Skipped(Trimmed(lines[i]))) continue;
-        const std::vector<std::string> row = CsvFields(lines[i]);
+        bool broken = false;
+        const std::vector<std::string> row = CsvFields(lines[i], &broken);
+        // Which row is which is no longer sure: refuse rather than decode part of one.
+        if (broken) {
+            throw Refusal{Shown(path) + " line " + std::to_string(i + 1) +
+                          " has a quote left open or out of place (a field holding a line break?): the table "
+                          "is not read"};
+        }
         if (idColumn >= row.size()) continue;
         auto it = wanted.find(row[idColumn]);
-        if (it == wanted.end() || it->second.first != 0) continue;  // the first row of an id counts
+        if (it == wanted.end()) continue;
+        if (it->second.first != 0) {
+            throw Refusal{Shown(path) + " has two rows with id " + Printable(it->first, 40) + " (lines " +
+                          std::to_string(it->second.first) + " and " + std::to_string(i + 1) +
+                          "): which one is meant is not sure"};
+        }
         it->second = {i + 1, codeColumn < row.size() ? row[codeColumn] : std::string()};
     }
     std::string missing;
@@ -247,10 +274,11 @@ void WriteFiles(const std::string& dir, const std::vector<Decoded>& genes, std::
             std::remove(temporary.c_str());
             throw;
         }
-        if (std::fclose(file) != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
-            const int why = errno;
+        std::string why;
+        if (std::fclose(file) != 0 ? (why = std::strerror(errno), true)
+                                   : !ReplaceWith(temporary, path, why)) {
             std::remove(temporary.c_str());
-            throw WriteFailure{"cannot write " + Shown(path) + ": " + std::strerror(why)};
+            throw WriteFailure{"cannot write " + Shown(path) + ": " + why};
         }
         Write(out, path + "\n", "standard output");
     }

@@ -102,8 +102,9 @@ evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output)
                               " does not load: " + Printable(e.text.substr(0, e.text.find('\n')), 400)};
         }
     }
+    // Refused before anything is written, as a bad command line is.
     std::string problem = evolve::SettingsProblem(settings);
-    if (!problem.empty()) throw SearchError{problem};
+    if (!problem.empty()) throw SearchError{problem, true};
     if (const std::string name = evolve::PythonDescriptorIn(settings.descriptors); !name.empty())
         throw SearchError{"the descriptor " + name + " is a Python function's (quillmoth.evolve)", true};
     RefuseSeedsAsOutputs(o, output);
@@ -119,6 +120,12 @@ evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output
     evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
     if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
     if (o.evaluationsGiven) checkpoint.settings.evaluations = o.search.evaluations;
+    if (checkpoint.state.done > checkpoint.settings.generations) {
+        throw SearchError{FormatString("the search in %s has done %d generations: --generations %d is fewer",
+                                       Printable(o.resume, 400).c_str(), checkpoint.state.done,
+                                       checkpoint.settings.generations),
+                          true};
+    }
     std::string problem = evolve::SettingsProblem(checkpoint.settings);
     if (!problem.empty()) {
         throw SearchError{"the checkpoint " + Printable(output.CheckpointPath(), 400) +

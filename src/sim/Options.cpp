@@ -110,6 +110,12 @@ void AddSweepOptions(CLI::App& sweep, SweepOptions& o) {
     sweep.add_flag("--resume", o.resume,
                    "go on with the sweep of the same command in DIR: skip the runs it has");
     sweep
+        .add_option("--merge", o.merge,
+                    "take in the rows of the shares in these folders (the same sweep with --only), then go "
+                    "on as --resume")
+        ->type_name("DIR...")
+        ->expected(1, -1);
+    sweep
         .add_option_function<std::string>(
             "--only",
             [&o](const std::string& text) {

@@ -43,7 +43,8 @@ struct SweepOptions {
     std::string out = "sweep-out";
     int workers = 0;  // 0: one per core
     bool resume = false;
-    int onlyIndex = 1;  // --only I/N: this share of the runs
+    std::vector<std::string> merge;  // share folders whose rows to take in
+    int onlyIndex = 1;               // --only I/N: this share of the runs
     int onlyCount = 1;
     bool quiet = false;
 };

@@ -27,11 +27,13 @@
 
 #include "api/Run.h"
 #include "base/Diagnostics.h"
+#include "base/RegularFile.h"
 #include "evolve/Evaluator.h"
 #include "record/Manifest.h"
 #include "record/Sha256.h"
 #include "record/TraceJson.h"
 #include "sim/Commands.h"
+#include "sim/SweepRows.h"
 #include "world/NodeManager.h"
 
 namespace qm::sim {
@@ -65,12 +67,8 @@ std::string KeyText(const Physics& physics, const std::string& key) {
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
+    std::string why;
+    return ReadRegularFile(path, why);
 }
 
 // Writes `text` to `path` whole or not at all (a temporary file renamed).
@@ -81,20 +79,10 @@ void WriteWhole(const std::string& path, const std::string& text) {
     ok = f && std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
     const int error = errno;
     if (f && std::fclose(f) != 0) ok = false;
-    if (ok && std::rename(partial.c_str(), path.c_str()) == 0) return;
-    const std::string why = std::strerror(ok ? errno : error);
+    std::string why = std::strerror(error);
+    if (ok && ReplaceWith(partial, path, why)) return;
     std::remove(partial.c_str());
     throw SweepFailure{"cannot write " + Quoted(path) + ": " + why};
-}
-
-// Where field `n` (from 0) of a CSV row begins; npos when it has fewer fields.
-std::size_t FieldStart(const std::string& row, std::size_t n) {
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < n && at != std::string::npos; ++i) {
-        at = row.find(',', at);
-        if (at != std::string::npos) ++at;
-    }
-    return at;
 }
 
 // Where two manifests part: the field of each from there, "...; this command's ...".
@@ -161,6 +149,20 @@ class Grid {
     std::size_t points;
 };
 
+// The seeds as --seeds takes them, each run of consecutive ones as a range:
+// "1-10000000" rather than ten million numbers.
+std::string SeedRanges(const std::vector<std::uint32_t>& seeds) {
+    std::string text;
+    for (std::size_t i = 0; i < seeds.size();) {
+        std::size_t j = i;
+        while (j + 1 < seeds.size() && seeds[j + 1] == seeds[j] + 1) ++j;
+        text += (text.empty() ? "" : ",") + std::to_string(seeds[i]);
+        if (j > i) text += "-" + std::to_string(seeds[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
 // What names the sweep in DIR/sweep.json: all that decides its rows.
 std::string SweepManifest(const SweepOptions& o, const std::string& geneSha256) {
     record::JsonOut json;
@@ -181,9 +183,8 @@ std::string SweepManifest(const SweepOptions& o, const std::string& geneSha256) 
         }
         json.Raw("]}");
     }
-    json.Raw("],\"seeds\":[");
-    for (std::size_t i = 0; i < o.seeds.size(); ++i) json.Raw(i ? "," : "").Int(o.seeds[i]);
-    json.Raw("],\"steps\":").Int(o.steps);
+    json.Raw("],\"seeds\":").Raw(record::JsonString(SeedRanges(o.seeds)).c_str());
+    json.Raw(",\"steps\":").Int(o.steps);
     json.Raw(",\"goal\":").Vec(o.goal.value_or(NodeManager::kDefaultGoal));
     json.Raw(",\"max_nodes\":").Int(o.maxNodes).Raw("}\n");
     return json.Text();
@@ -225,35 +226,22 @@ std::string RunRow(const SweepOptions& o, const Grid& grid, std::size_t index) {
            "," + Format("%.3f", seconds) + "\n";
 }
 
-// The rows a results.csv holds, by run; refuses one of another sweep. A
-// last line cut short by a kill is left out: its run runs again.
-std::map<std::size_t, std::string> ReadRows(const std::string& path, const Grid& grid) {
-    std::map<std::size_t, std::string> rows;
+// The rows a results.csv holds, by run; refuses one of another sweep. A row
+// that is no whole result is dropped and counted in `dropped`: its run runs again.
+std::map<std::size_t, std::string> ReadRows(const std::string& path, const Grid& grid, std::size_t& dropped) {
+    dropped = 0;
     const std::optional<std::string> text = ReadFile(path);
-    if (!text) return rows;
+    if (!text) return {};
     std::map<std::string, std::size_t> runs;
     for (std::size_t i = 0; i < grid.Runs(); ++i) runs.emplace(grid.Name(i), i);
-    std::size_t at = 0;
-    for (int line = 1;; ++line) {
-        const std::size_t end = text->find('\n', at);
-        if (end == std::string::npos) break;
-        const std::string row = text->substr(at, end + 1 - at);
-        at = end + 1;
-        if (line == 1) {
-            if (row != grid.Header()) {
-                throw SweepFailure{Quoted(path) + " holds the results of another sweep (its columns differ)"};
-            }
-            continue;
-        }
-        // The settings and seed are the first fields; the outcome follows.
-        const std::size_t cut = FieldStart(row, grid.Settings() + 1);
-        const auto found = cut == std::string::npos ? runs.end() : runs.find(row.substr(0, cut - 1));
-        if (found == runs.end()) {
-            throw SweepFailure{Quoted(path) + " line " + std::to_string(line) + " is no run of this sweep"};
-        }
-        rows.emplace(found->second, row);
+    SweepRows read = ReadSweepRows(*text, grid.Header(), runs, grid.Settings());
+    if (read.otherHeader) {
+        throw SweepFailure{Quoted(path) + " does not have this sweep's columns: its first line is '" +
+                           Printable(*read.otherHeader, 200) + "', this sweep's is '" +
+                           grid.Header().substr(0, grid.Header().size() - 1) + "'"};
     }
-    return rows;
+    dropped = read.dropped;
+    return std::move(read.rows);
 }
 
 // Runs done out of all, on a terminal as one line redrawn; elsewhere a line each tenth.
@@ -309,7 +297,7 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
     std::map<std::size_t, std::string> rows;
     try {
         if (const std::optional<std::string> held = ReadFile(manifestPath)) {
-            if (!o.resume) {
+            if (!o.resume && o.merge.empty()) {
                 return Refuse(Quoted(dir) +
                               " holds a sweep already: add --resume to go on with it, or give another --out");
             }
@@ -320,7 +308,28 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
         } else if (access(resultsPath.c_str(), F_OK) == 0) {
             return Refuse(Quoted(dir) + " holds a results.csv but no sweep.json: give another --out");
         }
-        rows = ReadRows(resultsPath, grid);
+        const auto take = [&](const std::string& path) {
+            std::size_t dropped = 0;
+            for (auto& [run, row] : ReadRows(path, grid, dropped)) rows.emplace(run, std::move(row));
+            if (dropped > 0) {
+                PrintError(FormatString(
+                    "%s: dropped %zu row%s that %s no whole result of this sweep; %s again",
+                    Quoted(path).c_str(), dropped, dropped == 1 ? "" : "s", dropped == 1 ? "is" : "are",
+                    dropped == 1 ? "its run runs" : "their runs run"));
+            }
+        };
+        take(resultsPath);
+        // A share is this sweep run with --only: the same sweep.json, its rows a part of the table.
+        for (const std::string& share : o.merge) {
+            const std::string shareManifest = share + "/sweep.json";
+            const std::optional<std::string> held = ReadFile(shareManifest);
+            if (!held) return Refuse("cannot read " + Quoted(shareManifest) + ": it is no share of a sweep");
+            if (*held != manifest) {
+                return Refuse(Quoted(share) + " holds a share of another sweep: its sweep.json says " +
+                              Difference(*held, manifest));
+            }
+            take(share + "/results.csv");
+        }
     } catch (const SweepFailure& e) {
         return Refuse(e.message);
     }

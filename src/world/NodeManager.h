@@ -187,6 +187,7 @@ class NodeManager final : public NodeWorld {
     void RemoveDeadNodes();
     void MoveInGrid(TNode* node, const GridCell& before);
     void ReactToWalls(TNode* node);
+    void HoldInBox(TNode* node);
     void DivideAmongNeighbours(TNode* parent, TNode* child);
     void DivideAlongLinks(TNode* parent, TNode* child);
     void PlaceBetween(TNode* parent, TNode* child, const TNode* partner);

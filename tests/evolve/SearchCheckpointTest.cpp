@@ -113,6 +113,8 @@ TEST_F(CheckpointTest, ACutOrDamagedCheckpointIsRefusedWithItsLine) {
     SearchState state;
     state.done = 1;
     state.population = {RandomGene(random, 10), RandomGene(random, 10)};
+    state.origins = {{0, "-", {}}, {1, "-", {}}};
+    state.nextId = 2;
     SaveCheckpoint(path, s, state);
     const std::string whole = ReadFile(path);
 

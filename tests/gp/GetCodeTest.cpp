@@ -256,7 +256,7 @@ TEST(GetCodeTest, UnreadableFilesSayWhy) {
     };
     EXPECT_EQ(causeOf("/nonexistent/gene.txt"),
               "cannot read gene file /nonexistent/gene.txt: No such file or directory");
-    EXPECT_EQ(causeOf("/tmp"), "cannot read gene file /tmp: it is a directory");
+    EXPECT_EQ(causeOf("/tmp"), "cannot read gene file /tmp: it is a folder, not a regular file");
     TempFile utf16(
         std::string("\xFF\xFE"
                     "A\0D\0D\0 \0"

@@ -134,15 +134,59 @@ TEST_F(SweepCommandTest, TheTableIsTheSameWhateverRanIt) {
     EXPECT_EQ(WithoutWallTime(resumed), WithoutWallTime(whole));
     EXPECT_EQ(SplitLines(resumed)[1], lines[1]) << "a row kept is not run again";
 
-    // Two shares, as two array tasks write them, merged by a resume of the whole.
+    // Two shares, as two array tasks write them, the first killed mid-row,
+    // merged as docs/sweeps.md does it.
     const std::string first = Sweep("part-1", grid + " --only 1/2");
     const std::string second = Sweep("part-2", grid + " --only 2/2");
     EXPECT_EQ(SplitLines(first).size(), 7u);
     EXPECT_EQ(SplitLines(second).size(), 7u);
-    std::filesystem::create_directory(In("merged"));
-    std::filesystem::copy_file(In("part-1/sweep.json"), In("merged/sweep.json"));
-    Put("merged/results.csv", first + second.substr(second.find('\n') + 1));
-    EXPECT_EQ(WithoutWallTime(Sweep("merged", grid + " --resume")), WithoutWallTime(whole));
+    Put("part-1/results.csv", first.substr(0, first.size() - 20));
+    Outcome merged = Sim("sweep " + grid + " --quiet --out merged '" + gene + "' --merge part-1 part-2");
+    ASSERT_EQ(merged.status, 0) << merged.err;
+    EXPECT_NE(merged.err.find("dropped 1 row that is no whole result"), std::string::npos) << merged.err;
+    const std::string table = ReadAll(In("merged/results.csv"));
+    for (const std::string& row : SplitLines(table)) EXPECT_EQ(Fields(row).size(), 13u) << row;
+    EXPECT_EQ(WithoutWallTime(table), WithoutWallTime(whole));
+}
+
+// A table damaged since it was written: each row that is not a whole result
+// of this sweep is dropped, said so, and run again; lines ended by CR LF read.
+TEST_F(SweepCommandTest, AResumeDropsEveryRowThatIsNoWholeResult) {
+    const std::string grid = "--set drag=0.02,0.03 --seeds 1,2 --steps 60";
+    const std::string whole = Sweep("whole", grid);
+    const std::vector<std::string> lines = SplitLines(whole);
+    ASSERT_EQ(lines.size(), 5u);
+    const std::string header = lines[0] + "\n";
+    const std::string named = lines[1].substr(0, lines[1].find(",completed") + 1);
+    struct Case {
+        const char* what;
+        std::string table;
+        int dropped;
+    };
+    const Case cases[] = {
+        {"a row cut short", header + named + "10,comple\n" + lines[2] + "\n", 1},
+        {"a row holding junk", header + named + "completed,x,,1,1,1,1,1,1,0.1\n" + lines[2] + "\n", 1},
+        {"two rows glued", header + lines[1] + lines[2] + "\n" + lines[3] + "\n", 1},
+        {"an outcome unknown", header + named + "maybe" + lines[1].substr(named.size() + 9) + "\n", 1},
+        {"a row twice", header + lines[1] + "\n" + lines[1] + "\n", 1},
+        {"lines ended by CR LF", lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(In("resumed"));
+        std::filesystem::create_directory(In("resumed"));
+        std::filesystem::copy_file(In("whole/sweep.json"), In("resumed/sweep.json"));
+        Put("resumed/results.csv", c.table);
+        Outcome o = Sim("sweep " + grid + " --quiet --resume --out resumed '" + gene + "'");
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.err.find("dropped") != std::string::npos, c.dropped > 0) << o.err;
+        if (c.dropped > 0) {
+            EXPECT_NE(o.err.find("dropped " + std::to_string(c.dropped) + " row"), std::string::npos);
+        }
+        EXPECT_EQ(WithoutWallTime(ReadAll(In("resumed/results.csv"))), WithoutWallTime(whole));
+    }
+    // The seeds are kept as ranges, not one by one.
+    EXPECT_NE(ReadAll(In("whole/sweep.json")).find("\"seeds\":\"1-2\""), std::string::npos);
 }
 
 TEST_F(SweepCommandTest, ABadCommandLineOrAFolderOfAnotherSweepExitsTwo) {

@@ -1,7 +1,6 @@
 // The walls of the world box: bounces with restitution 0.8, the rest
 // threshold 0.03, the floor with sliding and static friction, the ceiling, the
-// side walls; and a node carried past the floor or the ceiling, which is filed
-// in the bottom or top layer and brought back by the walls on its next turn.
+// side walls; and a step that would end more than a unit past a wall.
 
 #include <gtest/gtest.h>
 
@@ -187,69 +186,78 @@ TEST_F(WallReactionTest, ABounceThroughAWholeStep) {
     EXPECT_TRUE(node->onGround);
 }
 
-// The layer a position gets without the rule for nodes past the floor or the ceiling.
-int LiteralLayer(float y) { return static_cast<int>((y + 25.0) * 0.2); }
-
-TEST_F(WallReactionTest, ANodePushedIntoTheFloorIsFiledInTheBottomLayerAndComesBack) {
-    TNode* node = At(0.0f, -25.0f, 0.0f, {}, {0.0f, -30.0f, 0.0f});
-    context.random.Seed(1);
-    ASSERT_NO_THROW(world.Action());
-    // Limited to 10, the push is not cancelled at rest: one step of -10 from the floor.
-    EXPECT_FLOAT_EQ(node->pos.y, -35.0f);
-    EXPECT_FLOAT_EQ(node->vel.y, -10.0f);
-    EXPECT_EQ(LiteralLayer(node->pos.y), -2);
-    EXPECT_EQ(world.CellIndex(node).iy, 0);
-    EXPECT_TRUE(FiledWhereItIs(node));
-
-    // Next turn: drag 0.3 and gravity give 0.29 up, the floor puts it back and
-    // reverses -10 to 8, and it leaves the floor at 8.29.
-    ASSERT_NO_THROW(world.Action());
-    EXPECT_GE(node->pos.y, -25.0f);
-    EXPECT_NEAR(node->pos.y, -25.0 + 8.29, 1e-5);
-    EXPECT_TRUE(FiledWhereItIs(node));
-    for (int i = 0; i < 50; ++i) ASSERT_NO_THROW(world.Action());
-}
-
-TEST_F(WallReactionTest, ANodePressedAgainstTheCeilingIsFiledInTheTopLayerAndComesBack) {
-    TNode* node = At(0.0f, 24.0f, 0.0f, {}, {0.0f, 5.0f, 0.0f});
-    context.random.Seed(1);
-    ASSERT_NO_THROW(world.Action());
-    EXPECT_NEAR(node->pos.y, 24.0 + 4.99, 1e-5);
-    EXPECT_EQ(LiteralLayer(node->pos.y), 10);
-    EXPECT_EQ(world.CellIndex(node).iy, 9);
-    EXPECT_TRUE(FiledWhereItIs(node));
-
-    // Next turn: the ceiling puts it back at 24 and reverses 4.99 to -3.992;
-    // with gravity and drag (-0.01 - 0.03 * 4.99) it ends at 24 - 4.1517.
-    ASSERT_NO_THROW(world.Action());
-    EXPECT_NEAR(node->pos.y, 24.0 - 4.1517, 1e-5);
-    EXPECT_TRUE(FiledWhereItIs(node));
-    for (int i = 0; i < 50; ++i) ASSERT_NO_THROW(world.Action());
-}
-
-// A node moving in from near the side wall with a strong push outward: the
-// wall cancels the push and reverses the motion, and the bounce itself carries
-// the node past the wall in its move. It is filed in the outermost column and
-// the wall brings it back on its next turn, as the floor and the ceiling do.
-TEST_F(WallReactionTest, ANodeCarriedPastASideWallIsFiledAtTheEdgeAndComesBack) {
-    // With drag 0.03 x 5 the push is 6.5: 498 - 5 + 6.5 reaches the wall at
-    // 499, and -499 + 5 - 6.5 the one at -500.
-    TNode* node = At(498.0f, 0.0f, -499.0f, {-5.0f, 0.0f, 5.0f}, {6.35f, 0.0f, -6.35f});
-    context.random.Seed(1);
-    ASSERT_NO_THROW(world.Action());
-    EXPECT_NEAR(node->pos.x, 499.0 + 4.0, 1e-4);
-    EXPECT_NEAR(node->pos.z, -500.0 - 4.0, 1e-4);
-    EXPECT_EQ(world.CellIndex(node).ix, kGridX - 1);
-    EXPECT_EQ(world.CellIndex(node).iz, 0);
-    EXPECT_TRUE(FiledWhereItIs(node));
-
-    // Next turn: drag takes 0.12, the wall puts it back on 499 (-500) and
-    // reverses 4 to -3.2 (3.2).
-    ASSERT_NO_THROW(world.Action());
-    EXPECT_NEAR(node->pos.x, 499.0 - 3.2, 1e-4);
-    EXPECT_NEAR(node->pos.z, -500.0 + 3.2, 1e-4);
-    EXPECT_TRUE(FiledWhereItIs(node));
-    for (int i = 0; i < 50; ++i) ASSERT_NO_THROW(world.Action());
+// The wall as written acts on the predicted position, bounces a step late and
+// keeps a push into the floor; where that would end a step more than a grid
+// cell (5 units) past a wall, the wall takes the velocity into it (bounced)
+// and the push into it. Closer than that the written reaction stands.
+TEST_F(WallReactionTest, AStepEndsAtMostACellPastAWall) {
+    struct Case {
+        const char* what;
+        Vector3 pos, vel, force;
+        Vector3 endPos, endVel;
+    };
+    const Case cases[] = {
+        // Gravity 0.01 on a node at rest, held by static friction: it sinks 0.01.
+        {"resting on the floor", {0.0f, -25.0f, 0.0f}, {}, {}, {0.0f, -25.01f, 0.0f}, {0.0f, -0.01f, 0.0f}},
+        // A push of 30 limited to 10 would take it to -35: the push goes, it stays on the floor.
+        {"pushed into the floor",
+         {100.0f, -25.0f, 0.0f},
+         {},
+         {0.0f, -30.0f, 0.0f},
+         {100.0f, -25.0f, 0.0f},
+         {}},
+        // Leaving the floor at 0.5 under a push of 8.025 down: the written bounce
+        // makes -0.4 and -33.425 would follow; the wall bounces that -0.4 to 0.32.
+        {"leaving the floor, pushed back",
+         {200.0f, -25.0f, 0.0f},
+         {0.0f, 0.5f, 0.0f},
+         {0.0f, -8.0f, 0.0f},
+         {200.0f, -24.68f, 0.0f},
+         {0.0f, 0.32f, 0.0f}},
+        // 3.99 up from the ceiling, as a crowd pushes: within the slack.
+        {"pressed against the ceiling",
+         {300.0f, 24.0f, 0.0f},
+         {},
+         {0.0f, 4.0f, 0.0f},
+         {300.0f, 27.99f, 0.0f},
+         {0.0f, 3.99f, 0.0f}},
+        // 9.99 up would end at 33.99: the push goes.
+        {"pushed through the ceiling",
+         {400.0f, 24.0f, 0.0f},
+         {},
+         {0.0f, 10.0f, 0.0f},
+         {400.0f, 24.0f, 0.0f},
+         {}},
+        // With drag the push is 9.94 outward: the wall cancels it and bounces
+        // -8 to 6.4, which would carry the node 6.4 past; bounced again it
+        // moves 5.12 back in. The same on the other side wall.
+        {"carried past a side wall",
+         {498.5f, 0.0f, 0.0f},
+         {-8.0f, 0.0f, 0.0f},
+         {9.7f, 0.0f, 0.0f},
+         {493.88f, -0.01f, 0.0f},
+         {-5.12f, -0.01f, 0.0f}},
+        {"carried past the far side wall",
+         {0.0f, 0.0f, -498.5f},
+         {0.0f, 0.0f, 8.0f},
+         {0.0f, 0.0f, -9.7f},
+         {0.0f, -0.01f, -494.88f},
+         {0.0f, -0.01f, 5.12f}},
+    };
+    // Each node is far from the others and is checked after its first step.
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TNode* node = At(c.pos.x, c.pos.y, c.pos.z, c.vel, c.force);
+        context.random.Seed(1);
+        ASSERT_NO_THROW(world.Action());
+        EXPECT_NEAR(node->pos.x, c.endPos.x, 1e-4);
+        EXPECT_NEAR(node->pos.y, c.endPos.y, 1e-4);
+        EXPECT_NEAR(node->pos.z, c.endPos.z, 1e-4);
+        EXPECT_NEAR(node->vel.x, c.endVel.x, 1e-4);
+        EXPECT_NEAR(node->vel.y, c.endVel.y, 1e-4);
+        EXPECT_NEAR(node->vel.z, c.endVel.z, 1e-4);
+        EXPECT_TRUE(FiledWhereItIs(node));
+    }
 }
 
 TEST_F(WallReactionTest, NeighboursFindANodeAboveTheCeilingInTheTopLayer) {
