@@ -270,7 +270,8 @@ class Hdf5Source final : public TraceReader::Source {
                         r.id < 0) {
                         return Fault(index, StepText(s) + "has nodes of another step or out of order");
                     }
-                    read.nodes.push_back({r.id, {r.x, r.y, r.z}, {r.r, r.g, r.b}});
+                    read.nodes.push_back(
+                        {r.id, {r.pos[0], r.pos[1], r.pos[2]}, {r.color[0], r.color[1], r.color[2]}});
                 }
             }
             for (hsize_t at = 0; at < s.linkCount; at += kRowBlockRows) {

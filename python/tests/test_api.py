@@ -1,0 +1,54 @@
+"""The package's seams with the engine: a node's columns, a gene held as read."""
+
+import json
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+import quillmoth
+
+DATA = os.environ.get("QM_DATA", "data")
+SIM = os.environ.get("QM_SIM", "build/quillmoth-sim")
+SOURCE = os.path.abspath(os.path.join(DATA, "source.txt"))
+
+
+def sim(*args, cwd):
+    done = subprocess.run([SIM, *args], cwd=cwd, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+def flat(node):
+    """A JSON trace node's values in order, its arrays spread out."""
+    out = []
+    for value in node.values():
+        out.extend(value if isinstance(value, list) else [value])
+    return tuple(out)
+
+
+def test_run_nodes_are_the_node_columns_of_both_traces(tmp_path):
+    h5py = pytest.importorskip("h5py")
+    sim("run", "--seed", "1", "--steps", "60", "--trace", "t.h5", SOURCE, cwd=tmp_path)
+    sim("run", "--seed", "1", "--steps", "60", "--trace", "t.jsonl", SOURCE, cwd=tmp_path)
+    run = quillmoth.Run(quillmoth.Gene.from_file(SOURCE), seed=1, steps=60)
+    run.step(60)
+    nodes = run.nodes
+    assert {"parent", "born"} <= set(nodes.dtype.names)
+    assert len(nodes) > 1 and nodes["born"].max() > 0
+
+    with h5py.File(tmp_path / "t.h5") as trace:
+        table = trace["nodes"][:]
+    rows = table[table["step"] == 60]
+    assert [name for name in table.dtype.names if name != "step"] == list(nodes.dtype.names)
+    for name in nodes.dtype.names:
+        assert np.array_equal(rows[name], nodes[name]), name
+
+    last = json.loads((tmp_path / "t.jsonl").read_text().splitlines()[-1])
+    assert last["step"] == 60
+    read = np.zeros(len(last["nodes"]), dtype=nodes.dtype)
+    for i, node in enumerate(last["nodes"]):
+        read[i] = flat(node)
+    for name in nodes.dtype.names:
+        assert np.array_equal(read[name], nodes[name]), name
