@@ -52,3 +52,23 @@ def test_run_nodes_are_the_node_columns_of_both_traces(tmp_path):
         read[i] = flat(node)
     for name in nodes.dtype.names:
         assert np.array_equal(read[name], nodes[name]), name
+
+
+def test_a_gene_is_its_file_as_it_was_read(tmp_path):
+    path = tmp_path / "gene.txt"
+    path.write_bytes(open(SOURCE, "rb").read())
+    gene = quillmoth.Gene.from_file(str(path))
+    held = quillmoth.Gene.from_code(gene.code)
+    path.write_text("SETP ( 0 1 )\n")
+
+    def grown(g):
+        run = quillmoth.Run(g, seed=1)
+        run.step(60)
+        return run.steps, run.nodes.tobytes(), run.links.tobytes()
+
+    assert grown(gene) == grown(held)
+    assert grown(quillmoth.Gene.from_file(str(path))) != grown(gene)  # the file did change
+    size = lambda run: len(run.nodes)  # noqa: E731
+    for fitness in (None, size):
+        options = dict(seeds=[1, 2], steps=60, fitness=fitness)
+        assert quillmoth.evaluate([gene], **options) == quillmoth.evaluate([held], **options)

@@ -1,9 +1,5 @@
 #include "api/Run.h"
 
-#include <sys/stat.h>
-
-#include <fstream>
-
 #include "gp/GeneLimits.h"
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
@@ -11,27 +7,6 @@
 #include "world/NodeManager.h"
 
 namespace qm {
-namespace {
-
-// The gene file's bytes for the manifest, read apart from the compiler; so
-// only from a regular file, which reads the same twice (not from a pipe).
-// Nothing when it cannot be read: the driver then says why, as for any run.
-std::optional<std::string> ReadSource(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text;
-    char piece[65536];
-    while (in && text.size() <= kMaxGeneFileBytes) {
-        in.read(piece, sizeof piece);
-        text.append(piece, static_cast<std::size_t>(in.gcount()));
-    }
-    return text;
-}
-
-}  // namespace
-
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
     : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes), physics(settings.physics) {
     context.diagnostics = std::move(diagnostics);
@@ -45,25 +20,25 @@ Run::Run(const RunSettings& settings, Diagnostics diagnostics)
 
 Run::Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics)
     : Run(settings, std::move(diagnostics)) {
-    // A gene of a file is read from it again, as the programs read it.
-    if (gene.File().empty()) {
-        this->gene = gene;
+    // A gene of a file runs as a gene-file run of the bytes it was compiled
+    // from, so that its manifest and checkpoints name the file.
+    if (gene.Source()) {
+        NameFile(*gene.Source());
     } else {
-        NameFile(gene.File());
+        this->gene = gene;
     }
 }
 
 Run::Run(const GeneFile& file, const RunSettings& settings, Diagnostics diagnostics)
     : Run(settings, std::move(diagnostics)) {
-    NameFile(file.path);
+    NameFile(qm::GeneSource::Read(file.path));
 }
 
-void Run::NameFile(const std::string& path) {
-    geneFile = path;
-    manifest.geneFile = path;
-    std::optional<std::string> source = ReadSource(path);
-    geneSource = source.value_or(std::string());
-    manifest.geneSha256 = source ? record::Sha256Hex(geneSource) : std::string();
+void Run::NameFile(const qm::GeneSource& source) {
+    file = source;
+    manifest.geneFile = source.path;
+    geneSource = source.read.Read() ? source.read.bytes : std::string();
+    manifest.geneSha256 = source.sha256;
 }
 
 Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
@@ -94,9 +69,9 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
     }
     driver = guard.Start(
         [&]() -> std::unique_ptr<PTester> {
-            if (make && !gene) return make(context, geneFile);
+            if (make && !gene) return make(context, file->path);
             auto made = gene ? std::make_unique<SourceTester>(context, gene->Elements())
-                             : std::make_unique<SourceTester>(context, geneFile);
+                             : std::make_unique<SourceTester>(context, file->path, file->read);
             if (goal) made->SetGoal(*goal);
             made->SetNodeLimit(maxNodes);
             made->SetPhysics(physics);
@@ -110,9 +85,10 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
 bool Run::Reset(const std::string& name) {
     if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
     // A reload reads its file anew: what a checkpoint saves is the text now running.
-    if (!gene || !name.empty()) {
-        const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
-        if (tester && !tester->ReloadsFromText()) NameFile(tester->FileName());
+    const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
+    if (tester && tester->FileBytes()) {
+        const GeneBytes& read = *tester->FileBytes();
+        NameFile({tester->FileName(), read, read.Read() ? record::Sha256Hex(read.bytes) : std::string()});
     }
     return true;
 }

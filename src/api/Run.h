@@ -36,9 +36,9 @@ struct RunSettings {
     Physics physics;
 };
 
-// A gene named by its file, compiled by the run when it starts (and again on
-// every reload): what the programs run, so that a file that cannot be
-// compiled ends the run with its logged error like any other.
+// A gene named by its file, read when the run is made and compiled when it
+// starts (a reload reads the file again): what the programs run, so that a
+// file that cannot be compiled ends the run with its logged error like any other.
 struct GeneFile {
     std::string path;
 };
@@ -52,7 +52,8 @@ class Run {
         std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
 
     // Seeds the run's generator (writing "rand seed = N" to `diagnostics`);
-    // the world is made by Start, or by the first Step.
+    // the world is made by Start, or by the first Step. A gene made from a
+    // file runs the bytes it was compiled from: the file is not read again.
     Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics = {});
     Run(const GeneFile& gene, const RunSettings& settings, Diagnostics diagnostics = {});
     // Goes on from a saved run (read and checked by record::ReadCheckpoint)
@@ -118,14 +119,15 @@ class Run {
 
   private:
     Run(const RunSettings& settings, Diagnostics diagnostics);
-    void NameFile(const std::string& path);
+    // Runs this file's bytes, and records them as the run's gene source.
+    void NameFile(const qm::GeneSource& source);
     void Approach();
 
     RunContext context;
     RunGuard guard{context};
     std::unique_ptr<PTester> driver;
     std::optional<Gene> gene;
-    std::string geneFile;
+    std::optional<qm::GeneSource> file;  // what a gene-file run compiles when it starts
     std::optional<long long> stepLimit;
     std::optional<Vector3> goal;
     int maxNodes = 0;
