@@ -5,75 +5,46 @@
 #include <string>
 #include <vector>
 
-#include "record/NodeColumns.h"
-#include "world/NodeManager.h"
-
 namespace py = pybind11;
 
 namespace qm::python {
 namespace {
 
-const char* NumpyFormat(record::ColumnType type) {
-    switch (type) {
-        case record::ColumnType::kInt32:
-            return "<i4";
-        case record::ColumnType::kUInt8:
-            return "u1";
-        case record::ColumnType::kFloat32:
-            return "<f4";
-        case record::ColumnType::kFloat64:
-            return "<f8";
-    }
-    return "<i4";
-}
-
-// The trace's node row, read through the columns of a node (its step left out).
+// The frame's rows, read through their columns.
 py::dtype NodeDtype() {
     py::list names, formats, offsets;
-    for (const record::NodeColumn& column : record::NodeColumns()) {
-        for (std::size_t i = 0; i < column.names.size(); ++i) {
-            names.append(column.names[i]);
-            formats.append(NumpyFormat(column.type));
-            offsets.append(column.offset + i * record::ColumnSize(column.type));
-        }
+    for (const FrameColumn& column : Frame::Columns()) {
+        names.append(column.name);
+        formats.append(std::string(column.bytes == 1 ? "" : "<") + column.kind +
+                       std::to_string(column.bytes));
+        offsets.append(column.offset);
     }
     py::dict layout;
     layout["names"] = names;
     layout["formats"] = formats;
     layout["offsets"] = offsets;
-    layout["itemsize"] = sizeof(record::NodeRow);
+    layout["itemsize"] = Frame::RowBytes();
     return py::dtype::from_args(layout);
 }
 
 }  // namespace
 
-py::array NodeArray(const NodeManager* world) {
-    const py::dtype dtype = NodeDtype();
-    const std::size_t n = world ? world->NodeMap().size() : 0;
-    py::array out(dtype, std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
-    // Zeroed, and rows copied whole: the bytes between columns are zero, so equal worlds give equal bytes.
-    auto* rows = static_cast<char*>(out.mutable_data());
-    std::memset(rows, 0, n * sizeof(record::NodeRow));
-    if (world) {
-        for (const auto& [id, node] : world->NodeMap()) {
-            const record::NodeRow row = record::NodeRowOf(0, *node);
-            std::memcpy(rows, &row, sizeof row);
-            rows += sizeof row;
-        }
-    }
+py::array NodeArray(const Frame& frame) {
+    const std::size_t n = frame.nodeRows.size() / Frame::RowBytes();
+    py::array out(NodeDtype(), std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
+    if (n > 0) std::memcpy(out.mutable_data(), frame.nodeRows.data(), frame.nodeRows.size());
     return out;
 }
-py::array LinkArray(const NodeManager* world) {
-    const std::size_t m = world ? world->Links().Size() : 0;
-    py::array_t<std::int32_t> out({static_cast<py::ssize_t>(m), static_cast<py::ssize_t>(2)});
+
+py::array LinkArray(const Frame& frame) {
+    py::array_t<std::int32_t> out(
+        {static_cast<py::ssize_t>(frame.linkIds.size()), static_cast<py::ssize_t>(2)});
     auto view = out.mutable_unchecked<2>();
     py::ssize_t i = 0;
-    if (world) {
-        for (const auto& [pair, one] : world->Links().Pairs()) {
-            view(i, 0) = pair.first->id;
-            view(i, 1) = pair.second->id;
-            ++i;
-        }
+    for (const auto& [a, b] : frame.linkIds) {
+        view(i, 0) = a;
+        view(i, 1) = b;
+        ++i;
     }
     return out;
 }

@@ -25,8 +25,6 @@
 #include "evolve/SearchOutput.h"
 #include "evolve/Task.h"
 #include "experiment/PhysicsSettings.h"
-#include "record/RecordError.h"
-#include "world/NodeManager.h"
 
 namespace py = pybind11;
 
@@ -75,8 +73,8 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed
 
 std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
     try {
-        return Run::Load(path, Quiet(log));
-    } catch (const record::RecordError& e) {
+        return Run::Resume(path, Quiet(log));
+    } catch (const CheckpointError& e) {
         throw py::value_error("cannot load " + path + ": " + e.message);
     }
 }
@@ -405,7 +403,9 @@ PYBIND11_MODULE(_quillmoth, m) {
              py::arg("max_nodes") = py::none(), py::arg("steps") = py::none(), py::arg("log") = "",
              py::arg("physics") = py::none())
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
-                    "Go on from a checkpoint written by Run.save or quillmoth-sim.")
+                    "Go on from a checkpoint written by Run.save or quillmoth-sim, or from the newest whole "
+                    "checkpoint "
+                    "of a folder of them.")
         .def(
             "step",
             [](Run& run, long long n) {
@@ -421,13 +421,22 @@ PYBIND11_MODULE(_quillmoth, m) {
                                    if (run.Outcome().kind != RunOutcome::Kind::Error) return std::nullopt;
                                    return run.Outcome().text;
                                })
-        .def_property_readonly("nodes", [](const Run& run) { return NodeArray(run.World()); })
-        .def_property_readonly("links", [](const Run& run) { return LinkArray(run.World()); })
-        .def_property_readonly("centroid",
-                               [](const Run& run) {
-                                   const Vector3 c = run.World() ? run.World()->GetCentroid() : Vector3{};
-                                   return py::make_tuple(c.x, c.y, c.z);
-                               })
+        .def_property_readonly("nodes", [](const Run& run) { return NodeArray(run.View()); })
+        .def_property_readonly("links", [](const Run& run) { return LinkArray(run.View()); })
+        .def_property_readonly(
+            "centroid",
+            [](const Run& run) {
+                const Vector3 c = run.View(Frame::Detail::kFigures).centroid;
+                return py::make_tuple(c.x, c.y, c.z);
+            },
+            "The camera's point: it jumps on a step where a node dies or divides.")
+        .def_property_readonly(
+            "center",
+            [](const Run& run) {
+                const Vector3 c = run.View(Frame::Detail::kFigures).center;
+                return py::make_tuple(c.x, c.y, c.z);
+            },
+            "The mean position of the nodes (NaN in an empty world).")
         .def_property_readonly(
             "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
@@ -437,7 +446,7 @@ PYBIND11_MODULE(_quillmoth, m) {
             [](const Run& run, const std::string& path) {
                 try {
                     run.Save(path);
-                } catch (const record::RecordError& e) {
+                } catch (const CheckpointError& e) {
                     throw py::value_error(e.message);
                 }
             },

@@ -72,3 +72,19 @@ def test_a_gene_is_its_file_as_it_was_read(tmp_path):
     for fitness in (None, size):
         options = dict(seeds=[1, 2], steps=60, fitness=fitness)
         assert quillmoth.evaluate([gene], **options) == quillmoth.evaluate([held], **options)
+
+
+def test_load_of_a_folder_goes_on_from_its_newest_whole_checkpoint(tmp_path):
+    sim("run", "--seed", "4", "--steps", "90", "--checkpoint-every", "30", "--checkpoint-dir", "ck", SOURCE,
+        cwd=tmp_path)
+    (tmp_path / "ck" / "step-00000090.h5").write_bytes(b"a checkpoint cut short")
+    run = quillmoth.Run.load(str(tmp_path / "ck"))
+    straight = quillmoth.Run(quillmoth.Gene.from_file(SOURCE), seed=4)
+    straight.step(60)
+    assert run.steps == 60
+    assert run.nodes.tobytes() == straight.nodes.tobytes()
+    nodes = run.nodes
+    assert run.center == pytest.approx(tuple(float(nodes[k].mean()) for k in "xyz"), abs=1e-3)
+    (tmp_path / "empty").mkdir()
+    with pytest.raises(ValueError, match="reads whole"):
+        quillmoth.Run.load(str(tmp_path / "empty"))

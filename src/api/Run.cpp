@@ -1,12 +1,16 @@
 #include "api/Run.h"
 
+#include "api/SavedRun.h"
 #include "gp/GeneLimits.h"
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "record/Sha256.h"
+#include "record/TraceWriter.h"
 #include "world/NodeManager.h"
 
 namespace qm {
+Vector3 DefaultGoal() { return NodeManager::kDefaultGoal; }
+
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
     : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes), physics(settings.physics) {
     context.diagnostics = std::move(diagnostics);
@@ -53,8 +57,8 @@ Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diag
     Approach();
 }
 
-std::unique_ptr<Run> Run::Load(const std::string& path, Diagnostics diagnostics) {
-    return std::make_unique<Run>(record::ReadCheckpoint(path), std::nullopt, std::move(diagnostics));
+std::unique_ptr<Run> Run::Resume(const std::string& path, Diagnostics diagnostics) {
+    return std::make_unique<Run>(ReadSavedRun(path).state, std::nullopt, std::move(diagnostics));
 }
 
 Run::~Run() = default;
@@ -127,6 +131,28 @@ void Run::Approach() {
 }
 
 NodeManager* Run::World() const { return driver ? driver->Worlds().at(0) : nullptr; }
+
+void Run::WriteTrace(record::TraceWriter& trace, long long step) const {
+    if (const NodeManager* world = World()) trace.Write(step, *world);
+}
+
+void Run::EnableProfile() {
+    if (!driver) return;
+    for (NodeManager* world : driver->Worlds()) world->EnableProfile(true);
+}
+
+StepTimes Run::Profile() const {
+    StepTimes times;
+    const NodeManager* world = World();
+    if (!world) return times;
+    const StepProfile& profile = world->Profile();
+    times.steps = profile.steps;
+    for (int i = 0; i < kStepPhaseCount; ++i) {
+        times.phases.emplace_back(StepPhaseName(static_cast<StepPhase>(i)),
+                                  profile.nanoseconds[static_cast<std::size_t>(i)]);
+    }
+    return times;
+}
 
 bool Run::Kill(std::int32_t id) {
     NodeManager* world = World();

@@ -12,7 +12,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "api/Frame.h"
 #include "api/Gene.h"
 #include "base/RunContext.h"
 #include "experiment/RunGuard.h"
@@ -20,13 +23,28 @@
 #include "experiment/SourceTester.h"
 #include "math/D3dxTypes.h"
 #include "record/Manifest.h"
+#include "record/RecordError.h"
 
 namespace qm {
 
 class NodeManager;
 namespace record {
 struct RunState;
-}
+class TraceWriter;
+}  // namespace record
+
+// What a checkpoint that cannot be read, restored or written raises.
+using CheckpointError = record::RecordError;
+
+// Where the time of the world's steps went, phase by phase, after Run::EnableProfile.
+struct StepTimes {
+    long long steps = 0;
+    std::vector<std::pair<const char*, std::int64_t>>
+        phases;  // each phase's name and nanoseconds, in step order
+};
+
+// Where the goal is when a run is not told.
+Vector3 DefaultGoal();
 
 struct RunSettings {
     std::optional<std::uint32_t> seed;  // the clock's when not given
@@ -60,8 +78,9 @@ class Run {
     // exactly as it would have gone on; its settings are the saved ones, but
     // for `steps`. Throws record::RecordError when the state cannot be restored.
     Run(const record::RunState& saved, std::optional<long long> steps, Diagnostics diagnostics = {});
-    // Reads a checkpoint file and goes on from it. Throws record::RecordError.
-    static std::unique_ptr<Run> Load(const std::string& path, Diagnostics diagnostics = {});
+    // Goes on from a checkpoint file, or from the newest checkpoint of a folder
+    // that reads whole (api/SavedRun.h). Throws record::RecordError.
+    static std::unique_ptr<Run> Resume(const std::string& path, Diagnostics diagnostics = {});
     ~Run();
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
@@ -98,6 +117,13 @@ class Run {
     // every completed step so far (infinity before the world exists).
     double Closest() const { return closest; }
     std::uint32_t Seed() const { return manifest.seed; }
+    // The run as it is now: what callers read of its world (api/Frame.h).
+    Frame View(Frame::Detail detail = Frame::Detail::kWhole) const;
+    // Writes the world as the trace's step `step`. Throws record::RecordError.
+    void WriteTrace(record::TraceWriter& trace, long long step) const;
+    // Times each phase of every step of the run's worlds from now on.
+    void EnableProfile();
+    StepTimes Profile() const;
 
     // The driver and its first world; null when the start failed.
     PTester* Driver() const { return driver.get(); }

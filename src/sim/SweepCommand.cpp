@@ -32,7 +32,6 @@
 #include "record/Sha256.h"
 #include "record/TraceJson.h"
 #include "sim/Commands.h"
-#include "world/NodeManager.h"
 
 namespace qm::sim {
 namespace {
@@ -152,8 +151,8 @@ class Grid {
         std::string header;
         for (const PhysicsSetting& setting : o.grid) header += setting.key + ",";
         return header +
-               "seed,outcome,steps,goal_step,closest,nodes,links,centroid_x,centroid_y,centroid_z,wall_"
-               "seconds\n";
+               "seed,outcome,steps,goal_step,closest,nodes,links,centroid_x,centroid_y,centroid_z,center_x,"
+               "center_y,center_z,wall_seconds\n";
     }
 
   private:
@@ -184,7 +183,7 @@ std::string SweepManifest(const SweepOptions& o, const std::string& geneSha256) 
     json.Raw("],\"seeds\":[");
     for (std::size_t i = 0; i < o.seeds.size(); ++i) json.Raw(i ? "," : "").Int(o.seeds[i]);
     json.Raw("],\"steps\":").Int(o.steps);
-    json.Raw(",\"goal\":").Vec(o.goal.value_or(NodeManager::kDefaultGoal));
+    json.Raw(",\"goal\":").Vec(o.goal.value_or(DefaultGoal()));
     json.Raw(",\"max_nodes\":").Int(o.maxNodes).Raw("}\n");
     return json.Text();
 }
@@ -194,6 +193,11 @@ std::string Format(const char* format, double value) {
     char text[40];
     std::snprintf(text, sizeof text, format, value);
     return text;
+}
+
+// x,y,z with 9 significant digits; an empty world's centre is three empty fields.
+std::string Triple(const Vector3& v) {
+    return Format("%.9g", v.x) + "," + Format("%.9g", v.y) + "," + Format("%.9g", v.z);
 }
 
 // One run, as `quillmoth-sim run` makes it, and its row. Its error log is
@@ -209,20 +213,17 @@ std::string RunRow(const SweepOptions& o, const Grid& grid, std::size_t index) {
     const bool started = run.Start();
     while (run.Step() == RunOutcome::Kind::Running) {
     }
-    const NodeManager* world = run.World();
+    const Frame last = run.View(Frame::Detail::kFigures);
     const RunOutcome::Kind kind = run.Outcome().kind;
     const bool goal = kind == RunOutcome::Kind::GoalReached;
     const char* outcome = goal ? "goal" : kind == RunOutcome::Kind::Completed ? "completed" : "error";
     const long long steps = started ? run.Steps() : 0;
-    const Vector3 centroid = world ? world->GetCentroid() : Vector3{};
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // The goal ends the run inside the step that reaches it, which the stats count as the next one.
     return grid.Name(index) + "," + outcome + "," + std::to_string(steps) + "," +
            (goal ? std::to_string(steps + 1) : std::string()) + "," + Format("%.9g", run.Closest()) + "," +
-           std::to_string(world ? world->GetNodeCount() : 0) + "," +
-           std::to_string(world ? static_cast<long long>(world->Links().Size()) : 0) + "," +
-           Format("%.9g", centroid.x) + "," + Format("%.9g", centroid.y) + "," + Format("%.9g", centroid.z) +
-           "," + Format("%.3f", seconds) + "\n";
+           std::to_string(last.nodes) + "," + std::to_string(last.links) + "," + Triple(last.centroid) + "," +
+           Triple(last.center) + "," + Format("%.3f", seconds) + "\n";
 }
 
 // The rows a results.csv holds, by run; refuses one of another sweep. A
