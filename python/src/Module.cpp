@@ -221,11 +221,12 @@ struct EvolveArgs {
     std::optional<int> generations;
     std::optional<long long> evaluations;
     long long steps;
-    std::vector<std::uint32_t> seeds;
+    std::optional<std::vector<std::uint32_t>> seeds;
     std::uint32_t seed;
     std::optional<std::string> task;
-    std::vector<std::string> descriptors;
-    int grid, maxNodes, maxLength;
+    std::optional<std::vector<std::string>> descriptors;
+    int grid;
+    std::optional<int> maxNodes, maxLength;
     std::optional<std::array<float, 3>> goal;
     std::optional<Physics> physics;
     bool fitness;
@@ -238,7 +239,6 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
     if (!algorithm)
         throw py::value_error("algorithm takes ga, map-elites or novelty, not '" + a.algorithm + "'");
     s.algorithm = *algorithm;
-    s.SetAlgorithmDefaults(false, false);
     const std::string python = evolve::TaskText(evolve::Task{evolve::Task::Kind::Custom});
     if (a.fitness) {
         if (a.task && *a.task != python) throw py::value_error("fitness is the task: give no other task");
@@ -247,9 +247,9 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
         const std::string text = a.task.value_or("goal");
         const std::optional<evolve::Task> task = evolve::ParseTask(text);
         if (!task) {
-            throw py::value_error(text == python
-                                      ? "task 'python' needs a fitness function"
-                                      : "task takes goal, distance, height or size N, not '" + text + "'");
+            throw py::value_error(
+                text == python ? "task 'python' needs a fitness function"
+                               : "task takes goal, distance, height, taxis or size N, not '" + text + "'");
         }
         s.task = *task;
     }
@@ -261,14 +261,20 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
     s.generations = a.generations.value_or(a.evaluations ? evolve::kMaxGenerations : s.generations);
     s.population = a.population;
     s.steps = a.steps;
-    s.evalSeeds = a.seeds;
+    s.evalSeeds = a.seeds.value_or(s.evalSeeds);
     s.seed = a.seed;
     s.goal = GoalOf(a.goal);
-    s.descriptors = a.descriptors;
+    s.descriptors = a.descriptors.value_or(s.descriptors);
     s.grid = a.grid;
-    s.maxNodes = a.maxNodes;
-    s.maxLength = a.maxLength;
+    s.maxNodes = a.maxNodes.value_or(s.maxNodes);
+    s.maxLength = a.maxLength.value_or(s.maxLength);
     s.physics = a.physics.value_or(Physics{});
+    // The defaults that depend on the task and the algorithm, as the command line sets them.
+    s.SetDefaults([&](std::string_view name) {
+        return name == "algorithm" || (name == "eval-seeds" && a.seeds) ||
+               (name == "descriptors" && a.descriptors) || (name == "max-nodes" && a.maxNodes) ||
+               (name == "max-length" && a.maxLength);
+    });
     for (const Gene& gene : genes) s.seedGenes.push_back(evolve::ParseCode(gene.Code()));
     if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())
         throw py::value_error(problem);
@@ -460,9 +466,10 @@ PYBIND11_MODULE(_quillmoth, m) {
         "evolve",
         [](const std::vector<Gene>& genes, const std::string& algorithm, int population,
            std::optional<int> generations, std::optional<long long> evaluations, long long steps,
-           const std::vector<std::uint32_t>& seeds, std::uint32_t seed,
-           const std::optional<std::string>& task, const std::vector<std::string>& descriptors, int grid,
-           int maxNodes, int maxLength, const std::optional<std::array<float, 3>>& goal, int workers,
+           const std::optional<std::vector<std::uint32_t>>& seeds, std::uint32_t seed,
+           const std::optional<std::string>& task, const std::optional<std::vector<std::string>>& descriptors,
+           int grid, std::optional<int> maxNodes, std::optional<int> maxLength,
+           const std::optional<std::array<float, 3>>& goal, int workers,
            const std::optional<Physics>& physics, const py::object& fitness,
            const std::optional<std::string>& out, const py::object& progress) {
             const EvolveArgs args{algorithm, population, generations, evaluations, steps,
@@ -472,10 +479,10 @@ PYBIND11_MODULE(_quillmoth, m) {
         },
         py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
         py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),
-        py::arg("steps") = 1000, py::arg("seeds") = std::vector<std::uint32_t>{1}, py::arg("seed") = 1,
-        py::arg("task") = py::none(), py::arg("descriptors") = std::vector<std::string>{"closest", "nodes"},
-        py::arg("grid") = 25, py::arg("max_nodes") = 1000, py::arg("max_length") = 50,
-        py::arg("goal") = py::none(), py::arg("workers") = 0, py::arg("physics") = py::none(),
-        py::arg("fitness") = py::none(), py::arg("out") = py::none(), py::arg("progress") = py::none(),
+        py::arg("steps") = 1000, py::arg("seeds") = py::none(), py::arg("seed") = 1,
+        py::arg("task") = py::none(), py::arg("descriptors") = py::none(), py::arg("grid") = 25,
+        py::arg("max_nodes") = py::none(), py::arg("max_length") = py::none(), py::arg("goal") = py::none(),
+        py::arg("workers") = 0, py::arg("physics") = py::none(), py::arg("fitness") = py::none(),
+        py::arg("out") = py::none(), py::arg("progress") = py::none(),
         "The search of quillmoth-sim evolve; fitness(run) -> cost makes a task of a Python function.");
 }

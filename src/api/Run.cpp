@@ -9,6 +9,7 @@
 #include "world/NodeManager.h"
 
 namespace qm {
+
 Vector3 DefaultGoal() { return NodeManager::kDefaultGoal; }
 
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)

@@ -39,11 +39,11 @@ using CheckpointError = record::RecordError;
 // Where the time of the world's steps went, phase by phase, after Run::EnableProfile.
 struct StepTimes {
     long long steps = 0;
-    std::vector<std::pair<const char*, std::int64_t>>
-        phases;  // each phase's name and nanoseconds, in step order
+    // Each phase's name and nanoseconds, in step order.
+    std::vector<std::pair<const char*, std::int64_t>> phases;
 };
 
-// Where the goal is when a run is not told.
+// Where the goal is when a run names none.
 Vector3 DefaultGoal();
 
 struct RunSettings {

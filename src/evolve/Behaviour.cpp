@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace qm::evolve {
@@ -10,7 +11,7 @@ namespace {
 
 // The node's start sits about 250 units from the default goal: the ranges
 // reach that far, so the edge cells hold the creatures that went farthest.
-constexpr std::array<Descriptor, 6> kDescriptors{{
+constexpr std::array<Descriptor, 8> kDescriptors{{
     {"dx", "the centroid's displacement along x, first step to last", -250.0, 250.0,
      [](const EvalResult& r) { return r.dx; }},
     {"dz", "the centroid's displacement along z (towards the default goal)", -250.0, 250.0,
@@ -23,7 +24,20 @@ constexpr std::array<Descriptor, 6> kDescriptors{{
      [](const EvalResult& r) { return static_cast<double>(r.nodes); }},
     {"closest", "the closest approach of any node to the goal", 0.0, 250.0,
      [](const EvalResult& r) { return r.closest; }},
+    // A taxis search's first movers go a few tens of units; its goal-reachers
+    // about the goal's distance (250), where they no longer need telling apart.
+    {"taxis", "the centre's displacement towards the goal", -20.0, 60.0,
+     [](const EvalResult& r) { return r.taxis; }},
+    {"moved", "the centre's horizontal displacement, any direction", 0.0, 80.0,
+     [](const EvalResult& r) { return std::hypot(r.dx, r.dz); }},
 }};
+
+// A whole number or a real, all of the text.
+bool ReadReal(const std::string& text, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(out);
+}
 
 }  // namespace
 
@@ -42,16 +56,48 @@ std::string DescriptorNames() {
     return names;
 }
 
-BehaviourSpace::BehaviourSpace(const std::vector<std::string>& names, int cells, int maxNodes)
-    : cells(cells) {
-    for (const std::string& name : names) {
-        const Descriptor* known = FindDescriptor(name);
-        if (!known)
-            throw std::invalid_argument("no descriptor '" + name + "'; the descriptors are " +
-                                        DescriptorNames());
-        Descriptor d = *known;
-        if (name == "nodes") d.high = maxNodes;
+std::optional<DescriptorSpec> ParseDescriptorSpec(const std::string& text, std::string& problem) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (std::size_t colon; (colon = text.find(':', from)) != std::string::npos; from = colon + 1)
+        parts.push_back(text.substr(from, colon - from));
+    parts.push_back(text.substr(from));
+    const Descriptor* known = FindDescriptor(parts[0]);
+    if (!known) {
+        problem = "no descriptor '" + parts[0] + "'; the descriptors are " + DescriptorNames();
+        return std::nullopt;
+    }
+    DescriptorSpec spec{*known, 0};
+    if (parts.size() == 1) return spec;
+    double cells = 0.0;
+    if ((parts.size() != 3 && parts.size() != 4) || !ReadReal(parts[1], spec.descriptor.low) ||
+        !ReadReal(parts[2], spec.descriptor.high) || (parts.size() == 4 && !ReadReal(parts[3], cells))) {
+        problem = "'" + text + "' is not NAME, NAME:LOW:HIGH or NAME:LOW:HIGH:CELLS";
+        return std::nullopt;
+    }
+    if (!(spec.descriptor.low < spec.descriptor.high)) {
+        problem = "'" + text + "' needs LOW below HIGH";
+        return std::nullopt;
+    }
+    if (parts.size() == 4) {
+        if (cells != std::floor(cells) || cells < 1 || cells > kMaxAxisCells) {
+            problem = "'" + text + "' needs CELLS from 1 to " + std::to_string(kMaxAxisCells);
+            return std::nullopt;
+        }
+        spec.cells = static_cast<int>(cells);
+    }
+    return spec;
+}
+
+BehaviourSpace::BehaviourSpace(const std::vector<std::string>& specs, int cellsEach, int maxNodes) {
+    for (const std::string& text : specs) {
+        std::string problem;
+        const std::optional<DescriptorSpec> spec = ParseDescriptorSpec(text, problem);
+        if (!spec) throw std::invalid_argument(problem);
+        Descriptor d = spec->descriptor;
+        if (text == "nodes") d.high = maxNodes;
         axes.push_back(d);
+        cells.push_back(spec->cells > 0 ? spec->cells : cellsEach);
     }
 }
 
@@ -69,10 +115,10 @@ int BehaviourSpace::Cell(std::span<const double> values) const {
     int cell = 0;
     for (std::size_t i = 0; i < axes.size(); ++i) {
         const double share = (values[i] - axes[i].low) / (axes[i].high - axes[i].low);
-        const double place = std::floor(share * cells);
+        const double place = std::floor(share * cells[i]);
         // NaN and the values outside the range fall into the edge cells.
-        const int at = place >= 0.0 ? static_cast<int>(std::min<double>(place, cells - 1)) : 0;
-        cell = cell * cells + at;
+        const int at = place >= 0.0 ? static_cast<int>(std::min<double>(place, cells[i] - 1)) : 0;
+        cell = cell * cells[i] + at;
     }
     return cell;
 }
@@ -80,8 +126,8 @@ int BehaviourSpace::Cell(std::span<const double> values) const {
 std::vector<int> BehaviourSpace::Coordinates(int cell) const {
     std::vector<int> at(axes.size());
     for (std::size_t i = axes.size(); i-- > 0;) {
-        at[i] = cell % cells;
-        cell /= cells;
+        at[i] = cell % cells[i];
+        cell /= cells[i];
     }
     return at;
 }
@@ -95,9 +141,9 @@ double BehaviourSpace::Distance(std::span<const double> a, std::span<const doubl
     return std::sqrt(sum);
 }
 
-int BehaviourSpace::CellCount() const {
-    int count = 1;
-    for (std::size_t i = 0; i < axes.size(); ++i) count *= cells;
+double BehaviourSpace::CellCount() const {
+    double count = 1.0;
+    for (int n : cells) count *= n;
     return count;
 }
 

@@ -5,6 +5,7 @@
 // novelty: genes far from those seen before); every search records where its
 // genes fall.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,13 +29,26 @@ const Descriptor* FindDescriptor(std::string_view name);
 // "dx, dz, ...": the names, for messages.
 std::string DescriptorNames();
 
-// The grid of a search: each of its descriptors' ranges cut into `cells`
-// equal cells. A gene's behaviour is the mean of each descriptor over its runs.
+// A descriptor of a search as the user gives it: NAME, or NAME:LOW:HIGH with
+// its own range, or NAME:LOW:HIGH:CELLS with its own number of cells too
+// (the search's --grid otherwise).
+inline constexpr int kMaxAxisCells = 1000000;
+
+struct DescriptorSpec {
+    Descriptor descriptor;
+    int cells = 0;  // 0: the search's
+};
+// The spec of a text, or why it is not one (in `problem`).
+std::optional<DescriptorSpec> ParseDescriptorSpec(const std::string& text, std::string& problem);
+
+// The grid of a search: each of its descriptors' ranges cut into equal
+// cells. A gene's behaviour is the mean of each descriptor over its runs.
 class BehaviourSpace {
   public:
-    // Cells must be at least 1; an unknown name throws std::invalid_argument
-    // (SettingsProblem refuses it first).
-    BehaviourSpace(const std::vector<std::string>& names, int cells, int maxNodes);
+    // `cells` (at least 1) for the descriptors that do not give their own; a
+    // spec that does not read throws std::invalid_argument (SettingsProblem
+    // refuses it first).
+    BehaviourSpace(const std::vector<std::string>& specs, int cells, int maxNodes);
 
     std::vector<double> Values(std::span<const EvalResult> runs) const;
     // The cell of a behaviour, numbered with the first descriptor varying slowest.
@@ -44,14 +58,15 @@ class BehaviourSpace {
     // Distance of two behaviours with each descriptor measured in units of its range.
     double Distance(std::span<const double> a, std::span<const double> b) const;
 
-    int CellCount() const;
-    int CellsPerAxis() const { return cells; }
+    // The grid's cells: the product of every axis's (a double, as it may be huge).
+    double CellCount() const;
+    int Cells(std::size_t axis) const { return cells[axis]; }
     std::size_t Size() const { return axes.size(); }
     const Descriptor& Axis(std::size_t i) const { return axes[i]; }
 
   private:
     std::vector<Descriptor> axes;
-    int cells;
+    std::vector<int> cells;
 };
 
 }  // namespace qm::evolve

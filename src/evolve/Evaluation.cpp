@@ -50,11 +50,25 @@ Shape Measure(const NodeManager& world) {
     return shape;
 }
 
+// What the world says when a division would pass the node cap.
+constexpr const char* kNodeCapText = "the limit set by --max-nodes";
+
+// What the creature did between two shapes, towards `goal`.
+void TakeShape(EvalResult& result, const Shape& start, const Shape& end, const Vector3& goal) {
+    if (!end.any || !start.any) return;
+    result.dx = end.x - start.x;
+    result.dz = end.z - start.z;
+    result.height = end.top;
+    const double gx = goal.x - start.x, gz = goal.z - start.z;
+    const double reach = std::hypot(gx, gz);
+    if (reach > 0.0) result.taxis = (result.dx * gx + result.dz * gz) / reach;
+}
+
 }  // namespace
 
 std::string EncodeTask(const EvalTask& task) {
-    std::string text =
-        FormatString("%d %u %lld %d %d ", task.index, task.seed, task.steps, task.maxNodes, task.holdNodes);
+    std::string text = FormatString("%d %u %lld %d %d %d ", task.index, task.seed, task.steps, task.maxNodes,
+                                    task.holdNodes, task.settle ? 1 : 0);
     if (task.goal) {
         text += FormatString("%a %a %a ", static_cast<double>(task.goal->x),
                              static_cast<double>(task.goal->y), static_cast<double>(task.goal->z));
@@ -71,8 +85,11 @@ bool DecodeTask(const std::string& text, EvalTask& task) {
     std::istringstream in(text);
     EvalTask t;
     std::string g[3];
-    if (!(in >> t.index >> t.seed >> t.steps >> t.maxNodes >> t.holdNodes >> g[0] >> g[1] >> g[2]))
+    int stop = 0;
+    if (!(in >> t.index >> t.seed >> t.steps >> t.maxNodes >> t.holdNodes >> stop >> g[0] >> g[1] >> g[2]) ||
+        (stop != 0 && stop != 1))
         return false;
+    t.settle = stop == 1;
     bool read = true;
     ForEachPhysicsKey([&](const char*, auto member, double, double) {
         std::string word;
@@ -127,20 +144,23 @@ EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
     const long long holdFrom = task.steps / 2;
     double heldError = 0.0;
     long long heldSteps = 0;
+    Shape last = start;  // the shape after the last whole step, when the run settles
+    int lastNodes = run.World()->GetNodeCount();
     while (!run.Ended()) {
+        if (task.settle) {
+            lastNodes = run.World()->GetNodeCount();
+            if (lastNodes == 0) break;
+            if (run.Steps() > 0) last = Measure(*run.World());
+        }
         run.Step();
         if (task.holdNodes > 0 && !run.Ended() && run.Steps() > holdFrom) {
             heldError += std::fabs(run.World()->GetNodeCount() - task.holdNodes);
             ++heldSteps;
         }
     }
-    if (const Shape end = Measure(*run.World()); end.any && start.any &&
-                                                 (run.Outcome().kind == RunOutcome::Kind::Completed ||
-                                                  run.Outcome().kind == RunOutcome::Kind::GoalReached)) {
-        result.dx = end.x - start.x;
-        result.dz = end.z - start.z;
-        result.height = end.top;
-    }
+    if (run.Outcome().kind == RunOutcome::Kind::Completed ||
+        run.Outcome().kind == RunOutcome::Kind::GoalReached)
+        TakeShape(result, start, Measure(*run.World()), run.Manifest().goal);
     if (task.holdNodes > 0) {
         result.sizeError = heldSteps > 0 ? heldError / static_cast<double>(heldSteps)
                                          : std::fabs(run.World()->GetNodeCount() - task.holdNodes);
@@ -148,6 +168,16 @@ EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
     result.closest = run.Closest();
     result.nodes = run.World()->GetNodeCount();
     result.steps = run.Steps();
+    // Settled: no node left (completed, as every later step would be), or
+    // the node cap reached; either way measured after the last step that
+    // still held the creature.
+    const bool capped = run.Outcome().kind == RunOutcome::Kind::Error &&
+                        run.Outcome().text.find(kNodeCapText) != std::string::npos;
+    if (task.settle && (!run.Ended() || capped)) {
+        result.nodes = capped ? lastNodes : 0;
+        TakeShape(result, start, last, run.Manifest().goal);
+        return result;
+    }
     switch (run.Outcome().kind) {
         case RunOutcome::Kind::GoalReached:
             result.outcome = EvalResult::Outcome::GoalReached;

@@ -28,6 +28,12 @@ struct EvalTask {
     std::optional<Vector3> goal;  // the world's own goal when not set
     Physics physics;
     int holdNodes = 0;  // the N of task size N, for EvalResult::sizeError; 0 when not wanted
+    // Stop as soon as the outcome is settled (task taxis): when no node is
+    // left, or a division would pass the node cap, the run counts as
+    // completed at its last whole step (its steps those that ran), measured
+    // there: a creature that heads for the goal while it grows keeps the way
+    // it made before the cap.
+    bool settle = false;
 };
 
 // One line of text that reads back exactly, for pipes and MPI messages.

@@ -26,9 +26,9 @@ double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneL
 }
 
 std::string EncodeResult(const EvalResult& result) {
-    return FormatString("%d %lld %a %d %a %a %a %a %a", static_cast<int>(result.outcome), result.steps,
+    return FormatString("%d %lld %a %d %a %a %a %a %a %a", static_cast<int>(result.outcome), result.steps,
                         result.closest, result.nodes, result.dx, result.dz, result.height, result.sizeError,
-                        result.score);
+                        result.score, result.taxis);
 }
 
 bool DecodeResult(const std::string& text, EvalResult& result) {
@@ -50,8 +50,10 @@ bool DecodeResult(const std::string& text, EvalResult& result) {
         for (int i = 0; i < 4; ++i) {
             if (!real(behaviour[i], *fields[i])) return false;
         }
-        std::string score;
-        if (!(in >> std::ws).eof() && (!(in >> score) || !real(score, r.score))) return false;
+        std::string word;
+        for (double* later : {&r.score, &r.taxis}) {
+            if (!(in >> std::ws).eof() && (!(in >> word) || !real(word, *later))) return false;
+        }
         if (!(in >> std::ws).eof()) return false;
     }
     r.outcome = static_cast<EvalResult::Outcome>(outcome);

@@ -32,14 +32,16 @@ struct EvalResult {
     double height = 0.0;        // the highest node above the floor at the end
     double sizeError = 0.0;     // mean |nodes - N| over the second half of the steps (task size N)
     double score = 0.0;         // what a fitness function of the finished run gave it (task python)
+    double taxis = 0.0;         // the centre's horizontal displacement towards the run's goal
 };
 
 double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneLength, double lengthPenalty);
 
 // One line of text that reads back exactly (hexadecimal floating point).
 // A result of four fields (outcome to nodes, what checkpoints of format 1
-// and 2 hold) also reads, with the behaviour fields 0, and one of eight
-// (without the score, as checkpoints of format 3 held it first) with the score 0.
+// and 2 hold) also reads, with the behaviour fields 0, one of eight
+// (without the score, as checkpoints of format 3 held it first) with the
+// score 0, and one of nine (without the taxis, format 3) with the taxis 0.
 std::string EncodeResult(const EvalResult& result);
 // False when the text is not a result EncodeResult wrote.
 bool DecodeResult(const std::string& text, EvalResult& result);

@@ -6,7 +6,9 @@
 #include <map>
 #include <numeric>
 
+#include "api/Run.h"
 #include "base/Diagnostics.h"
+#include "evolve/Motifs.h"
 #include "evolve/SearchError.h"
 #include "evolve/Task.h"
 #include "evolve/Variation.h"
@@ -36,15 +38,80 @@ const char* AlgorithmName(Algorithm algorithm) {
 std::optional<Init> ParseInit(const std::string& name) {
     if (name == "grow") return Init::Grow;
     if (name == "ramped") return Init::Ramped;
+    if (name == "motifs") return Init::Motifs;
     return std::nullopt;
 }
 
-const char* InitName(Init init) { return init == Init::Ramped ? "ramped" : "grow"; }
+const char* InitName(Init init) {
+    switch (init) {
+        case Init::Ramped:
+            return "ramped";
+        case Init::Motifs:
+            return "motifs";
+        case Init::Grow:
+            break;
+    }
+    return "grow";
+}
 
-void SearchSettings::SetAlgorithmDefaults(bool initGiven, bool constantMutationGiven) {
+void SearchSettings::SetDefaults(const std::function<bool(std::string_view)>& given) {
+    const bool taxis = task.kind == Task::Kind::Taxis;
+    if (taxis) {
+        if (!given("algorithm")) algorithm = Algorithm::MapElites;
+        if (!given("descriptors")) descriptors = {"taxis", "moved"};
+        if (!given("eval-seeds")) evalSeeds = {1, 2};
+        if (!given("max-nodes")) maxNodes = 400;
+        if (!given("max-length")) maxLength = 80;
+        if (!given("goals")) goals = AroundTheStart(goal);
+        // A first mover gains a few units, a few thousandths of the goal's
+        // distance: the usual penalty of 0.001 per element would outweigh it.
+        if (!given("length-penalty")) lengthPenalty = 0.00001;
+        if (!given("immigrants")) immigrants = 0.5;
+        if (!given("cell-tournament")) cellTournament = 5;
+    }
     const bool ga = algorithm == Algorithm::Ga;
-    if (!initGiven) init = ga ? Init::Grow : Init::Ramped;
-    if (!constantMutationGiven) constantMutation = ga ? 0.0 : 0.5;
+    if (!given("init")) init = ga ? Init::Grow : (taxis ? Init::Motifs : Init::Ramped);
+    if (!given("constant-mutation")) constantMutation = ga ? 0.0 : 0.5;
+    if (!given("copy-mutation")) copyMutation = ga ? 0.0 : 0.2;
+}
+
+std::vector<Vector3> AroundTheStart(std::optional<Vector3> goal) {
+    const Vector3 g = goal.value_or(DefaultGoal());
+    // Exact quarter turns: (x, z) -> (z, -x), no rounding; + 0 makes a -0 a 0.
+    auto minus = [](float v) { return -v + 0.0f; };
+    return {g, {g.z, g.y, minus(g.x)}, {minus(g.x), g.y, minus(g.z)}, {minus(g.z), g.y, g.x}};
+}
+
+double GoalDistance(std::optional<Vector3> goal) {
+    const Vector3 g = goal.value_or(DefaultGoal());
+    return std::hypot(static_cast<double>(g.x), static_cast<double>(g.z));
+}
+
+GeneCode MakeRandomGene(Init init, SearchRandom& random, int maxLength) {
+    switch (init) {
+        case Init::Ramped:
+            return RampedGene(random, maxLength);
+        case Init::Motifs:
+            return MotifGene(random, maxLength);
+        case Init::Grow:
+            break;
+    }
+    return RandomGene(random, maxLength);
+}
+
+std::vector<Trial> Trials(const SearchSettings& s) {
+    std::vector<Trial> trials;
+    if (s.goals.empty()) {
+        for (std::uint32_t seed : s.evalSeeds) trials.push_back({s.goal, seed});
+        return trials;
+    }
+    // The placements take the seeds in turn, so that opposite placements of
+    // the default four share a seed: what a creature that moves one fixed way
+    // gains towards one goal it loses towards the other on the same seed.
+    const std::size_t runs = std::max(s.goals.size(), s.evalSeeds.size());
+    for (std::size_t r = 0; r < runs; ++r)
+        trials.push_back({s.goals[r % s.goals.size()], s.evalSeeds[r % s.evalSeeds.size()]});
+    return trials;
 }
 
 std::string SettingsProblem(const SearchSettings& s) {
@@ -78,24 +145,36 @@ std::string SettingsProblem(const SearchSettings& s) {
         return "--length-penalty must lie between 0 and 1";
     if (s.descriptors.empty() || static_cast<int>(s.descriptors.size()) > kMaxDescriptors)
         return FormatString("--descriptors takes 1 to %d names", kMaxDescriptors);
-    for (std::size_t i = 0; i < s.descriptors.size(); ++i) {
-        if (!FindDescriptor(s.descriptors[i]))
-            return "--descriptors: no descriptor '" + Printable(s.descriptors[i], 100) +
-                   "'; the descriptors are " + DescriptorNames();
-        for (std::size_t j = 0; j < i; ++j) {
-            if (s.descriptors[j] == s.descriptors[i])
-                return "--descriptors names '" + s.descriptors[i] + "' twice";
-        }
+    std::vector<std::string> names;
+    for (const std::string& text : s.descriptors) {
+        std::string problem;
+        const std::optional<DescriptorSpec> spec = ParseDescriptorSpec(text, problem);
+        if (!spec) return "--descriptors: " + Printable(problem, 200);
+        if (std::find(names.begin(), names.end(), spec->descriptor.name) != names.end())
+            return std::string("--descriptors names '") + spec->descriptor.name + "' twice";
+        names.push_back(spec->descriptor.name);
     }
-    if (s.grid < 1 || std::pow(static_cast<double>(s.grid), static_cast<double>(s.descriptors.size())) >
-                          static_cast<double>(kMaxGridCells)) {
-        return FormatString("--grid must lie between 1 and the number whose power of %zu is %d cells",
-                            s.descriptors.size(), kMaxGridCells);
+    if (s.grid < 1 || s.grid > kMaxAxisCells ||
+        BehaviourSpace(s.descriptors, s.grid, s.maxNodes).CellCount() > kMaxGridCells) {
+        return FormatString("--grid and the descriptors' cells must make from 1 to %d cells in all",
+                            kMaxGridCells);
     }
     if (s.task.kind == Task::Kind::Size && (s.task.nodes < 1 || s.task.nodes > s.maxNodes))
         return "--task size N needs N between 1 and --max-nodes";
     if (!(s.constantMutation >= 0.0 && s.constantMutation <= 1.0))
         return "--constant-mutation must lie between 0 and 1";
+    if (!(s.copyMutation >= 0.0 && s.copyMutation <= 1.0)) return "--copy-mutation must lie between 0 and 1";
+    if (!(s.immigrants >= 0.0 && s.immigrants <= 1.0)) return "--immigrants must lie between 0 and 1";
+    if (s.cellTournament < 1 || s.cellTournament > kMaxTournament)
+        return FormatString("--cell-tournament must lie between 1 and %d", kMaxTournament);
+    if (static_cast<int>(s.goals.size()) > kMaxGoals)
+        return FormatString("--goals takes at most %d placements", kMaxGoals);
+    for (const Vector3& g : s.goals) {
+        if (!(std::isfinite(g.x) && std::isfinite(g.y) && std::isfinite(g.z)))
+            return "--goals takes finite numbers";
+        if (GoalDistance(g) == 0.0)
+            return "--goals: a placement straight above or below the start has no direction";
+    }
     if (s.neighbours < 1 || s.neighbours > kMaxPopulation)
         return FormatString("--neighbours must lie between 1 and %d", kMaxPopulation);
     if (!(s.fitnessWeight >= 0.0 && s.fitnessWeight <= 1.0))
@@ -177,22 +256,19 @@ bool Search::Finished() const {
 
 void Search::Mutation(GeneCode& gene) {
     if (settings.algorithm == Algorithm::Ga) {  // today's operator, draw for draw
-        Vary(gene, random, settings.maxLength, settings.constantMutation);
+        Vary(gene, random, settings.maxLength, settings.constantMutation, settings.copyMutation);
         return;
     }
     // A mutation that changes nothing (a new value for a constant's slot in a
     // function, a depth limit hit) would only cost an evaluation.
     const std::string before = CodeString(gene);
     for (int attempt = 0; attempt < kMutationTries; ++attempt) {
-        Vary(gene, random, settings.maxLength, settings.constantMutation);
+        Vary(gene, random, settings.maxLength, settings.constantMutation, settings.copyMutation);
         if (CodeString(gene) != before) return;
     }
 }
 
-GeneCode Search::RandomStart() {
-    return settings.init == Init::Ramped ? RampedGene(random, settings.maxLength)
-                                         : RandomGene(random, settings.maxLength);
-}
+GeneCode Search::RandomStart() { return MakeRandomGene(settings.init, random, settings.maxLength); }
 
 void Search::Add(GeneCode code, std::string op, std::vector<long long> parents) {
     next.push_back(std::move(code));
@@ -200,7 +276,7 @@ void Search::Add(GeneCode code, std::string op, std::vector<long long> parents) 
 }
 
 void Search::Score(Evaluator& evaluator, GenerationReport& report) {
-    const std::size_t seedCount = settings.evalSeeds.size();
+    const std::vector<Trial> trials = Trials(settings);
     std::map<std::string, std::vector<EvalResult>> runs(lastRuns.begin(), lastRuns.end());
     // Map-elites breeds from its archive: a child equal to a gene kept there is not grown again.
     if (settings.algorithm == Algorithm::MapElites) {
@@ -212,17 +288,18 @@ void Search::Score(Evaluator& evaluator, GenerationReport& report) {
     for (const GeneCode& gene : population) {
         codes.push_back(CodeString(gene));
         if (runs.count(codes.back())) continue;
-        runs[codes.back()] = std::vector<EvalResult>(seedCount);
-        for (std::uint32_t seed : settings.evalSeeds) {
+        runs[codes.back()] = std::vector<EvalResult>(trials.size());
+        for (const Trial& trial : trials) {
             EvalTask task;
             task.index = static_cast<int>(tasks.size());
             task.code = codes.back();
-            task.seed = seed;
+            task.seed = trial.seed;
             task.steps = settings.steps;
             task.maxNodes = settings.maxNodes;
-            task.goal = settings.goal;
+            task.goal = trial.goal;
             task.physics = settings.physics;
             task.holdNodes = settings.task.kind == Task::Kind::Size ? settings.task.nodes : 0;
+            task.settle = settings.task.kind == Task::Kind::Taxis;
             tasks.push_back(std::move(task));
             taskGene.push_back(codes.back());
         }
@@ -234,9 +311,11 @@ void Search::Score(Evaluator& evaluator, GenerationReport& report) {
     report.evaluations = static_cast<int>(tasks.size());
     report.evaluationsPerSecond =
         report.seconds > 0.0 ? static_cast<double>(tasks.size()) / report.seconds : 0.0;
-    for (std::size_t t = 0; t < tasks.size(); ++t) runs[taskGene[t]][t % seedCount] = results[t];
+    for (std::size_t t = 0; t < tasks.size(); ++t) runs[taskGene[t]][t % trials.size()] = results[t];
     evaluations += static_cast<long long>(tasks.size());
 
+    std::vector<double> distances;
+    for (const Trial& trial : trials) distances.push_back(GoalDistance(trial.goal));
     scored.clear();
     lastRuns.clear();
     for (std::size_t i = 0; i < population.size(); ++i) {
@@ -244,7 +323,7 @@ void Search::Score(Evaluator& evaluator, GenerationReport& report) {
         gene.code = population[i];
         gene.runs = runs[codes[i]];
         gene.fitness = TaskFitness(settings.task, gene.runs, settings.steps,
-                                   static_cast<int>(gene.code.size()), settings.lengthPenalty);
+                                   static_cast<int>(gene.code.size()), settings.lengthPenalty, distances);
         gene.origin = i < origins.size() ? origins[i] : Origin{};
         gene.generation = report.generation;
         lastRuns.emplace_back(codes[i], gene.runs);
@@ -352,6 +431,16 @@ void Search::BreedGa() {
     FillByTournaments(before);
 }
 
+int Search::PickCell(const std::vector<const ScoredGene*>& elites) {
+    const int n = static_cast<int>(elites.size());
+    int winner = random.Below(n);
+    for (int k = 1; k < settings.cellTournament; ++k) {
+        const int other = random.Below(n);
+        if (RanksBefore(elites[other]->fitness, other, elites[winner]->fitness, winner)) winner = other;
+    }
+    return winner;
+}
+
 void Search::BreedMapElites() {
     std::vector<const ScoredGene*> elites;
     for (const auto& [cell, gene] : archive) elites.push_back(&gene);
@@ -361,12 +450,16 @@ void Search::BreedMapElites() {
             Add(RandomStart(), "random", {});
             continue;
         }
-        const ScoredGene& parent = *elites[static_cast<std::size_t>(random.Below(n))];
+        if (settings.immigrants > 0.0 && random.Chance(settings.immigrants)) {
+            Add(RandomStart(), "random", {});
+            continue;
+        }
+        const ScoredGene& parent = *elites[static_cast<std::size_t>(PickCell(elites))];
         GeneCode child = parent.code;
         std::vector<long long> parents{parent.origin.id};
         std::string op;
         if (random.Chance(settings.crossoverRate)) {
-            const ScoredGene& donor = *elites[static_cast<std::size_t>(random.Below(n))];
+            const ScoredGene& donor = *elites[static_cast<std::size_t>(PickCell(elites))];
             child = Crossover(parent.code, donor.code, random, settings.maxLength);
             parents.push_back(donor.origin.id);
             op = "crossover";

@@ -15,9 +15,11 @@
 // however many processes evaluate them.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,8 +37,9 @@ enum class Algorithm { Ga, MapElites, Novelty };
 std::optional<Algorithm> ParseAlgorithm(const std::string& name);
 const char* AlgorithmName(Algorithm algorithm);
 
-// How random genes are made: the gene code's own random tree (grow) or RampedGene.
-enum class Init { Grow, Ramped };
+// How random genes are made: the gene code's own random tree (grow),
+// RampedGene or MotifGene (Motifs.h).
+enum class Init { Grow, Ramped, Motifs };
 std::optional<Init> ParseInit(const std::string& name);
 const char* InitName(Init init);
 
@@ -63,14 +66,46 @@ struct SearchSettings {
     int grid = 25;  // cells per descriptor
     Init init = Init::Grow;
     double constantMutation = 0.0;  // share of mutations that move a constant (Vary)
-    int neighbours = 15;            // novelty: how many nearest behaviours it averages
-    double fitnessWeight = 0.5;     // novelty: weight of the fitness rank against the novelty rank
-    long long evaluations = 0;      // the budget of runs; 0: none, the generations decide
+    double copyMutation = 0.0;      // share of the other mutations that copy within the gene (Vary)
+    double immigrants = 0.0;        // map-elites: share of each batch made as new random genes
+    int cellTournament = 1;         // map-elites: a parent is the fittest of this many cells drawn
+    // Task taxis: where the goal is put, each gene grown once per placement
+    // and evaluation seed; empty for the other tasks (one run per seed).
+    std::vector<Vector3> goals;
+    int neighbours = 15;         // novelty: how many nearest behaviours it averages
+    double fitnessWeight = 0.5;  // novelty: weight of the fitness rank against the novelty rank
+    long long evaluations = 0;   // the budget of runs; 0: none, the generations decide
 
-    // The defaults of the options whose default depends on the algorithm:
-    // ga keeps the gene code's own random genes and mutation.
-    void SetAlgorithmDefaults(bool initGiven, bool constantMutationGiven);
+    // The defaults of the settings whose default depends on the task and the
+    // algorithm, for those the caller did not give (`given` is asked the
+    // setting's name as the command line spells it without its dashes:
+    // "algorithm", "init", ...). Task taxis brings its recipe (docs/evolve.md):
+    // map-elites over taxis and moved, motif genes, seeds 1 and 2, the four
+    // placements around the start, a node cap of 400, genes of up to 80
+    // elements, a length penalty of 0.00001, half of every batch new random
+    // genes and parents drawn as the fittest of 5 cells. ga keeps the gene code's own random genes and
+    // mutation.
+    void SetDefaults(const std::function<bool(std::string_view)>& given);
 };
+
+// One run of a gene: the goal it is grown with (the world's own when not
+// set) and the evaluation seed. Without placements a gene is grown once per
+// seed; with them (task taxis) max(placements, seeds) times, run r with
+// placement r mod P on seed r mod S.
+struct Trial {
+    std::optional<Vector3> goal;
+    std::uint32_t seed = 1;
+};
+// The runs every gene gets, in the order of its results.
+std::vector<Trial> Trials(const SearchSettings& settings);
+// The horizontal distance from the start (the origin) to a goal (the default goal when not set).
+double GoalDistance(std::optional<Vector3> goal);
+// A random gene made the way `init` names.
+GeneCode MakeRandomGene(Init init, SearchRandom& random, int maxLength);
+// The four placements of the taxis task: `goal` (the default goal when not
+// set) and its turns by a quarter, a half and three quarters around the
+// vertical through the start.
+std::vector<Vector3> AroundTheStart(std::optional<Vector3> goal);
 
 // The most of each setting that the command line takes; a checkpoint may
 // hold no more.
@@ -81,6 +116,7 @@ inline constexpr int kMaxTournament = 1000000;
 inline constexpr long long kMaxEvaluations = 1000000000000LL;
 inline constexpr int kMaxGridCells = 1000000;  // cells of the whole grid
 inline constexpr int kMaxDescriptors = 3;
+inline constexpr int kMaxGoals = 64;  // goal placements of a taxis search
 
 // Empty when the settings keep the command line's rules; otherwise which
 // option is wrong and how (a checkpoint is held to the same rules).
@@ -163,6 +199,8 @@ class Search {
     void Score(Evaluator& evaluator, GenerationReport& report);
     void BreedGa();
     void BreedMapElites();
+    // A cell of the archive: the fittest of settings.cellTournament drawn at random.
+    int PickCell(const std::vector<const ScoredGene*>& elites);
     void BreedNovelty();
     // The winner of a tournament among n entrants; before(a, b) ranks two.
     template <class Before>

@@ -151,6 +151,12 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     out << "neighbours " << s.neighbours << '\n';
     out << "fitness-weight " << Hex(s.fitnessWeight) << '\n';
     out << "evaluations " << s.evaluations << '\n';
+    out << "copy-mutation " << Hex(s.copyMutation) << '\n';
+    out << "immigrants " << Hex(s.immigrants) << '\n';
+    out << "cell-tournament " << s.cellTournament << '\n';
+    out << "goals " << s.goals.size() << '\n';
+    for (const Vector3& g : s.goals)
+        out << "placement " << Hex(g.x) << ' ' << Hex(g.y) << ' ' << Hex(g.z) << '\n';
     out << "seed-genes " << s.seedGenes.size() << '\n';
     for (std::size_t i = 0; i < s.seedGenes.size(); ++i) {
         out << "seed-gene " << CodeString(s.seedGenes[i]) << ' '
@@ -197,9 +203,12 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     // Format 2 added the physics, 3 the algorithms, tasks, lineage and grid;
     // a search of an older format is a ga under the default physics.
     const std::string format = in.Expect("quillmoth-evolve");
-    if (format != "checkpoint 1" && format != "checkpoint 2" && format != "checkpoint 3")
+    if (format != "checkpoint 1" && format != "checkpoint 2" && format != "checkpoint 3" &&
+        format != "checkpoint 4")
         in.Fail("is not a checkpoint of this version");
-    const bool three = format == "checkpoint 3";
+    // Format 4 added the copy mutation, immigrants, the cell tournament and the goal placements.
+    const bool four = format == "checkpoint 4";
+    const bool three = format == "checkpoint 3" || four;
     Checkpoint c;
     SearchSettings& s = c.settings;
     constexpr long long kInt = 2147483647;
@@ -271,6 +280,21 @@ Checkpoint LoadCheckpoint(const std::string& path) {
         s.fitnessWeight = in.Real(in.Expect("fitness-weight"));
         s.evaluations = in.Whole("evaluations", 0, kMaxEvaluations);
     }
+    if (four) {
+        s.copyMutation = in.Real(in.Expect("copy-mutation"));
+        s.immigrants = in.Real(in.Expect("immigrants"));
+        s.cellTournament = static_cast<int>(in.Whole("cell-tournament", 1, kMaxTournament));
+        const long long goals = in.Whole("goals", 0, kMaxGoals);
+        for (long long i = 0; i < goals; ++i) {
+            std::istringstream parts(in.Expect("placement"));
+            std::string x, y, z;
+            if (!(parts >> x >> y >> z) || !(parts >> std::ws).eof())
+                in.Fail("holds a placement that does not read");
+            s.goals.push_back(Vector3{static_cast<float>(in.Real(x)), static_cast<float>(in.Real(y)),
+                                      static_cast<float>(in.Real(z))});
+        }
+    }
+    const std::size_t runsPerGene = Trials(s).size();
     const long long seedGenes = in.Whole("seed-genes", 0, kInt);
     for (long long i = 0; i < seedGenes; ++i) {
         const std::string line = in.Expect("seed-gene");
@@ -309,7 +333,7 @@ Checkpoint LoadCheckpoint(const std::string& path) {
     const long long known = in.Whole("known", 0, kInt);
     for (long long i = 0; i < known; ++i) {
         std::string code = in.Expect("known-gene");
-        state.lastRuns.emplace_back(std::move(code), in.Runs(s.evalSeeds.size()));
+        state.lastRuns.emplace_back(std::move(code), in.Runs(runsPerGene));
     }
     if (three) {
         const long long cells = in.Whole("archive", 0, kMaxGridCells);
@@ -323,7 +347,7 @@ Checkpoint LoadCheckpoint(const std::string& path) {
                 in.Fail("holds a cell that does not read");
             gene.fitness = in.Real(fitness);
             ReadGeneLine(in, rest, gene.origin, gene.code);
-            gene.runs = in.Runs(s.evalSeeds.size());
+            gene.runs = in.Runs(runsPerGene);
             if (!state.archive.emplace(cell, std::move(gene)).second) in.Fail("holds a cell twice");
         }
         const long long points = in.Whole("novelty", 0, kInt);

@@ -11,7 +11,7 @@
 
 namespace qm::evolve {
 
-inline constexpr const char* kCheckpointHeader = "quillmoth-evolve checkpoint 3";
+inline constexpr const char* kCheckpointHeader = "quillmoth-evolve checkpoint 4";
 
 struct Checkpoint {
     SearchSettings settings;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -75,7 +76,11 @@ std::string CommentSafe(const std::string& text) {
 }
 
 std::string Quoted(const std::string& word) {
-    if (!word.empty() && word.find_first_of(" \t'\"\\$`*?") == std::string::npos) return word;
+    // Only what no shell reads as anything but itself goes bare (a ';' would end the command).
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("_./,:=+-@%", c) != nullptr;
+    });
+    if (plain) return word;
     std::string out = "'";
     for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
@@ -93,7 +98,7 @@ std::string TablesComment(const Search& search) {
     for (std::size_t i = 0; i < space.Size(); ++i) {
         const Descriptor& d = space.Axis(i);
         text += FormatString("%s{\"name\":\"%s\",\"low\":%s,\"high\":%s,\"cells\":%d}", i ? "," : "", d.name,
-                             ExactDecimal(d.low).c_str(), ExactDecimal(d.high).c_str(), space.CellsPerAxis());
+                             ExactDecimal(d.low).c_str(), ExactDecimal(d.high).c_str(), space.Cells(i));
     }
     return text + "]}\n";
 }
@@ -104,9 +109,20 @@ std::string DescriptorColumns(const BehaviourSpace& space, const char* prefix) {
     return text;
 }
 
+// Task taxis adds what it is about: the mean taxis and the runs that reached their goal.
+bool TaxisColumns(const Search& search) { return search.Settings().task.kind == Task::Kind::Taxis; }
+
 std::string IndividualsHeader(const Search& search) {
     return TablesComment(search) + "id,generation,parents,operator,fitness," +
-           DescriptorColumns(search.Space(), "") + "length,code\n";
+           DescriptorColumns(search.Space(), "") + (TaxisColumns(search) ? "taxis,reached," : "") +
+           "length,code\n";
+}
+
+std::string TaxisFields(const Search& search, const ScoredGene& gene) {
+    if (!TaxisColumns(search)) return {};
+    if (gene.fitness >= kWorstFitness) return ",,";
+    return ExactDecimal(TaskMeasure(search.Settings().task, gene.runs)) +
+           FormatString(",%d,", GoalsReached(gene.runs));
 }
 
 // The descriptor values of a gene, or empty fields for one that failed.
@@ -129,8 +145,8 @@ std::string IndividualsRows(const Search& search) {
         text += FormatString("%lld,%d,%s,%s,%s,", gene.origin.id, gene.generation,
                              ParentsText(gene.origin).c_str(), gene.origin.op.c_str(),
                              ExactDecimal(gene.fitness).c_str()) +
-                BehaviourFields(search.Space(), gene) + FormatString("%zu,", gene.code.size()) +
-                CsvCode(gene.code) + "\n";
+                BehaviourFields(search.Space(), gene) + TaxisFields(search, gene) +
+                FormatString("%zu,", gene.code.size()) + CsvCode(gene.code) + "\n";
     }
     return text;
 }
@@ -290,7 +306,10 @@ std::string ProgressLine(const Search& search, const GenerationReport& report) {
     const int seeds = static_cast<int>(best.runs.size());
     const SearchSettings& s = search.Settings();
     std::string how;
-    if (s.task.kind != Task::Kind::Goal) {
+    if (s.task.kind == Task::Kind::Taxis) {
+        how = FormatString("taxis %.4g, goal in %d/%d runs", TaskMeasure(s.task, best.runs),
+                           GoalsReached(best.runs), seeds);
+    } else if (s.task.kind != Task::Kind::Goal) {
         how =
             FormatString("%s %.4g", s.task.kind == Task::Kind::Size ? "size error" : TaskText(s.task).c_str(),
                          TaskMeasure(s.task, best.runs));
@@ -334,10 +353,10 @@ std::size_t BestRun(const ScoredGene& gene) {
     return best;
 }
 
-std::string ShowCommand(const SearchSettings& s, const std::string& path, std::uint32_t seed) {
-    std::string command =
-        FormatString("quillmoth-sim run --seed %u --steps %lld --max-nodes %d", seed, s.steps, s.maxNodes);
-    if (s.goal) command += " --goal " + GoalText(*s.goal);
+std::string ShowCommand(const SearchSettings& s, const std::string& path, const Trial& trial) {
+    std::string command = FormatString("quillmoth-sim run --seed %u --steps %lld --max-nodes %d", trial.seed,
+                                       s.steps, s.maxNodes);
+    if (trial.goal) command += " --goal " + GoalText(*trial.goal);
     return command + PhysicsArguments(s.physics) + " " + Quoted(path);
 }
 
@@ -365,6 +384,15 @@ std::string FoundByCommand(const SearchSettings& s, const std::string& dir, int 
     if (s.init != ga.init) command += std::string(" --init ") + InitName(s.init);
     if (s.constantMutation != ga.constantMutation)
         command += " --constant-mutation " + ExactDecimal(s.constantMutation);
+    if (s.copyMutation != ga.copyMutation) command += " --copy-mutation " + ExactDecimal(s.copyMutation);
+    if (s.immigrants != ga.immigrants) command += " --immigrants " + ExactDecimal(s.immigrants);
+    if (s.cellTournament != ga.cellTournament)
+        command += FormatString(" --cell-tournament %d", s.cellTournament);
+    if (!s.goals.empty()) {
+        std::string goals;
+        for (const Vector3& g : s.goals) goals += (goals.empty() ? "" : ";") + GoalText(g);
+        command += " --goals " + Quoted(goals);
+    }
     if (s.algorithm == Algorithm::Novelty) {
         command +=
             FormatString(" --neighbours %d --fitness-weight ", s.neighbours) + ExactDecimal(s.fitnessWeight);
@@ -379,9 +407,10 @@ std::string GeneFileText(const SearchSettings& settings, const std::string& dir,
     std::string text = "< The best gene of generation " + std::to_string(generation) + " of the search in " +
                        CommentSafe(dir) + ", fitness " + ExactDecimal(gene.fitness) + ".\n";
     const std::size_t run = BestRun(gene);
-    const std::uint32_t seed =
-        run < settings.evalSeeds.size() ? settings.evalSeeds[run] : settings.evalSeeds.front();
-    text += "  Shown by: " + CommentSafe(ShowCommand(settings, path, seed)) + "\n";
+    const std::vector<Trial> trials = Trials(settings);
+    text +=
+        "  Shown by: " + CommentSafe(ShowCommand(settings, path, trials[std::min(run, trials.size() - 1)])) +
+        "\n";
     text += "  (" + OutcomeText(gene, run) + ")\n";
     // A Python fitness function is no option: the command gives the settings alone.
     text += settings.task.kind == Task::Kind::Custom

@@ -69,7 +69,7 @@ std::string GeneFileText(const SearchSettings& settings, const std::string& dir,
 std::size_t BestRun(const ScoredGene& gene);
 
 // The `run` command that grows the gene of `path` as its evaluation with `seed` did.
-std::string ShowCommand(const SearchSettings& settings, const std::string& path, std::uint32_t seed);
+std::string ShowCommand(const SearchSettings& settings, const std::string& path, const Trial& trial);
 
 // The `evolve` command that reaches the search's state after `generations`
 // generations, every option that changes a result written out.

@@ -23,6 +23,13 @@ class SearchRandom {
     // True with probability p (p in [0, 1]).
     bool Chance(double p);
 
+    // Uniform in (0, 1), from 30 bits.
+    double Uniform();
+    // A standard normal draw (Box-Muller: two uniform draws).
+    double Normal();
+    // A magnitude log-uniform from 10^lowExponent to 10^highExponent, either sign.
+    double LogUniform(double lowExponent, double highExponent);
+
     std::uint32_t State() const { return generator.State(); }
 
   private:

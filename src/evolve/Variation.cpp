@@ -47,30 +47,15 @@ const PrimitiveTable& Primitives() {
     return table;
 }
 
-// Uniform in (0, 1), from 30 bits.
-double Uniform(SearchRandom& random) { return (random.Below(1 << 30) + 0.5) / static_cast<double>(1 << 30); }
+// A node that asks to die on its first step ends most random genes at once
+// (DIE is one of six terminals): a DIE drawn is drawn again once, so it
+// stands where one in six terminals would stand only one time in six.
+bool IsDie(const GeneElement& e) { return e.kind == 0 && e.index == 4; }
 
-double WideConstant(SearchRandom& random) {
-    const double sign = random.Chance(0.5) ? 1.0 : -1.0;
-    if (random.Chance(0.5)) return sign * Uniform(random);
-    return sign * std::pow(10.0, -2.0 + 3.0 * Uniform(random));
-}
-
-void GrowTree(GeneCode& out, int depth, bool full, SearchRandom& random) {
-    const PrimitiveTable& p = Primitives();
-    const std::vector<GeneElement>& from = depth <= 1 ? p.terminals : (full ? p.functions : p.all);
+GeneElement Draw(const std::vector<GeneElement>& from, SearchRandom& random) {
     GeneElement e = from[static_cast<std::size_t>(random.Below(static_cast<int>(from.size())))];
-    if (e.IsConstant()) e.value = WideConstant(random);
-    out.push_back(e);
-    for (int i = 0; i < e.kind; ++i) GrowTree(out, depth - 1, full, random);
-}
-
-bool HasAction(const GeneCode& code) {
-    const auto& actions = Primitives().actions;
-    return std::any_of(code.begin(), code.end(), [&](const GeneElement& e) {
-        return std::find(actions.begin(), actions.end(), std::pair<int, int>(e.kind, e.index)) !=
-               actions.end();
-    });
+    if (IsDie(e)) e = from[static_cast<std::size_t>(random.Below(static_cast<int>(from.size())))];
+    return e;
 }
 
 int PickPoint(const GeneCode& code, SearchRandom& random) {
@@ -80,7 +65,29 @@ int PickPoint(const GeneCode& code, SearchRandom& random) {
     return from[static_cast<std::size_t>(random.Below(static_cast<int>(from.size())))];
 }
 
+// Multiplicative constant steps: one of size sigma in log space.
+constexpr double kConstantStep = 0.25;
+
 }  // namespace
+
+bool HasAction(const GeneCode& code) {
+    const auto& actions = Primitives().actions;
+    return std::any_of(code.begin(), code.end(), [&](const GeneElement& e) {
+        return std::find(actions.begin(), actions.end(), std::pair<int, int>(e.kind, e.index)) !=
+               actions.end();
+    });
+}
+
+double RandomConstant(SearchRandom& random) { return random.LogUniform(-3.0, 4.0); }
+
+void GrowTree(GeneCode& out, int depth, bool full, SearchRandom& random) {
+    const PrimitiveTable& p = Primitives();
+    const std::vector<GeneElement>& from = depth <= 1 ? p.terminals : (full ? p.functions : p.all);
+    GeneElement e = Draw(from, random);
+    if (e.IsConstant()) e.value = RandomConstant(random);
+    out.push_back(e);
+    for (int i = 0; i < e.kind; ++i) GrowTree(out, depth - 1, full, random);
+}
 
 GeneCode RandomGene(SearchRandom& random, int maxLength) {
     GeneCode gene;
@@ -114,16 +121,45 @@ bool PerturbConstant(GeneCode& gene, SearchRandom& random) {
     if (constants.empty()) return false;
     GeneElement& e =
         gene[constants[static_cast<std::size_t>(random.Below(static_cast<int>(constants.size())))]];
-    // Box-Muller: one normal draw from two uniform ones.
-    const double normal =
-        std::sqrt(-2.0 * std::log(Uniform(random))) * std::cos(2.0 * std::numbers::pi * Uniform(random));
-    e.value += normal * std::max(0.2, 0.2 * std::fabs(e.value));
+    // A step in proportion to the value keeps a scale of 5,000 and one of
+    // 0.005 equally movable; a 0 has no scale and is drawn afresh.
+    e.value = e.value == 0.0 ? RandomConstant(random) : e.value * std::exp(kConstantStep * random.Normal());
     Normalise(gene);
     return true;
 }
 
-void Vary(GeneCode& gene, SearchRandom& random, int maxLength, double constantRate) {
+bool CopyWithin(GeneCode& gene, SearchRandom& random, int maxLength) {
+    std::vector<std::size_t> constants;
+    for (std::size_t i = 0; i < gene.size(); ++i) {
+        if (gene[i].IsConstant()) constants.push_back(i);
+    }
+    if (constants.size() >= 2 && random.Chance(0.5)) {
+        const int n = static_cast<int>(constants.size());
+        const std::size_t from = constants[static_cast<std::size_t>(random.Below(n))];
+        const std::size_t to = constants[static_cast<std::size_t>(random.Below(n))];
+        if (from == to || gene[to].value == gene[from].value) return false;
+        gene[to].value = gene[from].value;
+        return true;
+    }
+    if (gene.size() < 2) return false;
+    const int n = static_cast<int>(gene.size());
+    const int from = random.Below(n);
+    const int to = random.Below(n);
+    const int copied = WalkSubtreeLength(gene, from);
+    const int replaced = WalkSubtreeLength(gene, to);
+    if (from == to || n - replaced + copied > maxLength) return false;
+    const GeneCode subtree(gene.begin() + from, gene.begin() + from + copied);
+    GeneCode child(gene.begin(), gene.begin() + to);
+    child.insert(child.end(), subtree.begin(), subtree.end());
+    child.insert(child.end(), gene.begin() + to + replaced, gene.end());
+    if (Depth(child) > kMaxGeneDepth) return false;
+    gene = std::move(child);
+    return true;
+}
+
+void Vary(GeneCode& gene, SearchRandom& random, int maxLength, double constantRate, double copyRate) {
     if (constantRate > 0.0 && random.Chance(constantRate) && PerturbConstant(gene, random)) return;
+    if (copyRate > 0.0 && random.Chance(copyRate) && CopyWithin(gene, random, maxLength)) return;
     Mutate(gene, random, maxLength);
 }
 

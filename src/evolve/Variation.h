@@ -16,18 +16,36 @@ GeneCode RandomGene(SearchRandom& random, int maxLength);
 // Ramped half-and-half: a tree of a depth drawn from 2 to 6 (less when it
 // would not fit in maxLength), half of them full to that depth and half
 // grown at random, that uses at least one action (a primitive that changes
-// the node or its world: DIE, GDIVIDE, SETP, ...). Its constants are drawn
-// widely: half in [-1, 1], half of a magnitude from 0.01 to 10.
+// the node or its world: DIE, GDIVIDE, SETP, ...). Its constants are
+// RandomConstant's; a DIE leaf is drawn again once (GrowTree).
 GeneCode RampedGene(SearchRandom& random, int maxLength);
 
-// Moves one constant of the gene, chosen at random, by a normal step of a
-// fifth of its size (at least 0.2). False, with no draw, when it has none.
+// A constant of the search's own genes: a magnitude log-uniform from 10^-3 to
+// 10^4, either sign (a smell of 0.004 needs a scale in the hundreds to
+// reach a parameter of 1).
+double RandomConstant(SearchRandom& random);
+
+// Appends a random tree of the given depth: full (functions down to the
+// last level) or grown (any primitive above it); terminals at depth 1.
+void GrowTree(GeneCode& out, int depth, bool full, SearchRandom& random);
+
+// Whether the gene holds an action: a primitive that changes the node or its world.
+bool HasAction(const GeneCode& code);
+
+// Moves one constant of the gene, chosen at random, by a factor
+// exp(0.25 N(0, 1)) (a 0 is drawn afresh). False, with no draw, when it has none.
 bool PerturbConstant(GeneCode& gene, SearchRandom& random);
 
-// The search's mutation: a constant perturbed with probability
-// constantRate (when the gene has one), otherwise Mutate. A rate of 0
-// draws nothing more than Mutate does.
-void Vary(GeneCode& gene, SearchRandom& random, int maxLength, double constantRate);
+// Ties two places of the gene together: half the time (with two constants
+// or more) one constant takes another's value, otherwise one subtree is
+// replaced by a copy of another. False when the draw changes nothing or
+// would break maxLength or the depth limit.
+bool CopyWithin(GeneCode& gene, SearchRandom& random, int maxLength);
+
+// The search's mutation: a constant perturbed with probability constantRate
+// (when the gene has one), else a copy within the gene with probability
+// copyRate, otherwise Mutate. Rates of 0 draw nothing more than Mutate does.
+void Vary(GeneCode& gene, SearchRandom& random, int maxLength, double constantRate, double copyRate);
 
 // One random change (Unit::Mutate with maxLength as its limit). A change that
 // would break the depth limit is dropped and the gene kept as it was.

@@ -3,15 +3,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "evolve/Census.h"
 #include "evolve/MpiJob.h"
 #include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
@@ -165,13 +168,49 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
         if (!o.quiet) Print(out, evolve::ProgressLine(search, report));
     }
     if (!o.quiet) {
+        const std::vector<evolve::Trial> trials = evolve::Trials(s);
         const std::string show =
-            evolve::ShowCommand(s, output.Dir() + "/best.txt", s.evalSeeds[evolve::BestRun(search.Best())]);
+            evolve::ShowCommand(s, output.Dir() + "/best.txt",
+                                trials[std::min(evolve::BestRun(search.Best()), trials.size() - 1)]);
         Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n",
                                 Printable(output.Dir(), 400).c_str(),
                                 evolve::ExactDecimal(search.Best().fitness).c_str(),
                                 Printable(show, 1000).c_str()));
     }
+}
+
+// A census instead of a search: random genes grown with the goal ahead and behind.
+void RunCensus(const EvolveOptions& o, evolve::Evaluator& evaluator, std::FILE* out) {
+    evolve::SearchSettings settings = o.search;
+    if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
+    if (!settings.seedFiles.empty())
+        throw SearchError{"--census grows random genes: give no GENE_FILE", true};
+    if (const std::string problem = evolve::SettingsProblem(settings); !problem.empty())
+        throw SearchError{problem, true};
+    std::error_code error;
+    std::filesystem::create_directories(o.out, error);
+    if (error) throw SearchError{"cannot make the folder " + Printable(o.out, 400) + ": " + error.message()};
+    const std::string path = o.out + "/census.csv";
+    if (!o.quiet) {
+        Print(out,
+              FormatString("census: %lld random genes (%s, at most %d elements, seed %u), each grown %lld "
+                           "steps on seed %u with the goal ahead and behind; %s\n",
+                           o.census, evolve::InitName(settings.init), settings.maxLength, settings.seed,
+                           settings.steps, settings.evalSeeds.front(), evaluator.Describe().c_str()));
+    }
+    const std::vector<evolve::CensusEntry> entries =
+        evolve::Census(settings, o.census, evaluator, [&](long long grown, long long heading) {
+            if (!o.quiet) Print(out, FormatString("  %lld grown, %lld head for the goal\n", grown, heading));
+        });
+    evolve::ReplaceFile(path, evolve::CensusTable(settings, entries));
+    const long long heading =
+        std::count_if(entries.begin(), entries.end(), [](const evolve::CensusEntry& e) { return e.Heads(); });
+    Print(out,
+          FormatString(
+              "census: %lld of %lld random genes head for the goal (1 in %s); every gene is in %s\n", heading,
+              o.census,
+              heading > 0 ? FormatString("%.0f", static_cast<double>(o.census) / heading).c_str() : "none",
+              Printable(path, 400).c_str()));
 }
 
 }  // namespace
@@ -197,7 +236,11 @@ int Evolve(const Options& options, std::FILE* out) {
         } else {
             evaluator = std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
         }
-        RunSearch(o, *evaluator, mpi, out);
+        if (o.census > 0) {
+            RunCensus(o, *evaluator, out);
+        } else {
+            RunSearch(o, *evaluator, mpi, out);
+        }
     } catch (const SearchError& e) {
         const std::string text = "quillmoth-sim evolve: " + e.message + "\n";
         std::fwrite(text.data(), 1, text.size(), stderr);

@@ -181,6 +181,10 @@ const char* const kSearchOptions[] = {"--population",
                                       "--grid",
                                       "--init",
                                       "--constant-mutation",
+                                      "--copy-mutation",
+                                      "--immigrants",
+                                      "--cell-tournament",
+                                      "--goals",
                                       "--neighbours",
                                       "--fitness-weight"};
 
@@ -272,13 +276,14 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
                 const std::optional<evolve::Task> task = evolve::ParseTask(text);
                 if (!task) {
                     throw CLI::ValidationError(
-                        "--task takes goal, distance, height or size N (N from 1 to "
+                        "--task takes goal, distance, height, taxis or size N (N from 1 to "
                         "1000000), not '" +
                         text + "'");
                 }
                 s.task = *task;
             },
-            "what the fitness measures: goal (default), distance, height or size N")
+            "what the fitness measures: goal (default), distance, height, taxis or size N; taxis brings "
+            "its own defaults (docs/evolve.md)")
         ->type_name("TASK")
         ->expected(1, 2);
     evolve
@@ -290,27 +295,66 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
                 std::istringstream names(text);
                 while (std::getline(names, name, ',')) s.descriptors.push_back(name);
             },
-            "behaviour descriptors of the grid and of novelty (default closest,nodes; docs/evolve.md lists "
-            "them)")
+            "behaviour descriptors of the grid and of novelty, each NAME or NAME:LOW:HIGH[:CELLS] "
+            "(default closest,nodes; taxis: taxis,moved; docs/evolve.md lists them)")
         ->type_name("A,B");
-    evolve.add_option("--grid", s.grid, "cells per descriptor (default 25)")
+    evolve.add_option("--grid", s.grid, "cells per descriptor that names none (default 25)")
         ->type_name("N")
         ->check(CLI::Range(1, evolve::kMaxGridCells).description(""));
+    evolve
+        .add_option_function<std::string>(
+            "--goals",
+            [&s](const std::string& text) {
+                s.goals.clear();
+                std::string one;
+                std::istringstream placements(text);
+                while (std::getline(placements, one, ';')) {
+                    const std::optional<Vector3> goal = ParseGoal(one);
+                    if (!goal)
+                        throw CLI::ValidationError("--goals takes X,Y,Z;X,Y,Z;..., not '" + text + "'");
+                    s.goals.push_back(*goal);
+                }
+            },
+            "task taxis: the goal placements (default: the goal and its quarter turns around the start)")
+        ->type_name("X,Y,Z;...");
     evolve
         .add_option_function<std::string>(
             "--init",
             [&s](const std::string& name) {
                 const std::optional<evolve::Init> init = evolve::ParseInit(name);
-                if (!init) throw CLI::ValidationError("--init takes grow or ramped, not '" + name + "'");
+                if (!init)
+                    throw CLI::ValidationError("--init takes grow, ramped or motifs, not '" + name + "'");
                 s.init = *init;
             },
-            "random genes: grow (ga's default) or ramped (the default of the others)")
+            "random genes: grow (ga's default), ramped (the others') or motifs (taxis')")
         ->type_name("HOW");
     evolve
         .add_option("--constant-mutation", s.constantMutation,
                     "share of mutations that move a constant (ga: 0, the others: 0.5)")
         ->type_name("P")
         ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve
+        .add_option("--copy-mutation", s.copyMutation,
+                    "share of the other mutations that copy a constant or subtree within the gene (ga: 0, "
+                    "the others: 0.2)")
+        ->type_name("P")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve
+        .add_option("--immigrants", s.immigrants,
+                    "map-elites: share of every batch made as new random genes (default 0; taxis: 0.5)")
+        ->type_name("P")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    evolve
+        .add_option("--cell-tournament", s.cellTournament,
+                    "map-elites: a parent is the fittest of K cells drawn at random (default 1; taxis: 5)")
+        ->type_name("K")
+        ->check(CLI::Range(1, evolve::kMaxTournament).description(""));
+    evolve
+        .add_option("--census", o.census,
+                    "no search: grow N random genes (--init) with the goal ahead and behind, count those "
+                    "that head for it and write them all to DIR/census.csv")
+        ->type_name("N")
+        ->check(CLI::Range(1LL, evolve::kMaxEvaluations).description(""));
     evolve.add_option("--neighbours", s.neighbours, "novelty: nearest behaviours averaged (default 15)")
         ->type_name("K")
         ->check(CLI::Range(1, evolve::kMaxPopulation).description(""));
@@ -606,8 +650,8 @@ void ParseCommand(const std::vector<std::string>& args, Options& o) {
     if (o.command == Command::Evolve) {
         evolve::SearchSettings& s = o.evolve.search;
         s.physics = o.evolve.physics.physics;
-        s.SetAlgorithmDefaults(line.evolve->count("--init") > 0,
-                               line.evolve->count("--constant-mutation") > 0);
+        s.SetDefaults(
+            [&](std::string_view name) { return line.evolve->count("--" + std::string(name)) > 0; });
         // A budget alone decides when the search ends.
         if (o.evolve.evaluationsGiven && !o.evolve.generationsGiven) s.generations = evolve::kMaxGenerations;
     }

@@ -26,6 +26,7 @@ struct EvolveOptions {
     PhysicsOptions physics;  // into search.physics once parsed
     int workers = 0;         // 0: one per core
     bool quiet = false;
+    long long census = 0;  // a census of this many random genes instead of a search
 };
 
 // The options of `sweep`: a grid of physics settings x seeds, each a `run`.

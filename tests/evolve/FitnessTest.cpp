@@ -74,7 +74,13 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     ASSERT_TRUE(DecodeResult("1 5 0x1p+0 2 0x1p+1 0x0p+0 0x0p+0 0x0p+0", back));  // and the first of format 3
     EXPECT_EQ(back.dx, 2.0);
     EXPECT_EQ(back.score, 0.0);
-    EXPECT_FALSE(DecodeResult("1 5 0x1p+0 2 0x1p+1 0x0p+0 0x0p+0 0x0p+0 0x1p+0 0", back));
+    r.taxis = 1.0 / 7.0;
+    ASSERT_TRUE(DecodeResult(EncodeResult(r), back));
+    EXPECT_EQ(back.taxis, r.taxis);
+    ASSERT_TRUE(
+        DecodeResult("1 5 0x1p+0 2 0x1p+1 0x0p+0 0x0p+0 0x0p+0 0x1p+0", back));  // format 3, with the score
+    EXPECT_EQ(back.taxis, 0.0);
+    EXPECT_FALSE(DecodeResult("1 5 0x1p+0 2 0x1p+1 0x0p+0 0x0p+0 0x0p+0 0x1p+0 0x1p+0 0", back));
 
     EvalTask task;
     task.index = 3;
@@ -86,6 +92,7 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     task.physics.gravity = 0.1f / 3.0f;
     task.physics.springStiffness = 1.0 / 3.0;
     task.holdNodes = 12;
+    task.settle = true;
     EvalTask again;
     ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
     EXPECT_EQ(again.physics, task.physics);
@@ -95,6 +102,7 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     EXPECT_EQ(again.steps, 7);
     EXPECT_EQ(again.maxNodes, 9);
     EXPECT_EQ(again.holdNodes, 12);
+    EXPECT_TRUE(again.settle);
     ASSERT_TRUE(again.goal.has_value());
     EXPECT_EQ(again.goal->x, 0.1f);
     EXPECT_EQ(again.goal->z, 1e-7f);

@@ -60,7 +60,7 @@ std::string Fingerprint(const Search& search) {
 SearchSettings Small(Algorithm algorithm) {
     SearchSettings s = Small();
     s.algorithm = algorithm;
-    s.SetAlgorithmDefaults(false, false);
+    s.SetDefaults([](std::string_view) { return false; });
     return s;
 }
 

@@ -103,7 +103,8 @@ class EvolveExactTest : public EvolveCommandTest, public ::testing::WithParamInt
 INSTANTIATE_TEST_SUITE_P(Algorithms, EvolveExactTest,
                          ::testing::Values(Algorithm{"ga", "", "walker.txt"},
                                            Algorithm{"mapElites", "--algorithm map-elites --task height", ""},
-                                           Algorithm{"novelty", "--algorithm novelty --task size 6", ""}),
+                                           Algorithm{"novelty", "--algorithm novelty --task size 6", ""},
+                                           Algorithm{"taxis", "--task taxis", ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(EvolveExactTest, OneWorkerAndManyWorkersFindTheSameGenesTablesAndGrid) {
