@@ -35,21 +35,29 @@ std::vector<FrameColumn> ColumnsOfRows() {
     return columns;
 }
 
-// The mean of the nodes' positions, summed in double so that it does not
-// depend on how many nodes there are beyond rounding.
-Vector3 CenterOf(const NodeManager& world) {
+constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+
+// The mean of the nodes' positions, summed in double in ascending id, and the
+// highest node's height.
+void MeasureNodes(const NodeManager& world, Frame& frame) {
     double x = 0.0, y = 0.0, z = 0.0;
+    float highest = kNone;
     for (const auto& [id, node] : world.NodeMap()) {
         x += node->pos.x;
         y += node->pos.y;
         z += node->pos.z;
+        if (!(node->pos.y <= highest)) highest = node->pos.y;
     }
     const double n = static_cast<double>(world.NodeMap().size());
+    frame.highest = highest;
     if (n == 0.0) {
-        constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
-        return {kNone, kNone, kNone};
+        frame.mean = {kNone, kNone, kNone};
+        frame.center = {kNone, kNone, kNone};
+        return;
     }
-    return {static_cast<float>(x / n), static_cast<float>(y / n), static_cast<float>(z / n)};
+    frame.mean = {x / n, y / n, z / n};
+    frame.center = {static_cast<float>(frame.mean[0]), static_cast<float>(frame.mean[1]),
+                    static_cast<float>(frame.mean[2])};
 }
 
 // As the stats have always computed it: in single precision, NaN for an empty world.
@@ -77,14 +85,15 @@ Frame Run::View(Frame::Detail detail) const {
     frame.closest = closest;
     const NodeManager* world = World();
     if (!world) {
-        constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+        frame.mean = {kNone, kNone, kNone};
         frame.center = {kNone, kNone, kNone};
+        frame.highest = kNone;
         frame.goalDistance = kNone;
         return frame;
     }
     frame.nodes = static_cast<std::size_t>(world->GetNodeCount());
     frame.links = world->Links().Size();
-    frame.center = CenterOf(*world);
+    MeasureNodes(*world, frame);
     frame.centroid = world->GetCentroid();
     frame.goal = world->GoalPos();
     frame.goalDistance = GoalDistanceOf(*world);

@@ -3,6 +3,7 @@
 // search and the Python package read of a world instead of the world itself.
 // A Frame is a copy: it stays as it was while the run goes on.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -31,8 +32,11 @@ struct Frame {
     long long step = 0;     // steps completed
     std::size_t nodes = 0;  // nodes the world holds
     std::size_t links = 0;  // links between them
-    // The mean position of the nodes the world holds; NaN in an empty world.
+    // The mean position of the nodes the world holds, in double precision (the
+    // search measures with it), and rounded to single; NaN in an empty world.
+    std::array<double, 3> mean{};
     Vector3 center;
+    float highest = 0.0f;  // the height (y) of the highest node; NaN in an empty world
     // The camera's point, as the window centres on it: the positions of the
     // nodes that took their turn in the last step, divided by the count at its
     // start. On a step where a node dies, or divides, it is not the creature's

@@ -72,6 +72,8 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
         if (setup) driver = guard.Adopt(std::move(driver), setup);
         return driver != nullptr;
     }
+    // A file that could not be read when the run was made is read as it starts.
+    if (file && !file->read.Read()) NameFile(qm::GeneSource::Read(file->path));
     driver = guard.Start(
         [&]() -> std::unique_ptr<PTester> {
             if (make && !gene) return make(context, file->path);
