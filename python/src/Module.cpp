@@ -9,12 +9,11 @@
 
 #include <cmath>
 #include <exception>
-#include <mutex>
-#include <thread>
 
 #include "Arrays.h"
 #include "api/Gene.h"
 #include "api/Run.h"
+#include "api/RunMany.h"
 #include "base/Diagnostics.h"
 #include "evolve/Evaluation.h"
 #include "evolve/Evaluator.h"
@@ -79,18 +78,6 @@ std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
     }
 }
 
-// Runs `work(i)` for i in [0, n) on up to `workers` threads.
-template <class Work>
-void ParallelFor(std::size_t n, int workers, Work&& work) {
-    std::atomic<std::size_t> next{0};
-    auto loop = [&] {
-        for (std::size_t i = next++; i < n; i = next++) work(i);
-    };
-    std::vector<std::jthread> threads;
-    for (int t = 1; t < workers && static_cast<std::size_t>(t) < n; ++t) threads.emplace_back(loop);
-    loop();
-}
-
 // One value per gene: by default the search's fitness over the seeds (a
 // cost, lower is better); with `fitness`, the mean of fitness(run) over the
 // seeds, each run finished.
@@ -98,7 +85,7 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
                   int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
                   const py::object& fitness, const std::optional<Physics>& physics) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
-    if (workers < 1) workers = evolve::CoreCount();
+    if (workers < 1) workers = CoreCount();
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
@@ -123,7 +110,7 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
     std::vector<std::unique_ptr<Run>> runs(tasks.size());
     {
         py::gil_scoped_release release;
-        ParallelFor(tasks.size(), workers, [&](std::size_t i) {
+        RunMany(tasks.size(), workers, [&](std::size_t i) {
             const evolve::EvalTask& t = tasks[i];
             runs[i] =
                 std::make_unique<Run>(genes[i / seeds.size()],
@@ -159,19 +146,8 @@ class PythonEvaluator final : public evolve::Evaluator {
         std::vector<std::unique_ptr<Run>> runs(tasks.size());
         {
             py::gil_scoped_release release;
-            std::mutex guard;
-            std::exception_ptr failure;
-            std::atomic<bool> failed{false};
-            ParallelFor(tasks.size(), workers, [&](std::size_t i) {
-                if (failed) return;
-                try {
-                    results[i] = evolve::EvaluateGene(tasks[i], runs[i]);
-                } catch (...) {  // thrown here, once every thread is joined
-                    std::lock_guard lock(guard);
-                    if (!failed.exchange(true)) failure = std::current_exception();
-                }
-            });
-            if (failure) std::rethrow_exception(failure);
+            RunMany(tasks.size(), workers,
+                    [&](std::size_t i) { results[i] = evolve::EvaluateGene(tasks[i], runs[i]); });
         }
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             if (results[i].outcome == evolve::EvalResult::Outcome::Error || !runs[i]) continue;
@@ -287,7 +263,7 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
                 const py::object& fitness, const std::optional<std::string>& out,
                 const py::object& progress) {
     evolve::SearchSettings settings = EvolveSettings(genes, args);
-    PythonEvaluator evaluator(workers < 1 ? evolve::CoreCount() : workers, fitness);
+    PythonEvaluator evaluator(workers < 1 ? CoreCount() : workers, fitness);
     py::list generations, individuals, archive;
     try {
         std::optional<evolve::SearchOutput> output;

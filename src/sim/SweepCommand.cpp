@@ -22,10 +22,10 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "api/Run.h"
+#include "api/RunMany.h"
 #include "base/Diagnostics.h"
 #include "evolve/Evaluator.h"
 #include "record/Manifest.h"
@@ -352,7 +352,6 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
     std::mutex written;
     std::size_t done = share - todo.size();
     std::atomic<bool> failed{false};
-    std::string failure;
     try {
         WriteWhole(manifestPath, manifest);
         WriteWhole(resultsPath, table());  // whole lines only, before any is added
@@ -360,48 +359,37 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
         if (!results) throw SweepFailure{"cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno)};
         SweepProgress progress(share, !o.quiet);
         progress.Update(done, goals, errors);
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t i = next++; i < todo.size() && !failed; i = next++) {
-                std::string row;
-                try {
-                    row = RunRow(o, grid, todo[i]);
-                } catch (const std::exception& e) {  // out of memory: no row, and no more runs
-                    std::lock_guard hold(written);
-                    if (!failed.exchange(true))
-                        failure = "the run " + grid.Label(todo[i]) + " seed " +
-                                  std::to_string(grid.Seed(todo[i])) + " failed: " + e.what();
-                    return;
-                }
-                std::lock_guard hold(written);
-                if (failed) return;
-                if (std::fwrite(row.data(), 1, row.size(), results) != row.size() ||
-                    std::fflush(results) != 0) {
-                    failure = "cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno);
-                    failed = true;
-                    return;
-                }
-                const std::string outcome = grid.Outcome(row);
-                goals += outcome == "goal";
-                errors += outcome == "error";
-                rows.emplace(todo[i], std::move(row));
-                progress.Update(++done, goals, errors);
+        const auto work = [&](std::size_t i) {
+            std::string row;
+            try {
+                row = RunRow(o, grid, todo[i]);
+            } catch (const std::exception& e) {  // out of memory: no row, and no more runs
+                failed = true;
+                throw SweepFailure{"the run " + grid.Label(todo[i]) + " seed " +
+                                   std::to_string(grid.Seed(todo[i])) + " failed: " + e.what()};
             }
+            std::lock_guard hold(written);
+            if (failed) return;  // a run that ends after a failure adds no row
+            if (std::fwrite(row.data(), 1, row.size(), results) != row.size() || std::fflush(results) != 0) {
+                failed = true;
+                throw SweepFailure{"cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno)};
+            }
+            const std::string outcome = grid.Outcome(row);
+            goals += outcome == "goal";
+            errors += outcome == "error";
+            rows.emplace(todo[i], std::move(row));
+            progress.Update(++done, goals, errors);
         };
-        const int workers = o.workers > 0 ? o.workers : evolve::CoreCount();
-        {
-            std::vector<std::jthread> threads;
-            for (std::size_t t = 1; t < std::min<std::size_t>(static_cast<std::size_t>(workers), todo.size());
-                 ++t)
-                threads.emplace_back(work);
-            work();
+        std::optional<SweepFailure> failure;
+        try {
+            RunMany(todo.size(), o.workers, work);
+        } catch (const SweepFailure& e) {
+            failure = e;
         }
         progress.Finish();
-        if (std::fclose(results) != 0 && !failed) {
-            failure = "cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno);
-            failed = true;
-        }
-        if (failed) throw SweepFailure{failure};
+        if (std::fclose(results) != 0 && !failure)
+            failure = SweepFailure{"cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno)};
+        if (failure) throw *failure;
         WriteWhole(resultsPath, table());  // in the grid's order, whatever order the runs ended in
     } catch (const SweepFailure& e) {
         PrintError(e.message + "; the rows written are kept: the same command with --resume goes on");
