@@ -7,6 +7,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 
@@ -80,10 +82,11 @@ std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
 
 // One value per gene: by default the search's fitness over the seeds (a
 // cost, lower is better); with `fitness`, the mean of fitness(run) over the
-// seeds, each run finished.
+// seeds, each run finished. `perSeed`: a list per gene of each seed's value
+// (the search's fitness of that seed's run alone, or fitness(run)).
 py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
                   int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
-                  const py::object& fitness, const std::optional<Physics>& physics) {
+                  const py::object& fitness, const std::optional<Physics>& physics, bool perSeed) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
     if (workers < 1) workers = CoreCount();
     std::vector<evolve::EvalTask> tasks;
@@ -100,10 +103,19 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
             py::gil_scoped_release release;
             results = evolve::ThreadPool(workers).Evaluate(tasks);
         }
+        const auto score = [&](std::size_t g, std::size_t first, std::size_t count) {
+            std::span<const evolve::EvalResult> runs(results.data() + g * seeds.size() + first, count);
+            return evolve::Fitness(runs, steps, static_cast<int>(genes[g].Elements().size()),
+                                   evolve::SearchSettings{}.lengthPenalty);
+        };
         for (std::size_t g = 0; g < genes.size(); ++g) {
-            std::span<const evolve::EvalResult> runs(results.data() + g * seeds.size(), seeds.size());
-            out.append(evolve::Fitness(runs, steps, static_cast<int>(genes[g].Elements().size()),
-                                       evolve::SearchSettings{}.lengthPenalty));
+            if (!perSeed) {
+                out.append(score(g, 0, seeds.size()));
+                continue;
+            }
+            py::list each;
+            for (std::size_t s = 0; s < seeds.size(); ++s) each.append(score(g, s, 1));
+            out.append(each);
         }
         return out;
     }
@@ -120,10 +132,14 @@ py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_
     }
     for (std::size_t g = 0; g < genes.size(); ++g) {
         double sum = 0.0;
+        py::list each;
         for (std::size_t s = 0; s < seeds.size(); ++s) {
-            sum += fitness(py::cast(std::move(runs[g * seeds.size() + s]))).cast<double>();
+            const double value = fitness(py::cast(std::move(runs[g * seeds.size() + s]))).cast<double>();
+            sum += value;
+            each.append(value);
         }
-        out.append(sum / static_cast<double>(seeds.size()));
+        out.append(perSeed ? py::object(each)
+                           : py::object(py::float_(sum / static_cast<double>(seeds.size()))));
     }
     return out;
 }
@@ -171,6 +187,29 @@ class PythonEvaluator final : public evolve::Evaluator {
     evolve::ThreadPool pool;
     py::object fitness;
 };
+
+// A problem with the search's settings in the terms of evolve's arguments:
+// the command line's flags ("--max-nodes") become their names ("max_nodes").
+std::string InPythonTerms(const std::string& problem) {
+    std::string out;
+    for (std::size_t i = 0; i < problem.size();) {
+        std::size_t end = i + 2;
+        if (problem.compare(i, 2, "--") != 0 || end >= problem.size() ||
+            !std::islower(static_cast<unsigned char>(problem[end]))) {
+            out += problem[i++];
+            continue;
+        }
+        while (end < problem.size() &&
+               (std::islower(static_cast<unsigned char>(problem[end])) || problem[end] == '-'))
+            ++end;
+        std::string name = problem.substr(i + 2, end - i - 2);
+        if (name == "eval-seeds") name = "seeds";
+        std::replace(name.begin(), name.end(), '-', '_');
+        out += name;
+        i = end;
+    }
+    return out;
+}
 
 py::dict ReportDict(const evolve::GenerationReport& r) {
     return py::dict(py::arg("generation") = r.generation, py::arg("best") = r.best,
@@ -253,7 +292,7 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
     });
     for (const Gene& gene : genes) s.seedGenes.push_back(evolve::ParseCode(gene.Code()));
     if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())
-        throw py::value_error(problem);
+        throw py::value_error(InPythonTerms(problem));
     return s;
 }
 
@@ -436,8 +475,9 @@ PYBIND11_MODULE(_quillmoth, m) {
 
     m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
-          py::arg("fitness") = py::none(), py::arg("physics") = py::none(),
-          "Run every gene with every seed on threads; one fitness per gene.");
+          py::arg("fitness") = py::none(), py::arg("physics") = py::none(), py::arg("per_seed") = false,
+          "Run every gene with every seed on threads; one fitness per gene (per_seed: a list per gene, one "
+          "value per seed).");
     m.def(
         "evolve",
         [](const std::vector<Gene>& genes, const std::string& algorithm, int population,

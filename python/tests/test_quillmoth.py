@@ -180,7 +180,8 @@ def test_a_python_fitness_is_the_task_of_the_search(tmp_path):
     refusals = [(dict(fitness=fails), KeyError, "no such measure"),
                 (dict(fitness=lambda run: "high"), TypeError, "str"),
                 (dict(task="python"), ValueError, "needs a fitness function"),
-                (dict(population=1), ValueError, "--population must lie between 2")]
+                (dict(population=1), ValueError, "^population must lie between 2"),
+                (dict(max_nodes=0), ValueError, "^max_nodes must be at least 1")]
     for extra, error, said in refusals:
         with pytest.raises(error, match=said):
             quillmoth.evolve(**{**dict(population=4, generations=1, steps=10), **extra})
