@@ -489,11 +489,66 @@ def plot_sweep(files, output):
     print(target)
 
 
+def read_trail(path):
+    """The centre (mean node position) of every recorded step of a JSON-lines trace, and its goal."""
+    goal, xs, zs, last = None, [], [], 0
+    try:
+        with open(path, encoding="utf-8") as trace:
+            for number, line in enumerate(trace, 1):
+                if not line.strip():
+                    continue
+                item = json.loads(line)
+                if "manifest" in item:
+                    goal = item["manifest"]["options"]["goal"]
+                elif item.get("nodes"):
+                    last = item["step"]
+                    xs.append(sum(n["pos"][0] for n in item["nodes"]) / len(item["nodes"]))
+                    zs.append(sum(n["pos"][2] for n in item["nodes"]) / len(item["nodes"]))
+    except OSError as error:
+        refuse(f"{path}: {error.strerror}")
+    except (ValueError, KeyError, IndexError, TypeError):
+        refuse(f"{path}, line {number}: not a JSON-lines trace of quillmoth-sim run (docs/trace.md)")
+    if goal is None:
+        refuse(f"{path}: no manifest line, so no goal: not a JSON-lines trace of quillmoth-sim run")
+    return goal, xs, zs, last
+
+
+def plot_trails(arguments):
+    """The centre's path seen from above, a line per trace, each with its goal: how a creature heads for
+    goals put in different places."""
+    if len(arguments) < 2:
+        refuse("--trails needs the picture to write and at least one trace: OUT.png TRACE.jsonl [TRACE.jsonl...]")
+    target = pathlib.Path(arguments[0])
+    if target.suffix.lower() not in (".png", ".svg", ".pdf"):
+        refuse(f"--trails: the first argument is the picture to write (OUT.png, .svg or .pdf), not {target}")
+    fig, ax = plt.subplots(figsize=(7, 7), dpi=100)
+    colours = plt.rcParams["axes.prop_cycle"].by_key()["color"]
+    for i, path in enumerate(arguments[1:]):
+        goal, xs, zs, last = read_trail(path)
+        colour = colours[i % len(colours)]
+        ax.plot(xs, zs, color=colour, linewidth=1.2, label=f"{pathlib.Path(path).stem}: to step {last}")
+        ax.plot([goal[0]], [goal[2]], marker="*", markersize=14, color=colour, markeredgecolor="black")
+        if xs:
+            ax.plot([xs[-1]], [zs[-1]], marker="o", markersize=5, color=colour)
+    ax.plot([0], [0], marker="s", markersize=7, color="black", label="start")
+    ax.set_aspect("equal")
+    ax.set_xlabel("x")
+    ax.set_ylabel("z")
+    ax.set_title("the centre's path (from above); stars: the goals")
+    ax.grid(True, alpha=0.3)
+    ax.legend(fontsize=8, loc="best")
+    fig.tight_layout()
+    fig.savefig(target)
+    plt.close(fig)
+    print(target)
+
+
 def main():
     parser = argparse.ArgumentParser(
         prog="scripts/plot", description=__doc__.splitlines()[0],
         usage="scripts/plot STATS.csv [-o FILE] | --sweep STATS.csv... [-o FILE] | --sweep DIR [-o FILE] | "
-              "--evolve DIR [-o FILE] [--archive-output FILE] | --evolve-compare OUT.png DIR...")
+              "--evolve DIR [-o FILE] [--archive-output FILE] | --evolve-compare OUT.png DIR... | "
+              "--trails OUT.png TRACE.jsonl...")
     parser.add_argument("stats", nargs="*", metavar="STATS.csv",
                         help="the stats of a run (quillmoth-sim run --stats): nodes, links, centroid height and "
                              "distance to the goal over the steps (STATS.png unless -o says otherwise)")
@@ -510,9 +565,16 @@ def main():
     parser.add_argument("--evolve-compare", nargs="+", metavar=("OUT.png", "DIR"),
                         help="best fitness and cells filled against the runs so far of the searches in the "
                              "folders, a line each, coloured by algorithm, drawn into OUT.png")
+    parser.add_argument("--trails", nargs="+", metavar=("OUT.png", "TRACE"),
+                        help="the centre's path from above in each JSON-lines trace, with its goal, drawn into "
+                             "OUT.png")
     parser.add_argument("-o", "--output", metavar="FILE", help="where the picture goes (PNG, SVG or PDF)")
     args = parser.parse_args()
-    if args.evolve_compare is not None:
+    if args.trails is not None:
+        if args.stats or args.sweep or args.evolve is not None or args.evolve_compare or args.output:
+            parser.error("--trails takes the picture to write and traces, and no other option")
+        plot_trails(args.trails)
+    elif args.evolve_compare is not None:
         if args.stats or args.sweep or args.evolve is not None or args.output or args.archive_output:
             parser.error("--evolve-compare takes the picture to write and folders, and no other option")
         plot_evolve_compare(args.evolve_compare)

@@ -141,13 +141,14 @@ def search_result(result):
     return {**result, "best": result["best"].code}
 
 
-def test_evolve_is_the_command_lines_search_on_any_number_of_workers(tmp_path):
-    options = dict(task="height", seed=3, population=8, generations=2, steps=100)
+@pytest.mark.parametrize("task", ["height", "taxis"])  # taxis brings its own defaults, as on the command line
+def test_evolve_is_the_command_lines_search_on_any_number_of_workers(tmp_path, task):
+    options = dict(task=task, seed=3, population=8, generations=2, steps=100)
     reports = []
     one = quillmoth.evolve(workers=1, out=str(tmp_path / "py"), progress=reports.append, **options)
     assert search_result(one) == search_result(quillmoth.evolve(workers=2, **options))
     assert reports == one["generations"] and len(one["individuals"]) == 16
-    code, _ = sim("evolve", "--algorithm", "map-elites", "--task", "height", "--seed", "3", "--population", "8",
+    code, _ = sim("evolve", "--algorithm", "map-elites", "--task", task, "--seed", "3", "--population", "8",
                   "--generations", "2", "--steps", "100", "--quiet", "--out", "cli", cwd=tmp_path)
     assert code == 0
     for name in ("generations.csv", "individuals.csv", "archive.csv"):

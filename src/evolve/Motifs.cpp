@@ -61,14 +61,14 @@ void Statement(GeneCode& out, Drawn& g) {
     } else if (draw < 36) {  // broadcast
         Append(out, {Op("PROG2"), Op("SETP"), Number(g.b), Op("MUL"), Op("SMELL"), Number(2.0 * g.scale),
                      Op("PULSE"), Number(g.b)});
-    } else if (draw < 54) {  // compare and act
+    } else if (draw < 56) {  // compare and act
         Append(out, {Op("IFTE"), Op(r.Chance(0.5) ? "LT" : "GT"), Op("GETP"), Number(g.a), Op("GETP"),
                      Number(g.b)});
         Act(out, g);
         Act(out, g);
-    } else if (draw < 66) {
+    } else if (draw < 74) {
         Grow(out, g);
-    } else if (draw < 73) {  // one more action
+    } else if (draw < 79) {  // one more action
         switch (r.Below(4)) {
             case 0:
                 Append(out, {Op("DIE")});
@@ -91,8 +91,9 @@ void Statement(GeneCode& out, Drawn& g) {
 // Whether the node has links, whether a partner sent something, whether it touches the floor.
 void Guard(GeneCode& out, Drawn& g) {
     SearchRandom& r = g.random;
-    switch (r.Below(3)) {
+    switch (r.Below(4)) {
         case 0:
+        case 3:
             Append(out, {Op(r.Chance(0.5) ? "GT" : "LT"), Op("ECOUNT"), Number(0.3 + 0.7 * r.Uniform())});
             return;
         case 1:
@@ -119,7 +120,7 @@ void Row(GeneCode& out, int n, Part part) {
 
 void Block(GeneCode& out, Drawn& g) {
     SearchRandom& r = g.random;
-    if (r.Chance(0.25)) {
+    if (r.Chance(0.4)) {
         out.push_back(Op("IFTE"));
         Guard(out, g);
         Row(out, 1 + r.Below(2), [&] { Statement(out, g); });

@@ -8,28 +8,26 @@
 // line two scales up, so every statement of a gene that scales the smell
 // uses the gene's one scale (twice it where the value is sent).
 //
-// A gene is a block: a test (IFTE) whose two branches are blocks, or a run
-// (PROG2/PROG3) of one to three statements. Each statement is a few
-// elements, drawn on its own with the gene's slots and scale:
+// A gene is a row (PROG2/PROG3) of two to five blocks; a block is a
+// statement, or two times in five a test (IFTE) whose branches are rows of
+// one or two statements. Each statement is a few elements, drawn on its own
+// with the gene's slots and scale:
 //
-//   store     SETP a (MUL SMELL k)       the node's own smell on scale k
-//   send      SETP b (MUL SMELL 2k)      a smell to be sent, so that a partner receives it on scale k
-//   pulse     PULSE b                    send parameter b to the partners
-//   fill      SETP d 1                   fill a parameter (divisions fire at 1)
-//   divide    GDIVIDE d | TDIVIDE d
-//   clear     SETP b 0
-//   act       DIE | CUTEDGE | DYNFRIC a | ELENGTH a | SETCOLP a b d
-//   ramped    a small ramped subtree (depth 1 to 3)
-// and the tests of a block:
-//   compare   LT|GT (GETP a) (GETP b)    own smell against a partner's
-//   linked    GT|LT ECOUNT c             c in [0.3, 1): whether the node has links
-//   received  GT (GETP b) 0              whether a partner sent something
-//   ground    GROUND
+//   store        SETP a (MUL SMELL k)                        18 %   the node's own smell on scale k
+//   broadcast    PROG2 (SETP b (MUL SMELL 2k)) (PULSE b)     18 %   a partner receives it on scale k
+//   compare-act  IFTE (LT|GT (GETP a) (GETP b)) ACT ACT      20 %   own smell against a partner's
+//   grow         PROG2 (SETP d 1) (GDIVIDE|TDIVIDE d)        18 %
+//   one more     DIE | CUTEDGE | SETP b 0 | SETCOLP a b d     5 %
+//   ramped       a ramped subtree of depth 1 to 3            21 %   the motifs mixed with ordinary code
+// where ACT is DIE, grow, DYNFRIC a or ELENGTH a, and the tests of a block are
+//   linked       GT|LT ECOUNT c, c in [0.3, 1)               1/2    whether the node has links
+//   received     GT (GETP b) 0                               1/4    whether a partner sent something
+//   ground       GROUND                                      1/4
 //
-// The gene's slots a, b, d are three parameter slots drawn at random (a
-// statement takes any of them); k is drawn log-uniformly from 1 to 10^4. No
-// statement makes a creature on its own: how they are put together, their
-// slots and their scale are all drawn.
+// The gene's slots a, b, d are three parameter slots drawn at random, and
+// its scale k is drawn log-uniformly from 100 to 10,000 (a PULSE fires at a
+// parameter of 1). No statement makes a creature on its own: which are
+// drawn, in what order and under which tests is all chance.
 
 #include "evolve/GeneCode.h"
 #include "evolve/SearchRandom.h"

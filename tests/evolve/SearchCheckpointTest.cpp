@@ -67,6 +67,10 @@ TEST_F(CheckpointTest, EverySettingAndTheWholeStateReadBackExactly) {
     state.archive[17] = state.best;
     state.archive[17].origin = state.origins[0];
     state.novelty = {{0.5, -1.0 / 3.0, 40.0}};
+    s.copyMutation = 0.2;
+    s.immigrants = 1.0 / 3.0;
+    s.cellTournament = 5;
+    s.goals = {{0.0f, -25.0f, 250.0f}, {-1.0f / 3.0f, -25.0f, 1e-7f}};  // with two seeds: two runs a gene
 
     SaveCheckpoint(path, s, state);
     const Checkpoint c = LoadCheckpoint(path);
@@ -85,7 +89,21 @@ TEST_F(CheckpointTest, EverySettingAndTheWholeStateReadBackExactly) {
     EXPECT_EQ(c.state.origins[0].parents, (std::vector<long long>{3, 5}));
     EXPECT_EQ(c.state.novelty, state.novelty);
     EXPECT_EQ(c.state.archive.at(17).runs[0].steps, 812);
+    EXPECT_EQ(c.settings.goals[1].x, -1.0f / 3.0f);
+    EXPECT_EQ(c.settings.cellTournament, 5);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+
+    // A checkpoint of format 3 (before the taxis task) still reads: no copies, immigrants or placements.
+    std::string three = ReadFile(path);
+    three.replace(three.find("checkpoint 4"), 12, "checkpoint 3");
+    const std::size_t from = three.find("copy-mutation"), to = three.find("seed-genes");
+    three.erase(from, to - from);
+    { std::ofstream(path, std::ios::binary) << three; }
+    const Checkpoint old = LoadCheckpoint(path);
+    EXPECT_TRUE(old.settings.goals.empty());
+    EXPECT_EQ(old.settings.copyMutation, 0.0);
+    EXPECT_EQ(old.settings.cellTournament, 1);
+    EXPECT_EQ(old.state.archive.at(17).runs.size(), 2u);
 }
 
 TEST_F(CheckpointTest, ACutOrDamagedCheckpointIsRefusedWithItsLine) {
