@@ -353,11 +353,12 @@ int Run(const Options& options, std::FILE* out) {
         } catch (const record::RecordError& e) {
             return Refuse("cannot resume: " + e.message);
         }
-        if (options.physicsOverride) {
-            saved->driver.physics = options.run.physics.physics;
-            saved->manifest.physics = options.run.physics.physics;
-            saved->manifest.physicsOverride = true;
-        }
+    }
+    // From a file or a folder alike.
+    if (saved && options.physicsOverride) {
+        saved->driver.physics = options.run.physics.physics;
+        saved->manifest.physics = options.run.physics.physics;
+        saved->manifest.physicsOverride = true;
     }
     if (saved && options.steps < saved->step) {
         return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
