@@ -1,5 +1,6 @@
 #include "api/Frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -42,11 +43,14 @@ constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 void MeasureNodes(const NodeManager& world, Frame& frame) {
     double x = 0.0, y = 0.0, z = 0.0;
     float highest = kNone;
+    bool first = true;
     for (const auto& [id, node] : world.NodeMap()) {
         x += node->pos.x;
         y += node->pos.y;
         z += node->pos.z;
-        if (!(node->pos.y <= highest)) highest = node->pos.y;
+        // std::max, first node first: a NaN height is kept or passed over as the search always has.
+        highest = first ? node->pos.y : std::max(highest, node->pos.y);
+        first = false;
     }
     const double n = static_cast<double>(world.NodeMap().size());
     frame.highest = highest;
