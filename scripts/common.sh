@@ -20,6 +20,7 @@ QM_PACKAGES=(
     libhdf5-dev python3-h5py parallel
     libsdl2-image-dev ffmpeg
     pybind11-dev python3-numpy python3-pytest python3-dev
+    python3-mpi4py python3-nbclient python3-ipykernel
 )
 
 qm_install_packages() {

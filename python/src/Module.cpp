@@ -11,11 +11,22 @@
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <mutex>
+#include <thread>
 
 #include "Arrays.h"
+#include "Descriptors.h"
+#include "Errors.h"
+#include "History.h"
+#include "Interrupt.h"
+#include "Remote.h"
+#include "RunTable.h"
+#include "SearchFolder.h"
+#include "Variation.h"
 #include "api/Gene.h"
 #include "api/Run.h"
 #include "api/RunMany.h"
+#include "api/SavedRun.h"
 #include "base/Diagnostics.h"
 #include "evolve/Evaluation.h"
 #include "evolve/Evaluator.h"
@@ -63,16 +74,29 @@ Diagnostics Quiet(const std::string& log) {
 std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed,
                              const std::optional<std::array<float, 3>>& goal, std::optional<int> maxNodes,
                              std::optional<long long> steps, const std::string& log,
-                             const std::optional<Physics>& physics) {
-    RunSettings settings{seed, GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps,
-                         physics.value_or(Physics{})};
+                             const std::optional<Physics>& physics, bool history, const py::object& observe,
+                             long long every, const std::optional<std::string>& trace, int traceEvery) {
+    RunSettings settings{
+        seed,   GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps, physics.value_or(Physics{}),
+        history};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
+    ObserveBy(*run, observe, every);
     run->Manifest().steps = steps.value_or(0);
     run->Start();
+    if (trace) {
+        if (traceEvery < 1) throw py::value_error("trace_every must be at least 1");
+        try {
+            run->Trace(*trace, traceEvery);
+        } catch (const CheckpointError& e) {
+            ThrowOSError(e.message);
+        }
+    }
     return run;
 }
 
 std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
+    // A folder of checkpoints resumes its newest whole one; any other folder is no checkpoint.
+    if (!IsFolder(path) || CheckpointsIn(path).empty()) CheckReadable(path);
     try {
         return Run::Resume(path, Quiet(log));
     } catch (const CheckpointError& e) {
@@ -80,102 +104,125 @@ std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
     }
 }
 
+// The evaluations a few at a time (as many as there are workers), so that
+// Ctrl-C stops them between two: one evaluation cannot be cut short.
+std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTask>& tasks, int workers) {
+    evolve::ThreadPool pool(workers);
+    std::vector<evolve::EvalResult> results;
+    results.reserve(tasks.size());
+    InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
+        const std::vector<evolve::EvalTask> slice(tasks.begin() + static_cast<std::ptrdiff_t>(first),
+                                                  tasks.begin() + static_cast<std::ptrdiff_t>(last));
+        for (evolve::EvalResult& r : pool.Evaluate(slice)) results.push_back(std::move(r));
+    });
+    return results;
+}
+
 // One value per gene: by default the search's fitness over the seeds (a
 // cost, lower is better); with `fitness`, the mean of fitness(run) over the
-// seeds, each run finished. `perSeed`: a list per gene of each seed's value
-// (the search's fitness of that seed's run alone, or fitness(run)).
-py::list Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
-                  int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
-                  const py::object& fitness, const std::optional<Physics>& physics, bool perSeed) {
+// seeds, each run finished.
+py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
+                           int workers, const py::object& fitness);
+
+py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
+                    int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
+                    const py::object& fitness, const std::optional<Physics>& physics, bool perSeed,
+                    bool history) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
     if (workers < 1) workers = CoreCount();
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
-            tasks.push_back({static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal),
-                             physics.value_or(Physics{})});
+            evolve::EvalTask task{
+                static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal),
+                physics.value_or(Physics{})};
+            task.history = history;
+            tasks.push_back(std::move(task));
         }
     }
+    if (perSeed) return EvaluatePerSeed(genes, tasks, workers, fitness);
     py::list out;
     if (fitness.is_none()) {
-        std::vector<evolve::EvalResult> results;
-        {
-            py::gil_scoped_release release;
-            results = evolve::ThreadPool(workers).Evaluate(tasks);
-        }
-        const auto score = [&](std::size_t g, std::size_t first, std::size_t count) {
-            std::span<const evolve::EvalResult> runs(results.data() + g * seeds.size() + first, count);
-            return evolve::Fitness(runs, steps, static_cast<int>(genes[g].Elements().size()),
-                                   evolve::SearchSettings{}.lengthPenalty);
-        };
+        const std::vector<evolve::EvalResult> results = EvaluateSliced(tasks, workers);
         for (std::size_t g = 0; g < genes.size(); ++g) {
-            if (!perSeed) {
-                out.append(score(g, 0, seeds.size()));
-                continue;
-            }
-            py::list each;
-            for (std::size_t s = 0; s < seeds.size(); ++s) each.append(score(g, s, 1));
-            out.append(each);
+            std::span<const evolve::EvalResult> runs(results.data() + g * seeds.size(), seeds.size());
+            out.append(evolve::Fitness(runs, steps, static_cast<int>(genes[g].Elements().size()),
+                                       evolve::SearchSettings{}.lengthPenalty));
         }
         return out;
     }
     std::vector<std::unique_ptr<Run>> runs(tasks.size());
     {
         py::gil_scoped_release release;
+        // The calling thread asks Python about Ctrl-C between its steps; every thread stops then.
+        const std::thread::id caller = std::this_thread::get_id();
+        InterruptCheck check;
+        std::atomic<bool> stop{false};
         RunMany(tasks.size(), workers, [&](std::size_t i) {
             const evolve::EvalTask& t = tasks[i];
-            runs[i] =
-                std::make_unique<Run>(genes[i / seeds.size()],
-                                      RunSettings{t.seed, t.goal, t.maxNodes, t.steps, t.physics}, Quiet(""));
-            while (!runs[i]->Ended()) runs[i]->Step();
+            runs[i] = std::make_unique<Run>(
+                genes[i / seeds.size()],
+                RunSettings{t.seed, t.goal, t.maxNodes, t.steps, t.physics, t.history}, Quiet(""));
+            while (!stop && !runs[i]->Ended()) {
+                runs[i]->Step();
+                if (std::this_thread::get_id() == caller && check.Raised()) stop = true;
+            }
         });
+        if (stop) {
+            py::gil_scoped_acquire hold;
+            throw py::error_already_set();
+        }
     }
     for (std::size_t g = 0; g < genes.size(); ++g) {
         double sum = 0.0;
-        py::list each;
         for (std::size_t s = 0; s < seeds.size(); ++s) {
-            const double value = fitness(py::cast(std::move(runs[g * seeds.size() + s]))).cast<double>();
-            sum += value;
-            each.append(value);
+            sum += fitness(py::cast(std::move(runs[g * seeds.size() + s]))).cast<double>();
         }
-        out.append(perSeed ? py::object(each)
-                           : py::object(py::float_(sum / static_cast<double>(seeds.size()))));
+        out.append(sum / static_cast<double>(seeds.size()));
     }
     return out;
 }
 
 // The search's evaluations, on threads without the GIL. With a fitness
-// function each task is evaluated as the search evaluates it, its finished
-// run kept; then, under the GIL and in task order, the function is called on
-// every run that did not fail and its value kept as the run's score.
+// function or descriptor functions each task is evaluated as the search
+// evaluates it, its finished run kept; then, under the GIL and in task
+// order, the functions are called on every run that did not fail and their
+// values kept in its result (ScoreRun).
 class PythonEvaluator final : public evolve::Evaluator {
   public:
-    PythonEvaluator(int workers, py::object fitness)
-        : workers(workers), pool(workers), fitness(std::move(fitness)) {}
+    PythonEvaluator(int workers, py::object fitness, bool history = false,
+                    std::vector<py::object> describe = {})
+        : workers(workers),
+          pool(workers),
+          fitness(std::move(fitness)),
+          history(history),
+          describe(std::move(describe)) {}
 
     std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::EvalTask>& tasks) override {
-        if (fitness.is_none()) {
-            py::gil_scoped_release release;
-            return pool.Evaluate(tasks);
-        }
+        if (fitness.is_none() && describe.empty()) return EvaluateSliced(tasks, workers);
         std::vector<evolve::EvalResult> results(tasks.size());
         std::vector<std::unique_ptr<Run>> runs(tasks.size());
-        {
-            py::gil_scoped_release release;
-            RunMany(tasks.size(), workers,
-                    [&](std::size_t i) { results[i] = evolve::EvaluateGene(tasks[i], runs[i]); });
-        }
+        InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
+            std::mutex guard;
+            std::exception_ptr failure;
+            std::atomic<bool> failed{false};
+            RunMany(last - first, workers, [&](std::size_t k) {
+                const std::size_t i = first + k;
+                if (failed) return;
+                try {
+                    evolve::EvalTask task = tasks[i];
+                    task.history = task.history || history;
+                    results[i] = evolve::EvaluateGene(task, runs[i]);
+                } catch (...) {  // thrown here, once every thread is joined
+                    std::lock_guard lock(guard);
+                    if (!failed.exchange(true)) failure = std::current_exception();
+                }
+            });
+            if (failure) std::rethrow_exception(failure);
+        });
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             if (results[i].outcome == evolve::EvalResult::Outcome::Error || !runs[i]) continue;
-            // What float() takes but a string: a text is no cost, even "3".
-            const py::object value = fitness(py::cast(std::move(runs[i])));
-            const double score = PyFloat_AsDouble(value.ptr());
-            if (score == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-            if (std::isnan(score)) {
-                throw py::value_error("the fitness function gave nan for gene " + tasks[i].code +
-                                      " on seed " + std::to_string(tasks[i].seed));
-            }
-            results[i].score = score;
+            ScoreRun(fitness, describe, tasks[i], std::move(runs[i]), results[i]);
         }
         return results;
     }
@@ -186,7 +233,29 @@ class PythonEvaluator final : public evolve::Evaluator {
     int workers;
     evolve::ThreadPool pool;
     py::object fitness;
+    bool history;  // the runs given to the functions keep their RunHistory
+    std::vector<py::object> describe;
 };
+
+// A row per gene and seed; the fitness column is the search's cost of that
+// one run (their mean over a gene's seeds is its fitness) or fitness(run).
+py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
+                           int workers, const py::object& fitness) {
+    if (genes.empty()) return RunTable({});
+    const std::vector<evolve::EvalResult> results = PythonEvaluator(workers, fitness).Evaluate(tasks);
+    const std::size_t seeds = tasks.size() / genes.size();
+    const double penalty = evolve::SearchSettings{}.lengthPenalty;
+    std::vector<TableRow> rows;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const evolve::EvalResult& r = results[i];
+        const int length = static_cast<int>(genes[i / seeds].Elements().size());
+        double value = evolve::Fitness(std::span(&r, 1), tasks[i].steps, length, penalty);
+        if (!fitness.is_none())
+            value = r.outcome == evolve::EvalResult::Outcome::Error ? std::nan("") : r.score;
+        rows.push_back({static_cast<int>(i / seeds), &tasks[i], &r, value});
+    }
+    return RunTable(rows);
+}
 
 // A problem with the search's settings in the terms of evolve's arguments:
 // the command line's flags ("--max-nodes") become their names ("max_nodes").
@@ -300,21 +369,27 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
 // folder written as the command writes it when `out` is given.
 py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int workers,
                 const py::object& fitness, const std::optional<std::string>& out,
-                const py::object& progress) {
-    evolve::SearchSettings settings = EvolveSettings(genes, args);
-    PythonEvaluator evaluator(workers < 1 ? CoreCount() : workers, fitness);
+                const std::optional<std::string>& resume, const py::object& progress,
+                const py::object& dispatch, bool history, const std::vector<py::object>& describe) {
+    if (out && resume) throw py::value_error("give out or resume, not both");
+    std::unique_ptr<evolve::Evaluator> evaluator;
+    if (dispatch.is_none()) {
+        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? CoreCount() : workers, fitness, history,
+                                                      describe);
+    } else {
+        evaluator = std::make_unique<DispatchEvaluator>(dispatch);
+    }
     py::list generations, individuals, archive;
     try {
         std::optional<evolve::SearchOutput> output;
-        if (out) {
-            output.emplace(*out);
-            output->Lock(true);
-            output->Create();
-        }
-        evolve::Search search(std::move(settings));
-        if (output) output->Begin(search);
+        if (out || resume) output.emplace(resume ? *resume : *out);
+        const SearchFunctions functions{fitness, describe};
+        evolve::Search search =
+            resume ? ResumeFolder(*output, args.generations, args.evaluations, args.descriptors, functions)
+                   : evolve::Search(EvolveSettings(genes, args));
+        if (out) BeginFolder(*output, search, functions);
         while (!search.Finished()) {
-            const evolve::GenerationReport report = search.RunGeneration(evaluator);
+            const evolve::GenerationReport report = search.RunGeneration(*evaluator);
             if (output) output->Record(search, report);
             generations.append(ReportDict(report));
             for (const evolve::ScoredGene& gene : search.Generation()) {
@@ -367,24 +442,19 @@ PYBIND11_MODULE(_quillmoth, m) {
     using namespace qm;
     using namespace qm::python;
     m.doc() = "Quillmoth: grow virtual creatures from gene programs.";
+    m.attr("__version__") = QM_VERSION;
 
-    static py::exception<GeneError> geneError(m, "GeneError", PyExc_ValueError);
-    py::register_exception_translator([](std::exception_ptr p) {
-        try {
-            if (p) std::rethrow_exception(p);
-        } catch (const GeneError& e) {
-            // The message is the log's text; .text and .detail as the C++ error has them.
-            py::object error = py::reinterpret_borrow<py::object>(geneError.ptr())(
-                e.detail.empty() ? e.text : e.text + e.detail);
-            error.attr("text") = e.text;
-            error.attr("detail") = e.detail;
-            PyErr_SetObject(geneError.ptr(), error.ptr());
-        }
-    });
+    RegisterErrors(m);
 
-    py::class_<Gene>(m, "Gene", "A gene program, compiled from gene source.")
-        .def_static("from_file", py::overload_cast<const std::string&>(&Gene::FromFile), py::arg("path"),
-                    "Compile a gene source file; raises GeneError.")
+    py::class_<Gene> gene(m, "Gene", "A gene program, compiled from gene source.");
+    gene.def_static(
+            "from_file",
+            [](const std::string& path) {
+                CheckReadable(path);
+                return Gene::FromFile(path);
+            },
+            py::arg("path"),
+            "Compile a gene source file; raises GeneError, or OSError when it cannot be read.")
         .def_static("from_source", &Gene::FromSource, py::arg("text"),
                     "Compile gene source text; raises GeneError.")
         .def_static("from_code", &Gene::FromCode, py::arg("code"), "Read a code string; raises GeneError.")
@@ -393,6 +463,7 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def("dump", &Gene::Dump, "The program as the engine reads it, indented.")
         .def("__len__", [](const Gene& g) { return g.Elements().size(); })
         .def("__repr__", [](const Gene& g) { return "quillmoth.Gene.from_code('" + g.Code() + "')"; });
+    AddVariation(gene);
 
     py::class_<Physics> physics(m, "Physics",
                                 "The world's constants (docs/physics.md): the defaults, with any given as "
@@ -422,19 +493,16 @@ PYBIND11_MODULE(_quillmoth, m) {
     py::class_<Run>(m, "Run", "One run: a gene grown from a seed in a world of its own.")
         .def(py::init(&MakeRun), py::arg("gene"), py::arg("seed") = py::none(), py::arg("goal") = py::none(),
              py::arg("max_nodes") = py::none(), py::arg("steps") = py::none(), py::arg("log") = "",
-             py::arg("physics") = py::none())
+             py::arg("physics") = py::none(), py::arg("history") = false, py::arg("observe") = py::none(),
+             py::arg("every") = 1, py::arg("trace") = py::none(), py::arg("trace_every") = 1)
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
-                    "Go on from a checkpoint written by Run.save or quillmoth-sim, or from the newest whole "
-                    "checkpoint "
-                    "of a folder of them.")
+                    "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(
-            "step",
-            [](Run& run, long long n) {
-                py::gil_scoped_release release;
-                return OutcomeName(run.Step(n));
-            },
-            py::arg("n") = 1, "Step up to n times; returns the outcome.")
+            "step", [](Run& run, long long n) { return OutcomeName(StepWatched(run, n)); }, py::arg("n") = 1,
+            "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
         .def_property_readonly("steps", &Run::Steps)
+        .def_property_readonly("history", &HistoryOf,
+                               "The series the run keeps (Run(..., history=True)): numpy arrays by name.")
         .def_property_readonly("seed", &Run::Seed)
         .def_property_readonly("outcome", [](const Run& run) { return OutcomeName(run.Outcome().kind); })
         .def_property_readonly("error",
@@ -461,14 +529,35 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_property_readonly(
             "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
+        .def_property_readonly(
+            "goal_step",
+            [](const Run& run) -> std::optional<long long> {
+                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
+                return run.Steps() + 1;  // the step in which the node got there, not counted as done
+            },
+            "The step in which a node reached the goal, or None.")
+        .def_property_readonly(
+            "goal_node",
+            [](const Run& run) -> std::optional<std::int32_t> {
+                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
+                return run.Outcome().goalNode;
+            },
+            "The id of the node that reached the goal, or None.")
+        .def("__repr__",
+             [](const Run& run) {
+                 return FormatString("<quillmoth.Run seed=%u steps=%lld outcome=%s>", run.Seed(), run.Steps(),
+                                     OutcomeName(run.Outcome().kind));
+             })
         .def("kill", &Run::Kill, py::arg("node_id"), "Kill a node at the next step; False if there is none.")
         .def(
             "save",
             [](const Run& run, const std::string& path) {
+                if (!run.World())
+                    throw py::value_error("the run has no world to save: it ended at its start");
                 try {
                     run.Save(path);
                 } catch (const CheckpointError& e) {
-                    throw py::value_error(e.message);
+                    ThrowOSError(e.message);
                 }
             },
             py::arg("path"), "Write a checkpoint, as quillmoth-sim run --checkpoint-every does.");
@@ -476,29 +565,37 @@ PYBIND11_MODULE(_quillmoth, m) {
     m.def("evaluate", &Evaluate, py::arg("genes"), py::arg("seeds"), py::arg("steps") = 1000,
           py::arg("workers") = 0, py::arg("max_nodes") = 1000, py::arg("goal") = py::none(),
           py::arg("fitness") = py::none(), py::arg("physics") = py::none(), py::arg("per_seed") = false,
-          "Run every gene with every seed on threads; one fitness per gene (per_seed: a list per gene, one "
-          "value per seed).");
+          py::arg("history") = false,
+          "Run every gene with every seed on threads; one fitness per gene, or with per_seed a numpy record "
+          "array of a row per gene and seed.");
+    m.def("_evaluate_task", &EvaluateTask, py::arg("task"), py::arg("fitness") = py::none(),
+          py::arg("history") = false, py::arg("descriptors") = py::none(),
+          "One task of a search evaluated here (for evolve(mpi=True)): the result's text.");
     m.def(
         "evolve",
         [](const std::vector<Gene>& genes, const std::string& algorithm, int population,
            std::optional<int> generations, std::optional<long long> evaluations, long long steps,
            const std::optional<std::vector<std::uint32_t>>& seeds, std::uint32_t seed,
-           const std::optional<std::string>& task, const std::optional<std::vector<std::string>>& descriptors,
-           int grid, std::optional<int> maxNodes, std::optional<int> maxLength,
+           const std::optional<std::string>& task, const py::object& descriptors, int grid,
+           std::optional<int> maxNodes, std::optional<int> maxLength,
            const std::optional<std::array<float, 3>>& goal, int workers,
            const std::optional<Physics>& physics, const py::object& fitness,
-           const std::optional<std::string>& out, const py::object& progress) {
-            const EvolveArgs args{algorithm, population, generations, evaluations, steps,
-                                  seeds,     seed,       task,        descriptors, grid,
-                                  maxNodes,  maxLength,  goal,        physics,     !fitness.is_none()};
-            return Evolve(genes, args, workers, fitness, out, progress);
+           const std::optional<std::string>& out, const std::optional<std::string>& resume,
+           const py::object& progress, const py::object& dispatch, bool history) {
+            const DescriptorArgs described = ReadDescriptors(descriptors);
+            const EvolveArgs args{algorithm, population, generations, evaluations,     steps,
+                                  seeds,     seed,       task,        described.specs, grid,
+                                  maxNodes,  maxLength,  goal,        physics,         !fitness.is_none()};
+            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history,
+                          described.functions);
         },
-        py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "map-elites",
-        py::arg("population") = 64, py::arg("generations") = py::none(), py::arg("evaluations") = py::none(),
-        py::arg("steps") = 1000, py::arg("seeds") = py::none(), py::arg("seed") = 1,
-        py::arg("task") = py::none(), py::arg("descriptors") = py::none(), py::arg("grid") = 25,
-        py::arg("max_nodes") = py::none(), py::arg("max_length") = py::none(), py::arg("goal") = py::none(),
-        py::arg("workers") = 0, py::arg("physics") = py::none(), py::arg("fitness") = py::none(),
-        py::arg("out") = py::none(), py::arg("progress") = py::none(),
+        py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "ga", py::arg("population") = 64,
+        py::arg("generations") = py::none(), py::arg("evaluations") = py::none(), py::arg("steps") = 1000,
+        py::arg("seeds") = py::none(), py::arg("seed") = 1, py::arg("task") = py::none(),
+        py::arg("descriptors") = py::none(), py::arg("grid") = 25, py::arg("max_nodes") = py::none(),
+        py::arg("max_length") = py::none(), py::arg("goal") = py::none(), py::arg("workers") = 0,
+        py::arg("physics") = py::none(), py::arg("fitness") = py::none(), py::arg("out") = py::none(),
+        py::arg("resume") = py::none(), py::arg("progress") = py::none(), py::arg("dispatch") = py::none(),
+        py::arg("history") = false,
         "The search of quillmoth-sim evolve; fitness(run) -> cost makes a task of a Python function.");
 }

@@ -3,6 +3,7 @@
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "gp/GPmanager.h"
+#include "gp/GeneFile.h"
 #include "gp/Unit.h"
 #include "record/Sha256.h"
 
@@ -16,7 +17,7 @@ std::vector<GeneElement> Load(const std::string& code) {
         unit.Parse(code);
         return unit.Code();
     } catch (const ErrorText& e) {
-        throw GeneError{e.text, {}};
+        throw GeneError{e.text, {}, e.hint};
     }
 }
 
@@ -36,7 +37,7 @@ std::vector<GeneElement> Compiled(const Diagnostics& diagnostics, Compile&& comp
         diagnostics.Emit(DebugLevel::Detail, code + "\n");
         return Load(code);
     } catch (const ErrorText& e) {
-        throw GeneError{e.text, said};
+        throw GeneError{e.text, said, e.hint};
     }
 }
 
@@ -68,6 +69,13 @@ Gene Gene::FromFile(const std::string& path, const Diagnostics& diagnostics) {
 }
 
 Gene Gene::FromSource(const std::string& text) {
+    // As a file of them is refused: compiled, it would be its first number alone.
+    if (HoldsOnlyCodeStrings(text)) {
+        throw GeneError{"GPmanager::GetCode; 不正なコードです\n",
+                        {},
+                        "the text holds a code string, not gene source: read it with Gene.from_code, or "
+                        "write it as gene source with quillmoth-sim decode"};
+    }
     Gene gene;
     gene.elements = Compiled(Silent(), [&](const Diagnostics& compiler) {
         return GPmanager::GetInstance()->Compile(text, compiler);

@@ -17,6 +17,7 @@ class Diagnostics;
 struct GeneError {
     std::string text;    // the error log's text, e.g. "GPmanager::GetCode; 不正なコードです\n"
     std::string detail;  // why, where the compiler said more (a file that cannot be read)
+    std::string hint{};  // the same in plain words, with the place ("unknown primitive X at f.txt:1:9; ...")
 };
 
 // A gene file as read once: its path, its bytes and their hash. A run compiles,

@@ -13,7 +13,11 @@ namespace qm {
 Vector3 DefaultGoal() { return NodeManager::kDefaultGoal; }
 
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
-    : stepLimit(settings.steps), goal(settings.goal), maxNodes(settings.maxNodes), physics(settings.physics) {
+    : stepLimit(settings.steps),
+      goal(settings.goal),
+      maxNodes(settings.maxNodes),
+      physics(settings.physics),
+      history(settings.history ? std::make_unique<RunHistory>() : nullptr) {
     context.diagnostics = std::move(diagnostics);
     manifest.version = QM_VERSION;
     manifest.seed = guard.SeedRandom(settings.seed);
@@ -62,7 +66,25 @@ std::unique_ptr<Run> Run::Resume(const std::string& path, Diagnostics diagnostic
     return std::make_unique<Run>(ReadSavedRun(path).state, std::nullopt, std::move(diagnostics));
 }
 
-Run::~Run() = default;
+Run::~Run() {
+    try {
+        CloseTrace();
+    } catch (const record::RecordError&) {  // a run that goes has no one to tell
+    }
+}
+
+void Run::Trace(const std::string& path, int every) {
+    if (!Start() || Ended()) throw record::RecordError{"the run has ended: there is nothing to trace"};
+    manifest.traceEvery = every < 1 ? 1 : every;
+    trace = record::OpenTraceWriter(path, record::TraceHeader{manifest.Json(), "", 0}, stdout);
+    trace->Write(steps, *World());
+}
+
+void Run::CloseTrace() {
+    if (!trace) return;
+    std::unique_ptr<record::TraceWriter> closing = std::move(trace);
+    closing->Close();
+}
 
 bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
     if (started) return driver != nullptr;
@@ -104,6 +126,7 @@ RunOutcome::Kind Run::Step() {
     if (!Start() || Ended()) return Outcome().kind;
     if (stepLimit && steps >= *stepLimit) {
         guard.Complete();
+        CloseTrace();
         return Outcome().kind;
     }
     context.step = steps + 1;  // the births of this step
@@ -113,6 +136,24 @@ RunOutcome::Kind Run::Step() {
     if (guard.Step(*driver)) {
         if (moving) ++steps;
         Approach();
+        if (history && moving && !worlds.empty()) history->Append(steps, *worlds.front(), closest);
+        if (trace && moving && steps % manifest.traceEvery == 0) {
+            // A trace that cannot be written ends the run, as for quillmoth-sim run.
+            try {
+                trace->Write(steps, *worlds.front());
+            } catch (const record::RecordError& e) {
+                trace.reset();
+                Fail(e.message);
+            }
+        }
+        if (observer && moving && steps % observeEvery == 0) observer(*this);
+    }
+    if (Ended()) {
+        try {
+            CloseTrace();
+        } catch (const record::RecordError& e) {
+            Fail(e.message);
+        }
     }
     return Outcome().kind;
 }

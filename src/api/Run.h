@@ -17,6 +17,7 @@
 
 #include "api/Frame.h"
 #include "api/Gene.h"
+#include "api/RunHistory.h"
 #include "base/RunContext.h"
 #include "experiment/RunGuard.h"
 #include "experiment/RunOptions.h"
@@ -52,6 +53,7 @@ struct RunSettings {
     int maxNodes = DefaultMaxNodes();
     std::optional<long long> steps;  // the run is completed after this many steps; no end when not given
     Physics physics;
+    bool history = false;  // keep a RunHistory
 };
 
 // A gene named by its file, read when the run is made and compiled when it
@@ -129,9 +131,24 @@ class Run {
     PTester* Driver() const { return driver.get(); }
     NodeManager* World() const;
 
+    // The series the run keeps of itself since it began here; null when it keeps none.
+    const RunHistory* History() const { return history.get(); }
+    // Calls `observer` after every `every`th step (counted as Steps()), once the step is whole.
+    void Observe(std::function<void(Run&)> observer, long long every) {
+        this->observer = std::move(observer);
+        observeEvery = every < 1 ? 1 : every;
+    }
+
     // Kills the node with this id at the next step, as the mouse does; false
     // when there is no such live node.
     bool Kill(std::int32_t id);
+
+    // Writes the run's trace to `path` as `quillmoth-sim run --trace PATH
+    // --trace-every N` does: the world now and after every `every`th step
+    // while the run goes on; closed when the run ends or goes. Throws
+    // record::RecordError when it cannot be made; a write that fails later
+    // ends the run with its error.
+    void Trace(const std::string& path, int every);
 
     // Writes a checkpoint of the run, between two steps. Throws record::RecordError.
     void Save(const std::string& path) const;
@@ -148,6 +165,7 @@ class Run {
     // Runs this file's bytes, and records them as the run's gene source.
     void NameFile(const qm::GeneSource& source);
     void Approach();
+    void CloseTrace();
 
     RunContext context;
     RunGuard guard{context};
@@ -163,6 +181,10 @@ class Run {
     double closest = std::numeric_limits<double>::infinity();
     record::Manifest manifest;
     std::string geneSource;
+    std::unique_ptr<RunHistory> history;
+    std::unique_ptr<record::TraceWriter> trace;
+    std::function<void(Run&)> observer;
+    long long observeEvery = 1;
 };
 
 }  // namespace qm

@@ -32,6 +32,15 @@ constexpr std::array<Descriptor, 8> kDescriptors{{
      [](const EvalResult& r) { return std::hypot(r.dx, r.dz); }},
 }};
 
+// The search's own descriptors: Python functions of the finished run
+// (quillmoth.evolve), whose values the evaluation brings back. No range of
+// their own: they are given with one.
+constexpr std::array<Descriptor, 3> kPythonDescriptors{{
+    {"python1", "the first Python descriptor", 0.0, 1.0, [](const EvalResult& r) { return r.python[0]; }},
+    {"python2", "the second Python descriptor", 0.0, 1.0, [](const EvalResult& r) { return r.python[1]; }},
+    {"python3", "the third Python descriptor", 0.0, 1.0, [](const EvalResult& r) { return r.python[2]; }},
+}};
+
 // A whole number or a real, all of the text.
 bool ReadReal(const std::string& text, double& out) {
     char* end = nullptr;
@@ -47,7 +56,20 @@ const Descriptor* FindDescriptor(std::string_view name) {
     for (const Descriptor& d : kDescriptors) {
         if (name == d.name) return &d;
     }
+    for (const Descriptor& d : kPythonDescriptors) {
+        if (name == d.name) return &d;
+    }
     return nullptr;
+}
+
+std::string PythonDescriptorIn(const std::vector<std::string>& specs) {
+    for (const std::string& spec : specs) {
+        const std::string name = spec.substr(0, spec.find(':'));
+        for (const Descriptor& d : kPythonDescriptors) {
+            if (name == d.name) return name;
+        }
+    }
+    return {};
 }
 
 std::string DescriptorNames() {

@@ -26,8 +26,12 @@ struct Descriptor {
 // `nodes` is 0 to the search's node cap, which BehaviourSpace puts in.
 std::span<const Descriptor> Descriptors();
 const Descriptor* FindDescriptor(std::string_view name);
-// "dx, dz, ...": the names, for messages.
+// "dx, dz, ...": the names, for messages (not the Python descriptors').
 std::string DescriptorNames();
+// The first of the specs that names a Python descriptor (python1 to
+// python3, FindDescriptor finds them too), or empty: only the Python package
+// can compute them.
+std::string PythonDescriptorIn(const std::vector<std::string>& specs);
 
 // A descriptor of a search as the user gives it: NAME, or NAME:LOW:HIGH with
 // its own range, or NAME:LOW:HIGH:CELLS with its own number of cells too

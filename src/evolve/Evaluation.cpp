@@ -126,7 +126,8 @@ EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
         return result;
     }
     finished = std::make_unique<Run>(
-        *gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps, task.physics}, std::move(silent));
+        *gene, RunSettings{task.seed, task.goal, task.maxNodes, task.steps, task.physics, task.history},
+        std::move(silent));
     Run& run = *finished;
     if (!run.Start()) {
         finished.reset();

@@ -34,6 +34,7 @@ struct EvalTask {
     // there: a creature that heads for the goal while it grows keeps the way
     // it made before the cap.
     bool settle = false;
+    bool history = false;  // the run keeps its RunHistory, for a fitness of its own (not encoded)
 };
 
 // One line of text that reads back exactly, for pipes and MPI messages.

@@ -26,9 +26,13 @@ double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneL
 }
 
 std::string EncodeResult(const EvalResult& result) {
-    return FormatString("%d %lld %a %d %a %a %a %a %a %a", static_cast<int>(result.outcome), result.steps,
-                        result.closest, result.nodes, result.dx, result.dz, result.height, result.sizeError,
-                        result.score, result.taxis);
+    std::string text = FormatString("%d %lld %a %d %a %a %a %a %a %a", static_cast<int>(result.outcome),
+                                    result.steps, result.closest, result.nodes, result.dx, result.dz,
+                                    result.height, result.sizeError, result.score, result.taxis);
+    if (result.python != decltype(result.python){}) {
+        for (double v : result.python) text += FormatString(" %a", v);
+    }
+    return text;
 }
 
 bool DecodeResult(const std::string& text, EvalResult& result) {
@@ -53,6 +57,11 @@ bool DecodeResult(const std::string& text, EvalResult& result) {
         std::string word;
         for (double* later : {&r.score, &r.taxis}) {
             if (!(in >> std::ws).eof() && (!(in >> word) || !real(word, *later))) return false;
+        }
+        if (!(in >> std::ws).eof()) {
+            for (double& v : r.python) {
+                if (!(in >> word) || !real(word, v)) return false;
+            }
         }
         if (!(in >> std::ws).eof()) return false;
     }

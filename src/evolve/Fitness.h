@@ -11,6 +11,7 @@
 // one, sooner beats later, and closer beats farther; with the default penalty
 // of 0.001 per element, fifty elements cost what 0.05 units of distance do.
 
+#include <array>
 #include <span>
 #include <string>
 
@@ -33,6 +34,9 @@ struct EvalResult {
     double sizeError = 0.0;     // mean |nodes - N| over the second half of the steps (task size N)
     double score = 0.0;         // what a fitness function of the finished run gave it (task python)
     double taxis = 0.0;         // the centre's horizontal displacement towards the run's goal
+    // What the search's own descriptors, Python functions of the finished
+    // run, gave it (python1 to python3 in Behaviour.h); all 0 in a search without them.
+    std::array<double, 3> python{};
 };
 
 double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneLength, double lengthPenalty);
@@ -42,6 +46,8 @@ double Fitness(std::span<const EvalResult> runs, long long stepBudget, int geneL
 // and 2 hold) also reads, with the behaviour fields 0, one of eight
 // (without the score, as checkpoints of format 3 held it first) with the
 // score 0, and one of nine (without the taxis, format 3) with the taxis 0.
+// The values of Python descriptors follow only when one is not 0, so a
+// search without them writes what it wrote before.
 std::string EncodeResult(const EvalResult& result);
 // False when the text is not a result EncodeResult wrote.
 bool DecodeResult(const std::string& text, EvalResult& result);

@@ -188,10 +188,9 @@ std::string SettingsProblem(const SearchSettings& s) {
     for (std::size_t i = 0; i < s.seedGenes.size(); ++i) {
         std::string problem = ShapeProblem(s.seedGenes[i], s.maxLength);
         if (!problem.empty()) {
-            const std::string name =
-                i < s.seedFiles.size() ? s.seedFiles[i] : FormatString("seed gene %zu", i + 1);
-            std::string text = "the seed gene ";
-            text += Printable(name, 400);
+            // A gene given without a file (from Python) is named by its place.
+            std::string text = i < s.seedFiles.size() ? "the seed gene " + Printable(s.seedFiles[i], 400)
+                                                      : FormatString("seed gene %zu", i + 1);
             text += " cannot be evolved: ";
             return text += problem;
         }

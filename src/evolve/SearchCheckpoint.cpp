@@ -196,7 +196,7 @@ void SaveCheckpoint(const std::string& path, const SearchSettings& s, const Sear
     ReplaceFile(path, out.str());
 }
 
-Checkpoint LoadCheckpoint(const std::string& path) {
+Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw SearchError{"cannot read the checkpoint " + Printable(path, 400), true};
     Reader in(file, path);
@@ -261,11 +261,12 @@ Checkpoint LoadCheckpoint(const std::string& path) {
         if (!algorithm) in.Fail("names no algorithm");
         s.algorithm = *algorithm;
         const std::string taskText = in.Expect("task");
-        if (taskText == TaskText(Task{Task::Kind::Custom}))
+        if (taskText == TaskText(Task{Task::Kind::Custom}) && !pythonFitness)
             in.Fail(
                 "holds a search whose fitness is a Python function (quillmoth.evolve): the command line "
                 "cannot go on with it");
-        const std::optional<Task> task = ParseTask(taskText);
+        const std::optional<Task> task =
+            taskText == TaskText(Task{Task::Kind::Custom}) ? Task{Task::Kind::Custom} : ParseTask(taskText);
         if (!task) in.Fail("names no task");
         s.task = *task;
         std::istringstream names(in.Expect("descriptors"));

@@ -24,7 +24,9 @@ struct Checkpoint {
 void SaveCheckpoint(const std::string& path, const SearchSettings& settings, const SearchState& state);
 
 // Throws SearchError, naming the file and the line, when it cannot be read
-// or is not a complete checkpoint.
-Checkpoint LoadCheckpoint(const std::string& path);
+// or is not a complete checkpoint. A search whose fitness is a Python
+// function is refused unless `pythonFitness` (the Python package gives the
+// function again).
+Checkpoint LoadCheckpoint(const std::string& path, bool pythonFitness = false);
 
 }  // namespace qm::evolve

@@ -26,8 +26,8 @@ bool StartsWith(const std::string& text, const char* prefix, std::size_t length)
     return text.size() >= length && std::memcmp(text.data(), prefix, length) == 0;
 }
 
-// A file of code strings (what `compile` prints, what a search records) is
-// gene source too, but it compiles to its first number alone: one constant.
+}  // namespace
+
 bool HoldsOnlyCodeStrings(const std::string& text) {
     std::istringstream words(text);
     std::string word;
@@ -38,8 +38,6 @@ bool HoldsOnlyCodeStrings(const std::string& text) {
     }
     return any;
 }
-
-}  // namespace
 
 GeneBytes ReadGeneBytes(const char* fileName) {
     struct stat info {};

@@ -32,4 +32,8 @@ std::optional<std::string> GeneText(const GeneBytes& read, const char* fileName,
 // What GPmanager::GetCode gives for a file that held these bytes.
 std::string CompileGeneFile(const GeneBytes& read, const char* fileName, const Diagnostics& diagnostics);
 
+// True when the text is nothing but code strings (what `compile` prints, what
+// a search records): gene source too, but it compiles to its first number alone.
+bool HoldsOnlyCodeStrings(const std::string& text);
+
 }  // namespace qm

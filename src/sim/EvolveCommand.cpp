@@ -105,6 +105,8 @@ evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output)
     }
     std::string problem = evolve::SettingsProblem(settings);
     if (!problem.empty()) throw SearchError{problem};
+    if (const std::string name = evolve::PythonDescriptorIn(settings.descriptors); !name.empty())
+        throw SearchError{"the descriptor " + name + " is a Python function's (quillmoth.evolve)", true};
     RefuseSeedsAsOutputs(o, output);
     output.Lock(true);
     output.Create();
@@ -123,6 +125,12 @@ evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output
         throw SearchError{"the checkpoint " + Printable(output.CheckpointPath(), 400) +
                               " breaks the command line's rules: " + problem,
                           true};
+    }
+    if (const std::string name = evolve::PythonDescriptorIn(checkpoint.settings.descriptors); !name.empty()) {
+        throw SearchError{
+            "the checkpoint " + Printable(output.CheckpointPath(), 400) + " holds a search whose " + name +
+                " is a Python function (quillmoth.evolve): the command line cannot go on with it",
+            true};
     }
     evolve::Search search(std::move(checkpoint.settings), std::move(checkpoint.state));
     output.TrimTables(search);

@@ -96,7 +96,8 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
                 o.search.seed = *seed;
                 o.seedGiven = true;
             },
-            "seed of the search's own random numbers (default: the current time in seconds)")
+            "seed of the search's own random numbers (default: the current time in seconds; "
+            "quillmoth.evolve's is 1, so that a script repeats its search)")
         ->type_name("N");
     evolve.add_option("--out", o.out, "folder of the outputs and the checkpoint (default evolve-out)")
         ->type_name("DIR");
