@@ -300,7 +300,8 @@ py::dict Behaviour(const evolve::BehaviourSpace& space, const evolve::ScoredGene
 }
 
 struct EvolveArgs {
-    std::string algorithm;
+    std::optional<std::string>
+        algorithm;  // the command line's default (ga; taxis: map-elites) when not given
     int population;
     std::optional<int> generations;
     std::optional<long long> evaluations;
@@ -319,10 +320,12 @@ struct EvolveArgs {
 // The settings as `quillmoth-sim evolve` makes them from its options.
 evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const EvolveArgs& a) {
     evolve::SearchSettings s;
-    const std::optional<evolve::Algorithm> algorithm = evolve::ParseAlgorithm(a.algorithm);
-    if (!algorithm)
-        throw py::value_error("algorithm takes ga, map-elites or novelty, not '" + a.algorithm + "'");
-    s.algorithm = *algorithm;
+    if (a.algorithm) {
+        const std::optional<evolve::Algorithm> algorithm = evolve::ParseAlgorithm(*a.algorithm);
+        if (!algorithm)
+            throw py::value_error("algorithm takes ga, map-elites or novelty, not '" + *a.algorithm + "'");
+        s.algorithm = *algorithm;
+    }
     const std::string python = evolve::TaskText(evolve::Task{evolve::Task::Kind::Custom});
     if (a.fitness) {
         if (a.task && *a.task != python) throw py::value_error("fitness is the task: give no other task");
@@ -355,7 +358,7 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
     s.physics = a.physics.value_or(Physics{});
     // The defaults that depend on the task and the algorithm, as the command line sets them.
     s.SetDefaults([&](std::string_view name) {
-        return name == "algorithm" || (name == "eval-seeds" && a.seeds) ||
+        return (name == "algorithm" && a.algorithm) || (name == "eval-seeds" && a.seeds) ||
                (name == "descriptors" && a.descriptors) || (name == "max-nodes" && a.maxNodes) ||
                (name == "max-length" && a.maxLength);
     });
@@ -573,7 +576,7 @@ PYBIND11_MODULE(_quillmoth, m) {
           "One task of a search evaluated here (for evolve(mpi=True)): the result's text.");
     m.def(
         "evolve",
-        [](const std::vector<Gene>& genes, const std::string& algorithm, int population,
+        [](const std::vector<Gene>& genes, const std::optional<std::string>& algorithm, int population,
            std::optional<int> generations, std::optional<long long> evaluations, long long steps,
            const std::optional<std::vector<std::uint32_t>>& seeds, std::uint32_t seed,
            const std::optional<std::string>& task, const py::object& descriptors, int grid,
@@ -589,7 +592,7 @@ PYBIND11_MODULE(_quillmoth, m) {
             return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history,
                           described.functions);
         },
-        py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = "ga", py::arg("population") = 64,
+        py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = py::none(), py::arg("population") = 64,
         py::arg("generations") = py::none(), py::arg("evaluations") = py::none(), py::arg("steps") = 1000,
         py::arg("seeds") = py::none(), py::arg("seed") = 1, py::arg("task") = py::none(),
         py::arg("descriptors") = py::none(), py::arg("grid") = 25, py::arg("max_nodes") = py::none(),

@@ -140,9 +140,10 @@ def search_result(result):
     return {**result, "best": result["best"].code}
 
 
-@pytest.mark.parametrize("task", ["height", "taxis"])  # taxis brings its own defaults, as on the command line
-def test_evolve_is_the_command_lines_search_on_any_number_of_workers(tmp_path, task):
-    options = dict(algorithm="map-elites", task=task, seed=3, population=8, generations=2, steps=100)
+# taxis brings its own defaults (map-elites among them), as on the command line
+@pytest.mark.parametrize("task, algorithm", [("height", dict(algorithm="map-elites")), ("taxis", {})])
+def test_evolve_is_the_command_lines_search_on_any_number_of_workers(tmp_path, task, algorithm):
+    options = dict(task=task, seed=3, population=8, generations=2, steps=100, **algorithm)
     reports = []
     one = quillmoth.evolve(workers=1, out=str(tmp_path / "py"), progress=reports.append, **options)
     assert search_result(one) == search_result(quillmoth.evolve(workers=2, **options))
