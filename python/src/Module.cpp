@@ -7,6 +7,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <mutex>
@@ -24,6 +26,8 @@
 #include "Variation.h"
 #include "api/Gene.h"
 #include "api/Run.h"
+#include "api/RunMany.h"
+#include "api/SavedRun.h"
 #include "base/Diagnostics.h"
 #include "evolve/Evaluation.h"
 #include "evolve/Evaluator.h"
@@ -34,8 +38,6 @@
 #include "evolve/SearchOutput.h"
 #include "evolve/Task.h"
 #include "experiment/PhysicsSettings.h"
-#include "record/RecordError.h"
-#include "world/NodeManager.h"
 
 namespace py = pybind11;
 
@@ -86,7 +88,7 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed
         if (traceEvery < 1) throw py::value_error("trace_every must be at least 1");
         try {
             run->Trace(*trace, traceEvery);
-        } catch (const record::RecordError& e) {
+        } catch (const CheckpointError& e) {
             ThrowOSError(e.message);
         }
     }
@@ -94,24 +96,13 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed
 }
 
 std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
-    CheckReadable(path);
+    // A folder of checkpoints resumes its newest whole one; any other folder is no checkpoint.
+    if (!IsFolder(path) || CheckpointsIn(path).empty()) CheckReadable(path);
     try {
-        return Run::Load(path, Quiet(log));
-    } catch (const record::RecordError& e) {
+        return Run::Resume(path, Quiet(log));
+    } catch (const CheckpointError& e) {
         throw py::value_error("cannot load " + path + ": " + e.message);
     }
-}
-
-// Runs `work(i)` for i in [0, n) on up to `workers` threads.
-template <class Work>
-void ParallelFor(std::size_t n, int workers, Work&& work) {
-    std::atomic<std::size_t> next{0};
-    auto loop = [&] {
-        for (std::size_t i = next++; i < n; i = next++) work(i);
-    };
-    std::vector<std::jthread> threads;
-    for (int t = 1; t < workers && static_cast<std::size_t>(t) < n; ++t) threads.emplace_back(loop);
-    loop();
 }
 
 // The evaluations a few at a time (as many as there are workers), so that
@@ -139,7 +130,7 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
                     const py::object& fitness, const std::optional<Physics>& physics, bool perSeed,
                     bool history) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
-    if (workers < 1) workers = evolve::CoreCount();
+    if (workers < 1) workers = CoreCount();
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
@@ -168,7 +159,7 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
         const std::thread::id caller = std::this_thread::get_id();
         InterruptCheck check;
         std::atomic<bool> stop{false};
-        ParallelFor(tasks.size(), workers, [&](std::size_t i) {
+        RunMany(tasks.size(), workers, [&](std::size_t i) {
             const evolve::EvalTask& t = tasks[i];
             runs[i] = std::make_unique<Run>(
                 genes[i / seeds.size()],
@@ -216,7 +207,7 @@ class PythonEvaluator final : public evolve::Evaluator {
             std::mutex guard;
             std::exception_ptr failure;
             std::atomic<bool> failed{false};
-            ParallelFor(last - first, workers, [&](std::size_t k) {
+            RunMany(last - first, workers, [&](std::size_t k) {
                 const std::size_t i = first + k;
                 if (failed) return;
                 try {
@@ -265,6 +256,29 @@ py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evo
         rows.push_back({static_cast<int>(i / seeds), &tasks[i], &r, value});
     }
     return RunTable(rows);
+}
+
+// A problem with the search's settings in the terms of evolve's arguments:
+// the command line's flags ("--max-nodes") become their names ("max_nodes").
+std::string InPythonTerms(const std::string& problem) {
+    std::string out;
+    for (std::size_t i = 0; i < problem.size();) {
+        std::size_t end = i + 2;
+        if (problem.compare(i, 2, "--") != 0 || end >= problem.size() ||
+            !std::islower(static_cast<unsigned char>(problem[end]))) {
+            out += problem[i++];
+            continue;
+        }
+        while (end < problem.size() &&
+               (std::islower(static_cast<unsigned char>(problem[end])) || problem[end] == '-'))
+            ++end;
+        std::string name = problem.substr(i + 2, end - i - 2);
+        if (name == "eval-seeds") name = "seeds";
+        std::replace(name.begin(), name.end(), '-', '_');
+        out += name;
+        i = end;
+    }
+    return out;
 }
 
 py::dict ReportDict(const evolve::GenerationReport& r) {
@@ -351,7 +365,7 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
     });
     for (const Gene& gene : genes) s.seedGenes.push_back(evolve::ParseCode(gene.Code()));
     if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())
-        throw py::value_error(problem);
+        throw py::value_error(InPythonTerms(problem));
     return s;
 }
 
@@ -364,8 +378,8 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
     if (out && resume) throw py::value_error("give out or resume, not both");
     std::unique_ptr<evolve::Evaluator> evaluator;
     if (dispatch.is_none()) {
-        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? evolve::CoreCount() : workers, fitness,
-                                                      history, describe);
+        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? CoreCount() : workers, fitness, history,
+                                                      describe);
     } else {
         evaluator = std::make_unique<DispatchEvaluator>(dispatch);
     }
@@ -500,13 +514,22 @@ PYBIND11_MODULE(_quillmoth, m) {
                                    if (run.Outcome().kind != RunOutcome::Kind::Error) return std::nullopt;
                                    return run.Outcome().text;
                                })
-        .def_property_readonly("nodes", [](const Run& run) { return NodeArray(run.World()); })
-        .def_property_readonly("links", [](const Run& run) { return LinkArray(run.World()); })
-        .def_property_readonly("centroid",
-                               [](const Run& run) {
-                                   const Vector3 c = run.World() ? run.World()->GetCentroid() : Vector3{};
-                                   return py::make_tuple(c.x, c.y, c.z);
-                               })
+        .def_property_readonly("nodes", [](const Run& run) { return NodeArray(run.View()); })
+        .def_property_readonly("links", [](const Run& run) { return LinkArray(run.View()); })
+        .def_property_readonly(
+            "centroid",
+            [](const Run& run) {
+                const Vector3 c = run.View(Frame::Detail::kFigures).centroid;
+                return py::make_tuple(c.x, c.y, c.z);
+            },
+            "The camera's point: it jumps on a step where a node dies or divides.")
+        .def_property_readonly(
+            "center",
+            [](const Run& run) {
+                const Vector3 c = run.View(Frame::Detail::kFigures).center;
+                return py::make_tuple(c.x, c.y, c.z);
+            },
+            "The mean position of the nodes (NaN in an empty world).")
         .def_property_readonly(
             "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
@@ -537,7 +560,7 @@ PYBIND11_MODULE(_quillmoth, m) {
                     throw py::value_error("the run has no world to save: it ended at its start");
                 try {
                     run.Save(path);
-                } catch (const record::RecordError& e) {
+                } catch (const CheckpointError& e) {
                     ThrowOSError(e.message);
                 }
             },

@@ -181,7 +181,8 @@ def test_a_python_fitness_is_the_task_of_the_search(tmp_path):
     refusals = [(dict(fitness=fails), KeyError, "no such measure"),
                 (dict(fitness=lambda run: "high"), TypeError, "str"),
                 (dict(task="python"), ValueError, "needs a fitness function"),
-                (dict(population=1), ValueError, "--population must lie between 2"),
+                (dict(population=1), ValueError, "^population must lie between 2"),
+                (dict(max_nodes=0), ValueError, "^max_nodes must be at least 1"),
                 (dict(genes=[quillmoth.Gene.from_file(SOURCE)], max_length=5), ValueError,
                  "^seed gene 1 cannot be evolved: ")]
     for extra, error, said in refusals:

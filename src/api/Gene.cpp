@@ -5,6 +5,7 @@
 #include "gp/GPmanager.h"
 #include "gp/GeneFile.h"
 #include "gp/Unit.h"
+#include "record/Sha256.h"
 
 namespace qm {
 namespace {
@@ -50,12 +51,20 @@ Diagnostics Silent() {
 
 Gene Gene::FromFile(const std::string& path) { return FromFile(path, Silent()); }
 
+GeneSource GeneSource::Read(const std::string& path) {
+    GeneSource source{path, ReadGeneBytes(path.c_str()), {}};
+    if (source.read.Read()) source.sha256 = record::Sha256Hex(source.read.bytes);
+    return source;
+}
+
+const std::string Gene::kNoFile;
+
 Gene Gene::FromFile(const std::string& path, const Diagnostics& diagnostics) {
     Gene gene;
+    gene.source = GeneSource::Read(path);
     gene.elements = Compiled(diagnostics, [&](const Diagnostics& compiler) {
-        return GPmanager::GetInstance()->GetCode(path.c_str(), compiler);
+        return CompileGeneFile(gene.source->read, path.c_str(), compiler);
     });
-    gene.file = path;
     return gene;
 }
 

@@ -3,10 +3,12 @@
 // or read back from a code string. A gene that cannot be made raises
 // GeneError with the text a run would log for it.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "gp/GeneElement.h"
+#include "gp/GeneFile.h"
 
 namespace qm {
 
@@ -16,6 +18,17 @@ struct GeneError {
     std::string text;    // the error log's text, e.g. "GPmanager::GetCode; 不正なコードです\n"
     std::string detail;  // why, where the compiler said more (a file that cannot be read)
     std::string hint{};  // the same in plain words, with the place ("unknown primitive X at f.txt:1:9; ...")
+};
+
+// A gene file as read once: its path, its bytes and their hash. A run compiles,
+// records and saves these bytes; a file changed afterwards changes nothing of
+// the gene made from it.
+struct GeneSource {
+    std::string path;
+    GeneBytes read;      // or why the file could not be read
+    std::string sha256;  // of read.bytes, in hex; empty when the file could not be read
+
+    static GeneSource Read(const std::string& path);
 };
 
 class Gene {
@@ -35,11 +48,14 @@ class Gene {
     std::string Dump() const;
     const std::vector<GeneElement>& Elements() const { return elements; }
     // The file it was compiled from, or empty.
-    const std::string& File() const { return file; }
+    const std::string& File() const { return source ? source->path : kNoFile; }
+    // The file as it was read when the gene was compiled; null for a gene not made from a file.
+    const GeneSource* Source() const { return source ? &*source : nullptr; }
 
   private:
+    static const std::string kNoFile;
     std::vector<GeneElement> elements;
-    std::string file;
+    std::optional<GeneSource> source;
 };
 
 }  // namespace qm

@@ -1,10 +1,6 @@
 #include "api/Run.h"
 
-#include <sys/stat.h>
-
-#include <fstream>
-
-#include "base/RegularFile.h"
+#include "api/SavedRun.h"
 #include "gp/GeneLimits.h"
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
@@ -15,17 +11,6 @@
 namespace qm {
 
 Vector3 DefaultGoal() { return NodeManager::kDefaultGoal; }
-namespace {
-
-// The gene file's bytes for the manifest, read apart from the compiler; so
-// only from a regular file, which reads the same twice (not from a pipe).
-// Nothing when it cannot be read: the driver then says why, as for any run.
-std::optional<std::string> ReadSource(const std::string& path) {
-    std::string why;
-    return ReadRegularFile(path, why);
-}
-
-}  // namespace
 
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
     : stepLimit(settings.steps),
@@ -44,25 +29,25 @@ Run::Run(const RunSettings& settings, Diagnostics diagnostics)
 
 Run::Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics)
     : Run(settings, std::move(diagnostics)) {
-    // A gene of a file is read from it again, as the programs read it.
-    if (gene.File().empty()) {
-        this->gene = gene;
+    // A gene of a file runs as a gene-file run of the bytes it was compiled
+    // from, so that its manifest and checkpoints name the file.
+    if (gene.Source()) {
+        NameFile(*gene.Source());
     } else {
-        NameFile(gene.File());
+        this->gene = gene;
     }
 }
 
 Run::Run(const GeneFile& file, const RunSettings& settings, Diagnostics diagnostics)
     : Run(settings, std::move(diagnostics)) {
-    NameFile(file.path);
+    NameFile(qm::GeneSource::Read(file.path));
 }
 
-void Run::NameFile(const std::string& path) {
-    geneFile = path;
-    manifest.geneFile = path;
-    std::optional<std::string> source = ReadSource(path);
-    geneSource = source.value_or(std::string());
-    manifest.geneSha256 = source ? record::Sha256Hex(geneSource) : std::string();
+void Run::NameFile(const qm::GeneSource& source) {
+    file = source;
+    manifest.geneFile = source.path;
+    geneSource = source.read.Read() ? source.read.bytes : std::string();
+    manifest.geneSha256 = source.sha256;
 }
 
 Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
@@ -77,8 +62,8 @@ Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diag
     Approach();
 }
 
-std::unique_ptr<Run> Run::Load(const std::string& path, Diagnostics diagnostics) {
-    return std::make_unique<Run>(record::ReadCheckpoint(path), std::nullopt, std::move(diagnostics));
+std::unique_ptr<Run> Run::Resume(const std::string& path, Diagnostics diagnostics) {
+    return std::make_unique<Run>(ReadSavedRun(path).state, std::nullopt, std::move(diagnostics));
 }
 
 Run::~Run() {
@@ -109,11 +94,13 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
         if (setup) driver = guard.Adopt(std::move(driver), setup);
         return driver != nullptr;
     }
+    // A file that could not be read when the run was made is read as it starts.
+    if (file && !file->read.Read()) NameFile(qm::GeneSource::Read(file->path));
     driver = guard.Start(
         [&]() -> std::unique_ptr<PTester> {
-            if (make && !gene) return make(context, geneFile);
+            if (make && !gene) return make(context, file->path);
             auto made = gene ? std::make_unique<SourceTester>(context, gene->Elements())
-                             : std::make_unique<SourceTester>(context, geneFile);
+                             : std::make_unique<SourceTester>(context, file->path, file->read);
             if (goal) made->SetGoal(*goal);
             made->SetNodeLimit(maxNodes);
             made->SetPhysics(physics);
@@ -127,9 +114,10 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
 bool Run::Reset(const std::string& name) {
     if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
     // A reload reads its file anew: what a checkpoint saves is the text now running.
-    if (!gene || !name.empty()) {
-        const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
-        if (tester && !tester->ReloadsFromText()) NameFile(tester->FileName());
+    const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
+    if (tester && tester->FileBytes()) {
+        const GeneBytes& read = *tester->FileBytes();
+        NameFile({tester->FileName(), read, read.Read() ? record::Sha256Hex(read.bytes) : std::string()});
     }
     return true;
 }
@@ -187,6 +175,28 @@ void Run::Approach() {
 }
 
 NodeManager* Run::World() const { return driver ? driver->Worlds().at(0) : nullptr; }
+
+void Run::WriteTrace(record::TraceWriter& trace, long long step) const {
+    if (const NodeManager* world = World()) trace.Write(step, *world);
+}
+
+void Run::EnableProfile() {
+    if (!driver) return;
+    for (NodeManager* world : driver->Worlds()) world->EnableProfile(true);
+}
+
+StepTimes Run::Profile() const {
+    StepTimes times;
+    const NodeManager* world = World();
+    if (!world) return times;
+    const StepProfile& profile = world->Profile();
+    times.steps = profile.steps;
+    for (int i = 0; i < kStepPhaseCount; ++i) {
+        times.phases.emplace_back(StepPhaseName(static_cast<StepPhase>(i)),
+                                  profile.nanoseconds[static_cast<std::size_t>(i)]);
+    }
+    return times;
+}
 
 bool Run::Kill(std::int32_t id) {
     NodeManager* world = World();

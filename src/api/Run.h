@@ -12,7 +12,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "api/Frame.h"
 #include "api/Gene.h"
 #include "api/RunHistory.h"
 #include "base/RunContext.h"
@@ -21,6 +24,7 @@
 #include "experiment/SourceTester.h"
 #include "math/D3dxTypes.h"
 #include "record/Manifest.h"
+#include "record/RecordError.h"
 
 namespace qm {
 
@@ -29,6 +33,16 @@ namespace record {
 struct RunState;
 class TraceWriter;
 }  // namespace record
+
+// What a checkpoint that cannot be read, restored or written raises.
+using CheckpointError = record::RecordError;
+
+// Where the time of the world's steps went, phase by phase, after Run::EnableProfile.
+struct StepTimes {
+    long long steps = 0;
+    // Each phase's name and nanoseconds, in step order.
+    std::vector<std::pair<const char*, std::int64_t>> phases;
+};
 
 // Where the goal is when a run names none.
 Vector3 DefaultGoal();
@@ -42,9 +56,9 @@ struct RunSettings {
     bool history = false;  // keep a RunHistory
 };
 
-// A gene named by its file, compiled by the run when it starts (and again on
-// every reload): what the programs run, so that a file that cannot be
-// compiled ends the run with its logged error like any other.
+// A gene named by its file, read when the run is made and compiled when it
+// starts (a reload reads the file again): what the programs run, so that a
+// file that cannot be compiled ends the run with its logged error like any other.
 struct GeneFile {
     std::string path;
 };
@@ -58,15 +72,17 @@ class Run {
         std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
 
     // Seeds the run's generator (writing "rand seed = N" to `diagnostics`);
-    // the world is made by Start, or by the first Step.
+    // the world is made by Start, or by the first Step. A gene made from a
+    // file runs the bytes it was compiled from: the file is not read again.
     Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics = {});
     Run(const GeneFile& gene, const RunSettings& settings, Diagnostics diagnostics = {});
     // Goes on from a saved run (read and checked by record::ReadCheckpoint)
     // exactly as it would have gone on; its settings are the saved ones, but
     // for `steps`. Throws record::RecordError when the state cannot be restored.
     Run(const record::RunState& saved, std::optional<long long> steps, Diagnostics diagnostics = {});
-    // Reads a checkpoint file and goes on from it. Throws record::RecordError.
-    static std::unique_ptr<Run> Load(const std::string& path, Diagnostics diagnostics = {});
+    // Goes on from a checkpoint file, or from the newest checkpoint of a folder
+    // that reads whole (api/SavedRun.h). Throws record::RecordError.
+    static std::unique_ptr<Run> Resume(const std::string& path, Diagnostics diagnostics = {});
     ~Run();
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
@@ -103,6 +119,13 @@ class Run {
     // every completed step so far (infinity before the world exists).
     double Closest() const { return closest; }
     std::uint32_t Seed() const { return manifest.seed; }
+    // The run as it is now: what callers read of its world (api/Frame.h).
+    Frame View(Frame::Detail detail = Frame::Detail::kWhole) const;
+    // Writes the world as the trace's step `step`. Throws record::RecordError.
+    void WriteTrace(record::TraceWriter& trace, long long step) const;
+    // Times each phase of every step of the run's worlds from now on.
+    void EnableProfile();
+    StepTimes Profile() const;
 
     // The driver and its first world; null when the start failed.
     PTester* Driver() const { return driver.get(); }
@@ -139,7 +162,8 @@ class Run {
 
   private:
     Run(const RunSettings& settings, Diagnostics diagnostics);
-    void NameFile(const std::string& path);
+    // Runs this file's bytes, and records them as the run's gene source.
+    void NameFile(const qm::GeneSource& source);
     void Approach();
     void CloseTrace();
 
@@ -147,7 +171,7 @@ class Run {
     RunGuard guard{context};
     std::unique_ptr<PTester> driver;
     std::optional<Gene> gene;
-    std::string geneFile;
+    std::optional<qm::GeneSource> file;  // what a gene-file run compiles when it starts
     std::optional<long long> stepLimit;
     std::optional<Vector3> goal;
     int maxNodes = 0;

@@ -12,11 +12,11 @@ namespace {
 // The node's start sits about 250 units from the default goal: the ranges
 // reach that far, so the edge cells hold the creatures that went farthest.
 constexpr std::array<Descriptor, 8> kDescriptors{{
-    {"dx", "the centroid's displacement along x, first step to last", -250.0, 250.0,
+    {"dx", "the center's displacement along x, first step to last", -250.0, 250.0,
      [](const EvalResult& r) { return r.dx; }},
-    {"dz", "the centroid's displacement along z (towards the default goal)", -250.0, 250.0,
+    {"dz", "the center's displacement along z (towards the default goal)", -250.0, 250.0,
      [](const EvalResult& r) { return r.dz; }},
-    {"distance", "the centroid's horizontal displacement", 0.0, 250.0,
+    {"distance", "the center's horizontal displacement", 0.0, 250.0,
      [](const EvalResult& r) { return std::hypot(r.dx, r.dz); }},
     {"height", "the highest node above the floor at the end", 0.0, 50.0,
      [](const EvalResult& r) { return r.height; }},

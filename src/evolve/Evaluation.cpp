@@ -10,7 +10,6 @@
 #include "api/Run.h"
 #include "base/Diagnostics.h"
 #include "node/TNode.h"
-#include "world/NodeManager.h"
 
 namespace qm::evolve {
 namespace {
@@ -30,25 +29,20 @@ struct Shape {
     bool any = false;
 };
 
-Shape Measure(const NodeManager& world) {
+// The run's shape now. The highest node's height above the floor is the
+// highest of the nodes' heights above it: adding the floor keeps the order.
+Shape Measure(const Run& run) {
+    const Frame frame = run.View(Frame::Detail::kFigures);
     Shape shape;
-    int count = 0;
-    for (const auto& [id, node] : world.NodeMap()) {
-        if (!node) continue;
-        const Vector3& p = node->pos;
-        shape.x += p.x;
-        shape.z += p.z;
-        const double above = static_cast<double>(p.y) - kFloorY;
-        shape.top = count == 0 ? above : std::max(shape.top, above);
-        ++count;
-    }
-    if (count > 0) {
-        shape.x /= count;
-        shape.z /= count;
-        shape.any = true;
-    }
+    if (frame.nodes == 0) return shape;
+    shape.x = frame.mean[0];
+    shape.z = frame.mean[2];
+    shape.top = static_cast<double>(frame.highest) - kFloorY;
+    shape.any = true;
     return shape;
 }
+
+int NodeCount(const Run& run) { return static_cast<int>(run.View(Frame::Detail::kFigures).nodes); }
 
 // What the world says when a division would pass the node cap.
 constexpr const char* kNodeCapText = "the limit set by --max-nodes";
@@ -140,34 +134,34 @@ EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
         result.outcome = EvalResult::Outcome::Error;
         return result;
     }
-    const Shape start = Measure(*run.World());
+    const Shape start = Measure(run);
     // Task size N: how far the node count stays from N once half the steps have run.
     const long long holdFrom = task.steps / 2;
     double heldError = 0.0;
     long long heldSteps = 0;
     Shape last = start;  // the shape after the last whole step, when the run settles
-    int lastNodes = run.World()->GetNodeCount();
+    int lastNodes = NodeCount(run);
     while (!run.Ended()) {
         if (task.settle) {
-            lastNodes = run.World()->GetNodeCount();
+            lastNodes = NodeCount(run);
             if (lastNodes == 0) break;
-            if (run.Steps() > 0) last = Measure(*run.World());
+            if (run.Steps() > 0) last = Measure(run);
         }
         run.Step();
         if (task.holdNodes > 0 && !run.Ended() && run.Steps() > holdFrom) {
-            heldError += std::fabs(run.World()->GetNodeCount() - task.holdNodes);
+            heldError += std::fabs(NodeCount(run) - task.holdNodes);
             ++heldSteps;
         }
     }
     if (run.Outcome().kind == RunOutcome::Kind::Completed ||
         run.Outcome().kind == RunOutcome::Kind::GoalReached)
-        TakeShape(result, start, Measure(*run.World()), run.Manifest().goal);
+        TakeShape(result, start, Measure(run), run.Manifest().goal);
     if (task.holdNodes > 0) {
         result.sizeError = heldSteps > 0 ? heldError / static_cast<double>(heldSteps)
-                                         : std::fabs(run.World()->GetNodeCount() - task.holdNodes);
+                                         : std::fabs(NodeCount(run) - task.holdNodes);
     }
     result.closest = run.Closest();
-    result.nodes = run.World()->GetNodeCount();
+    result.nodes = NodeCount(run);
     result.steps = run.Steps();
     // Settled: no node left (completed, as every later step would be), or
     // the node cap reached; either way measured after the last step that

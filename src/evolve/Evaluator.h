@@ -3,6 +3,7 @@
 // the ranks of an MPI job (MpiEvaluator). Results depend on the tasks alone,
 // never on which thread or process ran them or in which order.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,21 +27,19 @@ class Evaluator {
 class ThreadPool final : public Evaluator {
   public:
     using Evaluate1 = EvalResult (*)(const EvalTask&);
-    explicit ThreadPool(int workers, Evaluate1 evaluate = EvaluateGene)
-        : workers(workers < 1 ? 1 : workers), evaluate(evaluate) {}
+    explicit ThreadPool(int workers, Evaluate1 evaluate = EvaluateGene);
     std::vector<EvalResult> Evaluate(const std::vector<EvalTask>& tasks) override;
     std::string Describe() const override;
 
   private:
     int workers;
     Evaluate1 evaluate;
+    std::optional<int> faultyTask;  // QM_EVOLVE_FAULT=worker:N, read once
 };
 
-// True when QM_EVOLVE_FAULT asks `what` (worker, rank) number `number` to
-// fail: a test of how the search reports a failed evaluation or a lost rank.
-bool FaultInjected(const char* what, int number);
-
-// The processors of this machine (the default number of workers).
-int CoreCount();
+// The number N when QM_EVOLVE_FAULT is "what:N" (worker, rank): which task or
+// rank is to fail, a test of how the search reports a failed evaluation or a
+// lost rank. Read by each evaluator once.
+std::optional<int> InjectedFault(const char* what);
 
 }  // namespace qm::evolve

@@ -29,7 +29,7 @@ struct EvalResult {
     int nodes = 0;         // nodes in the world when the run ended
     // What the creature did, for tasks other than the goal and for behaviour
     // descriptors (Behaviour.h); all 0 when no node is left at the end.
-    double dx = 0.0, dz = 0.0;  // the centroid's displacement along x and z, first node to last step
+    double dx = 0.0, dz = 0.0;  // the center's (mean node's) displacement along x and z, first step to last
     double height = 0.0;        // the highest node above the floor at the end
     double sizeError = 0.0;     // mean |nodes - N| over the second half of the steps (task size N)
     double score = 0.0;         // what a fitness function of the finished run gave it (task python)

@@ -106,7 +106,7 @@ void MpiJob::Serve() {
         MPI_Status status;
         const std::string text = Receive(0, status);
         if (status.MPI_TAG == kStop) return;
-        if (first && FaultInjected("rank", rank)) std::raise(SIGKILL);
+        if (first && InjectedFault("rank") == rank) std::raise(SIGKILL);
         first = false;
         EvalTask task;
         if (status.MPI_TAG != kTask || !DecodeTask(text, task)) {

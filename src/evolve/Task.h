@@ -4,7 +4,7 @@
 // scores a gene that made the engine fail on any seed kWorstFitness.
 //
 //   goal      the goal's fitness (Fitness.h): below 1 when the goal is reached
-//   distance  minus the mean horizontal distance the centroid travels
+//   distance  minus the mean horizontal distance the center (the mean node) travels
 //   height    minus the mean height of the highest node above the floor at the end
 //   size N    the mean over the seeds of how far the node count stays from N
 //             over the second half of the steps

@@ -14,6 +14,15 @@ SourceTester::SourceTester(RunContext& context, std::string geneFile)
     worldCount = 1;
 }
 
+SourceTester::SourceTester(RunContext& context, std::string geneFile, GeneBytes read)
+    : PTester(context),
+      gene(std::make_unique<Unit>()),
+      fileName(std::move(geneFile)),
+      unread(std::move(read)) {
+    gene->Parse(CompileGeneFile(*unread, fileName.c_str(), context.diagnostics));
+    worldCount = 1;
+}
+
 SourceTester::SourceTester(RunContext& context, const std::vector<GeneElement>& elements)
     : PTester(context), gene(std::make_unique<Unit>()), geneInMemory(true) {
     gene->Assign(elements);
@@ -52,9 +61,13 @@ void SourceTester::Load() {
         sourceText.reset();
     }
     if (sourceText) {
+        unread.reset();
+        fileBytes.reset();
         gene->Parse(GPmanager::GetInstance()->Compile(*sourceText, context.diagnostics));
     } else if (!geneInMemory) {
-        gene->Parse(GPmanager::GetInstance()->GetCode(fileName.c_str(), context.diagnostics));
+        fileBytes = unread ? std::move(*unread) : ReadGeneBytes(fileName.c_str());
+        unread.reset();
+        gene->Parse(CompileGeneFile(*fileBytes, fileName.c_str(), context.diagnostics));
     }
     for (NodeManager* world : worlds) {
         world->SetPhysics(physics);

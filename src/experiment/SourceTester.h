@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "experiment/PTester.h"
+#include "gp/GeneFile.h"
 #include "gp/Unit.h"
 #include "node/Physics.h"
 
@@ -17,6 +18,9 @@ class SourceTester : public PTester {
   public:
     // Compiles the gene file now and again at every Init and reload.
     SourceTester(RunContext& context, std::string geneFile);
+    // The same for a gene file read already: the driver compiles these bytes
+    // now and at the first Init; a reload (Space, a dropped file) reads the file.
+    SourceTester(RunContext& context, std::string geneFile, GeneBytes read);
     // Seeds the worlds with a gene held in memory (compiled elsewhere); a
     // reload with a file name reads that file from then on.
     SourceTester(RunContext& context, const std::vector<GeneElement>& gene);
@@ -46,6 +50,9 @@ class SourceTester : public PTester {
     // where it began reloads the text it was saved with.
     void ReloadFromText(std::string text) { sourceText = std::move(text); }
     bool ReloadsFromText() const { return sourceText.has_value(); }
+    // The bytes of the gene file the worlds were last seeded from, or null
+    // (a gene held in memory, a reload from text, a restored run).
+    const GeneBytes* FileBytes() const { return fileBytes ? &*fileBytes : nullptr; }
     Unit& Gene() { return *gene; }
 
     // Places the goal of every world seeded from now on somewhere else than
@@ -58,7 +65,10 @@ class SourceTester : public PTester {
 
   protected:
     void Load() override;
-    void DoReset() override { Load(); }
+    void DoReset() override {
+        unread.reset();  // a reload reads the file anew
+        Load();
+    }
     void DoAction() override;
     void DoTest() override {}
     void DoHalt() override {}
@@ -71,6 +81,8 @@ class SourceTester : public PTester {
     std::string fileName;
     bool geneInMemory = false;              // Load seeds from `gene` as it is, reading no file
     std::optional<std::string> sourceText;  // Load compiles this instead of the file
+    std::optional<GeneBytes> unread;        // the file as read by the caller: the first Load compiles these
+    std::optional<GeneBytes> fileBytes;     // the file as the last Load compiled it
     std::optional<Vector3> goalOverride;
     std::optional<int> nodeLimit;
     Physics physics;

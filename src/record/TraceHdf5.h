@@ -5,9 +5,9 @@
 //
 //   steps  (step, node_start, node_count, link_start, link_count): one row per
 //          recorded step; its nodes and links are those row ranges of the others
-//   nodes  (step, id, x, y, z, vx, vy, vz, p0..p9, d0..d9, edges, request,
-//          ground, edge_length, r, g, b, parent, born): one row per node and
-//          recorded step (format 1 has no parent and born)
+//   nodes  (step, then the columns of NodeColumns: id, x, y, z, vx, vy, vz,
+//          p0..p9, d0..d9, edges, request, ground, edge_length, r, g, b, parent,
+//          born): one row per node and recorded step (format 1 has no parent and born)
 //   links  (step, a, b): one row per link and recorded step, a < b
 //
 // Root attributes: format "quillmoth-trace", format_version 2, manifest (its
@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "record/Hdf5.h"
+#include "record/NodeColumns.h"
 
 namespace qm::record {
 
@@ -28,21 +29,6 @@ inline constexpr const char* kTraceFormatName = "quillmoth-trace";
 struct StepRow {
     std::int64_t step;
     std::uint64_t nodeStart, nodeCount, linkStart, linkCount;
-};
-
-struct NodeRow {
-    std::int64_t step;
-    std::int32_t id;
-    std::int32_t edges;
-    std::int32_t request;
-    std::uint8_t ground;
-    float x, y, z, vx, vy, vz;
-    double p[10];
-    double d[10];
-    double edgeLength;
-    float r, g, b;
-    std::int32_t parent;  // -1: none
-    std::int32_t born;    // -1: unknown
 };
 
 struct LinkRow {

@@ -3,17 +3,59 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
+#include "record/NodeColumns.h"
 #include "world/NodeManager.h"
 
 namespace qm::record {
 namespace {
 
+template <class T>
+T Read(const char* at) {
+    T v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
+}
+
 void AppendFormatted(std::string& text, const char* format, double v) {
     char buffer[40];
     int n = std::snprintf(buffer, sizeof buffer, format, v);
     text.append(buffer, static_cast<std::size_t>(n));
+}
+
+// Writes a row's columns as the members of a JSON object, without its braces.
+void AppendNodeObject(JsonOut& out, const NodeRow& row) {
+    const auto* bytes = reinterpret_cast<const char*>(&row);
+    const char* separator = "";
+    for (const NodeColumn& column : NodeColumns()) {
+        out.Raw(separator).Raw("\"").Raw(column.json).Raw("\":");
+        const bool array = column.names.size() > 1;
+        if (array) out.Raw("[");
+        for (std::size_t i = 0; i < column.names.size(); ++i) {
+            const char* at = bytes + column.offset + i * ColumnSize(column.type);
+            if (i) out.Raw(",");
+            switch (column.type) {
+                case ColumnType::kInt32:
+                    out.Int(Read<std::int32_t>(at));
+                    break;
+                case ColumnType::kUInt8:
+                    out.Raw(Read<std::uint8_t>(at) ? "true" : "false");
+                    break;
+                case ColumnType::kFloat32:
+                    out.Float(Read<float>(at));
+                    break;
+                case ColumnType::kFloat64:
+                    out.Double(Read<double>(at));
+                    break;
+            }
+        }
+        if (array) out.Raw("]");
+        separator = ",";
+    }
+    out.Raw("}");
 }
 
 }  // namespace
@@ -50,19 +92,9 @@ void AppendTraceLine(JsonOut& out, long long step, const NodeManager& world) {
     out.Raw("{\"step\":").Int(step).Raw(",\"nodes\":[");
     bool first = true;
     for (const auto& [id, node] : world.NodeMap()) {
-        out.Raw(first ? "{\"id\":" : ",{\"id\":").Int(id);
+        out.Raw(first ? "{" : ",{");
         first = false;
-        out.Raw(",\"pos\":").Vec(node->pos).Raw(",\"vel\":").Vec(node->vel);
-        out.Raw(",\"param\":[");
-        for (int i = 0; i < paramCount; ++i) out.Raw(i ? "," : "").Double(node->param[i]);
-        out.Raw("],\"diff\":[");
-        for (int i = 0; i < paramCount; ++i) out.Raw(i ? "," : "").Double(node->diffRate[i]);
-        out.Raw("],\"edges\":").Int(node->edgeCount).Raw(",\"request\":").Int(node->request);
-        out.Raw(",\"ground\":").Raw(node->onGround ? "true" : "false");
-        out.Raw(",\"edgeLength\":").Double(node->edgeLength);
-        const ColorValue& c = node->material.Diffuse;
-        out.Raw(",\"color\":[").Float(c.r).Raw(",").Float(c.g).Raw(",").Float(c.b).Raw("]");
-        out.Raw(",\"parent\":").Int(node->parent).Raw(",\"born\":").Int(node->born).Raw("}");
+        AppendNodeObject(out, NodeRowOf(step, *node));
     }
     out.Raw("],\"links\":[");
     first = true;

@@ -277,8 +277,8 @@ class Hdf5Source final : public TraceReader::Source {
                     }
                     TraceNode& node = read.nodes.emplace_back();
                     node.id = r.id;
-                    node.pos = {r.x, r.y, r.z};
-                    node.color = {r.r, r.g, r.b};
+                    node.pos = {r.pos[0], r.pos[1], r.pos[2]};
+                    node.color = {r.color[0], r.color[1], r.color[2]};
                     node.parent = nodeTable.lineage ? r.parent : -1;
                     node.born = nodeTable.lineage ? r.born : -1;
                     for (std::size_t i = 0; i < node.param.size(); ++i)

@@ -22,6 +22,23 @@
 #include "world/NodeManager.h"
 
 namespace qm::record {
+namespace {
+
+hid_t NativeType(ColumnType type) {
+    switch (type) {
+        case ColumnType::kInt32:
+            return H5T_NATIVE_INT32;
+        case ColumnType::kUInt8:
+            return H5T_NATIVE_UINT8;
+        case ColumnType::kFloat32:
+            return H5T_NATIVE_FLOAT;
+        case ColumnType::kFloat64:
+            return H5T_NATIVE_DOUBLE;
+    }
+    return H5T_NATIVE_INT32;
+}
+
+}  // namespace
 
 TraceTypes::TraceTypes() {
     step.Add("step", offsetof(StepRow, step), H5T_NATIVE_INT64)
@@ -29,31 +46,16 @@ TraceTypes::TraceTypes() {
         .Add("node_count", offsetof(StepRow, nodeCount), H5T_NATIVE_UINT64)
         .Add("link_start", offsetof(StepRow, linkStart), H5T_NATIVE_UINT64)
         .Add("link_count", offsetof(StepRow, linkCount), H5T_NATIVE_UINT64);
-    for (h5::Compound* type : {&node, &nodeV1}) {
-        type->Add("step", offsetof(NodeRow, step), H5T_NATIVE_INT64)
-            .Add("id", offsetof(NodeRow, id), H5T_NATIVE_INT32)
-            .Add("x", offsetof(NodeRow, x), H5T_NATIVE_FLOAT)
-            .Add("y", offsetof(NodeRow, y), H5T_NATIVE_FLOAT)
-            .Add("z", offsetof(NodeRow, z), H5T_NATIVE_FLOAT)
-            .Add("vx", offsetof(NodeRow, vx), H5T_NATIVE_FLOAT)
-            .Add("vy", offsetof(NodeRow, vy), H5T_NATIVE_FLOAT)
-            .Add("vz", offsetof(NodeRow, vz), H5T_NATIVE_FLOAT);
-        static const char* const kP[] = {"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
-        static const char* const kD[] = {"d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8", "d9"};
-        for (std::size_t i = 0; i < 10; ++i)
-            type->Add(kP[i], offsetof(NodeRow, p) + i * sizeof(double), H5T_NATIVE_DOUBLE);
-        for (std::size_t i = 0; i < 10; ++i)
-            type->Add(kD[i], offsetof(NodeRow, d) + i * sizeof(double), H5T_NATIVE_DOUBLE);
-        type->Add("edges", offsetof(NodeRow, edges), H5T_NATIVE_INT32)
-            .Add("request", offsetof(NodeRow, request), H5T_NATIVE_INT32)
-            .Add("ground", offsetof(NodeRow, ground), H5T_NATIVE_UINT8)
-            .Add("edge_length", offsetof(NodeRow, edgeLength), H5T_NATIVE_DOUBLE)
-            .Add("r", offsetof(NodeRow, r), H5T_NATIVE_FLOAT)
-            .Add("g", offsetof(NodeRow, g), H5T_NATIVE_FLOAT)
-            .Add("b", offsetof(NodeRow, b), H5T_NATIVE_FLOAT);
+    node.Add("step", offsetof(NodeRow, step), H5T_NATIVE_INT64);
+    nodeV1.Add("step", offsetof(NodeRow, step), H5T_NATIVE_INT64);
+    for (const NodeColumn& column : NodeColumns()) {
+        const std::size_t size = ColumnSize(column.type);
+        for (std::size_t i = 0; i < column.names.size(); ++i) {
+            const std::size_t at = column.offset + i * size;
+            node.Add(column.names[i], at, NativeType(column.type));
+            if (column.sinceFormat <= 1) nodeV1.Add(column.names[i], at, NativeType(column.type));
+        }
     }
-    node.Add("parent", offsetof(NodeRow, parent), H5T_NATIVE_INT32)
-        .Add("born", offsetof(NodeRow, born), H5T_NATIVE_INT32);
     link.Add("step", offsetof(LinkRow, step), H5T_NATIVE_INT64)
         .Add("a", offsetof(LinkRow, a), H5T_NATIVE_INT32)
         .Add("b", offsetof(LinkRow, b), H5T_NATIVE_INT32);
@@ -221,7 +223,7 @@ class Hdf5TraceWriter final : public TraceWriter {
     void Write(long long step, const NodeManager& world) override {
         try {
             nodeRows.clear();
-            for (const auto& [id, node] : world.NodeMap()) nodeRows.push_back(RowOf(step, *node));
+            for (const auto& [id, node] : world.NodeMap()) nodeRows.push_back(NodeRowOf(step, *node));
             linkRows.clear();
             for (const auto& [pair, one] : world.Links().Pairs()) {
                 linkRows.push_back({step, pair.first->id, pair.second->id});
@@ -292,32 +294,6 @@ class Hdf5TraceWriter final : public TraceWriter {
                       std::string("cannot read the table ") + table);
             to.Append(rows.data(), rows.size());
         }
-    }
-
-    static NodeRow RowOf(long long step, const TNode& n) {
-        NodeRow r{};
-        r.step = step;
-        r.id = n.id;
-        r.edges = n.edgeCount;
-        r.request = n.request;
-        r.ground = n.onGround ? 1 : 0;
-        r.x = n.pos.x;
-        r.y = n.pos.y;
-        r.z = n.pos.z;
-        r.vx = n.vel.x;
-        r.vy = n.vel.y;
-        r.vz = n.vel.z;
-        for (int i = 0; i < paramCount; ++i) {
-            r.p[i] = n.param[static_cast<std::size_t>(i)];
-            r.d[i] = n.diffRate[static_cast<std::size_t>(i)];
-        }
-        r.edgeLength = n.edgeLength;
-        r.r = n.material.Diffuse.r;
-        r.g = n.material.Diffuse.g;
-        r.b = n.material.Diffuse.b;
-        r.parent = n.parent;
-        r.born = n.born;
-        return r;
     }
 
     std::string name;

@@ -1,6 +1,5 @@
 #include "sim/Commands.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "api/Run.h"
+#include "api/SavedRun.h"
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "base/RegularFile.h"
@@ -31,7 +31,6 @@
 #include "sim/Progress.h"
 #include "sim/RunStats.h"
 #include "sim/SameFile.h"
-#include "world/NodeManager.h"
 
 namespace qm::sim {
 namespace {
@@ -123,13 +122,13 @@ struct SummaryExtras {
 
 // The closing line; a run that failed before its world existed reports an
 // empty world. False when standard output refused it.
-bool WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const NodeManager* world,
+bool WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const Frame& frame,
                   const char* outcome, const record::Manifest& manifest, const SummaryExtras& extras) {
     JsonOut json;
     json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
-    json.Raw(",\"nodes\":").Int(world ? world->GetNodeCount() : 0);
-    json.Raw(",\"links\":").Int(world ? static_cast<long long>(world->Links().Size()) : 0);
-    json.Raw(",\"centroid\":").Vec(world ? world->GetCentroid() : Vector3{});
+    json.Raw(",\"nodes\":").Int(static_cast<long long>(frame.nodes));
+    json.Raw(",\"links\":").Int(static_cast<long long>(frame.links));
+    json.Raw(",\"centroid\":").Vec(frame.centroid).Raw(",\"center\":").Vec(frame.center);
     json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"");
     json.Raw(",\"manifest\":").Raw(manifest.Json().c_str());
     if (extras.goalStep >= 0) {
@@ -284,51 +283,6 @@ int Ended(const qm::Run& run, const Options& options) {
     }
 }
 
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The checkpoints of `dir` (step-NNNNNNNN.h5; not the temporary files of
-// one being written), newest first.
-std::vector<std::string> CheckpointsIn(const std::string& dir) {
-    std::vector<std::pair<long long, std::string>> found;
-    if (DIR* folder = opendir(dir.c_str())) {
-        while (const dirent* entry = readdir(folder)) {
-            const std::string name = entry->d_name;
-            if (name.size() < 13 || name.rfind("step-", 0) != 0 ||
-                name.compare(name.size() - 3, 3, ".h5") != 0)
-                continue;
-            const std::string digits = name.substr(5, name.size() - 8);
-            if (digits.empty() || digits.size() > 18 ||
-                !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-                continue;
-            }
-            found.emplace_back(std::stoll(digits), record::CheckpointName(dir, std::stoll(digits)));
-        }
-        closedir(folder);
-    }
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<std::string> names;
-    names.reserve(found.size());
-    for (auto& [step, name] : found) names.push_back(std::move(name));
-    return names;
-}
-
-// The newest checkpoint of `dir` that reads whole, with its path; why each
-// newer one was skipped goes to `skipped`.
-std::optional<std::pair<std::string, record::RunState>> NewestCheckpoint(const std::string& dir,
-                                                                         std::vector<std::string>* skipped) {
-    for (const std::string& path : CheckpointsIn(dir)) {
-        try {
-            return std::make_pair(path, record::ReadCheckpoint(path));
-        } catch (const record::RecordError& e) {
-            if (skipped) skipped->push_back(e.message);
-        }
-    }
-    return std::nullopt;
-}
-
 // How many bytes of the stats file of a resumed run to keep: the header and
 // every row up to the checkpoint's `step`. Throws record::RecordError when it
 // does not hold them.
@@ -388,8 +342,8 @@ int Run(const Options& options, std::FILE* out) {
         if (!newest) {
             return Refuse("cannot resume: no checkpoint in '" + Printable(resume, 400) + "' reads whole");
         }
-        resume = newest->first;
-        saved = std::move(newest->second);
+        resume = newest->path;
+        saved = std::move(newest->state);
     }
     Options checked = options;
     checked.resume = resume;
@@ -402,11 +356,12 @@ int Run(const Options& options, std::FILE* out) {
         } catch (const record::RecordError& e) {
             return Refuse("cannot resume: " + e.message);
         }
-        if (options.physicsOverride) {
-            saved->driver.physics = options.run.physics.physics;
-            saved->manifest.physics = options.run.physics.physics;
-            saved->manifest.physicsOverride = true;
-        }
+    }
+    // From a file or a folder alike.
+    if (saved && options.physicsOverride) {
+        saved->driver.physics = options.run.physics.physics;
+        saved->manifest.physics = options.run.physics.physics;
+        saved->manifest.physicsOverride = true;
     }
     if (saved && options.steps < saved->step) {
         return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
@@ -439,10 +394,10 @@ int Run(const Options& options, std::FILE* out) {
         !(resume.size() > 0 && IsFolder(options.resume) && SameFile(options.resume, options.checkpointDir))) {
         if (auto theirs = NewestCheckpoint(options.checkpointDir, nullptr)) {
             const std::string ours = record::RunIdentity(manifest.Json());
-            const std::string other = record::RunIdentity(theirs->second.manifest.Json());
+            const std::string other = record::RunIdentity(theirs->state.manifest.Json());
             if (ours != other) {
                 return Refuse("the checkpoint folder '" + Printable(options.checkpointDir, 400) +
-                              "' holds the checkpoints of another run (" + Printable(theirs->first, 400) +
+                              "' holds the checkpoints of another run (" + Printable(theirs->path, 400) +
                               ": " + other + "; this run: " + ours +
                               "): give this run another folder, or --resume that one");
             }
@@ -487,14 +442,13 @@ int Run(const Options& options, std::FILE* out) {
     }
 
     const bool started = run->Start();  // false: the run ended at its start, logged
-    const NodeManager* world = run->World();
-    if (started && options.profile) {
-        for (NodeManager* each : run->Driver()->Worlds()) each->EnableProfile(true);
-    }
+    if (started && options.profile) run->EnableProfile();
 
     auto recordStep = [&](long long step) {
-        if (trace && step % options.traceEvery == 0) trace->Write(step, *world);
-        stats.Write(StatsRow(step, *world));
+        if (trace && step % options.traceEvery == 0) run->WriteTrace(*trace, step);
+        const Frame now = run->View(Frame::Detail::kFigures);
+        stats.Write(StatsRow(step, now));
+        return now;
     };
     auto checkpoint = [&](long long step) {
         if (options.checkpointEvery == 0 || step % options.checkpointEvery != 0) return;
@@ -523,9 +477,9 @@ int Run(const Options& options, std::FILE* out) {
             }
             if (!saved) recordStep(0);
             while (stopSignal == 0 && run->Step() == RunOutcome::Kind::Running) {
-                recordStep(run->Steps());
+                const Frame now = recordStep(run->Steps());
                 checkpoint(run->Steps());
-                progress.Update(run->Steps(), world->GetNodeCount());
+                progress.Update(run->Steps(), static_cast<long long>(now.nodes));
             }
             if (!run->Ended() && run->Steps() >= options.steps)
                 run->Step();  // the signal came after the last step
@@ -554,7 +508,7 @@ int Run(const Options& options, std::FILE* out) {
             }
             // The row of the step the goal cut short: the world as the goal left it.
             if (run->Outcome().kind == RunOutcome::Kind::GoalReached)
-                stats.Write(StatsRow(run->Steps() + 1, *world));
+                stats.Write(StatsRow(run->Steps() + 1, run->View(Frame::Detail::kFigures)));
         }
     } catch (const record::RecordError& e) {
         run->Fail("quillmoth-sim: " + e.message + "\n");
@@ -577,7 +531,7 @@ int Run(const Options& options, std::FILE* out) {
     close([&] {
         if (trace) trace->Close();
     });
-    if (started && options.profile && !options.quiet) PrintError(ProfileTable(world->Profile()));
+    if (started && options.profile && !options.quiet) PrintError(ProfileTable(run->Profile()));
 
     const RunOutcome::Kind kind = run->Outcome().kind;
     const bool failedWrite = !closed || !run->Outcome().logFailure.empty();
@@ -587,15 +541,16 @@ int Run(const Options& options, std::FILE* out) {
                           : kind == RunOutcome::Kind::Interrupted ? "interrupted"
                                                                   : "error";
     const int status = Ended(*run, options);  // says so when the log could not be written
+    const Frame last = run->View(Frame::Detail::kFigures);
     SummaryExtras extras;
-    extras.closest = run->Closest();
-    if (kind == RunOutcome::Kind::GoalReached && world) {
-        extras.goalStep = run->Steps() + 1;
-        extras.goalNode = run->Outcome().goalNode;
-        extras.closest = std::min<double>(extras.closest, GoalDistance(*world));
+    extras.closest = last.closest;
+    if (last.goalStep) {
+        extras.goalStep = *last.goalStep;
+        extras.goalNode = *last.goalNode;
+        extras.closest = std::min<double>(extras.closest, last.goalDistance);
     }
     extras.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, world, outcome, manifest, extras)) {
+    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, last, outcome, manifest, extras)) {
         return Printed(out, kExitError);
     }
     return closed ? status : kExitError;

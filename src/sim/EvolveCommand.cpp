@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "api/RunMany.h"
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
 #include "evolve/Census.h"
@@ -249,7 +250,7 @@ int Evolve(const Options& options, std::FILE* out) {
         if (mpi) {
             evaluator = job->Coordinator();
         } else {
-            evaluator = std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : evolve::CoreCount());
+            evaluator = std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : CoreCount());
         }
         if (o.census > 0) {
             RunCensus(o, *evaluator, out);

@@ -3,12 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "world/NodeManager.h"
-#include "world/StepProfile.h"
-
 namespace qm::sim {
 
-const char* const kStatsHeader = "step,nodes,links,centroid_x,centroid_y,centroid_z,goal_distance\n";
+const char* const kStatsHeader =
+    "step,nodes,links,centroid_x,centroid_y,centroid_z,center_x,center_y,center_z,goal_distance\n";
 
 namespace {
 
@@ -27,18 +25,17 @@ std::string CsvFloat(float v) {
 
 }  // namespace
 
-std::string ProfileTable(const StepProfile& profile) {
+std::string ProfileTable(const StepTimes& times) {
     std::int64_t total = 0;
-    for (std::int64_t ns : profile.nanoseconds) total += ns;
-    std::string text = "step profile: " + std::to_string(profile.steps) + " steps\n";
+    for (const auto& [phase, ns] : times.phases) total += ns;
+    std::string text = "step profile: " + std::to_string(times.steps) + " steps\n";
     char line[96];
     std::snprintf(line, sizeof line, "%-12s %12s %7s\n", "phase", "total ms", "share");
     text += line;
-    for (int i = 0; i < kStepPhaseCount; ++i) {
-        const std::int64_t ns = profile.nanoseconds[static_cast<std::size_t>(i)];
+    for (const auto& [phase, ns] : times.phases) {
         const double share = total > 0 ? 100.0 * static_cast<double>(ns) / static_cast<double>(total) : 0.0;
-        std::snprintf(line, sizeof line, "%-12s %12.3f %6.1f%%\n", StepPhaseName(static_cast<StepPhase>(i)),
-                      static_cast<double>(ns) / 1e6, share);
+        std::snprintf(line, sizeof line, "%-12s %12.3f %6.1f%%\n", phase, static_cast<double>(ns) / 1e6,
+                      share);
         text += line;
     }
     std::snprintf(line, sizeof line, "%-12s %12.3f %6.1f%%\n", "total", static_cast<double>(total) / 1e6,
@@ -47,20 +44,12 @@ std::string ProfileTable(const StepProfile& profile) {
     return text;
 }
 
-float GoalDistance(const NodeManager& world) {
-    float best = std::numeric_limits<float>::quiet_NaN();
-    for (const auto& [id, node] : world.NodeMap()) {
-        float d = Vec3Length(world.GoalPos() - node->pos);
-        if (!(d >= best)) best = d;
-    }
-    return best;
-}
-
-std::string StatsRow(long long step, const NodeManager& world) {
-    const Vector3& c = world.GetCentroid();
-    return std::to_string(step) + "," + std::to_string(world.GetNodeCount()) + "," +
-           std::to_string(world.Links().Size()) + "," + CsvFloat(c.x) + "," + CsvFloat(c.y) + "," +
-           CsvFloat(c.z) + "," + CsvFloat(GoalDistance(world)) + "\n";
+std::string StatsRow(long long step, const Frame& frame) {
+    const Vector3& c = frame.centroid;
+    const Vector3& m = frame.center;
+    return std::to_string(step) + "," + std::to_string(frame.nodes) + "," + std::to_string(frame.links) +
+           "," + CsvFloat(c.x) + "," + CsvFloat(c.y) + "," + CsvFloat(c.z) + "," + CsvFloat(m.x) + "," +
+           CsvFloat(m.y) + "," + CsvFloat(m.z) + "," + CsvFloat(frame.goalDistance) + "\n";
 }
 
 }  // namespace qm::sim

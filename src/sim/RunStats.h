@@ -10,10 +10,8 @@
 #include "math/D3dxTypes.h"
 #include "record/TraceJson.h"
 
-namespace qm {
-class NodeManager;
-struct StepProfile;
-}  // namespace qm
+#include "api/Frame.h"
+#include "api/Run.h"
 
 namespace qm::sim {
 
@@ -21,13 +19,10 @@ using record::JsonOut;
 
 // The table --profile prints: one line per phase of a step with its total time
 // in milliseconds and its share of the time of all phases, then the total.
-std::string ProfileTable(const StepProfile& profile);
+std::string ProfileTable(const StepTimes& times);
 
-// step,nodes,links,centroid_x,centroid_y,centroid_z,goal_distance
+// step,nodes,links,centroid_x,centroid_y,centroid_z,center_x,center_y,center_z,goal_distance
 extern const char* const kStatsHeader;
-std::string StatsRow(long long step, const NodeManager& world);
-
-// The smallest distance from any node to the world's goal; NaN for an empty world.
-float GoalDistance(const NodeManager& world);
+std::string StatsRow(long long step, const Frame& frame);
 
 }  // namespace qm::sim

@@ -22,10 +22,10 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "api/Run.h"
+#include "api/RunMany.h"
 #include "base/Diagnostics.h"
 #include "base/RegularFile.h"
 #include "evolve/Evaluator.h"
@@ -34,7 +34,6 @@
 #include "record/TraceJson.h"
 #include "sim/Commands.h"
 #include "sim/SweepRows.h"
-#include "world/NodeManager.h"
 
 namespace qm::sim {
 namespace {
@@ -140,8 +139,8 @@ class Grid {
         std::string header;
         for (const PhysicsSetting& setting : o.grid) header += setting.key + ",";
         return header +
-               "seed,outcome,steps,goal_step,closest,nodes,links,centroid_x,centroid_y,centroid_z,wall_"
-               "seconds\n";
+               "seed,outcome,steps,goal_step,closest,nodes,links,centroid_x,centroid_y,centroid_z,center_x,"
+               "center_y,center_z,wall_seconds\n";
     }
 
   private:
@@ -185,7 +184,7 @@ std::string SweepManifest(const SweepOptions& o, const std::string& geneSha256) 
     }
     json.Raw("],\"seeds\":").Raw(record::JsonString(SeedRanges(o.seeds)).c_str());
     json.Raw(",\"steps\":").Int(o.steps);
-    json.Raw(",\"goal\":").Vec(o.goal.value_or(NodeManager::kDefaultGoal));
+    json.Raw(",\"goal\":").Vec(o.goal.value_or(DefaultGoal()));
     json.Raw(",\"max_nodes\":").Int(o.maxNodes).Raw("}\n");
     return json.Text();
 }
@@ -195,6 +194,11 @@ std::string Format(const char* format, double value) {
     char text[40];
     std::snprintf(text, sizeof text, format, value);
     return text;
+}
+
+// x,y,z with 9 significant digits; an empty world's centre is three empty fields.
+std::string Triple(const Vector3& v) {
+    return Format("%.9g", v.x) + "," + Format("%.9g", v.y) + "," + Format("%.9g", v.z);
 }
 
 // One run, as `quillmoth-sim run` makes it, and its row. Its error log is
@@ -210,20 +214,17 @@ std::string RunRow(const SweepOptions& o, const Grid& grid, std::size_t index) {
     const bool started = run.Start();
     while (run.Step() == RunOutcome::Kind::Running) {
     }
-    const NodeManager* world = run.World();
+    const Frame last = run.View(Frame::Detail::kFigures);
     const RunOutcome::Kind kind = run.Outcome().kind;
     const bool goal = kind == RunOutcome::Kind::GoalReached;
     const char* outcome = goal ? "goal" : kind == RunOutcome::Kind::Completed ? "completed" : "error";
     const long long steps = started ? run.Steps() : 0;
-    const Vector3 centroid = world ? world->GetCentroid() : Vector3{};
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // The goal ends the run inside the step that reaches it, which the stats count as the next one.
     return grid.Name(index) + "," + outcome + "," + std::to_string(steps) + "," +
            (goal ? std::to_string(steps + 1) : std::string()) + "," + Format("%.9g", run.Closest()) + "," +
-           std::to_string(world ? world->GetNodeCount() : 0) + "," +
-           std::to_string(world ? static_cast<long long>(world->Links().Size()) : 0) + "," +
-           Format("%.9g", centroid.x) + "," + Format("%.9g", centroid.y) + "," + Format("%.9g", centroid.z) +
-           "," + Format("%.3f", seconds) + "\n";
+           std::to_string(last.nodes) + "," + std::to_string(last.links) + "," + Triple(last.centroid) + "," +
+           Triple(last.center) + "," + Format("%.3f", seconds) + "\n";
 }
 
 // The rows a results.csv holds, by run; refuses one of another sweep. A row
@@ -360,7 +361,6 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
     std::mutex written;
     std::size_t done = share - todo.size();
     std::atomic<bool> failed{false};
-    std::string failure;
     try {
         WriteWhole(manifestPath, manifest);
         WriteWhole(resultsPath, table());  // whole lines only, before any is added
@@ -368,48 +368,37 @@ int RunSweep(const SweepOptions& o, std::FILE* out) {
         if (!results) throw SweepFailure{"cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno)};
         SweepProgress progress(share, !o.quiet);
         progress.Update(done, goals, errors);
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t i = next++; i < todo.size() && !failed; i = next++) {
-                std::string row;
-                try {
-                    row = RunRow(o, grid, todo[i]);
-                } catch (const std::exception& e) {  // out of memory: no row, and no more runs
-                    std::lock_guard hold(written);
-                    if (!failed.exchange(true))
-                        failure = "the run " + grid.Label(todo[i]) + " seed " +
-                                  std::to_string(grid.Seed(todo[i])) + " failed: " + e.what();
-                    return;
-                }
-                std::lock_guard hold(written);
-                if (failed) return;
-                if (std::fwrite(row.data(), 1, row.size(), results) != row.size() ||
-                    std::fflush(results) != 0) {
-                    failure = "cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno);
-                    failed = true;
-                    return;
-                }
-                const std::string outcome = grid.Outcome(row);
-                goals += outcome == "goal";
-                errors += outcome == "error";
-                rows.emplace(todo[i], std::move(row));
-                progress.Update(++done, goals, errors);
+        const auto work = [&](std::size_t i) {
+            std::string row;
+            try {
+                row = RunRow(o, grid, todo[i]);
+            } catch (const std::exception& e) {  // out of memory: no row, and no more runs
+                failed = true;
+                throw SweepFailure{"the run " + grid.Label(todo[i]) + " seed " +
+                                   std::to_string(grid.Seed(todo[i])) + " failed: " + e.what()};
             }
+            std::lock_guard hold(written);
+            if (failed) return;  // a run that ends after a failure adds no row
+            if (std::fwrite(row.data(), 1, row.size(), results) != row.size() || std::fflush(results) != 0) {
+                failed = true;
+                throw SweepFailure{"cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno)};
+            }
+            const std::string outcome = grid.Outcome(row);
+            goals += outcome == "goal";
+            errors += outcome == "error";
+            rows.emplace(todo[i], std::move(row));
+            progress.Update(++done, goals, errors);
         };
-        const int workers = o.workers > 0 ? o.workers : evolve::CoreCount();
-        {
-            std::vector<std::jthread> threads;
-            for (std::size_t t = 1; t < std::min<std::size_t>(static_cast<std::size_t>(workers), todo.size());
-                 ++t)
-                threads.emplace_back(work);
-            work();
+        std::optional<SweepFailure> failure;
+        try {
+            RunMany(todo.size(), o.workers, work);
+        } catch (const SweepFailure& e) {
+            failure = e;
         }
         progress.Finish();
-        if (std::fclose(results) != 0 && !failed) {
-            failure = "cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno);
-            failed = true;
-        }
-        if (failed) throw SweepFailure{failure};
+        if (std::fclose(results) != 0 && !failure)
+            failure = SweepFailure{"cannot write " + Quoted(resultsPath) + ": " + std::strerror(errno)};
+        if (failure) throw *failure;
         WriteWhole(resultsPath, table());  // in the grid's order, whatever order the runs ended in
     } catch (const SweepFailure& e) {
         PrintError(e.message + "; the rows written are kept: the same command with --resume goes on");

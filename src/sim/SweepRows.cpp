@@ -37,16 +37,19 @@ bool IsWholeResult(const std::string& row, std::size_t settings) {
         if (comma == std::string::npos) break;
         at = comma + 1;
     }
-    if (fields.size() != settings + 11) return false;
+    if (fields.size() != settings + 14) return false;
     const auto field = [&](std::size_t n) -> const std::string& { return fields[settings + 1 + n]; };
     const std::string& outcome = field(0);
     const bool goal = outcome == "goal";
     if (!goal && outcome != "completed" && outcome != "error") return false;
     if (!IsInteger(field(1), false) || !(goal ? IsInteger(field(2), false) : field(2).empty())) return false;
-    // closest and the centroid are empty when not finite (an empty world has no closest node).
+    // closest, the centroid and the center are empty when not finite (an empty world has neither).
     const auto numberOrNone = [&](std::size_t n) { return field(n).empty() || IsNumber(field(n)); };
-    return numberOrNone(3) && IsInteger(field(4), false) && IsInteger(field(5), false) && numberOrNone(6) &&
-           numberOrNone(7) && numberOrNone(8) && IsNumber(field(9));
+    if (!numberOrNone(3) || !IsInteger(field(4), false) || !IsInteger(field(5), false)) return false;
+    for (std::size_t n = 6; n < 12; ++n) {
+        if (!numberOrNone(n)) return false;
+    }
+    return IsNumber(field(12));
 }
 
 }  // namespace

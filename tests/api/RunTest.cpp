@@ -135,7 +135,7 @@ TEST(RunTest, ASavedRunGoesOnAsTheStraightRun) {
                 StepInto(*first, resumed, k);
                 first->Save(file.PathString());
             }
-            std::unique_ptr<qm::Run> loaded = qm::Run::Load(file.PathString(), Quiet());
+            std::unique_ptr<qm::Run> loaded = qm::Run::Resume(file.PathString(), Quiet());
             EXPECT_EQ(loaded->Steps(), k);
             ASSERT_EQ(Fingerprint(*loaded), resumed.back())
                 << "seed " << setting.seed << ", saved after " << k;
@@ -196,7 +196,7 @@ TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
         {"new",
          [&](Diagnostics d) { return std::make_unique<qm::Run>(GeneFile{gene.PathString()}, settings, d); },
          1},
-        {"resumed", [&](Diagnostics d) { return qm::Run::Load(saved.PathString(), d); }, savedNodes},
+        {"resumed", [&](Diagnostics d) { return qm::Run::Resume(saved.PathString(), d); }, savedNodes},
     };
     for (const auto& start : starts) {
         for (const bool fails : {false, true}) {

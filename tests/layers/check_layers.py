@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Fails when a folder of src/ includes a header of a layer it may not use,
-when any folder but src/platform includes a header of SDL2, OpenGL, assimp or
+"""Fails when a folder of src/ includes a header of a layer it may not use
+(sim and evolve none of world/: they read a run through api), when any folder but src/platform includes a header of SDL2, OpenGL, assimp or
 fontconfig, or when a layer's CMake target links other layers than the table
 below says.
 
@@ -53,6 +53,10 @@ def may_use(layer):
 
 
 ALLOWED = {layer: may_use(layer) for layer in LINKS}
+
+# Layers that link the engine (a run is made of it) but read a world only
+# through api's Run and Frame: they include none of these.
+THROUGH_API = {"evolve": {"world"}, "sim": {"world"}}
 
 # Headers of the libraries only src/platform may use.
 DESKTOP_HEADER = re.compile(r"^(SDL[\w.]*|SDL2/.*|GL/.*|assimp/.*|fontconfig/.*|X11/.*)$")
@@ -118,6 +122,8 @@ def problems(src):
                         found.append(f'{where}: include "{header}" by its folder ("{layer}/{header}")')
                     elif used not in ALLOWED[layer]:
                         found.append(f'{where}: {layer} may not include "{header}" ({used} is not below it)')
+                    elif used in THROUGH_API.get(layer, ()):
+                        found.append(f'{where}: {layer} reads a world through api (Run::View), not "{header}"')
                 elif DESKTOP_HEADER.match(header) and layer != "platform":
                     found.append(f"{where}: only src/platform may include <{header}>")
     return found

@@ -111,6 +111,12 @@ TEST_F(PhysicsTest, AResumedRunKeepsItsPhysicsUnlessOverriddenAndThenSaysSo) {
     EXPECT_TRUE(Has(changed.out, "\"gravity\":0.02,")) << changed.out;
     EXPECT_TRUE(Has(changed.out, "\"max_velocity\":20,")) << changed.out;
     EXPECT_TRUE(Has(changed.out, "\"physics_override\":true")) << changed.out;
+    // Resumed from the folder (its newest checkpoint, step 120), the override holds alike.
+    const Outcome folder =
+        Sim("run --resume ck --steps 150 --quiet --log l.txt --physics-override --set gravity=0.02");
+    ASSERT_EQ(folder.status, 0) << folder.err;
+    EXPECT_TRUE(Has(folder.out, "\"gravity\":0.02,")) << folder.out;
+    EXPECT_TRUE(Has(folder.out, "\"physics_override\":true")) << folder.out;
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST_F(SimRunTest, ACompletedRunEndsWithItsSummaryLineAndStatusZero) {
     ASSERT_TRUE(std::regex_match(
         o.out, m,
         std::regex(R"(\{"seed":1,"steps":5,"nodes":1,"links":0,"centroid":\[0,)"
-                   R"(([-0-9.e]+),0\],"outcome":"completed","manifest":\{.*\},)"
+                   R"(([-0-9.e]+),0\],"center":\[0,[-0-9.e]+,0\],"outcome":"completed","manifest":\{.*\},)"
                    R"("goal_step":null,"goal_node":null,"closest":[0-9.e]+,"wall_seconds":[0-9.]+\}\n)")))
         << o.out;
     EXPECT_NEAR(std::stod(m[1]), FallAfter(5), 1e-6);
@@ -244,14 +244,18 @@ TEST_F(SimRunTest, StatsHaveTheManifestAHeaderAndOneRowPerStepFromZero) {
     ASSERT_EQ(rows[0].rfind("# {", 0), 0u);
     EXPECT_EQ(summary.find(rows[0].substr(2)), summary.find("\"manifest\":") + 11) << rows[0];
     rows.erase(rows.begin());
-    EXPECT_EQ(rows[0], "step,nodes,links,centroid_x,centroid_y,centroid_z,goal_distance");
+    EXPECT_EQ(rows[0],
+              "step,nodes,links,centroid_x,centroid_y,centroid_z,center_x,center_y,center_z,goal_distance");
     // The seed at the origin, the goal at (0, -25, 250): sqrt(25^2 + 250^2) in single precision.
-    EXPECT_EQ(rows[1], "0,1,0,0,0,0," + G9(std::sqrt(63125.0f)));
+    EXPECT_EQ(rows[1], "0,1,0,0,0,0,0,0,0," + G9(std::sqrt(63125.0f)));
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(rows[5], m, std::regex(R"(4,1,0,0,([-0-9.e]+),0,([0-9.e]+))"))) << rows[5];
+    ASSERT_TRUE(
+        std::regex_match(rows[5], m, std::regex(R"(4,1,0,0,([-0-9.e]+),0,0,([-0-9.e]+),0,([0-9.e]+))")))
+        << rows[5];
     double y = FallAfter(4);
     EXPECT_NEAR(std::stod(m[1]), y, 1e-6);
-    EXPECT_NEAR(std::stod(m[2]), std::sqrt((y + 25.0) * (y + 25.0) + 250.0 * 250.0), 1e-4);
+    EXPECT_EQ(m[2].str(), m[1].str()) << "one node is its own center";
+    EXPECT_NEAR(std::stod(m[3]), std::sqrt((y + 25.0) * (y + 25.0) + 250.0 * 250.0), 1e-4);
 }
 
 TEST_F(SimRunTest, AGeneThatFallsOntoTheGoalExitsThreeWithTheWholeChainInTheLog) {
@@ -269,7 +273,8 @@ TEST_F(SimRunTest, AGeneThatFallsOntoTheGoalExitsThreeWithTheWholeChainInTheLog)
     std::smatch m;
     ASSERT_TRUE(std::regex_match(o.out, m,
                                  std::regex(R"(\{"seed":5,"steps":(\d+),"nodes":1,"links":0,"centroid":\[0,)"
-                                            R"([-0-9.e]+,0\],"outcome":"goal","manifest":\{.*\},)"
+                                            R"([-0-9.e]+,0\],"center":\[0,[-0-9.e]+,0\],"outcome":"goal",)"
+                                            R"("manifest":\{.*\},)"
                                             R"("goal_step":(\d+),"goal_node":0,"closest":([0-9.e]+),)"
                                             R"("wall_seconds":[0-9.]+\}\n)")))
         << o.out;

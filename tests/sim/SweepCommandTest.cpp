@@ -69,11 +69,11 @@ TEST_F(SweepCommandTest, ThreeSettingsByTenSeedsGiveThirtyRowsEachTheSingleRunsS
     ASSERT_EQ(lines.size(), 31u);
     EXPECT_EQ(lines[0],
               "gravity,seed,outcome,steps,goal_step,closest,nodes,links,centroid_x,centroid_y,centroid_z,"
-              "wall_seconds");
+              "center_x,center_y,center_z,wall_seconds");
     const char* const gravities[] = {"0.005", "0.01", "0.02"};
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> f = Fields(lines[i]);
-        ASSERT_EQ(f.size(), 12u) << lines[i];
+        ASSERT_EQ(f.size(), 15u) << lines[i];
         EXPECT_EQ(f[0], gravities[(i - 1) / 10]) << "row " << i;
         EXPECT_EQ(f[1], std::to_string((i - 1) % 10 + 1)) << "row " << i;
     }
@@ -83,7 +83,7 @@ TEST_F(SweepCommandTest, ThreeSettingsByTenSeedsGiveThirtyRowsEachTheSingleRunsS
     // (gravity 0.01 from seed 1 reaches it) and the last.
     const std::regex summary(
         R"re(\{"seed":(\d+),"steps":(\d+),"nodes":(\d+),"links":(\d+),"centroid":\[([^,]+),([^,]+),([^\]]+)\],)re"
-        R"re("outcome":"(\w+)".*\n)re");
+        R"re("center":\[([^,]+),([^,]+),([^\]]+)\],"outcome":"(\w+)".*\n)re");
     EXPECT_EQ(Fields(lines[11])[2], "goal") << "gravity 0.01 from seed 1 reaches the goal in 400 steps";
     for (std::size_t row : {1u, 11u, 30u}) {
         const std::vector<std::string> f = Fields(lines[row]);
@@ -92,13 +92,14 @@ TEST_F(SweepCommandTest, ThreeSettingsByTenSeedsGiveThirtyRowsEachTheSingleRunsS
         std::smatch m;
         ASSERT_TRUE(std::regex_match(run.out, m, summary)) << run.out;
         EXPECT_EQ(f[1], m[1].str());
-        EXPECT_EQ(f[2], m[8].str()) << "row " << row;
+        EXPECT_EQ(f[2], m[11].str()) << "row " << row;
         EXPECT_EQ(f[3], m[2].str()) << "row " << row;
         EXPECT_EQ(f[6], m[3].str()) << "row " << row;
         EXPECT_EQ(f[7], m[4].str()) << "row " << row;
         EXPECT_EQ(f[8], m[5].str()) << "row " << row;
         EXPECT_EQ(f[9], m[6].str()) << "row " << row;
         EXPECT_EQ(f[10], m[7].str()) << "row " << row;
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(f[11 + k], m[8 + k].str()) << "row " << row;
         EXPECT_EQ(run.status, f[2] == "goal" ? 3 : 0);
         // The goal's step is the stats file's last row (the step the goal cut
         // short); the closest approach is the least goal distance of the stats.
@@ -107,7 +108,7 @@ TEST_F(SweepCommandTest, ThreeSettingsByTenSeedsGiveThirtyRowsEachTheSingleRunsS
         EXPECT_EQ(f[4], f[2] == "goal" ? Fields(stats.back())[0] : "");
         double least = 1e30;
         for (std::size_t s = 2; s < stats.size(); ++s)
-            least = std::min(least, std::stod(Fields(stats[s])[6]));
+            least = std::min(least, std::stod(Fields(stats[s]).back()));  // goal_distance
         EXPECT_NEAR(std::stod(f[5]), least, least * 1e-6) << "row " << row;
     }
 }
@@ -145,7 +146,7 @@ TEST_F(SweepCommandTest, TheTableIsTheSameWhateverRanIt) {
     ASSERT_EQ(merged.status, 0) << merged.err;
     EXPECT_NE(merged.err.find("dropped 1 row that is no whole result"), std::string::npos) << merged.err;
     const std::string table = ReadAll(In("merged/results.csv"));
-    for (const std::string& row : SplitLines(table)) EXPECT_EQ(Fields(row).size(), 13u) << row;
+    for (const std::string& row : SplitLines(table)) EXPECT_EQ(Fields(row).size(), 16u) << row;
     EXPECT_EQ(WithoutWallTime(table), WithoutWallTime(whole));
 }
 
