@@ -41,7 +41,7 @@ std::string Name(const std::string& line) { return line.substr(0, line.rfind(' '
 
 std::string Joined(const std::vector<std::string>& specs) {
     std::string text;
-    for (const std::string& spec : specs) text += (text.empty() ? "" : ", ") + spec;
+    for (const std::string& given : specs) text += (text.empty() ? "" : ", ") + given;
     return text;
 }
 

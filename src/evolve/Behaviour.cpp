@@ -63,8 +63,8 @@ const Descriptor* FindDescriptor(std::string_view name) {
 }
 
 std::string PythonDescriptorIn(const std::vector<std::string>& specs) {
-    for (const std::string& spec : specs) {
-        const std::string name = spec.substr(0, spec.find(':'));
+    for (const std::string& axis : specs) {
+        const std::string name = axis.substr(0, axis.find(':'));
         for (const Descriptor& d : kPythonDescriptors) {
             if (name == d.name) return name;
         }
@@ -89,15 +89,15 @@ std::optional<DescriptorSpec> ParseDescriptorSpec(const std::string& text, std::
         problem = "no descriptor '" + parts[0] + "'; the descriptors are " + DescriptorNames();
         return std::nullopt;
     }
-    DescriptorSpec spec{*known, 0};
-    if (parts.size() == 1) return spec;
+    DescriptorSpec axis{*known, 0};
+    if (parts.size() == 1) return axis;
     double cells = 0.0;
-    if ((parts.size() != 3 && parts.size() != 4) || !ReadReal(parts[1], spec.descriptor.low) ||
-        !ReadReal(parts[2], spec.descriptor.high) || (parts.size() == 4 && !ReadReal(parts[3], cells))) {
+    if ((parts.size() != 3 && parts.size() != 4) || !ReadReal(parts[1], axis.descriptor.low) ||
+        !ReadReal(parts[2], axis.descriptor.high) || (parts.size() == 4 && !ReadReal(parts[3], cells))) {
         problem = "'" + text + "' is not NAME, NAME:LOW:HIGH or NAME:LOW:HIGH:CELLS";
         return std::nullopt;
     }
-    if (!(spec.descriptor.low < spec.descriptor.high)) {
+    if (!(axis.descriptor.low < axis.descriptor.high)) {
         problem = "'" + text + "' needs LOW below HIGH";
         return std::nullopt;
     }
@@ -106,20 +106,20 @@ std::optional<DescriptorSpec> ParseDescriptorSpec(const std::string& text, std::
             problem = "'" + text + "' needs CELLS from 1 to " + std::to_string(kMaxAxisCells);
             return std::nullopt;
         }
-        spec.cells = static_cast<int>(cells);
+        axis.cells = static_cast<int>(cells);
     }
-    return spec;
+    return axis;
 }
 
 BehaviourSpace::BehaviourSpace(const std::vector<std::string>& specs, int cellsEach, int maxNodes) {
     for (const std::string& text : specs) {
         std::string problem;
-        const std::optional<DescriptorSpec> spec = ParseDescriptorSpec(text, problem);
-        if (!spec) throw std::invalid_argument(problem);
-        Descriptor d = spec->descriptor;
+        const std::optional<DescriptorSpec> axis = ParseDescriptorSpec(text, problem);
+        if (!axis) throw std::invalid_argument(problem);
+        Descriptor d = axis->descriptor;
         if (text == "nodes") d.high = maxNodes;
         axes.push_back(d);
-        cells.push_back(spec->cells > 0 ? spec->cells : cellsEach);
+        cells.push_back(axis->cells > 0 ? axis->cells : cellsEach);
     }
 }
 

@@ -42,7 +42,7 @@ struct DescriptorSpec {
     Descriptor descriptor;
     int cells = 0;  // 0: the search's
 };
-// The spec of a text, or why it is not one (in `problem`).
+// The descriptor a text names, with its range and cells, or why it names none (in `problem`).
 std::optional<DescriptorSpec> ParseDescriptorSpec(const std::string& text, std::string& problem);
 
 // The grid of a search: each of its descriptors' ranges cut into equal
@@ -50,7 +50,7 @@ std::optional<DescriptorSpec> ParseDescriptorSpec(const std::string& text, std::
 class BehaviourSpace {
   public:
     // `cells` (at least 1) for the descriptors that do not give their own; a
-    // spec that does not read throws std::invalid_argument (SettingsProblem
+    // text that does not read throws std::invalid_argument (SettingsProblem
     // refuses it first).
     BehaviourSpace(const std::vector<std::string>& specs, int cells, int maxNodes);
 

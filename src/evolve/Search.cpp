@@ -148,11 +148,11 @@ std::string SettingsProblem(const SearchSettings& s) {
     std::vector<std::string> names;
     for (const std::string& text : s.descriptors) {
         std::string problem;
-        const std::optional<DescriptorSpec> spec = ParseDescriptorSpec(text, problem);
-        if (!spec) return "--descriptors: " + Printable(problem, 200);
-        if (std::find(names.begin(), names.end(), spec->descriptor.name) != names.end())
-            return std::string("--descriptors names '") + spec->descriptor.name + "' twice";
-        names.push_back(spec->descriptor.name);
+        const std::optional<DescriptorSpec> axis = ParseDescriptorSpec(text, problem);
+        if (!axis) return "--descriptors: " + Printable(problem, 200);
+        if (std::find(names.begin(), names.end(), axis->descriptor.name) != names.end())
+            return std::string("--descriptors names '") + axis->descriptor.name + "' twice";
+        names.push_back(axis->descriptor.name);
     }
     if (s.grid < 1 || s.grid > kMaxAxisCells ||
         BehaviourSpace(s.descriptors, s.grid, s.maxNodes).CellCount() > kMaxGridCells) {

@@ -177,12 +177,12 @@ TEST(TaxisTest, DescriptorsTakeRangesAndCellsOfTheirOwn) {
     };
     for (const Case& c : cases) {
         std::string problem;
-        const std::optional<DescriptorSpec> spec = ParseDescriptorSpec(c.text, problem);
-        ASSERT_EQ(spec.has_value(), c.reads) << c.text << ": " << problem;
-        if (!spec) continue;
-        EXPECT_EQ(spec->descriptor.low, c.low) << c.text;
-        EXPECT_EQ(spec->descriptor.high, c.high) << c.text;
-        EXPECT_EQ(spec->cells, c.cells) << c.text;
+        const std::optional<DescriptorSpec> axis = ParseDescriptorSpec(c.text, problem);
+        ASSERT_EQ(axis.has_value(), c.reads) << c.text << ": " << problem;
+        if (!axis) continue;
+        EXPECT_EQ(axis->descriptor.low, c.low) << c.text;
+        EXPECT_EQ(axis->descriptor.high, c.high) << c.text;
+        EXPECT_EQ(axis->cells, c.cells) << c.text;
     }
     const BehaviourSpace space({"dz:-50:50:4", "moved"}, 10, 400);
     EXPECT_EQ(space.CellCount(), 40.0);
