@@ -64,7 +64,7 @@ const Descriptor* FindDescriptor(std::string_view name) {
 
 std::string PythonDescriptorIn(const std::vector<std::string>& specs) {
     for (const std::string& axis : specs) {
-        const std::string name = axis.substr(0, axis.find(':'));
+        std::string name = axis.substr(0, axis.find(':'));
         for (const Descriptor& d : kPythonDescriptors) {
             if (name == d.name) return name;
         }

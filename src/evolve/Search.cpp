@@ -314,6 +314,7 @@ void Search::Score(Evaluator& evaluator, GenerationReport& report) {
     evaluations += static_cast<long long>(tasks.size());
 
     std::vector<double> distances;
+    distances.reserve(trials.size());
     for (const Trial& trial : trials) distances.push_back(GoalDistance(trial.goal));
     scored.clear();
     lastRuns.clear();

@@ -446,7 +446,7 @@ int Run(const Options& options, std::FILE* out) {
 
     auto recordStep = [&](long long step) {
         if (trace && step % options.traceEvery == 0) run->WriteTrace(*trace, step);
-        const Frame now = run->View(Frame::Detail::kFigures);
+        Frame now = run->View(Frame::Detail::kFigures);
         stats.Write(StatsRow(step, now));
         return now;
     };
