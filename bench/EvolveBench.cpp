@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "BenchSupport.h"
+#include "api/RunMany.h"
 #include "evolve/Evaluator.h"
 #include "evolve/Search.h"
 #include "support/GeneSupport.h"
@@ -46,7 +47,7 @@ std::vector<evolve::EvalTask> FirstGeneration() {
 
 void BM_EvolveGeneration(benchmark::State& state) {
     const std::vector<evolve::EvalTask> tasks = FirstGeneration();
-    const int workers = state.range(0) == 0 ? evolve::CoreCount() : static_cast<int>(state.range(0));
+    const int workers = state.range(0) == 0 ? CoreCount() : static_cast<int>(state.range(0));
     evolve::ThreadPool pool(workers);
     std::string results;
     for (auto _ : state) {
