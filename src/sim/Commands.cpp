@@ -9,7 +9,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -20,15 +19,14 @@
 #include "api/SavedRun.h"
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
-#include "base/RegularFile.h"
 #include "gp/GPmanager.h"
 #include "gp/Unit.h"
 #include "record/Manifest.h"
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
-#include "record/TraceWriter.h"
 #include "record/Writable.h"
 #include "sim/Progress.h"
+#include "sim/RunOutputs.h"
 #include "sim/RunStats.h"
 #include "sim/SameFile.h"
 
@@ -39,67 +37,6 @@ void PrintError(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
-
-// An output file of the run; "-" is standard output. A write the system
-// refuses throws record::RecordError naming the file and the reason.
-class OutputFile {
-  public:
-    explicit OutputFile(const char* what) : what(what) {}
-    ~OutputFile() {
-        if (owned && file) std::fclose(file);
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    bool Open(const std::string& path, std::FILE* standardOut) {
-        name = path;
-        if (path.empty()) return true;
-        if (path == "-") {
-            file = standardOut;
-            return true;
-        }
-        file = std::fopen(path.c_str(), "w");
-        owned = file != nullptr;
-        return owned;
-    }
-    // Keeps the first `bytes` of the file at `path` and writes after them.
-    bool OpenToAppend(const std::string& path, std::uint64_t bytes) {
-        name = path;
-        if (truncate(path.c_str(), static_cast<off_t>(bytes)) != 0) return false;
-        file = std::fopen(path.c_str(), "a");
-        owned = file != nullptr;
-        return owned;
-    }
-    bool IsOpen() const { return file != nullptr; }
-    void Write(const std::string& text) {
-        if (file && std::fwrite(text.data(), 1, text.size(), file) != text.size()) Fail();
-    }
-    void Flush() {
-        if (file && std::fflush(file) != 0) Fail();
-    }
-    // Writes what is left and closes the file; one that failed before closes quietly.
-    void Close() {
-        if (!file || broken) return;
-        Flush();
-        if (!owned) return;
-        std::FILE* closing = std::exchange(file, nullptr);
-        if (std::fclose(closing) != 0) Fail();
-    }
-
-  private:
-    [[noreturn]] void Fail() {
-        broken = true;
-        const std::string shown = name == "-" ? "standard output" : "'" + Printable(name, 400) + "'";
-        throw record::RecordError{std::string("cannot write the ") + what + " file " + shown + ": " +
-                                  std::strerror(errno)};
-    }
-
-    const char* what;
-    std::string name;
-    std::FILE* file = nullptr;
-    bool owned = false;
-    bool broken = false;
-};
 
 // Why checkpoints cannot be written into `dir` (made if missing), or nothing.
 std::optional<std::string> CannotWriteInto(const std::string& dir) {
@@ -283,78 +220,39 @@ int Ended(const qm::Run& run, const Options& options) {
     }
 }
 
-// How many bytes of the stats file of a resumed run to keep: the header and
-// every row up to the checkpoint's `step`. Throws record::RecordError when it
-// does not hold them.
-std::uint64_t StatsToContinue(const std::string& path, const std::string& manifestJson, long long step) {
-    const std::string name = "'" + Printable(path, 400) + "'";
-    if (auto why = NotRegularFile(path))
-        throw record::RecordError{"cannot go on with the stats file " + name + ": " + *why};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw record::RecordError{"cannot go on with the stats file " + name + ": " + std::strerror(errno)};
-    std::string line;
-    if (!std::getline(in, line) || in.eof() || line.rfind("# ", 0) != 0) {
-        throw record::RecordError{"cannot go on with the stats file " + name +
-                                  ": its first line is not a manifest"};
-    }
-    if (record::RunIdentity(line.substr(2)) != record::RunIdentity(manifestJson)) {
-        throw record::RecordError{"cannot go on with the stats file " + name + ": it is another run's"};
-    }
-    std::uint64_t kept = line.size() + 1;
-    const std::string header(kStatsHeader, std::strlen(kStatsHeader) - 1);
-    if (!std::getline(in, line) || in.eof() || line != header) {
-        throw record::RecordError{"cannot go on with the stats file " + name +
-                                  ": its second line is not the header"};
-    }
-    kept += line.size() + 1;
-    long long last = -1;
-    while (std::getline(in, line) && !in.eof()) {  // a last row without its line end is cut short
-        char* end = nullptr;
-        const long long row = std::strtoll(line.c_str(), &end, 10);
-        if (end == line.c_str() || *end != ',' || row <= last || row > step) break;
-        last = row;
-        kept += line.size() + 1;
-    }
-    if (last != step) {
-        throw record::RecordError{"cannot go on with the stats file " + name + ": it holds rows up to step " +
-                                  std::to_string(last) + ", not up to the checkpoint's step " +
-                                  std::to_string(step)};
-    }
-    return kept;
-}
-
 }  // namespace
 
-int Run(const Options& options, std::FILE* out) {
-    const auto began = std::chrono::steady_clock::now();
+namespace {
+
+// The run the options ask for: a new one, or one resumed from a checkpoint or
+// the newest whole checkpoint of a folder (its name goes to `resume`). Throws
+// UsageError when the run must not start; nothing is written before then.
+std::unique_ptr<qm::Run> MakeRun(const Options& options, std::string& resume) {
     Diagnostics diagnostics;
     diagnostics.SetLevel(options.debug   ? DebugLevel::Detail
                          : options.quiet ? DebugLevel::Errors
                                          : DebugLevel::Normal);
-    // A run resumed from a folder goes on from its newest checkpoint that reads whole.
-    std::string resume = options.resume;
+    resume = options.resume;
     std::optional<record::RunState> saved;
     if (!resume.empty() && IsFolder(resume)) {
         std::vector<std::string> skipped;
         auto newest = NewestCheckpoint(resume, &skipped);
         for (const std::string& why : skipped) PrintError("quillmoth-sim: skipped " + why + "\n");
-        if (!newest) {
-            return Refuse("cannot resume: no checkpoint in '" + Printable(resume, 400) + "' reads whole");
-        }
+        if (!newest)
+            throw UsageError{"cannot resume: no checkpoint in '" + Printable(resume, 400) + "' reads whole"};
         resume = newest->path;
         saved = std::move(newest->state);
     }
     Options checked = options;
     checked.resume = resume;
-    if (auto why = RefuseBeforeStart(checked)) return Refuse(*why);
+    if (auto why = RefuseBeforeStart(checked)) throw UsageError{*why};
 
     // A resumed run takes its world, gene, seed and options from the checkpoint.
     if (!resume.empty() && !saved) {
         try {
             saved = record::ReadCheckpoint(resume);
         } catch (const record::RecordError& e) {
-            return Refuse("cannot resume: " + e.message);
+            throw UsageError{"cannot resume: " + e.message};
         }
     }
     // From a file or a folder alike.
@@ -364,8 +262,8 @@ int Run(const Options& options, std::FILE* out) {
         saved->manifest.physicsOverride = true;
     }
     if (saved && options.steps < saved->step) {
-        return Refuse("--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
-                      std::to_string(saved->step) + " (N counts from the start of the run)");
+        throw UsageError{"--steps " + std::to_string(options.steps) + " ends before the checkpoint's step " +
+                         std::to_string(saved->step) + " (N counts from the start of the run)"};
     }
     diagnostics.SetErrorLogPath(options.logFile);
 
@@ -374,7 +272,7 @@ int Run(const Options& options, std::FILE* out) {
         try {
             run = std::make_unique<qm::Run>(*saved, options.steps, std::move(diagnostics));
         } catch (const record::RecordError& e) {
-            return Refuse("cannot resume: " + Printable(resume, 400) + ": " + e.message);
+            throw UsageError{"cannot resume: " + Printable(resume, 400) + ": " + e.message};
         }
     } else {
         run = std::make_unique<qm::Run>(GeneFile{options.geneFile},
@@ -386,162 +284,53 @@ int Run(const Options& options, std::FILE* out) {
     manifest.version = QM_VERSION;
     manifest.steps = options.steps;
     manifest.traceEvery = options.traceEvery;
-    const long long first = run->Steps();  // steps completed when the loop starts
+    return run;
+}
 
-    // A checkpoint folder is one run's: another run's checkpoints there would
-    // be taken for this one's by --resume DIR.
-    if (!options.checkpointDir.empty() && IsFolder(options.checkpointDir) &&
-        !(resume.size() > 0 && IsFolder(options.resume) && SameFile(options.resume, options.checkpointDir))) {
-        if (auto theirs = NewestCheckpoint(options.checkpointDir, nullptr)) {
-            const std::string ours = record::RunIdentity(manifest.Json());
-            const std::string other = record::RunIdentity(theirs->state.manifest.Json());
-            if (ours != other) {
-                return Refuse("the checkpoint folder '" + Printable(options.checkpointDir, 400) +
-                              "' holds the checkpoints of another run (" + Printable(theirs->path, 400) +
-                              ": " + other + "; this run: " + ours +
-                              "): give this run another folder, or --resume that one");
-            }
-        }
-    }
-    // --append goes on with the files of the run resumed: checked whole before any is touched.
-    std::optional<record::TraceContinuation> traceKept;
-    std::uint64_t statsKept = 0;
-    if (options.append) {
-        try {
-            if (!options.traceFile.empty()) {
-                traceKept = record::CheckTraceToContinue(options.traceFile, manifest.Json(), first,
-                                                         options.traceEvery);
-            }
-            if (!options.statsFile.empty())
-                statsKept = StatsToContinue(options.statsFile, manifest.Json(), first);
-        } catch (const record::RecordError& e) {
-            return Refuse("--append: " + e.message);
-        }
-    }
-    if (!options.checkpointDir.empty() && mkdir(options.checkpointDir.c_str(), 0777) != 0 &&
-        errno != EEXIST) {
-        return Refuse("cannot make the checkpoint folder '" + Printable(options.checkpointDir, 400) +
-                      "': " + std::strerror(errno));
-    }
-    if (!options.checkpointDir.empty()) record::RemovePartialCheckpoints(options.checkpointDir);
-
-    std::unique_ptr<record::TraceWriter> trace;
-    if (!options.traceFile.empty()) {
-        record::TraceHeader header{manifest.Json(), resume, first};
-        try {
-            trace = traceKept ? record::ContinueTraceWriter(*traceKept)
-                              : record::OpenTraceWriter(options.traceFile, header, out);
-        } catch (const record::RecordError& e) {
-            return Refuse(e.message);
-        }
-    }
-    OutputFile stats("stats");
-    if (!(options.append && !options.statsFile.empty() ? stats.OpenToAppend(options.statsFile, statsKept)
-                                                       : stats.Open(options.statsFile, out))) {
-        return Refuse("cannot write the stats file '" + Printable(options.statsFile, 400) + "'");
-    }
-
-    const bool started = run->Start();  // false: the run ended at its start, logged
-    if (started && options.profile) run->EnableProfile();
-
-    auto recordStep = [&](long long step) {
-        if (trace && step % options.traceEvery == 0) run->WriteTrace(*trace, step);
-        Frame now = run->View(Frame::Detail::kFigures);
-        stats.Write(StatsRow(step, now));
-        return now;
-    };
-    auto checkpoint = [&](long long step) {
-        if (options.checkpointEvery == 0 || step % options.checkpointEvery != 0) return;
-        // Everything up to this step is on disk before the checkpoint says so: a
-        // run killed later leaves whole outputs up to its newest checkpoint.
-        stats.Flush();
-        if (trace) trace->Flush();
-        run->Save(record::CheckpointName(options.checkpointDir, step));
-    };
-
-    Progress progress(stderr, options.steps, started && !options.quiet && isatty(STDERR_FILENO));
-    // Debug text (the logged error) starts on a line of its own below the bar.
-    run->Context().diagnostics.SetSink([&](std::string_view text) {
-        progress.Finish();
-        std::fwrite(text.data(), 1, text.size(), stderr);
-        std::fflush(stderr);
-    });
-    // A write that fails ends the run like an engine error: logged, and on standard error.
-    CatchStopSignals();
-    try {
-        if (started) {
-            if (!options.append) {
-                // The manifest (physics included) as a comment line: readers skip it with comment="#".
-                stats.Write("# " + manifest.Json() + "\n");
-                stats.Write(kStatsHeader);
-            }
-            if (!saved) recordStep(0);
-            while (stopSignal == 0 && run->Step() == RunOutcome::Kind::Running) {
-                const Frame now = recordStep(run->Steps());
-                checkpoint(run->Steps());
-                progress.Update(run->Steps(), static_cast<long long>(now.nodes));
-            }
-            if (!run->Ended() && run->Steps() >= options.steps)
-                run->Step();  // the signal came after the last step
-            if (!run->Ended()) {
-                run->Interrupt();
-                // What a resumed run needs to go on from here: the step just made.
-                const std::string name = options.checkpointDir.empty()
-                                             ? std::string()
-                                             : record::CheckpointName(options.checkpointDir, run->Steps());
-                if (!name.empty() && access(name.c_str(), F_OK) != 0) {
-                    stats.Flush();
-                    if (trace) trace->Flush();
-                    run->Save(name);
-                }
-                if (!options.quiet) {
-                    progress.Finish();
-                    PrintError(std::string("quillmoth-sim: stopped by ") +
-                               (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after step " +
-                               std::to_string(run->Steps()) +
-                               (name.empty()
-                                    ? std::string()
-                                    : "; " + Printable(name, 400) + " holds it: --resume " +
-                                          Printable(options.checkpointDir, 400) + " --append goes on") +
-                               "\n");
-                }
-            }
-            // The row of the step the goal cut short: the world as the goal left it.
-            if (run->Outcome().kind == RunOutcome::Kind::GoalReached)
-                stats.Write(StatsRow(run->Steps() + 1, run->View(Frame::Detail::kFigures)));
-        }
-    } catch (const record::RecordError& e) {
-        run->Fail("quillmoth-sim: " + e.message + "\n");
-    }
-    run->Context().diagnostics.SetSink(nullptr);
+// A run stopped by a signal between two steps: it keeps a checkpoint of the
+// step it made last, when it keeps checkpoints, and says how to go on.
+void Stop(qm::Run& run, RunOutputs& outputs, const Options& options, Progress& progress) {
+    run.Interrupt();
+    const std::string name = outputs.SaveStopped(run);
+    if (options.quiet) return;
     progress.Finish();
+    PrintError(std::string("quillmoth-sim: stopped by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") +
+               " after step " + std::to_string(run.Steps()) +
+               (name.empty() ? std::string()
+                             : "; " + Printable(name, 400) + " holds it: --resume " +
+                                   Printable(options.checkpointDir, 400) + " --append goes on") +
+               "\n");
+}
 
-    // Each output is closed on its own, so one that fails loses nothing of the
-    // others; one that fails now, after the run has ended, fails it all the same.
-    bool closed = true;
-    const auto close = [&closed](const auto& closing) {
-        try {
-            closing();
-        } catch (const record::RecordError& e) {
-            PrintError("quillmoth-sim: " + e.message + "\n");
-            closed = false;
-        }
-    };
-    close([&] { stats.Close(); });
-    close([&] {
-        if (trace) trace->Close();
-    });
-    if (started && options.profile && !options.quiet) PrintError(ProfileTable(run->Profile()));
+// Steps a started run to its end, or until a signal stops it, recording every step.
+void StepToTheEnd(qm::Run& run, RunOutputs& outputs, const Options& options, bool resumed,
+                  Progress& progress) {
+    outputs.Begin(run);
+    if (!resumed) outputs.Record(run, 0);
+    while (stopSignal == 0 && run.Step() == RunOutcome::Kind::Running) {
+        const Frame now = outputs.Record(run, run.Steps());
+        outputs.CheckpointIfDue(run, run.Steps());
+        progress.Update(run.Steps(), static_cast<long long>(now.nodes));
+    }
+    if (!run.Ended() && run.Steps() >= options.steps) run.Step();  // the signal came after the last step
+    if (!run.Ended()) Stop(run, outputs, options, progress);
+    // The row of the step the goal cut short: the world as the goal left it.
+    if (run.Outcome().kind == RunOutcome::Kind::GoalReached)
+        outputs.WriteRow(run.Steps() + 1, run.View(Frame::Detail::kFigures));
+}
 
-    const RunOutcome::Kind kind = run->Outcome().kind;
-    const bool failedWrite = !closed || !run->Outcome().logFailure.empty();
+// The summary line of a run that has ended, and the program's status.
+int Summarise(const qm::Run& run, const Options& options, std::FILE* out, bool started, bool closed,
+              double wallSeconds) {
+    const RunOutcome::Kind kind = run.Outcome().kind;
+    const bool failedWrite = !closed || !run.Outcome().logFailure.empty();
     const char* outcome = failedWrite                             ? "error"
                           : kind == RunOutcome::Kind::GoalReached ? "goal"
                           : kind == RunOutcome::Kind::Completed   ? "completed"
                           : kind == RunOutcome::Kind::Interrupted ? "interrupted"
                                                                   : "error";
-    const int status = Ended(*run, options);  // says so when the log could not be written
-    const Frame last = run->View(Frame::Detail::kFigures);
+    const int status = Ended(run, options);  // says so when the log could not be written
+    const Frame last = run.View(Frame::Detail::kFigures);
     SummaryExtras extras;
     extras.closest = last.closest;
     if (last.goalStep) {
@@ -549,11 +338,50 @@ int Run(const Options& options, std::FILE* out) {
         extras.goalNode = *last.goalNode;
         extras.closest = std::min<double>(extras.closest, last.goalDistance);
     }
-    extras.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, last, outcome, manifest, extras)) {
+    extras.wallSeconds = wallSeconds;
+    if (!WriteSummary(out, run.Seed(), started ? run.Steps() : 0, last, outcome, run.Manifest(), extras)) {
         return Printed(out, kExitError);
     }
     return closed ? status : kExitError;
+}
+
+}  // namespace
+
+int Run(const Options& options, std::FILE* out) {
+    const auto began = std::chrono::steady_clock::now();
+    std::string resume;  // the checkpoint the run goes on from, or empty
+    std::unique_ptr<qm::Run> run;
+    RunOutputs outputs(options, out);
+    try {
+        run = MakeRun(options, resume);
+        outputs.Open(*run, resume);
+    } catch (const UsageError& e) {
+        return Refuse(e.message);
+    }
+
+    const bool started = run->Start();  // false: the run ended at its start, logged
+    if (started && options.profile) run->EnableProfile();
+    Progress progress(stderr, options.steps, started && !options.quiet && isatty(STDERR_FILENO));
+    // Debug text (the logged error) starts on a line of its own below the bar.
+    run->Context().diagnostics.SetSink([&](std::string_view text) {
+        progress.Finish();
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        std::fflush(stderr);
+    });
+    CatchStopSignals();
+    // A write that fails ends the run like an engine error: logged, and on standard error.
+    try {
+        if (started) StepToTheEnd(*run, outputs, options, !resume.empty(), progress);
+    } catch (const record::RecordError& e) {
+        run->Fail("quillmoth-sim: " + e.message + "\n");
+    }
+    run->Context().diagnostics.SetSink(nullptr);
+    progress.Finish();
+
+    const bool closed = outputs.Close();
+    if (started && options.profile && !options.quiet) PrintError(ProfileTable(run->Profile()));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    return Summarise(*run, options, out, started, closed, seconds);
 }
 
 }  // namespace qm::sim
