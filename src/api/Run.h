@@ -20,7 +20,7 @@
 #include "api/RunHistory.h"
 #include "base/RunContext.h"
 #include "experiment/RunGuard.h"
-#include "experiment/RunOptions.h"
+#include "experiment/RunLimits.h"
 #include "experiment/SourceTester.h"
 #include "math/D3dxTypes.h"
 #include "record/Manifest.h"

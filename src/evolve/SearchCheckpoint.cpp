@@ -16,7 +16,7 @@
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
 #include "experiment/PhysicsSettings.h"
-#include "experiment/RunOptions.h"
+#include "experiment/RunLimits.h"
 
 namespace qm::evolve {
 namespace {

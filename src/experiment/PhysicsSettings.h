@@ -1,8 +1,7 @@
 #pragma once
-// Physics from the user: a TOML file of keys (docs/physics.md) and
-// "--set KEY=VALUE" settings over it. Everything given is checked: an
-// unknown key, a value that is not a number, and one outside its key's
-// range are refused with a message naming the key, the value and the range.
+// The physics keys by name, as users give them (a file, --set, Python):
+// an unknown key and a value outside its key's range are refused with a
+// message naming the key, the value and the range.
 
 #include <string>
 #include <string_view>
@@ -16,15 +15,13 @@ struct SettingError {
     std::string message;
 };
 
-// One "KEY=VALUE[,VALUE...]": a known key and its values, each in the key's range.
-struct PhysicsSetting {
-    std::string key;
-    std::vector<double> values;
-};
-PhysicsSetting ParsePhysicsSetting(std::string_view text);
-
 // The keys, in the order of ForEachPhysicsKey.
 std::vector<std::string> PhysicsKeys();
+
+// Each throws SettingError, its message led by `where`: for an unknown key, for
+// a value outside its key's range (or too near 0 for the key's type to hold).
+void CheckPhysicsKey(std::string_view key, const std::string& where = "");
+void CheckPhysicsValue(const std::string& key, double value, const std::string& where = "");
 
 // `physics` with `key` set to `value` (a known key, a value in its range).
 void SetPhysicsKey(Physics& physics, const std::string& key, double value);
@@ -37,10 +34,5 @@ double GetPhysicsKey(const Physics& physics, const std::string& key);
 // " --set KEY=VALUE" for every key whose value is not the default: what a
 // command line needs to run under `physics`.
 std::string PhysicsArguments(const Physics& physics);
-
-// The defaults, then the keys of the TOML file `file` (when not empty),
-// then each setting in order (one value each); checked as a whole
-// (PhysicsFault). Throws SettingError.
-Physics ResolvePhysics(const std::string& file, const std::vector<std::string>& settings);
 
 }  // namespace qm

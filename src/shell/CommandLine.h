@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "experiment/RunOptions.h"
+#include "cli/RunOptions.h"
 #include "math/D3dxTypes.h"
 #include "shell/VideoFraming.h"
 

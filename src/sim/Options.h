@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/PhysicsFile.h"
+#include "cli/RunOptions.h"
 #include "evolve/Search.h"
-#include "experiment/PhysicsSettings.h"
-#include "experiment/RunOptions.h"
 #include "math/D3dxTypes.h"
 
 namespace qm::sim {

@@ -12,7 +12,6 @@
 #include "base/Errors.h"
 #include "base/RunContext.h"
 #include "experiment/RunGuard.h"
-#include "experiment/RunOptions.h"
 #include "experiment/SourceTester.h"
 #include "support/DebugCapture.h"
 #include "support/TestFiles.h"
@@ -173,16 +172,6 @@ TEST_F(RunGuardTest, StartUpErrorsLeaveNoDriver) {
     EXPECT_EQ(second.Outcome().kind, RunOutcome::Kind::Error);
     EXPECT_EQ(second.Outcome().text, "");
     EXPECT_FALSE(std::ifstream(log.PathString() + ".second").good());
-}
-
-TEST(SeedOptionTest, WholeNumbersFromZeroTo2To32Minus1) {
-    EXPECT_EQ(ParseSeed("0"), 0u);
-    EXPECT_EQ(ParseSeed("4294967295"), 4294967295u);
-    EXPECT_FALSE(ParseSeed("4294967296"));
-    EXPECT_FALSE(ParseSeed("-3"));
-    EXPECT_FALSE(ParseSeed("12x"));
-    EXPECT_FALSE(ParseSeed(""));
-    EXPECT_EQ(SeedError("x"), "--seed takes a whole number from 0 to 4294967295, not 'x'");
 }
 
 }  // namespace

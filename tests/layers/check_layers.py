@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Fails when a folder of src/ includes a header of a layer it may not use
 (sim and evolve none of world/: they read a run through api), when any folder but src/platform includes a header of SDL2, OpenGL, assimp or
-fontconfig, or when a layer's CMake target links other layers than the table
+fontconfig, when a layer below the programs includes CLI11 or toml++, or
+when a layer's CMake target links other layers than the table
 below says.
 
     check_layers.py SRC_DIR
@@ -19,9 +20,10 @@ import sys
 # The layers each layer links, as DEPENDS in src/LAYER/CMakeLists.txt: the
 # engine bottom up (math and gp side by side below node), then the records on
 # the whole engine, the API (a gene, a run) on the records, the search on the
-# API and the headless runner on the search; the window
+# API, the command line both programs share on the API, and the headless
+# runner on the search and the command line; the window
 # side: the desktop on the drawing interface, the scene on the desktop, the
-# shell on the scene and the API (a live run is a Run). A layer may include
+# shell on the scene, the API (a live run is a Run) and the command line. A layer may include
 # itself and every layer it links, directly or through another.
 LINKS = {
     "base": set(),
@@ -35,10 +37,11 @@ LINKS = {
     "share": {"record"},
     "api": {"record", "share"},
     "evolve": {"api"},
-    "sim": {"evolve", "api"},
+    "cli": {"api"},
+    "sim": {"evolve", "api", "cli"},
     "platform": {"device", "math", "base"},
     "render": {"platform"},
-    "shell": {"render", "api"},
+    "shell": {"render", "api", "cli"},
 }
 
 
@@ -56,10 +59,14 @@ ALLOWED = {layer: may_use(layer) for layer in LINKS}
 
 # Layers that link the engine (a run is made of it) but read a world only
 # through api's Run and Frame: they include none of these.
-THROUGH_API = {"evolve": {"world"}, "sim": {"world"}}
+THROUGH_API = {"evolve": {"world"}, "cli": {"world"}, "sim": {"world"}}
 
 # Headers of the libraries only src/platform may use.
 DESKTOP_HEADER = re.compile(r"^(SDL[\w.]*|SDL2/.*|GL/.*|assimp/.*|fontconfig/.*|X11/.*)$")
+# Headers of the command-line libraries: the programs parse their command
+# lines and physics files; the engine takes the values parsed.
+COMMAND_LINE_HEADER = re.compile(r"^(CLI/.*|toml\+\+/.*)$")
+COMMAND_LINE_LAYERS = {"cli", "sim", "shell"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 LAYER_CALL = re.compile(r"qm_add_layer\(\s*(\w+)([^)]*)\)", re.S)
 KEYWORDS = {"ENGINE", "SOURCES", "DEPENDS", "PRIVATE_DEPENDS"}
@@ -126,6 +133,8 @@ def problems(src):
                         found.append(f'{where}: {layer} reads a world through api (Run::View), not "{header}"')
                 elif DESKTOP_HEADER.match(header) and layer != "platform":
                     found.append(f"{where}: only src/platform may include <{header}>")
+                elif COMMAND_LINE_HEADER.match(header) and layer not in COMMAND_LINE_LAYERS:
+                    found.append(f"{where}: only the programs' layers (cli, sim, shell) may include <{header}>")
     return found
 
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "experiment/RunOptions.h"
+#include "cli/RunOptions.h"
 #include "node/NodeDrawing.h"
 #include "record/Manifest.h"
 #include "record/RunCheckpoint.h"

@@ -1,17 +1,16 @@
 #pragma once
 // The command-line options both programs give a run, defined once on a CLI11
-// app (declared here only by name: the engine does not need CLI11's headers).
+// app (declared here only by name: their users need not include CLI11).
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "node/Physics.h"
-
+#include "experiment/RunLimits.h"
 #include "math/D3dxTypes.h"
+#include "node/Physics.h"
 
 namespace CLI {
 class App;
@@ -19,30 +18,13 @@ class App;
 
 namespace qm {
 
-// "--seed" values: a whole number from 0 to 4294967295. Nothing when the
-// text is not one; SeedError says so for a command line.
-std::optional<std::uint32_t> ParseSeed(std::string_view text);
+// Why a "--seed" value is not one (ParseSeed says whether it is).
 std::string SeedError(std::string_view text);
 
 // "--goal" values: three finite numbers "X,Y,Z". Nothing when the text is
 // not that; GoalError says so for a command line.
 std::optional<Vector3> ParseGoal(std::string_view text);
 std::string GoalError(std::string_view text);
-
-// Peak memory of a headless run per node (bytes): quillmoth-sim runs of the
-// crowd gene measured 972 bytes a node at 16,384 nodes and 889 at 1,048,576
-// (peak RSS less that of a one-node run), rounded up; the default node limit
-// is made from it.
-inline constexpr long long kBytesPerNode = 1024;
-// The same for the window, which also holds what it draws of every node and
-// link: quillmoth --bench-frames of the crowd gene under Xvfb grew its peak
-// RSS by 2,516 bytes a node from 32,768 to 131,072 nodes and by 2,351 from
-// there to 262,144, rounded up (below 32,768 nodes the drawing's fixed
-// costs still grow: about 5 KB a node).
-inline constexpr long long kWindowBytesPerNode = 2560;
-
-// A quarter of the machine's memory in nodes of `bytesPerNode`, at most 2^31 - 1.
-int DefaultMaxNodes(long long bytesPerNode = kBytesPerNode);
 
 // --physics FILE and --set KEY=VALUE: the physics they give, once the command line is parsed.
 struct PhysicsOptions {

@@ -1,28 +1,17 @@
-#include "experiment/RunOptions.h"
+#include "cli/RunOptions.h"
 
 #include <CLI/App.hpp>
 #include <CLI/Formatter.hpp>
 #include <CLI/Validators.hpp>
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
-#include "experiment/PhysicsSettings.h"
+#include "cli/PhysicsFile.h"
 
 namespace qm {
-
-std::optional<std::uint32_t> ParseSeed(std::string_view text) {
-    std::uint32_t value = 0;
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
 
 std::string SeedError(std::string_view text) {
     return "--seed takes a whole number from 0 to 4294967295, not '" + std::string(text) + "'";
@@ -90,14 +79,6 @@ void AddPhysicsOptions(CLI::App& app, PhysicsOptions& options) {
             throw CLI::ValidationError(e.message);
         }
     });
-}
-
-int DefaultMaxNodes(long long bytesPerNode) {
-    const long long pages = sysconf(_SC_PHYS_PAGES);
-    const long long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return 1000000;
-    const long long nodes = pages / 4 * pageSize / bytesPerNode;
-    return static_cast<int>(std::clamp<long long>(nodes, 1, std::numeric_limits<int>::max()));
 }
 
 std::string OptionHelp(const CLI::App& app) {
