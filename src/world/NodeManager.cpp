@@ -1,6 +1,7 @@
 #include "world/NodeManager.h"
 
 #include <cmath>
+#include <iterator>
 #include <memory>
 
 #include "base/Diagnostics.h"
@@ -12,8 +13,9 @@
 namespace qm {
 
 const char* StepPhaseName(StepPhase phase) {
-    static const char* const kNames[kStepPhaseCount] = {"links",     "order",  "genes",     "population",
-                                                        "repulsion", "motion", "admission", "inputs"};
+    static constexpr const char* kNames[] = {"links",     "order",  "genes",     "population",
+                                             "repulsion", "motion", "admission", "inputs"};
+    static_assert(std::size(kNames) == kStepPhaseCount, "a name for every phase of the step");
     return kNames[static_cast<int>(phase)];
 }
 

@@ -17,8 +17,9 @@ enum class StepPhase {
     Motion,      // gravity and drag, the walls, integration, moves between cells
     Admission,   // the centroid; children join, the dead leave
     Inputs,      // every node takes in what it was sent (and the second order's draws)
+    Count        // not a phase: how many there are, so the count follows the list
 };
-inline constexpr int kStepPhaseCount = 8;
+inline constexpr int kStepPhaseCount = static_cast<int>(StepPhase::Count);
 
 const char* StepPhaseName(StepPhase phase);
 
