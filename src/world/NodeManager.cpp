@@ -110,7 +110,7 @@ void NodeManager::NodeAction() try {
         // Killed with the mouse since the last step: it waits in deadNodes,
         // out of the grid and unlinked, and takes no turn.
         if (node->dying) continue;
-        TakeTurn(node);
+        ReclaimForce(node);
         nodeAction(node);
         profile.Lap(StepPhase::Genes, since);
         std::int32_t request = node->GetRequest();
@@ -163,7 +163,7 @@ void NodeManager::EnterNodeLoop() {
     inNodeLoop = true;
 }
 
-void NodeManager::TakeTurn(TNode* node) {
+void NodeManager::ReclaimForce(TNode* node) {
     turnNode = node;
     if (!inNodeLoop) return;
     // A position that is not finite has no cell; the error comes where the

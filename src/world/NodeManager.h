@@ -174,7 +174,9 @@ class NodeManager final : public NodeWorld {
     void RepelNeighboursBatched(TNode* node, const GridCell& c);
     void RepelNeighboursPlain(TNode* node);
     void EnterNodeLoop();
-    void TakeTurn(TNode* node);
+    // The node whose turn starts takes back its force from the grid's copy,
+    // where the turns before it added theirs.
+    void ReclaimForce(TNode* node);
     void LeaveNodeLoop();
     static void PrefetchNode(const TNode* node);
     void PrefetchCells(const TNode* node);
