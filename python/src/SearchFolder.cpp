@@ -6,6 +6,7 @@
 
 #include "Errors.h"
 #include "evolve/SearchCheckpoint.h"
+#include "evolve/SearchFiles.h"
 
 namespace py = pybind11;
 

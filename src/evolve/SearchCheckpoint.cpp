@@ -14,7 +14,7 @@
 #include "base/RegularFile.h"
 #include "evolve/Behaviour.h"
 #include "evolve/SearchError.h"
-#include "evolve/SearchOutput.h"
+#include "evolve/SearchFiles.h"
 #include "experiment/PhysicsSettings.h"
 #include "experiment/RunLimits.h"
 

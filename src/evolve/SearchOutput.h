@@ -49,13 +49,6 @@ class SearchOutput {
     int lock = -1;
 };
 
-// Writes `text` to `path`, replacing the file or appended to it. Throws
-// SearchError naming the file and the system's reason when any of it fails.
-void WriteFile(const std::string& path, const std::string& text, bool append = false);
-// The same through PATH.tmp renamed over `path` once whole: a failed write
-// leaves the file as it was.
-void ReplaceFile(const std::string& path, const std::string& text);
-
 // The line printed after each generation.
 std::string ProgressLine(const Search& search, const GenerationReport& report);
 

@@ -19,6 +19,7 @@
 #include "evolve/MpiJob.h"
 #include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
+#include "evolve/SearchFiles.h"
 #include "evolve/SearchOutput.h"
 #include "sim/Commands.h"
 #include "sim/SameFile.h"
