@@ -25,16 +25,16 @@ constexpr const char* kWalker =
     "            ( PROG3 ( SETP 0.7 ( MUL SMELL 5000 ) ) ( SETP 0.5 ( MUL SMELL 10000 ) ) ( PULSE 0.5 ) ) "
     ")\n";
 
-std::vector<evolve::EvalTask> FirstGeneration() {
+std::vector<evolve::Evaluation> FirstGeneration() {
     evolve::SearchSettings settings;
     settings.population = 64;
     settings.seed = 1;
     settings.maxLength = 80;
     settings.seedGenes = {evolve::ParseCode(test::CompileSource(kWalker))};
     const evolve::Search search(settings);
-    std::vector<evolve::EvalTask> tasks;
+    std::vector<evolve::Evaluation> tasks;
     for (const evolve::GeneCode& gene : search.State().population) {
-        evolve::EvalTask task;
+        evolve::Evaluation task;
         task.index = static_cast<int>(tasks.size());
         task.code = evolve::CodeString(gene);
         task.seed = 1;
@@ -46,9 +46,9 @@ std::vector<evolve::EvalTask> FirstGeneration() {
 }
 
 void BM_EvolveGeneration(benchmark::State& state) {
-    const std::vector<evolve::EvalTask> tasks = FirstGeneration();
+    const std::vector<evolve::Evaluation> tasks = FirstGeneration();
     const int workers = state.range(0) == 0 ? CoreCount() : static_cast<int>(state.range(0));
-    evolve::ThreadPool pool(workers);
+    evolve::ThreadEvaluator pool(workers);
     std::string results;
     for (auto _ : state) {
         results.clear();

@@ -107,13 +107,13 @@ std::unique_ptr<Run> LoadRun(const std::string& path, const std::string& log) {
 
 // The evaluations a few at a time (as many as there are workers), so that
 // Ctrl-C stops them between two: one evaluation cannot be cut short.
-std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTask>& tasks, int workers) {
-    evolve::ThreadPool pool(workers);
+std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::Evaluation>& tasks, int workers) {
+    evolve::ThreadEvaluator pool(workers);
     std::vector<evolve::EvalResult> results;
     results.reserve(tasks.size());
     InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
-        const std::vector<evolve::EvalTask> slice(tasks.begin() + static_cast<std::ptrdiff_t>(first),
-                                                  tasks.begin() + static_cast<std::ptrdiff_t>(last));
+        const std::vector<evolve::Evaluation> slice(tasks.begin() + static_cast<std::ptrdiff_t>(first),
+                                                    tasks.begin() + static_cast<std::ptrdiff_t>(last));
         for (evolve::EvalResult& r : pool.Evaluate(slice)) results.push_back(std::move(r));
     });
     return results;
@@ -122,7 +122,7 @@ std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTas
 // One value per gene: by default the search's fitness over the seeds (a
 // cost, lower is better); with `fitness`, the mean of fitness(run) over the
 // seeds, each run finished.
-py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
+py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::Evaluation>& tasks,
                            int workers, const py::object& fitness);
 
 py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
@@ -131,10 +131,10 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
                     bool history) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
     if (workers < 1) workers = CoreCount();
-    std::vector<evolve::EvalTask> tasks;
+    std::vector<evolve::Evaluation> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
-            evolve::EvalTask task{
+            evolve::Evaluation task{
                 static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal),
                 physics.value_or(Physics{})};
             task.history = history;
@@ -160,7 +160,7 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
         InterruptCheck check;
         std::atomic<bool> stop{false};
         RunMany(tasks.size(), workers, [&](std::size_t i) {
-            const evolve::EvalTask& t = tasks[i];
+            const evolve::Evaluation& t = tasks[i];
             runs[i] = std::make_unique<Run>(
                 genes[i / seeds.size()],
                 RunSettings{t.seed, t.goal, t.maxNodes, t.steps, t.physics, t.history}, Quiet(""));
@@ -199,7 +199,7 @@ class PythonEvaluator final : public evolve::Evaluator {
           history(history),
           describe(std::move(describe)) {}
 
-    std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::EvalTask>& tasks) override {
+    std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::Evaluation>& tasks) override {
         if (fitness.is_none() && describe.empty()) return EvaluateSliced(tasks, workers);
         std::vector<evolve::EvalResult> results(tasks.size());
         std::vector<std::unique_ptr<Run>> runs(tasks.size());
@@ -211,7 +211,7 @@ class PythonEvaluator final : public evolve::Evaluator {
                 const std::size_t i = first + k;
                 if (failed) return;
                 try {
-                    evolve::EvalTask task = tasks[i];
+                    evolve::Evaluation task = tasks[i];
                     task.history = task.history || history;
                     results[i] = evolve::EvaluateGene(task, runs[i]);
                 } catch (...) {  // thrown here, once every thread is joined
@@ -232,7 +232,7 @@ class PythonEvaluator final : public evolve::Evaluator {
 
   private:
     int workers;
-    evolve::ThreadPool pool;
+    evolve::ThreadEvaluator pool;
     py::object fitness;
     bool history;  // the runs given to the functions keep their RunHistory
     std::vector<py::object> describe;
@@ -240,7 +240,7 @@ class PythonEvaluator final : public evolve::Evaluator {
 
 // A row per gene and seed; the fitness column is the search's cost of that
 // one run (their mean over a gene's seeds is its fitness) or fitness(run).
-py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
+py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::Evaluation>& tasks,
                            int workers, const py::object& fitness) {
     if (genes.empty()) return RunTable({});
     const std::vector<evolve::EvalResult> results = PythonEvaluator(workers, fitness).Evaluate(tasks);

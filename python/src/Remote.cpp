@@ -13,7 +13,7 @@ namespace qm::python {
 
 namespace {
 
-double Measure(const py::object& function, const py::object& run, const evolve::EvalTask& task,
+double Measure(const py::object& function, const py::object& run, const evolve::Evaluation& task,
                const std::string& what) {
     // What float() takes but a string: a text is no measure, even "3".
     const py::object value = function(run);
@@ -29,7 +29,7 @@ double Measure(const py::object& function, const py::object& run, const evolve::
 }  // namespace
 
 void ScoreRun(const py::object& fitness, const std::vector<py::object>& describe,
-              const evolve::EvalTask& task, std::unique_ptr<Run> run, evolve::EvalResult& result) {
+              const evolve::Evaluation& task, std::unique_ptr<Run> run, evolve::EvalResult& result) {
     const py::object held = py::cast(std::move(run));
     for (std::size_t k = 0; k < describe.size(); ++k)
         result.python[k] = Measure(describe[k], held, task, "descriptor python" + std::to_string(k + 1));
@@ -39,8 +39,8 @@ void ScoreRun(const py::object& fitness, const std::vector<py::object>& describe
 std::string EvaluateTask(const std::string& text, const py::object& fitness, bool history,
                          const py::object& descriptors) {
     const std::vector<py::object> describe = ReadDescriptors(descriptors).functions;
-    evolve::EvalTask task;
-    if (!evolve::DecodeTask(text, task)) throw py::value_error("not a task: " + text.substr(0, 200));
+    evolve::Evaluation task;
+    if (!evolve::DecodeEvaluation(text, task)) throw py::value_error("not a task: " + text.substr(0, 200));
     task.history = history;
     std::unique_ptr<Run> run;
     evolve::EvalResult result;
@@ -53,9 +53,9 @@ std::string EvaluateTask(const std::string& text, const py::object& fitness, boo
     return evolve::EncodeResult(result);
 }
 
-std::vector<evolve::EvalResult> DispatchEvaluator::Evaluate(const std::vector<evolve::EvalTask>& tasks) {
+std::vector<evolve::EvalResult> DispatchEvaluator::Evaluate(const std::vector<evolve::Evaluation>& tasks) {
     std::vector<std::string> texts;
-    for (const evolve::EvalTask& task : tasks) texts.push_back(evolve::EncodeTask(task));
+    for (const evolve::Evaluation& task : tasks) texts.push_back(evolve::EncodeEvaluation(task));
     const auto answers = dispatch(texts).cast<std::vector<std::string>>();
     if (answers.size() != tasks.size()) throw py::value_error("the dispatch gave another number of results");
     std::vector<evolve::EvalResult> results(tasks.size());

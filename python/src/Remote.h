@@ -1,6 +1,6 @@
 #pragma once
 // Evaluations away from the search's process: a Python function hands the
-// search's tasks (as the text EncodeTask writes) to other processes, such as
+// search's tasks (as the text EncodeEvaluation writes) to other processes, such as
 // the ranks of an MPI job through mpi4py, which evaluate each with
 // EvaluateTask and send the result's text back. A result depends on its task
 // alone, so the search is the same wherever its tasks ran.
@@ -20,7 +20,7 @@ namespace qm::python {
 // into result.python, then fitness(run) (when given) into result.score.
 // Refuses what is not a real number, and nan.
 void ScoreRun(const pybind11::object& fitness, const std::vector<pybind11::object>& describe,
-              const evolve::EvalTask& task, std::unique_ptr<Run> run, evolve::EvalResult& result);
+              const evolve::Evaluation& task, std::unique_ptr<Run> run, evolve::EvalResult& result);
 
 // One task's text evaluated here, its run given to the functions (keeping
 // its RunHistory with `history`): the result's text. `descriptors` as evolve takes them.
@@ -31,7 +31,7 @@ std::string EvaluateTask(const std::string& text, const pybind11::object& fitnes
 class DispatchEvaluator final : public evolve::Evaluator {
   public:
     explicit DispatchEvaluator(pybind11::object dispatch) : dispatch(std::move(dispatch)) {}
-    std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::EvalTask>& tasks) override;
+    std::vector<evolve::EvalResult> Evaluate(const std::vector<evolve::Evaluation>& tasks) override;
     std::string Describe() const override { return "evaluations handed out by Python"; }
 
   private:

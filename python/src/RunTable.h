@@ -12,7 +12,7 @@ namespace qm::python {
 
 struct TableRow {
     int gene = 0;  // its place in the genes given
-    const evolve::EvalTask* task = nullptr;
+    const evolve::Evaluation* task = nullptr;
     const evolve::EvalResult* result = nullptr;
     double fitness = 0.0;
 };

@@ -12,8 +12,8 @@ namespace {
 // progress shows often.
 constexpr long long kBatch = 256;
 
-EvalTask TaskOf(const SearchSettings& s, const GeneCode& code, const Vector3& goal, int index) {
-    EvalTask task;
+Evaluation TaskOf(const SearchSettings& s, const GeneCode& code, const Vector3& goal, int index) {
+    Evaluation task;
     task.index = index;
     task.code = CodeString(code);
     task.seed = s.evalSeeds.front();
@@ -51,7 +51,7 @@ std::vector<CensusEntry> Census(const SearchSettings& s, long long n, Evaluator&
     long long heading = 0;
     while (static_cast<long long>(entries.size()) < n) {
         const std::size_t first = entries.size();
-        std::vector<EvalTask> tasks;
+        std::vector<Evaluation> tasks;
         for (long long i = 0; i < kBatch && static_cast<long long>(entries.size()) < n; ++i) {
             CensusEntry entry;
             entry.id = static_cast<long long>(entries.size());

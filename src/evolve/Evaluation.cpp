@@ -60,7 +60,7 @@ void TakeShape(EvalResult& result, const Shape& start, const Shape& end, const V
 
 }  // namespace
 
-std::string EncodeTask(const EvalTask& task) {
+std::string EncodeEvaluation(const Evaluation& task) {
     std::string text = FormatString("%d %u %lld %d %d %d ", task.index, task.seed, task.steps, task.maxNodes,
                                     task.holdNodes, task.settle ? 1 : 0);
     if (task.goal) {
@@ -75,9 +75,9 @@ std::string EncodeTask(const EvalTask& task) {
     return text + task.code;
 }
 
-bool DecodeTask(const std::string& text, EvalTask& task) {
+bool DecodeEvaluation(const std::string& text, Evaluation& task) {
     std::istringstream in(text);
-    EvalTask t;
+    Evaluation t;
     std::string g[3];
     int stop = 0;
     if (!(in >> t.index >> t.seed >> t.steps >> t.maxNodes >> t.holdNodes >> stop >> g[0] >> g[1] >> g[2]) ||
@@ -107,12 +107,12 @@ bool DecodeTask(const std::string& text, EvalTask& task) {
     return true;
 }
 
-EvalResult EvaluateGene(const EvalTask& task) {
+EvalResult EvaluateGene(const Evaluation& task) {
     std::unique_ptr<Run> run;
     return EvaluateGene(task, run);
 }
 
-EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
+EvalResult EvaluateGene(const Evaluation& task, std::unique_ptr<Run>& finished) {
     finished.reset();
     EvalResult result;
     Diagnostics silent;

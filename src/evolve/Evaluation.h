@@ -19,7 +19,9 @@ class Run;
 
 namespace qm::evolve {
 
-struct EvalTask {
+// What one evaluation runs: a work item of a batch, which an Evaluator may
+// send to another thread or process. (What it is scored for is the Task.)
+struct Evaluation {
     int index = 0;     // place in its batch; results come back in this order
     std::string code;  // the gene's code string
     std::uint32_t seed = 1;
@@ -38,17 +40,17 @@ struct EvalTask {
 };
 
 // One line of text that reads back exactly, for pipes and MPI messages.
-std::string EncodeTask(const EvalTask& task);
-// False when the text is not a task EncodeTask wrote.
-bool DecodeTask(const std::string& text, EvalTask& task);
+std::string EncodeEvaluation(const Evaluation& task);
+// False when the text is not an evaluation EncodeEvaluation wrote.
+bool DecodeEvaluation(const std::string& text, Evaluation& task);
 
 // Runs the evaluation: a Run of its own, whose debug text and error log go
 // nowhere. What the creature did (EvalResult's behaviour fields) is read
 // from the world between steps and changes nothing in it. It shares nothing with any other run, so
 // evaluations on threads side by side each give exactly what the same run gives alone.
-EvalResult EvaluateGene(const EvalTask& task);
+EvalResult EvaluateGene(const Evaluation& task);
 // The same evaluation, which also hands back the finished run (empty when
 // the gene did not load or the run did not start), for a fitness of its own.
-EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished);
+EvalResult EvaluateGene(const Evaluation& task, std::unique_ptr<Run>& finished);
 
 }  // namespace qm::evolve

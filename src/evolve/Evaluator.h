@@ -1,5 +1,5 @@
 #pragma once
-// Where a batch of evaluations runs: threads of this process (ThreadPool) or
+// Where a batch of evaluations runs: threads of this process (ThreadEvaluator) or
 // the ranks of an MPI job (MpiEvaluator). Results depend on the tasks alone,
 // never on which thread or process ran them or in which order.
 
@@ -16,7 +16,7 @@ class Evaluator {
     virtual ~Evaluator() = default;
     // The results in the order of the tasks; throws SearchError when an
     // evaluation failed or a process that held one was lost.
-    virtual std::vector<EvalResult> Evaluate(const std::vector<EvalTask>& tasks) = 0;
+    virtual std::vector<EvalResult> Evaluate(const std::vector<Evaluation>& tasks) = 0;
     // How many evaluations run at once, and where, for the progress report.
     virtual std::string Describe() const = 0;
 };
@@ -24,11 +24,11 @@ class Evaluator {
 // Up to `workers` evaluations at a time, each on a thread of this process.
 // No process boundary is needed: a run owns all its state, and the node
 // limit bounds what a gene can take. `evaluate` is EvaluateGene but in tests.
-class ThreadPool final : public Evaluator {
+class ThreadEvaluator final : public Evaluator {
   public:
-    using Evaluate1 = EvalResult (*)(const EvalTask&);
-    explicit ThreadPool(int workers, Evaluate1 evaluate = EvaluateGene);
-    std::vector<EvalResult> Evaluate(const std::vector<EvalTask>& tasks) override;
+    using Evaluate1 = EvalResult (*)(const Evaluation&);
+    explicit ThreadEvaluator(int workers, Evaluate1 evaluate = EvaluateGene);
+    std::vector<EvalResult> Evaluate(const std::vector<Evaluation>& tasks) override;
     std::string Describe() const override;
 
   private:

@@ -49,14 +49,14 @@ class MpiEvaluator final : public Evaluator {
     MpiEvaluator& operator=(const MpiEvaluator&) = delete;
 
     // Each rank holds one task at a time and gets the next as soon as it answers.
-    std::vector<EvalResult> Evaluate(const std::vector<EvalTask>& tasks) override {
+    std::vector<EvalResult> Evaluate(const std::vector<Evaluation>& tasks) override {
         std::vector<EvalResult> results(tasks.size());
         std::vector<std::size_t> held(static_cast<std::size_t>(size));
         std::size_t next = 0;
         int busy = 0;
         for (int rank = 1; rank < size && next < tasks.size(); ++rank, ++next, ++busy) {
             held[static_cast<std::size_t>(rank)] = next;
-            Send(EncodeTask(tasks[next]), rank, kTask);
+            Send(EncodeEvaluation(tasks[next]), rank, kTask);
         }
         while (busy > 0) {
             MPI_Status status;
@@ -70,7 +70,7 @@ class MpiEvaluator final : public Evaluator {
             --busy;
             if (next < tasks.size()) {
                 held[static_cast<std::size_t>(rank)] = next;
-                Send(EncodeTask(tasks[next]), rank, kTask);
+                Send(EncodeEvaluation(tasks[next]), rank, kTask);
                 ++next;
                 ++busy;
             }
@@ -101,15 +101,15 @@ MpiJob::~MpiJob() { MPI_Finalize(); }
 std::unique_ptr<Evaluator> MpiJob::Coordinator() { return std::make_unique<MpiEvaluator>(size); }
 
 void MpiJob::Serve() {
-    bool first = true;
+    // QM_EVOLVE_FAULT=rank:N: rank N is lost as its first task reaches it.
+    const bool lost = InjectedFault("rank") == rank;
     for (;;) {
         MPI_Status status;
         const std::string text = Receive(0, status);
         if (status.MPI_TAG == kStop) return;
-        if (first && InjectedFault("rank") == rank) std::raise(SIGKILL);
-        first = false;
-        EvalTask task;
-        if (status.MPI_TAG != kTask || !DecodeTask(text, task)) {
+        if (lost) std::raise(SIGKILL);
+        Evaluation task;
+        if (status.MPI_TAG != kTask || !DecodeEvaluation(text, task)) {
             Send("received a message that is no evaluation task", 0, kFailed);
             continue;
         }

@@ -282,14 +282,14 @@ void Search::Score(Evaluator& evaluator, GenerationReport& report) {
         for (const auto& [cell, gene] : archive) runs.emplace(CodeString(gene.code), gene.runs);
     }
     std::vector<std::string> codes;
-    std::vector<EvalTask> tasks;
+    std::vector<Evaluation> tasks;
     std::vector<std::string> taskGene;
     for (const GeneCode& gene : population) {
         codes.push_back(CodeString(gene));
         if (runs.count(codes.back())) continue;
         runs[codes.back()] = std::vector<EvalResult>(trials.size());
         for (const Trial& trial : trials) {
-            EvalTask task;
+            Evaluation task;
             task.index = static_cast<int>(tasks.size());
             task.code = codes.back();
             task.seed = trial.seed;

@@ -251,7 +251,7 @@ int Evolve(const Options& options, std::FILE* out) {
         if (mpi) {
             evaluator = job->Coordinator();
         } else {
-            evaluator = std::make_unique<evolve::ThreadPool>(o.workers > 0 ? o.workers : CoreCount());
+            evaluator = std::make_unique<evolve::ThreadEvaluator>(o.workers > 0 ? o.workers : CoreCount());
         }
         if (o.census > 0) {
             RunCensus(o, *evaluator, out);

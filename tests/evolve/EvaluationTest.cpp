@@ -29,8 +29,8 @@ namespace {
 // Divides every hundred steps: one node, two, four...
 constexpr const char* kGrower = "PROG2 ( ADDPAR ( 0 100 ) ) ( GDIVIDE ( 0 ) )";
 
-EvalTask TaskFor(const std::string& source, std::uint32_t seed, long long steps) {
-    EvalTask task;
+Evaluation TaskFor(const std::string& source, std::uint32_t seed, long long steps) {
+    Evaluation task;
     task.code = test::CompileSource(source);
     task.seed = seed;
     task.steps = steps;
@@ -46,7 +46,7 @@ struct PlainRun {
 };
 
 // `quillmoth-sim run` of the task's gene, from a file.
-PlainRun RunOf(const std::string& source, const EvalTask& task, const std::string& extra = "") {
+PlainRun RunOf(const std::string& source, const Evaluation& task, const std::string& extra = "") {
     const char* sim = test::SimBinary();
     PlainRun plain;
     if (!sim) return plain;
@@ -90,7 +90,7 @@ class EvaluationAsRunTest : public ::testing::Test {
 };
 
 TEST_F(EvaluationAsRunTest, ACompletedEvaluationIsThePlainRunOfTheGene) {
-    const EvalTask task = TaskFor(kGrower, 4, 320);
+    const Evaluation task = TaskFor(kGrower, 4, 320);
     const EvalResult r = EvaluateGene(task);
     const PlainRun plain = RunOf(kGrower, task);
     EXPECT_EQ(plain.status, 0);
@@ -103,7 +103,7 @@ TEST_F(EvaluationAsRunTest, ACompletedEvaluationIsThePlainRunOfTheGene) {
 
 TEST_F(EvaluationAsRunTest, ReachingTheGoalGivesTheStepInWhichTheRunEnded) {
     // The lone cell falls onto a goal placed just above the floor below it.
-    EvalTask task = TaskFor("0", 1, 500);
+    Evaluation task = TaskFor("0", 1, 500);
     task.goal = Vector3{0.0f, -24.0f, 0.0f};
     const EvalResult r = EvaluateGene(task);
     const PlainRun plain = RunOf("0", task, "--goal 0,-24,0");
@@ -115,7 +115,7 @@ TEST_F(EvaluationAsRunTest, ReachingTheGoalGivesTheStepInWhichTheRunEnded) {
 }
 
 TEST_F(EvaluationAsRunTest, PassingTheNodeCapIsAnError) {
-    EvalTask task = TaskFor(kGrower, 4, 320);
+    Evaluation task = TaskFor(kGrower, 4, 320);
     task.maxNodes = 3;
     const EvalResult r = EvaluateGene(task);
     EXPECT_EQ(RunOf(kGrower, task).status, 1);
@@ -124,11 +124,11 @@ TEST_F(EvaluationAsRunTest, PassingTheNodeCapIsAnError) {
 }
 
 TEST_F(EvaluationAsRunTest, AWorkerThreadGivesTheSameResultAndLeavesTheCallersRunAsItWas) {
-    const EvalTask task = TaskFor(kGrower, 9, 250);
+    const Evaluation task = TaskFor(kGrower, 9, 250);
     RunContext caller;
     caller.random.Seed(77);
     caller.nextNodeId = 12;
-    const std::vector<EvalResult> pooled = ThreadPool(2).Evaluate({task, task});
+    const std::vector<EvalResult> pooled = ThreadEvaluator(2).Evaluate({task, task});
     EXPECT_EQ(caller.random.State(), 77u);
     EXPECT_EQ(caller.nextNodeId, 12);
     const EvalResult here = EvaluateGene(task);
@@ -141,7 +141,7 @@ TEST_F(EvaluationAsRunTest, AWorkerThreadGivesTheSameResultAndLeavesTheCallersRu
     ASSERT_TRUE(run);
     EXPECT_EQ(run->Steps(), here.steps);
     EXPECT_EQ(run->World()->GetNodeCount(), here.nodes);
-    EvalTask unreadable = task;
+    Evaluation unreadable = task;
     unreadable.code = "not a code string";
     EXPECT_EQ(EvaluateGene(unreadable, run).outcome, EvalResult::Outcome::Error);
     EXPECT_FALSE(run);
@@ -149,18 +149,18 @@ TEST_F(EvaluationAsRunTest, AWorkerThreadGivesTheSameResultAndLeavesTheCallersRu
 
 // A failed evaluation fails its batch with the reason; the next batch (the
 // search resumed) evaluates as if nothing had happened.
-TEST(ThreadPoolTest, AFailedEvaluationIsReportedAndTheNextBatchRuns) {
+TEST(ThreadEvaluatorTest, AFailedEvaluationIsReportedAndTheNextBatchRuns) {
     struct Case {
         const char* fault;  // QM_EVOLVE_FAULT, or null
-        ThreadPool::Evaluate1 evaluate;
+        ThreadEvaluator::Evaluate1 evaluate;
         const char* message;
     };
     const Case cases[] = {
         {"worker:6", EvaluateGene, "an evaluation failed: a fault was injected"},
-        {nullptr, [](const EvalTask&) -> EvalResult { throw std::bad_alloc(); },
+        {nullptr, [](const Evaluation&) -> EvalResult { throw std::bad_alloc(); },
          "an evaluation failed: it ran out of memory"},
     };
-    std::vector<EvalTask> tasks;
+    std::vector<Evaluation> tasks;
     for (int i = 0; i < 8; ++i) {
         tasks.push_back(TaskFor("0", 1, 10));
         tasks.back().index = i;
@@ -168,14 +168,14 @@ TEST(ThreadPoolTest, AFailedEvaluationIsReportedAndTheNextBatchRuns) {
     for (const Case& c : cases) {
         if (c.fault) setenv("QM_EVOLVE_FAULT", c.fault, 1);
         try {
-            ThreadPool(3, c.evaluate).Evaluate(tasks);
+            ThreadEvaluator(3, c.evaluate).Evaluate(tasks);
             ADD_FAILURE() << c.message << ": the batch gave results";
         } catch (const SearchError& e) {
             EXPECT_EQ(e.message, c.message);
         }
         unsetenv("QM_EVOLVE_FAULT");
     }
-    for (const EvalResult& r : ThreadPool(3).Evaluate(tasks)) {
+    for (const EvalResult& r : ThreadEvaluator(3).Evaluate(tasks)) {
         EXPECT_EQ(r.outcome, EvalResult::Outcome::Completed);
         EXPECT_EQ(r.steps, 10);
     }

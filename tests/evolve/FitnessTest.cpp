@@ -82,7 +82,7 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     EXPECT_EQ(back.taxis, 0.0);
     EXPECT_FALSE(DecodeResult("1 5 0x1p+0 2 0x1p+1 0x0p+0 0x0p+0 0x0p+0 0x1p+0 0x1p+0 0", back));
 
-    EvalTask task;
+    Evaluation task;
     task.index = 3;
     task.code = "2,7+0,0,0.5+0,1+";
     task.seed = 4294967295u;
@@ -93,8 +93,8 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     task.physics.springStiffness = 1.0 / 3.0;
     task.holdNodes = 12;
     task.settle = true;
-    EvalTask again;
-    ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
+    Evaluation again;
+    ASSERT_TRUE(DecodeEvaluation(EncodeEvaluation(task), again));
     EXPECT_EQ(again.physics, task.physics);
     EXPECT_EQ(again.index, 3);
     EXPECT_EQ(again.code, task.code);
@@ -107,9 +107,9 @@ TEST(FitnessTest, ResultsAndTasksReadBackExactly) {
     EXPECT_EQ(again.goal->x, 0.1f);
     EXPECT_EQ(again.goal->z, 1e-7f);
     task.goal.reset();
-    ASSERT_TRUE(DecodeTask(EncodeTask(task), again));
+    ASSERT_TRUE(DecodeEvaluation(EncodeEvaluation(task), again));
     EXPECT_FALSE(again.goal.has_value());
-    EXPECT_FALSE(DecodeTask("3 1 7 9 0 - - - ", again));  // no gene
+    EXPECT_FALSE(DecodeEvaluation("3 1 7 9 0 - - - ", again));  // no gene
 }
 
 TEST(FitnessTest, EachTaskScoresItsOwnMeasureAndReadsBackAsWritten) {

@@ -19,9 +19,9 @@ namespace {
 // a rugged landscape, the same for the same gene.
 class HashEvaluator final : public Evaluator {
   public:
-    std::vector<EvalResult> Evaluate(const std::vector<EvalTask>& tasks) override {
+    std::vector<EvalResult> Evaluate(const std::vector<Evaluation>& tasks) override {
         std::vector<EvalResult> results;
-        for (const EvalTask& t : tasks) {
+        for (const Evaluation& t : tasks) {
             const std::size_t h = std::hash<std::string>{}(t.code + "/" + std::to_string(t.seed));
             EvalResult r;
             r.steps = t.steps;

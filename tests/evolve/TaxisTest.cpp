@@ -43,10 +43,10 @@ SearchSettings Taxis(long long steps) {
 
 // The taxis fitness of one gene, grown as the search grows it.
 double Score(const SearchSettings& s, const GeneCode& gene) {
-    std::vector<EvalTask> tasks;
+    std::vector<Evaluation> tasks;
     std::vector<double> distances;
     for (const Trial& trial : Trials(s)) {
-        EvalTask t;
+        Evaluation t;
         t.index = static_cast<int>(tasks.size());
         t.code = CodeString(gene);
         t.seed = trial.seed;
@@ -57,7 +57,7 @@ double Score(const SearchSettings& s, const GeneCode& gene) {
         tasks.push_back(t);
         distances.push_back(GoalDistance(trial.goal));
     }
-    ThreadPool pool(2);
+    ThreadEvaluator pool(2);
     const std::vector<EvalResult> runs = pool.Evaluate(tasks);
     return TaskFitness(s.task, runs, s.steps, static_cast<int>(gene.size()), 0.0, distances);
 }
@@ -203,7 +203,7 @@ TEST(TaxisTest, TheCensusCountsOnlyGenesThatHeadForTheGoalBothWays) {
     EXPECT_TRUE(e.Heads());
 
     SearchSettings s = Taxis(40);
-    ThreadPool pool(2);
+    ThreadEvaluator pool(2);
     const std::vector<CensusEntry> one = Census(s, 6, pool, {});
     const std::vector<CensusEntry> two = Census(s, 6, pool, {});
     ASSERT_EQ(one.size(), 6u);

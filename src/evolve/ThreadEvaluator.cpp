@@ -17,16 +17,16 @@ std::optional<int> InjectedFault(const char* what) {
     return std::atoi(fault + n + 1);
 }
 
-ThreadPool::ThreadPool(int workers, Evaluate1 evaluate)
+ThreadEvaluator::ThreadEvaluator(int workers, Evaluate1 evaluate)
     : workers(workers < 1 ? 1 : workers), evaluate(evaluate), faultyTask(InjectedFault("worker")) {}
 
-std::string ThreadPool::Describe() const {
+std::string ThreadEvaluator::Describe() const {
     return FormatString("%d worker thread%s", workers, workers == 1 ? "" : "s");
 }
 
 // Every evaluation is a run of its own, so which thread takes which task
 // changes no result. The first failure stops the others from taking more.
-std::vector<EvalResult> ThreadPool::Evaluate(const std::vector<EvalTask>& tasks) {
+std::vector<EvalResult> ThreadEvaluator::Evaluate(const std::vector<Evaluation>& tasks) {
     std::vector<EvalResult> results(tasks.size());
     try {
         RunMany(tasks.size(), workers, [&](std::size_t i) {
