@@ -11,6 +11,7 @@
 namespace qm {
 
 class Device;
+class NodeDrawing;
 class NodeManager;
 struct RunContext;
 
@@ -35,7 +36,7 @@ class PTester {
 
     // Hooks; the base versions do nothing, but Render draws every world.
     virtual void Setup(Device& device);
-    virtual void Render(Device& device);
+    virtual void Render(Device& device, NodeDrawing& drawing);
     virtual void MouseMove(Device& device, int x, int y);
     virtual void Click(Device& device, int x, int y, int key);
     virtual void Resize(int width, int height);

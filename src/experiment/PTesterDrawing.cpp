@@ -8,8 +8,8 @@
 
 namespace qm {
 
-void PTester::Render(Device& device) try {
-    for (NodeManager* world : worlds) world->Render(device);
+void PTester::Render(Device& device, NodeDrawing& drawing) try {
+    for (NodeManager* world : worlds) world->Render(device, drawing);
 } catch (...) {
     RethrowSigned("PTester::Render()\n");
 }

@@ -16,7 +16,7 @@ namespace qm {
 namespace {
 
 // Black, `alpha` opaque.
-Material ShadowMaterial(float alpha) {
+Material BlackMaterial(float alpha) {
     Material m;
     m.Diffuse.a = alpha;
     return m;
@@ -57,56 +57,28 @@ std::optional<Mesh> CubeOutline(const Vector3& direction) {
     return mesh;
 }
 
-struct NodeResources {
-    std::optional<Mesh> mesh;
-    std::optional<Mesh> shadowOutline;
-    Matrix shadow = MatrixIdentity();
-    Material shadowMaterial = ShadowMaterial(kShadowAlpha);
-    Material shadowLayersMaterial = ShadowMaterial(kShadowLayersAlpha);
-    std::array<ColorVertex, 2> line{};
-    Matrix lineWorld = MatrixIdentity();
-};
-
-NodeResources& Resources() {
-    static NodeResources resources;
-    return resources;
-}
-
 }  // namespace
 
-void InitNodeResources(Device&) {
-    NodeResources& r = Resources();
-    if (!r.mesh) r.mesh = MakeBox(nodeSize, nodeSize, nodeSize);
-    r.lineWorld = MatrixIdentity();
+NodeDrawing::NodeDrawing()
+    : shadowMaterial(BlackMaterial(kShadowAlpha)), shadowLayersMaterial(BlackMaterial(kShadowLayersAlpha)) {}
+
+void NodeDrawing::Init(Device&) {
+    if (!mesh) mesh = MakeBox(nodeSize, nodeSize, nodeSize);
+    lineWorld = MatrixIdentity();
 }
 
-void InitShadow(const Vector3& lightDirection) {
+void NodeDrawing::InitShadow(const Vector3& lightDirection) {
     Plane plane = PlaneFromPointNormal({0.0f, kShadowPlaneY, 0.0f}, {0.0f, 1.0f, 0.0f});
     Vector4 light{-lightDirection.x, -lightDirection.y, -lightDirection.z, 0.0f};
-    Resources().shadow = MatrixShadow(light, plane);
-    Resources().shadowOutline = CubeOutline(lightDirection);
+    shadow = MatrixShadow(light, plane);
+    shadowOutline = CubeOutline(lightDirection);
 }
 
-void ReleaseNodeResources() { Resources().mesh.reset(); }
-
-const Mesh* NodeMesh() {
-    const auto& mesh = Resources().mesh;
-    return mesh ? &*mesh : nullptr;
-}
-
-const Matrix& ShadowMatrix() { return Resources().shadow; }
-
-const Mesh* ShadowOutlineMesh() {
-    const auto& mesh = Resources().shadowOutline;
-    return mesh ? &*mesh : nullptr;
-}
-
-void DrawLine(Device& device, const Vector3& from, const Vector3& to, std::uint32_t color) {
-    NodeResources& r = Resources();
-    r.line[0] = {from.x, from.y, from.z, color};
-    r.line[1] = {to.x, to.y, to.z, color};
-    device.SetTransform(TransformType::World, r.lineWorld);
-    device.DrawLineList(r.line);
+void NodeDrawing::DrawLine(Device& device, const Vector3& from, const Vector3& to, std::uint32_t color) {
+    line[0] = {from.x, from.y, from.z, color};
+    line[1] = {to.x, to.y, to.z, color};
+    device.SetTransform(TransformType::World, lineWorld);
+    device.DrawLineList(line);
 }
 
 void NodeBatch::Clear() {
@@ -134,18 +106,19 @@ void NodeBatch::Add(const Vector3& position, const Material& material) {
 // Triangles that cannot change the picture are left out, for speed: the
 // cube's back faces, which its front faces hide from any eye outside it, and
 // the second layer of each shadow (see kShadowLayersAlpha).
-void NodeBatch::Draw(Device& device) const {
-    const NodeResources& r = Resources();
-    if (!r.mesh || instances_.empty()) return;
+void NodeBatch::Draw(Device& device, const NodeDrawing& drawing) const {
+    const Mesh* mesh = drawing.NodeMesh();
+    if (!mesh || instances_.empty()) return;
     device.SetTransform(TransformType::World, MatrixIdentity());
     device.SetRenderState(RenderState::CullMode, kCullCounterClockwise);
-    device.DrawMeshInstances(*r.mesh, 0, instances_, materials_);
+    device.DrawMeshInstances(*mesh, 0, instances_, materials_);
     device.SetRenderState(RenderState::CullMode, kCullNone);
 
-    device.SetTransform(TransformType::World, r.shadow);
-    device.SetMaterial(r.shadowOutline ? r.shadowLayersMaterial : r.shadowMaterial);
+    const Mesh* outline = drawing.ShadowOutlineMesh();
+    device.SetTransform(TransformType::World, drawing.ShadowMatrix());
+    device.SetMaterial(outline ? drawing.ShadowOutlineMaterial() : drawing.ShadowMaterial());
     device.SetRenderState(RenderState::ZWriteEnable, 0);
-    device.DrawMeshInstances(r.shadowOutline ? *r.shadowOutline : *r.mesh, 0, instances_, {});
+    device.DrawMeshInstances(outline ? *outline : *mesh, 0, instances_, {});
     device.SetRenderState(RenderState::ZWriteEnable, 1);
 }
 
@@ -154,29 +127,19 @@ void LineBatch::Add(const Vector3& from, const Vector3& to, std::uint32_t color)
     vertices_.push_back({to.x, to.y, to.z, color});
 }
 
-void LineBatch::Draw(Device& device) {
+void LineBatch::Draw(Device& device, const NodeDrawing& drawing) {
     if (vertices_.empty()) return;
-    device.SetTransform(TransformType::World, Resources().lineWorld);
+    device.SetTransform(TransformType::World, drawing.LineWorld());
     device.DrawLineList(vertices_);
 }
 
-NodeBatch& FrameNodeBatch() {
-    static NodeBatch batch;
-    return batch;
-}
-
-LineBatch& FrameLineBatch() {
-    static LineBatch batch;
-    return batch;
-}
-
-void TNode::Render(Device& device) {
+void TNode::Render(Device& device, const NodeDrawing& drawing) {
     Matrix m = MatrixMultiply(MatrixRotationY(rot.y), MatrixRotationX(rot.x));
     m = MatrixMultiply(m, MatrixRotationZ(rot.z));
     drawTransform = MatrixMultiply(m, MatrixTranslation(pos.x, pos.y, pos.z));
     device.SetTransform(TransformType::World, drawTransform);
     device.SetMaterial(material);
-    if (const Mesh* mesh = NodeMesh()) device.DrawMeshSubset(*mesh, 0);
+    if (const Mesh* mesh = drawing.NodeMesh()) device.DrawMeshSubset(*mesh, 0);
 }
 
 // Relies on Render having just stored this node's drawing transform.
@@ -187,13 +150,12 @@ void TNode::Render(Device& device) {
 // as light streaks; without it each layer darkens every pixel it covers, so
 // every shadow has the even tone of two layers. The depth test still hides
 // the shadow behind anything in front of it.
-void TNode::RenderShadow(Device& device) {
-    NodeResources& r = Resources();
-    drawTransform = MatrixMultiply(drawTransform, r.shadow);
+void TNode::RenderShadow(Device& device, const NodeDrawing& drawing) {
+    drawTransform = MatrixMultiply(drawTransform, drawing.ShadowMatrix());
     device.SetTransform(TransformType::World, drawTransform);
-    device.SetMaterial(r.shadowMaterial);
+    device.SetMaterial(drawing.ShadowMaterial());
     device.SetRenderState(RenderState::ZWriteEnable, 0);
-    if (r.mesh) device.DrawMeshSubset(*r.mesh, 0);
+    if (const Mesh* mesh = drawing.NodeMesh()) device.DrawMeshSubset(*mesh, 0);
     device.SetRenderState(RenderState::ZWriteEnable, 1);
 }
 

@@ -2,12 +2,17 @@
 // What every node and link drawing shares: the cube mesh, the shadow matrix,
 // outline and materials, and the two vertices of a link line; and the
 // batches that draw a whole world's nodes and links in a few device calls.
+// All of it is a NodeDrawing, held by whoever owns the device it draws on
+// (the window), so that nothing of it is process-wide.
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "device/Device.h"
+#include "device/Mesh.h"
+#include "math/D3dxMath.h"
 #include "math/D3dxTypes.h"
 
 namespace qm {
@@ -25,12 +30,7 @@ inline constexpr float kShadowPlaneY = -25.49f;
 inline constexpr float kShadowAlpha = 0.25f;
 inline constexpr float kShadowLayersAlpha = 1.0f - (1.0f - kShadowAlpha) * (1.0f - kShadowAlpha);
 
-// Builds the node cube (once) and resets the line transform.
-void InitNodeResources(Device& device);
-// The planar shadow onto y = -25.49 along a directional light (a unit vector).
-void InitShadow(const Vector3& lightDirection);
-void ReleaseNodeResources();
-void DrawLine(Device& device, const Vector3& from, const Vector3& to, std::uint32_t color);
+class NodeDrawing;
 
 // The cubes and shadows of many nodes in two device calls: every node's cube
 // as Render draws it, then every node's shadow as RenderShadow draws it (as
@@ -42,7 +42,7 @@ class NodeBatch {
     void Add(const TNode& node);
     // A cube at `position` in `material`, for nodes that are not TNodes (a replayed trace).
     void Add(const Vector3& position, const Material& material);
-    void Draw(Device& device) const;
+    void Draw(Device& device, const NodeDrawing& drawing) const;
     std::size_t Size() const { return instances_.size(); }
 
   private:
@@ -55,22 +55,49 @@ class LineBatch {
   public:
     void Clear() { vertices_.clear(); }
     void Add(const Vector3& from, const Vector3& to, std::uint32_t color);
-    void Draw(Device& device);
+    void Draw(Device& device, const NodeDrawing& drawing);
     std::size_t Size() const { return vertices_.size() / 2; }
 
   private:
     std::vector<ColorVertex> vertices_;
 };
 
-// The batches the worlds draw with, kept from frame to frame so that drawing
-// allocates nothing once they have grown to the creature's size.
-NodeBatch& FrameNodeBatch();
-LineBatch& FrameLineBatch();
+// One per device it draws on: the window's Shell holds it, a test its own.
+class NodeDrawing {
+  public:
+    NodeDrawing();
+    // Builds the node cube (once) and resets the line transform.
+    void Init(Device& device);
+    // The planar shadow onto y = -25.49 along a directional light (a unit vector).
+    void InitShadow(const Vector3& lightDirection);
+    void Release() { mesh.reset(); }
+    void DrawLine(Device& device, const Vector3& from, const Vector3& to, std::uint32_t color);
 
-// For tests: the shared cube (null before InitNodeResources), the shadow
-// matrix and the cube's outline along the light (null before InitShadow).
-const Mesh* NodeMesh();
-const Matrix& ShadowMatrix();
-const Mesh* ShadowOutlineMesh();
+    // The batches the worlds draw with, kept from frame to frame so that
+    // drawing allocates nothing once they have grown to the creature's size.
+    NodeBatch& Nodes() { return nodes; }
+    LineBatch& Lines() { return lines; }
+
+    // The cube (null before Init), the shadow matrix and the cube's outline
+    // along the light (null before InitShadow).
+    const Mesh* NodeMesh() const { return mesh ? &*mesh : nullptr; }
+    const Matrix& ShadowMatrix() const { return shadow; }
+    const Mesh* ShadowOutlineMesh() const { return shadowOutline ? &*shadowOutline : nullptr; }
+    const Material& ShadowMaterial() const { return shadowMaterial; }
+    // The shadow's material when it is drawn as the outline, once.
+    const Material& ShadowOutlineMaterial() const { return shadowLayersMaterial; }
+    const Matrix& LineWorld() const { return lineWorld; }
+
+  private:
+    std::optional<Mesh> mesh;
+    std::optional<Mesh> shadowOutline;
+    Matrix shadow = MatrixIdentity();
+    Material shadowMaterial;
+    Material shadowLayersMaterial;
+    std::array<ColorVertex, 2> line{};
+    Matrix lineWorld = MatrixIdentity();
+    NodeBatch nodes;
+    LineBatch lines;
+};
 
 }  // namespace qm

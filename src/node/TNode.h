@@ -16,6 +16,7 @@
 namespace qm {
 
 class Device;
+class NodeDrawing;
 class TextLines;
 
 inline constexpr int paramCount = 10;  // parameter slots, and diffusion rates, per node
@@ -104,8 +105,8 @@ class alignas(64) TNode : public GeneHost {
     const Physics& Laws() const { return manager ? manager->GetPhysics() : DefaultPhysics(); }
 
     // Drawing (NodeDrawing.cpp).
-    void Render(Device& device);
-    void RenderShadow(Device& device);
+    void Render(Device& device, const NodeDrawing& drawing);
+    void RenderShadow(Device& device, const NodeDrawing& drawing);
 
     // Declared hot first. What the neighbour loop of a step touches for every
     // neighbour (position and force, after the vtable pointer) shares the

@@ -171,7 +171,7 @@ void DrawFrame(Shell& shell, const std::function<void()>& beforePresent) {
         if (device.BeginScene()) {
             shell.sky->Draw(device);
             shell.floor->Draw(device);
-            shell.tester->Render(device);
+            shell.tester->Render(device, shell.nodeDrawing);
             shell.goal->Draw(device);
             if (shell.state.stepsPerFrame >= 2)
                 shown.textLines.Add(FormatString("X %d", shell.state.stepsPerFrame));

@@ -90,7 +90,7 @@ void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
 
 void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
     Device& device = *shell.device;
-    InitNodeResources(device);
+    shell.nodeDrawing.Init(device);
     shell.light = MakeSceneLight();
     SetRenderStates(device);
     StartDriver(shell, makeDriver);
@@ -103,7 +103,7 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
     shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics, shell.artFolder);
     shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics, shell.artFolder);
     shell.goal->SetPosition(GoalMarkerPosition(shell.run ? shell.run->Manifest().goal : shell.goalShown));
-    InitShadow(shell.light.Direction);
+    shell.nodeDrawing.InitShadow(shell.light.Direction);
     shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics, shell.artFolder);
 }
 

@@ -125,15 +125,15 @@ void ReplayDriver::KeyDown(int key) {
     }
 }
 
-void ReplayDriver::Render(Device& device) {
-    NodeBatch& nodes = FrameNodeBatch();
+void ReplayDriver::Render(Device& device, NodeDrawing& drawing) {
+    NodeBatch& nodes = drawing.Nodes();
     nodes.Clear();
     for (const record::TraceNode& n : frame.nodes) {
         if (Finite(n.pos)) nodes.Add(n.pos, NodeMaterial(n.color));
     }
-    nodes.Draw(device);
+    nodes.Draw(device, drawing);
 
-    LineBatch& lines = FrameLineBatch();
+    LineBatch& lines = drawing.Lines();
     lines.Clear();
     const auto byId = [this](std::int32_t id) -> const record::TraceNode* {
         const auto it = std::lower_bound(frame.nodes.begin(), frame.nodes.end(), id,
@@ -145,7 +145,7 @@ void ReplayDriver::Render(Device& device) {
         const record::TraceNode* to = byId(b);
         if (from && to && Finite(from->pos) && Finite(to->pos)) lines.Add(from->pos, to->pos, kLinkColor);
     }
-    lines.Draw(device);
+    lines.Draw(device, drawing);
 }
 
 }  // namespace qm

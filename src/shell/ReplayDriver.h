@@ -25,7 +25,7 @@ class ReplayDriver : public PTester {
     // Enter (kPauseKey), the Up and Down arrows (speed), Left and Right (one
     // step), Home (the start), as virtual-key codes.
     void KeyDown(int key) override;
-    void Render(Device& device) override;
+    void Render(Device& device, NodeDrawing& drawing) override;
     // The mean position of the nodes on show (the origin when there are none).
     const Vector3& GetCentroid() const override { return centroid; }
 

@@ -18,6 +18,7 @@
 #include "device/Font.h"
 #include "experiment/PTester.h"
 #include "experiment/RunGuard.h"
+#include "node/NodeDrawing.h"
 #include "platform/InputDevices.h"
 #include "record/TraceWriter.h"
 #include "render/Camera.h"
@@ -96,6 +97,8 @@ struct Shell {
     std::unique_ptr<Device> device;
     std::unique_ptr<Font> font;
     Light light;
+    // The cube, the shadow and the batches every node and link is drawn with, for this device.
+    NodeDrawing nodeDrawing;
     // The window's own: its debug text (at the level of --debug) and error
     // log, which a live run's are copied from when it is made, and the text
     // lines of a replay.

@@ -7,7 +7,7 @@ namespace qm {
 
 void Shutdown(Shell& shell) {
     shell.input.reset();
-    ReleaseNodeResources();
+    shell.nodeDrawing.Release();
     shell.tester = nullptr;
     shell.trace.reset();
     shell.run.reset();

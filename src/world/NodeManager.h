@@ -120,7 +120,7 @@ class NodeManager final : public NodeWorld {
     const std::array<GridCell, 27>& NeighbourBuffer() const { return neighbourCells; }
 
     // Drawing (WorldDrawing.cpp).
-    void Render(Device& device);
+    void Render(Device& device, NodeDrawing& drawing);
 
     RunContext& Context() const { return context; }
 

@@ -13,21 +13,21 @@ inline constexpr std::uint32_t kLinkColor = 0xFFFFFFFF;
 // shadow (both in id order), then every link of the registry once, in its
 // order. Every entry of the registry's pair map is a link, so none needs
 // testing.
-void NodeManager::Render(Device& device) {
+void NodeManager::Render(Device& device, NodeDrawing& drawing) {
     try {
-        NodeBatch& nodes = FrameNodeBatch();
+        NodeBatch& nodes = drawing.Nodes();
         nodes.Clear();
         for (const auto& [id, node] : NodeMap()) nodes.Add(*node);
-        nodes.Draw(device);
+        nodes.Draw(device, drawing);
     } catch (...) {
         RethrowReplaced("node render\n");
     }
     try {
-        LineBatch& lines = FrameLineBatch();
+        LineBatch& lines = drawing.Lines();
         lines.Clear();
         for (const auto& [pair, one] : Links().Pairs())
             lines.Add(pair.first->pos, pair.second->pos, kLinkColor);
-        lines.Draw(device);
+        lines.Draw(device, drawing);
     } catch (...) {
         RethrowReplaced("line Render;\n");
     }

@@ -55,9 +55,9 @@ class GlDeviceTest : public ::testing::Test {
         Context& context = SharedContext();
         ASSERT_NE(context.device, nullptr) << context.failure;
         device = context.device.get();
-        InitNodeResources(*device);
+        drawing.Init(*device);
         const Light light = MakeSceneLight();
-        InitShadow(light.Direction);
+        drawing.InitShadow(light.Direction);
         SetRenderStates(*device);
         device->SetRenderState(RenderState::ZWriteEnable, 1);
         device->SetTransform(TransformType::World, MatrixIdentity());
@@ -68,7 +68,7 @@ class GlDeviceTest : public ::testing::Test {
         device->SetTransform(TransformType::Projection,
                              MatrixPerspectiveFovLH(0.7853982f, 4.0f / 3.0f, 0.1f, 2000.0f));
     }
-    void TearDown() override { ReleaseNodeResources(); }
+    NodeDrawing drawing;
 
     Image Draw(const std::function<void()>& draw) {
         device->Clear(kBackground, 1.0f, 0);
@@ -132,7 +132,7 @@ TEST_F(GlDeviceTest, InstancesGiveThePixelsOfOneDrawEach) {
     const std::vector<Material> materials = {Coloured(0.9f, 0.2f, 0.4f), Coloured(2.0f, -1.0f, 0.5f),
                                              Coloured(0.0f, 0.0f, 0.0f), Coloured(0.3f, 1.5f, 3.0f)};
     const std::vector<MeshInstance> row = Row(12);
-    const Mesh& cube = *NodeMesh();
+    const Mesh& cube = *drawing.NodeMesh();
     const Image one = Draw([&] { DrawOneByOne(cube, row, materials); });
     const Image batch = Draw([&] { device->DrawMeshInstances(cube, 0, row, materials); });
     // Back faces left out: the same cubes.
@@ -157,7 +157,7 @@ TEST_F(GlDeviceTest, MaterialsBeyondOneColourStillGiveThePixelsOfOneDrawEach) {
     materials[0].Ambient = {0.0f, 1.0f, 0.0f, 1.0f};
     std::vector<MeshInstance> row = Row(8);
     for (MeshInstance& instance : row) instance.material %= 2;
-    const Mesh& cube = *NodeMesh();
+    const Mesh& cube = *drawing.NodeMesh();
     const Image one = Draw([&] { DrawOneByOne(cube, row, materials); });
     const Image batch = Draw([&] { device->DrawMeshInstances(cube, 0, row, materials); });
     const auto [differ, drawn] = Compare(one, batch, 0);
@@ -196,11 +196,11 @@ TEST_F(GlDeviceTest, OutlineShadowsDarkenAsTheFlattenedCubesDid) {
     }
     const Image single = Draw([&] {
         for (auto& node : nodes) {
-            node->Render(*device);
-            node->RenderShadow(*device);
+            node->Render(*device, drawing);
+            node->RenderShadow(*device, drawing);
         }
     });
-    const Image batched = Draw([&] { batch.Draw(*device); });
+    const Image batched = Draw([&] { batch.Draw(*device, drawing); });
     // Blending once by 0.4375 and twice by 0.25 round apart by one step at most.
     const auto [differ, drawn] = Compare(single, batched, 1);
     EXPECT_GT(drawn, 1000) << differ;

@@ -49,32 +49,31 @@ class FailingDevice : public RecordingDevice {
 class NodeDrawingTest : public test::WorldFixture {
   protected:
     NodeDrawingTest() {
-        InitNodeResources(device);
-        InitShadow(MakeSceneLight().Direction);
+        drawing.Init(device);
+        drawing.InitShadow(MakeSceneLight().Direction);
     }
-    ~NodeDrawingTest() override { ReleaseNodeResources(); }
-
     FailingDevice device;
+    NodeDrawing drawing;
 };
 
 TEST_F(NodeDrawingTest, TheCubeIsMadeOnceWithUnitEdges) {
-    const Mesh* mesh = NodeMesh();
+    const Mesh* mesh = drawing.NodeMesh();
     ASSERT_NE(mesh, nullptr);
-    InitNodeResources(device);
-    EXPECT_EQ(NodeMesh(), mesh);
+    drawing.Init(device);
+    EXPECT_EQ(drawing.NodeMesh(), mesh);
     EXPECT_EQ(mesh->vertices.size(), 24u);
     for (const MeshVertex& v : mesh->vertices) EXPECT_EQ(std::fabs(v.position.x), 0.5f);
-    ReleaseNodeResources();
-    EXPECT_EQ(NodeMesh(), nullptr);
+    drawing.Release();
+    EXPECT_EQ(drawing.NodeMesh(), nullptr);
 }
 
 TEST_F(NodeDrawingTest, ANodeIsTheCubeMovedToItsPositionInItsColour) {
     TNode* node = Place(3, -20, 7);
     node->SetColor(0.9, 0.2, 0.4);
-    node->Render(device);
+    node->Render(device, drawing);
     ASSERT_EQ(device.draws.size(), 1u);
     const DrawRecord& d = device.draws[0];
-    EXPECT_EQ(d.mesh, NodeMesh());
+    EXPECT_EQ(d.mesh, drawing.NodeMesh());
     EXPECT_EQ(d.subset, 0u);
     EXPECT_EQ(d.world, MatrixTranslation(3, -20, 7));
     EXPECT_EQ(node->drawTransform, d.world);
@@ -85,7 +84,7 @@ TEST_F(NodeDrawingTest, ANodeIsTheCubeMovedToItsPositionInItsColour) {
 
 TEST_F(NodeDrawingTest, ANodeWithoutColourIsBlack) {
     TNode* node = Place(0, 0, 0);
-    node->Render(device);
+    node->Render(device, drawing);
     const Material& m = device.draws[0].material;
     EXPECT_EQ(m.Diffuse.r + m.Diffuse.g + m.Diffuse.b, 0.0f);
     EXPECT_EQ(m.Ambient.r + m.Ambient.g + m.Ambient.b, 0.0f);
@@ -94,19 +93,19 @@ TEST_F(NodeDrawingTest, ANodeWithoutColourIsBlack) {
 TEST_F(NodeDrawingTest, RotationIsAboutYThenXThenZThenMoved) {
     TNode* node = Place(10, 0, 0);
     node->rot = {1.5707964f, 1.5707964f, 0.0f};  // a quarter turn about y, then about x
-    node->Render(device);
+    node->Render(device, drawing);
     // +x about y goes to -z; -z about x goes to +y; then moved by (10, 0, 0).
     ExpectNear(Vec3TransformCoord({1, 0, 0}, node->drawTransform), {10, 1, 0});
 }
 
 TEST_F(NodeDrawingTest, TheShadowLiesOnTheFloorAlongTheLight) {
     TNode* node = Place(4, 10, -3);
-    node->Render(device);
-    node->RenderShadow(device);
+    node->Render(device, drawing);
+    node->RenderShadow(device, drawing);
     ASSERT_EQ(device.draws.size(), 2u);
     const DrawRecord& shadow = device.draws[1];
-    EXPECT_EQ(shadow.mesh, NodeMesh());
-    EXPECT_EQ(shadow.world, MatrixMultiply(MatrixTranslation(4, 10, -3), ShadowMatrix()));
+    EXPECT_EQ(shadow.mesh, drawing.NodeMesh());
+    EXPECT_EQ(shadow.world, MatrixMultiply(MatrixTranslation(4, 10, -3), drawing.ShadowMatrix()));
     EXPECT_EQ(node->drawTransform, shadow.world);
     // Black, three quarters transparent; its two layers both darken the floor
     // (no depth written), and depth is written again afterwards.
@@ -123,14 +122,14 @@ TEST_F(NodeDrawingTest, TheShadowLiesOnTheFloorAlongTheLight) {
     ExpectNear(Vec3TransformCoord({0, 0, 0}, shadow.world),
                {4 + t * light.Direction.x, -25.49f, -3 + t * light.Direction.z}, 1e-3f);
     // Every corner of the cube lands on the plane.
-    for (const MeshVertex& v : NodeMesh()->vertices) {
+    for (const MeshVertex& v : drawing.NodeMesh()->vertices) {
         EXPECT_NEAR(Vec3TransformCoord(v.position, shadow.world).y, -25.49f, 1e-4f);
     }
 }
 
 TEST_F(NodeDrawingTest, ALinkIsOneLineInTheWorldFrame) {
     device.SetTransform(TransformType::World, MatrixTranslation(1, 2, 3));
-    DrawLine(device, {1, 2, 3}, {4, 5, 6}, 0xFFFFFFFF);
+    drawing.DrawLine(device, {1, 2, 3}, {4, 5, 6}, 0xFFFFFFFF);
     ASSERT_EQ(device.draws.size(), 1u);
     const DrawRecord& d = device.draws[0];
     EXPECT_EQ(d.kind, DrawRecord::Kind::LineList);
@@ -144,7 +143,7 @@ TEST_F(NodeDrawingTest, ALinkIsOneLineInTheWorldFrame) {
 }
 
 TEST_F(NodeDrawingTest, AnEmptyWorldDrawsNothing) {
-    world.Render(device);
+    world.Render(device, drawing);
     EXPECT_TRUE(device.draws.empty());
 }
 
@@ -157,7 +156,7 @@ TEST_F(NodeDrawingTest, AWorldDrawsEveryCubeThenEveryShadowInIdOrder) {
     TNode* b = Place(10, -20, 0);
     TNode* c = Place(0, 0, 10);
     b->SetColor(0.9, 0.2, 0.4);
-    world.Render(device);
+    world.Render(device, drawing);
     EXPECT_EQ(device.CallsStartingWith("DrawMeshInstances"),
               (std::vector<std::string>{"DrawMeshInstances 0 3", "DrawMeshInstances 0 3"}));
     ASSERT_EQ(device.draws.size(), 6u);
@@ -167,16 +166,16 @@ TEST_F(NodeDrawingTest, AWorldDrawsEveryCubeThenEveryShadowInIdOrder) {
     for (int i = 0; i < 3; ++i) {
         TNode& node = *order[i];
         single.draws.clear();
-        node.Render(single);
-        node.RenderShadow(single);
+        node.Render(single, drawing);
+        node.RenderShadow(single, drawing);
         const DrawRecord& cube = device.draws[static_cast<std::size_t>(i)];
         const DrawRecord& shadow = device.draws[static_cast<std::size_t>(3 + i)];
-        EXPECT_EQ(cube.mesh, NodeMesh());
+        EXPECT_EQ(cube.mesh, drawing.NodeMesh());
         EXPECT_EQ(cube.world, single.draws[0].world);
         EXPECT_EQ(cube.material, single.draws[0].material);
         EXPECT_EQ(cube.cullMode, kCullCounterClockwise);
         EXPECT_TRUE(cube.zWrite);
-        EXPECT_EQ(shadow.mesh, ShadowOutlineMesh());
+        EXPECT_EQ(shadow.mesh, drawing.ShadowOutlineMesh());
         EXPECT_EQ(shadow.world, single.draws[1].world);
         EXPECT_EQ(shadow.material.Diffuse.a, kShadowLayersAlpha);
         EXPECT_EQ(shadow.cullMode, kCullNone);
@@ -192,14 +191,14 @@ TEST_F(NodeDrawingTest, AWorldDrawsEveryCubeThenEveryShadowInIdOrder) {
 // order around a convex hexagon, hold the other two corners' shadows.
 TEST_F(NodeDrawingTest, TheShadowOutlineIsTheFlattenedCubeCoveredOnce) {
     EXPECT_EQ(1.0f - kShadowLayersAlpha, 0.75f * 0.75f);
-    const Mesh* outline = ShadowOutlineMesh();
+    const Mesh* outline = drawing.ShadowOutlineMesh();
     ASSERT_NE(outline, nullptr);
     ASSERT_EQ(outline->vertices.size(), 6u);
     ASSERT_EQ(outline->FaceCount(), 4u);
 
     // On the floor plane, as (x, z).
-    auto flat = [](const Vector3& corner) {
-        const Vector3 p = Vec3TransformCoord(corner, ShadowMatrix());
+    auto flat = [this](const Vector3& corner) {
+        const Vector3 p = Vec3TransformCoord(corner, drawing.ShadowMatrix());
         EXPECT_NEAR(p.y, kShadowPlaneY, 1e-4f);
         return std::pair<double, double>(p.x, p.z);
     };
@@ -231,7 +230,7 @@ TEST_F(NodeDrawingTest, TheShadowOutlineIsTheFlattenedCubeCoveredOnce) {
     }
     EXPECT_NEAR(fan, std::fabs(area), 1e-9);
     // Every corner of the cube falls inside it or on its edge.
-    for (const MeshVertex& v : NodeMesh()->vertices) {
+    for (const MeshVertex& v : drawing.NodeMesh()->vertices) {
         const auto p = flat(v.position);
         for (std::size_t i = 0; i < 6; ++i)
             EXPECT_GE(cross(hexagon[i], hexagon[(i + 1) % 6], p) * turn, -1e-6);
@@ -248,7 +247,7 @@ TEST_F(NodeDrawingTest, EveryLinkIsDrawnExactlyOnceInWhiteAfterTheNodes) {
     world.LinkNode(b, c);
     world.LinkNode(c, a);
     world.LinkNode(a, d);
-    world.Render(device);
+    world.Render(device, drawing);
     ASSERT_EQ(device.draws.size(), 8u + 4u);
     for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(device.draws[i].kind, DrawRecord::Kind::MeshSubset);
     EXPECT_EQ(device.CallsStartingWith("DrawLineList"), std::vector<std::string>{"DrawLineList 4"});
@@ -276,7 +275,7 @@ TEST_F(NodeDrawingTest, DrawingChangesNothingInTheWorld) {
     TNode* a = Place(1, 2, 3);
     TNode* b = Place(4, 2, 3);
     world.LinkNode(a, b);
-    world.Render(device);
+    world.Render(device, drawing);
     EXPECT_EQ(a->pos, Vector3(1, 2, 3));
     EXPECT_EQ(world.GetNodeCount(), 2);
     EXPECT_TRUE(world.isLink(a, b));
@@ -286,7 +285,7 @@ TEST_F(NodeDrawingTest, AFailedNodeDrawBecomesNodeRender) {
     Place(0, 0, 0);
     device.failMeshes = true;
     try {
-        world.Render(device);
+        world.Render(device, drawing);
         FAIL() << "no error";
     } catch (const ErrorText& e) {
         EXPECT_EQ(e.text, "node render\n");
@@ -297,7 +296,7 @@ TEST_F(NodeDrawingTest, AFailedLinkDrawBecomesLineRender) {
     world.LinkNode(Place(0, 0, 0), Place(3, 0, 0));
     device.failLines = true;
     try {
-        world.Render(device);
+        world.Render(device, drawing);
         FAIL() << "no error";
     } catch (const ErrorText& e) {
         EXPECT_EQ(e.text, "line Render;\n");
@@ -312,17 +311,17 @@ TEST(PTesterDrawing, RenderDrawsEveryWorldUnderItsSignatureLine) {
     SourceTester tester(context, "source.txt");
     tester.Init();
     FailingDevice device;
-    InitNodeResources(device);
-    tester.Render(device);
+    NodeDrawing drawing;
+    drawing.Init(device);
+    tester.Render(device, drawing);
     EXPECT_EQ(device.draws.size(), 2u);  // the seed node and its shadow
     device.failMeshes = true;
     try {
-        tester.Render(device);
+        tester.Render(device, drawing);
         FAIL() << "no error";
     } catch (const ErrorText& e) {
         EXPECT_EQ(e.text, "PTester::Render()\nnode render\n");
     }
-    ReleaseNodeResources();
 }
 
 TEST(PTesterDrawing, ClickPicksAlongTheRayUnderThePointer) {

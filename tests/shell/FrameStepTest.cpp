@@ -90,8 +90,8 @@ TEST_F(FrameStepTest, DrawsSkyFloorWorldGoalInOrderOnWhite) {
     ASSERT_EQ(device->draws.size(), 5u);
     EXPECT_EQ(device->draws[0].mesh, &shell.sky->GetMesh());
     EXPECT_EQ(device->draws[1].kind, DrawRecord::Kind::TriangleStrip);
-    EXPECT_EQ(device->draws[2].mesh, NodeMesh());
-    EXPECT_EQ(device->draws[3].mesh, ShadowOutlineMesh());
+    EXPECT_EQ(device->draws[2].mesh, shell.nodeDrawing.NodeMesh());
+    EXPECT_EQ(device->draws[3].mesh, shell.nodeDrawing.ShadowOutlineMesh());
     EXPECT_EQ(device->draws[4].mesh, &shell.goal->GetMesh());
     // The world is drawn lit, with the floor's world transform and stage states.
     EXPECT_TRUE(device->draws[2].lighting);

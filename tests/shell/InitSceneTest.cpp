@@ -31,7 +31,6 @@ struct StartUp {
         shell.font = std::make_unique<RecordingFont>();
         test::MakeRun(shell);
     }
-    ~StartUp() { ReleaseNodeResources(); }
     ScratchFolder folder;
     FakeServices services;
     RecordingDevice* device;
@@ -61,11 +60,11 @@ TEST(InitScene, BuildsEverythingInOrder) {
     EXPECT_EQ(s.shell.camera->aspect, 1.3333334f);
     ASSERT_TRUE(s.shell.floor && s.shell.goal && s.shell.sky);
     EXPECT_EQ(s.shell.goal->Position(), Vector3(0.0f, -15.0f, 250.0f));
-    EXPECT_NE(NodeMesh(), nullptr);
+    EXPECT_NE(s.shell.nodeDrawing.NodeMesh(), nullptr);
 
     // The shadow set-up used the light: a point above the floor falls onto
     // y = -25.49 along the light's direction.
-    const Vector3 p = Vec3TransformCoord({0, 0, 0}, ShadowMatrix());
+    const Vector3 p = Vec3TransformCoord({0, 0, 0}, s.shell.nodeDrawing.ShadowMatrix());
     EXPECT_NEAR(p.y, -25.49f, 1e-4f);
     const float t = 25.49f / 0.801784f;
     EXPECT_NEAR(p.x, 0.534522f * t, 1e-3f);

@@ -137,11 +137,11 @@ class ReplayDriverTest : public ::testing::Test {
         return lines;
     }
 
-    void SetUp() override { InitNodeResources(device); }
-    void TearDown() override { ReleaseNodeResources(); }
+    void SetUp() override { drawing.Init(device); }
 
     test::ScratchFolder folder{{"source.txt"}};
     RecordingDevice device;
+    NodeDrawing drawing;
     RunContext liveContext;  // the recorded run's
     RunContext context;      // the replay's
     std::unique_ptr<SourceTester> live;
@@ -152,7 +152,7 @@ TEST_F(ReplayDriverTest, DrawsTheRecordedStepAsTheLiveWorldDrewIt) {
         SCOPED_TRACE(trace);
         Record(trace);
         RecordingDevice liveDevice;
-        live->Render(liveDevice);
+        live->Render(liveDevice, drawing);
 
         ReplayDriver replay(context, trace);
         for (int i = 0; i < 20; ++i) replay.KeyDown(static_cast<int>(kVkUp));  // 21 steps a frame
@@ -160,7 +160,7 @@ TEST_F(ReplayDriverTest, DrawsTheRecordedStepAsTheLiveWorldDrewIt) {
         EXPECT_EQ(replay.Frame().step, kSteps);
         EXPECT_EQ(replay.Cursor().KnownCount(), static_cast<std::size_t>(kSteps + 1));
         device.draws.clear();
-        replay.Render(device);
+        replay.Render(device, drawing);
 
         // The starter creature has divided and linked by then: there is something to compare.
         ASSERT_GT(live->Worlds()[0]->GetNodeCount(), 4);

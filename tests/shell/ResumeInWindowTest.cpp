@@ -101,7 +101,6 @@ TEST(ResumeInWindow, FramesGoOnFromTheCheckpointAsTheUninterruptedRun) {
     EXPECT_TRUE(services.quits.empty());
     ExpectSameRun(record::CaptureRun(static_cast<const SourceTester&>(*shell.tester), kEnd, manifest, ""),
                   expected);
-    ReleaseNodeResources();
 }
 
 TEST(ResumeInWindow, AFileThatIsNoCheckpointIsRefusedWithTheReason) {

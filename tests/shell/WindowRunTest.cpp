@@ -46,7 +46,6 @@ struct WindowRun {
         shell.font = std::make_unique<RecordingFont>();
         shell.input = std::make_unique<test::FakeInput>();
     }
-    ~WindowRun() { ReleaseNodeResources(); }
 
     test::ScratchFolder folder;
     test::FakeServices services;

@@ -62,6 +62,4 @@ ShellFixture::ShellFixture(const std::string& geneSource) {
     device->draws.clear();
 }
 
-ShellFixture::~ShellFixture() { ReleaseNodeResources(); }
-
 }  // namespace qm::test

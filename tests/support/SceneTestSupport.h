@@ -125,10 +125,10 @@ class RecordingTester : public SourceTester {
         keyDowns.push_back(key);
         SourceTester::KeyDown(key);
     }
-    void Render(Device& device) override {
+    void Render(Device& device, NodeDrawing& drawing) override {
         ++renders;
         if (renderFails) renderFails();
-        SourceTester::Render(device);
+        SourceTester::Render(device, drawing);
     }
 
   protected:
@@ -158,7 +158,6 @@ void MakeRun(Shell& shell);
 class ShellFixture : public ::testing::Test {
   protected:
     explicit ShellFixture(const std::string& geneSource = "PROG2 ( SETP ( 0 1 ) SETCOLP ( 0 0 0 ) )");
-    ~ShellFixture() override;
 
     RecordingDevice& Device() { return *device; }
     RecordingTester& Tester() { return *tester; }
