@@ -8,7 +8,6 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <exception>
 #include <mutex>
@@ -21,7 +20,7 @@
 #include "Interrupt.h"
 #include "Remote.h"
 #include "RunTable.h"
-#include "SearchFolder.h"
+#include "SearchCaller.h"
 #include "Share.h"
 #include "Variation.h"
 #include "api/Gene.h"
@@ -35,7 +34,7 @@
 #include "evolve/GeneCode.h"
 #include "evolve/Search.h"
 #include "evolve/SearchError.h"
-#include "evolve/SearchOutput.h"
+#include "evolve/SearchSession.h"
 #include "evolve/Task.h"
 #include "experiment/PhysicsSettings.h"
 
@@ -258,48 +257,6 @@ py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evo
     return RunTable(rows);
 }
 
-// A problem with the search's settings in the terms of evolve's arguments:
-// the command line's flags ("--max-nodes") become their names ("max_nodes").
-std::string InPythonTerms(const std::string& problem) {
-    std::string out;
-    for (std::size_t i = 0; i < problem.size();) {
-        std::size_t end = i + 2;
-        if (problem.compare(i, 2, "--") != 0 || end >= problem.size() ||
-            !std::islower(static_cast<unsigned char>(problem[end]))) {
-            out += problem[i++];
-            continue;
-        }
-        while (end < problem.size() &&
-               (std::islower(static_cast<unsigned char>(problem[end])) || problem[end] == '-'))
-            ++end;
-        std::string name = problem.substr(i + 2, end - i - 2);
-        if (name == "eval-seeds") name = "seeds";
-        std::replace(name.begin(), name.end(), '-', '_');
-        out += name;
-        i = end;
-    }
-    return out;
-}
-
-py::dict ReportDict(const evolve::GenerationReport& r) {
-    return py::dict(py::arg("generation") = r.generation, py::arg("best") = r.best,
-                    py::arg("median") = r.median, py::arg("worst") = r.worst,
-                    py::arg("evaluations") = r.evaluations, py::arg("total_evaluations") = r.totalEvaluations,
-                    py::arg("archive_cells") = r.archiveCells);
-}
-
-// A gene's behaviour by descriptor name; None for a gene that failed, as
-// individuals.csv leaves its fields empty.
-py::dict Behaviour(const evolve::BehaviourSpace& space, const evolve::ScoredGene& gene) {
-    py::dict values;
-    const std::vector<double> v = space.Values(gene.runs);
-    for (std::size_t i = 0; i < space.Size(); ++i) {
-        values[space.Axis(i).name] =
-            gene.fitness >= evolve::kWorstFitness ? py::object(py::none()) : py::object(py::float_(v[i]));
-    }
-    return values;
-}
-
 struct EvolveArgs {
     std::optional<std::string>
         algorithm;  // the command line's default (ga; taxis: map-elites) when not given
@@ -364,8 +321,6 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
                (name == "max-length" && a.maxLength);
     });
     for (const Gene& gene : genes) s.seedGenes.push_back(evolve::ParseCode(gene.Code()));
-    if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())
-        throw py::value_error(InPythonTerms(problem));
     return s;
 }
 
@@ -383,39 +338,16 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
     } else {
         evaluator = std::make_unique<DispatchEvaluator>(dispatch);
     }
-    py::list generations, individuals, archive;
     try {
-        std::optional<evolve::SearchOutput> output;
-        if (out || resume) output.emplace(resume ? *resume : *out);
-        const SearchFunctions functions{fitness, describe};
-        evolve::Search search =
-            resume ? ResumeFolder(*output, args.generations, args.evaluations, args.descriptors, functions)
-                   : evolve::Search(EvolveSettings(genes, args));
-        if (out) BeginFolder(*output, search, functions);
-        while (!search.Finished()) {
-            const evolve::GenerationReport report = search.RunGeneration(*evaluator);
-            if (output) output->Record(search, report);
-            generations.append(ReportDict(report));
-            for (const evolve::ScoredGene& gene : search.Generation()) {
-                individuals.append(py::dict(
-                    py::arg("id") = gene.origin.id, py::arg("generation") = gene.generation,
-                    py::arg("parents") = gene.origin.parents, py::arg("operator") = gene.origin.op,
-                    py::arg("fitness") = gene.fitness,
-                    py::arg("descriptors") = Behaviour(search.Space(), gene),
-                    py::arg("length") = gene.code.size(), py::arg("code") = evolve::CodeString(gene.code)));
-            }
-            if (!progress.is_none()) progress(ReportDict(report));
-            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        PythonSearchCaller caller({fitness, describe}, args.descriptors, progress);
+        evolve::SearchSession session(caller, resume ? resume : out);
+        if (resume) {
+            session.Resume({args.generations, args.evaluations});
+        } else {
+            session.Begin(EvolveSettings(genes, args));
         }
-        for (const auto& [cell, gene] : search.Grid()) {
-            archive.append(py::dict(py::arg("cell") = py::tuple(py::cast(search.Space().Coordinates(cell))),
-                                    py::arg("descriptors") = Behaviour(search.Space(), gene),
-                                    py::arg("fitness") = gene.fitness, py::arg("id") = gene.origin.id,
-                                    py::arg("code") = evolve::CodeString(gene.code)));
-        }
-        return py::dict(py::arg("best") = Gene::FromCode(evolve::CodeString(search.Best().code)),
-                        py::arg("best_fitness") = search.Best().fitness, py::arg("generations") = generations,
-                        py::arg("individuals") = individuals, py::arg("archive") = archive);
+        session.Run(*evaluator);
+        return caller.Result(session.State());
     } catch (const evolve::SearchError& e) {
         throw std::runtime_error(e.message);
     }
