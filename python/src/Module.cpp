@@ -298,9 +298,8 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
         }
         s.task = *task;
     }
-    if (a.evaluations && *a.evaluations < 1)
-        throw py::value_error(
-            FormatString("evaluations must lie between 1 and %lld", evolve::kMaxEvaluations));
+    if (a.evaluations && !evolve::Allowed(evolve::Argument::Evaluations, static_cast<double>(*a.evaluations)))
+        throw py::value_error(evolve::RangeText(evolve::Argument::Evaluations, evolve::Caller::Python));
     s.evaluations = a.evaluations.value_or(0);
     // A budget alone decides when the search ends.
     s.generations = a.generations.value_or(a.evaluations ? evolve::kMaxGenerations : s.generations);

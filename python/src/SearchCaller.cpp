@@ -3,7 +3,6 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 
@@ -66,29 +65,6 @@ void CheckFunctions(const evolve::SearchOutput& output, const SearchFunctions& f
     }
 }
 
-// A problem with the search's settings in the terms of evolve's arguments:
-// the command line's flags ("--max-nodes") become their names ("max_nodes").
-std::string InPythonTerms(const std::string& problem) {
-    std::string out;
-    for (std::size_t i = 0; i < problem.size();) {
-        std::size_t end = i + 2;
-        if (problem.compare(i, 2, "--") != 0 || end >= problem.size() ||
-            !std::islower(static_cast<unsigned char>(problem[end]))) {
-            out += problem[i++];
-            continue;
-        }
-        while (end < problem.size() &&
-               (std::islower(static_cast<unsigned char>(problem[end])) || problem[end] == '-'))
-            ++end;
-        std::string name = problem.substr(i + 2, end - i - 2);
-        if (name == "eval-seeds") name = "seeds";
-        std::replace(name.begin(), name.end(), '-', '_');
-        out += name;
-        i = end;
-    }
-    return out;
-}
-
 py::dict ReportDict(const evolve::GenerationReport& r) {
     return py::dict(py::arg("generation") = r.generation, py::arg("best") = r.best,
                     py::arg("median") = r.median, py::arg("worst") = r.worst,
@@ -114,9 +90,7 @@ PythonSearchCaller::PythonSearchCaller(SearchFunctions functions,
                                        std::optional<std::vector<std::string>> specs, py::object progress)
     : functions(std::move(functions)), specs(std::move(specs)), progress(std::move(progress)) {}
 
-void PythonSearchCaller::Refuse(const std::string& problem) { throw py::value_error(InPythonTerms(problem)); }
-
-std::string PythonSearchCaller::Named(const std::string& flag) const { return flag; }
+void PythonSearchCaller::Refuse(const std::string& problem) { throw py::value_error(problem); }
 
 void PythonSearchCaller::Locked(const evolve::SearchOutput& output) {
     std::error_code error;

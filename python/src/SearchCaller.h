@@ -30,7 +30,7 @@ class PythonSearchCaller final : public evolve::SessionCaller {
 
     [[noreturn]] void Refuse(const std::string& problem) override;
     std::string Rules() const override { return "the search's"; }
-    std::string Named(const std::string& flag) const override;
+    evolve::Caller Terms() const override { return evolve::Caller::Python; }
 
     void Locked(const evolve::SearchOutput& output) override;
     void Made(const evolve::SearchOutput& output) override;

@@ -10,7 +10,8 @@ SearchSession::SearchSession(SessionCaller& caller, const std::optional<std::str
 }
 
 void SearchSession::Begin(SearchSettings settings) {
-    if (const std::string problem = SettingsProblem(settings); !problem.empty()) caller.Refuse(problem);
+    if (const std::string problem = SettingsProblem(settings, caller.Terms()); !problem.empty())
+        caller.Refuse(problem);
     caller.CheckNew(settings, Output());
     search.emplace(std::move(settings));
     if (!output) return;
@@ -33,9 +34,10 @@ void SearchSession::Resume(const SessionChanges& changes) {
     if (checkpoint.state.done > s.generations) {
         caller.Refuse(FormatString("the search in %s has done %d generations: %s %d is fewer",
                                    Printable(output->Dir(), 400).c_str(), checkpoint.state.done,
-                                   caller.Named("--generations").c_str(), s.generations));
+                                   ArgumentName(Argument::Generations, caller.Terms()).c_str(),
+                                   s.generations));
     }
-    if (const std::string problem = SettingsProblem(s); !problem.empty()) {
+    if (const std::string problem = SettingsProblem(s, caller.Terms()); !problem.empty()) {
         caller.Refuse("the checkpoint " + Printable(output->CheckpointPath(), 400) + " breaks " +
                       caller.Rules() + " rules: " + problem);
     }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "evolve/ArgumentRules.h"
 #include "evolve/Search.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
@@ -25,8 +26,8 @@ class SessionCaller {
     [[noreturn]] virtual void Refuse(const std::string& problem) = 0;
     // Whose rules a checkpoint must keep, as the refusal says.
     virtual std::string Rules() const = 0;
-    // A search's setting named as the caller names it ("--generations").
-    virtual std::string Named(const std::string& flag) const = 0;
+    // Which names of the settings its refusals use.
+    virtual Caller Terms() const = 0;
 
     // A new search, checked and not yet written (`output` is null when it
     // keeps no folder).

@@ -103,7 +103,7 @@ class CommandLineCaller final : public evolve::SessionCaller {
 
     [[noreturn]] void Refuse(const std::string& problem) override { throw SearchError{problem, true}; }
     std::string Rules() const override { return "the command line's"; }
-    std::string Named(const std::string& flag) const override { return flag; }
+    evolve::Caller Terms() const override { return evolve::Caller::CommandLine; }
 
     void CheckNew(const evolve::SearchSettings& settings, const evolve::SearchOutput* output) override {
         if (const std::string name = evolve::PythonDescriptorIn(settings.descriptors); !name.empty())
