@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "Arguments.h"
 #include "Arrays.h"
 #include "Descriptors.h"
 #include "Errors.h"
@@ -58,9 +59,11 @@ const char* OutcomeName(RunOutcome::Kind kind) {
     return "error";
 }
 
-std::optional<Vector3> GoalOf(const std::optional<std::array<float, 3>>& goal) {
-    if (!goal) return std::nullopt;
-    return Vector3{(*goal)[0], (*goal)[1], (*goal)[2]};
+// Python's workers: 0 for one per core.
+int WorkersOf(const py::object& workers) {
+    if (py::isinstance<py::int_>(workers) && !PyBool_Check(workers.ptr()) && workers.cast<long long>() == 0)
+        return CoreCount();
+    return static_cast<int>(IntegerArgument(workers, evolve::Argument::Workers));
 }
 
 // A run's debug text goes nowhere and its log to `log` (no file when empty).
@@ -72,21 +75,24 @@ Diagnostics Quiet(const std::string& log) {
 }
 
 std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed,
-                             const std::optional<std::array<float, 3>>& goal, std::optional<int> maxNodes,
-                             std::optional<long long> steps, const std::string& log,
+                             const std::optional<std::array<float, 3>>& goal, const py::object& maxNodes,
+                             const py::object& steps, const std::string& log,
                              const std::optional<Physics>& physics, bool history, const py::object& observe,
-                             long long every, const std::optional<std::string>& trace, int traceEvery) {
+                             long long every, const std::optional<std::string>& trace,
+                             const py::object& traceEvery) {
+    const std::optional<long long> nodes = OptionalIntegerArgument(maxNodes, evolve::Argument::MaxNodes);
+    const std::optional<long long> last = OptionalIntegerArgument(steps, evolve::Argument::RunSteps);
+    const int traceStep = static_cast<int>(IntegerArgument(traceEvery, evolve::Argument::TraceEvery));
     RunSettings settings{
-        seed,   GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps, physics.value_or(Physics{}),
-        history};
+        seed, GoalArgument(goal),          nodes ? static_cast<int>(*nodes) : DefaultMaxNodes(),
+        last, physics.value_or(Physics{}), history};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
     ObserveBy(*run, observe, every);
-    run->Manifest().steps = steps.value_or(0);
+    run->Manifest().steps = last.value_or(0);
     run->Start();
     if (trace) {
-        if (traceEvery < 1) throw py::value_error("trace_every must be at least 1");
         try {
-            run->Trace(*trace, traceEvery);
+            run->Trace(*trace, traceStep);
         } catch (const CheckpointError& e) {
             ThrowOSError(e.message);
         }
@@ -124,18 +130,21 @@ std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTas
 py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
                            int workers, const py::object& fitness);
 
-py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
-                    int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
+py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds,
+                    const py::object& stepsGiven, const py::object& workersGiven,
+                    const py::object& maxNodesGiven, const std::optional<std::array<float, 3>>& goal,
                     const py::object& fitness, const std::optional<Physics>& physics, bool perSeed,
                     bool history) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
-    if (workers < 1) workers = CoreCount();
+    const long long steps = IntegerArgument(stepsGiven, evolve::Argument::RunSteps);
+    const int workers = WorkersOf(workersGiven);
+    const int maxNodes = static_cast<int>(IntegerArgument(maxNodesGiven, evolve::Argument::MaxNodes));
+    const std::optional<Vector3> target = GoalArgument(goal);
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
-            evolve::EvalTask task{
-                static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal),
-                physics.value_or(Physics{})};
+            evolve::EvalTask task{static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, target,
+                                  physics.value_or(Physics{})};
             task.history = history;
             tasks.push_back(std::move(task));
         }
@@ -176,7 +185,8 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
     for (std::size_t g = 0; g < genes.size(); ++g) {
         double sum = 0.0;
         for (std::size_t s = 0; s < seeds.size(); ++s) {
-            sum += fitness(py::cast(std::move(runs[g * seeds.size() + s]))).cast<double>();
+            const py::object value = fitness(py::cast(std::move(runs[g * seeds.size() + s])));
+            sum += MeasureOf(value, "fitness function", std::to_string(g), seeds[s]);
         }
         out.append(sum / static_cast<double>(seeds.size()));
     }
@@ -307,7 +317,7 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
     s.steps = a.steps;
     s.evalSeeds = a.seeds.value_or(s.evalSeeds);
     s.seed = a.seed;
-    s.goal = GoalOf(a.goal);
+    s.goal = GoalArgument(a.goal);
     s.descriptors = a.descriptors.value_or(s.descriptors);
     s.grid = a.grid;
     s.maxNodes = a.maxNodes.value_or(s.maxNodes);
@@ -332,8 +342,7 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
     if (out && resume) throw py::value_error("give out or resume, not both");
     std::unique_ptr<evolve::Evaluator> evaluator;
     if (dispatch.is_none()) {
-        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? CoreCount() : workers, fitness, history,
-                                                      describe);
+        evaluator = std::make_unique<PythonEvaluator>(workers, fitness, history, describe);
     } else {
         evaluator = std::make_unique<DispatchEvaluator>(dispatch);
     }
@@ -357,6 +366,12 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
 Physics MakePhysics(const py::kwargs& keys) {
     Physics physics;
     for (const auto& [key, value] : keys) {
+        // True would be taken as 1: a switch is no amount.
+        if (PyBool_Check(value.ptr())) {
+            const std::string name = key.cast<std::string>();
+            throw py::value_error(name + " takes a number, not " + py::repr(value).cast<std::string>() +
+                                  "; its range is " + PhysicsKeyRange(name));
+        }
         try {
             SetPhysicsKeyChecked(physics, key.cast<std::string>(), value.cast<double>());
         } catch (const SettingError& e) {
@@ -433,8 +448,11 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
                     "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(
-            "step", [](Run& run, long long n) { return OutcomeName(StepWatched(run, n)); }, py::arg("n") = 1,
-            "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
+            "step",
+            [](Run& run, const py::object& n) {
+                return OutcomeName(StepWatched(run, IntegerArgument(n, evolve::Argument::StepCount)));
+            },
+            py::arg("n") = 1, "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
         .def_property_readonly("steps", &Run::Steps)
         .def_property_readonly("history", &HistoryOf,
                                "The series the run keeps (Run(..., history=True)): numpy arrays by name.")
@@ -515,7 +533,7 @@ PYBIND11_MODULE(_quillmoth, m) {
            const std::optional<std::vector<std::uint32_t>>& seeds, std::uint32_t seed,
            const std::optional<std::string>& task, const py::object& descriptors, int grid,
            std::optional<int> maxNodes, std::optional<int> maxLength,
-           const std::optional<std::array<float, 3>>& goal, int workers,
+           const std::optional<std::array<float, 3>>& goal, const py::object& workers,
            const std::optional<Physics>& physics, const py::object& fitness,
            const std::optional<std::string>& out, const std::optional<std::string>& resume,
            const py::object& progress, const py::object& dispatch, bool history) {
@@ -523,7 +541,7 @@ PYBIND11_MODULE(_quillmoth, m) {
             const EvolveArgs args{algorithm, population, generations, evaluations,     steps,
                                   seeds,     seed,       task,        described.specs, grid,
                                   maxNodes,  maxLength,  goal,        physics,         !fitness.is_none()};
-            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history,
+            return Evolve(genes, args, WorkersOf(workers), fitness, out, resume, progress, dispatch, history,
                           described.functions);
         },
         py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = py::none(), py::arg("population") = 64,

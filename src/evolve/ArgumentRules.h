@@ -17,7 +17,7 @@ inline constexpr int kMaxWorkers = 4096;
 // Who is told of a bad argument, in which terms.
 enum class Caller { CommandLine, Python };
 
-enum class ArgumentKind { Integer, Real, Bool, Text };
+enum class ArgumentKind { Integer, Real, Text };
 
 enum class Argument {
     Population,
