@@ -34,6 +34,7 @@ std::string Trimmed(std::string text) {
 
 void RegisterErrors(py::module_& m) {
     static py::exception<GeneError> geneError(m, "GeneError", PyExc_ValueError);
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): the translator type pybind11 takes
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);

@@ -119,7 +119,7 @@ std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTas
     InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
         const std::vector<evolve::EvalTask> slice(tasks.begin() + static_cast<std::ptrdiff_t>(first),
                                                   tasks.begin() + static_cast<std::ptrdiff_t>(last));
-        for (evolve::EvalResult& r : pool.Evaluate(slice)) results.push_back(std::move(r));
+        for (const evolve::EvalResult& r : pool.Evaluate(slice)) results.push_back(r);
     });
     return results;
 }

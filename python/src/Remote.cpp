@@ -47,6 +47,7 @@ std::string EvaluateTask(const std::string& text, const py::object& fitness, boo
 
 std::vector<evolve::EvalResult> DispatchEvaluator::Evaluate(const std::vector<evolve::EvalTask>& tasks) {
     std::vector<std::string> texts;
+    texts.reserve(tasks.size());
     for (const evolve::EvalTask& task : tasks) texts.push_back(evolve::EncodeTask(task));
     const auto answers = dispatch(texts).cast<std::vector<std::string>>();
     if (answers.size() != tasks.size()) throw py::value_error("the dispatch gave another number of results");

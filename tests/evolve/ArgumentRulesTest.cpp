@@ -17,22 +17,22 @@ TEST(ArgumentRulesTest, EachRuleTakesItsRangeAndNoNaNInfinityOrFraction) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr double inf = std::numeric_limits<double>::infinity();
     struct Case {
-        Argument argument;
         double value;
+        Argument argument;
         bool allowed;
     };
     const Case cases[] = {
-        {Argument::Population, 2, true},        {Argument::Population, 1, false},
-        {Argument::Population, 1e6, true},      {Argument::Population, 1e6 + 1, false},
-        {Argument::Population, 2.5, false},     {Argument::Population, nan, false},
-        {Argument::MaxNodes, 0, false},         {Argument::MaxNodes, -1, false},
-        {Argument::MaxNodes, 2147483647, true}, {Argument::MaxNodes, inf, false},
-        {Argument::RunSteps, 0, true},          {Argument::RunSteps, -1, false},
-        {Argument::StepCount, -1, false},       {Argument::Workers, 0, false},
-        {Argument::Workers, 4096, true},        {Argument::Workers, 4097, false},
-        {Argument::Crossover, 0.5, true},       {Argument::Crossover, nan, false},
-        {Argument::FitnessWeight, 1, true},     {Argument::FitnessWeight, -inf, false},
-        {Argument::Seed, 4294967295.0, true},   {Argument::Seed, 4294967296.0, false},
+        {2, Argument::Population, true},        {1, Argument::Population, false},
+        {1e6, Argument::Population, true},      {1e6 + 1, Argument::Population, false},
+        {2.5, Argument::Population, false},     {nan, Argument::Population, false},
+        {0, Argument::MaxNodes, false},         {-1, Argument::MaxNodes, false},
+        {2147483647, Argument::MaxNodes, true}, {inf, Argument::MaxNodes, false},
+        {0, Argument::RunSteps, true},          {-1, Argument::RunSteps, false},
+        {-1, Argument::StepCount, false},       {0, Argument::Workers, false},
+        {4096, Argument::Workers, true},        {4097, Argument::Workers, false},
+        {0.5, Argument::Crossover, true},       {nan, Argument::Crossover, false},
+        {1, Argument::FitnessWeight, true},     {-inf, Argument::FitnessWeight, false},
+        {4294967295.0, Argument::Seed, true},   {4294967296.0, Argument::Seed, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ArgumentName(c.argument, Caller::CommandLine) + " " + std::to_string(c.value));
