@@ -74,18 +74,22 @@ Diagnostics Quiet(const std::string& log) {
     return diagnostics;
 }
 
-std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed,
+std::unique_ptr<Run> MakeRun(const Gene& gene, const py::object& seedGiven,
                              const std::optional<std::array<float, 3>>& goal, const py::object& maxNodes,
                              const py::object& steps, const std::string& log,
                              const std::optional<Physics>& physics, bool history, const py::object& observe,
                              long long every, const std::optional<std::string>& trace,
                              const py::object& traceEvery) {
+    const std::optional<long long> seed = OptionalIntegerArgument(seedGiven, evolve::Argument::Seed);
     const std::optional<long long> nodes = OptionalIntegerArgument(maxNodes, evolve::Argument::MaxNodes);
     const std::optional<long long> last = OptionalIntegerArgument(steps, evolve::Argument::RunSteps);
     const int traceStep = static_cast<int>(IntegerArgument(traceEvery, evolve::Argument::TraceEvery));
-    RunSettings settings{
-        seed, GoalArgument(goal),          nodes ? static_cast<int>(*nodes) : DefaultMaxNodes(),
-        last, physics.value_or(Physics{}), history};
+    RunSettings settings{seed ? std::optional(static_cast<std::uint32_t>(*seed)) : std::nullopt,
+                         GoalArgument(goal),
+                         nodes ? static_cast<int>(*nodes) : DefaultMaxNodes(),
+                         last,
+                         physics.value_or(Physics{}),
+                         history};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
     ObserveBy(*run, observe, every);
     run->Manifest().steps = last.value_or(0);

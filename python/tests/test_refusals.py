@@ -26,6 +26,8 @@ def fifo(tmp_path, name):
 
 
 CASES = [
+    ("a seed below the first", lambda _: quillmoth.Run(GENE, seed=-1), ValueError,
+     r"^seed must lie between 0 and 4294967295, not -1$"),
     ("no node limit", lambda _: quillmoth.Run(GENE, max_nodes=-1), ValueError,
      r"^max_nodes must be at least 1, not -1$"),
     ("a node limit of none", lambda _: quillmoth.Run(GENE, max_nodes=0), ValueError,
