@@ -55,6 +55,14 @@ void CheckPhysicsValue(const std::string& key, double value, const std::string& 
     });
 }
 
+std::string PhysicsKeyRange(const std::string& key) {
+    std::string range;
+    WithKey(key, [&](auto, double lowest, double highest) {
+        range = PhysicsValueText(lowest) + " to " + PhysicsValueText(highest);
+    });
+    return range;
+}
+
 std::vector<std::string> PhysicsKeys() {
     std::vector<std::string> keys;
     ForEachPhysicsKey([&](const char* name, auto, double, double) { keys.emplace_back(name); });
