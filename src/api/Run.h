@@ -3,6 +3,8 @@
 // run owns everything that decides its steps (its RunContext: the generator,
 // the node ids, where its debug text and error log go), so any number of runs
 // live in one process and step on any threads, each exactly as it runs alone.
+// One run may also be shared by threads: each public call holds the run's own
+// lock, so a reader sees the world between two steps, never inside one.
 // The window, quillmoth-sim, the search and the Python package all run genes
 // through it.
 
@@ -10,6 +12,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -107,18 +110,19 @@ class Run {
     bool Reset(const std::string& name);
     // Ends the run with an error raised outside its steps (a failed write, a
     // world that cannot be drawn), logged like any other.
-    void Fail(const std::string& text) { guard.Fail(text); }
+    void Fail(const std::string& text);
     // Ends the run between two steps because the program was asked to stop.
-    void Interrupt() { guard.Interrupt(); }
+    void Interrupt();
 
-    const RunOutcome& Outcome() const { return guard.Outcome(); }
-    bool Ended() const { return guard.Ended(); }
+    // A copy: another thread may end the run meanwhile.
+    RunOutcome Outcome() const;
+    bool Ended() const;
     // Steps completed since the run began (a resumed run counts the saved ones).
-    long long Steps() const { return steps; }
+    long long Steps() const;
     // The least distance from any node to the goal, at the start and after
     // every completed step so far (infinity before the world exists).
-    double Closest() const { return closest; }
-    std::uint32_t Seed() const { return manifest.seed; }
+    double Closest() const;
+    std::uint32_t Seed() const;
     // The run as it is now: what callers read of its world (api/Frame.h).
     Frame View(Frame::Detail detail = Frame::Detail::kWhole) const;
     // Writes the world as the trace's step `step`. Throws record::RecordError.
@@ -131,13 +135,12 @@ class Run {
     PTester* Driver() const { return driver.get(); }
     NodeManager* World() const;
 
-    // The series the run keeps of itself since it began here; null when it keeps none.
-    const RunHistory* History() const { return history.get(); }
-    // Calls `observer` after every `every`th step (counted as Steps()), once the step is whole.
-    void Observe(std::function<void(Run&)> observer, long long every) {
-        this->observer = std::move(observer);
-        observeEvery = every < 1 ? 1 : every;
-    }
+    // The series the run keeps of itself since it began here; none when it keeps none.
+    std::optional<RunHistory> History() const;
+    // Calls `observer` after every `every`th step (counted as Steps()), once
+    // the step is whole; it is called holding the run's lock, so it may read
+    // the run but another thread that reads it waits.
+    void Observe(std::function<void(Run&)> observer, long long every);
 
     // Kills the node with this id at the next step, as the mouse does; false
     // when there is no such live node.
@@ -158,15 +161,21 @@ class Run {
     record::Manifest& Manifest() { return manifest; }
     const record::Manifest& Manifest() const { return manifest; }
     // The gene file's bytes when the run began (kept in checkpoints), or empty.
-    const std::string& GeneSource() const { return geneSource; }
+    std::string GeneSource() const;
 
   private:
     Run(const RunSettings& settings, Diagnostics diagnostics);
     // Runs this file's bytes, and records them as the run's gene source.
     void NameFile(const qm::GeneSource& source);
+    bool StartHeld(const RunGuard::DriverSetup& setup, const DriverFactory& make);
+    RunOutcome::Kind StepHeld();
+    NodeManager* WorldHeld() const;
     void Approach();
     void CloseTrace();
 
+    // Held by every public call. Re-entrant: an observer, called inside a
+    // step, reads the run it watches.
+    mutable std::recursive_mutex mutex;
     RunContext context;
     RunGuard guard{context};
     std::unique_ptr<PTester> driver;

@@ -128,7 +128,7 @@ struct Shell {
     // Ends what is on show with an error of its drawing, logged.
     void Fail(const std::string& text);
     // How what is on show ended, or Running.
-    const RunOutcome& Outcome() const { return run ? run->Outcome() : replayGuard.Outcome(); }
+    RunOutcome Outcome() const { return run ? run->Outcome() : replayGuard.Outcome(); }
     bool Ended() const { return Outcome().kind != RunOutcome::Kind::Running; }
 };
 

@@ -1,10 +1,12 @@
 // A run as an object: runs side by side (alternately on one thread, or on
-// threads of their own) step exactly as each steps alone; a saved run goes
-// on as the straight one; a gene that cannot be made says what a run logs.
+// threads of their own) step exactly as each steps alone, and so does one run
+// stepped by two threads while a third reads it; a saved run goes on as the
+// straight one; a gene that cannot be made says what a run logs.
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -121,6 +123,65 @@ TEST(RunTest, RunsSideBySideStepExactlyAsEachAlone) {
     for (const auto& [name, schedule] : schedules) {
         const std::array<Trace, 2> traces = schedule();
         for (int k = 0; k < 2; ++k) EXPECT_EQ(traces[k], alone[k]) << name << ", run " << k;
+    }
+}
+
+bool SameStep(const Frame& a, const Frame& b) {
+    return a.step == b.step && a.nodes == b.nodes && a.nodeRows == b.nodeRows && a.linkIds == b.linkIds &&
+           a.closest == b.closest;
+}
+
+// Two threads step one run by turns while a third reads it: every view read
+// is the lone run's view at that step, never a step half made, and the run
+// ends where the lone run ends.
+TEST(SharedRunTest, ThreadsSteppingAndReadingOneRunSeeWhatItDoesAlone) {
+    constexpr int kShared = 84;  // steps in all: each stepper makes half, in calls of `chunk` steps
+    constexpr int kRounds = 8;
+    for (const RunSetting& setting : kRuns) {
+        std::vector<Frame> alone;  // after each step
+        {
+            std::unique_ptr<qm::Run> run = Start(setting);
+            ASSERT_TRUE(run->Start());
+            alone.push_back(run->View());
+            for (int i = 0; i < kShared; ++i) {
+                run->Step();
+                alone.push_back(run->View());
+            }
+            ASSERT_FALSE(run->Ended()) << run->Outcome().text;
+        }
+        for (const int chunk : {1, 7}) {
+            for (int round = 0; round < kRounds; ++round) {
+                SCOPED_TRACE("seed " + std::to_string(setting.seed) + ", steps of " + std::to_string(chunk) +
+                             ", round " + std::to_string(round));
+                std::unique_ptr<qm::Run> run = Start(setting);
+                ASSERT_TRUE(run->Start());
+                std::atomic<bool> stepping{true};
+                int reads = 0, torn = 0;
+                {
+                    std::jthread reader([&] {
+                        do {
+                            const Frame seen = run->View();
+                            ++reads;
+                            const auto step = static_cast<std::size_t>(seen.step);
+                            if (step >= alone.size() || !SameStep(seen, alone[step])) ++torn;
+                        } while (stepping);
+                    });
+                    {
+                        std::array<std::jthread, 2> steppers;
+                        for (std::jthread& stepper : steppers) {
+                            stepper = std::jthread([&] {
+                                for (int i = 0; i < kShared / 2 / chunk; ++i) run->Step(chunk);
+                            });
+                        }
+                    }
+                    stepping = false;
+                }
+                EXPECT_GT(reads, 0);
+                EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+                EXPECT_EQ(run->Steps(), kShared);
+                EXPECT_TRUE(SameStep(run->View(), alone.back()));
+            }
+        }
     }
 }
 
