@@ -82,7 +82,6 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed
         history};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
     ObserveBy(*run, observe, every);
-    run->Manifest().steps = steps.value_or(0);
     run->Start();
     if (trace) {
         if (traceEvery < 1) throw py::value_error("trace_every must be at least 1");
@@ -530,8 +529,7 @@ PYBIND11_MODULE(_quillmoth, m) {
                 return py::make_tuple(c.x, c.y, c.z);
             },
             "The mean position of the nodes (NaN in an empty world).")
-        .def_property_readonly(
-            "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
+        .def_property_readonly("physics", &Run::WorldPhysics, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
         .def_property_readonly(
             "goal_step",
@@ -556,7 +554,7 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def(
             "save",
             [](const Run& run, const std::string& path) {
-                if (!run.World())
+                if (!run.HasWorld())
                     throw py::value_error("the run has no world to save: it ended at its start");
                 try {
                     run.Save(path);

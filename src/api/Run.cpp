@@ -241,9 +241,52 @@ void Run::Approach() {
     }
 }
 
-NodeManager* Run::World() const {
+bool Run::HasWorld() const {
     std::lock_guard hold(mutex);
-    return WorldHeld();
+    return WorldHeld() != nullptr;
+}
+
+bool Run::Paused() const {
+    std::lock_guard hold(mutex);
+    const NodeManager* world = WorldHeld();
+    return world && !world->IsRunning();
+}
+
+void Run::SetDiagnosticsSink(DebugSink sink) {
+    std::lock_guard hold(mutex);
+    context.diagnostics.SetSink(std::move(sink));
+}
+
+std::string Run::ManifestJson() const {
+    std::lock_guard hold(mutex);
+    return manifest.Json();
+}
+
+Vector3 Run::Goal() const {
+    std::lock_guard hold(mutex);
+    return manifest.goal;
+}
+
+Physics Run::WorldPhysics() const {
+    std::lock_guard hold(mutex);
+    return manifest.physics;
+}
+
+std::string Run::GeneFileName() const {
+    std::lock_guard hold(mutex);
+    return manifest.geneFile;
+}
+
+void Run::RecordProgram(const std::string& program) {
+    std::lock_guard hold(mutex);
+    manifest.program = program;
+}
+
+void Run::RecordOptions(long long steps, int traceEvery) {
+    std::lock_guard hold(mutex);
+    manifest.version = QM_VERSION;  // a resumed run is now this version's
+    manifest.steps = steps;
+    manifest.traceEvery = traceEvery;
 }
 
 NodeManager* Run::WorldHeld() const { return driver ? driver->Worlds().at(0) : nullptr; }

@@ -131,9 +131,14 @@ class Run {
     void EnableProfile();
     StepTimes Profile() const;
 
-    // The driver and its first world; null when the start failed.
+    // Whether the run has a world: false before it starts, and when its start failed.
+    bool HasWorld() const;
+    // Whether the world stands still, paused by the window (Enter): a step then makes no step.
+    bool Paused() const;
+
+    // The window's driver, which it draws, and hands keys and the mouse; null
+    // when the start failed. The window alone reaches the engine through it.
     PTester* Driver() const { return driver.get(); }
-    NodeManager* World() const;
 
     // The series the run keeps of itself since it began here; none when it keeps none.
     std::optional<RunHistory> History() const;
@@ -156,14 +161,27 @@ class Run {
     // Writes a checkpoint of the run, between two steps. Throws record::RecordError.
     void Save(const std::string& path) const;
 
+    // The run's own context, whose text lines and error log the window shows.
     RunContext& Context() { return context; }
-    // What the run records of itself; a program adds its own options (steps, trace_every).
-    record::Manifest& Manifest() { return manifest; }
-    const record::Manifest& Manifest() const { return manifest; }
+    // Where the run's debug text goes from now on; to standard error again when null.
+    void SetDiagnosticsSink(DebugSink sink);
+
+    // What the run records of itself (its manifest), as JSON: what traces and checkpoints name.
+    std::string ManifestJson() const;
+    // What the run was made with: the goal, the world's physics, and the gene
+    // file it names (empty for a gene made from text).
+    Vector3 Goal() const;
+    Physics WorldPhysics() const;
+    std::string GeneFileName() const;
+    // The program that runs it and the options it was given, as its outputs name them.
+    void RecordProgram(const std::string& program);
+    void RecordOptions(long long steps, int traceEvery);
     // The gene file's bytes when the run began (kept in checkpoints), or empty.
     std::string GeneSource() const;
 
   private:
+    friend class RunFilm;  // reads the world as a trace's line
+
     Run(const RunSettings& settings, Diagnostics diagnostics);
     // Runs this file's bytes, and records them as the run's gene source.
     void NameFile(const qm::GeneSource& source);

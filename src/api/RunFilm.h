@@ -28,6 +28,9 @@ class RunFilm {
     // The page of the frames kept, named by the run's manifest.
     std::string Page(const Run& run) const;
 
+    // The run's world now as a trace's JSON line, and its step; empty before it has a world.
+    static std::string TraceLineOf(const Run& run, long long& step);
+
   private:
     share::PageFrames frames;
 };

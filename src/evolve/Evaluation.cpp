@@ -155,7 +155,7 @@ EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
     }
     if (run.Outcome().kind == RunOutcome::Kind::Completed ||
         run.Outcome().kind == RunOutcome::Kind::GoalReached)
-        TakeShape(result, start, Measure(run), run.Manifest().goal);
+        TakeShape(result, start, Measure(run), run.Goal());
     if (task.holdNodes > 0) {
         result.sizeError = heldSteps > 0 ? heldError / static_cast<double>(heldSteps)
                                          : std::fabs(NodeCount(run) - task.holdNodes);
@@ -170,7 +170,7 @@ EvalResult EvaluateGene(const EvalTask& task, std::unique_ptr<Run>& finished) {
                         run.Outcome().text.find(kNodeCapText) != std::string::npos;
     if (task.settle && (!run.Ended() || capped)) {
         result.nodes = capped ? lastNodes : 0;
-        TakeShape(result, start, last, run.Manifest().goal);
+        TakeShape(result, start, last, run.Goal());
         return result;
     }
     switch (run.Outcome().kind) {

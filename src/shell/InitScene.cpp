@@ -102,7 +102,7 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
 
     shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics, shell.artFolder);
     shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics, shell.artFolder);
-    shell.goal->SetPosition(GoalMarkerPosition(shell.run ? shell.run->Manifest().goal : shell.goalShown));
+    shell.goal->SetPosition(GoalMarkerPosition(shell.run ? shell.run->Goal() : shell.goalShown));
     InitShadow(shell.light.Direction);
     shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics, shell.artFolder);
 }

@@ -123,14 +123,14 @@ struct SummaryExtras {
 // The closing line; a run that failed before its world existed reports an
 // empty world. False when standard output refused it.
 bool WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const Frame& frame,
-                  const char* outcome, const record::Manifest& manifest, const SummaryExtras& extras) {
+                  const char* outcome, const std::string& manifestJson, const SummaryExtras& extras) {
     JsonOut json;
     json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
     json.Raw(",\"nodes\":").Int(static_cast<long long>(frame.nodes));
     json.Raw(",\"links\":").Int(static_cast<long long>(frame.links));
     json.Raw(",\"centroid\":").Vec(frame.centroid).Raw(",\"center\":").Vec(frame.center);
     json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"");
-    json.Raw(",\"manifest\":").Raw(manifest.Json().c_str());
+    json.Raw(",\"manifest\":").Raw(manifestJson.c_str());
     if (extras.goalStep >= 0) {
         json.Raw(",\"goal_step\":").Int(extras.goalStep).Raw(",\"goal_node\":").Int(extras.goalNode);
     } else {
@@ -382,10 +382,7 @@ int Run(const Options& options, std::FILE* out) {
                                                     options.steps, options.run.physics.physics},
                                         std::move(diagnostics));
     }
-    record::Manifest& manifest = run->Manifest();
-    manifest.version = QM_VERSION;
-    manifest.steps = options.steps;
-    manifest.traceEvery = options.traceEvery;
+    run->RecordOptions(options.steps, options.traceEvery);
     const long long first = run->Steps();  // steps completed when the loop starts
 
     // A checkpoint folder is one run's: another run's checkpoints there would
@@ -393,7 +390,7 @@ int Run(const Options& options, std::FILE* out) {
     if (!options.checkpointDir.empty() && IsFolder(options.checkpointDir) &&
         !(resume.size() > 0 && IsFolder(options.resume) && SameFile(options.resume, options.checkpointDir))) {
         if (auto theirs = NewestCheckpoint(options.checkpointDir, nullptr)) {
-            const std::string ours = record::RunIdentity(manifest.Json());
+            const std::string ours = record::RunIdentity(run->ManifestJson());
             const std::string other = record::RunIdentity(theirs->state.manifest.Json());
             if (ours != other) {
                 return Refuse("the checkpoint folder '" + Printable(options.checkpointDir, 400) +
@@ -409,11 +406,11 @@ int Run(const Options& options, std::FILE* out) {
     if (options.append) {
         try {
             if (!options.traceFile.empty()) {
-                traceKept = record::CheckTraceToContinue(options.traceFile, manifest.Json(), first,
+                traceKept = record::CheckTraceToContinue(options.traceFile, run->ManifestJson(), first,
                                                          options.traceEvery);
             }
             if (!options.statsFile.empty())
-                statsKept = StatsToContinue(options.statsFile, manifest.Json(), first);
+                statsKept = StatsToContinue(options.statsFile, run->ManifestJson(), first);
         } catch (const record::RecordError& e) {
             return Refuse("--append: " + e.message);
         }
@@ -427,7 +424,7 @@ int Run(const Options& options, std::FILE* out) {
 
     std::unique_ptr<record::TraceWriter> trace;
     if (!options.traceFile.empty()) {
-        record::TraceHeader header{manifest.Json(), resume, first};
+        record::TraceHeader header{run->ManifestJson(), resume, first};
         try {
             trace = traceKept ? record::ContinueTraceWriter(*traceKept)
                               : record::OpenTraceWriter(options.traceFile, header, out);
@@ -461,7 +458,7 @@ int Run(const Options& options, std::FILE* out) {
 
     Progress progress(stderr, options.steps, started && !options.quiet && isatty(STDERR_FILENO));
     // Debug text (the logged error) starts on a line of its own below the bar.
-    run->Context().diagnostics.SetSink([&](std::string_view text) {
+    run->SetDiagnosticsSink([&](std::string_view text) {
         progress.Finish();
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
@@ -472,7 +469,7 @@ int Run(const Options& options, std::FILE* out) {
         if (started) {
             if (!options.append) {
                 // The manifest (physics included) as a comment line: readers skip it with comment="#".
-                stats.Write("# " + manifest.Json() + "\n");
+                stats.Write("# " + run->ManifestJson() + "\n");
                 stats.Write(kStatsHeader);
             }
             if (!saved) recordStep(0);
@@ -513,7 +510,7 @@ int Run(const Options& options, std::FILE* out) {
     } catch (const record::RecordError& e) {
         run->Fail("quillmoth-sim: " + e.message + "\n");
     }
-    run->Context().diagnostics.SetSink(nullptr);
+    run->SetDiagnosticsSink(nullptr);
     progress.Finish();
 
     // Each output is closed on its own, so one that fails loses nothing of the
@@ -550,7 +547,8 @@ int Run(const Options& options, std::FILE* out) {
         extras.closest = std::min<double>(extras.closest, last.goalDistance);
     }
     extras.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, last, outcome, manifest, extras)) {
+    if (!WriteSummary(out, run->Seed(), started ? run->Steps() : 0, last, outcome, run->ManifestJson(),
+                      extras)) {
         return Printed(out, kExitError);
     }
     return closed ? status : kExitError;

@@ -68,9 +68,10 @@ std::unique_ptr<Run> Start(const RunSetting& setting) {
 
 // Every node's id, motion and parameters, with the generator and the id counter.
 std::uint64_t Fingerprint(Run& run) {
-    std::uint64_t h = scene::StateHash(*run.World());
+    const NodeManager& world = *run.Driver()->Worlds().at(0);
+    std::uint64_t h = scene::StateHash(world);
     auto add = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
-    for (const auto& [id, node] : run.World()->NodeMap()) add(static_cast<std::uint64_t>(id));
+    for (const auto& [id, node] : world.NodeMap()) add(static_cast<std::uint64_t>(id));
     add(run.Context().random.State());
     add(static_cast<std::uint64_t>(run.Context().nextNodeId));
     return h;
@@ -244,7 +245,7 @@ TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
     {
         qm::Run first(GeneFile{gene.PathString()}, settings, Quiet());
         first.Step(40);
-        savedNodes = first.World()->GetNodeCount();
+        savedNodes = static_cast<int>(first.View(Frame::Detail::kFigures).nodes);
         first.Save(saved.PathString());
     }
     ASSERT_GT(savedNodes, 1);
@@ -311,11 +312,11 @@ TEST(RunTest, AReloadBeginsTheWorldAnewUnderTheGuard) {
     EXPECT_FALSE(run.Reset(""));
     EXPECT_FALSE(run.Ended());
     run.Step(40);
-    ASSERT_GT(run.World()->GetNodeCount(), 1);
+    ASSERT_GT(run.View(Frame::Detail::kFigures).nodes, 1u);
     const auto fileName = [&] { return static_cast<const SourceTester&>(*run.Driver()).FileName(); };
 
     EXPECT_TRUE(run.Reset(""));
-    EXPECT_EQ(run.World()->GetNodeCount(), 1);
+    EXPECT_EQ(run.View(Frame::Detail::kFigures).nodes, 1u);
     EXPECT_EQ(fileName(), brancher.PathString());
     EXPECT_EQ(run.Steps(), 40);
     EXPECT_TRUE(run.Reset(walker.PathString()));
