@@ -91,11 +91,11 @@ class Run {
     Run& operator=(const Run&) = delete;
 
     // Makes the driver and its world under the start-up guard, then runs
-    // `setup` on it there (the window gives it its device); a resumed run,
-    // whose driver holds its world already, runs `setup` alone. `make`, when
-    // given, makes the driver of a gene-file run. False when that ended the
-    // run (a gene file that cannot be compiled: logged); once started, a run
-    // only says whether it has a driver.
+    // `setup` on it there (the window gives it its device, and keeps it to
+    // draw and steer); a resumed run, whose driver holds its world already,
+    // runs `setup` alone. `make`, when given, makes the driver of a gene-file
+    // run. False when that ended the run (a gene file that cannot be
+    // compiled: logged); once started, a run only says whether it has a driver.
     bool Start(const RunGuard::DriverSetup& setup = {}, const DriverFactory& make = {});
     // One world step, unless the run has ended; then the outcome. The step
     // after the last of `steps` makes no step: it completes the run (so a
@@ -135,10 +135,6 @@ class Run {
     bool HasWorld() const;
     // Whether the world stands still, paused by the window (Enter): a step then makes no step.
     bool Paused() const;
-
-    // The window's driver, which it draws, and hands keys and the mouse; null
-    // when the start failed. The window alone reaches the engine through it.
-    PTester* Driver() const { return driver.get(); }
 
     // The series the run keeps of itself since it began here; none when it keeps none.
     std::optional<RunHistory> History() const;

@@ -70,9 +70,14 @@ std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string
 }
 
 void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
-    const auto setup = [&](PTester& driver) { driver.Setup(*shell.device); };
+    // The window draws the driver it set up and hands it the keys and the mouse.
+    PTester* setUp = nullptr;
+    const auto setup = [&](PTester& driver) {
+        driver.Setup(*shell.device);
+        setUp = &driver;
+    };
     if (shell.run) {
-        shell.tester = shell.run->Start(setup, makeDriver) ? shell.run->Driver() : nullptr;
+        shell.tester = shell.run->Start(setup, makeDriver) ? setUp : nullptr;
     } else if (shell.replay) {
         shell.replay = shell.replayGuard.Adopt(std::move(shell.replay), setup);
         shell.tester = shell.replay.get();

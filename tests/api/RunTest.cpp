@@ -66,12 +66,14 @@ std::unique_ptr<Run> Start(const RunSetting& setting) {
                                  RunSettings{setting.seed, {}, 1000, {}, {}}, Quiet());
 }
 
-// Every node's id, motion and parameters, with the generator and the id counter.
+// Every node's row (id, motion, parent, ...) and every link, with the generator and the id counter.
 std::uint64_t Fingerprint(Run& run) {
-    const NodeManager& world = *run.Driver()->Worlds().at(0);
-    std::uint64_t h = scene::StateHash(world);
+    const Frame frame = run.View();
+    std::uint64_t h = 14695981039346656037ull;
     auto add = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
-    for (const auto& [id, node] : world.NodeMap()) add(static_cast<std::uint64_t>(id));
+    for (const unsigned char byte : frame.nodeRows) add(byte);
+    for (const auto& [a, b] : frame.linkIds)
+        add(static_cast<std::uint64_t>(a) << 32 | static_cast<std::uint32_t>(b));
     add(run.Context().random.State());
     add(static_cast<std::uint64_t>(run.Context().nextNodeId));
     return h;
@@ -266,17 +268,15 @@ TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
             TempFile log("");
             std::unique_ptr<qm::Run> run = start.make(LoggedTo(log));
             int calls = 0, nodes = 0;
-            PTester* seen = nullptr;
             const auto setup = [&](PTester& driver) {
                 ++calls;
-                seen = &driver;
                 nodes = driver.Worlds().at(0)->GetNodeCount();
                 if (fails) throw ErrorText{"no device\n"};
             };
             EXPECT_EQ(run->Start(setup), !fails);
             EXPECT_EQ(calls, 1);
             EXPECT_EQ(nodes, start.nodes);
-            EXPECT_EQ(run->Driver(), fails ? nullptr : seen);
+            EXPECT_EQ(run->HasWorld(), !fails);
             EXPECT_EQ(ReadFile(log.PathString()), fails ? "no device\n" : "");
             EXPECT_EQ(run->Step(), fails ? RunOutcome::Kind::Error : RunOutcome::Kind::Running);
             EXPECT_EQ(run->Start(setup), !fails);  // started once only
@@ -299,8 +299,10 @@ TEST(RunTest, AFactoryMakesTheDriverOfAGeneFileRun) {
         return driver;
     }));
     EXPECT_EQ(asked, (Asked{{&run.Context(), gene.PathString()}}));
-    EXPECT_EQ(run.Driver(), made);
+    ASSERT_NE(made, nullptr);
     EXPECT_EQ(run.Step(5), RunOutcome::Kind::Running);
+    // The run steps the world of the driver made.
+    EXPECT_EQ(made->Worlds().at(0)->NodeMap().size(), run.View(Frame::Detail::kFigures).nodes);
 }
 
 // The user's reload begins the world anew from the gene file named (the
@@ -313,7 +315,7 @@ TEST(RunTest, AReloadBeginsTheWorldAnewUnderTheGuard) {
     EXPECT_FALSE(run.Ended());
     run.Step(40);
     ASSERT_GT(run.View(Frame::Detail::kFigures).nodes, 1u);
-    const auto fileName = [&] { return static_cast<const SourceTester&>(*run.Driver()).FileName(); };
+    const auto fileName = [&] { return run.GeneFileName(); };
 
     EXPECT_TRUE(run.Reset(""));
     EXPECT_EQ(run.View(Frame::Detail::kFigures).nodes, 1u);

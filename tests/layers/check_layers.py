@@ -21,7 +21,9 @@ import sys
 # the whole engine, the API (a gene, a run) on the records, the search on the
 # API and the headless runner on the search; the window
 # side: the desktop on the drawing interface, the scene on the desktop, the
-# shell on the scene and the API (a live run is a Run). A layer may include
+# shell on the scene and the API (a live run is a Run), and on experiment and
+# record itself, since it draws and steers the run's driver and writes its
+# live trace. A layer may include
 # itself and every layer it links, directly or through another.
 LINKS = {
     "base": set(),
@@ -38,7 +40,7 @@ LINKS = {
     "sim": {"evolve", "api"},
     "platform": {"device", "math", "base"},
     "render": {"platform"},
-    "shell": {"render", "api"},
+    "shell": {"render", "api", "experiment", "record"},
 }
 
 
