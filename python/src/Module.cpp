@@ -44,21 +44,6 @@ namespace py = pybind11;
 namespace qm::python {
 namespace {
 
-const char* OutcomeName(RunOutcome::Kind kind) {
-    switch (kind) {
-        case RunOutcome::Kind::Running:
-            return "running";
-        case RunOutcome::Kind::Completed:
-            return "completed";
-        case RunOutcome::Kind::GoalReached:
-            return "goal";
-        case RunOutcome::Kind::Error:
-        case RunOutcome::Kind::Interrupted:
-            break;
-    }
-    return "error";
-}
-
 std::optional<Vector3> GoalOf(const std::optional<std::array<float, 3>>& goal) {
     if (!goal) return std::nullopt;
     return Vector3{(*goal)[0], (*goal)[1], (*goal)[2]};
@@ -501,13 +486,13 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
                     "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(
-            "step", [](Run& run, long long n) { return OutcomeName(StepWatched(run, n)); }, py::arg("n") = 1,
+            "step", [](Run& run, long long n) { return OutcomeWord(StepWatched(run, n)); }, py::arg("n") = 1,
             "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
         .def_property_readonly("steps", &Run::Steps)
         .def_property_readonly("history", &HistoryOf,
                                "The series the run keeps (Run(..., history=True)): numpy arrays by name.")
         .def_property_readonly("seed", &Run::Seed)
-        .def_property_readonly("outcome", [](const Run& run) { return OutcomeName(run.Outcome().kind); })
+        .def_property_readonly("outcome", [](const Run& run) { return OutcomeWord(run.Outcome().kind); })
         .def_property_readonly("error",
                                [](const Run& run) -> std::optional<std::string> {
                                    if (run.Outcome().kind != RunOutcome::Kind::Error) return std::nullopt;
@@ -532,23 +517,15 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_property_readonly("physics", &Run::WorldPhysics, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
         .def_property_readonly(
-            "goal_step",
-            [](const Run& run) -> std::optional<long long> {
-                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
-                return run.Steps() + 1;  // the step in which the node got there, not counted as done
-            },
+            "goal_step", [](const Run& run) { return run.View(Frame::Detail::kFigures).goalStep; },
             "The step in which a node reached the goal, or None.")
         .def_property_readonly(
-            "goal_node",
-            [](const Run& run) -> std::optional<std::int32_t> {
-                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
-                return run.Outcome().goalNode;
-            },
+            "goal_node", [](const Run& run) { return run.View(Frame::Detail::kFigures).goalNode; },
             "The id of the node that reached the goal, or None.")
         .def("__repr__",
              [](const Run& run) {
                  return FormatString("<quillmoth.Run seed=%u steps=%lld outcome=%s>", run.Seed(), run.Steps(),
-                                     OutcomeName(run.Outcome().kind));
+                                     OutcomeWord(run.Outcome().kind));
              })
         .def("kill", &Run::Kill, py::arg("node_id"), "Kill a node at the next step; False if there is none.")
         .def(

@@ -21,6 +21,7 @@
 #include "api/Frame.h"
 #include "api/Gene.h"
 #include "api/RunHistory.h"
+#include "api/RunSummary.h"
 #include "base/RunContext.h"
 #include "experiment/RunGuard.h"
 #include "experiment/RunOptions.h"
@@ -125,6 +126,8 @@ class Run {
     std::uint32_t Seed() const;
     // The run as it is now: what callers read of its world (api/Frame.h).
     Frame View(Frame::Detail detail = Frame::Detail::kWhole) const;
+    // How the run ended and its last step's figures, at one moment (api/RunSummary.h).
+    RunSummary Summary() const;
     // Writes the world as the trace's step `step`. Throws record::RecordError.
     void WriteTrace(record::TraceWriter& trace, long long step) const;
     // Times each phase of every step of the run's worlds from now on.
