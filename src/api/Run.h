@@ -160,8 +160,6 @@ class Run {
     // Writes a checkpoint of the run, between two steps. Throws record::RecordError.
     void Save(const std::string& path) const;
 
-    // The run's own context, whose text lines and error log the window shows.
-    RunContext& Context() { return context; }
     // Where the run's debug text goes from now on; to standard error again when null.
     void SetDiagnosticsSink(DebugSink sink);
 

@@ -119,8 +119,9 @@ struct Shell {
     std::unique_ptr<record::TraceWriter> trace;
 
     // The context of what is on show: the text lines drawn, where its debug
-    // text and error log go.
-    RunContext& ShownContext() { return run ? run->Context() : context; }
+    // text and error log go. A run's driver runs on the run's own context; a
+    // run whose start failed has the window's error log.
+    RunContext& ShownContext() { return tester ? tester->Context() : context; }
     // One step of what is on show, under its guard. False when that ended it.
     bool Step();
     // The user's reload (a held Space, a dropped file). False when that ended it.
