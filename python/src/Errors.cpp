@@ -34,6 +34,7 @@ std::string Trimmed(std::string text) {
 
 void RegisterErrors(py::module_& m) {
     static py::exception<GeneError> geneError(m, "GeneError", PyExc_ValueError);
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): the translator type pybind11 takes
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -56,9 +57,9 @@ void RegisterErrors(py::module_& m) {
 
 void CheckReadable(const std::string& path) {
     struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        errno = EISDIR;
-    else if (const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) errno = EISDIR;
+    // Without waiting for a writer: a FIFO is refused by its reader, not waited on here.
+    else if (const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); fd >= 0) {
         close(fd);
         return;
     }

@@ -8,12 +8,12 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <exception>
 #include <mutex>
 #include <thread>
 
+#include "Arguments.h"
 #include "Arrays.h"
 #include "Descriptors.h"
 #include "Errors.h"
@@ -21,7 +21,7 @@
 #include "Interrupt.h"
 #include "Remote.h"
 #include "RunTable.h"
-#include "SearchFolder.h"
+#include "SearchCaller.h"
 #include "Share.h"
 #include "Variation.h"
 #include "api/Gene.h"
@@ -35,7 +35,7 @@
 #include "evolve/GeneCode.h"
 #include "evolve/Search.h"
 #include "evolve/SearchError.h"
-#include "evolve/SearchOutput.h"
+#include "evolve/SearchSession.h"
 #include "evolve/Task.h"
 #include "experiment/PhysicsSettings.h"
 
@@ -44,9 +44,11 @@ namespace py = pybind11;
 namespace qm::python {
 namespace {
 
-std::optional<Vector3> GoalOf(const std::optional<std::array<float, 3>>& goal) {
-    if (!goal) return std::nullopt;
-    return Vector3{(*goal)[0], (*goal)[1], (*goal)[2]};
+// Python's workers: 0 for one per core.
+int WorkersOf(const py::object& workers) {
+    if (py::isinstance<py::int_>(workers) && !PyBool_Check(workers.ptr()) && workers.cast<long long>() == 0)
+        return CoreCount();
+    return static_cast<int>(IntegerArgument(workers, evolve::Argument::Workers));
 }
 
 // A run's debug text goes nowhere and its log to `log` (no file when empty).
@@ -57,21 +59,28 @@ Diagnostics Quiet(const std::string& log) {
     return diagnostics;
 }
 
-std::unique_ptr<Run> MakeRun(const Gene& gene, std::optional<std::uint32_t> seed,
-                             const std::optional<std::array<float, 3>>& goal, std::optional<int> maxNodes,
-                             std::optional<long long> steps, const std::string& log,
+std::unique_ptr<Run> MakeRun(const Gene& gene, const py::object& seedGiven,
+                             const std::optional<std::array<float, 3>>& goal, const py::object& maxNodes,
+                             const py::object& steps, const std::string& log,
                              const std::optional<Physics>& physics, bool history, const py::object& observe,
-                             long long every, const std::optional<std::string>& trace, int traceEvery) {
-    RunSettings settings{
-        seed,   GoalOf(goal), maxNodes.value_or(DefaultMaxNodes()), steps, physics.value_or(Physics{}),
-        history};
+                             long long every, const std::optional<std::string>& trace,
+                             const py::object& traceEvery) {
+    const std::optional<long long> seed = OptionalIntegerArgument(seedGiven, evolve::Argument::Seed);
+    const std::optional<long long> nodes = OptionalIntegerArgument(maxNodes, evolve::Argument::MaxNodes);
+    const std::optional<long long> last = OptionalIntegerArgument(steps, evolve::Argument::RunSteps);
+    const int traceStep = static_cast<int>(IntegerArgument(traceEvery, evolve::Argument::TraceEvery));
+    RunSettings settings{seed ? std::optional(static_cast<std::uint32_t>(*seed)) : std::nullopt,
+                         GoalArgument(goal),
+                         nodes ? static_cast<int>(*nodes) : DefaultMaxNodes(),
+                         last,
+                         physics.value_or(Physics{}),
+                         history};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
     ObserveBy(*run, observe, every);
     run->Start();
     if (trace) {
-        if (traceEvery < 1) throw py::value_error("trace_every must be at least 1");
         try {
-            run->Trace(*trace, traceEvery);
+            run->Trace(*trace, traceStep);
         } catch (const CheckpointError& e) {
             ThrowOSError(e.message);
         }
@@ -98,7 +107,7 @@ std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTas
     InSlices(tasks.size(), static_cast<std::size_t>(workers), [&](std::size_t first, std::size_t last) {
         const std::vector<evolve::EvalTask> slice(tasks.begin() + static_cast<std::ptrdiff_t>(first),
                                                   tasks.begin() + static_cast<std::ptrdiff_t>(last));
-        for (evolve::EvalResult& r : pool.Evaluate(slice)) results.push_back(std::move(r));
+        for (const evolve::EvalResult& r : pool.Evaluate(slice)) results.push_back(r);
     });
     return results;
 }
@@ -109,18 +118,21 @@ std::vector<evolve::EvalResult> EvaluateSliced(const std::vector<evolve::EvalTas
 py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evolve::EvalTask>& tasks,
                            int workers, const py::object& fitness);
 
-py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds, long long steps,
-                    int workers, int maxNodes, const std::optional<std::array<float, 3>>& goal,
+py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint32_t>& seeds,
+                    const py::object& stepsGiven, const py::object& workersGiven,
+                    const py::object& maxNodesGiven, const std::optional<std::array<float, 3>>& goal,
                     const py::object& fitness, const std::optional<Physics>& physics, bool perSeed,
                     bool history) {
     if (seeds.empty()) throw py::value_error("evaluate needs at least one seed");
-    if (workers < 1) workers = CoreCount();
+    const long long steps = IntegerArgument(stepsGiven, evolve::Argument::RunSteps);
+    const int workers = WorkersOf(workersGiven);
+    const int maxNodes = static_cast<int>(IntegerArgument(maxNodesGiven, evolve::Argument::MaxNodes));
+    const std::optional<Vector3> target = GoalArgument(goal);
     std::vector<evolve::EvalTask> tasks;
     for (const Gene& gene : genes) {
         for (std::uint32_t seed : seeds) {
-            evolve::EvalTask task{
-                static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, GoalOf(goal),
-                physics.value_or(Physics{})};
+            evolve::EvalTask task{static_cast<int>(tasks.size()), gene.Code(), seed, steps, maxNodes, target,
+                                  physics.value_or(Physics{})};
             task.history = history;
             tasks.push_back(std::move(task));
         }
@@ -161,7 +173,8 @@ py::object Evaluate(const std::vector<Gene>& genes, const std::vector<std::uint3
     for (std::size_t g = 0; g < genes.size(); ++g) {
         double sum = 0.0;
         for (std::size_t s = 0; s < seeds.size(); ++s) {
-            sum += fitness(py::cast(std::move(runs[g * seeds.size() + s]))).cast<double>();
+            const py::object value = fitness(py::cast(std::move(runs[g * seeds.size() + s])));
+            sum += MeasureOf(value, "fitness function", std::to_string(g), seeds[s]);
         }
         out.append(sum / static_cast<double>(seeds.size()));
     }
@@ -242,48 +255,6 @@ py::object EvaluatePerSeed(const std::vector<Gene>& genes, const std::vector<evo
     return RunTable(rows);
 }
 
-// A problem with the search's settings in the terms of evolve's arguments:
-// the command line's flags ("--max-nodes") become their names ("max_nodes").
-std::string InPythonTerms(const std::string& problem) {
-    std::string out;
-    for (std::size_t i = 0; i < problem.size();) {
-        std::size_t end = i + 2;
-        if (problem.compare(i, 2, "--") != 0 || end >= problem.size() ||
-            !std::islower(static_cast<unsigned char>(problem[end]))) {
-            out += problem[i++];
-            continue;
-        }
-        while (end < problem.size() &&
-               (std::islower(static_cast<unsigned char>(problem[end])) || problem[end] == '-'))
-            ++end;
-        std::string name = problem.substr(i + 2, end - i - 2);
-        if (name == "eval-seeds") name = "seeds";
-        std::replace(name.begin(), name.end(), '-', '_');
-        out += name;
-        i = end;
-    }
-    return out;
-}
-
-py::dict ReportDict(const evolve::GenerationReport& r) {
-    return py::dict(py::arg("generation") = r.generation, py::arg("best") = r.best,
-                    py::arg("median") = r.median, py::arg("worst") = r.worst,
-                    py::arg("evaluations") = r.evaluations, py::arg("total_evaluations") = r.totalEvaluations,
-                    py::arg("archive_cells") = r.archiveCells);
-}
-
-// A gene's behaviour by descriptor name; None for a gene that failed, as
-// individuals.csv leaves its fields empty.
-py::dict Behaviour(const evolve::BehaviourSpace& space, const evolve::ScoredGene& gene) {
-    py::dict values;
-    const std::vector<double> v = space.Values(gene.runs);
-    for (std::size_t i = 0; i < space.Size(); ++i) {
-        values[space.Axis(i).name] =
-            gene.fitness >= evolve::kWorstFitness ? py::object(py::none()) : py::object(py::float_(v[i]));
-    }
-    return values;
-}
-
 struct EvolveArgs {
     std::optional<std::string>
         algorithm;  // the command line's default (ga; taxis: map-elites) when not given
@@ -325,9 +296,8 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
         }
         s.task = *task;
     }
-    if (a.evaluations && *a.evaluations < 1)
-        throw py::value_error(
-            FormatString("evaluations must lie between 1 and %lld", evolve::kMaxEvaluations));
+    if (a.evaluations && !evolve::Allowed(evolve::Argument::Evaluations, static_cast<double>(*a.evaluations)))
+        throw py::value_error(evolve::RangeText(evolve::Argument::Evaluations, evolve::Caller::Python));
     s.evaluations = a.evaluations.value_or(0);
     // A budget alone decides when the search ends.
     s.generations = a.generations.value_or(a.evaluations ? evolve::kMaxGenerations : s.generations);
@@ -335,7 +305,7 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
     s.steps = a.steps;
     s.evalSeeds = a.seeds.value_or(s.evalSeeds);
     s.seed = a.seed;
-    s.goal = GoalOf(a.goal);
+    s.goal = GoalArgument(a.goal);
     s.descriptors = a.descriptors.value_or(s.descriptors);
     s.grid = a.grid;
     s.maxNodes = a.maxNodes.value_or(s.maxNodes);
@@ -348,8 +318,6 @@ evolve::SearchSettings EvolveSettings(const std::vector<Gene>& genes, const Evol
                (name == "max-length" && a.maxLength);
     });
     for (const Gene& gene : genes) s.seedGenes.push_back(evolve::ParseCode(gene.Code()));
-    if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())
-        throw py::value_error(InPythonTerms(problem));
     return s;
 }
 
@@ -362,44 +330,20 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
     if (out && resume) throw py::value_error("give out or resume, not both");
     std::unique_ptr<evolve::Evaluator> evaluator;
     if (dispatch.is_none()) {
-        evaluator = std::make_unique<PythonEvaluator>(workers < 1 ? CoreCount() : workers, fitness, history,
-                                                      describe);
+        evaluator = std::make_unique<PythonEvaluator>(workers, fitness, history, describe);
     } else {
         evaluator = std::make_unique<DispatchEvaluator>(dispatch);
     }
-    py::list generations, individuals, archive;
     try {
-        std::optional<evolve::SearchOutput> output;
-        if (out || resume) output.emplace(resume ? *resume : *out);
-        const SearchFunctions functions{fitness, describe};
-        evolve::Search search =
-            resume ? ResumeFolder(*output, args.generations, args.evaluations, args.descriptors, functions)
-                   : evolve::Search(EvolveSettings(genes, args));
-        if (out) BeginFolder(*output, search, functions);
-        while (!search.Finished()) {
-            const evolve::GenerationReport report = search.RunGeneration(*evaluator);
-            if (output) output->Record(search, report);
-            generations.append(ReportDict(report));
-            for (const evolve::ScoredGene& gene : search.Generation()) {
-                individuals.append(py::dict(
-                    py::arg("id") = gene.origin.id, py::arg("generation") = gene.generation,
-                    py::arg("parents") = gene.origin.parents, py::arg("operator") = gene.origin.op,
-                    py::arg("fitness") = gene.fitness,
-                    py::arg("descriptors") = Behaviour(search.Space(), gene),
-                    py::arg("length") = gene.code.size(), py::arg("code") = evolve::CodeString(gene.code)));
-            }
-            if (!progress.is_none()) progress(ReportDict(report));
-            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        PythonSearchCaller caller({fitness, describe}, args.descriptors, progress);
+        evolve::SearchSession session(caller, resume ? resume : out);
+        if (resume) {
+            session.Resume({args.generations, args.evaluations});
+        } else {
+            session.Begin(EvolveSettings(genes, args));
         }
-        for (const auto& [cell, gene] : search.Grid()) {
-            archive.append(py::dict(py::arg("cell") = py::tuple(py::cast(search.Space().Coordinates(cell))),
-                                    py::arg("descriptors") = Behaviour(search.Space(), gene),
-                                    py::arg("fitness") = gene.fitness, py::arg("id") = gene.origin.id,
-                                    py::arg("code") = evolve::CodeString(gene.code)));
-        }
-        return py::dict(py::arg("best") = Gene::FromCode(evolve::CodeString(search.Best().code)),
-                        py::arg("best_fitness") = search.Best().fitness, py::arg("generations") = generations,
-                        py::arg("individuals") = individuals, py::arg("archive") = archive);
+        session.Run(*evaluator);
+        return caller.Result(session.State());
     } catch (const evolve::SearchError& e) {
         throw std::runtime_error(e.message);
     }
@@ -410,6 +354,12 @@ py::dict Evolve(const std::vector<Gene>& genes, const EvolveArgs& args, int work
 Physics MakePhysics(const py::kwargs& keys) {
     Physics physics;
     for (const auto& [key, value] : keys) {
+        // True would be taken as 1: a switch is no amount.
+        if (PyBool_Check(value.ptr())) {
+            const std::string name = key.cast<std::string>();
+            throw py::value_error(name + " takes a number, not " + py::repr(value).cast<std::string>() +
+                                  "; its range is " + PhysicsKeyRange(name));
+        }
         try {
             SetPhysicsKeyChecked(physics, key.cast<std::string>(), value.cast<double>());
         } catch (const SettingError& e) {
@@ -486,8 +436,11 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def_static("load", &LoadRun, py::arg("path"), py::arg("log") = "",
                     "Go on from a checkpoint written by Run.save or quillmoth-sim.")
         .def(
-            "step", [](Run& run, long long n) { return OutcomeWord(StepWatched(run, n)); }, py::arg("n") = 1,
-            "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
+            "step",
+            [](Run& run, const py::object& n) {
+                return OutcomeWord(StepWatched(run, IntegerArgument(n, evolve::Argument::StepCount)));
+            },
+            py::arg("n") = 1, "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
         .def_property_readonly("steps", &Run::Steps)
         .def_property_readonly("history", &HistoryOf,
                                "The series the run keeps (Run(..., history=True)): numpy arrays by name.")
@@ -559,7 +512,7 @@ PYBIND11_MODULE(_quillmoth, m) {
            const std::optional<std::vector<std::uint32_t>>& seeds, std::uint32_t seed,
            const std::optional<std::string>& task, const py::object& descriptors, int grid,
            std::optional<int> maxNodes, std::optional<int> maxLength,
-           const std::optional<std::array<float, 3>>& goal, int workers,
+           const std::optional<std::array<float, 3>>& goal, const py::object& workers,
            const std::optional<Physics>& physics, const py::object& fitness,
            const std::optional<std::string>& out, const std::optional<std::string>& resume,
            const py::object& progress, const py::object& dispatch, bool history) {
@@ -567,7 +520,7 @@ PYBIND11_MODULE(_quillmoth, m) {
             const EvolveArgs args{algorithm, population, generations, evaluations,     steps,
                                   seeds,     seed,       task,        described.specs, grid,
                                   maxNodes,  maxLength,  goal,        physics,         !fitness.is_none()};
-            return Evolve(genes, args, workers, fitness, out, resume, progress, dispatch, history,
+            return Evolve(genes, args, WorkersOf(workers), fitness, out, resume, progress, dispatch, history,
                           described.functions);
         },
         py::arg("genes") = std::vector<Gene>{}, py::arg("algorithm") = py::none(), py::arg("population") = 64,

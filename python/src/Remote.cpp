@@ -2,9 +2,9 @@
 
 #include <pybind11/stl.h>
 
-#include <cmath>
-
+#include "Arguments.h"
 #include "Descriptors.h"
+#include "base/Diagnostics.h"
 #include "evolve/Evaluation.h"
 
 namespace py = pybind11;
@@ -15,15 +15,7 @@ namespace {
 
 double Measure(const py::object& function, const py::object& run, const evolve::EvalTask& task,
                const std::string& what) {
-    // What float() takes but a string: a text is no measure, even "3".
-    const py::object value = function(run);
-    const double measure = PyFloat_AsDouble(value.ptr());
-    if (measure == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-    if (std::isnan(measure)) {
-        throw py::value_error("the " + what + " gave nan for gene " + task.code + " on seed " +
-                              std::to_string(task.seed));
-    }
-    return measure;
+    return MeasureOf(function(run), what, Printable(task.code, 120), task.seed);
 }
 
 }  // namespace
@@ -55,6 +47,7 @@ std::string EvaluateTask(const std::string& text, const py::object& fitness, boo
 
 std::vector<evolve::EvalResult> DispatchEvaluator::Evaluate(const std::vector<evolve::EvalTask>& tasks) {
     std::vector<std::string> texts;
+    texts.reserve(tasks.size());
     for (const evolve::EvalTask& task : tasks) texts.push_back(evolve::EncodeTask(task));
     const auto answers = dispatch(texts).cast<std::vector<std::string>>();
     if (answers.size() != tasks.size()) throw py::value_error("the dispatch gave another number of results");

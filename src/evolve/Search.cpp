@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <initializer_list>
 #include <map>
 #include <numeric>
+#include <utility>
 
 #include "api/Run.h"
 #include "base/Diagnostics.h"
@@ -114,73 +116,77 @@ std::vector<Trial> Trials(const SearchSettings& s) {
     return trials;
 }
 
-std::string SettingsProblem(const SearchSettings& s) {
-    if (s.population < 2 || s.population > kMaxPopulation) {
-        return FormatString("--population must lie between 2 and %d", kMaxPopulation);
-    }
-    if (s.generations < 1 || s.generations > kMaxGenerations) {
-        return FormatString("--generations must lie between 1 and %d", kMaxGenerations);
-    }
-    if (s.steps < 1 || s.steps > kMaxSearchSteps) {
-        return FormatString("--steps must lie between 1 and %lld", kMaxSearchSteps);
-    }
-    if (s.evalSeeds.empty()) return "--eval-seeds needs at least one seed";
+std::string SettingsProblem(const SearchSettings& s, Caller caller) {
+    const auto name = [caller](Argument argument) { return ArgumentName(argument, caller); };
+    // The first of `checks` whose value is not allowed, as its range.
+    const auto outside = [caller](std::initializer_list<std::pair<Argument, double>> checks) {
+        for (const auto& [argument, value] : checks)
+            if (!Allowed(argument, value)) return RangeText(argument, caller);
+        return std::string();
+    };
+    if (std::string problem = outside({{Argument::Population, s.population},
+                                       {Argument::Generations, s.generations},
+                                       {Argument::SearchSteps, static_cast<double>(s.steps)}});
+        !problem.empty())
+        return problem;
+    if (s.evalSeeds.empty()) return name(Argument::EvalSeeds) + " needs at least one seed";
     if (s.goal && !(std::isfinite(s.goal->x) && std::isfinite(s.goal->y) && std::isfinite(s.goal->z))) {
-        return "--goal takes three finite numbers";
+        return name(Argument::Goal) + " takes three finite numbers";
     }
-    if (s.maxNodes < 1) return "--max-nodes must be at least 1";
+    if (!Allowed(Argument::MaxNodes, s.maxNodes)) return RangeText(Argument::MaxNodes, caller);
     if (const std::string fault = PhysicsFault(s.physics); !fault.empty())
         return "the physics is unsound: " + fault;
-    if (s.maxLength < 1 || s.maxLength > kMaxGeneElements) {
-        return FormatString("--max-length must lie between 1 and %d", kMaxGeneElements);
-    }
-    if (s.tournament < 1 || s.tournament > kMaxTournament) {
-        return FormatString("--tournament must lie between 1 and %d", kMaxTournament);
-    }
+    if (std::string problem =
+            outside({{Argument::MaxLength, s.maxLength}, {Argument::Tournament, s.tournament}});
+        !problem.empty())
+        return problem;
     if (s.elite < 0 || s.elite >= s.population)
-        return "--elite must lie between 0 and the population size minus one";
-    if (!(s.crossoverRate >= 0.0 && s.crossoverRate <= 1.0)) return "--crossover must lie between 0 and 1";
-    if (!(s.mutationRate >= 0.0 && s.mutationRate <= 1.0)) return "--mutation must lie between 0 and 1";
-    if (!(s.lengthPenalty >= 0.0 && s.lengthPenalty <= 1.0))
-        return "--length-penalty must lie between 0 and 1";
+        return name(Argument::Elite) + " must lie between 0 and the population size minus one";
+    if (std::string problem = outside({{Argument::Crossover, s.crossoverRate},
+                                       {Argument::Mutation, s.mutationRate},
+                                       {Argument::LengthPenalty, s.lengthPenalty}});
+        !problem.empty())
+        return problem;
     if (s.descriptors.empty() || static_cast<int>(s.descriptors.size()) > kMaxDescriptors)
-        return FormatString("--descriptors takes 1 to %d names", kMaxDescriptors);
+        return FormatString("%s takes 1 to %d names", name(Argument::Descriptors).c_str(), kMaxDescriptors);
     std::vector<std::string> names;
     for (const std::string& text : s.descriptors) {
         std::string problem;
         const std::optional<DescriptorSpec> axis = ParseDescriptorSpec(text, problem);
-        if (!axis) return "--descriptors: " + Printable(problem, 200);
+        if (!axis) return name(Argument::Descriptors) + ": " + Printable(problem, 200);
         if (std::find(names.begin(), names.end(), axis->descriptor.name) != names.end())
-            return std::string("--descriptors names '") + axis->descriptor.name + "' twice";
+            return name(Argument::Descriptors) + " names '" + axis->descriptor.name + "' twice";
         names.push_back(axis->descriptor.name);
     }
-    if (s.grid < 1 || s.grid > kMaxAxisCells ||
+    if (!Allowed(Argument::Grid, s.grid) ||
         BehaviourSpace(s.descriptors, s.grid, s.maxNodes).CellCount() > kMaxGridCells) {
-        return FormatString("--grid and the descriptors' cells must make from 1 to %d cells in all",
-                            kMaxGridCells);
+        return FormatString("%s and the descriptors' cells must make from 1 to %d cells in all",
+                            name(Argument::Grid).c_str(), kMaxGridCells);
     }
-    if (s.task.kind == Task::Kind::Size && (s.task.nodes < 1 || s.task.nodes > s.maxNodes))
-        return "--task size N needs N between 1 and --max-nodes";
-    if (!(s.constantMutation >= 0.0 && s.constantMutation <= 1.0))
-        return "--constant-mutation must lie between 0 and 1";
-    if (!(s.copyMutation >= 0.0 && s.copyMutation <= 1.0)) return "--copy-mutation must lie between 0 and 1";
-    if (!(s.immigrants >= 0.0 && s.immigrants <= 1.0)) return "--immigrants must lie between 0 and 1";
-    if (s.cellTournament < 1 || s.cellTournament > kMaxTournament)
-        return FormatString("--cell-tournament must lie between 1 and %d", kMaxTournament);
+    if (s.task.kind == Task::Kind::Size && (s.task.nodes < 1 || s.task.nodes > s.maxNodes)) {
+        return name(Argument::Task) + " size N needs N between 1 and " + name(Argument::MaxNodes);
+    }
+    if (std::string problem = outside({{Argument::ConstantMutation, s.constantMutation},
+                                       {Argument::CopyMutation, s.copyMutation},
+                                       {Argument::Immigrants, s.immigrants},
+                                       {Argument::CellTournament, s.cellTournament}});
+        !problem.empty())
+        return problem;
     if (static_cast<int>(s.goals.size()) > kMaxGoals)
-        return FormatString("--goals takes at most %d placements", kMaxGoals);
+        return FormatString("%s takes at most %d placements", name(Argument::Goals).c_str(), kMaxGoals);
     for (const Vector3& g : s.goals) {
         if (!(std::isfinite(g.x) && std::isfinite(g.y) && std::isfinite(g.z)))
-            return "--goals takes finite numbers";
+            return name(Argument::Goals) + " takes finite numbers";
         if (GoalDistance(g) == 0.0)
-            return "--goals: a placement straight above or below the start has no direction";
+            return name(Argument::Goals) + ": a placement straight above or below the start has no direction";
     }
-    if (s.neighbours < 1 || s.neighbours > kMaxPopulation)
-        return FormatString("--neighbours must lie between 1 and %d", kMaxPopulation);
-    if (!(s.fitnessWeight >= 0.0 && s.fitnessWeight <= 1.0))
-        return "--fitness-weight must lie between 0 and 1";
-    if (s.evaluations < 0 || s.evaluations > kMaxEvaluations)
-        return FormatString("--evaluations must lie between 1 and %lld", kMaxEvaluations);
+    if (std::string problem =
+            outside({{Argument::Neighbours, s.neighbours}, {Argument::FitnessWeight, s.fitnessWeight}});
+        !problem.empty())
+        return problem;
+    // 0: no budget of evaluations.
+    if (s.evaluations != 0 && !Allowed(Argument::Evaluations, static_cast<double>(s.evaluations)))
+        return RangeText(Argument::Evaluations, caller);
     if (static_cast<int>(s.seedGenes.size()) > s.population) {
         return FormatString("%zu seed genes do not fit in a population of %d", s.seedGenes.size(),
                             s.population);

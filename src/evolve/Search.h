@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "evolve/ArgumentRules.h"
 #include "evolve/Behaviour.h"
 #include "evolve/Evaluator.h"
 #include "evolve/GeneCode.h"
@@ -120,9 +121,10 @@ inline constexpr long long kMaxGeneId = 1LL << 53;
 inline constexpr int kMaxDescriptors = 3;
 inline constexpr int kMaxGoals = 64;  // goal placements of a taxis search
 
-// Empty when the settings keep the command line's rules; otherwise which
-// option is wrong and how (a checkpoint is held to the same rules).
-std::string SettingsProblem(const SearchSettings& settings);
+// Empty when the settings keep the rules of ArgumentRules.h; otherwise
+// which setting is wrong and how, named as `caller` names it (a checkpoint
+// is held to the same rules).
+std::string SettingsProblem(const SearchSettings& settings, Caller caller = Caller::CommandLine);
 
 // Where a gene came from: its number in the search, how it was made
 // ("seed", "random", "elite", "copy", "mutation", "crossover",

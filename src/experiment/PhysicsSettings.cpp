@@ -63,6 +63,18 @@ void CheckRange(const std::string& key, double value, const std::string& where) 
     });
 }
 
+}  // namespace
+
+std::string PhysicsKeyRange(const std::string& key) {
+    std::string range;
+    WithKey(key, [&](auto, double lowest, double highest) {
+        range = PhysicsValueText(lowest) + " to " + PhysicsValueText(highest);
+    });
+    return range;
+}
+
+namespace {
+
 std::string ReadSmallFile(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)

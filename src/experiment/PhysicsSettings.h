@@ -31,6 +31,8 @@ void SetPhysicsKey(Physics& physics, const std::string& key, double value);
 // The same for a key and value from a user: throws SettingError for an
 // unknown key or a value outside its range.
 void SetPhysicsKeyChecked(Physics& physics, const std::string& key, double value);
+// The range of a known key as refusals give it: "LOWEST to HIGHEST".
+std::string PhysicsKeyRange(const std::string& key);
 // The value of `key` as its shortest text reads (0.01, not the double of 0.01f).
 double GetPhysicsKey(const Physics& physics, const std::string& key);
 

@@ -17,9 +17,9 @@
 #include "base/Errors.h"
 #include "evolve/Census.h"
 #include "evolve/MpiJob.h"
-#include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchOutput.h"
+#include "evolve/SearchSession.h"
 #include "sim/Commands.h"
 #include "sim/SameFile.h"
 
@@ -69,9 +69,9 @@ void Print(std::FILE* out, const std::string& text) {
 }
 
 // A seed gene file that is one of the files the search writes in its folder.
-void RefuseSeedsAsOutputs(const EvolveOptions& o, const evolve::SearchOutput& output) {
+void RefuseSeedsAsOutputs(const std::vector<std::string>& seedFiles, const evolve::SearchOutput& output) {
     const std::string& dir = output.Dir();
-    for (const std::string& file : o.search.seedFiles) {
+    for (const std::string& file : seedFiles) {
         std::vector<std::string> written = {dir + "/generations.csv", dir + "/best.txt",
                                             output.CheckpointPath(), dir + "/search.lock"};
         const std::string name = file.substr(file.find_last_of('/') + 1);  // npos + 1: all of it
@@ -89,8 +89,52 @@ void RefuseSeedsAsOutputs(const EvolveOptions& o, const evolve::SearchOutput& ou
     }
 }
 
-// A new search from the command line: seed genes read, settings checked, folder made.
-evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output) {
+std::string SeedList(const evolve::SearchSettings& s) {
+    std::string text;
+    for (std::uint32_t seed : s.evalSeeds) text += (text.empty() ? "" : ",") + std::to_string(seed);
+    return text;
+}
+
+// The command line's part of a search: its refusals exit 2, a Python
+// function in a checkpoint is refused, and what it prints.
+class CommandLineCaller final : public evolve::SessionCaller {
+  public:
+    CommandLineCaller(const EvolveOptions& o, bool mpi, std::FILE* out) : o(o), mpi(mpi), out(out) {}
+
+    [[noreturn]] void Refuse(const std::string& problem) override { throw SearchError{problem, true}; }
+    std::string Rules() const override { return "the command line's"; }
+    evolve::Caller Terms() const override { return evolve::Caller::CommandLine; }
+
+    void CheckNew(const evolve::SearchSettings& settings, const evolve::SearchOutput* output) override {
+        if (const std::string name = evolve::PythonDescriptorIn(settings.descriptors); !name.empty())
+            Refuse("the descriptor " + name + " is a Python function's (quillmoth.evolve)");
+        RefuseSeedsAsOutputs(settings.seedFiles, *output);
+    }
+    void CheckResumed(const evolve::SearchOutput& output, const evolve::SearchSettings& settings) override {
+        if (const std::string name = evolve::PythonDescriptorIn(settings.descriptors); !name.empty()) {
+            Refuse("the checkpoint " + Printable(output.CheckpointPath(), 400) + " holds a search whose " +
+                   name + " is a Python function (quillmoth.evolve): the command line cannot go on with it");
+        }
+    }
+    void BeforeGeneration(int generation) override {
+        PrepareStopMessage(o.resume.empty() ? o.out : o.resume, generation, mpi);
+    }
+    void AfterGeneration(const evolve::Search& search, const evolve::GenerationReport& report) override {
+        if (!o.quiet) Print(out, evolve::ProgressLine(search, report));
+    }
+    SearchError Failed(const SearchError& e, int generation) override {
+        return SearchError{e.message + FormatString(";\nthe search ended in generation %d; ", generation) +
+                           Kept(o.resume.empty() ? o.out : o.resume, generation)};
+    }
+
+  private:
+    const EvolveOptions& o;
+    bool mpi;
+    std::FILE* out;
+};
+
+// A new search's settings from the command line: its seed genes read.
+evolve::SearchSettings NewSettings(const EvolveOptions& o) {
     evolve::SearchSettings settings = o.search;
     if (!o.seedGiven) settings.seed = static_cast<std::uint32_t>(std::time(nullptr));
     Diagnostics silent;  // the reason is in the error's first line
@@ -103,58 +147,22 @@ evolve::Search StartSearch(const EvolveOptions& o, evolve::SearchOutput& output)
                               " does not load: " + Printable(e.text.substr(0, e.text.find('\n')), 400)};
         }
     }
-    // Refused before anything is written, as a bad command line is.
-    std::string problem = evolve::SettingsProblem(settings);
-    if (!problem.empty()) throw SearchError{problem, true};
-    if (const std::string name = evolve::PythonDescriptorIn(settings.descriptors); !name.empty())
-        throw SearchError{"the descriptor " + name + " is a Python function's (quillmoth.evolve)", true};
-    RefuseSeedsAsOutputs(o, output);
-    output.Lock(true);
-    output.Create();
-    evolve::Search search(std::move(settings));
-    output.Begin(search);
-    return search;
-}
-
-evolve::Search ResumeSearch(const EvolveOptions& o, evolve::SearchOutput& output) {
-    output.Lock(false);
-    evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath());
-    if (o.generationsGiven) checkpoint.settings.generations = o.search.generations;
-    if (o.evaluationsGiven) checkpoint.settings.evaluations = o.search.evaluations;
-    if (checkpoint.state.done > checkpoint.settings.generations) {
-        throw SearchError{FormatString("the search in %s has done %d generations: --generations %d is fewer",
-                                       Printable(o.resume, 400).c_str(), checkpoint.state.done,
-                                       checkpoint.settings.generations),
-                          true};
-    }
-    std::string problem = evolve::SettingsProblem(checkpoint.settings);
-    if (!problem.empty()) {
-        throw SearchError{"the checkpoint " + Printable(output.CheckpointPath(), 400) +
-                              " breaks the command line's rules: " + problem,
-                          true};
-    }
-    if (const std::string name = evolve::PythonDescriptorIn(checkpoint.settings.descriptors); !name.empty()) {
-        throw SearchError{
-            "the checkpoint " + Printable(output.CheckpointPath(), 400) + " holds a search whose " + name +
-                " is a Python function (quillmoth.evolve): the command line cannot go on with it",
-            true};
-    }
-    evolve::Search search(std::move(checkpoint.settings), std::move(checkpoint.state));
-    output.TrimTables(search);
-    return search;
-}
-
-std::string SeedList(const evolve::SearchSettings& s) {
-    std::string text;
-    for (std::uint32_t seed : s.evalSeeds) text += (text.empty() ? "" : ",") + std::to_string(seed);
-    return text;
+    return settings;
 }
 
 void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, std::FILE* out) {
     const bool resume = !o.resume.empty();
-    evolve::SearchOutput output(resume ? o.resume : o.out);
-    evolve::Search search = resume ? ResumeSearch(o, output) : StartSearch(o, output);
+    CommandLineCaller caller(o, mpi, out);
+    evolve::SearchSession session(caller, resume ? o.resume : o.out);
+    if (resume) {
+        session.Resume({o.generationsGiven ? std::optional(o.search.generations) : std::nullopt,
+                        o.evaluationsGiven ? std::optional(o.search.evaluations) : std::nullopt});
+    } else {
+        session.Begin(NewSettings(o));
+    }
+    const evolve::Search& search = session.State();
     const evolve::SearchSettings& s = search.Settings();
+    const std::string& dir = session.Output()->Dir();
     if (!o.quiet) {
         const std::string of =
             s.generations < evolve::kMaxGenerations ? FormatString(" of %d", s.generations) : std::string();
@@ -168,30 +176,16 @@ void RunSearch(const EvolveOptions& o, evolve::Evaluator& evaluator, bool mpi, s
                                 "seeds %s; search seed %u; %s; writing to %s\n",
                                 resume ? "resuming at" : "starting at", search.Done() + 1, of.c_str(),
                                 budget.c_str(), algorithm.c_str(), s.population, s.steps, SeedList(s).c_str(),
-                                s.seed, evaluator.Describe().c_str(), Printable(output.Dir(), 400).c_str()));
+                                s.seed, evaluator.Describe().c_str(), Printable(dir, 400).c_str()));
     }
-    while (!search.Finished()) {
-        const int generation = search.Done() + 1;
-        PrepareStopMessage(output.Dir(), generation, mpi);
-        evolve::GenerationReport report;
-        try {
-            report = search.RunGeneration(evaluator);
-            output.Record(search, report);
-        } catch (const SearchError& e) {
-            throw SearchError{e.message + FormatString(";\nthe search ended in generation %d; ", generation) +
-                              Kept(output.Dir(), generation)};
-        }
-        if (!o.quiet) Print(out, evolve::ProgressLine(search, report));
-    }
+    session.Run(evaluator);
     if (!o.quiet) {
         const std::vector<evolve::Trial> trials = evolve::Trials(s);
-        const std::string show =
-            evolve::ShowCommand(s, output.Dir() + "/best.txt",
-                                trials[std::min(evolve::BestRun(search.Best()), trials.size() - 1)]);
-        Print(out, FormatString("best gene: %s/best.txt, fitness %s; shown by\n  %s\n",
-                                Printable(output.Dir(), 400).c_str(),
-                                evolve::ExactDecimal(search.Best().fitness).c_str(),
-                                Printable(show, 1000).c_str()));
+        const std::string show = evolve::ShowCommand(
+            s, dir + "/best.txt", trials[std::min(evolve::BestRun(search.Best()), trials.size() - 1)]);
+        Print(out, FormatString(
+                       "best gene: %s/best.txt, fitness %s; shown by\n  %s\n", Printable(dir, 400).c_str(),
+                       evolve::ExactDecimal(search.Best().fitness).c_str(), Printable(show, 1000).c_str()));
     }
 }
 

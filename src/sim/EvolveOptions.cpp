@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Diagnostics.h"
+
 namespace qm::sim {
 namespace {
 
@@ -60,6 +62,19 @@ const char* const kSearchOptions[] = {"--population",
 
 }  // namespace
 
+CLI::Validator ByRule(evolve::Argument argument) {
+    return CLI::Validator(
+        [argument](std::string& text) -> std::string {
+            double value = 0.0;
+            if (CLI::detail::lexical_cast(text, value) && evolve::Allowed(argument, value)) return {};
+            // Thrown past CLI11, which would put "--NAME: " before a text that names the option already.
+            throw CLI::ParseError(evolve::RangeText(argument, evolve::Caller::CommandLine) + ", not '" +
+                                      Printable(text, 80) + "'",
+                                  CLI::ExitCodes::ValidationError);
+        },
+        "");
+}
+
 std::span<const char* const> SearchOptionNames() { return kSearchOptions; }
 
 void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
@@ -68,7 +83,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         ->expected(0, -1);
     evolve.add_option("--population", s.population, "genes per generation (default 64)")
         ->type_name("N")
-        ->check(CLI::Range(2, evolve::kMaxPopulation).description(""));
+        ->check(ByRule(evolve::Argument::Population));
     evolve
         .add_option_function<int>(
             "--generations",
@@ -78,10 +93,10 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
             },
             "generations to run (default 20); with --resume, the total to reach")
         ->type_name("N")
-        ->check(CLI::Range(1, evolve::kMaxGenerations).description(""));
+        ->check(ByRule(evolve::Argument::Generations));
     evolve.add_option("--steps", s.steps, "world steps per evaluation (default 1000)")
         ->type_name("N")
-        ->check(CLI::Range(1LL, evolve::kMaxSearchSteps).description(""));
+        ->check(ByRule(evolve::Argument::SearchSteps));
     evolve
         .add_option_function<std::string>(
             "--eval-seeds", [&s](const std::string& text) { s.evalSeeds = ParseSeedList(text); },
@@ -106,30 +121,30 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
     AddGoalOption(evolve, s.goal);
     evolve.add_option("--workers", o.workers, "evaluations at once on this machine (default: one per core)")
         ->type_name("N")
-        ->check(CLI::Range(1, 4096).description(""));
+        ->check(ByRule(evolve::Argument::Workers));
     evolve
         .add_option("--max-nodes", s.maxNodes,
                     "node cap of each evaluation; a gene that passes it scores worst (default 1000)")
         ->type_name("N")
-        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+        ->check(ByRule(evolve::Argument::MaxNodes));
     evolve.add_option("--max-length", s.maxLength, "most elements a gene may have (default 50)")
         ->type_name("N")
-        ->check(CLI::Range(1, 10000).description(""));
+        ->check(ByRule(evolve::Argument::MaxLength));
     evolve.add_option("--tournament", s.tournament, "genes drawn per tournament (default 3)")
         ->type_name("N")
-        ->check(CLI::Range(1, evolve::kMaxTournament).description(""));
+        ->check(ByRule(evolve::Argument::Tournament));
     evolve.add_option("--elite", s.elite, "best genes kept unchanged (default 2)")
         ->type_name("N")
-        ->check(CLI::Range(0, 1000000).description(""));
+        ->check(ByRule(evolve::Argument::Elite));
     evolve.add_option("--crossover", s.crossoverRate, "share of children made by crossover (default 0.7)")
         ->type_name("P")
-        ->check(CLI::Range(0.0, 1.0).description(""));
+        ->check(ByRule(evolve::Argument::Crossover));
     evolve.add_option("--mutation", s.mutationRate, "share of children mutated once (default 0.9)")
         ->type_name("P")
-        ->check(CLI::Range(0.0, 1.0).description(""));
+        ->check(ByRule(evolve::Argument::Mutation));
     evolve.add_option("--length-penalty", s.lengthPenalty, "fitness cost per gene element (default 0.001)")
         ->type_name("C")
-        ->check(CLI::Range(0.0, 1.0).description(""));
+        ->check(ByRule(evolve::Argument::LengthPenalty));
     evolve
         .add_option_function<std::string>(
             "--algorithm",
@@ -175,7 +190,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         ->type_name("A,B");
     evolve.add_option("--grid", s.grid, "cells per descriptor that names none (default 25)")
         ->type_name("N")
-        ->check(CLI::Range(1, evolve::kMaxGridCells).description(""));
+        ->check(ByRule(evolve::Argument::Grid));
     evolve
         .add_option_function<std::string>(
             "--goals",
@@ -207,23 +222,23 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         .add_option("--constant-mutation", s.constantMutation,
                     "share of mutations that move a constant (ga: 0, the others: 0.5)")
         ->type_name("P")
-        ->check(CLI::Range(0.0, 1.0).description(""));
+        ->check(ByRule(evolve::Argument::ConstantMutation));
     evolve
         .add_option("--copy-mutation", s.copyMutation,
                     "share of the other mutations that copy a constant or subtree within the gene (ga: 0, "
                     "the others: 0.2)")
         ->type_name("P")
-        ->check(CLI::Range(0.0, 1.0).description(""));
+        ->check(ByRule(evolve::Argument::CopyMutation));
     evolve
         .add_option("--immigrants", s.immigrants,
                     "map-elites: share of every batch made as new random genes (default 0; taxis: 0.5)")
         ->type_name("P")
-        ->check(CLI::Range(0.0, 1.0).description(""));
+        ->check(ByRule(evolve::Argument::Immigrants));
     evolve
         .add_option("--cell-tournament", s.cellTournament,
                     "map-elites: a parent is the fittest of K cells drawn at random (default 1; taxis: 5)")
         ->type_name("K")
-        ->check(CLI::Range(1, evolve::kMaxTournament).description(""));
+        ->check(ByRule(evolve::Argument::CellTournament));
     evolve
         .add_option("--census", o.census,
                     "no search: grow N random genes (--init) with the goal ahead and behind, count those "
@@ -232,12 +247,12 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
         ->check(CLI::Range(1LL, evolve::kMaxEvaluations).description(""));
     evolve.add_option("--neighbours", s.neighbours, "novelty: nearest behaviours averaged (default 15)")
         ->type_name("K")
-        ->check(CLI::Range(1, evolve::kMaxPopulation).description(""));
+        ->check(ByRule(evolve::Argument::Neighbours));
     evolve
         .add_option("--fitness-weight", s.fitnessWeight,
                     "novelty: weight of the fitness rank against the novelty rank (default 0.5)")
         ->type_name("W")
-        ->check(CLI::Range(0.0, 1.0).description(""));
+        ->check(ByRule(evolve::Argument::FitnessWeight));
     evolve
         .add_option_function<long long>(
             "--evaluations",
@@ -247,7 +262,7 @@ void AddEvolveOptions(CLI::App& evolve, EvolveOptions& o) {
             },
             "budget: stop after the generation in which the runs reach N; with --resume, the new budget")
         ->type_name("N")
-        ->check(CLI::Range(1LL, evolve::kMaxEvaluations).description(""));
+        ->check(ByRule(evolve::Argument::Evaluations));
     AddPhysicsOptions(evolve, o.physics);
     evolve.add_flag("--quiet", o.quiet, "no line per generation");
 }

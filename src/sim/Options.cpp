@@ -74,7 +74,7 @@ void AddSweepOptions(CLI::App& sweep, SweepOptions& o) {
         ->type_name("FILE");
     sweep.add_option("--steps", o.steps, "the steps of every run (default 1000)")
         ->type_name("N")
-        ->check(CLI::Range(0LL, 1000000000000LL).description(""));
+        ->check(ByRule(evolve::Argument::RunSteps));
     sweep
         .add_option_function<std::string>(
             "--goal", [&o](const std::string& text) { o.goal = ParseGoal(text); },
@@ -85,12 +85,12 @@ void AddSweepOptions(CLI::App& sweep, SweepOptions& o) {
             "--max-nodes", o.maxNodes,
             "the most nodes a creature may have (default as run's, " + std::to_string(o.maxNodes) + ")")
         ->type_name("N")
-        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+        ->check(ByRule(evolve::Argument::MaxNodes));
     sweep.add_option("--out", o.out, "the folder of results.csv and sweep.json (default sweep-out)")
         ->type_name("DIR");
     sweep.add_option("--workers", o.workers, "runs at once (default: one per core)")
         ->type_name("N")
-        ->check(CLI::Range(1, 4096).description(""));
+        ->check(ByRule(evolve::Argument::Workers));
     sweep.add_flag("--resume", o.resume,
                    "go on with the sweep of the same command in DIR: skip the runs it has");
     sweep
@@ -200,14 +200,14 @@ struct CommandLine {
         run->add_option("--steps", o.steps,
                         "the step the run stops at, counted from its start (default 1000)")
             ->type_name("N")
-            ->check(CLI::Range(0LL, 1000000000000LL).description(""));
+            ->check(ByRule(evolve::Argument::RunSteps));
         run->add_option("--trace", o.traceFile,
                         "every node and link per step: JSON lines (- for stdout), or HDF5 for a name ending "
                         "in .h5")
             ->type_name("FILE");
         run->add_option("--trace-every", o.traceEvery, "keep every K-th step in the trace (default 1)")
             ->type_name("K")
-            ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+            ->check(ByRule(evolve::Argument::TraceEvery));
         run->add_option("--stats", o.statsFile, "CSV: step, nodes, links, centroid, distance to the goal")
             ->type_name("FILE");
         run->add_option("--log", o.logFile, "where the error log goes (default error.lot.txt)")

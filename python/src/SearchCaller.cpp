@@ -1,11 +1,13 @@
-#include "SearchFolder.h"
+#include "SearchCaller.h"
 
+#include <pybind11/stl.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "Errors.h"
-#include "evolve/SearchCheckpoint.h"
+#include "api/Gene.h"
 
 namespace py = pybind11;
 
@@ -63,31 +65,52 @@ void CheckFunctions(const evolve::SearchOutput& output, const SearchFunctions& f
     }
 }
 
+py::dict ReportDict(const evolve::GenerationReport& r) {
+    return py::dict(py::arg("generation") = r.generation, py::arg("best") = r.best,
+                    py::arg("median") = r.median, py::arg("worst") = r.worst,
+                    py::arg("evaluations") = r.evaluations, py::arg("total_evaluations") = r.totalEvaluations,
+                    py::arg("archive_cells") = r.archiveCells);
+}
+
+// A gene's behaviour by descriptor name; None for a gene that failed, as
+// individuals.csv leaves its fields empty.
+py::dict Behaviour(const evolve::BehaviourSpace& space, const evolve::ScoredGene& gene) {
+    py::dict values;
+    const std::vector<double> v = space.Values(gene.runs);
+    for (std::size_t i = 0; i < space.Size(); ++i) {
+        values[space.Axis(i).name] =
+            gene.fitness >= evolve::kWorstFitness ? py::object(py::none()) : py::object(py::float_(v[i]));
+    }
+    return values;
+}
+
 }  // namespace
 
-void BeginFolder(evolve::SearchOutput& output, const evolve::Search& search,
-                 const SearchFunctions& functions) {
-    output.Lock(true);
+PythonSearchCaller::PythonSearchCaller(SearchFunctions functions,
+                                       std::optional<std::vector<std::string>> specs, py::object progress)
+    : functions(std::move(functions)), specs(std::move(specs)), progress(std::move(progress)) {}
+
+void PythonSearchCaller::Refuse(const std::string& problem) { throw py::value_error(problem); }
+
+void PythonSearchCaller::Locked(const evolve::SearchOutput& output) {
     std::error_code error;
     if (std::filesystem::exists(output.CheckpointPath(), error)) {
         throw py::value_error(output.Dir() + " holds a search already: continue it with evolve(resume=\"" +
                               output.Dir() + "\"), or give another out");
     }
-    output.Create();
+}
+
+void PythonSearchCaller::Made(const evolve::SearchOutput& output) {
     std::string text;
     for (const std::string& line : Fingerprints(functions)) text += line + "\n";
     if (!text.empty()) evolve::WriteFile(FingerprintPath(output), text);
-    output.Begin(search);
 }
 
-evolve::Search ResumeFolder(evolve::SearchOutput& output, std::optional<int> generations,
-                            std::optional<long long> evaluations,
-                            const std::optional<std::vector<std::string>>& specs,
-                            const SearchFunctions& functions) {
-    output.Lock(false);
+void PythonSearchCaller::CheckResumable(const evolve::SearchOutput& output) {
     CheckReadable(output.CheckpointPath());
-    evolve::Checkpoint checkpoint = evolve::LoadCheckpoint(output.CheckpointPath(), true);
-    evolve::SearchSettings& s = checkpoint.settings;
+}
+
+void PythonSearchCaller::CheckResumed(const evolve::SearchOutput& output, const evolve::SearchSettings& s) {
     const bool custom = s.task.kind == evolve::Task::Kind::Custom;
     if (custom && functions.fitness.is_none())
         throw py::value_error(output.Dir() +
@@ -103,14 +126,33 @@ evolve::Search ResumeFolder(evolve::SearchOutput& output, std::optional<int> gen
                               (described ? ": give them again, each function with its range" : ""));
     }
     CheckFunctions(output, functions);
-    if (generations) s.generations = *generations;
-    if (evaluations) s.evaluations = *evaluations;
-    if (const std::string problem = evolve::SettingsProblem(s); !problem.empty())
-        throw py::value_error("the checkpoint " + output.CheckpointPath() +
-                              " breaks the search's rules: " + problem);
-    evolve::Search search(std::move(checkpoint.settings), std::move(checkpoint.state));
-    output.TrimTables(search);
-    return search;
+}
+
+void PythonSearchCaller::AfterGeneration(const evolve::Search& search,
+                                         const evolve::GenerationReport& report) {
+    generations.append(ReportDict(report));
+    for (const evolve::ScoredGene& gene : search.Generation()) {
+        individuals.append(py::dict(
+            py::arg("id") = gene.origin.id, py::arg("generation") = gene.generation,
+            py::arg("parents") = gene.origin.parents, py::arg("operator") = gene.origin.op,
+            py::arg("fitness") = gene.fitness, py::arg("descriptors") = Behaviour(search.Space(), gene),
+            py::arg("length") = gene.code.size(), py::arg("code") = evolve::CodeString(gene.code)));
+    }
+    if (!progress.is_none()) progress(ReportDict(report));
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+}
+
+py::dict PythonSearchCaller::Result(const evolve::Search& search) const {
+    py::list archive;
+    for (const auto& [cell, gene] : search.Grid()) {
+        archive.append(py::dict(py::arg("cell") = py::tuple(py::cast(search.Space().Coordinates(cell))),
+                                py::arg("descriptors") = Behaviour(search.Space(), gene),
+                                py::arg("fitness") = gene.fitness, py::arg("id") = gene.origin.id,
+                                py::arg("code") = evolve::CodeString(gene.code)));
+    }
+    return py::dict(py::arg("best") = Gene::FromCode(evolve::CodeString(search.Best().code)),
+                    py::arg("best_fitness") = search.Best().fitness, py::arg("generations") = generations,
+                    py::arg("individuals") = individuals, py::arg("archive") = archive);
 }
 
 }  // namespace qm::python
