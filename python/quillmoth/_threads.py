@@ -7,6 +7,11 @@ thread steps, waits for the step to end and sees a whole step, never a
 half-made one. The lock is re-entrant, so a fitness function may read the run
 it was given. Rejected: refusing the second caller with an error, which turns
 a harmless wait into a failure the caller must retry.
+
+The engine holds a lock of its own on each run as well; this one is still
+needed. A thread waits for it without the GIL, where a thread waiting for
+the engine's lock would hold the GIL that the stepping thread needs for an
+observer or a Ctrl-C check, and neither would go on.
 """
 
 import functools

@@ -7,11 +7,11 @@ namespace py = pybind11;
 namespace qm::python {
 
 py::dict HistoryOf(const Run& run) {
-    const RunHistory* history = run.History();
+    const std::optional<RunHistory> history = run.History();
     if (!history) throw py::value_error("the run keeps no history: make it with Run(..., history=True)");
     py::dict series;
     ForEachHistorySeries([&](const char* name, auto member) {
-        const std::vector<double>& values = history->*member;
+        const std::vector<double>& values = (*history).*member;
         series[name] = py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
     });
     return series;

@@ -44,21 +44,6 @@ namespace py = pybind11;
 namespace qm::python {
 namespace {
 
-const char* OutcomeName(RunOutcome::Kind kind) {
-    switch (kind) {
-        case RunOutcome::Kind::Running:
-            return "running";
-        case RunOutcome::Kind::Completed:
-            return "completed";
-        case RunOutcome::Kind::GoalReached:
-            return "goal";
-        case RunOutcome::Kind::Error:
-        case RunOutcome::Kind::Interrupted:
-            break;
-    }
-    return "error";
-}
-
 // Python's workers: 0 for one per core.
 int WorkersOf(const py::object& workers) {
     if (py::isinstance<py::int_>(workers) && !PyBool_Check(workers.ptr()) && workers.cast<long long>() == 0)
@@ -92,7 +77,6 @@ std::unique_ptr<Run> MakeRun(const Gene& gene, const py::object& seedGiven,
                          history};
     auto run = std::make_unique<Run>(gene, settings, Quiet(log));
     ObserveBy(*run, observe, every);
-    run->Manifest().steps = last.value_or(0);
     run->Start();
     if (trace) {
         try {
@@ -455,14 +439,14 @@ PYBIND11_MODULE(_quillmoth, m) {
         .def(
             "step",
             [](Run& run, const py::object& n) {
-                return OutcomeName(StepWatched(run, IntegerArgument(n, evolve::Argument::StepCount)));
+                return OutcomeWord(StepWatched(run, IntegerArgument(n, evolve::Argument::StepCount)));
             },
             py::arg("n") = 1, "Step up to n times; returns the outcome. Ctrl-C stops it between two steps.")
         .def_property_readonly("steps", &Run::Steps)
         .def_property_readonly("history", &HistoryOf,
                                "The series the run keeps (Run(..., history=True)): numpy arrays by name.")
         .def_property_readonly("seed", &Run::Seed)
-        .def_property_readonly("outcome", [](const Run& run) { return OutcomeName(run.Outcome().kind); })
+        .def_property_readonly("outcome", [](const Run& run) { return OutcomeWord(run.Outcome().kind); })
         .def_property_readonly("error",
                                [](const Run& run) -> std::optional<std::string> {
                                    if (run.Outcome().kind != RunOutcome::Kind::Error) return std::nullopt;
@@ -484,33 +468,24 @@ PYBIND11_MODULE(_quillmoth, m) {
                 return py::make_tuple(c.x, c.y, c.z);
             },
             "The mean position of the nodes (NaN in an empty world).")
-        .def_property_readonly(
-            "physics", [](Run& run) { return run.Manifest().physics; }, "The physics the run is made in.")
+        .def_property_readonly("physics", &Run::WorldPhysics, "The physics the run is made in.")
         .def_property_readonly("closest", &Run::Closest, "Closest approach of any node to the goal so far.")
         .def_property_readonly(
-            "goal_step",
-            [](const Run& run) -> std::optional<long long> {
-                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
-                return run.Steps() + 1;  // the step in which the node got there, not counted as done
-            },
+            "goal_step", [](const Run& run) { return run.View(Frame::Detail::kFigures).goalStep; },
             "The step in which a node reached the goal, or None.")
         .def_property_readonly(
-            "goal_node",
-            [](const Run& run) -> std::optional<std::int32_t> {
-                if (run.Outcome().kind != RunOutcome::Kind::GoalReached) return std::nullopt;
-                return run.Outcome().goalNode;
-            },
+            "goal_node", [](const Run& run) { return run.View(Frame::Detail::kFigures).goalNode; },
             "The id of the node that reached the goal, or None.")
         .def("__repr__",
              [](const Run& run) {
                  return FormatString("<quillmoth.Run seed=%u steps=%lld outcome=%s>", run.Seed(), run.Steps(),
-                                     OutcomeName(run.Outcome().kind));
+                                     OutcomeWord(run.Outcome().kind));
              })
         .def("kill", &Run::Kill, py::arg("node_id"), "Kill a node at the next step; False if there is none.")
         .def(
             "save",
             [](const Run& run, const std::string& path) {
-                if (!run.World())
+                if (!run.HasWorld())
                     throw py::value_error("the run has no world to save: it ended at its start");
                 try {
                     run.Save(path);

@@ -5,7 +5,6 @@
 
 #include "api/Run.h"
 #include "api/RunFilm.h"
-#include "record/RecordError.h"
 
 namespace py = pybind11;
 
@@ -31,7 +30,7 @@ void BindShare(py::module_& m) {
         [](const std::string& path, long long every) {
             try {
                 return PageOfTrace(path, every);
-            } catch (const record::RecordError& e) {
+            } catch (const TraceError& e) {
                 throw py::value_error(e.message);
             }
         },

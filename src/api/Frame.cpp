@@ -84,10 +84,11 @@ std::span<const FrameColumn> Frame::Columns() {
 std::size_t Frame::RowBytes() { return sizeof(record::NodeRow); }
 
 Frame Run::View(Frame::Detail detail) const {
+    std::lock_guard hold(mutex);
     Frame frame;
     frame.step = steps;
     frame.closest = closest;
-    const NodeManager* world = World();
+    const NodeManager* world = WorldHeld();
     if (!world) {
         frame.mean = {kNone, kNone, kNone};
         frame.center = {kNone, kNone, kNone};
@@ -101,10 +102,10 @@ Frame Run::View(Frame::Detail detail) const {
     frame.centroid = world->GetCentroid();
     frame.goal = world->GoalPos();
     frame.goalDistance = GoalDistanceOf(*world);
-    if (Outcome().kind == RunOutcome::Kind::GoalReached) {
+    if (guard.Outcome().kind == RunOutcome::Kind::GoalReached) {
         // The goal ends the run inside the step that reaches it, which is not counted.
         frame.goalStep = steps + 1;
-        frame.goalNode = Outcome().goalNode;
+        frame.goalNode = guard.Outcome().goalNode;
     }
     if (detail == Frame::Detail::kFigures) return frame;
     // Rows copied whole into zeroed bytes: equal worlds give equal bytes.

@@ -74,10 +74,12 @@ Run::~Run() {
 }
 
 void Run::Trace(const std::string& path, int every) {
-    if (!Start() || Ended()) throw record::RecordError{"the run has ended: there is nothing to trace"};
+    std::lock_guard hold(mutex);
+    if (!StartHeld({}, {}) || guard.Ended())
+        throw record::RecordError{"the run has ended: there is nothing to trace"};
     manifest.traceEvery = every < 1 ? 1 : every;
     trace = record::OpenTraceWriter(path, record::TraceHeader{manifest.Json(), "", 0}, stdout);
-    trace->Write(steps, *World());
+    trace->Write(steps, *WorldHeld());
 }
 
 void Run::CloseTrace() {
@@ -87,6 +89,11 @@ void Run::CloseTrace() {
 }
 
 bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
+    std::lock_guard hold(mutex);
+    return StartHeld(setup, make);
+}
+
+bool Run::StartHeld(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
     if (started) return driver != nullptr;
     started = true;
     // Only a resumed run has its driver before it starts.
@@ -112,6 +119,7 @@ bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
 }
 
 bool Run::Reset(const std::string& name) {
+    std::lock_guard hold(mutex);
     if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
     // A reload reads its file anew: what a checkpoint saves is the text now running.
     const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
@@ -123,11 +131,16 @@ bool Run::Reset(const std::string& name) {
 }
 
 RunOutcome::Kind Run::Step() {
-    if (!Start() || Ended()) return Outcome().kind;
+    std::lock_guard hold(mutex);
+    return StepHeld();
+}
+
+RunOutcome::Kind Run::StepHeld() {
+    if (!StartHeld({}, {}) || guard.Ended()) return guard.Outcome().kind;
     if (stepLimit && steps >= *stepLimit) {
         guard.Complete();
         CloseTrace();
-        return Outcome().kind;
+        return guard.Outcome().kind;
     }
     context.step = steps + 1;  // the births of this step
     // A paused world (the window's Enter) makes no step, though its driver is called.
@@ -143,25 +156,79 @@ RunOutcome::Kind Run::Step() {
                 trace->Write(steps, *worlds.front());
             } catch (const record::RecordError& e) {
                 trace.reset();
-                Fail(e.message);
+                guard.Fail(e.message);
             }
         }
         if (observer && moving && steps % observeEvery == 0) observer(*this);
     }
-    if (Ended()) {
+    if (guard.Ended()) {
         try {
             CloseTrace();
         } catch (const record::RecordError& e) {
-            Fail(e.message);
+            guard.Fail(e.message);
         }
     }
-    return Outcome().kind;
+    return guard.Outcome().kind;
 }
 
 RunOutcome::Kind Run::Step(long long n) {
-    for (long long i = 0; i < n && !Ended(); ++i) Step();
-    if (stepLimit && steps >= *stepLimit && !Ended()) Step();
-    return Outcome().kind;
+    // Held once for all n steps: a reader waits for the last of them.
+    std::lock_guard hold(mutex);
+    for (long long i = 0; i < n && !guard.Ended(); ++i) StepHeld();
+    if (stepLimit && steps >= *stepLimit && !guard.Ended()) StepHeld();
+    return guard.Outcome().kind;
+}
+
+void Run::Fail(const std::string& text) {
+    std::lock_guard hold(mutex);
+    guard.Fail(text);
+}
+
+void Run::Interrupt() {
+    std::lock_guard hold(mutex);
+    guard.Interrupt();
+}
+
+RunOutcome Run::Outcome() const {
+    std::lock_guard hold(mutex);
+    return guard.Outcome();
+}
+
+bool Run::Ended() const {
+    std::lock_guard hold(mutex);
+    return guard.Ended();
+}
+
+long long Run::Steps() const {
+    std::lock_guard hold(mutex);
+    return steps;
+}
+
+double Run::Closest() const {
+    std::lock_guard hold(mutex);
+    return closest;
+}
+
+std::uint32_t Run::Seed() const {
+    std::lock_guard hold(mutex);
+    return manifest.seed;
+}
+
+std::optional<RunHistory> Run::History() const {
+    std::lock_guard hold(mutex);
+    if (!history) return std::nullopt;
+    return *history;
+}
+
+void Run::Observe(std::function<void(Run&)> observer, long long every) {
+    std::lock_guard hold(mutex);
+    this->observer = std::move(observer);
+    observeEvery = every < 1 ? 1 : every;
+}
+
+std::string Run::GeneSource() const {
+    std::lock_guard hold(mutex);
+    return geneSource;
 }
 
 // Computed as the run's stats compute it.
@@ -174,20 +241,71 @@ void Run::Approach() {
     }
 }
 
-NodeManager* Run::World() const { return driver ? driver->Worlds().at(0) : nullptr; }
+bool Run::HasWorld() const {
+    std::lock_guard hold(mutex);
+    return WorldHeld() != nullptr;
+}
+
+bool Run::Paused() const {
+    std::lock_guard hold(mutex);
+    const NodeManager* world = WorldHeld();
+    return world && !world->IsRunning();
+}
+
+void Run::SetDiagnosticsSink(DebugSink sink) {
+    std::lock_guard hold(mutex);
+    context.diagnostics.SetSink(std::move(sink));
+}
+
+std::string Run::ManifestJson() const {
+    std::lock_guard hold(mutex);
+    return manifest.Json();
+}
+
+Vector3 Run::Goal() const {
+    std::lock_guard hold(mutex);
+    return manifest.goal;
+}
+
+Physics Run::WorldPhysics() const {
+    std::lock_guard hold(mutex);
+    return manifest.physics;
+}
+
+std::string Run::GeneFileName() const {
+    std::lock_guard hold(mutex);
+    return manifest.geneFile;
+}
+
+void Run::RecordProgram(const std::string& program) {
+    std::lock_guard hold(mutex);
+    manifest.program = program;
+}
+
+void Run::RecordOptions(long long steps, int traceEvery) {
+    std::lock_guard hold(mutex);
+    manifest.version = QM_VERSION;  // a resumed run is now this version's
+    manifest.steps = steps;
+    manifest.traceEvery = traceEvery;
+}
+
+NodeManager* Run::WorldHeld() const { return driver ? driver->Worlds().at(0) : nullptr; }
 
 void Run::WriteTrace(record::TraceWriter& trace, long long step) const {
-    if (const NodeManager* world = World()) trace.Write(step, *world);
+    std::lock_guard hold(mutex);
+    if (const NodeManager* world = WorldHeld()) trace.Write(step, *world);
 }
 
 void Run::EnableProfile() {
+    std::lock_guard hold(mutex);
     if (!driver) return;
     for (NodeManager* world : driver->Worlds()) world->EnableProfile(true);
 }
 
 StepTimes Run::Profile() const {
+    std::lock_guard hold(mutex);
     StepTimes times;
-    const NodeManager* world = World();
+    const NodeManager* world = WorldHeld();
     if (!world) return times;
     const StepProfile& profile = world->Profile();
     times.steps = profile.steps;
@@ -199,7 +317,8 @@ StepTimes Run::Profile() const {
 }
 
 bool Run::Kill(std::int32_t id) {
-    NodeManager* world = World();
+    std::lock_guard hold(mutex);
+    NodeManager* world = WorldHeld();
     if (!world) return false;
     auto at = world->NodeMap().find(id);
     if (at == world->NodeMap().end() || at->second->dying) return false;
@@ -208,6 +327,7 @@ bool Run::Kill(std::int32_t id) {
 }
 
 void Run::Save(const std::string& path) const {
+    std::lock_guard hold(mutex);
     if (!driver) throw record::RecordError{"the run has no world to save: it ended at its start"};
     const auto& tester = static_cast<const SourceTester&>(*driver);
     record::RunState state = record::CaptureRun(tester, steps, manifest, geneSource);

@@ -3,6 +3,8 @@
 // run owns everything that decides its steps (its RunContext: the generator,
 // the node ids, where its debug text and error log go), so any number of runs
 // live in one process and step on any threads, each exactly as it runs alone.
+// One run may also be shared by threads: each public call holds the run's own
+// lock, so a reader sees the world between two steps, never inside one.
 // The window, quillmoth-sim, the search and the Python package all run genes
 // through it.
 
@@ -10,6 +12,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,6 +21,7 @@
 #include "api/Frame.h"
 #include "api/Gene.h"
 #include "api/RunHistory.h"
+#include "api/RunSummary.h"
 #include "base/RunContext.h"
 #include "experiment/RunGuard.h"
 #include "experiment/RunLimits.h"
@@ -88,11 +92,11 @@ class Run {
     Run& operator=(const Run&) = delete;
 
     // Makes the driver and its world under the start-up guard, then runs
-    // `setup` on it there (the window gives it its device); a resumed run,
-    // whose driver holds its world already, runs `setup` alone. `make`, when
-    // given, makes the driver of a gene-file run. False when that ended the
-    // run (a gene file that cannot be compiled: logged); once started, a run
-    // only says whether it has a driver.
+    // `setup` on it there (the window gives it its device, and keeps it to
+    // draw and steer); a resumed run, whose driver holds its world already,
+    // runs `setup` alone. `make`, when given, makes the driver of a gene-file
+    // run. False when that ended the run (a gene file that cannot be
+    // compiled: logged); once started, a run only says whether it has a driver.
     bool Start(const RunGuard::DriverSetup& setup = {}, const DriverFactory& make = {});
     // One world step, unless the run has ended; then the outcome. The step
     // after the last of `steps` makes no step: it completes the run (so a
@@ -107,37 +111,40 @@ class Run {
     bool Reset(const std::string& name);
     // Ends the run with an error raised outside its steps (a failed write, a
     // world that cannot be drawn), logged like any other.
-    void Fail(const std::string& text) { guard.Fail(text); }
+    void Fail(const std::string& text);
     // Ends the run between two steps because the program was asked to stop.
-    void Interrupt() { guard.Interrupt(); }
+    void Interrupt();
 
-    const RunOutcome& Outcome() const { return guard.Outcome(); }
-    bool Ended() const { return guard.Ended(); }
+    // A copy: another thread may end the run meanwhile.
+    RunOutcome Outcome() const;
+    bool Ended() const;
     // Steps completed since the run began (a resumed run counts the saved ones).
-    long long Steps() const { return steps; }
+    long long Steps() const;
     // The least distance from any node to the goal, at the start and after
     // every completed step so far (infinity before the world exists).
-    double Closest() const { return closest; }
-    std::uint32_t Seed() const { return manifest.seed; }
+    double Closest() const;
+    std::uint32_t Seed() const;
     // The run as it is now: what callers read of its world (api/Frame.h).
     Frame View(Frame::Detail detail = Frame::Detail::kWhole) const;
+    // How the run ended and its last step's figures, at one moment (api/RunSummary.h).
+    RunSummary Summary() const;
     // Writes the world as the trace's step `step`. Throws record::RecordError.
     void WriteTrace(record::TraceWriter& trace, long long step) const;
     // Times each phase of every step of the run's worlds from now on.
     void EnableProfile();
     StepTimes Profile() const;
 
-    // The driver and its first world; null when the start failed.
-    PTester* Driver() const { return driver.get(); }
-    NodeManager* World() const;
+    // Whether the run has a world: false before it starts, and when its start failed.
+    bool HasWorld() const;
+    // Whether the world stands still, paused by the window (Enter): a step then makes no step.
+    bool Paused() const;
 
-    // The series the run keeps of itself since it began here; null when it keeps none.
-    const RunHistory* History() const { return history.get(); }
-    // Calls `observer` after every `every`th step (counted as Steps()), once the step is whole.
-    void Observe(std::function<void(Run&)> observer, long long every) {
-        this->observer = std::move(observer);
-        observeEvery = every < 1 ? 1 : every;
-    }
+    // The series the run keeps of itself since it began here; none when it keeps none.
+    std::optional<RunHistory> History() const;
+    // Calls `observer` after every `every`th step (counted as Steps()), once
+    // the step is whole; it is called holding the run's lock, so it may read
+    // the run but another thread that reads it waits.
+    void Observe(std::function<void(Run&)> observer, long long every);
 
     // Kills the node with this id at the next step, as the mouse does; false
     // when there is no such live node.
@@ -153,20 +160,37 @@ class Run {
     // Writes a checkpoint of the run, between two steps. Throws record::RecordError.
     void Save(const std::string& path) const;
 
-    RunContext& Context() { return context; }
-    // What the run records of itself; a program adds its own options (steps, trace_every).
-    record::Manifest& Manifest() { return manifest; }
-    const record::Manifest& Manifest() const { return manifest; }
+    // Where the run's debug text goes from now on; to standard error again when null.
+    void SetDiagnosticsSink(DebugSink sink);
+
+    // What the run records of itself (its manifest), as JSON: what traces and checkpoints name.
+    std::string ManifestJson() const;
+    // What the run was made with: the goal, the world's physics, and the gene
+    // file it names (empty for a gene made from text).
+    Vector3 Goal() const;
+    Physics WorldPhysics() const;
+    std::string GeneFileName() const;
+    // The program that runs it and the options it was given, as its outputs name them.
+    void RecordProgram(const std::string& program);
+    void RecordOptions(long long steps, int traceEvery);
     // The gene file's bytes when the run began (kept in checkpoints), or empty.
-    const std::string& GeneSource() const { return geneSource; }
+    std::string GeneSource() const;
 
   private:
+    friend class RunFilm;  // reads the world as a trace's line
+
     Run(const RunSettings& settings, Diagnostics diagnostics);
     // Runs this file's bytes, and records them as the run's gene source.
     void NameFile(const qm::GeneSource& source);
+    bool StartHeld(const RunGuard::DriverSetup& setup, const DriverFactory& make);
+    RunOutcome::Kind StepHeld();
+    NodeManager* WorldHeld() const;
     void Approach();
     void CloseTrace();
 
+    // Held by every public call. Re-entrant: an observer, called inside a
+    // step, reads the run it watches.
+    mutable std::recursive_mutex mutex;
     RunContext context;
     RunGuard guard{context};
     std::unique_ptr<PTester> driver;

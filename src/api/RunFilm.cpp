@@ -13,18 +13,28 @@ namespace {
 // own line, so the page shows exactly what a trace of the run would.
 record::TraceFrame FrameOf(const Run& run) {
     record::TraceFrame frame;
-    frame.step = run.Steps();
-    if (!run.World()) return frame;
-    record::JsonOut out;
-    record::AppendTraceLine(out, run.Steps(), *run.World());
+    long long step = 0;
+    const std::string line = RunFilm::TraceLineOf(run, step);
+    frame.step = step;
+    if (line.empty()) return frame;
     record::TraceLineKind kind{};
     std::string manifest, error;
-    if (!record::ParseTraceLine(out.Text(), kind, frame, manifest, error))
+    if (!record::ParseTraceLine(line, kind, frame, manifest, error))
         throw record::RecordError{"the run's step cannot be read back: " + error};
     return frame;
 }
 
 }  // namespace
+
+std::string RunFilm::TraceLineOf(const Run& run, long long& step) {
+    std::lock_guard hold(run.mutex);
+    step = run.steps;
+    const NodeManager* world = run.WorldHeld();
+    if (!world) return "";
+    record::JsonOut out;
+    record::AppendTraceLine(out, run.steps, *world);
+    return out.Text();
+}
 
 void RunFilm::Add(const Run& run) {
     const auto& kept = frames.Frames();
@@ -42,11 +52,11 @@ RunOutcome::Kind RunFilm::Step(Run& run, long long n) {
     return kind;
 }
 
-std::string RunFilm::Page(const Run& run) const { return share::RunPage(run.Manifest().Json(), frames); }
+std::string RunFilm::Page(const Run& run) const { return share::RunPage(run.ManifestJson(), frames); }
 
 std::string PageOfRun(const Run& run) {
     const record::TraceFrame frame = FrameOf(run);
-    return share::RunPage(run.Manifest().Json(), {&frame});
+    return share::RunPage(run.ManifestJson(), {&frame});
 }
 
 std::string PageOfTrace(const std::string& path, long long every) {

@@ -28,6 +28,9 @@ class RunFilm {
     // The page of the frames kept, named by the run's manifest.
     std::string Page(const Run& run) const;
 
+    // The run's world now as a trace's JSON line, and its step; empty before it has a world.
+    static std::string TraceLineOf(const Run& run, long long& step);
+
   private:
     share::PageFrames frames;
 };
@@ -35,9 +38,12 @@ class RunFilm {
 // The page of one step alone: the run as it is now.
 std::string PageOfRun(const Run& run);
 
+// What a trace that cannot be read, or shows no step, raises.
+using TraceError = record::RecordError;
+
 // The page of a trace file, keeping the recorded steps whose number `every`
-// divides. Throws record::RecordError as the trace reader does, and when no
-// step is left to show.
+// divides. Throws TraceError as the trace reader does, and when no step is
+// left to show.
 std::string PageOfTrace(const std::string& path, long long every = 1);
 
 }  // namespace qm

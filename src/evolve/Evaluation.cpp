@@ -31,8 +31,7 @@ struct Shape {
 
 // The run's shape now. The highest node's height above the floor is the
 // highest of the nodes' heights above it: adding the floor keeps the order.
-Shape Measure(const Run& run) {
-    const Frame frame = run.View(Frame::Detail::kFigures);
+Shape Measure(const Frame& frame) {
     Shape shape;
     if (frame.nodes == 0) return shape;
     shape.x = frame.mean[0];
@@ -41,6 +40,8 @@ Shape Measure(const Run& run) {
     shape.any = true;
     return shape;
 }
+
+Shape Measure(const Run& run) { return Measure(run.View(Frame::Detail::kFigures)); }
 
 int NodeCount(const Run& run) { return static_cast<int>(run.View(Frame::Detail::kFigures).nodes); }
 
@@ -153,30 +154,31 @@ EvalResult EvaluateGene(const Evaluation& task, std::unique_ptr<Run>& finished) 
             ++heldSteps;
         }
     }
-    if (run.Outcome().kind == RunOutcome::Kind::Completed ||
-        run.Outcome().kind == RunOutcome::Kind::GoalReached)
-        TakeShape(result, start, Measure(run), run.Manifest().goal);
+    const RunSummary summary = run.Summary();
+    const RunOutcome::Kind kind = summary.outcome.kind;
+    if (kind == RunOutcome::Kind::Completed || kind == RunOutcome::Kind::GoalReached)
+        TakeShape(result, start, Measure(summary.last), run.Goal());
     if (task.holdNodes > 0) {
         result.sizeError = heldSteps > 0 ? heldError / static_cast<double>(heldSteps)
-                                         : std::fabs(NodeCount(run) - task.holdNodes);
+                                         : std::fabs(static_cast<int>(summary.last.nodes) - task.holdNodes);
     }
-    result.closest = run.Closest();
-    result.nodes = NodeCount(run);
-    result.steps = run.Steps();
+    result.closest = summary.last.closest;
+    result.nodes = static_cast<int>(summary.last.nodes);
+    result.steps = summary.last.step;
     // Settled: no node left (completed, as every later step would be), or
     // the node cap reached; either way measured after the last step that
     // still held the creature.
-    const bool capped = run.Outcome().kind == RunOutcome::Kind::Error &&
-                        run.Outcome().text.find(kNodeCapText) != std::string::npos;
+    const bool capped =
+        kind == RunOutcome::Kind::Error && summary.outcome.text.find(kNodeCapText) != std::string::npos;
     if (task.settle && (!run.Ended() || capped)) {
         result.nodes = capped ? lastNodes : 0;
-        TakeShape(result, start, last, run.Manifest().goal);
+        TakeShape(result, start, last, run.Goal());
         return result;
     }
-    switch (run.Outcome().kind) {
+    switch (kind) {
         case RunOutcome::Kind::GoalReached:
             result.outcome = EvalResult::Outcome::GoalReached;
-            result.steps = run.Steps() + 1;
+            result.steps = summary.last.goalStep.value_or(summary.last.step + 1);
             break;
         case RunOutcome::Kind::Completed:
             result.outcome = EvalResult::Outcome::Completed;

@@ -213,11 +213,11 @@ void DrawTextLines(Font& font, const std::vector<std::string>& lines) {
 }
 
 std::vector<std::string> OverlayLines(const Run& run) {
-    const NodeManager* world = run.World();
+    const Frame frame = run.View(Frame::Detail::kFigures);
     std::vector<std::string> lines{
-        FormatString("step %lld, %d nodes", run.Steps(), world ? world->GetNodeCount() : 0),
-        FormatString("seed %u, gene %s", run.Seed(), Printable(run.Manifest().geneFile, 80).c_str())};
-    if (world && !world->IsRunning() && !run.Ended()) lines.emplace_back("paused (Enter goes on)");
+        FormatString("step %lld, %d nodes", frame.step, static_cast<int>(frame.nodes)),
+        FormatString("seed %u, gene %s", run.Seed(), Printable(run.GeneFileName(), 80).c_str())};
+    if (run.Paused() && !run.Ended()) lines.emplace_back("paused (Enter goes on)");
     return lines;
 }
 

@@ -70,9 +70,14 @@ std::unique_ptr<PTester> MakeSourceTester(RunContext& context, const std::string
 }
 
 void StartDriver(Shell& shell, const DriverFactory& makeDriver) {
-    const auto setup = [&](PTester& driver) { driver.Setup(*shell.device); };
+    // The window draws the driver it set up and hands it the keys and the mouse.
+    PTester* setUp = nullptr;
+    const auto setup = [&](PTester& driver) {
+        driver.Setup(*shell.device);
+        setUp = &driver;
+    };
     if (shell.run) {
-        shell.tester = shell.run->Start(setup, makeDriver) ? shell.run->Driver() : nullptr;
+        shell.tester = shell.run->Start(setup, makeDriver) ? setUp : nullptr;
     } else if (shell.replay) {
         shell.replay = shell.replayGuard.Adopt(std::move(shell.replay), setup);
         shell.tester = shell.replay.get();
@@ -102,7 +107,7 @@ void BuildScene(Shell& shell, const DriverFactory& makeDriver) {
 
     shell.floor = std::make_unique<Floor>(device, shell.context.diagnostics, shell.artFolder);
     shell.goal = std::make_unique<Goal>(device, shell.context.diagnostics, shell.artFolder);
-    shell.goal->SetPosition(GoalMarkerPosition(shell.run ? shell.run->Manifest().goal : shell.goalShown));
+    shell.goal->SetPosition(GoalMarkerPosition(shell.run ? shell.run->Goal() : shell.goalShown));
     shell.nodeDrawing.InitShadow(shell.light.Direction);
     shell.sky = std::make_unique<Sky>(device, shell.context.diagnostics, shell.artFolder);
 }

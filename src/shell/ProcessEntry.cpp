@@ -75,7 +75,7 @@ std::string RunFailure(Shell& shell) {
     const auto* driver = dynamic_cast<const SourceTester*>(shell.tester);
     // A resumed run that reloads its saved text reads no file either.
     const std::string geneFile = driver      ? (driver->ReloadsFromText() ? "" : driver->FileName())
-                                 : shell.run ? shell.run->Manifest().geneFile
+                                 : shell.run ? shell.run->GeneFileName()
                                              : "";
     const std::string reason = geneFile.empty() ? "" : UnreadableReason(geneFile);
     if (!reason.empty()) return "cannot read gene file " + Printable(geneFile, 400) + ": " + reason;
@@ -206,7 +206,7 @@ int ProcessEntry(const CommandLine& options) {
         settings.physics = options.run.physics.physics;
         settings.goal = options.goal;
         shell.run = std::make_unique<Run>(GeneFile{options.geneFile}, settings, shell.context.diagnostics);
-        shell.run->Manifest().program = "quillmoth";
+        shell.run->RecordProgram("quillmoth");
         // What repeats the run, in words (the engine's own "rand seed" line is debug text).
         if (!options.benchFrames && !options.benchSteps) {
             std::fprintf(stderr, "quillmoth: seed %u (--seed %u repeats the run)\n", shell.run->Seed(),

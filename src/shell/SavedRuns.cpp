@@ -18,8 +18,7 @@ std::unique_ptr<Run> ResumeRun(const std::string& path, const Diagnostics& diagn
     }
     try {
         auto run = std::make_unique<Run>(saved, std::nullopt, diagnostics);
-        run->Context().diagnostics.DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(),
-                                              saved.step);
+        diagnostics.DebugPrint("resumed from %s at step %lld\n", Printable(path, 400).c_str(), saved.step);
         return run;
     } catch (const record::RecordError& e) {
         why = "cannot resume: " + Printable(path, 400) + ": " + e.message;

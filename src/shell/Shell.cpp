@@ -11,7 +11,7 @@ bool Shell::Step() {
         if (!trace || run->Steps() == before) return true;
         // A trace that cannot be written ends the run as quillmoth-sim's does.
         try {
-            trace->Write(run->Steps(), *run->World());
+            run->WriteTrace(*trace, run->Steps());
         } catch (const record::RecordError& e) {
             run->Fail("quillmoth: " + e.message + "\n");
             return false;

@@ -122,8 +122,9 @@ struct Shell {
     std::unique_ptr<record::TraceWriter> trace;
 
     // The context of what is on show: the text lines drawn, where its debug
-    // text and error log go.
-    RunContext& ShownContext() { return run ? run->Context() : context; }
+    // text and error log go. A run's driver runs on the run's own context; a
+    // run whose start failed has the window's error log.
+    RunContext& ShownContext() { return tester ? tester->Context() : context; }
     // One step of what is on show, under its guard. False when that ended it.
     bool Step();
     // The user's reload (a held Space, a dropped file). False when that ended it.
@@ -131,7 +132,7 @@ struct Shell {
     // Ends what is on show with an error of its drawing, logged.
     void Fail(const std::string& text);
     // How what is on show ended, or Running.
-    const RunOutcome& Outcome() const { return run ? run->Outcome() : replayGuard.Outcome(); }
+    RunOutcome Outcome() const { return run ? run->Outcome() : replayGuard.Outcome(); }
     bool Ended() const { return Outcome().kind != RunOutcome::Kind::Running; }
 };
 

@@ -31,12 +31,12 @@ std::string SaveLiveCheckpoint(const Shell& shell, const std::string& folder) {
 }
 
 std::string StartLiveTrace(Shell& shell, const std::string& path, const std::string& resumedFrom) {
-    if (!shell.run || !shell.run->World()) return "";  // a run that failed to start records nothing
+    if (!shell.run || !shell.run->HasWorld()) return "";  // a run that failed to start records nothing
     Run& run = *shell.run;
-    record::TraceHeader header{run.Manifest().Json(), resumedFrom, run.Steps()};
+    record::TraceHeader header{run.ManifestJson(), resumedFrom, run.Steps()};
     try {
         shell.trace = record::OpenTraceWriter(path, header, stdout);
-        if (resumedFrom.empty()) shell.trace->Write(run.Steps(), *run.World());
+        if (resumedFrom.empty()) run.WriteTrace(*shell.trace, run.Steps());
     } catch (const record::RecordError& e) {
         shell.trace.reset();
         return e.message;

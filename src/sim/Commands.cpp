@@ -60,14 +60,14 @@ struct SummaryExtras {
 // The closing line; a run that failed before its world existed reports an
 // empty world. False when standard output refused it.
 bool WriteSummary(std::FILE* out, std::uint32_t seed, long long steps, const Frame& frame,
-                  const char* outcome, const record::Manifest& manifest, const SummaryExtras& extras) {
+                  const char* outcome, const std::string& manifestJson, const SummaryExtras& extras) {
     JsonOut json;
     json.Raw("{\"seed\":").Int(seed).Raw(",\"steps\":").Int(steps);
     json.Raw(",\"nodes\":").Int(static_cast<long long>(frame.nodes));
     json.Raw(",\"links\":").Int(static_cast<long long>(frame.links));
     json.Raw(",\"centroid\":").Vec(frame.centroid).Raw(",\"center\":").Vec(frame.center);
     json.Raw(",\"outcome\":\"").Raw(outcome).Raw("\"");
-    json.Raw(",\"manifest\":").Raw(manifest.Json().c_str());
+    json.Raw(",\"manifest\":").Raw(manifestJson.c_str());
     if (extras.goalStep >= 0) {
         json.Raw(",\"goal_step\":").Int(extras.goalStep).Raw(",\"goal_node\":").Int(extras.goalNode);
     } else {
@@ -280,10 +280,7 @@ std::unique_ptr<qm::Run> MakeRun(const Options& options, std::string& resume) {
                                                     options.steps, options.run.physics.physics},
                                         std::move(diagnostics));
     }
-    record::Manifest& manifest = run->Manifest();
-    manifest.version = QM_VERSION;
-    manifest.steps = options.steps;
-    manifest.traceEvery = options.traceEvery;
+    run->RecordOptions(options.steps, options.traceEvery);
     return run;
 }
 
@@ -339,7 +336,8 @@ int Summarise(const qm::Run& run, const Options& options, std::FILE* out, bool s
         extras.closest = std::min<double>(extras.closest, last.goalDistance);
     }
     extras.wallSeconds = wallSeconds;
-    if (!WriteSummary(out, run.Seed(), started ? run.Steps() : 0, last, outcome, run.Manifest(), extras)) {
+    if (!WriteSummary(out, run.Seed(), started ? run.Steps() : 0, last, outcome, run.ManifestJson(),
+                      extras)) {
         return Printed(out, kExitError);
     }
     return closed ? status : kExitError;
@@ -363,7 +361,7 @@ int Run(const Options& options, std::FILE* out) {
     if (started && options.profile) run->EnableProfile();
     Progress progress(stderr, options.steps, started && !options.quiet && isatty(STDERR_FILENO));
     // Debug text (the logged error) starts on a line of its own below the bar.
-    run->Context().diagnostics.SetSink([&](std::string_view text) {
+    run->SetDiagnosticsSink([&](std::string_view text) {
         progress.Finish();
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
@@ -375,7 +373,7 @@ int Run(const Options& options, std::FILE* out) {
     } catch (const record::RecordError& e) {
         run->Fail("quillmoth-sim: " + e.message + "\n");
     }
-    run->Context().diagnostics.SetSink(nullptr);
+    run->SetDiagnosticsSink(nullptr);
     progress.Finish();
 
     const bool closed = outputs.Close();

@@ -136,7 +136,7 @@ RunOutputs::RunOutputs(const Options& options, std::FILE* out) : options(options
 RunOutputs::~RunOutputs() = default;
 
 void RunOutputs::Open(const qm::Run& run, const std::string& resume) {
-    const std::string manifestJson = run.Manifest().Json();
+    const std::string manifestJson = run.ManifestJson();
     const long long first = run.Steps();  // steps completed when the run starts here
     CheckFolderIsOurs(options, manifestJson);
     // --append goes on with the files of the run resumed: checked whole before any is touched.
@@ -180,7 +180,7 @@ void RunOutputs::Open(const qm::Run& run, const std::string& resume) {
 void RunOutputs::Begin(const qm::Run& run) {
     if (options.append) return;
     // The manifest (physics included) as a comment line: readers skip it with comment="#".
-    stats.Write("# " + run.Manifest().Json() + "\n");
+    stats.Write("# " + run.ManifestJson() + "\n");
     stats.Write(kStatsHeader);
 }
 

@@ -211,20 +211,17 @@ std::string RunRow(const SweepOptions& o, const Grid& grid, std::size_t index) {
     qm::Run run(GeneFile{o.geneFile},
                 RunSettings{grid.Seed(index), o.goal, o.maxNodes, o.steps, grid.PhysicsOf(index)},
                 std::move(silent));
-    const bool started = run.Start();
     while (run.Step() == RunOutcome::Kind::Running) {
     }
-    const Frame last = run.View(Frame::Detail::kFigures);
-    const RunOutcome::Kind kind = run.Outcome().kind;
-    const bool goal = kind == RunOutcome::Kind::GoalReached;
-    const char* outcome = goal ? "goal" : kind == RunOutcome::Kind::Completed ? "completed" : "error";
-    const long long steps = started ? run.Steps() : 0;
+    const RunSummary summary = run.Summary();
+    const Frame& last = summary.last;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // The goal ends the run inside the step that reaches it, which the stats count as the next one.
-    return grid.Name(index) + "," + outcome + "," + std::to_string(steps) + "," +
-           (goal ? std::to_string(steps + 1) : std::string()) + "," + Format("%.9g", run.Closest()) + "," +
-           std::to_string(last.nodes) + "," + std::to_string(last.links) + "," + Triple(last.centroid) + "," +
-           Triple(last.center) + "," + Format("%.3f", seconds) + "\n";
+    return grid.Name(index) + "," + OutcomeWord(summary.outcome.kind) + "," + std::to_string(last.step) +
+           "," + (last.goalStep ? std::to_string(*last.goalStep) : std::string()) + "," +
+           Format("%.9g", last.closest) + "," + std::to_string(last.nodes) + "," +
+           std::to_string(last.links) + "," + Triple(last.centroid) + "," + Triple(last.center) + "," +
+           Format("%.3f", seconds) + "\n";
 }
 
 // The rows a results.csv holds, by run; refuses one of another sweep. A row

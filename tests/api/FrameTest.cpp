@@ -1,5 +1,6 @@
 // What a run gives out of itself: its frame (the centre of its nodes beside the
-// camera's point) and its resumption from a folder of checkpoints.
+// camera's point), the summary of a finished run, and its resumption from a
+// folder of checkpoints.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,6 +67,37 @@ TEST(FrameTest, TheCenterIsTheMeanOfTheNodesWhereTheCentroidHalves) {
     for (const Frame* frame : {&before, &after}) {
         EXPECT_NEAR(frame->center.x, ColumnMean(*frame, "x"), 1e-3);
         EXPECT_NEAR(frame->center.z, ColumnMean(*frame, "z"), 1e-3);
+    }
+}
+
+// A run run to its end, however it ended, sums up as its outcome and its last
+// step's figures, with the goal's step the one after the last counted.
+TEST(FrameTest, AFinishedRunSumsUpAsItsOutcomeAndLastStep) {
+    const struct {
+        const char* gene;
+        int maxNodes;
+        const char* word;
+    } ends[] = {
+        {"genes/goal-seeker.txt", DefaultMaxNodes(), "goal"},
+        {"genes/walker.txt", DefaultMaxNodes(), "completed"},
+        {"genes/goal-seeker.txt", 20, "error"},  // divides past the node cap
+    };
+    for (const auto& end : ends) {
+        SCOPED_TRACE(std::string(end.gene) + " ending as " + end.word);
+        qm::Run run(Gene::FromFile(DataFile(end.gene)), RunSettings{1, {}, end.maxNodes, 600, {}}, Quiet());
+        while (run.Step() == RunOutcome::Kind::Running) {
+        }
+        const RunSummary summary = run.Summary();
+        const Frame now = run.View(Frame::Detail::kFigures);
+        EXPECT_STREQ(OutcomeWord(summary.outcome.kind), end.word);
+        EXPECT_EQ(summary.outcome.text, run.Outcome().text);
+        EXPECT_EQ(summary.last.step, run.Steps());
+        EXPECT_EQ(summary.last.nodes, now.nodes);
+        EXPECT_EQ(summary.last.closest, run.Closest());
+        const bool goal = summary.outcome.kind == RunOutcome::Kind::GoalReached;
+        EXPECT_EQ(summary.last.goalStep, goal ? std::optional(run.Steps() + 1) : std::nullopt);
+        EXPECT_EQ(summary.last.goalNode, goal ? std::optional(summary.outcome.goalNode) : std::nullopt);
+        EXPECT_EQ(summary.last.step < 600, goal || summary.outcome.kind == RunOutcome::Kind::Error);
     }
 }
 

@@ -1,10 +1,12 @@
 // A run as an object: runs side by side (alternately on one thread, or on
-// threads of their own) step exactly as each steps alone; a saved run goes
-// on as the straight one; a gene that cannot be made says what a run logs.
+// threads of their own) step exactly as each steps alone, and so does one run
+// stepped by two threads while a third reads it; a saved run goes on as the
+// straight one; a gene that cannot be made says what a run logs.
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -64,13 +66,15 @@ std::unique_ptr<Run> Start(const RunSetting& setting) {
                                  RunSettings{setting.seed, {}, 1000, {}, {}}, Quiet());
 }
 
-// Every node's id, motion and parameters, with the generator and the id counter.
+// Every node's row (id, motion, parent, ...) and every link: a generator
+// that went astray shows in the steps after.
 std::uint64_t Fingerprint(Run& run) {
-    std::uint64_t h = scene::StateHash(*run.World());
+    const Frame frame = run.View();
+    std::uint64_t h = 14695981039346656037ull;
     auto add = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
-    for (const auto& [id, node] : run.World()->NodeMap()) add(static_cast<std::uint64_t>(id));
-    add(run.Context().random.State());
-    add(static_cast<std::uint64_t>(run.Context().nextNodeId));
+    for (const unsigned char byte : frame.nodeRows) add(byte);
+    for (const auto& [a, b] : frame.linkIds)
+        add(static_cast<std::uint64_t>(a) << 32 | static_cast<std::uint32_t>(b));
     return h;
 }
 
@@ -121,6 +125,65 @@ TEST(RunTest, RunsSideBySideStepExactlyAsEachAlone) {
     for (const auto& [name, schedule] : schedules) {
         const std::array<Trace, 2> traces = schedule();
         for (int k = 0; k < 2; ++k) EXPECT_EQ(traces[k], alone[k]) << name << ", run " << k;
+    }
+}
+
+bool SameStep(const Frame& a, const Frame& b) {
+    return a.step == b.step && a.nodes == b.nodes && a.nodeRows == b.nodeRows && a.linkIds == b.linkIds &&
+           a.closest == b.closest;
+}
+
+// Two threads step one run by turns while a third reads it: every view read
+// is the lone run's view at that step, never a step half made, and the run
+// ends where the lone run ends.
+TEST(SharedRunTest, ThreadsSteppingAndReadingOneRunSeeWhatItDoesAlone) {
+    constexpr int kShared = 84;  // steps in all: each stepper makes half, in calls of `chunk` steps
+    constexpr int kRounds = 8;
+    for (const RunSetting& setting : kRuns) {
+        std::vector<Frame> alone;  // after each step
+        {
+            std::unique_ptr<qm::Run> run = Start(setting);
+            ASSERT_TRUE(run->Start());
+            alone.push_back(run->View());
+            for (int i = 0; i < kShared; ++i) {
+                run->Step();
+                alone.push_back(run->View());
+            }
+            ASSERT_FALSE(run->Ended()) << run->Outcome().text;
+        }
+        for (const int chunk : {1, 7}) {
+            for (int round = 0; round < kRounds; ++round) {
+                SCOPED_TRACE("seed " + std::to_string(setting.seed) + ", steps of " + std::to_string(chunk) +
+                             ", round " + std::to_string(round));
+                std::unique_ptr<qm::Run> run = Start(setting);
+                ASSERT_TRUE(run->Start());
+                std::atomic<bool> stepping{true};
+                int reads = 0, torn = 0;
+                {
+                    std::jthread reader([&] {
+                        do {
+                            const Frame seen = run->View();
+                            ++reads;
+                            const auto step = static_cast<std::size_t>(seen.step);
+                            if (step >= alone.size() || !SameStep(seen, alone[step])) ++torn;
+                        } while (stepping);
+                    });
+                    {
+                        std::array<std::jthread, 2> steppers;
+                        for (std::jthread& stepper : steppers) {
+                            stepper = std::jthread([&] {
+                                for (int i = 0; i < kShared / 2 / chunk; ++i) run->Step(chunk);
+                            });
+                        }
+                    }
+                    stepping = false;
+                }
+                EXPECT_GT(reads, 0);
+                EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+                EXPECT_EQ(run->Steps(), kShared);
+                EXPECT_TRUE(SameStep(run->View(), alone.back()));
+            }
+        }
     }
 }
 
@@ -183,7 +246,7 @@ TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
     {
         qm::Run first(GeneFile{gene.PathString()}, settings, Quiet());
         first.Step(40);
-        savedNodes = first.World()->GetNodeCount();
+        savedNodes = static_cast<int>(first.View(Frame::Detail::kFigures).nodes);
         first.Save(saved.PathString());
     }
     ASSERT_GT(savedNodes, 1);
@@ -204,17 +267,15 @@ TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
             TempFile log("");
             std::unique_ptr<qm::Run> run = start.make(LoggedTo(log));
             int calls = 0, nodes = 0;
-            PTester* seen = nullptr;
             const auto setup = [&](PTester& driver) {
                 ++calls;
-                seen = &driver;
                 nodes = driver.Worlds().at(0)->GetNodeCount();
                 if (fails) throw ErrorText{"no device\n"};
             };
             EXPECT_EQ(run->Start(setup), !fails);
             EXPECT_EQ(calls, 1);
             EXPECT_EQ(nodes, start.nodes);
-            EXPECT_EQ(run->Driver(), fails ? nullptr : seen);
+            EXPECT_EQ(run->HasWorld(), !fails);
             EXPECT_EQ(ReadFile(log.PathString()), fails ? "no device\n" : "");
             EXPECT_EQ(run->Step(), fails ? RunOutcome::Kind::Error : RunOutcome::Kind::Running);
             EXPECT_EQ(run->Start(setup), !fails);  // started once only
@@ -226,19 +287,27 @@ TEST(RunTest, StartRunsTheSetupOnTheDriverUnderTheStartUpGuard) {
 // A factory makes the driver of a gene-file run, on the run's own context.
 TEST(RunTest, AFactoryMakesTheDriverOfAGeneFileRun) {
     TempFile gene(kBrancher);
-    qm::Run run(GeneFile{gene.PathString()}, RunSettings{5, {}, 1000, {}, {}}, Quiet());
-    using Asked = std::vector<std::pair<const RunContext*, std::string>>;
-    Asked asked;
+    // The run's own debug text, where the factory's context writes too.
+    std::string debug;
+    Diagnostics heard = Quiet();
+    heard.SetSink([&debug](std::string_view text) { debug += text; });
+    qm::Run run(GeneFile{gene.PathString()}, RunSettings{5, {}, 1000, {}, {}}, heard);
+    ASSERT_NE(debug.find("rand seed = 5"), std::string::npos) << debug;
+    std::vector<std::string> asked;
     const PTester* made = nullptr;
     ASSERT_TRUE(run.Start({}, [&](RunContext& context, const std::string& file) {
-        asked.emplace_back(&context, file);
+        asked.push_back(file);
+        context.diagnostics.DebugPrint("made\n");
         auto driver = std::make_unique<SourceTester>(context, file);
         made = driver.get();
         return driver;
     }));
-    EXPECT_EQ(asked, (Asked{{&run.Context(), gene.PathString()}}));
-    EXPECT_EQ(run.Driver(), made);
+    EXPECT_EQ(asked, std::vector<std::string>{gene.PathString()});
+    EXPECT_NE(debug.find("made\n"), std::string::npos) << debug;
+    ASSERT_NE(made, nullptr);
     EXPECT_EQ(run.Step(5), RunOutcome::Kind::Running);
+    // The run steps the world of the driver made.
+    EXPECT_EQ(made->Worlds().at(0)->NodeMap().size(), run.View(Frame::Detail::kFigures).nodes);
 }
 
 // The user's reload begins the world anew from the gene file named (the
@@ -250,11 +319,11 @@ TEST(RunTest, AReloadBeginsTheWorldAnewUnderTheGuard) {
     EXPECT_FALSE(run.Reset(""));
     EXPECT_FALSE(run.Ended());
     run.Step(40);
-    ASSERT_GT(run.World()->GetNodeCount(), 1);
-    const auto fileName = [&] { return static_cast<const SourceTester&>(*run.Driver()).FileName(); };
+    ASSERT_GT(run.View(Frame::Detail::kFigures).nodes, 1u);
+    const auto fileName = [&] { return run.GeneFileName(); };
 
     EXPECT_TRUE(run.Reset(""));
-    EXPECT_EQ(run.World()->GetNodeCount(), 1);
+    EXPECT_EQ(run.View(Frame::Detail::kFigures).nodes, 1u);
     EXPECT_EQ(fileName(), brancher.PathString());
     EXPECT_EQ(run.Steps(), 40);
     EXPECT_TRUE(run.Reset(walker.PathString()));

@@ -140,7 +140,7 @@ TEST_F(EvaluationAsRunTest, AWorkerThreadGivesTheSameResultAndLeavesTheCallersRu
     EXPECT_EQ(EncodeResult(EvaluateGene(task, run)), EncodeResult(here));
     ASSERT_TRUE(run);
     EXPECT_EQ(run->Steps(), here.steps);
-    EXPECT_EQ(run->World()->GetNodeCount(), here.nodes);
+    EXPECT_EQ(static_cast<int>(run->View(Frame::Detail::kFigures).nodes), here.nodes);
     Evaluation unreadable = task;
     unreadable.code = "not a code string";
     EXPECT_EQ(EvaluateGene(unreadable, run).outcome, EvalResult::Outcome::Error);

@@ -23,7 +23,9 @@ import sys
 # API, the command line both programs share on the API, and the headless
 # runner on the search and the command line; the window
 # side: the desktop on the drawing interface, the scene on the desktop, the
-# shell on the scene, the API (a live run is a Run) and the command line. A layer may include
+# shell on the scene, the API (a live run is a Run) and the command line, and
+# on experiment and record itself, since it draws and steers the run's driver
+# and writes its live trace. A layer may include
 # itself and every layer it links, directly or through another.
 LINKS = {
     "base": set(),
@@ -41,7 +43,7 @@ LINKS = {
     "sim": {"evolve", "api", "cli"},
     "platform": {"device", "math", "base"},
     "render": {"platform"},
-    "shell": {"render", "api", "cli"},
+    "shell": {"render", "api", "experiment", "record", "cli"},
 }
 
 

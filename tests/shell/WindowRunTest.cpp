@@ -68,7 +68,9 @@ TEST(WindowGoal, TheMarkerStandsTenUnitsOverTheGoalOfWhatIsOnShow) {
         BuildScene(live.shell);
         ASSERT_TRUE(live.shell.tester) << c.what;
         EXPECT_EQ(live.shell.goal->Position(), c.marker) << c.what << ": the live run";
-        EXPECT_EQ(live.shell.run->World()->GoalPos(), c.goal.value_or(NodeManager::kDefaultGoal)) << c.what;
+        EXPECT_EQ(live.shell.run->View(Frame::Detail::kFigures).goal,
+                  c.goal.value_or(NodeManager::kDefaultGoal))
+            << c.what;
         ASSERT_TRUE(live.shell.Step() && live.shell.Step());
         live.shell.run->Save("at.h5");
         ASSERT_EQ(StartLiveTrace(live.shell, "run.jsonl", ""), "");
@@ -161,7 +163,7 @@ TEST(WindowResume, SpaceReloadsTheGeneTextTheCheckpointHolds) {
     WindowRun first;
     BuildScene(first.shell);
     for (int i = 0; i < 30; ++i) ASSERT_TRUE(first.shell.Step());
-    ASSERT_GT(first.shell.run->World()->GetNodeCount(), 1);
+    ASSERT_GT(first.shell.run->View(Frame::Detail::kFigures).nodes, 1u);
     first.shell.run->Save("at.h5");
     // Resumed where the gene file is not, and where another gene has its name.
     for (const char* present : {"", "SETP ( 0 1 )"}) {
@@ -176,10 +178,10 @@ TEST(WindowResume, SpaceReloadsTheGeneTextTheCheckpointHolds) {
         BuildScene(shell);
         ASSERT_TRUE(shell.tester);
         EXPECT_TRUE(shell.Reset("")) << shell.Outcome().text;
-        EXPECT_EQ(shell.run->World()->GetNodeCount(), 1) << "the world begins anew";
+        EXPECT_EQ(shell.run->View(Frame::Detail::kFigures).nodes, 1u) << "the world begins anew";
         EXPECT_EQ(shell.run->GeneSource(), Grower());
         for (int i = 0; i < 30; ++i) ASSERT_TRUE(shell.Step()) << "source.txt: '" << present << "'";
-        EXPECT_GT(shell.run->World()->GetNodeCount(), 1) << "the saved gene grows again";
+        EXPECT_GT(shell.run->View(Frame::Detail::kFigures).nodes, 1u) << "the saved gene grows again";
         // A dropped file is read from then on, and kept by the next checkpoint.
         first.folder.Write("other.txt", "SETP ( 0 1 )");
         EXPECT_TRUE(shell.Reset("other.txt"));
@@ -232,8 +234,7 @@ TEST(WindowOutputs, TheTraceHoldsEveryStepTheWorldMadeAndNoPausedOne) {
     EXPECT_EQ(replay.CountSteps(), 7u);  // steps 0 to 6
     EXPECT_EQ(replay.Show(6), 6u);
     EXPECT_EQ(replay.Frame().step, 6);
-    EXPECT_EQ(replay.Frame().nodes.size(),
-              static_cast<std::size_t>(window.shell.run->World()->GetNodeCount()));
+    EXPECT_EQ(replay.Frame().nodes.size(), window.shell.run->View(Frame::Detail::kFigures).nodes);
     // A trace that cannot be made says why, and the run is not touched.
     EXPECT_NE(StartLiveTrace(window.shell, "missing/live.jsonl", ""), "");
     EXPECT_FALSE(window.shell.Ended());
