@@ -29,6 +29,7 @@
 #include "api/RunMany.h"
 #include "api/SavedRun.h"
 #include "base/Diagnostics.h"
+#include "base/PhysicsSettings.h"
 #include "evolve/Evaluation.h"
 #include "evolve/Evaluator.h"
 #include "evolve/Fitness.h"
@@ -37,7 +38,6 @@
 #include "evolve/SearchError.h"
 #include "evolve/SearchSession.h"
 #include "evolve/Task.h"
-#include "experiment/PhysicsSettings.h"
 
 namespace py = pybind11;
 

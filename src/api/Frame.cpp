@@ -102,10 +102,10 @@ Frame Run::View(Frame::Detail detail) const {
     frame.centroid = world->GetCentroid();
     frame.goal = world->GoalPos();
     frame.goalDistance = GoalDistanceOf(*world);
-    if (guard.Outcome().kind == RunOutcome::Kind::GoalReached) {
+    if (OutcomeHeld().kind == RunOutcome::Kind::GoalReached) {
         // The goal ends the run inside the step that reaches it, which is not counted.
         frame.goalStep = steps + 1;
-        frame.goalNode = guard.Outcome().goalNode;
+        frame.goalNode = OutcomeHeld().goalNode;
     }
     if (detail == Frame::Detail::kFigures) return frame;
     // Rows copied whole into zeroed bytes: equal worlds give equal bytes.

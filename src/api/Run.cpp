@@ -1,7 +1,10 @@
 #include "api/Run.h"
 
 #include "api/SavedRun.h"
+#include "experiment/RunGuard.h"
+#include "experiment/SourceTester.h"
 #include "gp/GeneLimits.h"
+#include "record/Manifest.h"
 #include "record/RunCheckpoint.h"
 #include "record/RunState.h"
 #include "record/Sha256.h"
@@ -10,21 +13,31 @@
 
 namespace qm {
 
+// What the run keeps of the engine, out of its header: callers see values only.
+struct Run::Engine {
+    explicit Engine(RunContext& context) : guard(context) {}
+    RunGuard guard;
+    std::unique_ptr<PTester> driver;
+    record::Manifest manifest;
+    std::unique_ptr<record::TraceWriter> trace;
+};
+
 Vector3 DefaultGoal() { return NodeManager::kDefaultGoal; }
 
 Run::Run(const RunSettings& settings, Diagnostics diagnostics)
-    : stepLimit(settings.steps),
+    : engine(std::make_unique<Engine>(context)),
+      stepLimit(settings.steps),
       goal(settings.goal),
       maxNodes(settings.maxNodes),
       physics(settings.physics),
       history(settings.history ? std::make_unique<RunHistory>() : nullptr) {
     context.diagnostics = std::move(diagnostics);
-    manifest.version = QM_VERSION;
-    manifest.seed = guard.SeedRandom(settings.seed);
-    manifest.steps = settings.steps.value_or(0);
-    manifest.goal = settings.goal.value_or(NodeManager::kDefaultGoal);
-    manifest.maxNodes = settings.maxNodes;
-    manifest.physics = settings.physics;
+    engine->manifest.version = QM_VERSION;
+    engine->manifest.seed = engine->guard.SeedRandom(settings.seed);
+    engine->manifest.steps = settings.steps.value_or(0);
+    engine->manifest.goal = settings.goal.value_or(NodeManager::kDefaultGoal);
+    engine->manifest.maxNodes = settings.maxNodes;
+    engine->manifest.physics = settings.physics;
 }
 
 Run::Run(const Gene& gene, const RunSettings& settings, Diagnostics diagnostics)
@@ -45,19 +58,23 @@ Run::Run(const GeneFile& file, const RunSettings& settings, Diagnostics diagnost
 
 void Run::NameFile(const qm::GeneSource& source) {
     file = source;
-    manifest.geneFile = source.path;
+    engine->manifest.geneFile = source.path;
     geneSource = source.read.Read() ? source.read.bytes : std::string();
-    manifest.geneSha256 = source.sha256;
+    engine->manifest.geneSha256 = source.sha256;
 }
 
 Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diagnostics diagnostics)
-    : stepLimit(stepLimit), steps(saved.step), manifest(saved.manifest), geneSource(saved.geneSource) {
+    : engine(std::make_unique<Engine>(context)),
+      stepLimit(stepLimit),
+      steps(saved.step),
+      geneSource(saved.geneSource) {
+    engine->manifest = saved.manifest;
     context.diagnostics = std::move(diagnostics);
     context.step = saved.step;
-    driver = record::RestoreRun(context, saved);
+    engine->driver = record::RestoreRun(context, saved);
     closest = saved.closest;
     // The gene file may not be where the run began: a reload takes the saved text.
-    if (auto* tester = dynamic_cast<SourceTester*>(driver.get()); tester && !geneSource.empty())
+    if (auto* tester = dynamic_cast<SourceTester*>(engine->driver.get()); tester && !geneSource.empty())
         tester->ReloadFromText(geneSource);
     Approach();
 }
@@ -75,35 +92,36 @@ Run::~Run() {
 
 void Run::Trace(const std::string& path, int every) {
     std::lock_guard hold(mutex);
-    if (!StartHeld({}, {}) || guard.Ended())
+    if (!StartHeld({}, {}) || engine->guard.Ended())
         throw record::RecordError{"the run has ended: there is nothing to trace"};
-    manifest.traceEvery = every < 1 ? 1 : every;
-    trace = record::OpenTraceWriter(path, record::TraceHeader{manifest.Json(), "", 0}, stdout);
-    trace->Write(steps, *WorldHeld());
+    engine->manifest.traceEvery = every < 1 ? 1 : every;
+    engine->trace =
+        record::OpenTraceWriter(path, record::TraceHeader{engine->manifest.Json(), "", 0}, stdout);
+    engine->trace->Write(steps, *WorldHeld());
 }
 
 void Run::CloseTrace() {
-    if (!trace) return;
-    std::unique_ptr<record::TraceWriter> closing = std::move(trace);
+    if (!engine->trace) return;
+    std::unique_ptr<record::TraceWriter> closing = std::move(engine->trace);
     closing->Close();
 }
 
-bool Run::Start(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
+bool Run::Start(const DriverSetup& setup, const DriverFactory& make) {
     std::lock_guard hold(mutex);
     return StartHeld(setup, make);
 }
 
-bool Run::StartHeld(const RunGuard::DriverSetup& setup, const DriverFactory& make) {
-    if (started) return driver != nullptr;
+bool Run::StartHeld(const DriverSetup& setup, const DriverFactory& make) {
+    if (started) return engine->driver != nullptr;
     started = true;
     // Only a resumed run has its driver before it starts.
-    if (driver) {
-        if (setup) driver = guard.Adopt(std::move(driver), setup);
-        return driver != nullptr;
+    if (engine->driver) {
+        if (setup) engine->driver = engine->guard.Adopt(std::move(engine->driver), setup);
+        return engine->driver != nullptr;
     }
     // A file that could not be read when the run was made is read as it starts.
     if (file && !file->read.Read()) NameFile(qm::GeneSource::Read(file->path));
-    driver = guard.Start(
+    engine->driver = engine->guard.Start(
         [&]() -> std::unique_ptr<PTester> {
             if (make && !gene) return make(context, file->path);
             auto made = gene ? std::make_unique<SourceTester>(context, gene->Elements())
@@ -114,15 +132,15 @@ bool Run::StartHeld(const RunGuard::DriverSetup& setup, const DriverFactory& mak
             return made;
         },
         setup);
-    if (driver) Approach();
-    return driver != nullptr;
+    if (engine->driver) Approach();
+    return engine->driver != nullptr;
 }
 
 bool Run::Reset(const std::string& name) {
     std::lock_guard hold(mutex);
-    if (!driver || Ended() || !guard.Reset(*driver, name)) return false;
+    if (!engine->driver || Ended() || !engine->guard.Reset(*engine->driver, name)) return false;
     // A reload reads its file anew: what a checkpoint saves is the text now running.
-    const auto* tester = dynamic_cast<const SourceTester*>(driver.get());
+    const auto* tester = dynamic_cast<const SourceTester*>(engine->driver.get());
     if (tester && tester->FileBytes()) {
         const GeneBytes& read = *tester->FileBytes();
         NameFile({tester->FileName(), read, read.Read() ? record::Sha256Hex(read.bytes) : std::string()});
@@ -136,67 +154,67 @@ RunOutcome::Kind Run::Step() {
 }
 
 RunOutcome::Kind Run::StepHeld() {
-    if (!StartHeld({}, {}) || guard.Ended()) return guard.Outcome().kind;
+    if (!StartHeld({}, {}) || engine->guard.Ended()) return engine->guard.Outcome().kind;
     if (stepLimit && steps >= *stepLimit) {
-        guard.Complete();
+        engine->guard.Complete();
         CloseTrace();
-        return guard.Outcome().kind;
+        return engine->guard.Outcome().kind;
     }
     context.step = steps + 1;  // the births of this step
     // A paused world (the window's Enter) makes no step, though its driver is called.
-    const std::vector<NodeManager*>& worlds = driver->Worlds();  // a factory's driver may hold none
+    const std::vector<NodeManager*>& worlds = engine->driver->Worlds();  // a factory's driver may hold none
     const bool moving = worlds.empty() || worlds.front()->IsRunning();
-    if (guard.Step(*driver)) {
+    if (engine->guard.Step(*engine->driver)) {
         if (moving) ++steps;
         Approach();
         if (history && moving && !worlds.empty()) history->Append(steps, *worlds.front(), closest);
-        if (trace && moving && steps % manifest.traceEvery == 0) {
+        if (engine->trace && moving && steps % engine->manifest.traceEvery == 0) {
             // A trace that cannot be written ends the run, as for quillmoth-sim run.
             try {
-                trace->Write(steps, *worlds.front());
+                engine->trace->Write(steps, *worlds.front());
             } catch (const record::RecordError& e) {
-                trace.reset();
-                guard.Fail(e.message);
+                engine->trace.reset();
+                engine->guard.Fail(e.message);
             }
         }
         if (observer && moving && steps % observeEvery == 0) observer(*this);
     }
-    if (guard.Ended()) {
+    if (engine->guard.Ended()) {
         try {
             CloseTrace();
         } catch (const record::RecordError& e) {
-            guard.Fail(e.message);
+            engine->guard.Fail(e.message);
         }
     }
-    return guard.Outcome().kind;
+    return engine->guard.Outcome().kind;
 }
 
 RunOutcome::Kind Run::Step(long long n) {
     // Held once for all n steps: a reader waits for the last of them.
     std::lock_guard hold(mutex);
-    for (long long i = 0; i < n && !guard.Ended(); ++i) StepHeld();
-    if (stepLimit && steps >= *stepLimit && !guard.Ended()) StepHeld();
-    return guard.Outcome().kind;
+    for (long long i = 0; i < n && !engine->guard.Ended(); ++i) StepHeld();
+    if (stepLimit && steps >= *stepLimit && !engine->guard.Ended()) StepHeld();
+    return engine->guard.Outcome().kind;
 }
 
 void Run::Fail(const std::string& text) {
     std::lock_guard hold(mutex);
-    guard.Fail(text);
+    engine->guard.Fail(text);
 }
 
 void Run::Interrupt() {
     std::lock_guard hold(mutex);
-    guard.Interrupt();
+    engine->guard.Interrupt();
 }
 
 RunOutcome Run::Outcome() const {
     std::lock_guard hold(mutex);
-    return guard.Outcome();
+    return engine->guard.Outcome();
 }
 
 bool Run::Ended() const {
     std::lock_guard hold(mutex);
-    return guard.Ended();
+    return engine->guard.Ended();
 }
 
 long long Run::Steps() const {
@@ -211,7 +229,7 @@ double Run::Closest() const {
 
 std::uint32_t Run::Seed() const {
     std::lock_guard hold(mutex);
-    return manifest.seed;
+    return engine->manifest.seed;
 }
 
 std::optional<RunHistory> Run::History() const {
@@ -233,8 +251,8 @@ std::string Run::GeneSource() const {
 
 // Computed as the run's stats compute it.
 void Run::Approach() {
-    if (driver->Worlds().empty()) return;  // a driver made by a factory may hold none
-    const NodeManager& world = *driver->Worlds().front();
+    if (engine->driver->Worlds().empty()) return;  // a driver made by a factory may hold none
+    const NodeManager& world = *engine->driver->Worlds().front();
     for (const auto& [id, node] : world.NodeMap()) {
         const double d = Vec3Length(world.GoalPos() - node->pos);
         if (d < closest) closest = d;
@@ -259,37 +277,39 @@ void Run::SetDiagnosticsSink(DebugSink sink) {
 
 std::string Run::ManifestJson() const {
     std::lock_guard hold(mutex);
-    return manifest.Json();
+    return engine->manifest.Json();
 }
 
 Vector3 Run::Goal() const {
     std::lock_guard hold(mutex);
-    return manifest.goal;
+    return engine->manifest.goal;
 }
 
 Physics Run::WorldPhysics() const {
     std::lock_guard hold(mutex);
-    return manifest.physics;
+    return engine->manifest.physics;
 }
 
 std::string Run::GeneFileName() const {
     std::lock_guard hold(mutex);
-    return manifest.geneFile;
+    return engine->manifest.geneFile;
 }
 
 void Run::RecordProgram(const std::string& program) {
     std::lock_guard hold(mutex);
-    manifest.program = program;
+    engine->manifest.program = program;
 }
 
 void Run::RecordOptions(long long steps, int traceEvery) {
     std::lock_guard hold(mutex);
-    manifest.version = QM_VERSION;  // a resumed run is now this version's
-    manifest.steps = steps;
-    manifest.traceEvery = traceEvery;
+    engine->manifest.version = QM_VERSION;  // a resumed run is now this version's
+    engine->manifest.steps = steps;
+    engine->manifest.traceEvery = traceEvery;
 }
 
-NodeManager* Run::WorldHeld() const { return driver ? driver->Worlds().at(0) : nullptr; }
+const RunOutcome& Run::OutcomeHeld() const { return engine->guard.Outcome(); }
+
+NodeManager* Run::WorldHeld() const { return engine->driver ? engine->driver->Worlds().at(0) : nullptr; }
 
 void Run::WriteTrace(record::TraceWriter& trace, long long step) const {
     std::lock_guard hold(mutex);
@@ -298,8 +318,8 @@ void Run::WriteTrace(record::TraceWriter& trace, long long step) const {
 
 void Run::EnableProfile() {
     std::lock_guard hold(mutex);
-    if (!driver) return;
-    for (NodeManager* world : driver->Worlds()) world->EnableProfile(true);
+    if (!engine->driver) return;
+    for (NodeManager* world : engine->driver->Worlds()) world->EnableProfile(true);
 }
 
 StepTimes Run::Profile() const {
@@ -328,9 +348,9 @@ bool Run::Kill(std::int32_t id) {
 
 void Run::Save(const std::string& path) const {
     std::lock_guard hold(mutex);
-    if (!driver) throw record::RecordError{"the run has no world to save: it ended at its start"};
-    const auto& tester = static_cast<const SourceTester&>(*driver);
-    record::RunState state = record::CaptureRun(tester, steps, manifest, geneSource);
+    if (!engine->driver) throw record::RecordError{"the run has no world to save: it ended at its start"};
+    const auto& tester = static_cast<const SourceTester&>(*engine->driver);
+    record::RunState state = record::CaptureRun(tester, steps, engine->manifest, geneSource);
     state.closest = static_cast<float>(closest);
     record::WriteCheckpoint(path, state);
 }

@@ -23,8 +23,8 @@
 #include "api/RunHistory.h"
 #include "api/RunSummary.h"
 #include "base/RunContext.h"
+#include "base/RunLimits.h"
 #include "experiment/RunGuard.h"
-#include "experiment/RunLimits.h"
 #include "experiment/SourceTester.h"
 #include "math/D3dxTypes.h"
 #include "record/Manifest.h"
@@ -33,6 +33,7 @@
 namespace qm {
 
 class NodeManager;
+class PTester;
 namespace record {
 struct RunState;
 class TraceWriter;
@@ -74,6 +75,8 @@ class Run {
     // limit are then the factory's to set.
     using DriverFactory =
         std::function<std::unique_ptr<PTester>(RunContext& context, const std::string& geneFile)>;
+    // Given the driver once it holds its world (the window's device and input).
+    using DriverSetup = std::function<void(PTester&)>;
 
     // Seeds the run's generator (writing "rand seed = N" to `diagnostics`);
     // the world is made by Start, or by the first Step. A gene made from a
@@ -97,7 +100,7 @@ class Run {
     // runs `setup` alone. `make`, when given, makes the driver of a gene-file
     // run. False when that ended the run (a gene file that cannot be
     // compiled: logged); once started, a run only says whether it has a driver.
-    bool Start(const RunGuard::DriverSetup& setup = {}, const DriverFactory& make = {});
+    bool Start(const DriverSetup& setup = {}, const DriverFactory& make = {});
     // One world step, unless the run has ended; then the outcome. The step
     // after the last of `steps` makes no step: it completes the run (so a
     // program can still record the last step, or fail for it).
@@ -182,8 +185,9 @@ class Run {
     Run(const RunSettings& settings, Diagnostics diagnostics);
     // Runs this file's bytes, and records them as the run's gene source.
     void NameFile(const qm::GeneSource& source);
-    bool StartHeld(const RunGuard::DriverSetup& setup, const DriverFactory& make);
+    bool StartHeld(const DriverSetup& setup, const DriverFactory& make);
     RunOutcome::Kind StepHeld();
+    const RunOutcome& OutcomeHeld() const;
     NodeManager* WorldHeld() const;
     void Approach();
     void CloseTrace();
@@ -192,8 +196,9 @@ class Run {
     // step, reads the run it watches.
     mutable std::recursive_mutex mutex;
     RunContext context;
-    RunGuard guard{context};
-    std::unique_ptr<PTester> driver;
+    // The guard, the driver, the manifest and the open trace (Run.cpp).
+    struct Engine;
+    std::unique_ptr<Engine> engine;
     std::optional<Gene> gene;
     std::optional<qm::GeneSource> file;  // what a gene-file run compiles when it starts
     std::optional<long long> stepLimit;
@@ -203,10 +208,8 @@ class Run {
     bool started = false;
     long long steps = 0;
     double closest = std::numeric_limits<double>::infinity();
-    record::Manifest manifest;
     std::string geneSource;
     std::unique_ptr<RunHistory> history;
-    std::unique_ptr<record::TraceWriter> trace;
     std::function<void(Run&)> observer;
     long long observeEvery = 1;
 };

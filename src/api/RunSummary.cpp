@@ -24,7 +24,7 @@ const char* OutcomeWord(RunOutcome::Kind kind) {
 RunSummary Run::Summary() const {
     // One hold for both, so that no step comes between the outcome and the figures.
     std::lock_guard hold(mutex);
-    return {guard.Outcome(), View(Frame::Detail::kFigures)};
+    return {OutcomeHeld(), View(Frame::Detail::kFigures)};
 }
 
 }  // namespace qm

@@ -5,7 +5,7 @@
 // they cannot come to disagree.
 
 #include "api/Frame.h"
-#include "experiment/RunGuard.h"
+#include "base/RunOutcome.h"
 
 namespace qm {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "experiment/PhysicsSettings.h"
+#include "base/PhysicsSettings.h"
 
 namespace qm {
 

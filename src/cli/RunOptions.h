@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "experiment/RunLimits.h"
+#include "base/Physics.h"
+#include "base/RunLimits.h"
 #include "math/D3dxTypes.h"
-#include "node/Physics.h"
 
 namespace CLI {
 class App;

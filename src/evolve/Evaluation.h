@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "base/Physics.h"
 #include "evolve/Fitness.h"
 #include "math/D3dxTypes.h"
-#include "node/Physics.h"
 
 namespace qm {
 class Run;

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Physics.h"
 #include "evolve/ArgumentRules.h"
 #include "evolve/Behaviour.h"
 #include "evolve/Evaluator.h"
@@ -30,7 +31,6 @@
 #include "evolve/SearchRandom.h"
 #include "evolve/Task.h"
 #include "math/D3dxTypes.h"
-#include "node/Physics.h"
 
 namespace qm::evolve {
 

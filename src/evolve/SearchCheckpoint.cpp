@@ -11,12 +11,12 @@
 
 #include "base/Diagnostics.h"
 #include "base/Errors.h"
+#include "base/PhysicsSettings.h"
 #include "base/RegularFile.h"
+#include "base/RunLimits.h"
 #include "evolve/Behaviour.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchFiles.h"
-#include "experiment/PhysicsSettings.h"
-#include "experiment/RunLimits.h"
 
 namespace qm::evolve {
 namespace {

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "base/Diagnostics.h"
+#include "base/PhysicsSettings.h"
 #include "base/RegularFile.h"
 #include "evolve/SearchCheckpoint.h"
 #include "evolve/SearchError.h"
 #include "evolve/SearchFiles.h"
-#include "experiment/PhysicsSettings.h"
 
 namespace qm::evolve {
 namespace {

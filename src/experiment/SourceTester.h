@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Physics.h"
 #include "experiment/PTester.h"
 #include "gp/GeneFile.h"
 #include "gp/Unit.h"
-#include "node/Physics.h"
 
 namespace qm {
 

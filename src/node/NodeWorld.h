@@ -3,7 +3,7 @@
 // that reach its linked neighbours, and the physics its motion obeys.
 // NodeManager implements it, so the node model sits below the world.
 
-#include "node/Physics.h"
+#include "base/Physics.h"
 
 namespace qm {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Physics.h"
 #include "math/D3dxTypes.h"
-#include "node/Physics.h"
 
 namespace qm::record {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "node/Physics.h"
+#include "base/Physics.h"
 #include "record/Manifest.h"
 #include "record/RecordTestSupport.h"
 #include "support/TestFiles.h"

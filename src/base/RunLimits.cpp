@@ -1,4 +1,4 @@
-#include "experiment/RunLimits.h"
+#include "base/RunLimits.h"
 
 #include <unistd.h>
 

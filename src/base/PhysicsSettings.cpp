@@ -1,4 +1,4 @@
-#include "experiment/PhysicsSettings.h"
+#include "base/PhysicsSettings.h"
 
 #include <cmath>
 #include <cstdlib>

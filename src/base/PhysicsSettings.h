@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "node/Physics.h"
+#include "base/Physics.h"
 
 namespace qm {
 

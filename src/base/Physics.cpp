@@ -1,4 +1,4 @@
-#include "node/Physics.h"
+#include "base/Physics.h"
 
 #include <charconv>
 
