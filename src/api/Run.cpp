@@ -80,7 +80,7 @@ Run::Run(const record::RunState& saved, std::optional<long long> stepLimit, Diag
 }
 
 std::unique_ptr<Run> Run::Resume(const std::string& path, Diagnostics diagnostics) {
-    return std::make_unique<Run>(ReadSavedRun(path).state, std::nullopt, std::move(diagnostics));
+    return std::make_unique<Run>(*ReadSavedRun(path).state, std::nullopt, std::move(diagnostics));
 }
 
 Run::~Run() {

@@ -22,13 +22,12 @@
 #include "api/Gene.h"
 #include "api/RunHistory.h"
 #include "api/RunSummary.h"
+#include "base/Physics.h"
+#include "base/RecordError.h"
 #include "base/RunContext.h"
 #include "base/RunLimits.h"
-#include "experiment/RunGuard.h"
-#include "experiment/SourceTester.h"
+#include "base/RunOutcome.h"
 #include "math/D3dxTypes.h"
-#include "record/Manifest.h"
-#include "record/RecordError.h"
 
 namespace qm {
 
@@ -40,7 +39,7 @@ class TraceWriter;
 }  // namespace record
 
 // What a checkpoint that cannot be read, restored or written raises.
-using CheckpointError = record::RecordError;
+using CheckpointError = RecordError;
 
 // Where the time of the world's steps went, phase by phase, after Run::EnableProfile.
 struct StepTimes {
@@ -85,10 +84,10 @@ class Run {
     Run(const GeneFile& gene, const RunSettings& settings, Diagnostics diagnostics = {});
     // Goes on from a saved run (read and checked by record::ReadCheckpoint)
     // exactly as it would have gone on; its settings are the saved ones, but
-    // for `steps`. Throws record::RecordError when the state cannot be restored.
+    // for `steps`. Throws CheckpointError when the state cannot be restored.
     Run(const record::RunState& saved, std::optional<long long> steps, Diagnostics diagnostics = {});
     // Goes on from a checkpoint file, or from the newest checkpoint of a folder
-    // that reads whole (api/SavedRun.h). Throws record::RecordError.
+    // that reads whole (api/SavedRun.h). Throws CheckpointError.
     static std::unique_ptr<Run> Resume(const std::string& path, Diagnostics diagnostics = {});
     ~Run();
     Run(const Run&) = delete;
@@ -131,7 +130,7 @@ class Run {
     Frame View(Frame::Detail detail = Frame::Detail::kWhole) const;
     // How the run ended and its last step's figures, at one moment (api/RunSummary.h).
     RunSummary Summary() const;
-    // Writes the world as the trace's step `step`. Throws record::RecordError.
+    // Writes the world as the trace's step `step`. Throws CheckpointError.
     void WriteTrace(record::TraceWriter& trace, long long step) const;
     // Times each phase of every step of the run's worlds from now on.
     void EnableProfile();
@@ -156,11 +155,11 @@ class Run {
     // Writes the run's trace to `path` as `quillmoth-sim run --trace PATH
     // --trace-every N` does: the world now and after every `every`th step
     // while the run goes on; closed when the run ends or goes. Throws
-    // record::RecordError when it cannot be made; a write that fails later
+    // CheckpointError when it cannot be made; a write that fails later
     // ends the run with its error.
     void Trace(const std::string& path, int every);
 
-    // Writes a checkpoint of the run, between two steps. Throws record::RecordError.
+    // Writes a checkpoint of the run, between two steps. Throws CheckpointError.
     void Save(const std::string& path) const;
 
     // Where the run's debug text goes from now on; to standard error again when null.

@@ -4,6 +4,7 @@
 #include "record/RecordError.h"
 #include "record/TraceJson.h"
 #include "record/TraceReader.h"
+#include "share/RunPage.h"
 
 namespace qm {
 
@@ -37,9 +38,9 @@ std::string RunFilm::TraceLineOf(const Run& run, long long& step) {
 }
 
 void RunFilm::Add(const Run& run) {
-    const auto& kept = frames.Frames();
+    const auto& kept = frames->Frames();
     if (!kept.empty() && kept.back().step >= run.Steps()) return;
-    if (run.Steps() % frames.Every() == 0) frames.Add(FrameOf(run));
+    if (run.Steps() % frames->Every() == 0) frames->Add(FrameOf(run));
 }
 
 RunOutcome::Kind RunFilm::Step(Run& run, long long n) {
@@ -52,7 +53,15 @@ RunOutcome::Kind RunFilm::Step(Run& run, long long n) {
     return kind;
 }
 
-std::string RunFilm::Page(const Run& run) const { return share::RunPage(run.ManifestJson(), frames); }
+RunFilm::RunFilm(long long every) : frames(std::make_unique<share::PageFrames>(every)) {}
+
+RunFilm::~RunFilm() = default;
+
+std::size_t RunFilm::Count() const { return frames->Frames().size(); }
+
+long long RunFilm::Every() const { return frames->Every(); }
+
+std::string RunFilm::Page(const Run& run) const { return share::RunPage(run.ManifestJson(), *frames); }
 
 std::string PageOfRun(const Run& run) {
     const record::TraceFrame frame = FrameOf(run);

@@ -7,24 +7,32 @@
 //     film.Step(run, 300);                  // steps the run, keeping steps 0, 10, 20, ...
 //     std::string html = film.Page(run);
 
+#include <cstddef>
+#include <memory>
 #include <string>
 
 #include "api/Run.h"
-#include "share/RunPage.h"
 
 namespace qm {
 
+namespace share {
+class PageFrames;
+}  // namespace share
+
 class RunFilm {
   public:
-    explicit RunFilm(long long every = 1) : frames(every) {}
+    explicit RunFilm(long long every = 1);
+    ~RunFilm();
+    RunFilm(const RunFilm&) = delete;
+    RunFilm& operator=(const RunFilm&) = delete;
 
     // Keeps the run's step on show if its number is one to keep and not kept yet.
     void Add(const Run& run);
     // Steps the run up to `n` times, keeping the steps to keep; the outcome as Run::Step gives it.
     RunOutcome::Kind Step(Run& run, long long n);
 
-    std::size_t Count() const { return frames.Frames().size(); }
-    long long Every() const { return frames.Every(); }
+    std::size_t Count() const;
+    long long Every() const;
     // The page of the frames kept, named by the run's manifest.
     std::string Page(const Run& run) const;
 
@@ -32,14 +40,14 @@ class RunFilm {
     static std::string TraceLineOf(const Run& run, long long& step);
 
   private:
-    share::PageFrames frames;
+    std::unique_ptr<share::PageFrames> frames;
 };
 
 // The page of one step alone: the run as it is now.
 std::string PageOfRun(const Run& run);
 
 // What a trace that cannot be read, or shows no step, raises.
-using TraceError = record::RecordError;
+using TraceError = RecordError;
 
 // The page of a trace file, keeping the recorded steps whose number `every`
 // divides. Throws TraceError as the trace reader does, and when no step is

@@ -9,6 +9,7 @@
 #include "base/Diagnostics.h"
 #include "record/RecordError.h"
 #include "record/RunCheckpoint.h"
+#include "record/RunState.h"
 
 namespace qm {
 
@@ -44,7 +45,7 @@ std::vector<std::string> CheckpointsIn(const std::string& dir) {
 std::optional<SavedRun> NewestCheckpoint(const std::string& dir, std::vector<std::string>* skipped) {
     for (const std::string& path : CheckpointsIn(dir)) {
         try {
-            return SavedRun{path, record::ReadCheckpoint(path)};
+            return SavedRun{path, std::make_unique<record::RunState>(record::ReadCheckpoint(path))};
         } catch (const record::RecordError& e) {
             if (skipped) skipped->push_back(e.message);
         }
@@ -53,7 +54,7 @@ std::optional<SavedRun> NewestCheckpoint(const std::string& dir, std::vector<std
 }
 
 SavedRun ReadSavedRun(const std::string& path, std::vector<std::string>* skipped) {
-    if (!IsFolder(path)) return {path, record::ReadCheckpoint(path)};
+    if (!IsFolder(path)) return {path, std::make_unique<record::RunState>(record::ReadCheckpoint(path))};
     if (std::optional<SavedRun> newest = NewestCheckpoint(path, skipped)) return std::move(*newest);
     throw record::RecordError{"no checkpoint in '" + Printable(path, 400) + "' reads whole"};
 }

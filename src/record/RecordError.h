@@ -1,13 +1,10 @@
 #pragma once
 
-#include <string>
+#include "base/RecordError.h"
 
 namespace qm::record {
 
-// A checkpoint or trace that cannot be written or read: `message` says which
-// file and why, ready to show ("runs/step-00000080.h5: cut short: ...").
-struct RecordError {
-    std::string message;
-};
+// The record layer raises base's RecordError by its own name.
+using RecordError = qm::RecordError;
 
 }  // namespace qm::record

@@ -241,7 +241,7 @@ std::unique_ptr<qm::Run> MakeRun(const Options& options, std::string& resume) {
         if (!newest)
             throw UsageError{"cannot resume: no checkpoint in '" + Printable(resume, 400) + "' reads whole"};
         resume = newest->path;
-        saved = std::move(newest->state);
+        saved = std::move(*newest->state);
     }
     Options checked = options;
     checked.resume = resume;

@@ -119,7 +119,7 @@ void CheckFolderIsOurs(const Options& options, const std::string& manifestJson) 
     if (!options.resume.empty() && IsFolder(options.resume) && SameFile(options.resume, dir)) return;
     if (auto theirs = NewestCheckpoint(dir, nullptr)) {
         const std::string ours = record::RunIdentity(manifestJson);
-        const std::string other = record::RunIdentity(theirs->state.manifest.Json());
+        const std::string other = record::RunIdentity(theirs->state->manifest.Json());
         if (ours != other) {
             throw UsageError{"the checkpoint folder '" + Printable(dir, 400) +
                              "' holds the checkpoints of another run (" + Printable(theirs->path, 400) +
