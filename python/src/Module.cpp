@@ -48,7 +48,11 @@ namespace {
 int WorkersOf(const py::object& workers) {
     if (py::isinstance<py::int_>(workers) && !PyBool_Check(workers.ptr()) && workers.cast<long long>() == 0)
         return CoreCount();
-    return static_cast<int>(IntegerArgument(workers, evolve::Argument::Workers));
+    try {
+        return static_cast<int>(IntegerArgument(workers, evolve::Argument::Workers));
+    } catch (const py::value_error& e) {
+        throw py::value_error(std::string(e.what()) + " (or 0 for one per core)");
+    }
 }
 
 // A run's debug text goes nowhere and its log to `log` (no file when empty).
