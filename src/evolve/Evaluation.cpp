@@ -9,7 +9,6 @@
 
 #include "api/Run.h"
 #include "base/Diagnostics.h"
-#include "node/TNode.h"
 
 namespace qm::evolve {
 namespace {

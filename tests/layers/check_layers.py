@@ -26,7 +26,9 @@ import sys
 # shell on the scene, the API (a live run is a Run) and the command line, and
 # on experiment and record itself, since it draws and steers the run's driver
 # and writes its live trace. A layer may include
-# itself and every layer it links, directly or through another.
+# itself and every layer it links, directly or through another, but for the
+# layers another links privately (PRIVATE): api links the engine so, and a
+# layer above it includes an engine layer only when it links that layer itself.
 LINKS = {
     "base": set(),
     "math": set(),
@@ -37,20 +39,26 @@ LINKS = {
     "experiment": {"world"},
     "record": {"experiment"},
     "share": {"record"},
-    "api": {"record", "share"},
-    "evolve": {"api"},
+    "api": {"gp", "math", "base", "record", "share"},
+    "evolve": {"api", "gp"},
     "cli": {"api"},
-    "sim": {"evolve", "api", "cli"},
+    "sim": {"evolve", "api", "cli", "record", "share"},
     "platform": {"device", "math", "base"},
     "render": {"platform"},
     "shell": {"render", "api", "experiment", "record", "cli"},
 }
 
 
+# The layers each layer links as PRIVATE_DEPENDS: hidden from those that link it.
+PRIVATE = {"api": {"record", "share"}}
+
+
 def may_use(layer):
     allowed, todo = {layer}, [layer]
     while todo:
-        for used in LINKS[todo.pop()]:
+        at = todo.pop()
+        hidden = PRIVATE.get(at, set()) if at != layer else set()
+        for used in LINKS[at] - hidden:
             if used not in allowed:
                 allowed.add(used)
                 todo.append(used)
@@ -76,19 +84,22 @@ KEYWORDS = {"ENGINE", "SOURCES", "DEPENDS", "PRIVATE_DEPENDS"}
 
 def cmake_links(cmake_file):
     """The layer named in the file's qm_add_layer and the layers (qm_*) it
-    lists under DEPENDS or PRIVATE_DEPENDS; None when it names none."""
+    lists under DEPENDS or PRIVATE_DEPENDS, and those under PRIVATE_DEPENDS
+    alone; None when it names none."""
     text = "\n".join(line.split("#", 1)[0] for line in cmake_file.read_text(encoding="utf-8").splitlines())
     match = LAYER_CALL.search(text)
     if not match:
         return None
     name, arguments = match.groups()
-    links, section = set(), None
+    links, hidden, section = set(), set(), None
     for word in arguments.split():
         if word in KEYWORDS:
             section = word
         elif section in ("DEPENDS", "PRIVATE_DEPENDS") and word.startswith("qm_"):
             links.add(word[len("qm_"):])
-    return name, links
+            if section == "PRIVATE_DEPENDS":
+                hidden.add(word[len("qm_"):])
+    return name, links, hidden
 
 
 def link_problems(folder):
@@ -98,13 +109,17 @@ def link_problems(folder):
     found = cmake_links(cmake_file) if cmake_file.exists() else None
     if found is None:
         return [f"{where}: no qm_add_layer({layer} ...)"]
-    name, links = found
+    name, links, hidden = found
     if name != layer:
         return [f"{where}: qm_add_layer({name} ...) in the folder of {layer}"]
     if links != LINKS[layer]:
         table = ", ".join(sorted(LINKS[layer])) or "no layer"
         cmake = ", ".join(sorted(links)) or "no layer"
         return [f"{where}: qm_{layer} links {cmake}; {pathlib.Path(__file__).name} says {table}"]
+    if hidden != PRIVATE.get(layer, set()):
+        table = ", ".join(sorted(PRIVATE.get(layer, set()))) or "no layer"
+        cmake = ", ".join(sorted(hidden)) or "no layer"
+        return [f"{where}: qm_{layer} links {cmake} privately; {pathlib.Path(__file__).name} says {table}"]
     return []
 
 
