@@ -3,7 +3,7 @@
 // both callers: the command line checks its options by them and the Python
 // package its keywords, and each says what is wrong in its own name for the
 // argument ("--max-nodes" on the command line, "max_nodes" in Python). The
-// physics keys have their rules in experiment/PhysicsSettings.h.
+// physics keys have their rules in base/PhysicsSettings.h.
 
 #include <string>
 #include <string_view>
